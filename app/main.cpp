@@ -1,0 +1,28 @@
+// Tastrello: a practice program for the three-row diatonic button accordion.
+#include <QApplication>
+
+#include "platform/disk_files.h"
+#include "platform/main_view.h"
+#include "platform/output_switch.h"
+#include "platform/working_folder.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tastrello");
+  QApplication::setOrganizationName("Tastrello");
+
+  const tastrello::WorkingFolder folder = tastrello::chooseWorkingFolder();
+  tastrello::DiskFiles files(folder.path);
+  tastrello::OutputSwitch outputs(folder.path, {});
+  tastrello::Form1 form({&outputs, &files, nullptr});
+  form.Form_Load();
+  if (!folder.problem.empty()) form.report(folder.problem);
+  outputs.choose(form.midiOutSetting);
+
+  tastrello::MainView view(form, &outputs);
+  form.services.beeper = &view;
+  view.show();
+  form.Form_Activate();
+  view.render();
+  return app.exec();
+}

@@ -1,0 +1,34 @@
+// Files on disk below the working folder. Names in the logic are Windows-1252 bytes; on disk
+// they are in the system's encoding (UTF-8). Names are matched without regard to letter case.
+#pragma once
+
+#include <filesystem>
+
+#include "shell/services.h"
+
+namespace tastrello {
+
+class DiskFiles : public Files {
+ public:
+  explicit DiskFiles(std::filesystem::path root) : root_(std::move(root)) {}
+
+  std::optional<std::string> read(const std::string& path) override;
+  std::string replace(const std::string& path, const std::string& bytes) override;
+  std::vector<std::string> list(const std::string& folder) override;
+
+  /// The file on disk for a logical path: the exact name first, then a case-insensitive
+  /// match in each folder; a missing last part keeps its own spelling. Nothing when a name
+  /// cannot be held in Windows-1252 or a folder is missing.
+  std::optional<std::filesystem::path> resolve(const std::string& path) const;
+
+  const std::filesystem::path& root() const { return root_; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+/// Writes `bytes` to `target` through a temporary file in the same folder, flushed to disk
+/// and renamed over the target. Returns "" or what went wrong; the old file stays on failure.
+std::string writeFileAtomically(const std::filesystem::path& target, const std::string& bytes);
+
+}  // namespace tastrello

@@ -1,0 +1,475 @@
+#include "platform/main_view.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSvgRenderer>
+#include <memory>
+
+#include "platform/output_switch.h"
+#include "platform/rtmidi_port.h"
+#include "shell/text.h"
+
+// Qt resources of a static library must be registered by name, outside any namespace.
+static void registerArtwork() { Q_INIT_RESOURCE(assets); }
+
+namespace tastrello {
+
+namespace {
+
+QString toQt(const std::string& bytes) { return QString::fromStdString(cp1252ToUtf8(bytes)); }
+
+/// Typed text as Windows-1252 bytes; a character it cannot hold becomes "?", which no
+/// file name accepts, so the name field shows the warning colour instead of losing text.
+std::string fromQt(const QString& text) {
+  std::string out;
+  for (const QChar c : text) {
+    const auto bytes = utf8ToCp1252(QString(c).toStdString());
+    out += bytes ? *bytes : "?";
+  }
+  return out;
+}
+
+QColor toColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+QString picturePath(const std::string& name) {
+  return QString(":/assets/%1.svg").arg(QString::fromStdString(name));
+}
+
+/// A round accordion button, or (as a marker) the ring laid over one during replay.
+class KeyButton : public QAbstractButton {
+ public:
+  KeyButton(bool marker, QWidget* parent) : QAbstractButton(parent), marker_(marker) {
+    if (marker) setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(marker ? Qt::NoFocus : Qt::TabFocus);
+  }
+  void setColour(QColor c) {
+    if (c != colour_) colour_ = c, update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal d = std::min(width(), height()) - 3;
+    const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+    if (marker_) {
+      p.setPen(QPen(QColor(20, 90, 220), 3));
+      p.setBrush(QColor(40, 120, 255, 150));
+      p.drawEllipse(r);
+      p.setPen(Qt::white);
+    } else {
+      QRadialGradient g(r.center() - QPointF(d / 5, d / 5), d * 0.75);
+      g.setColorAt(0, colour_.lighter(135));
+      g.setColorAt(1, colour_.darker(125));
+      p.setPen(QPen(hasFocus() ? QColor(30, 100, 230) : QColor(60, 50, 40), hasFocus() ? 2.5 : 1.2));
+      p.setBrush(isDown() ? QBrush(colour_.darker(130)) : QBrush(g));
+      p.drawEllipse(r);
+      p.setPen(QColor(25, 20, 15));
+    }
+    p.setFont(font());
+    p.drawText(rect(), Qt::AlignCenter, text());
+  }
+
+ private:
+  bool marker_;
+  QColor colour_ = QColor(192, 192, 192);
+};
+
+/// A label that reports clicks (the language pictures, the splash, the copyright sign).
+class ClickLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  std::function<void()> clicked;
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override {
+    if (clicked) clicked();
+  }
+};
+
+QPixmap svgPixmap(const std::string& name, QSize size, qreal ratio) {
+  QPixmap pm(size * ratio);
+  pm.setDevicePixelRatio(ratio);
+  pm.fill(Qt::transparent);
+  QSvgRenderer svg(picturePath(name));
+  QPainter p(&pm);
+  svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+  return pm;
+}
+
+}  // namespace
+
+MainView::MainView(Form1& form, OutputSwitch* outputs, QWidget* parent)
+    : QWidget(parent), form_(form), outputs_(outputs) {
+  registerArtwork();
+  setObjectName("Form1");
+  for (QTimer* t : {&timer1_, &splashTimer_, &scrollTimer_}) t->setTimerType(Qt::PreciseTimer);
+  flashTimer_.setSingleShot(true);
+  flashTimer_.setInterval(180);
+  buildWidgets();
+  wire();
+  render();
+}
+
+template <typename W>
+W* MainView::add(W* widget, const Control& control, std::function<void()> update) {
+  bindings_.push_back({widget, &control, std::move(update)});
+  return widget;
+}
+
+QWidget* MainView::keyWidget(int index) const { return keys_.at(index); }
+
+QWidget* MainView::widgetFor(const Control& control) const {
+  for (const auto& b : bindings_)
+    if (b.control == &control) return b.widget;
+  return nullptr;
+}
+
+void MainView::buildWidgets() {
+  Form1& f = form_;
+  auto label = [&](const Control& c) {
+    auto* w = add(new QLabel(this), c);
+    w->setWordWrap(true);
+    bindings_.back().update = [w, &c] { w->setText(toQt(c.caption)); };
+    return w;
+  };
+  auto button = [&](const Control& c) {
+    auto* w = add(new QPushButton(this), c);
+    auto shown = std::make_shared<std::string>();
+    bindings_.back().update = [w, &c, shown] {
+      if (!c.picture.empty() && *shown != c.picture) {
+        *shown = c.picture;
+        w->setIcon(QIcon(picturePath(c.picture)));
+        w->setIconSize(QSize(px(c.width) - 12, px(c.height) - 12));
+      }
+      const QString text = c.picture.empty() ? toQt(c.caption) : QString();
+      if (w->text() != text) w->setText(text);
+    };
+    return w;
+  };
+  auto toggle = [&](Toggle& t) {
+    auto* w = add(new QCheckBox(this), t);
+    bindings_.back().update = [w, &t] {
+      w->setText(toQt(t.caption));
+      w->setChecked(t.value == 1);
+    };
+    return w;
+  };
+  auto list = [&](ListBox& l, bool fixedPitch) {
+    auto* w = add(new QListWidget(this), l);
+    if (fixedPitch) w->setFont(QFont("Monospace"));
+    auto shown = std::make_shared<std::vector<std::string>>();
+    bindings_.back().update = [w, &l, shown] {
+      if (*shown != l.items) {
+        *shown = l.items;
+        w->clear();
+        for (const auto& item : l.items) w->addItem(toQt(item));
+      }
+      if (l.selected >= 0 && l.selected < w->count()) {
+        w->setCurrentRow(l.selected);
+        w->scrollToItem(w->item(l.selected));
+      } else {
+        w->clearSelection();
+        w->setCurrentRow(-1);
+      }
+    };
+    return w;
+  };
+  auto picture = [&](Control& c, std::function<void()> onClick) {
+    auto* w = add(new ClickLabel(this), c);
+    w->clicked = [this, onClick] { run(onClick); };
+    w->setCursor(Qt::PointingHandCursor);
+    auto shown = std::make_shared<std::string>();
+    bindings_.back().update = [w, &c, shown] {
+      if (*shown == c.picture) return;
+      *shown = c.picture;
+      w->setPixmap(svgPixmap(c.picture, QSize(px(c.width), px(c.height)), w->devicePixelRatioF()));
+    };
+    return w;
+  };
+
+  // Lists and labels first, so that buttons and markers lie above them.
+  label(f.Label3);
+  label(f.Label1);
+  list(f.RecordList, false)->setObjectName("RecordList");
+  list(f.NoteList, false)->setObjectName("NoteList");
+  list(f.EditBox, true)->setObjectName("EditBox");
+  list(f.NotenSchirm, true)->setObjectName("NotenSchirm");
+  list(f.ZahlenSchirm, true)->setObjectName("ZahlenSchirm");
+  toggle(f.RecordLession)->setObjectName("RecordLession");
+  toggle(f.Check1)->setObjectName("Check1");
+  toggle(f.Check3)->setObjectName("Check3");
+  toggle(f.Check2)->setObjectName("Check2");
+  toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
+  toggle(f.Check4)->setObjectName("Check4");
+  for (Control* c : {&f.Label2, &f.Label4, &f.Label5, &f.Label6, &f.Label7, &f.Label8, &f.Label9,
+                     &f.Label10, &f.Label11, &f.Label12, &f.Label13, &f.Label14, &f.Label15,
+                     &f.Label16, &f.Label17, &f.Label18, &f.Label20, &f.Label21, &f.Label22,
+                     &f.Tempo, &f.StatusLine})
+    label(*c);
+  auto* editorTmp = label(f.EditorTMP);
+  editorTmp->setObjectName("EditorTMP");
+  bindings_.back().update = [editorTmp, &f] {
+    editorTmp->setText(toQt(f.EditorTMP.caption));
+    editorTmp->setFrameShape(f.EditorTMP.border ? QFrame::Box : QFrame::NoFrame);
+  };
+  auto* accordDisplay = label(f.AccordDisplay);
+  accordDisplay->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  accordDisplay->setObjectName("AccordDisplay");
+  auto* versionShadow = label(f.Version_Shadow);
+  versionShadow->setStyleSheet("color: rgba(0,0,0,90);");
+  label(f.Version);
+  auto* infosCopy = label(f.InfosCopy);
+  infosCopy->setStyleSheet("color: rgba(0,0,0,110);");
+  infosCopy->setWordWrap(false);
+  auto* infos = label(f.Infos);
+  infos->setObjectName("Infos");
+  infos->setStyleSheet("color: #b8430b;");
+  infos->setWordWrap(false);
+
+  auto* name = add(new QLineEdit(this), f.SaveName);
+  name->setObjectName("SaveName");
+  bindings_.back().update = [name, &f] {
+    const QString text = toQt(f.SaveName.text);
+    if (fromQt(name->text()) != f.SaveName.text) name->setText(text);
+  };
+  connect(name, &QLineEdit::textEdited, this, [this, name] {
+    form_.SaveName.text = fromQt(name->text());
+    run([this] { form_.SaveName_Change(); });
+  });
+
+  auto* speed = add(new QSlider(Qt::Horizontal, this), f.Speed);
+  speed->setObjectName("Speed");
+  speed->setRange(f.Speed.minimum, f.Speed.maximum);
+  bindings_.back().update = [speed, &f] { speed->setValue(f.Speed.value); };
+  connect(speed, &QSlider::valueChanged, this, [this](int value) {
+    if (value == form_.Speed.value) return;
+    form_.Speed.value = value;
+    run([this] { form_.Speed_Click(); });
+  });
+
+  for (Control* c : {&f.Record, &f.CancelRec, &f.SaveRecord, &f.NextRecord, &f.ReEd, &f.KillNote,
+                     &f.EditBreak, &f.EditMute, &f.RepIns, &f.PlayStop, &f.Break, &f.StopReplay,
+                     &f.PlayMode, &f.Expand, &f.MinusIns, &f.PlusIns})
+    button(*c);
+  picture(f.Picture1, [this] { form_.Picture1_Click(); });
+  picture(f.Picture2, [this] { form_.Picture2_Click(); });
+  picture(f.Picture3, [this] { form_.Picture3_Click(); });
+  picture(f.Copyright, [this] { form_.Copyright_Click(); });
+  picture(f.Tafel1, {});
+  picture(f.Tafel2, {});
+
+  for (int i = 0; i < kKeyCount; ++i) {
+    auto* key = add(new KeyButton(false, this), f.Keys[i]);
+    key->setObjectName(QString("Keys%1").arg(i));
+    const Control& c = f.Keys[i];
+    bindings_.back().update = [key, &c] {
+      key->setText(toQt(c.caption));
+      key->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
+    };
+    connect(key, &QAbstractButton::clicked, this, [this, i] { run([this, i] { form_.Keys_Click(i); }); });
+    keys_.push_back(key);
+  }
+  for (int k = 1; k <= 4; ++k) {
+    auto* marker = add(new KeyButton(true, this), f.Acco2[k]);
+    const Control& c = f.Acco2[k];
+    bindings_.back().update = [marker, &c] { marker->setText(toQt(c.caption)); };
+    markers_.push_back(marker);
+  }
+
+  // The instrument panel's output chooser.
+  if (outputs_) {
+    outputChooser_ = new QComboBox(this);
+    outputChooser_->setObjectName("OutputChooser");
+    outputChooser_->setGeometry(px(15480), px(480), px(3600), px(360));
+    outputChooser_->addItem(tr("Built-in synthesizer"), QString());
+    for (const auto& port : RtMidiRawOut::portNames())
+      outputChooser_->addItem(QString::fromStdString(port), QString::fromStdString(port));
+    if (outputs_->choice().rfind("LOG:", 0) == 0)
+      outputChooser_->addItem(QString::fromStdString(outputs_->choice()),
+                              QString::fromStdString(outputs_->choice()));
+    const int current = outputChooser_->findData(QString::fromStdString(outputs_->choice()));
+    outputChooser_->setCurrentIndex(current < 0 ? 0 : current);
+    outputInfo_ = new QLabel(this);
+    outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
+    outputInfo_->setWordWrap(true);
+    connect(outputChooser_, &QComboBox::activated, this, &MainView::chooseOutput);
+  }
+
+  // The splash lies above everything.
+  auto* splash = picture(f.Splashscreen, [this] { form_.Splashscreen_Click(); });
+  splash->setObjectName("Splashscreen");
+  auto* never = new QRadioButton(splash);
+  never->setObjectName("NeverShow");
+  never->setText(toQt(f.NeverShow.caption));
+  never->setGeometry(px(f.NeverShow.left), px(f.NeverShow.top), px(f.NeverShow.width),
+                     px(f.NeverShow.height));
+  never->setStyleSheet("color: white;");
+  connect(never, &QRadioButton::clicked, this, [this] {
+    form_.NeverShow.value = 1;
+    run([this] { form_.NeverShow_Click(); });
+  });
+}
+
+void MainView::wire() {
+  Form1& f = form_;
+  auto onClick = [this](const Control& c, void (Form1::*handler)()) {
+    auto* w = qobject_cast<QAbstractButton*>(widgetFor(c));
+    connect(w, &QAbstractButton::clicked, this, [this, handler] { run([this, handler] { (form_.*handler)(); }); });
+  };
+  auto onToggle = [this](Toggle& t) {
+    auto* w = qobject_cast<QAbstractButton*>(widgetFor(t));
+    connect(w, &QAbstractButton::clicked, this, [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
+  };
+  auto onRow = [this](ListBox& l, void (Form1::*handler)()) {
+    auto* w = qobject_cast<QListWidget*>(widgetFor(l));
+    connect(w, &QListWidget::itemClicked, this, [this, w, &l, handler](QListWidgetItem* item) {
+      l.selected = w->row(item);
+      run([this, handler] { (form_.*handler)(); });
+    });
+  };
+
+  onClick(f.Record, &Form1::Record_Click);
+  onClick(f.CancelRec, &Form1::CancelRec_Click);
+  onClick(f.SaveRecord, &Form1::SaveRecord_Click);
+  onClick(f.NextRecord, &Form1::NextRecord_Click);
+  onClick(f.EditBreak, &Form1::EditBreak_Click);
+  onClick(f.EditMute, &Form1::EditMute_Click);
+  onClick(f.KillNote, &Form1::KillNote_Click);
+  onClick(f.RepIns, &Form1::RepIns_Click);
+  onClick(f.ReEd, &Form1::ReEd_Click);
+  onClick(f.PlayStop, &Form1::PlayStop_Click);
+  onClick(f.Break, &Form1::Break_Click);
+  onClick(f.StopReplay, &Form1::StopReplay_Click);
+  onClick(f.PlayMode, &Form1::PlayMode_Click);
+  onClick(f.Expand, &Form1::Expand_Click);
+  onClick(f.MinusIns, &Form1::MinusIns_Click);
+  onClick(f.PlusIns, &Form1::PlusIns_Click);
+  for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4})
+    onToggle(*t);
+  onRow(f.RecordList, &Form1::RecordList_Click);
+  onRow(f.NoteList, &Form1::NoteList_Click);
+  onRow(f.EditBox, &Form1::EditBox_Click);
+  // The record views only show the replay position; a click there changes nothing.
+  for (ListBox* l : {&f.NotenSchirm, &f.ZahlenSchirm}) {
+    auto* w = qobject_cast<QListWidget*>(widgetFor(*l));
+    connect(w, &QListWidget::itemClicked, this, [this] { render(); });
+  }
+
+  connect(&timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
+  connect(&splashTimer_, &QTimer::timeout, this, [this] { run([this] { form_.SplashTimer_Timer(); }); });
+  connect(&scrollTimer_, &QTimer::timeout, this, [this] { run([this] { form_.scrolltext_Timer(); }); });
+  connect(&flashTimer_, &QTimer::timeout, this, [this] {
+    if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
+  });
+}
+
+void MainView::run(const std::function<void()>& handler) {
+  handler();
+  render();
+}
+
+void MainView::syncTimer(QTimer& timer, const Timer& state) {
+  // Only a changed interval is set: setting it restarts a running timer.
+  if (timer.interval() != state.interval) timer.setInterval(state.interval);
+  if (state.enabled && !timer.isActive()) timer.start();
+  if (!state.enabled && timer.isActive()) timer.stop();
+}
+
+void MainView::render() {
+  const Form1& f = form_;
+  for (auto& b : bindings_) {
+    const Control& c = *b.control;
+    const QRect geometry(px(c.left), px(c.top), px(c.width), px(c.height));
+    if (b.widget->geometry() != geometry) b.widget->setGeometry(geometry);
+    if (b.widget->isVisibleTo(this) != c.visible) b.widget->setVisible(c.visible);
+    if (!c.visible) continue;
+    if (b.widget->isEnabled() != c.enabled) b.widget->setEnabled(c.enabled);
+    QFont font = b.widget->font();
+    if (font.pointSize() != c.fontSize || font.bold() != c.bold) {
+      font.setPointSize(c.fontSize);
+      font.setBold(c.bold);
+      b.widget->setFont(font);
+    }
+    if (c.backColor != kDefaultColour && !qobject_cast<QAbstractButton*>(b.widget)) {
+      QPalette palette = b.widget->palette();
+      if (palette.color(QPalette::Base) != toColor(c.backColor)) {
+        palette.setColor(QPalette::Base, toColor(c.backColor));
+        b.widget->setPalette(palette);
+      }
+    }
+    if (b.update) b.update();
+    const QString accessible = toQt(c.caption.empty() ? c.picture : c.caption);
+    if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
+  }
+  for (QWidget* marker : markers_) marker->raise();
+  if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
+
+  const QString title = toQt(f.windowCaption);
+  if (windowTitle() != title) setWindowTitle(title);
+  const QSize size(px(f.windowWidth), px(10050));
+  if (this->size() != size) setFixedSize(size);
+  if (f.windowLeft != shownLeftShift_) {
+    move(x() + px(f.windowLeft - shownLeftShift_), y());
+    shownLeftShift_ = f.windowLeft;
+  }
+  syncTimer(timer1_, f.Timer1);
+  syncTimer(splashTimer_, f.SplashTimer);
+  syncTimer(scrollTimer_, f.scrolltext);
+  if (outputInfo_ && outputs_) {
+    const QString info = outputs_->choice().empty()
+                             ? QString::fromStdString(outputs_->synth().describe())
+                             : QString::fromStdString(outputs_->choice());
+    if (outputInfo_->text() != info) outputInfo_->setText(info);
+  }
+}
+
+void MainView::chooseOutput(int index) {
+  const std::string choice = outputChooser_->itemData(index).toString().toStdString();
+  run([this, choice] {
+    form_.Midi_Out_close();
+    outputs_->choose(choice);
+    form_.Midi_Out_Open(-1);
+    form_.midiOutSetting = choice.empty() ? "SYNTH" : choice;
+    form_.settingKey = "MIDI-OUT:";
+    form_.settingValue = form_.midiOutSetting;
+    form_.storeSetting();
+  });
+}
+
+void MainView::beep() {
+  QApplication::beep();
+  // Many desktops play no bell: the status line flashes as well.
+  if (auto* status = widgetFor(form_.StatusLine)) {
+    status->setStyleSheet("background: #f0a050;");
+    flashTimer_.start();
+  }
+}
+
+void MainView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  static QSvgRenderer background(QStringLiteral(":/assets/background.svg"));
+  background.render(&p, QRectF(0, 0, px(kNarrowWidth), px(10050)));
+  if (form_.windowWidth > kNarrowWidth) {
+    p.fillRect(QRect(px(kNarrowWidth), 0, width() - px(kNarrowWidth), height()), QColor(238, 232, 220));
+    p.setPen(QColor(150, 130, 100));
+    p.drawLine(px(kNarrowWidth), 0, px(kNarrowWidth), height());
+  }
+}
+
+void MainView::closeEvent(QCloseEvent* event) {
+  form_.Form_Unload();
+  event->accept();
+}
+
+}  // namespace tastrello

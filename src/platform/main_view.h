@@ -1,0 +1,68 @@
+// The Qt window: draws every control of the window object from its state, forwards clicks,
+// text changes and timer ticks to the handlers, and renders again after each of them.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "shell/main_window.h"
+
+class QLabel;
+class QListWidget;
+class QComboBox;
+
+namespace tastrello {
+
+class OutputSwitch;
+
+/// Twips to pixels at 96 dots per inch.
+inline int px(int twips) { return twips / 15; }
+
+class MainView : public QWidget, public Beeper {
+  Q_OBJECT
+
+ public:
+  /// `outputs` may be null (tests); then the panel offers no output choice.
+  MainView(Form1& form, OutputSwitch* outputs, QWidget* parent = nullptr);
+
+  /// Brings every widget in line with the state.
+  void render();
+  void beep() override;
+
+  QWidget* keyWidget(int index) const;
+  QWidget* widgetFor(const Control& control) const;
+  QTimer& replayTimer() { return timer1_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void closeEvent(QCloseEvent*) override;
+
+ private:
+  struct Binding {
+    QWidget* widget;
+    const Control* control;
+    std::function<void()> update;  ///< the kind's own state: text, items, value
+  };
+
+  void buildWidgets();
+  void wire();
+  template <typename W>
+  W* add(W* widget, const Control& control, std::function<void()> update = {});
+  void run(const std::function<void()>& handler);
+  void syncTimer(QTimer& timer, const Timer& state);
+  void chooseOutput(int index);
+
+  Form1& form_;
+  OutputSwitch* outputs_;
+  std::vector<Binding> bindings_;
+  std::vector<QWidget*> keys_;
+  std::vector<QWidget*> markers_;
+  QComboBox* outputChooser_ = nullptr;
+  QLabel* outputInfo_ = nullptr;
+  QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
+  int shownLeftShift_ = 0;
+};
+
+}  // namespace tastrello

@@ -1,0 +1,40 @@
+// The output that device id -1 stands for: the built-in synthesizer, a MIDI port by name, or
+// a log file, as the "MIDI-OUT:" setting says. A choice takes effect at the next open.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "platform/fluid_synth_port.h"
+#include "shell/services.h"
+
+namespace tastrello {
+
+class OutputSwitch : public MidiPort {
+ public:
+  /// `synth` is made on first use; `root` is the working folder for log files.
+  OutputSwitch(std::filesystem::path root, FluidSynthPort::Options synthOptions);
+
+  /// "SYNTH" or "" for the built-in synthesizer, "LOG:file", or a port name.
+  void choose(const std::string& setting);
+  const std::string& choice() const { return choice_; }
+  FluidSynthPort& synth();
+
+  int open(int deviceId, std::uint32_t& handle) override;
+  int send(std::uint32_t handle, std::uint32_t word) override;
+  int close(std::uint32_t handle) override;
+  std::string errorText(int code) override;
+
+ private:
+  MidiPort& current();
+
+  std::filesystem::path root_;
+  FluidSynthPort::Options synthOptions_;
+  std::unique_ptr<FluidSynthPort> synth_;
+  std::unique_ptr<MidiPort> other_;  ///< the port or log in use, when not the synthesizer
+  std::string choice_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace tastrello

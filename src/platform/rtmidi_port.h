@@ -1,0 +1,66 @@
+// MIDI ports of the system (ALSA sequencer on Linux) through RtMidi. Closing a port silences
+// nothing by itself, so the port remembers every note it started and ends them on close.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/services.h"
+
+namespace tastrello {
+
+/// Raw byte output to one named port. Real implementation: RtMidiRawOut.
+class RawMidiOut {
+ public:
+  virtual ~RawMidiOut() = default;
+  /// Opens the port; returns "" or what went wrong.
+  virtual std::string openPort(const std::string& name) = 0;
+  /// Sends one message; returns "" or what went wrong.
+  virtual std::string sendBytes(const std::vector<unsigned char>& bytes) = 0;
+  virtual void closePort() = 0;
+};
+
+class RtMidiRawOut : public RawMidiOut {
+ public:
+  RtMidiRawOut();
+  ~RtMidiRawOut() override;
+  std::string openPort(const std::string& name) override;
+  std::string sendBytes(const std::vector<unsigned char>& bytes) override;
+  void closePort() override;
+  /// The names of the system's MIDI output ports (empty without a MIDI system).
+  static std::vector<std::string> portNames();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+/// A MidiPort on a raw output that ends, on close, every note started since the open, then
+/// sends "all sound off" and "all notes off" on channel 1.
+class NoteTrackingPort : public MidiPort {
+ public:
+  NoteTrackingPort(std::unique_ptr<RawMidiOut> out, std::string portName)
+      : out_(std::move(out)), portName_(std::move(portName)) {}
+
+  int open(int deviceId, std::uint32_t& handle) override;
+  int send(std::uint32_t handle, std::uint32_t word) override;
+  int close(std::uint32_t handle) override;
+  std::string errorText(int code) override;
+
+ private:
+  int fail(std::string text);
+
+  std::unique_ptr<RawMidiOut> out_;
+  std::string portName_;
+  std::set<std::pair<int, int>> sounding_;  ///< (channel, note) started since the open
+  std::uint32_t openHandle_ = 0;
+  std::uint32_t nextHandle_ = 1;
+  std::map<int, std::string> errors_;  ///< texts of the latest codes handed out
+  int nextCode_ = 100000;
+};
+
+}  // namespace tastrello

@@ -1,0 +1,102 @@
+// The record list and the loader: a click on a name reads the record, loads its note layout,
+// runs the replay step once through the whole record and leaves event 1 on display.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+std::string displayName(const std::string& fileName) {
+  std::string name = mid(fileName, 9, 40);
+  const auto txt = name.find(".txt");
+  if (txt != std::string::npos) return name.substr(0, txt);
+  const auto dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+int titleFontSize(const std::string& name) {
+  if (name.size() > 20) return 10;
+  if (name.size() > 16) return 12;
+  if (name.size() > 10) return 14;
+  return 22;
+}
+
+bool hasRecordPrefix(const std::string& name) {
+  const std::string prefix = left(name, 6);
+  return prefix == "Lesson" || prefix == "Record";
+}
+
+}  // namespace
+
+void Form1::RecordList_Click() {
+  if (RecordList.selected < 0 || RecordList.selected >= static_cast<int>(RecordList.items.size()))
+    return;
+  const std::string fileName = RecordList.items[RecordList.selected];
+  RecordList.backColor = kWhite;
+
+  // Everything is read and checked before the window changes, so that a refused file leaves
+  // the record loaded before as it was.
+  std::string problem;
+  std::optional<RecordContent> record;
+  if (!hasRecordPrefix(fileName)) {
+    problem = fileName + " does not begin with \"Record\" or \"Lesson\"; nothing was loaded.";
+  } else {
+    record = readRecordContent(RecordList.folder + fileName, problem);
+    if (record && !readNoteLayout(record->layoutName, problem)) record.reset();
+  }
+  if (!record) {
+    RecordList.backColor = keyLitColor;
+    report(problem);
+    return;
+  }
+  loadingRecord = std::move(*record);
+
+  EditBox.items.clear();
+  EditBox.selected = -1;
+  Label2.caption = fileName;
+  NotenSchirm.items.clear();
+  ZahlenSchirm.items.clear();
+  ZahlenSchirm.visible = false;
+  AccordDisplay.caption.clear();
+  AccordDisplay.fontSize = 18;
+  replayStarted = false;
+  const std::string name = displayName(fileName);
+  setInfos(name, titleFontSize(name));
+  Infos.visible = InfosCopy.visible = true;
+  Timer1.enabled = false;
+  replayStep = 1;
+  loadRecord();
+}
+
+void Form1::loadRecord() {
+  ShadowListe2.items.clear();
+  ShadowListe3.items.clear();
+  NotenSchirm.items.clear();
+  NotenSchirm.selected = -1;
+  ZahlenSchirm.items.clear();
+  ZahlenSchirm.selected = -1;
+  if (!hasRecordPrefix(Label2.caption)) {
+    RecordList.backColor = keyLitColor;
+    return;
+  }
+  readRecordFile(loadingRecord);
+  replayPosition = 0;
+  RecordList.backColor = kWhite;
+  NotenSchirm.visible = true;
+  loadNoteLayout();
+  testPassDone = false;
+  ZahlenSchirm.visible = true;
+  // The dry run walks once through every event; replayEnd is at least 1, so it ends after
+  // at most replayEnd steps.
+  for (int guard = 0; !testPassDone && guard <= kTableSlots; ++guard) {
+    replayMode = "Test";
+    advanceReplay();
+  }
+  advanceReplay();
+  Midi_Out_Reset();
+  replayMode = "Single";
+  PlayMode.picture = pictures::kSingle;
+}
+
+}  // namespace tastrello

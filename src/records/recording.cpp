@@ -1,0 +1,115 @@
+// Recording: entering the editor, saving the record under a name, cancelling, and the reset
+// that brings the window back to free play.
+#include "shell/main_window.h"
+
+namespace tastrello {
+
+void Form1::Record_Click() {
+  keyMode = "EDIT";
+  resetKeyLooks();
+  Midi_Out_Reset();
+  clearPendingChord();
+  AccordDisplay.caption.clear();
+  AccordDisplay.fontSize = 18;
+  EditBox.visible = true;
+  const bool continuing = !EditBox.items.empty();
+  ReEd.visible = Label22.visible = continuing;
+  if (!continuing) setInfos("EDIT", 22);
+  Label11.caption = chordAdoptCaption;
+  replaceMode = true;
+  RepIns.picture = InsRep.picture;
+  EditorTMP.border = true;
+  EditorTMP.visible = true;
+  commitCounter = 0;
+
+  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &StopReplay,
+                     &Label7, &Picture1, &Picture2, &Picture3, &Label3, &Label1, &Label8})
+    c->visible = false;
+  RecordLession.visible = Check1.visible = false;
+  RecordList.visible = NoteList.visible = false;
+  NotenSchirm.visible = ZahlenSchirm.visible = false;
+  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  Check2.visible = true;
+  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &NextRecord, &SaveRecord,
+                     &Label4, &CancelRec, &Label9, &Label10, &Label11})
+    c->visible = true;
+  SaveName.visible = true;
+  NextRecord.enabled = SaveRecord.enabled = true;
+  Tafel1.visible = Tafel2.visible = helpEditSetting == "TRUE";
+
+  clearPendingChord();
+  AccordDisplay.caption.clear();
+}
+
+void Form1::SaveRecord_Click() {
+  if (!isSafeRecordName(SaveName.text)) {
+    // An empty name, or one that could leave the records folder or that the file system
+    // refuses, is not used.
+    SaveName.backColor = keyLitColor;
+    return;
+  }
+  if (ShadowListe2.items.empty()) {
+    beep();
+    return;
+  }
+  const std::string prefix = RecordLession.value == 1 ? "Lessons_" : "Records_";
+  const std::string fileName = prefix + SaveName.text + ".txt";
+  if (!writeRecordFile(RecordList.folder + fileName)) return;  // still recording, nothing lost
+  SaveName.backColor = kWhite;
+  SaveName.text.clear();
+  refreshFileList(RecordList);
+  refreshFileList(NoteList);
+  NoteList.visible = true;
+  clearPendingChord();
+  resetToFreePlay();
+  report("Saved " + fileName + ".");
+}
+
+void Form1::CancelRec_Click() {
+  resetToFreePlay();
+  Label2.caption.clear();
+}
+
+void Form1::SaveName_Change() { SaveName.backColor = kWhite; }
+
+void Form1::RecordLession_Click() {
+  applyRecordKind();
+  resetToFreePlay();
+}
+
+void Form1::resetToFreePlay() {
+  clearPendingChord();
+  EditorTMP.border = false;
+  EditorTMP.visible = false;
+  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  EditBox.items.clear();
+  EditBox.selected = -1;
+  ShadowListe2.items.clear();
+  ShadowListe3.items.clear();
+
+  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &Picture1,
+                     &Picture2, &Picture3, &Label3, &Label1, &Label8})
+    c->visible = true;
+  RecordLession.visible = true;
+  RecordList.visible = NoteList.visible = true;
+  Check2.visible = false;
+  EditBox.visible = false;
+  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &ReEd, &Label22, &RepIns,
+                     &KillNote, &NextRecord, &SaveRecord, &Label4, &CancelRec, &Label9,
+                     &Label10, &Label11, &Tafel1, &Tafel2})
+    c->visible = false;
+  SaveName.visible = false;
+  NextRecord.enabled = SaveRecord.enabled = false;
+  // A record view comes back when its option is set and it has something to show.
+  NotenSchirm.visible = Check1.value == 1 && !NotenSchirm.items.empty();
+  ZahlenSchirm.visible = Check3.value == 1 && !ZahlenSchirm.items.empty();
+  setInfos(kFreePlay, 22);
+}
+
+void Form1::clearPendingChord() {
+  EditorTMP.caption.clear();
+  EditorTMP2.caption.clear();
+  EditorTMP3.caption.clear();
+}
+
+}  // namespace tastrello

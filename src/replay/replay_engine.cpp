@@ -1,0 +1,155 @@
+// The replay engine: one step per timer tick through the loaded record, markers over the
+// buttons of each chord, its notes, the two rests, and the transport buttons.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+/// Up to four note-name fields of a name line, split at "/" (two-letter names sit at the
+/// columns 1, 4, 7 and 10).
+std::array<std::string, 5> chordNameFields(const std::string& nameLine) {
+  std::array<std::string, 5> fields;
+  std::size_t start = 0;
+  for (int k = 1; k <= 4 && start < nameLine.size(); ++k) {
+    const std::size_t slash = nameLine.find('/', start);
+    const std::size_t end = slash == std::string::npos ? nameLine.size() : slash;
+    fields[k] = nameLine.substr(start, end - start);
+    start = end + 1;
+  }
+  return fields;
+}
+
+}  // namespace
+
+void Form1::advanceReplay() {
+  replayPosition += replayStep;
+  if (replayMode == "Test" && replayPosition == replayEnd) {
+    replayPosition = 0;
+    testPassDone = true;
+    return;
+  }
+  if (replayMode == "Single" && replayPosition == replayEnd) {
+    replayPosition = 0;
+    replayStep = 1;
+    return;
+  }
+  if (replayPosition == replayEnd) {
+    replayStep = -1;
+    return;
+  }
+  if (replayPosition == 0) {
+    replayStep = 1;
+    return;
+  }
+  if (replayPosition < 1 || replayPosition > kMaxEvents) return;  // outside the tables
+
+  const std::string& a = eventButtonLines[replayPosition];
+  const std::string& b = eventNameLines[replayPosition];
+  if (a == kBreakMute) {
+    Midi_Out_Reset();
+  } else if (a == kBreakPlay) {
+    // The notes ring on.
+  } else {
+    if (Check4.value == 1) Midi_Out_Reset();
+    for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
+    const auto names = chordNameFields(b);
+    for (int k = 1; k <= 4; ++k) chordNames[k] = names[k];
+    for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+    for (int k = 1; k <= 4; ++k) {
+      const int button = chordButtons[k];
+      // A field without a name, or naming no button of the keyboard, plays nothing.
+      if (chordNames[k].empty() || button < 0 || button >= kKeyCount) continue;
+      Acco2[k].left = Keys[button].left - 3;
+      Acco2[k].top = Keys[button].top - 3;
+      Acco2[k].caption = Keys[button].caption;
+      Acco2[k].visible = true;
+      const auto& entry = keyNotes[button];
+      const std::optional<int> note = entry ? parseInt16(*entry) : std::optional<int>(0);
+      if (!note) continue;
+      noteNumber = *note;
+      if (SoundOnOff.value == 1) playnote();
+    }
+  }
+  if (static_cast<int>(NotenSchirm.items.size()) < replayPosition) {
+    beep();
+  } else {
+    NotenSchirm.selected = replayPosition - 1;
+    ZahlenSchirm.selected = replayPosition - 1;
+  }
+}
+
+void Form1::Timer1_Timer() {
+  Timer1.interval = 5150 - 200 * Speed.value;
+  advanceReplay();
+}
+
+void Form1::Speed_Click() { Tempo.caption = "Tempo: " + std::to_string(Speed.value); }
+
+void Form1::PlayStop_Click() {
+  const std::string prefix = left(Label2.caption, 6);
+  if (prefix != "Lesson" && prefix != "Record") {
+    RecordList.backColor = keyLitColor;
+    return;
+  }
+  Break.visible = Label12.visible = true;
+  PlayStop.visible = Label8.visible = RecordLession.visible = false;
+  AccordDisplay.caption.clear();
+  AccordDisplay.fontSize = 18;
+  Timer1.enabled = true;
+  StopReplay.visible = true;
+  RecordList.visible = Label3.visible = NoteList.visible = Label1.visible = false;
+  Check3.visible = Check1.visible = true;
+  setToggleValue(Check3, 1);
+  setToggleValue(Check1, 1);
+  Record.visible = Label5.visible = false;
+  ZahlenSchirm.visible = Label7.visible = true;
+  if (!replayStarted) {
+    replayStarted = true;
+    replayPosition = -1;
+  }
+}
+
+void Form1::Break_Click() {
+  Timer1.enabled = false;
+  Label12.visible = Break.visible = false;
+  PlayStop.visible = Label8.visible = true;
+  Check3.visible = Check1.visible = false;
+}
+
+void Form1::StopReplay_Click() {
+  if (SoundOnOff.value == 1) {
+    Midi_Out_close();
+    midiReopenOk = Midi_Out_Open(-1);
+  }
+  Timer1.enabled = false;
+  Check3.visible = Check1.visible = false;
+  RecordLession.visible = RecordList.visible = NoteList.visible = true;
+  Label3.visible = Label1.visible = Record.visible = Label5.visible = true;
+  Break.visible = Label12.visible = false;
+  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  PlayStop.visible = Label8.visible = true;
+  replayStep = 1;
+  replayPosition = 0;
+  StopReplay.visible = Label7.visible = false;
+  Midi_Out_Reset();
+}
+
+void Form1::PlayMode_Click() {
+  if (replayMode.empty() || replayMode == "Single") {
+    replayMode = "Repeat";
+    PlayMode.picture = pictures::kRepeat;
+    return;
+  }
+  AccordDisplay.caption.clear();
+  AccordDisplay.fontSize = 18;
+  if (replayMode == "Repeat") {
+    replayMode = "Single";
+    PlayMode.picture = pictures::kSingle;
+  }
+}
+
+void Form1::PlayMode2_Click() { PlayMode2.picture = PlayMode.picture; }
+
+}  // namespace tastrello

@@ -1,0 +1,74 @@
+// The window's controls as plain state. The view shows them; the logic never asks the view.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tastrello {
+
+/// A 24-bit colour &HBBGGRR, red in the low byte.
+using Colour = std::uint32_t;
+constexpr Colour kWhite = 0xFFFFFF;
+/// No colour of its own: the control is drawn in the view's default look.
+constexpr Colour kDefaultColour = 0xFFFFFFFF;
+
+/// Everything a control shows. Positions and sizes are in twips (15 twips = 1 pixel at 96 dpi).
+struct Control {
+  std::string caption;
+  Colour backColor = kDefaultColour;
+  int fontSize = 9;
+  bool bold = false;
+  bool visible = true;
+  bool enabled = true;
+  bool border = false;
+  int left = 0, top = 0, width = 0, height = 0;
+  std::string tag;
+  std::string picture;   ///< name of the image shown ("" for none)
+  std::string picture2;  ///< second image of controls that hold a pair
+};
+
+/// A check box or option button: 0 cleared, 1 ticked.
+struct Toggle : Control {
+  int value = 0;
+};
+
+/// A list of text lines with at most one selected line (-1 for none).
+struct ListBox : Control {
+  std::vector<std::string> items;
+  int selected = -1;
+};
+
+/// A list of the file names in `folder` that match `pattern`.
+struct FileList : ListBox {
+  std::string folder;
+  std::string pattern;
+};
+
+struct TextField : Control {
+  std::string text;
+};
+
+struct Slider : Control {
+  int value = 0;
+  int minimum = 0;
+  int maximum = 0;
+};
+
+/// A repeating timer: while enabled its tick runs every `interval` milliseconds.
+struct Timer {
+  bool enabled = false;
+  int interval = 0;
+};
+
+/// Standard picture names; the view maps them to its artwork.
+namespace pictures {
+inline const std::string kRepeat = "repeat";
+inline const std::string kSingle = "single";
+inline const std::string kReplace = "replace";
+inline const std::string kInsert = "insert";
+inline const std::string kArrowsLeft = "arrows-left";
+inline const std::string kArrowsRight = "arrows-right";
+}  // namespace pictures
+
+}  // namespace tastrello

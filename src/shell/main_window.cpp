@@ -1,0 +1,273 @@
+// The window's design state: every control with its caption, picture, position and the
+// visibility it has before start-up runs; and the helpers every subsystem uses.
+#include "shell/main_window.h"
+
+#include <algorithm>
+
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+void place(Control& c, int left, int top, int width, int height) {
+  c.left = left;
+  c.top = top;
+  c.width = width;
+  c.height = height;
+}
+
+Control label(const std::string& caption, int left, int top, int width, int height = 285) {
+  Control c;
+  c.caption = caption;
+  place(c, left, top, width, height);
+  return c;
+}
+
+// The keyboard geometry: index = block base + 3 * rank + column; base + 33 is the middle
+// column's twelfth button.
+void placeKeys(std::array<Control, kKeyCount>& keys) {
+  struct Block {
+    int base, columnLeft[3], middleTop;
+  };
+  const Block blocks[] = {{0, {6240, 6960, 7680}, 480}, {34, {9000, 9720, 10440}, 600}};
+  for (const auto& b : blocks) {
+    for (int rank = 0; rank < 11; ++rank) {
+      for (int column = 0; column < 3; ++column) {
+        const int top = (column == 1 ? b.middleTop : 840) + 720 * rank;
+        place(keys[b.base + 3 * rank + column], b.columnLeft[column], top, 615, 495);
+      }
+    }
+    place(keys[b.base + 33], b.columnLeft[1], b.middleTop + 720 * 11, 615, 495);
+  }
+  for (auto& key : keys) key.caption = "-";
+}
+
+}  // namespace
+
+Form1::Form1(Services s) : services(s) {
+  placeKeys(Keys);
+  for (int k = 1; k <= 4; ++k) {
+    place(Acco2[k], 0, 0, 615, 495);
+    Acco2[k].visible = false;
+    Acco2[k].fontSize = 12;
+    Acco2[k].bold = true;
+  }
+  Acco2[0].visible = false;
+
+  // Top left: the language pictures and the version.
+  place(Picture1, 240, 120, 540, 360);
+  Picture1.picture = "flag-en";
+  place(Picture2, 900, 120, 540, 360);
+  Picture2.picture = "flag-es";
+  place(Picture3, 1560, 120, 540, 360);
+  Picture3.picture = "flag-de";
+  Version = label("", 2400, 150, 2400);
+  Version_Shadow = label("", 2415, 165, 2400);
+
+  // Records and note layouts.
+  Label3 = label("", 240, 600, 2760);
+  Label3.bold = true;
+  place(RecordList, 240, 900, 2760, 3000);
+  RecordList.folder = "Records/";
+  RecordList.pattern = "Records_*.*";
+  Label1 = label("Noten-Liste", 3120, 600, 2880);
+  Label1.bold = true;
+  place(NoteList, 3120, 900, 2880, 1500);
+  NoteList.folder = "Notes/";
+  NoteList.pattern = "NOTES*.*";
+  place(RecordLession, 3120, 2490, 2880, 300);
+  Check3.caption = "Nr.";
+  place(Check3, 3120, 2880, 700, 300);
+  Check3.visible = false;
+  Check3.value = 1;
+  Check1.caption = "Noten";
+  place(Check1, 3840, 2880, 2160, 300);
+  Check1.visible = false;
+  Check1.value = 1;
+  place(ZahlenSchirm, 3120, 3210, 700, 2490);
+  ZahlenSchirm.visible = false;
+  place(NotenSchirm, 3840, 3210, 2160, 2490);
+  NotenSchirm.visible = false;
+
+  // The editor, over the places of the lists it replaces while recording.
+  place(EditBox, 240, 900, 2760, 3000);
+  EditBox.visible = false;
+  place(EditorTMP, 240, 4020, 2760, 420);
+  EditorTMP.visible = true;
+  EditorTMP.fontSize = 11;
+  EditorTMP.bold = true;
+  EditorTMP2.visible = EditorTMP3.visible = false;
+  place(NextRecord, 3120, 900, 720, 600);
+  NextRecord.picture = "commit";
+  Label11 = label("Accorde übernehmen", 3900, 900, 2100, 600);
+  place(EditBreak, 3120, 1620, 720, 600);
+  EditBreak.picture = "rest-play";
+  Label20 = label("Pause (Play)", 3900, 1770, 2100);
+  place(EditMute, 3120, 2340, 720, 600);
+  EditMute.picture = "rest-mute";
+  Label21 = label("Pause (Mute)", 3900, 2490, 2100);
+  place(KillNote, 3120, 3060, 720, 600);
+  KillNote.picture = "delete";
+  place(RepIns, 3900, 3060, 720, 600);
+  place(InsRep, 0, 0, 0, 0);
+  InsRep.picture = pictures::kReplace;
+  InsRep.picture2 = pictures::kInsert;
+  InsRep.visible = false;
+  place(ReEd, 3120, 3780, 720, 600);
+  ReEd.picture = "new";
+  Label22 = label("Neu", 3900, 3930, 2100);
+  place(Check2, 3120, 5340, 2880, 300);
+  Check2.caption = "?";
+  Check2.value = 1;
+  Check2.visible = false;
+  Label4 = label("Filename ", 240, 4560, 2760);
+  place(SaveName, 240, 4845, 2760, 360);
+  place(SaveRecord, 3120, 4560, 720, 600);
+  SaveRecord.picture = "save";
+  Label10 = label("Speichern", 3900, 4710, 2100);
+  for (Control* c : {&NextRecord, &Label11, &EditBreak, &EditMute, &KillNote, &RepIns, &ReEd,
+                     &Label22, &Label4, &SaveRecord, &Label10})
+    c->visible = false;
+  NextRecord.enabled = SaveRecord.enabled = false;
+  SaveName.visible = false;
+
+  // Record and cancel share one place; so do play and pause.
+  place(Record, 240, 5340, 720, 600);
+  Record.picture = "record";
+  Label5 = label("Editor", 1020, 5490, 2000);
+  place(CancelRec, 240, 5340, 720, 600);
+  CancelRec.picture = "cancel";
+  CancelRec.visible = false;
+  Label9 = label("Abbrechen", 1020, 5490, 2000);
+  Label9.visible = false;
+  place(PlayStop, 240, 6240, 720, 600);
+  PlayStop.picture = "play";
+  Label8 = label("Abspielen", 60, 6870, 1080);
+  place(Break, 240, 6240, 720, 600);
+  Break.picture = "pause";
+  Break.visible = false;
+  Label12 = label(" Pause", 60, 6870, 1080);
+  Label12.visible = false;
+  place(StopReplay, 1320, 6240, 720, 600);
+  StopReplay.picture = "stop";
+  StopReplay.visible = false;
+  Label7 = label("Stop", 1140, 6870, 1080);
+  Label7.visible = false;
+  place(PlayMode, 2400, 6240, 720, 600);
+  PlayMode.picture = pictures::kSingle;
+  Label6 = label("Replay-Mode", 2220, 6870, 1500);
+  place(PlayMode2, 0, 0, 0, 0);
+  PlayMode2.picture = pictures::kRepeat;
+  PlayMode2.picture2 = pictures::kSingle;
+  PlayMode2.visible = false;
+  place(Speed, 240, 7380, 3600, 360);
+  Speed.minimum = 0;
+  Speed.maximum = 25;
+  Speed.value = 23;
+  Tempo = label("", 3960, 7410, 1800);
+  Timer1 = {false, 1000};
+  Label2 = label("Replay", 240, 8100, 5700);
+
+  // Right of the keyboard: the text area, the title pair and the sound options.
+  place(AccordDisplay, 11280, 480, 3720, 2400);
+  Infos = label("", 11280, 3000, 3720, 600);
+  InfosCopy = label("", 11310, 3030, 3720, 600);
+  Infos.fontSize = InfosCopy.fontSize = 22;
+  Infos.bold = InfosCopy.bold = true;
+  SoundOnOff.value = 1;
+  place(SoundOnOff, 11280, 3720, 300, 300);
+  Label13 = label("Sound?", 11640, 3735, 2000);
+  Check4.value = 1;
+  place(Check4, 11280, 4080, 300, 300);
+  Label14 = label("Cut Sound?", 11640, 4095, 2000);
+  place(Tafel1, 11280, 4560, 3720, 2220);
+  Tafel1.picture = "help-chords";
+  place(Tafel2, 11280, 6900, 3720, 2220);
+  Tafel2.picture = "help-list";
+  Tafel1.visible = Tafel2.visible = false;
+  place(Copyright, 13740, 9060, 540, 480);
+  Copyright.picture = "copyright";
+  place(Expand, 14400, 9060, 600, 480);
+  Expand.picture = pictures::kArrowsRight;
+  KlappeAus.picture = pictures::kArrowsLeft;
+  KlappeAus.picture2 = pictures::kArrowsRight;
+  KlappeAus.visible = false;
+
+  // The instrument panel, in the strip that only the wide window shows.
+  Label15 = label("", 15480, 7080, 2280, 270);
+  Label16 = label("", 15480, 7350, 2280, 300);
+  Label16.bold = true;
+  Label17 = label("", 15480, 7680, 2280, 270);
+  place(MinusIns, 17880, 6960, 900, 405);
+  MinusIns.caption = "-";
+  Label18 = label("", 17880, 7395, 1200, 270);
+  place(PlusIns, 17880, 7680, 900, 405);
+  PlusIns.caption = "+";
+
+  place(Splashscreen, 12000, 12000, 6315, 2475);
+  Splashscreen.picture = "splash";
+  Splashscreen.visible = false;
+  NeverShow.caption = "Nicht mehr zeigen / Don't show again";
+  place(NeverShow, 240, 2100, 4200, 300);
+  SplashTimer = {false, 2000};
+  scrolltext = {false, 150};
+
+  Label23 = label("Accord ERSETZEN", 0, 0, 0);
+  Label24 = label("Label24", 0, 0, 0);
+  Label25 = label("Label25", 0, 0, 0);
+  Label25.tag = "List der Accorde";
+  for (Control* c : {&Label23, &Label24, &Label25}) c->visible = false;
+  ShadowListe2.visible = ShadowListe3.visible = false;
+
+  StatusLine = label("", 120, 9660, kNarrowWidth - 240, 300);
+}
+
+void Form1::clickToggle(Toggle& toggle) {
+  toggle.value = toggle.value ? 0 : 1;
+  toggleClicked(toggle);
+}
+
+void Form1::setToggleValue(Toggle& toggle, int value) {
+  if (toggle.value == value) return;
+  toggle.value = value;
+  toggleClicked(toggle);
+}
+
+void Form1::toggleClicked(Toggle& toggle) {
+  if (&toggle == &Check1) Check1_Click();
+  else if (&toggle == &Check2) Check2_Click();
+  else if (&toggle == &Check3) Check3_Click();
+  else if (&toggle == &SoundOnOff) SoundOnOff_Click();
+  else if (&toggle == &RecordLession) RecordLession_Click();
+  else if (&toggle == &NeverShow) NeverShow_Click();
+  // Check4 has no click handler: replay reads its value.
+}
+
+void Form1::report(const std::string& text) { StatusLine.caption = text; }
+
+void Form1::beep() {
+  ++beepCount;
+  if (services.beeper) services.beeper->beep();
+}
+
+void Form1::refreshFileList(FileList& list) {
+  std::vector<std::string> names;
+  for (auto& name : services.files->list(list.folder)) {
+    if (matchesPattern(name, list.pattern)) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return upper(a) < upper(b);
+  });
+  list.items = std::move(names);
+  list.selected = -1;
+}
+
+void Form1::setInfos(const std::string& text, int fontSize) {
+  Infos.fontSize = fontSize;
+  Infos.caption = text;
+  InfosCopy.fontSize = fontSize;
+  InfosCopy.caption = text;
+}
+
+}  // namespace tastrello

@@ -1,0 +1,274 @@
+// The window object: every control and every state variable of the program, and every
+// operation as a method. The methods are defined in the file of the subsystem they belong to.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/controls.h"
+#include "shell/services.h"
+
+namespace tastrello {
+
+constexpr int kKeyCount = 68;
+constexpr int kKeyTableSize = 71;   // keyNotes 0..70
+constexpr int kTableSlots = 201;    // text tables with slots 0..200
+constexpr int kMaxEvents = 200;     // events a record can hold
+constexpr int kCommitLimit = 198;   // commit requests per recording
+constexpr Colour kIdleKeyColour = 0xC0C0C0;
+constexpr Colour kLitKeyColour = 0x55F0;
+constexpr int kNarrowWidth = 15165;
+constexpr int kWideWidth = 19350;
+
+inline const std::string kBreakPlay = "-BREAK PLAY-";
+inline const std::string kBreakMute = "-BREAK MUTE-";
+inline const std::string kEndMarker = "*-*";
+inline const std::string kFreePlay = "FREE PLAY";
+
+/// Own error codes of the MIDI layer, beside the ones the port reports.
+constexpr int kErrDataByte = 9001;  // a data byte outside 0..127 was not sent
+
+/// A note layout as read from its file: captions and key-table entries it sets.
+struct NoteLayout {
+  std::array<std::optional<std::string>, kKeyCount> captions;
+  std::array<std::optional<std::string>, kKeyTableSize> notes;
+};
+
+/// A record file as read, before anything of the window changes.
+struct RecordContent {
+  std::string layoutName;
+  std::vector<std::string> buttonLines;  ///< per event: button line or rest marker
+  std::vector<std::string> nameLines;    ///< per event: name line or rest marker
+};
+
+class Form1 {
+ public:
+  explicit Form1(Services services);
+
+  // ---- Start-up and shutdown
+  void Form_Load();
+  void Form_Activate();
+  void Form_Unload();
+
+  // ---- Settings
+  void readSettingsFile();
+  void storeSetting();
+  void Check2_Click();
+
+  // ---- Language
+  void loadLanguage();
+  void Picture1_Click();
+  void Picture2_Click();
+  void Picture3_Click();
+
+  // ---- Splash and credits
+  void SplashTimer_Timer();
+  void Splashscreen_Click();
+  void NeverShow_Click();
+  void Copyright_Click();
+  void scrolltext_Timer();
+  void showCredits();
+
+  // ---- MIDI output
+  bool Midi_Out_Open(int deviceId);
+  void Midi_Out_close();
+  void Midi_Out_Reset();
+  void Midi_Out_Send(int status, int data1, int data2);
+  static std::int32_t packdword(int data2, int data1, int status);
+  void playnote();
+  void midi_outerr(int code);
+
+  // ---- Note layouts
+  void loadNoteLayout();
+  void NoteList_Click();
+
+  // ---- Keyboard
+  void Keys_Click(int index);
+  void SoundOnOff_Click();
+  void Check1_Click();
+  void Check3_Click();
+  void Expand_Click();
+  void MinusIns_Click();
+  void PlusIns_Click();
+  void resetKeyLooks();
+  void showInstrument();
+
+  // ---- Record files and recording
+  bool writeRecordFile(const std::string& path);
+  void applyRecordKind();
+  void Record_Click();
+  void SaveRecord_Click();
+  void CancelRec_Click();
+  void SaveName_Change();
+  void RecordLession_Click();
+  void resetToFreePlay();
+  void clearPendingChord();
+
+  // ---- Record browser
+  void RecordList_Click();
+  void loadRecord();
+
+  // ---- Replay
+  void advanceReplay();
+  void Timer1_Timer();
+  void Speed_Click();
+  void PlayStop_Click();
+  void Break_Click();
+  void StopReplay_Click();
+  void PlayMode_Click();
+  void PlayMode2_Click();
+
+  // ---- Editor
+  void commitPendingEvent();
+  void NextRecord_Click();
+  void EditBreak_Click();
+  void EditMute_Click();
+  void EditBox_Click();
+  void KillNote_Click();
+  void RepIns_Click();
+  void ReEd_Click();
+
+  // ---- Helpers shared by the subsystems
+  /// A user's click on a toggle: flips its value and runs its click handler.
+  void clickToggle(Toggle& toggle);
+  /// Sets a toggle from code; runs its click handler when the value changes.
+  void setToggleValue(Toggle& toggle, int value);
+  /// Shows a problem in the status line.
+  void report(const std::string& text);
+  void beep();
+  /// Re-reads a file list's folder and keeps the names that match its pattern.
+  void refreshFileList(FileList& list);
+  void setInfos(const std::string& text, int fontSize);
+  /// Parses a layout file; nothing when it is missing or too short.
+  std::optional<NoteLayout> readNoteLayout(const std::string& fileName, std::string& problem);
+  /// Parses a record file; nothing (with `problem` set) when it is unusable.
+  std::optional<RecordContent> readRecordContent(const std::string& path, std::string& problem);
+  /// Fills the editing lists, the replay tables and the views from a record read before.
+  void readRecordFile(const RecordContent& record);
+  static std::string displayTextFromNameLine(const std::string& nameLine);
+  static bool isSafeRecordName(const std::string& name);
+  static bool isSafeFileName(const std::string& name);
+
+  Services services;
+
+  // ---- Controls: instrument and sound
+  std::array<Control, kKeyCount> Keys;
+  std::array<Control, 5> Acco2;  // markers 1..4; slot 0 unused
+  FileList NoteList;
+  Control Label1;
+  ListBox NotenSchirm, ZahlenSchirm;
+  Toggle Check1, Check3, SoundOnOff, Check4;
+  Control Label13, Label14;
+  Control MinusIns, PlusIns, Label15, Label16, Label17, Label18;
+  Control Expand, KlappeAus;
+  Control EditorTMP, EditorTMP2, EditorTMP3;
+
+  // ---- Controls: records
+  FileList RecordList;
+  Control Label3, Label2, Infos, InfosCopy;
+  Toggle RecordLession;
+  Control Record, Label5, CancelRec, Label9;
+  TextField SaveName;
+  Control Label4, SaveRecord, Label10, NextRecord, Label11, ReEd, Label22;
+  ListBox ShadowListe2, ShadowListe3;
+
+  // ---- Controls: replay
+  Control PlayStop, Label8, Break, Label12, StopReplay, Label7;
+  Control PlayMode, Label6, PlayMode2;
+  Slider Speed;
+  Control Tempo;
+  Timer Timer1;
+
+  // ---- Controls: editor
+  ListBox EditBox;
+  Control KillNote, EditBreak, Label20, EditMute, Label21, RepIns, InsRep;
+  Control Label23, Label24;
+  Toggle Check2;
+  Control Tafel1, Tafel2;
+
+  // ---- Controls: shell
+  std::string windowCaption;
+  int windowWidth = kNarrowWidth;
+  int windowLeft = 0;  ///< change of the window's left edge, in twips, since start
+  Control Version, Version_Shadow, AccordDisplay, Copyright;
+  Timer scrolltext;
+  Control Splashscreen;
+  Toggle NeverShow;
+  Timer SplashTimer;
+  Control Picture1, Picture2, Picture3;
+  Control Label25;
+  Control StatusLine;  ///< the last problem the program met
+
+  // ---- MIDI output
+  std::uint32_t midiOutHandle = 0;
+  int noteNumber = 0;
+  int instrumentNumber = 0;
+  std::string midiErrorText;  ///< text of the last code given to midi_outerr
+  bool midiReopenOk = false;
+
+  // ---- Note layout
+  std::string noteFileName;
+  std::string layoutInForce;  ///< the layout last loaded successfully
+  std::array<std::optional<std::string>, kKeyTableSize> keyNotes;
+
+  // ---- Keyboard
+  int litKeyCount = 0;
+  Colour keyIdleColor = 0;
+  Colour keyLitColor = 0;
+  std::string keyMode;
+  bool panelExpanded = false;
+
+  // ---- Replay
+  std::string replayMode;
+  int replayPosition = 0;
+  int replayEnd = 0;
+  int replayStep = 0;
+  bool testPassDone = false;
+  bool replayStarted = false;
+  std::array<std::string, kTableSlots> eventButtonLines;
+  std::array<std::string, kTableSlots> eventNameLines;
+  std::array<int, 5> chordButtons{};
+  std::array<std::string, 5> chordNames;
+
+  // ---- Editor
+  int commitCounter = 0;
+  bool replaceMode = false;
+  int editClickState = 0;
+
+  // ---- Shell
+  std::string newLine;
+  std::string titleBanner;
+  std::string scrollText;
+  int scrollPosition = 0;
+  std::array<std::string, 11> creditsTexts;
+  std::string dataFolder;
+  std::string languageFile;
+  bool languageChanged = false;
+  std::string chordAdoptCaption;
+  std::string splashState;
+  std::string helpEditSetting;
+  std::string midiOutSetting;  ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
+  std::array<std::string, kTableSlots> instrumentNames;
+  std::string settingKey;
+  std::string settingValue;
+
+  RecordContent loadingRecord;  ///< the record a click in the list has read and checked
+
+  int beepCount = 0;  ///< beeps sounded since start (the view flashes on each)
+
+ private:
+  void toggleClicked(Toggle& toggle);
+  void commitRest(const std::string& marker);
+  void showSelectionActions();
+  void chooseLanguage(const std::string& file);
+  void setTransportIdle();
+};
+
+/// The Windows-1252 texts of the credits and the suggestions line.
+std::string suggestionsText();
+std::array<std::string, 3> creditsNotices(const std::string& newLine);
+
+}  // namespace tastrello

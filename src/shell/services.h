@@ -1,0 +1,58 @@
+// The small interfaces through which the logic reaches the world. Each has one real
+// implementation in src/platform and a recording test double in tests/test_support.h.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tastrello {
+
+/// A MIDI output device in the manner of the system's MIDI output calls.
+/// Real implementations: the built-in FluidSynth synthesizer, RtMidi ports, a log file,
+/// and the switch that routes to whichever the user chose.
+class MidiPort {
+ public:
+  virtual ~MidiPort() = default;
+  /// Opens the output for `deviceId` (-1: the chosen default output). Returns 0 and a
+  /// non-zero `handle` on success, or an error code for `errorText` with `handle` left 0.
+  virtual int open(int deviceId, std::uint32_t& handle) = 0;
+  /// Plays one packed short message at once. Returns 0, or an error code (also for handle 0).
+  virtual int send(std::uint32_t handle, std::uint32_t word) = 0;
+  /// Releases the device; every note still sounding on it stops. Returns 0 or an error code.
+  virtual int close(std::uint32_t handle) = 0;
+  /// The text for an error code, at most 128 characters.
+  virtual std::string errorText(int code) = 0;
+};
+
+/// Whole-file access relative to the working folder. Paths use "/" and are Windows-1252
+/// bytes; names are matched without regard to letter case.
+/// Real implementation: DiskFiles (src/platform/disk_files.h).
+class Files {
+ public:
+  virtual ~Files() = default;
+  /// The file's bytes, or nothing when it is missing or cannot be read.
+  virtual std::optional<std::string> read(const std::string& path) = 0;
+  /// Replaces the file's content through a temporary file and a rename, so that a failure
+  /// leaves the old file whole. Returns "" on success, otherwise what went wrong.
+  virtual std::string replace(const std::string& path, const std::string& bytes) = 0;
+  /// The names of the files in `folder` (empty when it cannot be read).
+  virtual std::vector<std::string> list(const std::string& folder) = 0;
+};
+
+/// The system beep. Real implementation: the view's beep with a visible flash.
+class Beeper {
+ public:
+  virtual ~Beeper() = default;
+  virtual void beep() = 0;
+};
+
+/// What the window object is given to reach the world.
+struct Services {
+  MidiPort* midi = nullptr;
+  Files* files = nullptr;
+  Beeper* beeper = nullptr;
+};
+
+}  // namespace tastrello

@@ -1,0 +1,88 @@
+// The settings file "Tastrel.Ini": key lines followed by their values, read at start-up and
+// rewritten whole whenever a switch changes.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+const std::string kSettingsFile = "Tastrel.Ini";
+constexpr int kInstrumentCount = 128;
+
+}  // namespace
+
+void Form1::readSettingsFile() {
+  const std::string path = dataFolder + kSettingsFile;
+  const auto bytes = services.files->read(path);
+  if (!bytes) {
+    report("Settings file " + path + " cannot be read; starting with the defaults.");
+    return;
+  }
+  const auto lines = splitLines(*bytes);
+  const std::size_t n = lines.size();
+  std::string problem;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& key = lines[i];
+    const bool known = key == "LANGUAGE:" || key == "SPLASH:" || key == "HELPEDIT:" ||
+                       key == "MIDI-OUT:" || key == "MIDI-LIST:";
+    if (!known) continue;
+    if (i + 1 >= n) {
+      problem = "Settings file " + path + " ends with the key " + key + " and no value.";
+      break;
+    }
+    if (key == "MIDI-LIST:") {
+      int k = 1;
+      for (; k <= kInstrumentCount && i + 1 < n; ++k) instrumentNames[k] = mid(lines[++i], 4, 50);
+      if (k <= kInstrumentCount)
+        problem = "Settings file " + path + " lists only " + std::to_string(k - 1) +
+                  " of the 128 instruments.";
+      continue;
+    }
+    const std::string& value = lines[++i];  // a value line is never examined as a key
+    if (key == "LANGUAGE:") languageFile = value;
+    else if (key == "SPLASH:") splashState = value;
+    else if (key == "HELPEDIT:") helpEditSetting = value;
+    else if (key == "MIDI-OUT:") midiOutSetting = value;
+  }
+  if (!problem.empty()) report(problem);
+}
+
+void Form1::storeSetting() {
+  if (languageChanged) {
+    languageChanged = false;
+    showCredits();
+  }
+  const std::string path = dataFolder + kSettingsFile;
+  const auto bytes = services.files->read(path);
+  if (!bytes) {
+    report("Settings file " + path + " cannot be read; the change lasts for this run only.");
+    return;
+  }
+  auto lines = splitLines(*bytes);
+  // Every occurrence of the key gets the new value; a key on the last line has none to replace.
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i] == settingKey) lines[i + 1] = settingValue;
+  }
+  const std::string error = services.files->replace(path, joinLines(lines));
+  if (!error.empty()) report("Settings file " + path + " was not changed: " + error);
+}
+
+void Form1::Check2_Click() {
+  if (Check2.value == 1) {
+    Tafel1.visible = Tafel2.visible = true;
+    settingValue = "TRUE";
+    settingKey = "HELPEDIT:";
+    storeSetting();
+    helpEditSetting = "TRUE";
+  }
+  if (Check2.value == 0) {
+    Tafel1.visible = Tafel2.visible = false;
+    settingValue = "FALSE";
+    settingKey = "HELPEDIT:";
+    storeSetting();
+    helpEditSetting = "FALSE";
+  }
+}
+
+}  // namespace tastrello

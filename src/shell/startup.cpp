@@ -1,0 +1,57 @@
+// The window's life cycle: the start-up sequence in its fixed order, opening the MIDI output
+// when the window is first active, and closing it at the end.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+void Form1::Form_Load() {
+  newLine = kCrLf;
+  Version.caption = "Version 1.1       ";
+  Version_Shadow.caption = Version.caption;
+  windowWidth = kNarrowWidth;
+  titleBanner = "- Tastrello -     " + Version.caption + std::string(21, ' ');
+  scrollText = titleBanner + suggestionsText() + titleBanner;
+  const auto notices = creditsNotices(newLine);
+  for (int slot = 1; slot <= 3; ++slot) creditsTexts[slot] = notices[slot - 1];
+  windowCaption = left(scrollText, 60);
+  Label20.visible = Label21.visible = false;
+  RecordList.folder = "Records/";
+  NoteList.folder = "Notes/";
+  refreshFileList(NoteList);
+  dataFolder = "Data/";
+  noteFileName = "Notes_G-C-F.txt";
+  loadNoteLayout();
+  replayMode = "Single";
+  testPassDone = false;
+  languageFile = "Lang_ger.txt";
+  readSettingsFile();
+  loadLanguage();
+  if (helpEditSetting == "FALSE") setToggleValue(Check2, 0);
+  Tafel1.visible = Tafel2.visible = false;
+  replaceMode = true;
+  RepIns.picture = InsRep.picture;
+  keyIdleColor = kIdleKeyColour;
+  keyLitColor = kLitKeyColour;
+  editClickState = 0;
+  instrumentNumber = 22;
+  showInstrument();
+  showCredits();
+  panelExpanded = false;
+  SplashTimer.enabled = true;
+  Tempo.caption = "Tempo: " + std::to_string(Speed.value);
+  litKeyCount = 0;
+  resetKeyLooks();
+  AccordDisplay.caption.clear();
+  Infos.fontSize = 22;
+  InfosCopy.fontSize = Infos.fontSize;
+  Infos.caption = kFreePlay;
+  InfosCopy.caption = Infos.caption;
+  showCredits();
+}
+
+void Form1::Form_Activate() { Midi_Out_Open(-1); }
+
+void Form1::Form_Unload() { Midi_Out_close(); }
+
+}  // namespace tastrello

@@ -1,0 +1,48 @@
+// Text helpers shared by every loader and writer: the line reader, Windows-1252 conversion,
+// the character-position helpers the file formats are defined with, and name matching.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tastrello {
+
+inline const std::string kCrLf = "\r\n";
+
+/// Splits file bytes into lines. Accepts CR LF, LF and lone CR line ends; a final line end
+/// does not start another line. A UTF-8 byte order mark at the start is dropped.
+std::vector<std::string> splitLines(std::string_view bytes);
+
+/// Joins lines into file bytes, each line followed by CR LF.
+std::string joinLines(const std::vector<std::string>& lines);
+
+/// `count` characters of `s` from the 1-based position `start`; shorter or empty near the end.
+std::string mid(std::string_view s, std::size_t start, std::size_t count);
+/// The last `count` characters of `s` (all of `s` when it is shorter).
+std::string right(std::string_view s, std::size_t count);
+/// The first `count` characters of `s` (all of `s` when it is shorter).
+std::string left(std::string_view s, std::size_t count);
+
+/// Reads a decimal integer with optional blanks around it. Empty text, other characters or
+/// a value outside the 16-bit signed range give nothing.
+std::optional<int> parseInt16(std::string_view s);
+
+/// The leading decimal number after leading blanks, or 0 when there is none.
+int leadingNumber(std::string_view s);
+
+/// ASCII upper case (Windows-1252 letters above 127 are compared as they are).
+std::string upper(std::string_view s);
+/// Compares two names without regard to letter case (ASCII and Windows-1252 letters).
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+/// Matches a file name against a pattern with "*" and "?" wildcards, ignoring letter case.
+bool matchesPattern(std::string_view name, std::string_view pattern);
+
+/// Windows-1252 bytes to UTF-8 (undefined bytes map to U+FFFD).
+std::string cp1252ToUtf8(std::string_view bytes);
+/// UTF-8 to Windows-1252; nothing when a character has no Windows-1252 byte or the input is
+/// not valid UTF-8.
+std::optional<std::string> utf8ToCp1252(std::string_view utf8);
+
+}  // namespace tastrello

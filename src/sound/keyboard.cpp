@@ -1,0 +1,102 @@
+// Playing the keyboard: the 68 buttons, the lit chord of up to four, the release, the sound
+// and view switches, the wide window with the instrument panel.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+std::string twoDigits(int i) { return right("00" + std::to_string(i), 2); }
+
+}  // namespace
+
+void Form1::Keys_Click(int i) {
+  if (i < 0 || i >= kKeyCount) return;
+  const std::string& c = Keys[i].caption;
+  auto release = [this] {
+    resetKeyLooks();
+    clearPendingChord();
+    litKeyCount = 0;
+    Midi_Out_Reset();
+  };
+
+  if (keyMode == "EDIT") {
+    EditorTMP.caption += c + " ";
+    EditorTMP2.caption += right(c, 3) + "/";
+    EditorTMP3.caption += twoDigits(i) + "/";
+  }
+  if (Keys[i].backColor == keyLitColor) {
+    release();
+  } else {
+    // An entry no layout has set reads as 0; one that holds no number sounds nothing.
+    const auto& entry = keyNotes[i];
+    const std::optional<int> note = entry ? parseInt16(*entry) : std::optional<int>(0);
+    if (note) {
+      noteNumber = *note;
+      if (SoundOnOff.value == 1) playnote();
+    } else {
+      report("Button " + std::to_string(i) + " has no note number in " + noteFileName + ".");
+    }
+    if (litKeyCount > 3) {
+      release();
+    } else if (Keys[i].backColor == keyIdleColor) {
+      Keys[i].backColor = keyLitColor;
+      ++litKeyCount;
+    }
+  }
+  EditBreak.enabled = EditMute.enabled = true;
+  if (!EditorTMP.caption.empty()) EditBreak.enabled = EditMute.enabled = false;
+}
+
+void Form1::SoundOnOff_Click() {
+  if (SoundOnOff.value == 0) Midi_Out_Reset();
+}
+
+void Form1::Check1_Click() { NotenSchirm.visible = Check1.value == 1; }
+
+void Form1::Check3_Click() { ZahlenSchirm.visible = Check3.value == 1; }
+
+void Form1::Expand_Click() {
+  panelExpanded = !panelExpanded;
+  if (panelExpanded) {
+    Expand.picture = KlappeAus.picture;
+    windowWidth = kWideWidth;
+    windowLeft -= 2000;
+  } else {
+    Expand.picture = KlappeAus.picture2;
+    windowWidth = kNarrowWidth;
+    windowLeft += 2000;
+  }
+}
+
+void Form1::MinusIns_Click() {
+  instrumentNumber = std::max(1, instrumentNumber - 1);
+  showInstrument();
+}
+
+void Form1::PlusIns_Click() {
+  instrumentNumber = std::min(128, instrumentNumber + 1);
+  showInstrument();
+}
+
+void Form1::resetKeyLooks() {
+  for (auto& key : Keys) {
+    key.fontSize = 12;
+    key.backColor = keyIdleColor;
+    key.bold = true;
+  }
+}
+
+void Form1::showInstrument() {
+  const int n = instrumentNumber;
+  auto name = [this](int slot) {
+    return slot >= 0 && slot < kTableSlots ? instrumentNames[slot] : std::string();
+  };
+  Label18.caption = "Nr. " + std::to_string(n);
+  Label15.caption = name(n - 1);
+  Label16.caption = name(n);
+  Label17.caption = name(n + 1);
+}
+
+}  // namespace tastrello

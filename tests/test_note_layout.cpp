@@ -1,0 +1,100 @@
+#include "test_support.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+namespace {
+
+/// A layout file of 51 lines: the given caption lines and note lines, padded with comments.
+std::string layoutFile(std::vector<std::string> captions, std::vector<std::string> notes) {
+  captions.resize(25, "### spare");
+  notes.resize(26, "### spare");
+  captions.insert(captions.end(), notes.begin(), notes.end());
+  return joinLines(captions);
+}
+
+}  // namespace
+
+class NoteLayoutTest : public FormTest {
+ protected:
+  void load(const std::string& bytes) {
+    files.files["Notes/Notes_Test.txt"] = bytes;
+    form.noteFileName = "Notes_Test.txt";
+    form.loadNoteLayout();
+  }
+};
+
+TEST_F(NoteLayoutTest, ShippedLayoutGivesTheGcfButtons) {
+  EXPECT_EQ(form.Keys[0].caption, "d ");
+  EXPECT_EQ(form.keyNotes[0], "50");
+  EXPECT_EQ(form.Keys[33].caption, "d3");
+  EXPECT_EQ(form.keyNotes[33], "86");
+  EXPECT_EQ(form.Keys[34].caption, "H ");
+  EXPECT_EQ(form.keyNotes[34], "47");
+  EXPECT_EQ(form.Keys[67].caption, "g3");
+  EXPECT_EQ(form.keyNotes[67], "91");
+  EXPECT_EQ(form.Keys[44].caption, "c1");
+  EXPECT_EQ(form.keyNotes[44], "60");
+  EXPECT_FALSE(form.keyNotes[68]);
+}
+
+TEST_F(NoteLayoutTest, LineKindsAdvanceTheCounterAsTheyShould) {
+  // Comment: no advance; "000" is a single line; "##" alone is an entry; empty is a triple.
+  load(layoutFile({"### c", "000x9", "##a", "", "aa bb cc"}, {"", "00 123", "## 1"}));
+  EXPECT_EQ(form.Keys[0].caption, "x9");
+  EXPECT_EQ(form.Keys[1].caption, "##");
+  EXPECT_EQ(form.Keys[2].caption, "");   // "##a": field 2 is empty (line ends)
+  EXPECT_EQ(form.Keys[4].caption, "");   // the empty line
+  EXPECT_EQ(form.Keys[7].caption, "aa");
+  EXPECT_EQ(form.Keys[9].caption, "cc");
+  EXPECT_EQ(form.keyNotes[0], "");
+  EXPECT_EQ(form.keyNotes[3], "123");
+  EXPECT_EQ(form.keyNotes[4], "##");
+  EXPECT_EQ(form.Keys[10].caption, "d1");  // not reached: keeps the shipped caption
+}
+
+TEST_F(NoteLayoutTest, TripleAtTheLastButtonsSetsOnlyItsFirstField) {
+  std::vector<std::string> captions(22, "aa bb cc");  // buttons 0..65
+  captions.push_back("xx yy zz");                     // k = 66: only button 66
+  captions.push_back("qq rr ss");                     // k stays 66
+  load(layoutFile(captions, {}));
+  EXPECT_EQ(form.Keys[66].caption, "qq");
+  EXPECT_EQ(form.Keys[67].caption, "g3");
+}
+
+TEST_F(NoteLayoutTest, EntriesPastTheKeyTableAreIgnored) {
+  std::vector<std::string> notes(24, "10 20 30");  // would reach index 71
+  load(layoutFile({}, notes));
+  EXPECT_EQ(form.keyNotes[70], "20");
+  EXPECT_EQ(form.keyNotes[69], "10");
+}
+
+TEST_F(NoteLayoutTest, MissingOrShortFileKeepsTheLayoutInForce) {
+  load(joinLines({"aa bb cc"}));
+  EXPECT_EQ(form.Keys[0].caption, "d ");
+  EXPECT_NE(form.StatusLine.caption.find("instead of 51"), std::string::npos);
+  EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
+  form.noteFileName = "Notes_None.txt";
+  form.loadNoteLayout();
+  EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
+  EXPECT_NE(form.StatusLine.caption.find("cannot be read"), std::string::npos);
+}
+
+TEST_F(NoteLayoutTest, ChoosingALayoutReturnsToFreePlayButLeavesReplayAlone) {
+  files.files["Notes/Notes_Two.txt"] = layoutFile({"zz yy xx"}, {"70 71 72"});
+  form.refreshFileList(form.NoteList);
+  form.RecordList.selected = 0;  // a sample lesson
+  form.RecordList_Click();
+  form.PlayStop_Click();
+  form.NoteList.selected = 1;
+  ASSERT_EQ(form.NoteList.items[1], "Notes_Two.txt");
+  form.NoteList_Click();
+  EXPECT_EQ(form.Keys[0].caption, "zz");
+  EXPECT_EQ(form.Infos.caption, kFreePlay);
+  EXPECT_EQ(form.Infos.fontSize, 18);
+  EXPECT_TRUE(form.NotenSchirm.items.empty());
+  EXPECT_FALSE(form.Acco2[1].visible);
+  EXPECT_EQ(form.Label2.caption, "");
+  EXPECT_TRUE(form.Timer1.enabled);
+  EXPECT_GT(form.replayEnd, 1);
+}

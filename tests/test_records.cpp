@@ -1,0 +1,249 @@
+#include "test_support.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+class RecordTest : public FormTest {
+ protected:
+  void recordChord(std::initializer_list<int> keys) {
+    clickKeys(keys);
+    form.NextRecord_Click();
+  }
+  void load(const std::string& name) {
+    form.refreshFileList(form.RecordList);
+    const auto& items = form.RecordList.items;
+    const auto it = std::find(items.begin(), items.end(), name);
+    ASSERT_NE(it, items.end()) << name;
+    form.RecordList.selected = static_cast<int>(it - items.begin());
+    form.RecordList_Click();
+  }
+  void saveAs(const std::string& name) {
+    form.SaveName.text = name;
+    form.SaveName_Change();
+    form.SaveRecord_Click();
+  }
+};
+
+TEST_F(RecordTest, TwoChordsARestAndAChordMakeTenLines) {
+  form.Record_Click();
+  recordChord({44, 47});
+  recordChord({10});
+  form.EditMute_Click();
+  recordChord({50, 53, 19});
+  saveAs("Waltz");
+  EXPECT_EQ(files.lines("Records/Records_Waltz.txt"),
+            (std::vector<std::string>{"Notes_G-C-F.txt", "44/47/", "c1/e1/", "10/", "d1/",
+                                      "-BREAK MUTE-", "50/53/19/", "g1/c2/h1/", "*-*", " "}));
+  EXPECT_EQ(files.files["Records/Records_Waltz.txt"].substr(0, 17), "Notes_G-C-F.txt\r\n");
+  EXPECT_EQ(form.Infos.caption, kFreePlay);
+  EXPECT_EQ(form.RecordList.items,
+            (std::vector<std::string>{"Records_Demo.txt", "Records_Waltz.txt"}));
+}
+
+TEST_F(RecordTest, SavedRecordReadsBackWithTheLoadersDisplayTexts) {
+  form.Record_Click();
+  recordChord({44, 47, 50});
+  form.EditBreak_Click();
+  saveAs("Back");
+  load("Records_Back.txt");
+  EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"44/47/50/", kBreakPlay}));
+  EXPECT_EQ(form.ShadowListe2.items, (std::vector<std::string>{"c1/e1/g1/", kBreakPlay}));
+  EXPECT_EQ(form.EditBox.items, (std::vector<std::string>{"c1  e1  g1   ", kBreakPlay}));
+  EXPECT_EQ(form.NotenSchirm.items, form.EditBox.items);
+  EXPECT_EQ(form.ZahlenSchirm.items, (std::vector<std::string>{" 1.  ", " 2.  "}));
+  EXPECT_EQ(form.eventNameLines[2], "-BREAK-");
+  EXPECT_EQ(form.eventButtonLines[2], kBreakPlay);
+  EXPECT_EQ(form.replayEnd, 3);
+}
+
+TEST_F(RecordTest, EmptyRecordHasLayoutEndMarkerAndSpace) {
+  form.ShadowListe2.items.clear();
+  form.ShadowListe3.items.clear();
+  ASSERT_TRUE(form.writeRecordFile("Records/Records_Empty.txt"));
+  EXPECT_EQ(files.lines("Records/Records_Empty.txt"),
+            (std::vector<std::string>{"Notes_G-C-F.txt", "*-*", " "}));
+  load("Records_Empty.txt");
+  EXPECT_TRUE(form.NotenSchirm.items.empty());
+  EXPECT_EQ(form.replayEnd, 1);
+  EXPECT_EQ(form.replayPosition, 0);
+}
+
+TEST_F(RecordTest, ShippedLessonsRoundTripByteForByte) {
+  form.clickToggle(form.RecordLession);
+  ASSERT_EQ(form.RecordList.items.size(), 4u);
+  const auto lessons = form.RecordList.items;
+  for (const auto& name : lessons) {
+    const std::string original = files.files["Records/" + name];
+    load(name);
+    ASSERT_GT(form.ShadowListe2.items.size(), 5u) << name;
+    ASSERT_TRUE(form.writeRecordFile("Records/Copy.txt"));
+    EXPECT_EQ(files.files["Records/Copy.txt"], original) << name;
+  }
+}
+
+TEST_F(RecordTest, OddFilesAreReadSensibly) {
+  // Empty lines are skipped without numbering; a missing end marker still reaches the last
+  // event; a button line at the end is dropped.
+  files.files["Records/Records_Odd.txt"] =
+      joinLines({"Notes_G-C-F.txt", "", "44/", "c1/", "", kBreakMute, "47/", "e1/", "50/"});
+  load("Records_Odd.txt");
+  EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"44/", kBreakMute, "47/"}));
+  EXPECT_EQ(form.ZahlenSchirm.items.back(), " 3.  ");
+  EXPECT_EQ(form.replayEnd, 4);
+  EXPECT_EQ(form.ShadowListe2.items.size(), form.EditBox.items.size());
+}
+
+TEST_F(RecordTest, ThreeLetterNamesDisplayWhole) {
+  EXPECT_EQ(Form1::displayTextFromNameLine("c#1/d1/"), "c#1  d1     ");
+  EXPECT_EQ(Form1::displayTextFromNameLine("c1/e1/g1/"), "c1  e1  g1   ");
+  EXPECT_EQ(Form1::displayTextFromNameLine(""), "       ");
+}
+
+TEST_F(RecordTest, UnsafeNamesAreRefusedAndNothingIsWritten) {
+  form.Record_Click();
+  recordChord({44});
+  const auto before = files.files;
+  for (const std::string& name : std::vector<std::string>{"", "   ", "../x", "a/b", "a\\b", "..", "a:b", "a*", "a?b",
+                                 "a\x01", "a<b", "q\"", std::string(101, 'n')}) {
+    form.SaveName_Change();
+    saveAs(name);
+    EXPECT_EQ(form.SaveName.backColor, kLitKeyColour) << name;
+    EXPECT_TRUE(form.SaveRecord.visible) << name;
+  }
+  EXPECT_EQ(files.files, before);
+  saveAs("\xDC" "bung 1");  // Übung 1
+  EXPECT_TRUE(files.has("Records/Records_\xDC" "bung 1.txt"));
+  EXPECT_EQ(form.SaveName.backColor, kWhite);
+}
+
+TEST_F(RecordTest, SavingWithOnlyAPendingChordBeepsAndStoresNothing) {
+  form.Record_Click();
+  clickKeys({44, 47});
+  saveAs("Nothing");
+  EXPECT_EQ(beeper.count, 1);
+  EXPECT_FALSE(files.has("Records/Records_Nothing.txt"));
+  EXPECT_TRUE(form.SaveRecord.visible);
+}
+
+TEST_F(RecordTest, FailedWriteKeepsRecordingAndTheOldFile) {
+  form.Record_Click();
+  recordChord({44});
+  files.failReplace = true;
+  saveAs("Demo");
+  EXPECT_TRUE(form.EditBox.visible);
+  EXPECT_EQ(form.EditBox.items.size(), 1u);
+  EXPECT_EQ(form.SaveName.text, "Demo");
+  EXPECT_NE(form.StatusLine.caption.find("disk full"), std::string::npos);
+  EXPECT_EQ(files.lines("Records/Records_Demo.txt")[1], "44/47/50/");
+}
+
+TEST_F(RecordTest, LessonKindSavesUnderTheLessonPrefix) {
+  form.clickToggle(form.RecordLession);
+  EXPECT_EQ(form.Label3.caption, "Liste der Lektionen");
+  form.Record_Click();
+  recordChord({44});
+  saveAs("Mine");
+  EXPECT_TRUE(files.has("Records/Lessons_Mine.txt"));
+  EXPECT_EQ(form.RecordList.items.size(), 5u);
+}
+
+TEST_F(RecordTest, CancelForgetsTheLoadedRecordButKeepsTheName) {
+  load("Records_Demo.txt");
+  form.Record_Click();
+  EXPECT_TRUE(form.ReEd.visible);
+  EXPECT_EQ(form.Infos.caption, "Demo");
+  form.SaveName.text = "draft";
+  form.CancelRec_Click();
+  EXPECT_EQ(form.Label2.caption, "");
+  EXPECT_EQ(form.SaveName.text, "draft");
+  EXPECT_TRUE(form.EditBox.items.empty());
+  EXPECT_FALSE(form.EditBox.visible);
+  EXPECT_TRUE(form.NotenSchirm.visible);  // its option is set and it shows the record
+  form.PlayStop_Click();
+  EXPECT_EQ(form.RecordList.backColor, kLitKeyColour);
+}
+
+TEST_F(RecordTest, RecordingAfterALoadAppendsToTheLoadedEvents) {
+  load("Records_Demo.txt");
+  const auto loaded = form.ShadowListe3.items.size();
+  form.Record_Click();
+  recordChord({13});
+  saveAs("Longer");
+  EXPECT_EQ(files.lines("Records/Records_Longer.txt").size(),
+            files.lines("Records/Records_Demo.txt").size() + 2);
+  EXPECT_EQ(form.Label2.caption, "Records_Demo.txt");  // saving keeps the loaded name
+  (void)loaded;
+}
+
+TEST_F(RecordTest, RecordEmptiesAChordPressedInFreePlay) {
+  form.Record_Click();
+  form.CancelRec_Click();
+  clickKeys({44, 47});
+  EXPECT_EQ(form.EditorTMP3.caption, "44/47/");
+  form.Record_Click();
+  EXPECT_EQ(form.EditorTMP.caption, "");
+  EXPECT_EQ(form.EditorTMP2.caption, "");
+  EXPECT_EQ(form.EditorTMP3.caption, "");
+}
+
+using BrowserTest = RecordTest;
+
+TEST_F(BrowserTest, LoadingRunsTheTestPassAndLeavesEventOneOnDisplay) {
+  load("Records_Demo.txt");
+  EXPECT_EQ(form.Infos.caption, "Demo");
+  EXPECT_EQ(form.Infos.fontSize, 22);
+  EXPECT_EQ(form.replayPosition, 1);
+  EXPECT_EQ(form.replayMode, "Single");
+  EXPECT_EQ(form.NotenSchirm.selected, 0);
+  EXPECT_EQ(form.ZahlenSchirm.selected, 0);
+  EXPECT_TRUE(form.Acco2[1].visible);
+  EXPECT_EQ(form.Acco2[1].left, form.Keys[44].left - 3);
+  EXPECT_EQ(port.log.back(), "OPEN");  // the reset silenced the pass
+  EXPECT_EQ(port.log[port.log.size() - 2], "CLOSE");
+}
+
+TEST_F(BrowserTest, DisplayNameSizes) {
+  for (const auto& [name, size] : std::vector<std::pair<std::string, int>>{
+           {"Records_Waltz.txt", 22}, {"Records_ElevenChars.txt", 14},
+           {"Records_SeventeenCharacter.txt", 12}, {"Records_TwentyOneCharacters12.txt", 10}}) {
+    files.files["Records/" + name] = files.files["Records/Records_Demo.txt"];
+    load(name);
+    EXPECT_EQ(form.Infos.fontSize, size) << name;
+    EXPECT_EQ(form.InfosCopy.fontSize, size);
+  }
+  files.files["Records/Records_Upper.TXT"] = files.files["Records/Records_Demo.txt"];
+  load("Records_Upper.TXT");
+  EXPECT_EQ(form.Infos.caption, "Upper");
+}
+
+TEST_F(BrowserTest, BadFilesAreRefusedAndTheLoadedRecordStays) {
+  load("Records_Demo.txt");
+  std::string tooLong = "Notes_G-C-F.txt\r\n";
+  for (int i = 0; i < 201; ++i) tooLong += "44/\r\nc1/\r\n";
+  files.files["Records/Records_TooLong.txt"] = tooLong;
+  files.files["Records/Records_Empty0.txt"] = "";
+  files.files["Records/Records_NoLayout.txt"] = joinLines({"Notes_None.txt", "44/", "c1/", "*-*"});
+  files.files["Records/Records_Escape.txt"] = joinLines({"../Data/Tastrel.Ini", "*-*"});
+  files.files["Records/records_case.txt"] = files.files["Records/Records_Demo.txt"];
+  const auto events = form.NotenSchirm.items;
+  for (const std::string name : {"Records_TooLong.txt", "Records_Empty0.txt",
+                                 "Records_NoLayout.txt", "Records_Escape.txt", "records_case.txt"}) {
+    load(name);
+    EXPECT_EQ(form.RecordList.backColor, kLitKeyColour) << name;
+    EXPECT_EQ(form.NotenSchirm.items, events) << name;
+    EXPECT_EQ(form.Label2.caption, "Records_Demo.txt") << name;
+    EXPECT_FALSE(form.StatusLine.caption.empty());
+  }
+  load("Records_Demo.txt");
+  EXPECT_EQ(form.RecordList.backColor, kWhite);
+}
+
+TEST_F(BrowserTest, LoadingSwitchesToTheRecordsLayout) {
+  auto layout = files.lines("Notes/Notes_G-C-F.txt");
+  layout[1] = "zz f  b ";
+  files.files["Notes/Notes_Other.txt"] = joinLines(layout);
+  files.files["Records/Records_Other.txt"] = joinLines({"Notes_Other.txt", "00/", "zz/", "*-*", " "});
+  load("Records_Other.txt");
+  EXPECT_EQ(form.Keys[0].caption, "zz");
+  EXPECT_EQ(form.noteFileName, "Notes_Other.txt");
+}

@@ -1,0 +1,191 @@
+#include "test_support.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+class ReplayTest : public FormTest {
+ protected:
+  /// Loads a record of the given events (button lines; name lines are made from captions).
+  void loadEvents(const std::vector<std::string>& events) {
+    std::vector<std::string> lines{"Notes_G-C-F.txt"};
+    for (const auto& e : events) {
+      lines.push_back(e);
+      if (e == kBreakMute || e == kBreakPlay) continue;
+      std::string names;
+      for (std::size_t i = 0; i + 2 <= e.size(); i += 3)
+        names += right(form.Keys[std::stoi(e.substr(i, 2))].caption, 3) + "/";
+      lines.push_back(names);
+    }
+    lines.insert(lines.end(), {kEndMarker, " "});
+    files.files["Records/Records_T.txt"] = joinLines(lines);
+    form.refreshFileList(form.RecordList);
+    form.RecordList.selected = 1;
+    ASSERT_EQ(form.RecordList.items[1], "Records_T.txt");
+    form.RecordList_Click();
+    port.log.clear();
+  }
+  /// The event number each tick plays (0 for a rest tick).
+  std::vector<int> ticks(int n) {
+    std::vector<int> played;
+    for (int i = 0; i < n; ++i) {
+      const int selectedBefore = form.NotenSchirm.selected;
+      form.Timer1_Timer();
+      const bool playedEvent = form.replayPosition >= 1 && form.replayPosition < form.replayEnd;
+      played.push_back(playedEvent ? form.replayPosition : 0);
+      (void)selectedBefore;
+    }
+    return played;
+  }
+};
+
+TEST_F(ReplayTest, SingleModeLoopsForwards) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayStop_Click();
+  EXPECT_EQ(ticks(10), (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1}));
+}
+
+TEST_F(ReplayTest, RepeatModeGoesBackAndForth) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayMode_Click();
+  EXPECT_EQ(form.PlayMode.picture, pictures::kRepeat);
+  form.PlayStop_Click();
+  // The turn at the end keeps the position at replayEnd for one rest tick.
+  std::vector<int> played;
+  for (int i = 0; i < 12; ++i) {
+    form.Timer1_Timer();
+    played.push_back(form.replayPosition);
+  }
+  EXPECT_EQ(played, (std::vector<int>{0, 1, 2, 3, 4, 3, 2, 1, 0, 1, 2, 3}));
+}
+
+TEST_F(ReplayTest, PauseContinuesAndStopStartsAtEventOne) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayStop_Click();
+  ticks(3);
+  form.Break_Click();
+  EXPECT_FALSE(form.Timer1.enabled);
+  EXPECT_TRUE(form.PlayStop.visible);
+  form.PlayStop_Click();
+  EXPECT_EQ(ticks(1), std::vector<int>{3});
+  form.StopReplay_Click();
+  EXPECT_FALSE(form.Acco2[1].visible);
+  EXPECT_TRUE(form.RecordList.visible);
+  form.PlayStop_Click();
+  EXPECT_EQ(ticks(1), std::vector<int>{1});
+}
+
+TEST_F(ReplayTest, ChordsSoundTheirNotesAndLayMarkers) {
+  loadEvents({"44/47/", "10/"});
+  form.PlayStop_Click();
+  ticks(2);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN", "000015C0", "00633C90",
+                                                "000015C0", "00634090"}));
+  EXPECT_TRUE(form.Acco2[1].visible && form.Acco2[2].visible);
+  EXPECT_FALSE(form.Acco2[3].visible);
+  EXPECT_EQ(form.Acco2[2].caption, "e1");
+  EXPECT_EQ(form.Acco2[2].top, form.Keys[47].top - 3);
+  EXPECT_EQ(form.NotenSchirm.selected, 0);
+}
+
+TEST_F(ReplayTest, CutSoundOffLetsNotesPileUp) {
+  loadEvents({"44/", "47/"});
+  form.setToggleValue(form.Check4, 0);
+  form.PlayStop_Click();
+  ticks(3);
+  EXPECT_EQ(port.notes().size(), 2u);
+  EXPECT_EQ(std::count(port.log.begin(), port.log.end(), "CLOSE"), 0);
+}
+
+TEST_F(ReplayTest, MuteRestSilencesAndKeepsMarkersPlayRestChangesNothing) {
+  loadEvents({"44/", kBreakMute, kBreakPlay});
+  form.PlayStop_Click();
+  ticks(2);
+  port.log.clear();
+  ticks(1);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN"}));
+  EXPECT_TRUE(form.Acco2[1].visible);
+  port.log.clear();
+  ticks(1);
+  EXPECT_TRUE(port.log.empty());
+  EXPECT_EQ(form.NotenSchirm.selected, 2);
+}
+
+TEST_F(ReplayTest, SoundOffStillMovesMarkersAndSelection) {
+  loadEvents({"44/", "47/"});
+  form.SoundOnOff.value = 0;
+  form.PlayStop_Click();
+  ticks(3);
+  EXPECT_TRUE(port.notes().empty());
+  EXPECT_EQ(form.Acco2[1].left, form.Keys[47].left - 3);
+  EXPECT_EQ(form.ZahlenSchirm.selected, 1);
+}
+
+TEST_F(ReplayTest, TempoIntervalsFollowTheSlider) {
+  loadEvents({"44/"});
+  for (auto [speed, interval] : {std::pair{0, 5150}, {23, 550}, {25, 150}}) {
+    form.Speed.value = speed;
+    form.Speed_Click();
+    form.Timer1_Timer();
+    EXPECT_EQ(form.Timer1.interval, interval);
+    EXPECT_EQ(form.Tempo.caption, "Tempo: " + std::to_string(speed));
+  }
+}
+
+TEST_F(ReplayTest, PlayWithoutARecordOnlyColoursTheList) {
+  form.PlayStop_Click();
+  EXPECT_EQ(form.RecordList.backColor, kLitKeyColour);
+  EXPECT_FALSE(form.Timer1.enabled);
+  EXPECT_TRUE(form.PlayStop.visible);
+}
+
+TEST_F(ReplayTest, ModeSwitchMidReplayTurnsAtTheNextTurningPoint) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayMode_Click();
+  form.PlayStop_Click();
+  ticks(6);  // going backwards at event 3
+  form.AccordDisplay.caption = "x";
+  form.PlayMode_Click();
+  EXPECT_EQ(form.replayMode, "Single");
+  EXPECT_EQ(form.AccordDisplay.caption, "");
+  std::vector<int> played;
+  for (int i = 0; i < 5; ++i) {
+    form.Timer1_Timer();
+    played.push_back(form.replayPosition);
+  }
+  EXPECT_EQ(played, (std::vector<int>{2, 1, 0, 1, 2}));
+}
+
+TEST_F(ReplayTest, LoadingRunsTheStepNPlusTwoTimes) {
+  loadEvents({"44/", "47/", kBreakPlay});
+  // The pass sounded both chords before the final reset; the reset closes the device.
+  EXPECT_EQ(form.replayPosition, 1);
+  EXPECT_EQ(form.replayEnd, 4);
+  EXPECT_TRUE(form.testPassDone);
+}
+
+TEST_F(ReplayTest, ButtonsOutsideTheKeyboardPlayNothing) {
+  loadEvents({"44/"});
+  form.eventButtonLines[1] = "99/44/";
+  form.eventNameLines[1] = "xx/c1/";
+  form.PlayStop_Click();
+  ticks(2);
+  EXPECT_FALSE(form.Acco2[1].visible);
+  EXPECT_TRUE(form.Acco2[2].visible);
+  EXPECT_EQ(port.notes(), std::vector<std::string>{"00633C90"});
+}
+
+TEST_F(ReplayTest, LongRunStaysInsideTheTables) {
+  loadEvents({"44/47/50/", kBreakMute, "10/13/", kBreakPlay});
+  form.PlayMode_Click();
+  form.Speed.value = 25;
+  form.PlayStop_Click();
+  for (int i = 0; i < 20000; ++i) {
+    form.Timer1_Timer();
+    if (i % 997 == 0) form.clickToggle(form.SoundOnOff);
+    if (i % 1999 == 0) form.clickToggle(form.Check4);
+    ASSERT_GE(form.replayPosition, 0);
+    ASSERT_LE(form.replayPosition, form.replayEnd);
+  }
+  EXPECT_EQ(form.NotenSchirm.items.size(), 4u);
+  EXPECT_EQ(beeper.count, 0);
+}

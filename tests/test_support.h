@@ -1,0 +1,155 @@
+// Shared test doubles: a recording MIDI port, files in memory, a counting beep, and a window
+// object started on the shipped data.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello::testing {
+
+/// Records every call as a readable line: "OPEN", "CLOSE", or the sent word ("000015C0").
+class FakePort : public MidiPort {
+ public:
+  std::vector<std::string> log;
+  bool failOpen = false;
+  int failSend = 0;  ///< code every send returns when non-zero
+  static constexpr int kInvalidHandle = 5;
+  static constexpr int kOpenFailed = 7;
+
+  int open(int, std::uint32_t& handle) override {
+    handle = 0;
+    if (failOpen) {
+      log.push_back("OPEN FAILED");
+      return kOpenFailed;
+    }
+    handle = openHandle_ = next_++;
+    log.push_back("OPEN");
+    return 0;
+  }
+  int send(std::uint32_t handle, std::uint32_t word) override {
+    if (handle == 0 || handle != openHandle_) return kInvalidHandle;
+    if (failSend) return failSend;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", word);
+    log.push_back(hex);
+    return 0;
+  }
+  int close(std::uint32_t handle) override {
+    if (handle != openHandle_) return kInvalidHandle;
+    openHandle_ = 0;
+    log.push_back("CLOSE");
+    return 0;
+  }
+  std::string errorText(int code) override { return "error " + std::to_string(code); }
+
+  bool isOpen() const { return openHandle_ != 0; }
+  /// The note-on words sent (program changes left out).
+  std::vector<std::string> notes() const {
+    std::vector<std::string> out;
+    for (const auto& line : log)
+      if (line.size() == 8 && line.substr(6) == "90") out.push_back(line);
+    return out;
+  }
+
+ private:
+  std::uint32_t next_ = 1;
+  std::uint32_t openHandle_ = 0;
+};
+
+/// Files in memory; names match without regard to letter case, as on the real disk.
+class MemoryFiles : public Files {
+ public:
+  std::map<std::string, std::string> files;  ///< path as stored -> bytes
+  bool failReplace = false;
+  int replaceCount = 0;
+
+  std::optional<std::string> read(const std::string& path) override {
+    auto it = find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+  }
+  std::string replace(const std::string& path, const std::string& bytes) override {
+    if (failReplace) return "disk full";
+    ++replaceCount;
+    auto it = find(path);
+    if (it != files.end()) it->second = bytes;
+    else files[path] = bytes;
+    return {};
+  }
+  std::vector<std::string> list(const std::string& folder) override {
+    std::vector<std::string> names;
+    for (const auto& [path, bytes] : files) {
+      if (path.size() > folder.size() && sameNameIgnoringCase(path.substr(0, folder.size()), folder))
+        names.push_back(path.substr(folder.size()));
+    }
+    return names;
+  }
+  bool has(const std::string& path) { return find(path) != files.end(); }
+  std::vector<std::string> lines(const std::string& path) { return splitLines(*read(path)); }
+
+  /// Loads the shipped data folder.
+  void loadShippedData() {
+    namespace fs = std::filesystem;
+    const fs::path root = TASTRELLO_DATA;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      const auto rel = fs::relative(entry.path(), root).generic_string();
+      files[*utf8ToCp1252(rel)] = bytes.str();
+    }
+  }
+
+ private:
+  std::map<std::string, std::string>::iterator find(const std::string& path) {
+    auto it = files.find(path);
+    if (it != files.end()) return it;
+    for (it = files.begin(); it != files.end(); ++it)
+      if (sameNameIgnoringCase(it->first, path)) return it;
+    return files.end();
+  }
+};
+
+class CountingBeeper : public Beeper {
+ public:
+  int count = 0;
+  void beep() override { ++count; }
+};
+
+/// A window object on the shipped data, started and activated.
+class FormTest : public ::testing::Test {
+ protected:
+  FakePort port;
+  MemoryFiles files;
+  CountingBeeper beeper;
+  Form1 form{{&port, &files, &beeper}};
+
+  void start() {
+    form.Form_Load();
+    form.Form_Activate();
+    port.log.clear();
+  }
+  void SetUp() override {
+    files.loadShippedData();
+    start();
+  }
+  void clickKeys(std::initializer_list<int> keys) {
+    for (int k : keys) form.Keys_Click(k);
+  }
+  int litKeys() const {
+    int n = 0;
+    for (const auto& key : form.Keys) n += key.backColor == kLitKeyColour;
+    return n;
+  }
+};
+
+}  // namespace tastrello::testing

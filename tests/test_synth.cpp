@@ -1,0 +1,95 @@
+// The built-in synthesizer rendered to memory: sound at the right pitch after a note-on,
+// silence right after the device reset.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "platform/fluid_synth_port.h"
+
+using namespace tastrello;
+
+namespace {
+
+struct Block {
+  std::vector<float> left, right;
+};
+
+Block render(FluidSynthPort& synth, int frames) {
+  Block b{std::vector<float>(frames), std::vector<float>(frames)};
+  synth.render(b.left.data(), b.right.data(), frames);
+  return b;
+}
+
+double rms(const std::vector<float>& s, std::size_t from = 0) {
+  double sum = 0;
+  for (std::size_t i = from; i < s.size(); ++i) sum += s[i] * s[i];
+  return std::sqrt(sum / std::max<std::size_t>(1, s.size() - from));
+}
+
+/// Strength of one frequency in the signal (Goertzel).
+double power(const std::vector<float>& s, double hz, double rate) {
+  const double w = 2 * std::numbers::pi * hz / rate;
+  double s1 = 0, s2 = 0;
+  for (float x : s) {
+    const double s0 = x + 2 * std::cos(w) * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2;
+}
+
+}  // namespace
+
+class SynthTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (FluidSynthPort::findSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont";
+    synth = std::make_unique<FluidSynthPort>(FluidSynthPort::Options{.audioOutput = false});
+    ASSERT_TRUE(synth->ready());
+    ASSERT_EQ(synth->open(-1, handle), 0);
+  }
+  std::unique_ptr<FluidSynthPort> synth;
+  std::uint32_t handle = 0;
+};
+
+TEST_F(SynthTest, NoteOnSoundsAtItsPitch) {
+  EXPECT_LT(rms(render(*synth, 4800).left), 1e-6);
+  ASSERT_EQ(synth->send(handle, 0x000015C0), 0);  // accordion
+  ASSERT_EQ(synth->send(handle, 0x00634590), 0);  // a1 = 440 Hz
+  const auto sound = render(*synth, 24000).left;
+  EXPECT_GT(rms(sound), 0.01);
+  const double rate = synth->sampleRate();
+  const double at440 = power(sound, 440, rate);
+  EXPECT_GT(at440, 5 * power(sound, 415.3, rate));
+  EXPECT_GT(at440, 5 * power(sound, 466.2, rate));
+}
+
+TEST_F(SynthTest, DeviceResetSilencesWithinAFewMilliseconds) {
+  synth->send(handle, 0x000015C0);
+  for (std::uint32_t note : {0x00633C90u, 0x00634090u, 0x00634390u}) synth->send(handle, note);
+  render(*synth, 9600);
+  ASSERT_EQ(synth->close(handle), 0);
+  std::uint32_t again = 0;
+  ASSERT_EQ(synth->open(-1, again), 0);
+  const auto after = render(*synth, 480).left;  // 10 ms
+  EXPECT_LT(rms(after, 240), 1e-4);             // silent from 5 ms on
+  ASSERT_EQ(synth->send(again, 0x00633C90), 0);  // and plays again at once
+  EXPECT_GT(rms(render(*synth, 4800).left), 0.005);
+}
+
+TEST_F(SynthTest, OldHandleAndMissingInstrumentsAreRefused) {
+  ASSERT_EQ(synth->close(handle), 0);
+  EXPECT_NE(synth->send(handle, 0x00633C90), 0);
+  std::uint32_t h = 0;
+  ASSERT_EQ(synth->open(-1, h), 0);
+  EXPECT_EQ(synth->send(h, 0x00000FC0), 0);
+  EXPECT_FALSE(synth->errorText(2).empty());
+}
+
+TEST(SynthLatencyTest, ConfiguredBufferIsAFewMilliseconds) {
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  FluidSynthPort synth(options);
+  EXPECT_LE(synth.latencyMs(), 6.0);
+}
