@@ -168,6 +168,7 @@ void MainView::buildWidgets() {
   auto list = [&](ListBox& l, bool fixedPitch) {
     auto* w = add(new QListWidget(this), l);
     if (fixedPitch) w->setFont(QFont("Monospace"));
+    w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto shown = std::make_shared<std::vector<std::string>>();
     bindings_.back().update = [w, &l, shown] {
       if (*shown != l.items) {
@@ -417,7 +418,7 @@ void MainView::render() {
 
   const QString title = toQt(f.windowCaption);
   if (windowTitle() != title) setWindowTitle(title);
-  const QSize size(px(f.windowWidth), px(10050));
+  const QSize size(px(f.windowWidth), px(kWindowHeight));
   if (this->size() != size) setFixedSize(size);
   if (f.windowLeft != shownLeftShift_) {
     move(x() + px(f.windowLeft - shownLeftShift_), y());
@@ -459,7 +460,7 @@ void MainView::beep() {
 void MainView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   static QSvgRenderer background(QStringLiteral(":/assets/background.svg"));
-  background.render(&p, QRectF(0, 0, px(kNarrowWidth), px(10050)));
+  background.render(&p, QRectF(0, 0, px(kNarrowWidth), px(kWindowHeight)));
   if (form_.windowWidth > kNarrowWidth) {
     p.fillRect(QRect(px(kNarrowWidth), 0, width() - px(kNarrowWidth), height()), QColor(238, 232, 220));
     p.setPen(QColor(150, 130, 100));

@@ -73,7 +73,7 @@ Form1::Form1(Services s) : services(s) {
   RecordList.pattern = "Records_*.*";
   Label1 = label("Noten-Liste", 3120, 600, 2880);
   Label1.bold = true;
-  place(NoteList, 3120, 900, 2880, 1500);
+  place(NoteList, 3120, 900, 2760, 1500);
   NoteList.folder = "Notes/";
   NoteList.pattern = "NOTES*.*";
   place(RecordLession, 3120, 2490, 2880, 300);
@@ -186,9 +186,9 @@ Form1::Form1(Services s) : services(s) {
   place(Tafel2, 11280, 6900, 3720, 2220);
   Tafel2.picture = "help-list";
   Tafel1.visible = Tafel2.visible = false;
-  place(Copyright, 13740, 9060, 540, 480);
+  place(Copyright, 13740, 9360, 540, 480);
   Copyright.picture = "copyright";
-  place(Expand, 14400, 9060, 600, 480);
+  place(Expand, 14400, 9360, 600, 480);
   Expand.picture = pictures::kArrowsRight;
   KlappeAus.picture = pictures::kArrowsLeft;
   KlappeAus.picture2 = pictures::kArrowsRight;
@@ -220,7 +220,7 @@ Form1::Form1(Services s) : services(s) {
   for (Control* c : {&Label23, &Label24, &Label25}) c->visible = false;
   ShadowListe2.visible = ShadowListe3.visible = false;
 
-  StatusLine = label("", 120, 9660, kNarrowWidth - 240, 300);
+  StatusLine = label("", 120, 10080, kNarrowWidth - 240, 330);
 }
 
 void Form1::clickToggle(Toggle& toggle) {

@@ -22,6 +22,7 @@ constexpr Colour kIdleKeyColour = 0xC0C0C0;
 constexpr Colour kLitKeyColour = 0x55F0;
 constexpr int kNarrowWidth = 15165;
 constexpr int kWideWidth = 19350;
+constexpr int kWindowHeight = 10500;
 
 inline const std::string kBreakPlay = "-BREAK PLAY-";
 inline const std::string kBreakMute = "-BREAK MUTE-";
