@@ -54,6 +54,10 @@ TEST_F(LanguageTest, ShortOrMissingFileKeepsTheTextsInForce) {
   files.files.erase("Data/Lang_SPA.txt");
   form.Picture2_Click();
   EXPECT_EQ(form.Label6.caption, "Replay-Modus");
+  files.files.erase("Data/Lang_ger.txt");
+  form = Form1({&port, &files, &beeper});
+  start();  // the record list is built even without texts
+  EXPECT_EQ(form.RecordList.items, std::vector<std::string>{"Records_Demo.txt"});
 }
 
 TEST_F(LanguageTest, FileNamesMatchWithoutLetterCase) {

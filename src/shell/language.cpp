@@ -16,12 +16,14 @@ void Form1::loadLanguage() {
   const auto bytes = services.files->read(path);
   if (!bytes) {
     report("Language file " + path + " cannot be read; the texts stay as they are.");
+    applyRecordKind();  // the record list is still needed
     return;
   }
   const auto lines = splitLines(*bytes);
   if (lines.size() < 2 * kEntries) {
     report("Language file " + path + " has " + std::to_string(lines.size()) +
            " lines instead of 46; the texts stay as they are.");
+    applyRecordKind();
     return;
   }
   auto text = [&lines](int entry) { return lines[2 * entry - 1]; };
