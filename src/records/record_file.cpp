@@ -11,8 +11,9 @@ bool isRest(const std::string& line) { return line == kBreakPlay || line == kBre
 
 std::string eventNumberText(int k) { return (k < 10 ? " " : "") + std::to_string(k) + ".  "; }
 
-/// Up to four note names of a name line, split at "/".
-std::array<std::string, 4> nameFields(const std::string& nameLine) {
+}  // namespace
+
+std::array<std::string, 4> Form1::nameLineFields(const std::string& nameLine) {
   std::array<std::string, 4> fields;
   std::size_t start = 0;
   for (auto& field : fields) {
@@ -25,12 +26,10 @@ std::array<std::string, 4> nameFields(const std::string& nameLine) {
   return fields;
 }
 
-}  // namespace
-
 std::string Form1::displayTextFromNameLine(const std::string& nameLine) {
   // Four pieces, each followed by a blank, joined by a blank: three two-letter names show as
   // "c1  e1  g1   ". Splitting at "/" keeps three-letter names whole.
-  const auto fields = nameFields(nameLine);
+  const auto fields = nameLineFields(nameLine);
   std::string text;
   for (int i = 0; i < 4; ++i) {
     if (i > 0) text += ' ';

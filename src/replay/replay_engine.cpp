@@ -5,24 +5,6 @@
 
 namespace tastrello {
 
-namespace {
-
-/// Up to four note-name fields of a name line, split at "/" (two-letter names sit at the
-/// columns 1, 4, 7 and 10).
-std::array<std::string, 5> chordNameFields(const std::string& nameLine) {
-  std::array<std::string, 5> fields;
-  std::size_t start = 0;
-  for (int k = 1; k <= 4 && start < nameLine.size(); ++k) {
-    const std::size_t slash = nameLine.find('/', start);
-    const std::size_t end = slash == std::string::npos ? nameLine.size() : slash;
-    fields[k] = nameLine.substr(start, end - start);
-    start = end + 1;
-  }
-  return fields;
-}
-
-}  // namespace
-
 void Form1::advanceReplay() {
   replayPosition += replayStep;
   if (replayMode == "Test" && replayPosition == replayEnd) {
@@ -54,8 +36,8 @@ void Form1::advanceReplay() {
   } else {
     if (Check4.value == 1) Midi_Out_Reset();
     for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
-    const auto names = chordNameFields(b);
-    for (int k = 1; k <= 4; ++k) chordNames[k] = names[k];
+    const auto names = nameLineFields(b);
+    for (int k = 1; k <= 4; ++k) chordNames[k] = names[k - 1];
     for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
     for (int k = 1; k <= 4; ++k) {
       const int button = chordButtons[k];

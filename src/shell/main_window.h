@@ -150,6 +150,9 @@ class Form1 {
   /// Fills the editing lists, the replay tables and the views from a record read before.
   void readRecordFile(const RecordContent& record);
   static std::string displayTextFromNameLine(const std::string& nameLine);
+  /// Up to four note names of a name line, split at "/" (two-letter names sit at the
+  /// columns 1, 4, 7 and 10; splitting keeps three-letter names whole).
+  static std::array<std::string, 4> nameLineFields(const std::string& nameLine);
   static bool isSafeRecordName(const std::string& name);
   static bool isSafeFileName(const std::string& name);
 
