@@ -324,43 +324,43 @@ void MainView::buildWidgets() {
 
 void MainView::wire() {
   Form1& f = form_;
-  auto onClick = [this](const Control& c, void (Form1::*handler)()) {
+  auto onClick = [this](const Control& c, auto handler) {
     auto* w = qobject_cast<QAbstractButton*>(widgetFor(c));
-    connect(w, &QAbstractButton::clicked, this, [this, handler] { run([this, handler] { (form_.*handler)(); }); });
+    connect(w, &QAbstractButton::clicked, this, [this, handler] { run(handler); });
   };
   auto onToggle = [this](Toggle& t) {
     auto* w = qobject_cast<QAbstractButton*>(widgetFor(t));
     connect(w, &QAbstractButton::clicked, this, [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
   };
-  auto onRow = [this](ListBox& l, void (Form1::*handler)()) {
+  auto onRow = [this](ListBox& l, auto handler) {
     auto* w = qobject_cast<QListWidget*>(widgetFor(l));
     connect(w, &QListWidget::itemClicked, this, [this, w, &l, handler](QListWidgetItem* item) {
       l.selected = w->row(item);
-      run([this, handler] { (form_.*handler)(); });
+      run(handler);
     });
   };
 
-  onClick(f.Record, &Form1::Record_Click);
-  onClick(f.CancelRec, &Form1::CancelRec_Click);
-  onClick(f.SaveRecord, &Form1::SaveRecord_Click);
-  onClick(f.NextRecord, &Form1::NextRecord_Click);
-  onClick(f.EditBreak, &Form1::EditBreak_Click);
-  onClick(f.EditMute, &Form1::EditMute_Click);
-  onClick(f.KillNote, &Form1::KillNote_Click);
-  onClick(f.RepIns, &Form1::RepIns_Click);
-  onClick(f.ReEd, &Form1::ReEd_Click);
-  onClick(f.PlayStop, &Form1::PlayStop_Click);
-  onClick(f.Break, &Form1::Break_Click);
-  onClick(f.StopReplay, &Form1::StopReplay_Click);
-  onClick(f.PlayMode, &Form1::PlayMode_Click);
-  onClick(f.Expand, &Form1::Expand_Click);
-  onClick(f.MinusIns, &Form1::MinusIns_Click);
-  onClick(f.PlusIns, &Form1::PlusIns_Click);
+  onClick(f.Record, [this] { form_.Record_Click(); });
+  onClick(f.CancelRec, [this] { form_.CancelRec_Click(); });
+  onClick(f.SaveRecord, [this] { form_.SaveRecord_Click(); });
+  onClick(f.NextRecord, [this] { form_.NextRecord_Click(); });
+  onClick(f.EditBreak, [this] { form_.EditBreak_Click(); });
+  onClick(f.EditMute, [this] { form_.EditMute_Click(); });
+  onClick(f.KillNote, [this] { form_.KillNote_Click(); });
+  onClick(f.RepIns, [this] { form_.RepIns_Click(); });
+  onClick(f.ReEd, [this] { form_.ReEd_Click(); });
+  onClick(f.PlayStop, [this] { form_.PlayStop_Click(); });
+  onClick(f.Break, [this] { form_.Break_Click(); });
+  onClick(f.StopReplay, [this] { form_.StopReplay_Click(); });
+  onClick(f.PlayMode, [this] { form_.PlayMode_Click(); });
+  onClick(f.Expand, [this] { form_.Expand_Click(); });
+  onClick(f.MinusIns, [this] { form_.MinusIns_Click(); });
+  onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
   for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4})
     onToggle(*t);
-  onRow(f.RecordList, &Form1::RecordList_Click);
-  onRow(f.NoteList, &Form1::NoteList_Click);
-  onRow(f.EditBox, &Form1::EditBox_Click);
+  onRow(f.RecordList, [this] { form_.RecordList_Click(); });
+  onRow(f.NoteList, [this] { form_.NoteList_Click(); });
+  onRow(f.EditBox, [this] { form_.EditBox_Click(); });
   // The record views only show the replay position; a click there changes nothing.
   for (ListBox* l : {&f.NotenSchirm, &f.ZahlenSchirm}) {
     auto* w = qobject_cast<QListWidget*>(widgetFor(*l));
@@ -373,11 +373,6 @@ void MainView::wire() {
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
     if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
   });
-}
-
-void MainView::run(const std::function<void()>& handler) {
-  handler();
-  render();
 }
 
 void MainView::syncTimer(QTimer& timer, const Timer& state) {

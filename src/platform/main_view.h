@@ -50,7 +50,12 @@ class MainView : public QWidget, public Beeper {
   void wire();
   template <typename W>
   W* add(W* widget, const Control& control, std::function<void()> update = {});
-  void run(const std::function<void()>& handler);
+  /// Runs a handler, then renders the state it left.
+  template <typename Handler>
+  void run(Handler&& handler) {
+    handler();
+    render();
+  }
   void syncTimer(QTimer& timer, const Timer& state);
   void chooseOutput(int index);
 
