@@ -105,7 +105,8 @@ void BM_Load200EventRecord(benchmark::State& state) {
     form.RecordList.selected = 0;
     form.RecordList_Click();
   }
-  if (form.replayEnd != 201) state.SkipWithError(("the record did not load: " + form.StatusLine.caption).c_str());
+  if (form.replayEnd != 201)
+    state.SkipWithError(("the record did not load: " + form.StatusLine.caption).c_str());
 }
 BENCHMARK(BM_Load200EventRecord)->Unit(benchmark::kMicrosecond);
 

@@ -10,7 +10,9 @@ TEST_F(LanguageTest, GermanTextsLandOnTheirControlsWithSpacesKept) {
   EXPECT_EQ(form.Label8.caption, "Abspielen");
   EXPECT_EQ(form.Label12.caption, " Pause");
   EXPECT_EQ(form.Label4.caption, "Dateiname ");
-  EXPECT_EQ(form.Label11.caption, "Akkord \xFC" "bernehmen");
+  EXPECT_EQ(form.Label11.caption,
+            "Akkord \xFC"
+            "bernehmen");
   EXPECT_EQ(form.chordAdoptCaption, form.Label11.caption);
   EXPECT_EQ(form.Label3.caption, "Liste der Akkorde");
   EXPECT_EQ(form.Label25.tag, "Liste der Akkorde");

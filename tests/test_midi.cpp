@@ -21,8 +21,8 @@ TEST_F(MidiTest, PlaynoteSendsProgramChangeThenNoteOnEveryTime) {
   form.noteNumber = 60;
   form.playnote();
   form.playnote();
-  EXPECT_EQ(port.log, (std::vector<std::string>{"OPEN", "000015C0", "00633C90", "000015C0",
-                                                "00633C90"}));
+  EXPECT_EQ(port.log,
+            (std::vector<std::string>{"OPEN", "000015C0", "00633C90", "000015C0", "00633C90"}));
 }
 
 TEST_F(MidiTest, InstrumentEndsMapToProgramsZeroAnd127) {

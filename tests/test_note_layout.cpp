@@ -43,8 +43,8 @@ TEST_F(NoteLayoutTest, LineKindsAdvanceTheCounterAsTheyShould) {
   load(layoutFile({"### c", "000x9", "##a", "", "aa bb cc"}, {"", "00 123", "## 1"}));
   EXPECT_EQ(form.Keys[0].caption, "x9");
   EXPECT_EQ(form.Keys[1].caption, "##");
-  EXPECT_EQ(form.Keys[2].caption, "");   // "##a": field 2 is empty (line ends)
-  EXPECT_EQ(form.Keys[4].caption, "");   // the empty line
+  EXPECT_EQ(form.Keys[2].caption, "");  // "##a": field 2 is empty (line ends)
+  EXPECT_EQ(form.Keys[4].caption, "");  // the empty line
   EXPECT_EQ(form.Keys[7].caption, "aa");
   EXPECT_EQ(form.Keys[9].caption, "cc");
   EXPECT_EQ(form.keyNotes[0], "");

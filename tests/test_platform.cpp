@@ -16,8 +16,8 @@ namespace {
 class TempFolder {
  public:
   TempFolder() {
-    path = fs::temp_directory_path() / ("tastrello-test-" + std::to_string(::getpid()) + "-" +
-                                        std::to_string(counter++));
+    path = fs::temp_directory_path() /
+           ("tastrello-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(path);
   }
   ~TempFolder() { fs::remove_all(path); }
@@ -62,9 +62,13 @@ TEST(DiskFilesTest, NamesAreWindows1252InTheLogicAndUtf8OnDisk) {
   TempFolder dir;
   fs::create_directories(dir.path / "Records");
   DiskFiles files(dir.path);
-  EXPECT_EQ(files.replace("Records/Records_\xDC" "bung.txt", "x"), "");
+  EXPECT_EQ(files.replace("Records/Records_\xDC"
+                          "bung.txt",
+                          "x"),
+            "");
   EXPECT_TRUE(fs::exists(dir.path / "Records" / "Records_Übung.txt"));
-  EXPECT_EQ(files.list("Records"), std::vector<std::string>{"Records_\xDC" "bung.txt"});
+  EXPECT_EQ(files.list("Records"), std::vector<std::string>{"Records_\xDC"
+                                                            "bung.txt"});
 }
 
 TEST(DiskFilesTest, FailedReplaceKeepsTheOldFileAndSaysWhy) {
@@ -136,9 +140,8 @@ TEST(NoteTrackingPortTest, CloseEndsTheNotesStartedSinceTheOpen) {
   ASSERT_EQ(port.open(-1, h2), 0);
   ASSERT_EQ(port.close(h2), 0);
   EXPECT_EQ(log, (std::vector<std::string>{"open Synth", "C0 15", "90 3C 63", "90 40 63",
-                                           "80 3C 00", "80 40 00", "B0 78 00", "B0 7B 00",
-                                           "close", "open Synth", "B0 78 00", "B0 7B 00",
-                                           "close"}));
+                                           "80 3C 00", "80 40 00", "B0 78 00", "B0 7B 00", "close",
+                                           "open Synth", "B0 78 00", "B0 7B 00", "close"}));
   EXPECT_NE(port.send(h, 0x00633C90), 0);  // the old handle is gone
 }
 

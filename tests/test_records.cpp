@@ -103,16 +103,21 @@ TEST_F(RecordTest, UnsafeNamesAreRefusedAndNothingIsWritten) {
   form.Record_Click();
   recordChord({44});
   const auto before = files.files;
-  for (const std::string& name : std::vector<std::string>{"", "   ", "../x", "a/b", "a\\b", "..", "a:b", "a*", "a?b",
-                                 "a\x01", "a<b", "q\"", std::string(101, 'n')}) {
+  for (const std::string& name :
+       std::vector<std::string>{"", "   ", "../x", "a/b", "a\\b", "..", "a:b", "a*", "a?b", "a\x01",
+                                "a<b", "q\"", std::string(101, 'n')}) {
     form.SaveName_Change();
     saveAs(name);
     EXPECT_EQ(form.SaveName.backColor, kLitKeyColour) << name;
     EXPECT_TRUE(form.SaveRecord.visible) << name;
   }
   EXPECT_EQ(files.files, before);
-  saveAs("\xDC" "bung 1");  // Übung 1
-  EXPECT_TRUE(files.has("Records/Records_\xDC" "bung 1.txt"));
+  saveAs(
+      "\xDC"
+      "bung 1");  // Übung 1
+  EXPECT_TRUE(
+      files.has("Records/Records_\xDC"
+                "bung 1.txt"));
   EXPECT_EQ(form.SaveName.backColor, kWhite);
 }
 
@@ -203,9 +208,11 @@ TEST_F(BrowserTest, LoadingRunsTheTestPassAndLeavesEventOneOnDisplay) {
 }
 
 TEST_F(BrowserTest, DisplayNameSizes) {
-  for (const auto& [name, size] : std::vector<std::pair<std::string, int>>{
-           {"Records_Waltz.txt", 22}, {"Records_ElevenChars.txt", 14},
-           {"Records_SeventeenCharacter.txt", 12}, {"Records_TwentyOneCharacters12.txt", 10}}) {
+  for (const auto& [name, size] :
+       std::vector<std::pair<std::string, int>>{{"Records_Waltz.txt", 22},
+                                                {"Records_ElevenChars.txt", 14},
+                                                {"Records_SeventeenCharacter.txt", 12},
+                                                {"Records_TwentyOneCharacters12.txt", 10}}) {
     files.files["Records/" + name] = files.files["Records/Records_Demo.txt"];
     load(name);
     EXPECT_EQ(form.Infos.fontSize, size) << name;
@@ -226,8 +233,9 @@ TEST_F(BrowserTest, BadFilesAreRefusedAndTheLoadedRecordStays) {
   files.files["Records/Records_Escape.txt"] = joinLines({"../Data/Tastrel.Ini", "*-*"});
   files.files["Records/records_case.txt"] = files.files["Records/Records_Demo.txt"];
   const auto events = form.NotenSchirm.items;
-  for (const std::string name : {"Records_TooLong.txt", "Records_Empty0.txt",
-                                 "Records_NoLayout.txt", "Records_Escape.txt", "records_case.txt"}) {
+  for (const std::string name :
+       {"Records_TooLong.txt", "Records_Empty0.txt", "Records_NoLayout.txt", "Records_Escape.txt",
+        "records_case.txt"}) {
     load(name);
     EXPECT_EQ(form.RecordList.backColor, kLitKeyColour) << name;
     EXPECT_EQ(form.NotenSchirm.items, events) << name;
@@ -242,7 +250,8 @@ TEST_F(BrowserTest, LoadingSwitchesToTheRecordsLayout) {
   auto layout = files.lines("Notes/Notes_G-C-F.txt");
   layout[1] = "zz f  b ";
   files.files["Notes/Notes_Other.txt"] = joinLines(layout);
-  files.files["Records/Records_Other.txt"] = joinLines({"Notes_Other.txt", "00/", "zz/", "*-*", " "});
+  files.files["Records/Records_Other.txt"] =
+      joinLines({"Notes_Other.txt", "00/", "zz/", "*-*", " "});
   load("Records_Other.txt");
   EXPECT_EQ(form.Keys[0].caption, "zz");
   EXPECT_EQ(form.noteFileName, "Notes_Other.txt");

@@ -78,8 +78,8 @@ TEST_F(ReplayTest, ChordsSoundTheirNotesAndLayMarkers) {
   loadEvents({"44/47/", "10/"});
   form.PlayStop_Click();
   ticks(2);
-  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN", "000015C0", "00633C90",
-                                                "000015C0", "00634090"}));
+  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN", "000015C0", "00633C90", "000015C0",
+                                                "00634090"}));
   EXPECT_TRUE(form.Acco2[1].visible && form.Acco2[2].visible);
   EXPECT_FALSE(form.Acco2[3].visible);
   EXPECT_EQ(form.Acco2[2].caption, "e1");

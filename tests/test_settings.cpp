@@ -29,18 +29,21 @@ TEST_F(SettingsTest, NeverShowChangesOnlyTheSplashValue) {
   const auto after = files.lines(path);
   ASSERT_EQ(before.size(), after.size());
   for (std::size_t i = 0; i < before.size(); ++i) {
-    if (i > 0 && before[i - 1] == "SPLASH:") EXPECT_EQ(after[i], "FALSE");
-    else EXPECT_EQ(after[i], before[i]);
+    if (i > 0 && before[i - 1] == "SPLASH:")
+      EXPECT_EQ(after[i], "FALSE");
+    else
+      EXPECT_EQ(after[i], before[i]);
   }
 }
 
 TEST_F(SettingsTest, DuplicateKeysLaterValueWinsAndBothAreReplaced) {
-  restartWith({"LANGUAGE:", "Lang_SPA.txt", "note", "LANGUAGE:", "Lang_ENG.txt", "SPLASH:", "TRUE"});
+  restartWith(
+      {"LANGUAGE:", "Lang_SPA.txt", "note", "LANGUAGE:", "Lang_ENG.txt", "SPLASH:", "TRUE"});
   EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
   form.Picture3_Click();
-  EXPECT_EQ(files.lines(path), (std::vector<std::string>{"LANGUAGE:", "Lang_ger.txt", "note",
-                                                         "LANGUAGE:", "Lang_ger.txt", "SPLASH:",
-                                                         "TRUE"}));
+  EXPECT_EQ(files.lines(path),
+            (std::vector<std::string>{"LANGUAGE:", "Lang_ger.txt", "note",
+                                      "LANGUAGE:", "Lang_ger.txt", "SPLASH:", "TRUE"}));
 }
 
 TEST_F(SettingsTest, KeyWithTrailingSpaceIsNoKey) {

@@ -80,14 +80,17 @@ class MemoryFiles : public Files {
     if (failReplace) return "disk full";
     ++replaceCount;
     auto it = find(path);
-    if (it != files.end()) it->second = bytes;
-    else files[path] = bytes;
+    if (it != files.end())
+      it->second = bytes;
+    else
+      files[path] = bytes;
     return {};
   }
   std::vector<std::string> list(const std::string& folder) override {
     std::vector<std::string> names;
     for (const auto& [path, bytes] : files) {
-      if (path.size() > folder.size() && sameNameIgnoringCase(path.substr(0, folder.size()), folder))
+      if (path.size() > folder.size() &&
+          sameNameIgnoringCase(path.substr(0, folder.size()), folder))
         names.push_back(path.substr(folder.size()));
     }
     return names;

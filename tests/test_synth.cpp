@@ -72,8 +72,8 @@ TEST_F(SynthTest, DeviceResetSilencesWithinAFewMilliseconds) {
   ASSERT_EQ(synth->close(handle), 0);
   std::uint32_t again = 0;
   ASSERT_EQ(synth->open(-1, again), 0);
-  const auto after = render(*synth, 480).left;  // 10 ms
-  EXPECT_LT(rms(after, 240), 1e-4);             // silent from 5 ms on
+  const auto after = render(*synth, 480).left;   // 10 ms
+  EXPECT_LT(rms(after, 240), 1e-4);              // silent from 5 ms on
   ASSERT_EQ(synth->send(again, 0x00633C90), 0);  // and plays again at once
   EXPECT_GT(rms(render(*synth, 4800).left), 0.005);
 }

@@ -36,7 +36,11 @@ TEST(TextTest, NumbersAllowBlanksButNothingElse) {
 
 TEST(TextTest, NamesMatchWithoutLetterCase) {
   EXPECT_TRUE(sameNameIgnoringCase("Lang_ger.txt", "LANG_GER.TXT"));
-  EXPECT_TRUE(sameNameIgnoringCase("\xDC" "bung", "\xFC" "BUNG"));  // Übung
+  EXPECT_TRUE(
+      sameNameIgnoringCase("\xDC"
+                           "bung",
+                           "\xFC"
+                           "BUNG"));  // Übung
   EXPECT_FALSE(sameNameIgnoringCase("Lang_ger.txt", "Lang_ger.tx"));
   EXPECT_TRUE(matchesPattern("Notes_G-C-F.txt", "NOTES*.*"));
   EXPECT_TRUE(matchesPattern("records_x.TXT", "Record*"));

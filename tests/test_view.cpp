@@ -23,7 +23,8 @@ class ViewTest : public FormTest {
   void shoot(const std::string& name) {
     view->render();
     QApplication::processEvents();
-    view->grab().save(QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/" + name + ".png"));
+    view->grab().save(
+        QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/" + name + ".png"));
   }
   void clickRow(const ListBox& list, int row) {
     view->render();

@@ -10,7 +10,8 @@ void Form1::commitPendingEvent() {
   const bool selected = EditBox.selected >= 0 && EditBox.selected < count;
   // Besides the per-recording limit, a record never grows past what the tables can replay.
   const bool grows = !selected || !replaceMode;
-  if (commitCounter > kCommitLimit || (grows && count >= kMaxEvents && !EditorTMP.caption.empty())) {
+  if (commitCounter > kCommitLimit ||
+      (grows && count >= kMaxEvents && !EditorTMP.caption.empty())) {
     Infos.caption = "** LIMIT **";
     beep();
     InfosCopy.caption = Infos.caption;
@@ -69,9 +70,13 @@ void Form1::commitRest(const std::string& marker) {
   showSelectionActions();
 }
 
-void Form1::EditBreak_Click() { commitRest(kBreakPlay); }
+void Form1::EditBreak_Click() {
+  commitRest(kBreakPlay);
+}
 
-void Form1::EditMute_Click() { commitRest(kBreakMute); }
+void Form1::EditMute_Click() {
+  commitRest(kBreakMute);
+}
 
 void Form1::EditBox_Click() {
   switch (editClickState) {

@@ -33,7 +33,9 @@ std::vector<std::string> pathParts(const std::string& path) {
   return parts;
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+  return std::strerror(errno);
+}
 
 }  // namespace
 

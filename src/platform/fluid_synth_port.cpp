@@ -24,8 +24,12 @@ void keepLogLine(int level, const char* message, void*) {
 
 }  // namespace
 
-void FluidSynthPort::Deleters::operator()(_fluid_hashtable_t* s) const { delete_fluid_settings(s); }
-void FluidSynthPort::Deleters::operator()(_fluid_synth_t* s) const { delete_fluid_synth(s); }
+void FluidSynthPort::Deleters::operator()(_fluid_hashtable_t* s) const {
+  delete_fluid_settings(s);
+}
+void FluidSynthPort::Deleters::operator()(_fluid_synth_t* s) const {
+  delete_fluid_synth(s);
+}
 void FluidSynthPort::Deleters::operator()(_fluid_audio_driver_t* d) const {
   delete_fluid_audio_driver(d);
 }
@@ -149,7 +153,8 @@ std::string FluidSynthPort::errorText(int code) {
     case kNoSynth:
       return startProblem_.empty() ? "The built-in synthesizer is not ready." : startProblem_;
     case kNoAudio:
-      return startProblem_.empty() ? "The built-in synthesizer has no audio output." : startProblem_;
+      return startProblem_.empty() ? "The built-in synthesizer has no audio output."
+                                   : startProblem_;
     case kNotOpen:
       return "The built-in synthesizer is not open.";
     case kNoPreset:

@@ -18,9 +18,9 @@ namespace tastrello {
 class FluidSynthPort : public MidiPort {
  public:
   struct Options {
-    std::string soundFont;       ///< empty: the first General MIDI font found on the system
-    bool audioOutput = true;     ///< false: no audio driver; render() gives the sound instead
-    int periodSize = 128;        ///< frames per audio period
+    std::string soundFont;    ///< empty: the first General MIDI font found on the system
+    bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
+    int periodSize = 128;     ///< frames per audio period
     int periods = 2;
     double sampleRate = 48000;
   };

@@ -40,7 +40,8 @@ int LogPort::close(std::uint32_t handle) {
 }
 
 std::string LogPort::errorText(int code) {
-  if (code == kCannotWrite) return "The MIDI log " + file_.filename().string() + " cannot be written.";
+  if (code == kCannotWrite)
+    return "The MIDI log " + file_.filename().string() + " cannot be written.";
   if (code == kNotOpen) return "The MIDI log is not open.";
   return "MIDI log error " + std::to_string(code) + ".";
 }

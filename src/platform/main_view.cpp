@@ -20,13 +20,17 @@
 #include "shell/text.h"
 
 // Qt resources of a static library must be registered by name, outside any namespace.
-static void registerArtwork() { Q_INIT_RESOURCE(assets); }
+static void registerArtwork() {
+  Q_INIT_RESOURCE(assets);
+}
 
 namespace tastrello {
 
 namespace {
 
-QString toQt(const std::string& bytes) { return QString::fromStdString(cp1252ToUtf8(bytes)); }
+QString toQt(const std::string& bytes) {
+  return QString::fromStdString(cp1252ToUtf8(bytes));
+}
 
 /// Typed text as Windows-1252 bytes; a character it cannot hold becomes "?", which no
 /// file name accepts, so the name field shows the warning colour instead of losing text.
@@ -39,7 +43,9 @@ std::string fromQt(const QString& text) {
   return out;
 }
 
-QColor toColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor toColor(Colour c) {
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 QString picturePath(const std::string& name) {
   return QString(":/assets/%1.svg").arg(QString::fromStdString(name));
@@ -71,7 +77,8 @@ class KeyButton : public QAbstractButton {
       QRadialGradient g(r.center() - QPointF(d / 5, d / 5), d * 0.75);
       g.setColorAt(0, colour_.lighter(135));
       g.setColorAt(1, colour_.darker(125));
-      p.setPen(QPen(hasFocus() ? QColor(30, 100, 230) : QColor(60, 50, 40), hasFocus() ? 2.5 : 1.2));
+      p.setPen(
+          QPen(hasFocus() ? QColor(30, 100, 230) : QColor(60, 50, 40), hasFocus() ? 2.5 : 1.2));
       p.setBrush(isDown() ? QBrush(colour_.darker(130)) : QBrush(g));
       p.drawEllipse(r);
       p.setPen(QColor(25, 20, 15));
@@ -127,7 +134,9 @@ W* MainView::add(W* widget, const Control& control, std::function<void()> update
   return widget;
 }
 
-QWidget* MainView::keyWidget(int index) const { return keys_.at(index); }
+QWidget* MainView::keyWidget(int index) const {
+  return keys_.at(index);
+}
 
 QWidget* MainView::widgetFor(const Control& control) const {
   for (const auto& b : bindings_)
@@ -213,10 +222,10 @@ void MainView::buildWidgets() {
   toggle(f.Check2)->setObjectName("Check2");
   toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
   toggle(f.Check4)->setObjectName("Check4");
-  for (Control* c : {&f.Label2, &f.Label4, &f.Label5, &f.Label6, &f.Label7, &f.Label8, &f.Label9,
-                     &f.Label10, &f.Label11, &f.Label12, &f.Label13, &f.Label14, &f.Label15,
-                     &f.Label16, &f.Label17, &f.Label18, &f.Label20, &f.Label21, &f.Label22,
-                     &f.Tempo, &f.StatusLine})
+  for (Control* c :
+       {&f.Label2,  &f.Label4,  &f.Label5,  &f.Label6,  &f.Label7,  &f.Label8,  &f.Label9,
+        &f.Label10, &f.Label11, &f.Label12, &f.Label13, &f.Label14, &f.Label15, &f.Label16,
+        &f.Label17, &f.Label18, &f.Label20, &f.Label21, &f.Label22, &f.Tempo,   &f.StatusLine})
     label(*c);
   auto* editorTmp = label(f.EditorTMP);
   editorTmp->setObjectName("EditorTMP");
@@ -278,7 +287,8 @@ void MainView::buildWidgets() {
       key->setText(toQt(c.caption));
       key->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
     };
-    connect(key, &QAbstractButton::clicked, this, [this, i] { run([this, i] { form_.Keys_Click(i); }); });
+    connect(key, &QAbstractButton::clicked, this,
+            [this, i] { run([this, i] { form_.Keys_Click(i); }); });
     keys_.push_back(key);
   }
   for (int k = 1; k <= 4; ++k) {
@@ -330,7 +340,8 @@ void MainView::wire() {
   };
   auto onToggle = [this](Toggle& t) {
     auto* w = qobject_cast<QAbstractButton*>(widgetFor(t));
-    connect(w, &QAbstractButton::clicked, this, [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
+    connect(w, &QAbstractButton::clicked, this,
+            [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
   };
   auto onRow = [this](ListBox& l, auto handler) {
     auto* w = qobject_cast<QListWidget*>(widgetFor(l));
@@ -368,8 +379,10 @@ void MainView::wire() {
   }
 
   connect(&timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
-  connect(&splashTimer_, &QTimer::timeout, this, [this] { run([this] { form_.SplashTimer_Timer(); }); });
-  connect(&scrollTimer_, &QTimer::timeout, this, [this] { run([this] { form_.scrolltext_Timer(); }); });
+  connect(&splashTimer_, &QTimer::timeout, this,
+          [this] { run([this] { form_.SplashTimer_Timer(); }); });
+  connect(&scrollTimer_, &QTimer::timeout, this,
+          [this] { run([this] { form_.scrolltext_Timer(); }); });
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
     if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
   });
@@ -457,7 +470,8 @@ void MainView::paintEvent(QPaintEvent*) {
   static QSvgRenderer background(QStringLiteral(":/assets/background.svg"));
   background.render(&p, QRectF(0, 0, px(kNarrowWidth), px(kWindowHeight)));
   if (form_.windowWidth > kNarrowWidth) {
-    p.fillRect(QRect(px(kNarrowWidth), 0, width() - px(kNarrowWidth), height()), QColor(238, 232, 220));
+    p.fillRect(QRect(px(kNarrowWidth), 0, width() - px(kNarrowWidth), height()),
+               QColor(238, 232, 220));
     p.setPen(QColor(150, 130, 100));
     p.drawLine(px(kNarrowWidth), 0, px(kNarrowWidth), height());
   }

@@ -18,7 +18,9 @@ namespace tastrello {
 class OutputSwitch;
 
 /// Twips to pixels at 96 dots per inch.
-inline int px(int twips) { return twips / 15; }
+inline int px(int twips) {
+  return twips / 15;
+}
 
 class MainView : public QWidget, public Beeper {
   Q_OBJECT

@@ -34,7 +34,11 @@ int OutputSwitch::open(int deviceId, std::uint32_t& handle) {
 int OutputSwitch::send(std::uint32_t handle, std::uint32_t word) {
   return current().send(handle, word);
 }
-int OutputSwitch::close(std::uint32_t handle) { return current().close(handle); }
-std::string OutputSwitch::errorText(int code) { return current().errorText(code); }
+int OutputSwitch::close(std::uint32_t handle) {
+  return current().close(handle);
+}
+std::string OutputSwitch::errorText(int code) {
+  return current().errorText(code);
+}
 
 }  // namespace tastrello

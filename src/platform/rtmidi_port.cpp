@@ -9,7 +9,9 @@ struct RtMidiRawOut::Impl {
 };
 
 RtMidiRawOut::RtMidiRawOut() : impl_(std::make_unique<Impl>()) {}
-RtMidiRawOut::~RtMidiRawOut() { closePort(); }
+RtMidiRawOut::~RtMidiRawOut() {
+  closePort();
+}
 
 std::vector<std::string> RtMidiRawOut::portNames() {
   std::vector<std::string> names;
@@ -94,8 +96,8 @@ int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word) {
 int NoteTrackingPort::close(std::uint32_t handle) {
   if (handle == 0 || handle != openHandle_) return fail("The MIDI port is not open.");
   for (const auto& [channel, note] : sounding_)
-    out_->sendBytes({static_cast<unsigned char>(0x80 | channel), static_cast<unsigned char>(note),
-                     0});
+    out_->sendBytes(
+        {static_cast<unsigned char>(0x80 | channel), static_cast<unsigned char>(note), 0});
   sounding_.clear();
   out_->sendBytes({0xB0, 120, 0});  // all sound off
   out_->sendBytes({0xB0, 123, 0});  // all notes off

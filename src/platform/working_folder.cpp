@@ -10,8 +10,8 @@ namespace tastrello {
 namespace {
 
 fs::path shippedData() {
-  const fs::path beside = fs::path(QCoreApplication::applicationDirPath().toStdString()) /
-                          ".." / "share" / "tastrello";
+  const fs::path beside =
+      fs::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / "share" / "tastrello";
   std::error_code ec;
   for (const fs::path& candidate :
        {fs::path(TASTRELLO_INSTALL_DATA), beside, fs::path(TASTRELLO_SOURCE_DATA)}) {

@@ -7,9 +7,13 @@ namespace tastrello {
 
 namespace {
 
-bool isRest(const std::string& line) { return line == kBreakPlay || line == kBreakMute; }
+bool isRest(const std::string& line) {
+  return line == kBreakPlay || line == kBreakMute;
+}
 
-std::string eventNumberText(int k) { return (k < 10 ? " " : "") + std::to_string(k) + ".  "; }
+std::string eventNumberText(int k) {
+  return (k < 10 ? " " : "") + std::to_string(k) + ".  ";
+}
 
 }  // namespace
 
@@ -100,8 +104,8 @@ std::optional<RecordContent> Form1::readRecordContent(const std::string& path,
       record.nameLines.push_back(lines[++i]);
     }
     if (record.buttonLines.size() > kMaxEvents) {
-      problem = path + " holds more than " + std::to_string(kMaxEvents) +
-                " events; nothing was loaded.";
+      problem =
+          path + " holds more than " + std::to_string(kMaxEvents) + " events; nothing was loaded.";
       return std::nullopt;
     }
   }

@@ -22,16 +22,16 @@ void Form1::Record_Click() {
   EditorTMP.visible = true;
   commitCounter = 0;
 
-  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &StopReplay,
-                     &Label7, &Picture1, &Picture2, &Picture3, &Label3, &Label1, &Label8})
+  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &StopReplay, &Label7,
+                     &Picture1, &Picture2, &Picture3, &Label3, &Label1, &Label8})
     c->visible = false;
   RecordLession.visible = Check1.visible = false;
   RecordList.visible = NoteList.visible = false;
   NotenSchirm.visible = ZahlenSchirm.visible = false;
   for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
   Check2.visible = true;
-  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &NextRecord, &SaveRecord,
-                     &Label4, &CancelRec, &Label9, &Label10, &Label11})
+  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &NextRecord, &SaveRecord, &Label4,
+                     &CancelRec, &Label9, &Label10, &Label11})
     c->visible = true;
   SaveName.visible = true;
   NextRecord.enabled = SaveRecord.enabled = true;
@@ -70,7 +70,9 @@ void Form1::CancelRec_Click() {
   Label2.caption.clear();
 }
 
-void Form1::SaveName_Change() { SaveName.backColor = kWhite; }
+void Form1::SaveName_Change() {
+  SaveName.backColor = kWhite;
+}
 
 void Form1::RecordLession_Click() {
   applyRecordKind();
@@ -87,16 +89,16 @@ void Form1::resetToFreePlay() {
   ShadowListe2.items.clear();
   ShadowListe3.items.clear();
 
-  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &Picture1,
-                     &Picture2, &Picture3, &Label3, &Label1, &Label8})
+  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &Picture1, &Picture2,
+                     &Picture3, &Label3, &Label1, &Label8})
     c->visible = true;
   RecordLession.visible = true;
   RecordList.visible = NoteList.visible = true;
   Check2.visible = false;
   EditBox.visible = false;
-  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &ReEd, &Label22, &RepIns,
-                     &KillNote, &NextRecord, &SaveRecord, &Label4, &CancelRec, &Label9,
-                     &Label10, &Label11, &Tafel1, &Tafel2})
+  for (Control* c :
+       {&EditBreak, &EditMute, &Label20, &Label21, &ReEd, &Label22, &RepIns, &KillNote, &NextRecord,
+        &SaveRecord, &Label4, &CancelRec, &Label9, &Label10, &Label11, &Tafel1, &Tafel2})
     c->visible = false;
   SaveName.visible = false;
   NextRecord.enabled = SaveRecord.enabled = false;

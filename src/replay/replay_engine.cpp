@@ -67,7 +67,9 @@ void Form1::Timer1_Timer() {
   advanceReplay();
 }
 
-void Form1::Speed_Click() { Tempo.caption = "Tempo: " + std::to_string(Speed.value); }
+void Form1::Speed_Click() {
+  Tempo.caption = "Tempo: " + std::to_string(Speed.value);
+}
 
 void Form1::PlayStop_Click() {
   const std::string prefix = left(Label2.caption, 6);
@@ -132,6 +134,8 @@ void Form1::PlayMode_Click() {
   }
 }
 
-void Form1::PlayMode2_Click() { PlayMode2.picture = PlayMode.picture; }
+void Form1::PlayMode2_Click() {
+  PlayMode2.picture = PlayMode.picture;
+}
 
 }  // namespace tastrello

@@ -22,11 +22,11 @@ std::array<std::string, 3> creditsNotices(const std::string& nl) {
   const std::string address = "  " + kGermanAndEnglishAddress;
   return {
       "Diese Software ist kostenlos und frei nutzbar." + nl +
-          "Wenn sie Dir gef\xE4llt, schick bitte einen Euro per Online-Bezahldienst." + nl +
-          ":) " + nl + address + nl + nl + " * Es lebe die Musik  *",
+          "Wenn sie Dir gef\xE4llt, schick bitte einen Euro per Online-Bezahldienst." + nl + ":) " +
+          nl + address + nl + nl + " * Es lebe die Musik  *",
       "This Software is absolutly free to use." + nl +
-          "If you find it useful, please send one euro by an online payment service." + nl +
-          ":)" + nl + address + nl + nl + "* Without music, life would be a mistake! *",
+          "If you find it useful, please send one euro by an online payment service." + nl + ":)" +
+          nl + address + nl + nl + "* Without music, life would be a mistake! *",
       "Este programa es gratuito; si te ayuda a aprender, env\xEDa 20 pesos por el servicio de "
       "pago en l\xEDnea." +
           nl + nl + address + nl + nl + "    * Es por Amor *         * a la Musica *",
@@ -48,7 +48,9 @@ void Form1::SplashTimer_Timer() {
   }
 }
 
-void Form1::Splashscreen_Click() { Splashscreen.visible = false; }
+void Form1::Splashscreen_Click() {
+  Splashscreen.visible = false;
+}
 
 void Form1::NeverShow_Click() {
   settingKey = "SPLASH:";
@@ -76,9 +78,12 @@ void Form1::showCredits() {
   AccordDisplay.fontSize = 10;
   const std::string name = upper(languageFile);
   int slot = 0;
-  if (name == "LANG_BAY.TXT" || name == "LANG_GER.TXT") slot = 1;
-  else if (name == "LANG_ENG.TXT") slot = 2;
-  else if (name == "LANG_SPA.TXT") slot = 3;
+  if (name == "LANG_BAY.TXT" || name == "LANG_GER.TXT")
+    slot = 1;
+  else if (name == "LANG_ENG.TXT")
+    slot = 2;
+  else if (name == "LANG_SPA.TXT")
+    slot = 3;
   AccordDisplay.caption = creditsTexts[slot];
 }
 

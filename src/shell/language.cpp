@@ -61,8 +61,14 @@ void Form1::chooseLanguage(const std::string& file) {
   storeSetting();
 }
 
-void Form1::Picture1_Click() { chooseLanguage("Lang_ENG.txt"); }
-void Form1::Picture2_Click() { chooseLanguage("Lang_SPA.txt"); }
-void Form1::Picture3_Click() { chooseLanguage("Lang_ger.txt"); }
+void Form1::Picture1_Click() {
+  chooseLanguage("Lang_ENG.txt");
+}
+void Form1::Picture2_Click() {
+  chooseLanguage("Lang_SPA.txt");
+}
+void Form1::Picture3_Click() {
+  chooseLanguage("Lang_ger.txt");
+}
 
 }  // namespace tastrello

@@ -235,16 +235,24 @@ void Form1::setToggleValue(Toggle& toggle, int value) {
 }
 
 void Form1::toggleClicked(Toggle& toggle) {
-  if (&toggle == &Check1) Check1_Click();
-  else if (&toggle == &Check2) Check2_Click();
-  else if (&toggle == &Check3) Check3_Click();
-  else if (&toggle == &SoundOnOff) SoundOnOff_Click();
-  else if (&toggle == &RecordLession) RecordLession_Click();
-  else if (&toggle == &NeverShow) NeverShow_Click();
+  if (&toggle == &Check1)
+    Check1_Click();
+  else if (&toggle == &Check2)
+    Check2_Click();
+  else if (&toggle == &Check3)
+    Check3_Click();
+  else if (&toggle == &SoundOnOff)
+    SoundOnOff_Click();
+  else if (&toggle == &RecordLession)
+    RecordLession_Click();
+  else if (&toggle == &NeverShow)
+    NeverShow_Click();
   // Check4 has no click handler: replay reads its value.
 }
 
-void Form1::report(const std::string& text) { StatusLine.caption = text; }
+void Form1::report(const std::string& text) {
+  StatusLine.caption = text;
+}
 
 void Form1::beep() {
   ++beepCount;
@@ -256,9 +264,8 @@ void Form1::refreshFileList(FileList& list) {
   for (auto& name : services.files->list(list.folder)) {
     if (matchesPattern(name, list.pattern)) names.push_back(std::move(name));
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return upper(a) < upper(b);
-  });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return upper(a) < upper(b); });
   list.items = std::move(names);
   list.selected = -1;
 }

@@ -14,10 +14,10 @@
 namespace tastrello {
 
 constexpr int kKeyCount = 68;
-constexpr int kKeyTableSize = 71;   // keyNotes 0..70
-constexpr int kTableSlots = 201;    // text tables with slots 0..200
-constexpr int kMaxEvents = 200;     // events a record can hold
-constexpr int kCommitLimit = 198;   // commit requests per recording
+constexpr int kKeyTableSize = 71;  // keyNotes 0..70
+constexpr int kTableSlots = 201;   // text tables with slots 0..200
+constexpr int kMaxEvents = 200;    // events a record can hold
+constexpr int kCommitLimit = 198;  // commit requests per recording
 constexpr Colour kIdleKeyColour = 0xC0C0C0;
 constexpr Colour kLitKeyColour = 0x55F0;
 constexpr int kNarrowWidth = 15165;

@@ -40,10 +40,14 @@ void Form1::readSettingsFile() {
       continue;
     }
     const std::string& value = lines[++i];  // a value line is never examined as a key
-    if (key == "LANGUAGE:") languageFile = value;
-    else if (key == "SPLASH:") splashState = value;
-    else if (key == "HELPEDIT:") helpEditSetting = value;
-    else if (key == "MIDI-OUT:") midiOutSetting = value;
+    if (key == "LANGUAGE:")
+      languageFile = value;
+    else if (key == "SPLASH:")
+      splashState = value;
+    else if (key == "HELPEDIT:")
+      helpEditSetting = value;
+    else if (key == "MIDI-OUT:")
+      midiOutSetting = value;
   }
   if (!problem.empty()) report(problem);
 }

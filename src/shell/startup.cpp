@@ -50,8 +50,12 @@ void Form1::Form_Load() {
   showCredits();
 }
 
-void Form1::Form_Activate() { Midi_Out_Open(-1); }
+void Form1::Form_Activate() {
+  Midi_Out_Open(-1);
+}
 
-void Form1::Form_Unload() { Midi_Out_close(); }
+void Form1::Form_Unload() {
+  Midi_Out_close();
+}
 
 }  // namespace tastrello

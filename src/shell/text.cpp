@@ -46,7 +46,9 @@ std::string right(std::string_view s, std::size_t count) {
   return std::string(s.size() <= count ? s : s.substr(s.size() - count));
 }
 
-std::string left(std::string_view s, std::size_t count) { return std::string(s.substr(0, count)); }
+std::string left(std::string_view s, std::size_t count) {
+  return std::string(s.substr(0, count));
+}
 
 std::optional<int> parseInt16(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);

@@ -7,7 +7,9 @@ namespace tastrello {
 
 namespace {
 
-std::string twoDigits(int i) { return right("00" + std::to_string(i), 2); }
+std::string twoDigits(int i) {
+  return right("00" + std::to_string(i), 2);
+}
 
 }  // namespace
 
@@ -53,9 +55,13 @@ void Form1::SoundOnOff_Click() {
   if (SoundOnOff.value == 0) Midi_Out_Reset();
 }
 
-void Form1::Check1_Click() { NotenSchirm.visible = Check1.value == 1; }
+void Form1::Check1_Click() {
+  NotenSchirm.visible = Check1.value == 1;
+}
 
-void Form1::Check3_Click() { ZahlenSchirm.visible = Check3.value == 1; }
+void Form1::Check3_Click() {
+  ZahlenSchirm.visible = Check3.value == 1;
+}
 
 void Form1::Expand_Click() {
   panelExpanded = !panelExpanded;

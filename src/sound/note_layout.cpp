@@ -26,8 +26,7 @@ void setEntry(std::array<std::optional<std::string>, N>& table, int index, std::
 
 }  // namespace
 
-std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName,
-                                                std::string& problem) {
+std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName, std::string& problem) {
   if (!isSafeFileName(fileName)) {
     problem = "Note layout name \"" + fileName + "\" is not a plain file name; nothing loaded.";
     return std::nullopt;
@@ -102,8 +101,7 @@ void Form1::loadNoteLayout() {
 }
 
 void Form1::NoteList_Click() {
-  if (NoteList.selected < 0 || NoteList.selected >= static_cast<int>(NoteList.items.size()))
-    return;
+  if (NoteList.selected < 0 || NoteList.selected >= static_cast<int>(NoteList.items.size())) return;
   noteFileName = NoteList.items[NoteList.selected];
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
