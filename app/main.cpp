@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   tastrello::Form1 form({&outputs, &files, nullptr});
   form.Form_Load();
   if (!folder.problem.empty()) form.report(folder.problem);
+  outputs.setSoundFont(form.soundFontSetting);
   outputs.choose(form.midiOutSetting);
 
   tastrello::MainView view(form, &outputs);

@@ -93,3 +93,37 @@ TEST(SynthLatencyTest, ConfiguredBufferIsAFewMilliseconds) {
   FluidSynthPort synth(options);
   EXPECT_LE(synth.latencyMs(), 6.0);
 }
+
+// A shipped lesson replayed tick by tick on the real synthesizer, rendering the audio that
+// each 150 ms tick would be heard for.
+#include "test_support.h"
+
+TEST_F(SynthTest, ReplayedLessonSoundsOnItsTicksAndFallsSilentOnAMuteRest) {
+  tastrello::testing::MemoryFiles files;
+  files.loadShippedData();
+  Form1 form({synth.get(), &files, nullptr});
+  form.Form_Load();
+  form.Form_Activate();
+  form.clickToggle(form.RecordLession);
+  form.RecordList.selected = 0;  // the C major scale: 8 notes, a mute rest, 8 notes back
+  form.RecordList_Click();
+  ASSERT_EQ(form.eventButtonLines[9], "-BREAK MUTE-");
+  form.Speed.value = 25;
+  form.PlayStop_Click();
+  const int frames = static_cast<int>(synth->sampleRate() * 0.150);
+  const int fiveMs = static_cast<int>(synth->sampleRate() * 0.005);
+  for (int tick = 0; tick <= 10; ++tick) {
+    form.Timer1_Timer();
+    const auto block = render(*synth, frames).left;
+    const std::vector<float> onset(block.begin(), block.begin() + 2 * fiveMs);
+    const int event = form.replayPosition;
+    if (tick == 0) {
+      EXPECT_LT(rms(block), 1e-4) << "the first tick after a load is a rest tick";
+    } else if (event == 9) {
+      EXPECT_LT(rms(block, fiveMs), 1e-4) << "silent after the mute rest";
+    } else {
+      EXPECT_GT(rms(onset), 1e-3) << "sound starts on tick " << tick;
+      EXPECT_GT(rms(block), 0.01) << "event " << event;
+    }
+  }
+}

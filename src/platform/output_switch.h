@@ -20,6 +20,9 @@ class OutputSwitch : public MidiPort {
   void choose(const std::string& setting);
   const std::string& choice() const { return choice_; }
   FluidSynthPort& synth();
+  /// The SoundFont file for the built-in synthesizer ("" for the first one found); takes
+  /// effect when the synthesizer is first used.
+  void setSoundFont(const std::string& file) { synthOptions_.soundFont = file; }
 
   int open(int deviceId, std::uint32_t& handle) override;
   int send(std::uint32_t handle, std::uint32_t word) override;

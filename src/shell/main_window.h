@@ -255,6 +255,7 @@ class Form1 {
   std::string splashState;
   std::string helpEditSetting;
   std::string midiOutSetting;  ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
+  std::string soundFontSetting;  ///< value of "SOUNDFONT:" (empty: the first GM font found)
   std::array<std::string, kTableSlots> instrumentNames;
   std::string settingKey;
   std::string settingValue;

@@ -25,7 +25,7 @@ void Form1::readSettingsFile() {
   for (std::size_t i = 0; i < n; ++i) {
     const std::string& key = lines[i];
     const bool known = key == "LANGUAGE:" || key == "SPLASH:" || key == "HELPEDIT:" ||
-                       key == "MIDI-OUT:" || key == "MIDI-LIST:";
+                       key == "MIDI-OUT:" || key == "SOUNDFONT:" || key == "MIDI-LIST:";
     if (!known) continue;
     if (i + 1 >= n) {
       problem = "Settings file " + path + " ends with the key " + key + " and no value.";
@@ -48,6 +48,8 @@ void Form1::readSettingsFile() {
       helpEditSetting = value;
     else if (key == "MIDI-OUT:")
       midiOutSetting = value;
+    else if (key == "SOUNDFONT:")
+      soundFontSetting = value;
   }
   if (!problem.empty()) report(problem);
 }
