@@ -71,18 +71,6 @@ TEST(DiskFilesTest, NamesAreWindows1252InTheLogicAndUtf8OnDisk) {
                                                             "bung.txt"});
 }
 
-TEST(DiskFilesTest, FailedReplaceKeepsTheOldFileAndSaysWhy) {
-  TempFolder dir;
-  dir.write("Data/Tastrel.Ini", "old");
-  fs::permissions(dir.path / "Data", fs::perms::owner_read | fs::perms::owner_exec);
-  DiskFiles files(dir.path);
-  const std::string error = files.replace("Data/Tastrel.Ini", "new");
-  fs::permissions(dir.path / "Data", fs::perms::owner_all);
-  if (::geteuid() == 0) GTEST_SKIP() << "root may write into a read-only folder";
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(dir.read("Data/Tastrel.Ini"), "old");
-}
-
 TEST(DiskFilesTest, MissingFolderIsReportedNotCreated) {
   TempFolder dir;
   DiskFiles files(dir.path);

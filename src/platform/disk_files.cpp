@@ -87,7 +87,7 @@ std::optional<std::string> DiskFiles::read(const std::string& path) {
 std::string DiskFiles::replace(const std::string& path, const std::string& bytes) {
   const auto file = resolve(path);
   if (!file) return "the folder does not exist or the name cannot be stored";
-  return writeFileAtomically(*file, bytes);
+  return writeFileAtomically(*file, bytes, calls_);
 }
 
 std::vector<std::string> DiskFiles::list(const std::string& folder) {
@@ -104,32 +104,54 @@ std::vector<std::string> DiskFiles::list(const std::string& folder) {
   return names;
 }
 
-std::string writeFileAtomically(const fs::path& target, const std::string& bytes) {
+int FileCalls::open(const char* path, int flags, int mode) {
+  return ::open(path, flags, mode);
+}
+ssize_t FileCalls::write(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, size);
+}
+int FileCalls::fsync(int fd) {
+  return ::fsync(fd);
+}
+int FileCalls::close(int fd) {
+  return ::close(fd);
+}
+int FileCalls::rename(const char* from, const char* to) {
+  return ::rename(from, to);
+}
+
+FileCalls& FileCalls::posix() {
+  static FileCalls calls;
+  return calls;
+}
+
+std::string writeFileAtomically(const fs::path& target, const std::string& bytes,
+                                FileCalls& calls) {
   const fs::path temp =
       target.parent_path() / (target.filename().string() + ".tmp-" + std::to_string(getpid()));
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = calls.open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return "cannot create " + temp.filename().string() + ": " + errnoText();
   std::size_t written = 0;
   while (written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    const ssize_t n = calls.write(fd, bytes.data() + written, bytes.size() - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const std::string error = "cannot write: " + errnoText();
-      ::close(fd);
+      calls.close(fd);
       ::unlink(temp.c_str());
       return error;
     }
     written += static_cast<std::size_t>(n);
   }
-  const bool synced = ::fsync(fd) == 0;
+  const bool synced = calls.fsync(fd) == 0;
   const std::string syncError = synced ? std::string() : errnoText();
-  const bool closed = ::close(fd) == 0;
+  const bool closed = calls.close(fd) == 0;
   if (!synced || !closed) {
     const std::string error = "cannot flush: " + (synced ? errnoText() : syncError);
     ::unlink(temp.c_str());
     return error;
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
+  if (calls.rename(temp.c_str(), target.c_str()) != 0) {
     const std::string error = "cannot rename: " + errnoText();
     ::unlink(temp.c_str());
     return error;

@@ -2,15 +2,31 @@
 // they are in the system's encoding (UTF-8). Names are matched without regard to letter case.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 
 #include "shell/services.h"
 
 namespace tastrello {
 
+/// The system calls an atomic write makes. The real ones are POSIX; a test double can fail
+/// any of them.
+class FileCalls {
+ public:
+  virtual ~FileCalls() = default;
+  virtual int open(const char* path, int flags, int mode);
+  virtual ssize_t write(int fd, const void* data, std::size_t size);
+  virtual int fsync(int fd);
+  virtual int close(int fd);
+  virtual int rename(const char* from, const char* to);
+  static FileCalls& posix();
+};
+
 class DiskFiles : public Files {
  public:
-  explicit DiskFiles(std::filesystem::path root) : root_(std::move(root)) {}
+  explicit DiskFiles(std::filesystem::path root, FileCalls& calls = FileCalls::posix())
+      : root_(std::move(root)), calls_(calls) {}
 
   std::optional<std::string> read(const std::string& path) override;
   std::string replace(const std::string& path, const std::string& bytes) override;
@@ -25,10 +41,12 @@ class DiskFiles : public Files {
 
  private:
   std::filesystem::path root_;
+  FileCalls& calls_;
 };
 
 /// Writes `bytes` to `target` through a temporary file in the same folder, flushed to disk
 /// and renamed over the target. Returns "" or what went wrong; the old file stays on failure.
-std::string writeFileAtomically(const std::filesystem::path& target, const std::string& bytes);
+std::string writeFileAtomically(const std::filesystem::path& target, const std::string& bytes,
+                                FileCalls& calls = FileCalls::posix());
 
 }  // namespace tastrello

@@ -1,0 +1,150 @@
+// Saves that fail at every system call, and saves killed at random moments: a file is always
+// either its old or its new complete content, and a failure is shown.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+#include "platform/disk_files.h"
+#include "test_support.h"
+
+using namespace tastrello;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path freshFolder(const std::string& name) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tastrello-" + name + "-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Data");
+  fs::create_directories(dir / "Records");
+  return dir;
+}
+
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+int countFiles(const fs::path& dir) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator(dir)) n += e.is_regular_file();
+  return n;
+}
+
+enum class Stage { Open, Write, Flush, Close, Rename };
+
+/// Fails one system call with "no space left on device".
+class FailingCalls : public FileCalls {
+ public:
+  explicit FailingCalls(Stage stage) : stage_(stage) {}
+  int open(const char* path, int flags, int mode) override {
+    return stage_ == Stage::Open ? fail() : FileCalls::open(path, flags, mode);
+  }
+  ssize_t write(int fd, const void* data, std::size_t size) override {
+    return stage_ == Stage::Write ? fail() : FileCalls::write(fd, data, size);
+  }
+  int fsync(int fd) override { return stage_ == Stage::Flush ? fail() : FileCalls::fsync(fd); }
+  int close(int fd) override {
+    const int result = FileCalls::close(fd);  // the descriptor is released either way
+    return stage_ == Stage::Close ? fail() : result;
+  }
+  int rename(const char* from, const char* to) override {
+    return stage_ == Stage::Rename ? fail() : FileCalls::rename(from, to);
+  }
+
+ private:
+  int fail() {
+    errno = ENOSPC;
+    return -1;
+  }
+  Stage stage_;
+};
+
+}  // namespace
+
+class FailingSaveTest : public ::testing::TestWithParam<Stage> {};
+
+TEST_P(FailingSaveTest, OldFilesSurviveAndTheFailureIsShown) {
+  const fs::path dir = freshFolder("failing");
+  tastrello::testing::MemoryFiles shipped;
+  shipped.loadShippedData();
+  for (const auto& [path, bytes] : shipped.files) {
+    fs::create_directories((dir / path).parent_path());
+    std::ofstream(dir / path, std::ios::binary) << bytes;
+  }
+  const std::string settings = readAll(dir / "Data/Tastrel.Ini");
+  const std::string demo = readAll(dir / "Records/Records_Demo.txt");
+  const int records = countFiles(dir / "Records"), data = countFiles(dir / "Data");
+
+  FailingCalls calls(GetParam());
+  DiskFiles files(dir, calls);
+  tastrello::testing::FakePort port;
+  Form1 form({&port, &files, nullptr});
+  form.Form_Load();
+  form.NeverShow_Click();
+  EXPECT_NE(form.StatusLine.caption.find("No space left"), std::string::npos)
+      << form.StatusLine.caption;
+  form.Record_Click();
+  form.Keys_Click(44);
+  form.NextRecord_Click();
+  form.SaveName.text = "Demo";
+  form.SaveRecord_Click();
+  EXPECT_TRUE(form.EditBox.visible);  // still recording, nothing lost
+  EXPECT_EQ(form.EditBox.items.size(), 1u);
+  EXPECT_NE(form.StatusLine.caption.find("not saved"), std::string::npos);
+
+  EXPECT_EQ(readAll(dir / "Data/Tastrel.Ini"), settings);
+  EXPECT_EQ(readAll(dir / "Records/Records_Demo.txt"), demo);
+  EXPECT_EQ(countFiles(dir / "Records"), records);  // no temporary file left behind
+  EXPECT_EQ(countFiles(dir / "Data"), data);
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCall, FailingSaveTest,
+                         ::testing::Values(Stage::Open, Stage::Write, Stage::Flush, Stage::Close,
+                                           Stage::Rename));
+
+TEST(KilledSaveTest, EveryFileIsWholeAfterAKillAtAnyMoment) {
+  const fs::path dir = freshFolder("killed");
+  // Two versions of each file, large enough that a kill often lands inside a write.
+  const std::string recordA(200000, 'a'), recordB(150000, 'b');
+  const std::string settingsA = joinLines({"LANGUAGE:", "Lang_ger.txt", std::string(80000, 'x')});
+  const std::string settingsB = joinLines({"LANGUAGE:", "Lang_ENG.txt", std::string(60000, 'y')});
+  DiskFiles files(dir);
+  ASSERT_EQ(files.replace("Records/Records_K.txt", recordA), "");
+  ASSERT_EQ(files.replace("Data/Tastrel.Ini", settingsA), "");
+
+  std::mt19937 random(12345);
+  const int trials = 200;
+  int changed = 0;
+  for (int trial = 0; trial < trials; ++trial) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (unsigned i = 0;; ++i) {
+        files.replace("Records/Records_K.txt", i % 2 ? recordA : recordB);
+        files.replace("Data/Tastrel.Ini", i % 2 ? settingsA : settingsB);
+      }
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 4000)(random));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string record = readAll(dir / "Records/Records_K.txt");
+    const std::string settings = readAll(dir / "Data/Tastrel.Ini");
+    ASSERT_TRUE(record == recordA || record == recordB) << "trial " << trial;
+    ASSERT_TRUE(settings == settingsA || settings == settingsB) << "trial " << trial;
+    changed += record == recordB;
+    // A killed save may leave its temporary file; the record list never shows it.
+    const auto names = files.list("Records");
+    ASSERT_EQ(names, std::vector<std::string>{"Records_K.txt"});
+  }
+  EXPECT_GT(changed, 0);  // the child really got to replace the files
+  fs::remove_all(dir);
+}
