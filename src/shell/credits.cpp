@@ -27,7 +27,8 @@ std::array<std::string, 3> creditsNotices(const std::string& nl) {
       "This Software is absolutly free to use." + nl +
           "If you find it useful, please send one euro by an online payment service." + nl + ":)" +
           nl + address + nl + nl + "* Without music, life would be a mistake! *",
-      "Este programa es gratuito; si te ayuda a aprender, env\xEDa 20 pesos por el servicio de "
+      "Este programa es gratuito; si te ayuda a aprender, env\xED"
+      "a 20 pesos por el servicio de "
       "pago en l\xEDnea." +
           nl + nl + address + nl + nl + "    * Es por Amor *         * a la Musica *",
   };
