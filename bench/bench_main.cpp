@@ -48,6 +48,12 @@ std::string layoutFile() {
   return joinLines(lines);
 }
 
+FluidSynthPort::Options silentSynth() {
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  return options;
+}
+
 void BM_KeyClickLogic(benchmark::State& state) {
   NullPort port;
   MapFiles files;
@@ -64,7 +70,7 @@ void BM_KeyClickLogic(benchmark::State& state) {
 BENCHMARK(BM_KeyClickLogic);
 
 void BM_DeviceResetBuiltInSynth(benchmark::State& state) {
-  FluidSynthPort synth({.audioOutput = false});
+  FluidSynthPort synth(silentSynth());
   std::uint32_t h = 0;
   synth.open(-1, h);
   for (auto _ : state) {
@@ -79,7 +85,7 @@ BENCHMARK(BM_DeviceResetBuiltInSynth);
 // The naive way to silence a synthesizer: a new one with its SoundFont.
 void BM_DeviceResetNaiveReopen(benchmark::State& state) {
   for (auto _ : state) {
-    FluidSynthPort synth({.audioOutput = false});
+    FluidSynthPort synth(silentSynth());
     std::uint32_t h = 0;
     synth.open(-1, h);
     benchmark::DoNotOptimize(h);

@@ -114,7 +114,9 @@ TEST_F(CreditsTest, ScrollerRunsOnePassThroughTheCaption) {
   while (form.scrolltext.enabled && ticks < 10000) {
     form.scrolltext_Timer();
     ++ticks;
-    if (form.scrolltext.enabled) EXPECT_FALSE(form.Copyright.visible);
+    if (form.scrolltext.enabled) {
+      EXPECT_FALSE(form.Copyright.visible);
+    }
   }
   EXPECT_EQ(ticks, length - 57);
   EXPECT_TRUE(form.Copyright.visible);

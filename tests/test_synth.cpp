@@ -45,7 +45,9 @@ class SynthTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (FluidSynthPort::findSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont";
-    synth = std::make_unique<FluidSynthPort>(FluidSynthPort::Options{.audioOutput = false});
+    FluidSynthPort::Options options;
+    options.audioOutput = false;
+    synth = std::make_unique<FluidSynthPort>(options);
     ASSERT_TRUE(synth->ready());
     ASSERT_EQ(synth->open(-1, handle), 0);
   }
