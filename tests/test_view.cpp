@@ -1,9 +1,12 @@
 // The real window, offscreen: clicks reach the handlers, the view follows the state, the real
 // replay timer ticks, and the main states are rendered to docs/screenshots.
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QTest>
+#include <set>
 
 #include "platform/main_view.h"
 #include "test_support.h"
@@ -116,6 +119,112 @@ TEST_F(ViewTest, TypedNameUnknownToWindows1252IsRefusedVisibly) {
   click(form.SaveRecord);
   EXPECT_EQ(form.SaveName.backColor, kLitKeyColour);
   EXPECT_TRUE(form.EditBox.visible);
+}
+
+/// Texts cut off by their control, and visible controls that overlap, in the state shown.
+std::vector<std::string> layoutProblems(MainView& view, const Form1& form,
+                                        const std::string& where) {
+  view.render();
+  QApplication::processEvents();
+  std::vector<QWidget*> shown;
+  for (QWidget* w : view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w->isVisible()) shown.push_back(w);
+  std::vector<std::string> problems;
+  auto name = [](QWidget* w) {
+    const QString text = w->accessibleName();
+    return (text.isEmpty() ? w->objectName() : text).toStdString();
+  };
+  for (QWidget* w : shown) {
+    const QSize size = w->size();
+    bool cut = false;
+    if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+      cut = label->wordWrap() ? label->heightForWidth(size.width()) > size.height()
+                              : label->sizeHint().width() > size.width();
+    } else if (auto* box = qobject_cast<QCheckBox*>(w); box && !box->text().isEmpty()) {
+      cut = box->sizeHint().width() > size.width();
+    }
+    if (cut) problems.push_back(where + ": cut off: " + name(w));
+  }
+  const std::vector<std::pair<const Control*, const Control*>> sharing = {
+      {&form.Infos, &form.InfosCopy}, {&form.Version, &form.Version_Shadow}};
+  std::vector<QWidget*> above;  // drawn over others on purpose
+  for (int k = 1; k <= 4; ++k) above.push_back(view.widgetFor(form.Acco2[k]));
+  above.push_back(view.widgetFor(form.Splashscreen));
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      QWidget *a = shown[i], *b = shown[j];
+      if (!a->geometry().intersects(b->geometry())) continue;
+      if (std::find(above.begin(), above.end(), a) != above.end() ||
+          std::find(above.begin(), above.end(), b) != above.end())
+        continue;
+      bool allowed = false;
+      for (const auto& [x, y] : sharing) {
+        QWidget *wx = view.widgetFor(*x), *wy = view.widgetFor(*y);
+        allowed |= (a == wx && b == wy) || (a == wy && b == wx);
+      }
+      if (!allowed) problems.push_back(where + ": overlap: " + name(a) + " / " + name(b));
+    }
+  }
+  return problems;
+}
+
+TEST_F(ViewTest, NothingIsCutOffOrOverlapsInAnyModeOrLanguage) {
+  std::vector<std::string> problems;
+  auto collect = [&](const std::string& where) {
+    auto found = layoutProblems(*view, form, where);
+    problems.insert(problems.end(), found.begin(), found.end());
+  };
+  for (const std::string language :
+       {"Lang_ger.txt", "Lang_ENG.txt", "Lang_SPA.txt", "LANG_BAY.TXT"}) {
+    form.languageFile = language;
+    form.loadLanguage();
+    collect(language + " free play");
+    form.Expand_Click();
+    collect(language + " expanded");
+    form.Expand_Click();
+    form.Record_Click();
+    form.clickToggle(form.Check2);
+    form.clickToggle(form.Check2);
+    form.Keys_Click(44);
+    form.NextRecord_Click();
+    form.EditBox.selected = 0;
+    form.EditBox_Click();
+    collect(language + " recording");
+    form.CancelRec_Click();
+    form.RecordList.selected = 0;
+    form.RecordList_Click();
+    collect(language + " loaded");
+    form.PlayStop_Click();
+    for (int i = 0; i < 3; ++i) form.Timer1_Timer();
+    collect(language + " replay");
+    form.StopReplay_Click();
+  }
+  for (const auto& p : problems) ADD_FAILURE() << p;
+}
+
+TEST_F(ViewTest, TabReachesEveryButtonAndEnterOrSpacePressesIt) {
+  view->activateWindow();
+  view->keyWidget(0)->setFocus();
+  std::set<QWidget*> reached;
+  for (int i = 0; i < 400; ++i) {
+    reached.insert(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  for (QWidget* w : view->findChildren<QAbstractButton*>()) {
+    if (w->isVisible() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus)
+      EXPECT_TRUE(reached.count(w)) << w->accessibleName().toStdString();
+  }
+  EXPECT_TRUE(reached.count(view->widgetFor(form.Picture1)));  // the language pictures too
+
+  view->keyWidget(44)->setFocus();
+  QTest::keyClick(view->keyWidget(44), Qt::Key_Return);
+  QTest::qWait(200);  // the button's animated click
+  EXPECT_EQ(form.Keys[44].backColor, kLitKeyColour);
+  QTest::keyClick(view->keyWidget(47), Qt::Key_Space);
+  EXPECT_EQ(form.litKeyCount, 2);
+  view->widgetFor(form.Picture1)->setFocus();
+  QTest::keyClick(view->widgetFor(form.Picture1), Qt::Key_Space);
+  EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
 }
 
 int main(int argc, char** argv) {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,15 +94,38 @@ class KeyButton : public QAbstractButton {
 };
 
 /// A label that reports clicks (the language pictures, the splash, the copyright sign).
+/// A picture that acts as a button: the mouse, or Space and Enter while it has the focus.
 class ClickLabel : public QLabel {
  public:
-  using QLabel::QLabel;
-  std::function<void()> clicked;
+  explicit ClickLabel(QWidget* parent) : QLabel(parent) {}
+  void setClick(std::function<void()> onClick) {
+    clicked_ = std::move(onClick);
+    setFocusPolicy(clicked_ ? Qt::StrongFocus : Qt::NoFocus);
+    setCursor(clicked_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  }
 
  protected:
   void mousePressEvent(QMouseEvent*) override {
-    if (clicked) clicked();
+    if (clicked_) clicked_();
   }
+  void keyPressEvent(QKeyEvent* event) override {
+    const int key = event->key();
+    if (clicked_ && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter))
+      clicked_();
+    else
+      QLabel::keyPressEvent(event);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    setFrameShape(QFrame::Box);
+    QLabel::focusInEvent(event);
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    setFrameShape(QFrame::NoFrame);
+    QLabel::focusOutEvent(event);
+  }
+
+ private:
+  std::function<void()> clicked_;
 };
 
 QPixmap svgPixmap(const std::string& name, QSize size, qreal ratio) {
@@ -197,8 +221,7 @@ void MainView::buildWidgets() {
   };
   auto picture = [&](Control& c, std::function<void()> onClick) {
     auto* w = add(new ClickLabel(this), c);
-    w->clicked = [this, onClick] { run(onClick); };
-    w->setCursor(Qt::PointingHandCursor);
+    if (onClick) w->setClick([this, onClick] { run(onClick); });
     auto shown = std::make_shared<std::string>();
     bindings_.back().update = [w, &c, shown] {
       if (*shown == c.picture) return;
@@ -475,6 +498,16 @@ void MainView::paintEvent(QPaintEvent*) {
     p.setPen(QColor(150, 130, 100));
     p.drawLine(px(kNarrowWidth), 0, px(kNarrowWidth), height());
   }
+}
+
+void MainView::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the focused button, as Space does.
+  auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+  if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    button->animateClick();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void MainView::closeEvent(QCloseEvent* event) {

@@ -40,6 +40,7 @@ class MainView : public QWidget, public Beeper {
  protected:
   void paintEvent(QPaintEvent*) override;
   void closeEvent(QCloseEvent*) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct Binding {
