@@ -420,6 +420,11 @@ void MainView::syncTimer(QTimer& timer, const Timer& state) {
 
 void MainView::render() {
   const Form1& f = form_;
+  // Timers first: a replay that was just started counts its first wait from the click, not
+  // from the end of the drawing.
+  syncTimer(timer1_, f.Timer1);
+  syncTimer(splashTimer_, f.SplashTimer);
+  syncTimer(scrollTimer_, f.scrolltext);
   for (auto& b : bindings_) {
     const Control& c = *b.control;
     const QRect geometry(px(c.left), px(c.top), px(c.width), px(c.height));
@@ -455,9 +460,6 @@ void MainView::render() {
     move(x() + px(f.windowLeft - shownLeftShift_), y());
     shownLeftShift_ = f.windowLeft;
   }
-  syncTimer(timer1_, f.Timer1);
-  syncTimer(splashTimer_, f.SplashTimer);
-  syncTimer(scrollTimer_, f.scrolltext);
   if (outputInfo_ && outputs_) {
     const QString info = outputs_->choice().empty()
                              ? QString::fromStdString(outputs_->synth().describe())

@@ -1,0 +1,183 @@
+// Timings of the real window (Qt offscreen) with the built-in synthesizer: a mouse click to
+// the note-on, the replay timer against its ideal tick times, and start-up.
+// Each figure comes with a baseline measured in the same run.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "platform/disk_files.h"
+#include "platform/fluid_synth_port.h"
+#include "platform/main_view.h"
+#include "platform/output_switch.h"
+#include "platform/working_folder.h"
+#include "shell/text.h"
+
+using namespace tastrello;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+/// Passes everything to the synthesizer and notes when each note-on arrived.
+class TimingPort : public MidiPort {
+ public:
+  explicit TimingPort(MidiPort& inner) : inner_(inner) {}
+  std::vector<Clock::time_point> noteOns;
+  int open(int id, std::uint32_t& h) override { return inner_.open(id, h); }
+  int send(std::uint32_t h, std::uint32_t word) override {
+    if ((word & 0xF0) == 0x90) noteOns.push_back(Clock::now());
+    return inner_.send(h, word);
+  }
+  int close(std::uint32_t h) override { return inner_.close(h); }
+  std::string errorText(int code) override { return inner_.errorText(code); }
+
+ private:
+  MidiPort& inner_;
+};
+
+struct Stats {
+  double median, p99, max;
+};
+
+Stats stats(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  auto at = [&](double q) { return v[std::min(v.size() - 1, std::size_t(q * (v.size() - 1)))]; };
+  return {at(0.5), at(0.99), v.back()};
+}
+
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void row(const char* what, const Stats& s, const char* unit = "ms") {
+  std::printf("%-52s median %8.3f  p99 %8.3f  max %8.3f %s\n", what, s.median, s.p99, s.max, unit);
+}
+
+std::filesystem::path workingCopy() {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("tastrello-bench-" + std::to_string(getpid()));
+  copyMissingFiles(TASTRELLO_SOURCE_DATA, dir);
+  return dir;
+}
+
+void clickToSound(Form1& form, MainView& view, TimingPort& port) {
+  std::vector<double> whole, logic;
+  for (int i = 0; i < 1000; ++i) {
+    QWidget* key = view.keyWidget((i * 7) % kKeyCount);
+    port.noteOns.clear();
+    QApplication::processEvents();  // the previous click's drawing is not this click's cost
+    const auto start = Clock::now();
+    QTest::mousePress(key, Qt::LeftButton);
+    QTest::mouseRelease(key, Qt::LeftButton);
+    if (!port.noteOns.empty()) whole.push_back(ms(port.noteOns.front() - start) * 1000);
+  }
+  for (int i = 0; i < 1000; ++i) {
+    port.noteOns.clear();
+    const auto start = Clock::now();
+    form.Keys_Click((i * 7) % kKeyCount);
+    if (!port.noteOns.empty()) logic.push_back(ms(port.noteOns.front() - start) * 1000);
+  }
+  row("click to note-on: mouse on the view (us)", stats(whole), "us");
+  row("click to note-on: Keys_Click alone, baseline (us)", stats(logic), "us");
+}
+
+void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::TimerType type,
+                  const char* what) {
+  view.replayTimer().setTimerType(type);
+  form.Speed.value = speed;
+  form.Speed_Click();
+  const int interval = 5150 - 200 * speed;
+  form.Timer1.interval = interval;  // as after an earlier replay at this tempo
+  form.StopReplay_Click();
+  port.noteOns.clear();
+  const int ticks = 60;
+  const auto start = Clock::now();
+  form.PlayStop_Click();
+  view.render();
+  QElapsedTimer wait;
+  wait.start();
+  while (wait.elapsed() < interval * (ticks + 0.5))
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  form.StopReplay_Click();
+  view.render();
+  // The first note-on of each tick: ticks play one chord of three notes each.
+  std::vector<double> deviation;
+  for (std::size_t n = 0; n * 3 < port.noteOns.size() && n < ticks; ++n) {
+    const double ideal = (n + 1) * double(interval);
+    deviation.push_back(std::abs(ms(port.noteOns[n * 3] - start) - ideal));
+  }
+  if (deviation.empty()) return;
+  char label[96];
+  std::snprintf(label, sizeof label, "%s, %d ms x %zu ticks", what, interval, deviation.size());
+  row(label, stats(deviation));
+  std::printf("%-52s %8.3f ms\n", "   drift after the last tick", deviation.back());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Process start, for the start-up figures.
+  std::ifstream statFile("/proc/self/stat");
+  std::string field;
+  for (int i = 0; i < 22 && statFile >> field; ++i) {
+  }
+  const double startTicks = std::stod(field);
+  std::ifstream uptimeFile("/proc/uptime");
+  double uptime = 0;
+  uptimeFile >> uptime;
+  const double sinceStartMs = (uptime - startTicks / sysconf(_SC_CLK_TCK)) * 1000;
+  const auto mainEntered = Clock::now();
+
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const auto dir = workingCopy();
+  DiskFiles files(dir);
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  FluidSynthPort synth(options);
+  TimingPort port(synth);
+  Form1 form({&port, &files, nullptr});
+  form.Form_Load();
+  MainView view(form, nullptr);
+  view.show();
+  form.Form_Activate();
+  const auto synthReady = Clock::now();
+  QApplication::processEvents();
+  const auto firstFrame = Clock::now();
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+
+  std::printf("Start-up (offscreen, FluidR3 SoundFont)\n");
+  std::printf("%-52s %8.1f ms (process start to main: %.0f ms, clock ticks)\n",
+              "   main to first frame", ms(firstFrame - mainEntered), sinceStartMs);
+  std::printf("%-52s %8.1f ms\n", "   main to synthesizer ready", ms(synthReady - mainEntered));
+  std::printf("%-52s %8.1f MB\n", "   resident memory after start",
+              resident * sysconf(_SC_PAGESIZE) / 1048576.0);
+
+  std::printf("\nClick to sound, 1000 clicks\n");
+  clickToSound(form, view, port);
+
+  // A record of 100 chords of three notes.
+  std::vector<std::string> lines{"Notes_G-C-F.txt"};
+  for (int i = 0; i < 100; ++i) lines.insert(lines.end(), {"44/47/50/", "c1/e1/g1/"});
+  lines.insert(lines.end(), {"*-*", " "});
+  files.replace("Records/Records_Bench.txt", joinLines(lines));
+  form.refreshFileList(form.RecordList);
+  const auto& items = form.RecordList.items;
+  form.RecordList.selected =
+      int(std::find(items.begin(), items.end(), "Records_Bench.txt") - items.begin());
+  form.RecordList_Click();
+  form.PlayStop_Click();  // the first Play after a load starts with a rest tick; start afresh
+  std::printf("\nReplay: deviation of each tick's first note-on from n x interval after Play\n");
+  for (int speed : {25, 23}) {
+    replayTiming(form, view, port, speed, Qt::PreciseTimer, "precise timer (the program)");
+    replayTiming(form, view, port, speed, Qt::CoarseTimer, "coarse timer (baseline)");
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
