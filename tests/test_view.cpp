@@ -2,6 +2,7 @@
 // replay timer ticks, and the main states are rendered to docs/screenshots.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -9,6 +10,7 @@
 #include <set>
 
 #include "platform/main_view.h"
+#include "platform/output_switch.h"
 #include "test_support.h"
 
 using namespace tastrello;
@@ -225,6 +227,42 @@ TEST_F(ViewTest, TabReachesEveryButtonAndEnterOrSpacePressesIt) {
   view->widgetFor(form.Picture1)->setFocus();
   QTest::keyClick(view->widgetFor(form.Picture1), Qt::Key_Space);
   EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
+}
+
+TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("tastrello-out-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  FluidSynthPort::Options silent;
+  silent.audioOutput = false;
+  OutputSwitch outputs(dir, silent);
+  outputs.choose("LOG:midi.log");
+  MemoryFiles files;
+  files.loadShippedData();
+  Form1 form({&outputs, &files, nullptr});
+  form.Form_Load();
+  form.Form_Activate();
+  MainView view(form, &outputs);
+  auto* chooser = view.findChild<QComboBox*>("OutputChooser");
+  ASSERT_TRUE(chooser);
+  EXPECT_EQ(chooser->currentText(), "LOG:midi.log");
+
+  emit chooser->activated(0);  // the built-in synthesizer
+  EXPECT_EQ(outputs.choice(), "");
+  EXPECT_NE(form.midiOutHandle, 0u);
+  const auto settings = files.lines("Data/Tastrel.Ini");
+  const auto key = std::find(settings.begin(), settings.end(), "MIDI-OUT:");
+  ASSERT_NE(key, settings.end());
+  EXPECT_EQ(*(key + 1), "SYNTH");
+
+  emit chooser->activated(chooser->findData("LOG:midi.log"));
+  form.Keys_Click(44);
+  std::ifstream log(dir / "midi.log");
+  std::string all((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(all.find("CLOSE"), std::string::npos);  // the log closed at the switch to the synth
+  EXPECT_NE(all.find("00633C90"), std::string::npos);
+  form.Form_Unload();
+  fs::remove_all(dir);
 }
 
 int main(int argc, char** argv) {

@@ -329,11 +329,10 @@ void MainView::buildWidgets() {
     outputChooser_->addItem(tr("Built-in synthesizer"), QString());
     for (const auto& port : RtMidiRawOut::portNames())
       outputChooser_->addItem(QString::fromStdString(port), QString::fromStdString(port));
-    if (outputs_->choice().rfind("LOG:", 0) == 0)
-      outputChooser_->addItem(QString::fromStdString(outputs_->choice()),
-                              QString::fromStdString(outputs_->choice()));
-    const int current = outputChooser_->findData(QString::fromStdString(outputs_->choice()));
-    outputChooser_->setCurrentIndex(current < 0 ? 0 : current);
+    // A log file, or a port that is not there now, is offered as the choice in force.
+    const QString choice = QString::fromStdString(outputs_->choice());
+    if (outputChooser_->findData(choice) < 0) outputChooser_->addItem(choice, choice);
+    outputChooser_->setCurrentIndex(outputChooser_->findData(choice));
     outputInfo_ = new QLabel(this);
     outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
     outputInfo_->setWordWrap(true);
