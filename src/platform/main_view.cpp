@@ -238,7 +238,9 @@ void MainView::buildWidgets() {
   list(f.NoteList, false)->setObjectName("NoteList");
   list(f.EditBox, true)->setObjectName("EditBox");
   list(f.NotenSchirm, true)->setObjectName("NotenSchirm");
-  list(f.ZahlenSchirm, true)->setObjectName("ZahlenSchirm");
+  auto* numbers = list(f.ZahlenSchirm, true);
+  numbers->setObjectName("ZahlenSchirm");
+  numbers->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // it follows the note list
   toggle(f.RecordLession)->setObjectName("RecordLession");
   toggle(f.Check1)->setObjectName("Check1");
   toggle(f.Check3)->setObjectName("Check3");

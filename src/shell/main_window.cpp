@@ -78,16 +78,16 @@ Form1::Form1(Services s) : services(s) {
   NoteList.pattern = "NOTES*.*";
   place(RecordLession, 3120, 2490, 2880, 300);
   Check3.caption = "Nr.";
-  place(Check3, 3120, 2880, 700, 300);
+  place(Check3, 3120, 2880, 840, 300);
   Check3.visible = false;
   Check3.value = 1;
   Check1.caption = "Noten";
-  place(Check1, 3840, 2880, 2160, 300);
+  place(Check1, 3990, 2880, 1890, 300);
   Check1.visible = false;
   Check1.value = 1;
-  place(ZahlenSchirm, 3120, 3210, 700, 2490);
+  place(ZahlenSchirm, 3120, 3210, 840, 2490);
   ZahlenSchirm.visible = false;
-  place(NotenSchirm, 3840, 3210, 2160, 2490);
+  place(NotenSchirm, 3990, 3210, 1890, 2490);
   NotenSchirm.visible = false;
 
   // The editor, over the places of the lists it replaces while recording.
