@@ -209,9 +209,13 @@ void MainView::buildWidgets() {
         w->clear();
         for (const auto& item : l.items) w->addItem(toQt(item));
       }
-      if (l.selected >= 0 && l.selected < w->count()) {
-        w->setCurrentRow(l.selected);
-        w->scrollToItem(w->item(l.selected));
+      // Compared with what the widget shows: a click may have selected a row the state
+      // has deselected since.
+      const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
+      if (w->currentRow() == want && (want >= 0 || w->selectedItems().isEmpty())) return;
+      if (want >= 0) {
+        w->setCurrentRow(want);
+        w->scrollToItem(w->item(want));
       } else {
         w->clearSelection();
         w->setCurrentRow(-1);
