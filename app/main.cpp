@@ -1,5 +1,6 @@
 // Tastrello: a practice program for the three-row diatonic button accordion.
 #include <QApplication>
+#include <cstdlib>
 
 #include "platform/disk_files.h"
 #include "platform/main_view.h"
@@ -7,6 +8,8 @@
 #include "platform/working_folder.h"
 
 int main(int argc, char** argv) {
+  // Trying the JACK audio output must never start a JACK server of its own.
+  setenv("JACK_NO_START_SERVER", "1", 0);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tastrello");
   QApplication::setOrganizationName("Tastrello");

@@ -4,19 +4,30 @@
 
 namespace tastrello {
 
+namespace {
+
+RtMidi::Api apiOf(RtMidiRawOut::System system) {
+  return system == RtMidiRawOut::System::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
+
+}  // namespace
+
 struct RtMidiRawOut::Impl {
+  RtMidi::Api api;
   std::unique_ptr<RtMidiOut> out;
 };
 
-RtMidiRawOut::RtMidiRawOut() : impl_(std::make_unique<Impl>()) {}
+RtMidiRawOut::RtMidiRawOut(System system) : impl_(std::make_unique<Impl>()) {
+  impl_->api = apiOf(system);
+}
 RtMidiRawOut::~RtMidiRawOut() {
   closePort();
 }
 
-std::vector<std::string> RtMidiRawOut::portNames() {
+std::vector<std::string> RtMidiRawOut::portNames(System system) {
   std::vector<std::string> names;
   try {
-    RtMidiOut out(RtMidi::LINUX_ALSA, "Tastrello");
+    RtMidiOut out(apiOf(system), "Tastrello");
     for (unsigned i = 0; i < out.getPortCount(); ++i) names.push_back(out.getPortName(i));
   } catch (const RtMidiError&) {
     // No MIDI system: no ports.
@@ -26,7 +37,7 @@ std::vector<std::string> RtMidiRawOut::portNames() {
 
 std::string RtMidiRawOut::openPort(const std::string& name) {
   try {
-    impl_->out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Tastrello");
+    impl_->out = std::make_unique<RtMidiOut>(impl_->api, "Tastrello");
     for (unsigned i = 0; i < impl_->out->getPortCount(); ++i) {
       if (impl_->out->getPortName(i) == name) {
         impl_->out->openPort(i, "Tastrello out");

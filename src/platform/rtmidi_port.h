@@ -26,13 +26,15 @@ class RawMidiOut {
 
 class RtMidiRawOut : public RawMidiOut {
  public:
-  RtMidiRawOut();
+  /// The system's MIDI: the ALSA sequencer on Linux; JACK where asked for.
+  enum class System { Alsa, Jack };
+  explicit RtMidiRawOut(System system = System::Alsa);
   ~RtMidiRawOut() override;
   std::string openPort(const std::string& name) override;
   std::string sendBytes(const std::vector<unsigned char>& bytes) override;
   void closePort() override;
   /// The names of the system's MIDI output ports (empty without a MIDI system).
-  static std::vector<std::string> portNames();
+  static std::vector<std::string> portNames(System system = System::Alsa);
 
  private:
   struct Impl;

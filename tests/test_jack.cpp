@@ -1,0 +1,95 @@
+// One real MIDI path end to end: the port back end opens a JACK output (a JACK server with the
+// dummy driver, started here) and a JACK input receives exactly the bytes sent.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/rtmidi_port.h"
+
+using namespace tastrello;
+
+namespace {
+
+class JackServer {
+ public:
+  JackServer() {
+    if (!std::filesystem::exists("/usr/bin/jackd")) return;
+    name_ = "tastrello-test-" + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl("/usr/bin/jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r",
+              "48000", "-p", "128", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~JackServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool started() const { return pid_ > 0; }
+
+ private:
+  std::string name_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace
+
+TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
+  JackServer server;
+  if (!server.started()) GTEST_SKIP() << "jackd is not installed";
+
+  // Wait for the server: an input client can be made once it answers.
+  std::unique_ptr<RtMidiIn> in;
+  for (int attempt = 0; attempt < 50 && !in; ++attempt) {
+    try {
+      in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "receiver");
+      in->openVirtualPort("in");
+    } catch (const RtMidiError&) {
+      in.reset();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  ASSERT_TRUE(in) << "the JACK server did not start";
+
+  std::string target;
+  for (const auto& name : RtMidiRawOut::portNames(RtMidiRawOut::System::Jack))
+    if (name.find("receiver") != std::string::npos) target = name;
+  ASSERT_FALSE(target.empty());
+
+  NoteTrackingPort port(std::make_unique<RtMidiRawOut>(RtMidiRawOut::System::Jack), target);
+  std::uint32_t handle = 0;
+  ASSERT_EQ(port.open(-1, handle), 0);
+  ASSERT_EQ(port.send(handle, 0x000015C0), 0);
+  ASSERT_EQ(port.send(handle, 0x00633C90), 0);
+  ASSERT_EQ(port.close(handle), 0);
+
+  const std::vector<std::vector<unsigned char>> expected = {
+      {0xC0, 0x15}, {0x90, 0x3C, 0x63}, {0x80, 0x3C, 0x00}, {0xB0, 0x78, 0x00}, {0xB0, 0x7B, 0x00}};
+  std::vector<std::vector<unsigned char>> received;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+    std::vector<unsigned char> message;
+    in->getMessage(&message);
+    if (message.empty())
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    else
+      received.push_back(message);
+  }
+  EXPECT_EQ(received, expected);
+}
