@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QScreen>
 #include <QTest>
 #include <set>
 
@@ -60,6 +61,22 @@ TEST_F(ViewTest, SharedPlacesAreReallyShared) {
   EXPECT_EQ(view->widgetFor(form.Record)->geometry(), view->widgetFor(form.CancelRec)->geometry());
   EXPECT_EQ(view->widgetFor(form.PlayStop)->geometry(), view->widgetFor(form.Break)->geometry());
   EXPECT_EQ(view->width(), 1011);
+}
+
+TEST_F(ViewTest, ExpandWidensToTheLeftButStaysOnTheScreen) {
+  const int screenLeft = view->screen()->availableGeometry().left();
+  view->move(screenLeft + 50, view->y());
+  click(form.Expand);
+  EXPECT_EQ(view->width(), 1290);
+  EXPECT_EQ(view->x(), screenLeft);  // 133 pixels wanted, 50 possible
+  click(form.Expand);
+  EXPECT_EQ(view->width(), 1011);
+  EXPECT_EQ(view->x(), screenLeft + 50);
+  view->move(screenLeft + 300, view->y());
+  click(form.Expand);
+  EXPECT_EQ(view->x(), screenLeft + 300 - 133);
+  click(form.Expand);
+  EXPECT_EQ(view->x(), screenLeft + 300);
 }
 
 TEST_F(ViewTest, ScreenshotsOfTheMainStates) {

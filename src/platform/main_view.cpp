@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSvgRenderer>
 #include <memory>
@@ -462,7 +463,19 @@ void MainView::render() {
   const QSize size(px(f.windowWidth), px(kWindowHeight));
   if (this->size() != size) setFixedSize(size);
   if (f.windowLeft != shownLeftShift_) {
-    move(x() + px(f.windowLeft - shownLeftShift_), y());
+    // The wide window grows to the left, but never past the screen's edge; the part held
+    // back is given back when it narrows, so it returns to where it was.
+    const int wanted = px(f.windowLeft - shownLeftShift_);
+    int dx = wanted;
+    if (wanted < 0 && screen()) {
+      dx = std::min(0, std::max(wanted, screen()->availableGeometry().left() - x()));
+      heldBack_ += dx - wanted;
+    } else if (wanted > 0) {
+      const int returned = std::min(wanted, heldBack_);
+      dx = wanted - returned;
+      heldBack_ -= returned;
+    }
+    move(x() + dx, y());
     shownLeftShift_ = f.windowLeft;
   }
   if (outputInfo_ && outputs_) {

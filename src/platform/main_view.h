@@ -71,6 +71,7 @@ class MainView : public QWidget, public Beeper {
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
   int shownLeftShift_ = 0;
+  int heldBack_ = 0;  ///< pixels of a left move that the screen's edge prevented
 };
 
 }  // namespace tastrello
