@@ -7,12 +7,9 @@ using namespace tastrello::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  MapFiles files;
-  addBasics(files);
-  SilentPort port;
-  Form1 form({&port, &files, nullptr});
-  form.Form_Load();
-  files.files["Data/Lang_Fuzz.txt"] = bytes;
+  FuzzWindow window("", data, size);
+  Form1& form = window.form;
+  window.files.files["Data/Lang_Fuzz.txt"] = bytes;
   const std::string before = form.Label8.caption;
   form.languageFile = "Lang_Fuzz.txt";
   form.loadLanguage();

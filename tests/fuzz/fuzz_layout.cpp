@@ -6,12 +6,8 @@ using namespace tastrello;
 using namespace tastrello::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  MapFiles files;
-  addBasics(files);
-  SilentPort port;
-  Form1 form({&port, &files, nullptr});
-  form.Form_Load();
-  files.files["Notes/Notes_Fuzz.txt"] = std::string(reinterpret_cast<const char*>(data), size);
+  FuzzWindow window("Notes/Notes_Fuzz.txt", data, size);
+  Form1& form = window.form;
   const auto keysBefore = form.Keys;
   const auto notesBefore = form.keyNotes;
   form.noteFileName = "Notes_Fuzz.txt";

@@ -6,12 +6,8 @@ using namespace tastrello;
 using namespace tastrello::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  MapFiles files;
-  addBasics(files);
-  SilentPort port;
-  Form1 form({&port, &files, nullptr});
-  files.files["Records/Records_Fuzz.txt"] = std::string(reinterpret_cast<const char*>(data), size);
-  form.Form_Load();
+  FuzzWindow window("Records/Records_Fuzz.txt", data, size);
+  Form1& form = window.form;
   form.Form_Activate();
   check(form.RecordList.items.size() == 1);
   form.RecordList.selected = 0;

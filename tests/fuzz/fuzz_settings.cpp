@@ -7,13 +7,10 @@ using namespace tastrello::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  MapFiles files;
-  addBasics(files);
-  files.files["Data/Tastrel.Ini"] = bytes;
-  SilentPort port;
-  Form1 form({&port, &files, nullptr});
-  form.Form_Load();
-  // The switches were stored only if HELPEDIT: said FALSE; start over from the input.
+  FuzzWindow window("Data/Tastrel.Ini", data, size);
+  Form1& form = window.form;
+  auto& files = window.files;
+  // Start-up stored a switch if HELPEDIT: said FALSE; start over from the input.
   files.files["Data/Tastrel.Ini"] = bytes;
 
   const auto lines = splitLines(bytes);

@@ -59,6 +59,19 @@ inline void addBasics(MapFiles& files) {
   files.files["Data/Lang_ger.txt"] = joinLines(language);
 }
 
+/// A window object on the minimal working folder, with the input placed at `path` before
+/// start-up ("" for none).
+struct FuzzWindow {
+  FuzzWindow(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    addBasics(files);
+    if (!path.empty()) files.files[path] = std::string(reinterpret_cast<const char*>(data), size);
+    form.Form_Load();
+  }
+  MapFiles files;
+  SilentPort port;
+  Form1 form{{&port, &files, nullptr}};
+};
+
 inline void check(bool condition) {
   if (!condition) std::abort();
 }
