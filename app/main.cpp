@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
 
   const tastrello::WorkingFolder folder = tastrello::chooseWorkingFolder();
   tastrello::DiskFiles files(folder.path);
+  for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
   tastrello::Form1 form({&outputs, &files, nullptr});
   form.Form_Load();

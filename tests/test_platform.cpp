@@ -71,6 +71,19 @@ TEST(DiskFilesTest, NamesAreWindows1252InTheLogicAndUtf8OnDisk) {
                                                             "bung.txt"});
 }
 
+TEST(DiskFilesTest, TemporariesOfCutShortSavesAreRemovedButNotThoseOfALiveWriter) {
+  TempFolder dir;
+  dir.write("Records/Records_A.txt", "whole");
+  dir.write("Records/Records_A.txt.tmp-999999999", "half");  // no such process
+  const std::string live = "Records/Records_B.txt.tmp-" + std::to_string(::getpid());
+  dir.write(live, "writing");
+  DiskFiles files(dir.path);
+  files.removeStaleTemporaries("Records");
+  EXPECT_FALSE(fs::exists(dir.path / "Records/Records_A.txt.tmp-999999999"));
+  EXPECT_TRUE(fs::exists(dir.path / live));
+  EXPECT_EQ(dir.read("Records/Records_A.txt"), "whole");
+}
+
 TEST(DiskFilesTest, MissingFolderIsReportedNotCreated) {
   TempFolder dir;
   DiskFiles files(dir.path);

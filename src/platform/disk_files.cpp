@@ -1,6 +1,7 @@
 #include "platform/disk_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -123,6 +124,22 @@ int FileCalls::rename(const char* from, const char* to) {
 FileCalls& FileCalls::posix() {
   static FileCalls calls;
   return calls;
+}
+
+void DiskFiles::removeStaleTemporaries(const std::string& folder) {
+  const auto dir = resolve(folder);
+  if (!dir) return;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(*dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const auto mark = name.rfind(".tmp-");
+    if (mark == std::string::npos) continue;
+    const std::string pidText = name.substr(mark + 5);
+    if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+    if (::kill(pid, 0) == 0 || errno == EPERM) continue;  // its writer still runs
+    fs::remove(entry.path(), ec);
+  }
 }
 
 std::string writeFileAtomically(const fs::path& target, const std::string& bytes,

@@ -39,6 +39,10 @@ class DiskFiles : public Files {
 
   const std::filesystem::path& root() const { return root_; }
 
+  /// Removes the temporary files of saves that were cut short (by a crash or a kill) from a
+  /// folder; the file each was meant to replace is whole. Files of a running process stay.
+  void removeStaleTemporaries(const std::string& folder);
+
  private:
   std::filesystem::path root_;
   FileCalls& calls_;

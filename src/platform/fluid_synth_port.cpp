@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <filesystem>
+#include <iomanip>
 #include <sstream>
 
 namespace tastrello {
@@ -177,7 +178,9 @@ double FluidSynthPort::latencyMs() const {
 std::string FluidSynthPort::describe() const {
   std::ostringstream out;
   out << "Built-in synthesizer";
-  if (!driverName_.empty()) out << " (" << driverName_ << ", " << latencyMs() << " ms)";
+  if (!driverName_.empty())
+    out << " (" << driverName_ << ", " << std::fixed << std::setprecision(1) << latencyMs()
+        << " ms)";
   return out.str();
 }
 
