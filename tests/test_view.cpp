@@ -230,8 +230,9 @@ TEST_F(ViewTest, TabReachesEveryButtonAndEnterOrSpacePressesIt) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   for (QWidget* w : view->findChildren<QAbstractButton*>()) {
-    if (w->isVisible() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus)
+    if (w->isVisible() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus) {
       EXPECT_TRUE(reached.count(w)) << w->accessibleName().toStdString();
+    }
   }
   EXPECT_TRUE(reached.count(view->widgetFor(form.Picture1)));  // the language pictures too
 

@@ -43,7 +43,12 @@ void Form1::RecordList_Click() {
     problem = fileName + " does not begin with \"Record\" or \"Lesson\"; nothing was loaded.";
   } else {
     record = readRecordContent(RecordList.folder + fileName, problem);
-    if (record && !readNoteLayout(record->layoutName, problem)) record.reset();
+    std::optional<NoteLayout> layout;
+    if (record) layout = readNoteLayout(record->layoutName, problem);
+    if (layout)
+      loadingLayout = std::move(*layout);
+    else
+      record.reset();
   }
   if (!record) {
     RecordList.backColor = keyLitColor;
@@ -84,7 +89,7 @@ void Form1::loadRecord() {
   replayPosition = 0;
   RecordList.backColor = kWhite;
   NotenSchirm.visible = true;
-  loadNoteLayout();
+  applyNoteLayout(loadingLayout);  // read and checked with the record
   testPassDone = false;
   ZahlenSchirm.visible = true;
   // The dry run walks once through every event; replayEnd is at least 1, so it ends after

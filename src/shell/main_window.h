@@ -84,6 +84,8 @@ class Form1 {
 
   // ---- Note layouts
   void loadNoteLayout();
+  /// Puts a layout read before on the keyboard; `noteFileName` names it.
+  void applyNoteLayout(const NoteLayout& layout);
   void NoteList_Click();
 
   // ---- Keyboard
@@ -254,13 +256,14 @@ class Form1 {
   std::string chordAdoptCaption;
   std::string splashState;
   std::string helpEditSetting;
-  std::string midiOutSetting;  ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
+  std::string midiOutSetting;    ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
   std::string soundFontSetting;  ///< value of "SOUNDFONT:" (empty: the first GM font found)
   std::array<std::string, kTableSlots> instrumentNames;
   std::string settingKey;
   std::string settingValue;
 
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
+  NoteLayout loadingLayout;     ///< and the note layout it names
 
   int beepCount = 0;  ///< beeps sounded since start (the view flashes on each)
 

@@ -90,13 +90,17 @@ void Form1::loadNoteLayout() {
     if (!layoutInForce.empty()) noteFileName = layoutInForce;
     return;
   }
+  applyNoteLayout(*layout);
+}
+
+void Form1::applyNoteLayout(const NoteLayout& layout) {
   layoutInForce = noteFileName;
   // Nothing is cleared: what the file does not reach keeps its value.
   for (int i = 0; i < kKeyCount; ++i) {
-    if (layout->captions[i]) Keys[i].caption = *layout->captions[i];
+    if (layout.captions[i]) Keys[i].caption = *layout.captions[i];
   }
   for (int i = 0; i < kKeyTableSize; ++i) {
-    if (layout->notes[i]) keyNotes[i] = *layout->notes[i];
+    if (layout.notes[i]) keyNotes[i] = *layout.notes[i];
   }
 }
 
