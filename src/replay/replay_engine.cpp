@@ -47,8 +47,7 @@ void Form1::advanceReplay() {
       Acco2[k].top = Keys[button].top - 3;
       Acco2[k].caption = Keys[button].caption;
       Acco2[k].visible = true;
-      const auto& entry = keyNotes[button];
-      const std::optional<int> note = entry ? parseInt16(*entry) : std::optional<int>(0);
+      const std::optional<int> note = keyNote(button);
       if (!note) continue;
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();

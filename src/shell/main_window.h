@@ -84,6 +84,8 @@ class Form1 {
 
   // ---- Note layouts
   void loadNoteLayout();
+  /// The note number of a button's key-table entry (0 to 70); nothing when it holds no number.
+  std::optional<int> keyNote(int button) const;
   /// Puts a layout read before on the keyboard; `noteFileName` names it.
   void applyNoteLayout(const NoteLayout& layout);
   void NoteList_Click();

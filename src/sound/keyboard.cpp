@@ -31,9 +31,7 @@ void Form1::Keys_Click(int i) {
   if (Keys[i].backColor == keyLitColor) {
     release();
   } else {
-    // An entry no layout has set reads as 0; one that holds no number sounds nothing.
-    const auto& entry = keyNotes[i];
-    const std::optional<int> note = entry ? parseInt16(*entry) : std::optional<int>(0);
+    const std::optional<int> note = keyNote(i);
     if (note) {
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();

@@ -104,6 +104,12 @@ void Form1::applyNoteLayout(const NoteLayout& layout) {
   }
 }
 
+std::optional<int> Form1::keyNote(int button) const {
+  // An entry no layout has set reads as 0; one that holds no number sounds nothing.
+  const auto& entry = keyNotes[button];
+  return entry ? parseInt16(*entry) : std::optional<int>(0);
+}
+
 void Form1::NoteList_Click() {
   if (NoteList.selected < 0 || NoteList.selected >= static_cast<int>(NoteList.items.size())) return;
   noteFileName = NoteList.items[NoteList.selected];
