@@ -94,9 +94,9 @@ TEST_F(RecordTest, OddFilesAreReadSensibly) {
 }
 
 TEST_F(RecordTest, ThreeLetterNamesDisplayWhole) {
-  EXPECT_EQ(Form1::displayTextFromNameLine("c#1/d1/"), "c#1  d1     ");
-  EXPECT_EQ(Form1::displayTextFromNameLine("c1/e1/g1/"), "c1  e1  g1   ");
-  EXPECT_EQ(Form1::displayTextFromNameLine(""), "       ");
+  EXPECT_EQ(displayTextFromNameLine("c#1/d1/"), "c#1  d1     ");
+  EXPECT_EQ(displayTextFromNameLine("c1/e1/g1/"), "c1  e1  g1   ");
+  EXPECT_EQ(displayTextFromNameLine(""), "       ");
 }
 
 TEST_F(RecordTest, UnsafeNamesAreRefusedAndNothingIsWritten) {
@@ -152,20 +152,34 @@ TEST_F(RecordTest, LessonKindSavesUnderTheLessonPrefix) {
   EXPECT_EQ(form.RecordList.items.size(), 5u);
 }
 
-TEST_F(RecordTest, CancelForgetsTheLoadedRecordButKeepsTheName) {
+TEST_F(RecordTest, CancelKeepsTheLoadedRecordOnShowAndPlayable) {
   load("Records_Demo.txt");
   form.Record_Click();
   EXPECT_TRUE(form.ReEd.visible);
   EXPECT_EQ(form.Infos.caption, "Demo");
   form.SaveName.text = "draft";
   form.CancelRec_Click();
-  EXPECT_EQ(form.Label2.caption, "");
+  EXPECT_EQ(form.Label2.caption, "Records_Demo.txt");
   EXPECT_EQ(form.SaveName.text, "draft");
   EXPECT_TRUE(form.EditBox.items.empty());
   EXPECT_FALSE(form.EditBox.visible);
   EXPECT_TRUE(form.NotenSchirm.visible);  // its option is set and it shows the record
+  // What is shown plays: the first tick sounds the record's first chord.
+  form.PlayStop_Click();
+  EXPECT_NE(form.RecordList.backColor, kLitKeyColour);
+  EXPECT_TRUE(form.Timer1.enabled);
+  port.log.clear();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  EXPECT_FALSE(port.notes().empty());
+}
+
+TEST_F(RecordTest, CancelWithNothingLoadedLeavesNothingToPlay) {
+  form.Record_Click();
+  form.CancelRec_Click();
   form.PlayStop_Click();
   EXPECT_EQ(form.RecordList.backColor, kLitKeyColour);
+  EXPECT_FALSE(form.Timer1.enabled);
 }
 
 TEST_F(RecordTest, RecordingAfterALoadAppendsToTheLoadedEvents) {
@@ -255,4 +269,54 @@ TEST_F(BrowserTest, LoadingSwitchesToTheRecordsLayout) {
   load("Records_Other.txt");
   EXPECT_EQ(form.Keys[0].caption, "zz");
   EXPECT_EQ(form.noteFileName, "Notes_Other.txt");
+}
+
+// ---- Faults a review found in the reader, the writer and the loader.
+
+TEST_F(RecordTest, AChordWhoseNameLineLooksLikeARestIsWrittenBackWhole) {
+  const std::string original = joinLines({"Notes_G-C-F.txt", "44/", kBreakMute, "47/", "e1/",
+                                          kBreakPlay, "50/", "-BREAK", "*-*", " "});
+  files.files["Records/Records_Odd.txt"] = original;
+  load("Records_Odd.txt");
+  EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"44/", "47/", kBreakPlay, "50/"}));
+  ASSERT_TRUE(form.writeRecordFile("Records/Records_Copy.txt"));
+  EXPECT_EQ(files.files["Records/Records_Copy.txt"], original);
+}
+
+TEST_F(RecordTest, TheTablesAreFilledOnlyAsFarAsTheyReach) {
+  // The reader refuses such a record; the table writes are bounded all the same.
+  RecordContent record{"Notes_G-C-F.txt", {}, {}};
+  for (int i = 0; i < kTableSlots + 40; ++i) {
+    record.buttonLines.push_back(i % 2 ? "47/" : kBreakMute);
+    record.nameLines.push_back(i % 2 ? "e1/" : kBreakMute);
+  }
+  const auto chordButtonsBefore = form.chordButtons;
+  form.readRecordFile(record);
+  EXPECT_EQ(form.replayEnd, kMaxEvents + 1);
+  EXPECT_EQ(form.EditBox.items.size(), static_cast<std::size_t>(kMaxEvents));
+  EXPECT_EQ(form.ShadowListe2.items.size(), form.EditBox.items.size());
+  EXPECT_EQ(form.eventButtonLines[kMaxEvents], "47/");
+  EXPECT_EQ(form.chordButtons, chordButtonsBefore);
+}
+
+TEST_F(RecordTest, AfterALoadTheMarkersShowEventOneOrNothing) {
+  files.files["Records/Records_RestFirst.txt"] =
+      joinLines({"Notes_G-C-F.txt", kBreakPlay, "44/47/", "c1/e1/", "*-*", " "});
+  files.files["Records/Records_Rests.txt"] =
+      joinLines({"Notes_G-C-F.txt", kBreakPlay, kBreakMute, "*-*", " "});
+  files.files["Records/Records_Chord.txt"] =
+      joinLines({"Notes_G-C-F.txt", "50/53/", "g1/c2/", "*-*", " "});
+  auto visibleMarkers = [this] {
+    int n = 0;
+    for (int k = 1; k <= 4; ++k) n += form.Acco2[k].visible;
+    return n;
+  };
+  load("Records_Chord.txt");
+  EXPECT_EQ(visibleMarkers(), 2);
+  EXPECT_EQ(form.Acco2[1].left, form.Keys[50].left - 3);
+  load("Records_RestFirst.txt");
+  EXPECT_EQ(visibleMarkers(), 0);
+  load("Records_Chord.txt");
+  load("Records_Rests.txt");
+  EXPECT_EQ(visibleMarkers(), 0);
 }

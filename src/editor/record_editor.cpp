@@ -6,48 +6,52 @@ namespace tastrello {
 
 void Form1::commitPendingEvent() {
   ++commitCounter;
-  const int count = static_cast<int>(EditBox.items.size());
-  const bool selected = EditBox.selected >= 0 && EditBox.selected < count;
+  const RecordEvent event = pendingEvent();
+  const bool selected = isEventRow(EditBox.selected);
   // Besides the per-recording limit, a record never grows past what the tables can replay.
   const bool grows = !selected || !replaceMode;
   if (commitCounter > kCommitLimit ||
-      (grows && count >= kMaxEvents && !EditorTMP.caption.empty())) {
-    Infos.caption = "** LIMIT **";
+      (grows && eventCount() >= kMaxEvents && !event.display.empty())) {
+    setInfos("** LIMIT **", Infos.fontSize);
     beep();
-    InfosCopy.caption = Infos.caption;
-  } else if (EditorTMP.caption.empty()) {
+    report("The record holds " + std::to_string(eventCount()) +
+           " events and this recording has taken its " + std::to_string(kCommitLimit) +
+           " commits at most; nothing was added.");
+    discardPendingChord();  // a refused commit leaves nothing half-pending
+  } else if (event.display.empty()) {
     beep();
+  } else if (!isWritableEvent(event.buttonLine, event.nameLine)) {
+    beep();
+    report("This chord cannot be stored in a record file; nothing was added.");
+    discardPendingChord();
   } else {
     editClickState = 0;
     if (!selected) {
-      EditBox.items.push_back(EditorTMP.caption);
-      ShadowListe2.items.push_back(EditorTMP2.caption);
-      ShadowListe3.items.push_back(EditorTMP3.caption);
+      insertEvent(eventCount(), event);
     } else {
-      const auto s = static_cast<std::size_t>(EditBox.selected);
-      if (replaceMode) {
-        EditBox.items[s] = EditorTMP.caption;
-        ShadowListe2.items[s] = EditorTMP2.caption;
-        ShadowListe3.items[s] = EditorTMP3.caption;
-      } else {
-        EditBox.items.insert(EditBox.items.begin() + s, EditorTMP.caption);
-        ShadowListe2.items.insert(ShadowListe2.items.begin() + s, EditorTMP2.caption);
-        ShadowListe3.items.insert(ShadowListe3.items.begin() + s, EditorTMP3.caption);
-      }
+      if (replaceMode)
+        replaceEvent(EditBox.selected, event);
+      else
+        insertEvent(EditBox.selected, event);
       EditBox.selected = -1;
     }
-    clearPendingChord();
-    resetKeyLooks();
-    litKeyCount = 0;
+    discardPendingChord();
   }
   Midi_Out_Reset();
+}
+
+void Form1::discardPendingChord() {
+  clearPendingChord();
+  resetKeyLooks();
+  litKeyCount = 0;
+  EditBreak.enabled = EditMute.enabled = true;
 }
 
 void Form1::showSelectionActions() {
   Label11.caption = chordAdoptCaption;
   RepIns.visible = KillNote.visible = false;
   const int s = EditBox.selected;
-  if (s >= 0 && s < static_cast<int>(EditBox.items.size()) && !EditBox.items[s].empty()) {
+  if (isEventRow(s) && !EditBox.items[s].empty()) {
     KillNote.visible = RepIns.visible = true;
     Label11.caption = Label23.caption;
   }
@@ -62,9 +66,13 @@ void Form1::NextRecord_Click() {
 }
 
 void Form1::commitRest(const std::string& marker) {
-  EditorTMP.caption += marker;
-  EditorTMP2.caption += marker;
-  EditorTMP3.caption += marker;
+  // A rest is an event of its own, never appended to a chord under construction (the rest
+  // buttons are disabled while one is pending).
+  if (!pendingEvent().display.empty()) {
+    beep();
+    return;
+  }
+  appendToPending(restEvent(marker));
   commitPendingEvent();
   resetKeyLooks();
   showSelectionActions();
@@ -102,11 +110,8 @@ void Form1::EditBox_Click() {
 
 void Form1::KillNote_Click() {
   KillNote.visible = RepIns.visible = false;
-  const int s = EditBox.selected;
-  if (s >= 0 && s < static_cast<int>(EditBox.items.size())) {
-    ShadowListe2.items.erase(ShadowListe2.items.begin() + s);
-    ShadowListe3.items.erase(ShadowListe3.items.begin() + s);
-    EditBox.items.erase(EditBox.items.begin() + s);
+  if (isEventRow(EditBox.selected)) {
+    eraseEvent(EditBox.selected);
     EditBox.selected = -1;
   }
   editClickState = 0;
@@ -125,10 +130,7 @@ void Form1::RepIns_Click() {
 }
 
 void Form1::ReEd_Click() {
-  EditBox.items.clear();
-  EditBox.selected = -1;
-  ShadowListe2.items.clear();
-  ShadowListe3.items.clear();
+  clearEvents();
   ReEd.visible = Label22.visible = KillNote.visible = false;
   setInfos("Edit", 22);
 }

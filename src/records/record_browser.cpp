@@ -57,8 +57,7 @@ void Form1::RecordList_Click() {
   }
   loadingRecord = std::move(*record);
 
-  EditBox.items.clear();
-  EditBox.selected = -1;
+  clearEvents();
   Label2.caption = fileName;
   NotenSchirm.items.clear();
   ZahlenSchirm.items.clear();
@@ -75,8 +74,7 @@ void Form1::RecordList_Click() {
 }
 
 void Form1::loadRecord() {
-  ShadowListe2.items.clear();
-  ShadowListe3.items.clear();
+  clearEvents();
   NotenSchirm.items.clear();
   NotenSchirm.selected = -1;
   ZahlenSchirm.items.clear();
@@ -98,6 +96,8 @@ void Form1::loadRecord() {
     replayMode = "Test";
     advanceReplay();
   }
+  // Event 1 is shown alone: a rest there shows no markers, not those of an earlier chord.
+  hideMarkers();
   advanceReplay();
   Midi_Out_Reset();
   replayMode = "Single";

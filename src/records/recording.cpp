@@ -21,6 +21,9 @@ void Form1::Record_Click() {
   EditorTMP.border = true;
   EditorTMP.visible = true;
   commitCounter = 0;
+  // Each recording starts with no selection, whatever the last one left.
+  EditBox.selected = -1;
+  editClickState = 0;
 
   for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &StopReplay, &Label7,
                      &Picture1, &Picture2, &Picture3, &Label3, &Label1, &Label8})
@@ -28,7 +31,7 @@ void Form1::Record_Click() {
   RecordLession.visible = Check1.visible = false;
   RecordList.visible = NoteList.visible = false;
   NotenSchirm.visible = ZahlenSchirm.visible = false;
-  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  hideMarkers();
   Check2.visible = true;
   for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &NextRecord, &SaveRecord, &Label4,
                      &CancelRec, &Label9, &Label10, &Label11})
@@ -67,7 +70,8 @@ void Form1::SaveRecord_Click() {
 
 void Form1::CancelRec_Click() {
   resetToFreePlay();
-  Label2.caption.clear();
+  // A loaded record stays on show after the cancel, and so it stays playable.
+  if (NotenSchirm.items.empty()) Label2.caption.clear();
 }
 
 void Form1::SaveName_Change() {
@@ -83,11 +87,8 @@ void Form1::resetToFreePlay() {
   clearPendingChord();
   EditorTMP.border = false;
   EditorTMP.visible = false;
-  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
-  EditBox.items.clear();
-  EditBox.selected = -1;
-  ShadowListe2.items.clear();
-  ShadowListe3.items.clear();
+  hideMarkers();
+  clearEvents();
 
   for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &Picture1, &Picture2,
                      &Picture3, &Label3, &Label1, &Label8})
@@ -106,12 +107,6 @@ void Form1::resetToFreePlay() {
   NotenSchirm.visible = Check1.value == 1 && !NotenSchirm.items.empty();
   ZahlenSchirm.visible = Check3.value == 1 && !ZahlenSchirm.items.empty();
   setInfos(kFreePlay, 22);
-}
-
-void Form1::clearPendingChord() {
-  EditorTMP.caption.clear();
-  EditorTMP2.caption.clear();
-  EditorTMP3.caption.clear();
 }
 
 }  // namespace tastrello

@@ -38,7 +38,7 @@ void Form1::advanceReplay() {
     for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
     const auto names = nameLineFields(b);
     for (int k = 1; k <= 4; ++k) chordNames[k] = names[k - 1];
-    for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+    hideMarkers();
     for (int k = 1; k <= 4; ++k) {
       const int button = chordButtons[k];
       // A field without a name, or naming no button of the keyboard, plays nothing.
@@ -111,7 +111,7 @@ void Form1::StopReplay_Click() {
   RecordLession.visible = RecordList.visible = NoteList.visible = true;
   Label3.visible = Label1.visible = Record.visible = Label5.visible = true;
   Break.visible = Label12.visible = false;
-  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  hideMarkers();
   PlayStop.visible = Label8.visible = true;
   replayStep = 1;
   replayPosition = 0;

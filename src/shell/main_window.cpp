@@ -270,6 +270,10 @@ void Form1::refreshFileList(FileList& list) {
   list.selected = -1;
 }
 
+void Form1::hideMarkers() {
+  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+}
+
 void Form1::setInfos(const std::string& text, int fontSize) {
   Infos.fontSize = fontSize;
   Infos.caption = text;

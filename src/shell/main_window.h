@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "records/record_format.h"
 #include "shell/controls.h"
 #include "shell/services.h"
 
@@ -16,7 +17,6 @@ namespace tastrello {
 constexpr int kKeyCount = 68;
 constexpr int kKeyTableSize = 71;  // keyNotes 0..70
 constexpr int kTableSlots = 201;   // text tables with slots 0..200
-constexpr int kMaxEvents = 200;    // events a record can hold
 constexpr int kCommitLimit = 198;  // commit requests per recording
 constexpr Colour kIdleKeyColour = 0xC0C0C0;
 constexpr Colour kLitKeyColour = 0x55F0;
@@ -24,9 +24,6 @@ constexpr int kNarrowWidth = 15165;
 constexpr int kWideWidth = 19350;
 constexpr int kWindowHeight = 10500;
 
-inline const std::string kBreakPlay = "-BREAK PLAY-";
-inline const std::string kBreakMute = "-BREAK MUTE-";
-inline const std::string kEndMarker = "*-*";
 inline const std::string kFreePlay = "FREE PLAY";
 
 /// Own error codes of the MIDI layer, beside the ones the port reports.
@@ -36,13 +33,6 @@ constexpr int kErrDataByte = 9001;  // a data byte outside 0..127 was not sent
 struct NoteLayout {
   std::array<std::optional<std::string>, kKeyCount> captions;
   std::array<std::optional<std::string>, kKeyTableSize> notes;
-};
-
-/// A record file as read, before anything of the window changes.
-struct RecordContent {
-  std::string layoutName;
-  std::vector<std::string> buttonLines;  ///< per event: button line or rest marker
-  std::vector<std::string> nameLines;    ///< per event: name line or rest marker
 };
 
 class Form1 {
@@ -83,12 +73,15 @@ class Form1 {
   void midi_outerr(int code);
 
   // ---- Note layouts
-  void loadNoteLayout();
+  /// Loads `noteFileName`; false (the layout in force kept, the problem reported) when refused.
+  bool loadNoteLayout();
   /// The note number of a button's key-table entry (0 to 70); nothing when it holds no number.
   std::optional<int> keyNote(int button) const;
   /// Puts a layout read before on the keyboard; `noteFileName` names it.
   void applyNoteLayout(const NoteLayout& layout);
   void NoteList_Click();
+  /// Highlights the layout in force in the note list (no row when it is not listed).
+  void selectLayoutInForce();
 
   // ---- Keyboard
   void Keys_Click(int index);
@@ -147,18 +140,13 @@ class Form1 {
   /// Re-reads a file list's folder and keeps the names that match its pattern.
   void refreshFileList(FileList& list);
   void setInfos(const std::string& text, int fontSize);
+  void hideMarkers();
   /// Parses a layout file; nothing when it is missing or too short.
   std::optional<NoteLayout> readNoteLayout(const std::string& fileName, std::string& problem);
   /// Parses a record file; nothing (with `problem` set) when it is unusable.
   std::optional<RecordContent> readRecordContent(const std::string& path, std::string& problem);
   /// Fills the editing lists, the replay tables and the views from a record read before.
   void readRecordFile(const RecordContent& record);
-  static std::string displayTextFromNameLine(const std::string& nameLine);
-  /// Up to four note names of a name line, split at "/" (two-letter names sit at the
-  /// columns 1, 4, 7 and 10; splitting keeps three-letter names whole).
-  static std::array<std::string, 4> nameLineFields(const std::string& nameLine);
-  static bool isSafeRecordName(const std::string& name);
-  static bool isSafeFileName(const std::string& name);
 
   Services services;
 
@@ -270,6 +258,21 @@ class Form1 {
   int beepCount = 0;  ///< beeps sounded since start (the view flashes on each)
 
  private:
+  // The record under edit: EditBox (display texts), ShadowListe2 (name lines) and
+  // ShadowListe3 (button lines) change only through these, so they stay aligned.
+  int eventCount() const { return static_cast<int>(EditBox.items.size()); }
+  bool isEventRow(int row) const { return row >= 0 && row < eventCount(); }
+  /// Inserts before `row`; the end (eventCount()) appends.
+  void insertEvent(int row, const RecordEvent& event);
+  void replaceEvent(int row, const RecordEvent& event);
+  void eraseEvent(int row);
+  void clearEvents();
+  /// The pending chord (EditorTMP, EditorTMP2, EditorTMP3) as one event.
+  RecordEvent pendingEvent() const;
+  void appendToPending(const RecordEvent& part);
+  /// Empties the pending chord and lets its buttons go, leaving the rest buttons usable.
+  void discardPendingChord();
+
   void toggleClicked(Toggle& toggle);
   void commitRest(const std::string& marker);
   void showSelectionActions();

@@ -23,11 +23,7 @@ void Form1::Keys_Click(int i) {
     Midi_Out_Reset();
   };
 
-  if (keyMode == "EDIT") {
-    EditorTMP.caption += c + " ";
-    EditorTMP2.caption += right(c, 3) + "/";
-    EditorTMP3.caption += twoDigits(i) + "/";
-  }
+  if (keyMode == "EDIT") appendToPending({c + " ", right(c, 3) + "/", twoDigits(i) + "/"});
   if (Keys[i].backColor == keyLitColor) {
     release();
   } else {

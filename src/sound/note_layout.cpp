@@ -81,16 +81,17 @@ std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName, std
   return layout;
 }
 
-void Form1::loadNoteLayout() {
+bool Form1::loadNoteLayout() {
   std::string problem;
   const auto layout = readNoteLayout(noteFileName, problem);
   if (!layout) {
     report(problem);
     // The layout in force stays, and so does its name, which records are saved with.
     if (!layoutInForce.empty()) noteFileName = layoutInForce;
-    return;
+    return false;
   }
   applyNoteLayout(*layout);
+  return true;
 }
 
 void Form1::applyNoteLayout(const NoteLayout& layout) {
@@ -110,18 +111,29 @@ std::optional<int> Form1::keyNote(int button) const {
   return entry ? parseInt16(*entry) : std::optional<int>(0);
 }
 
+void Form1::selectLayoutInForce() {
+  NoteList.selected = -1;
+  for (std::size_t i = 0; i < NoteList.items.size(); ++i)
+    if (sameNameIgnoringCase(NoteList.items[i], layoutInForce))
+      NoteList.selected = static_cast<int>(i);
+}
+
 void Form1::NoteList_Click() {
   if (NoteList.selected < 0 || NoteList.selected >= static_cast<int>(NoteList.items.size())) return;
   noteFileName = NoteList.items[NoteList.selected];
+  if (!loadNoteLayout()) {
+    // A refused layout changes nothing: the list shows the layout in force again.
+    selectLayoutInForce();
+    return;
+  }
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
-  loadNoteLayout();
   NotenSchirm.items.clear();
   NotenSchirm.selected = -1;
   ZahlenSchirm.items.clear();
   ZahlenSchirm.selected = -1;
   NotenSchirm.visible = ZahlenSchirm.visible = false;
-  for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  hideMarkers();
   Label2.caption.clear();
   setInfos(kFreePlay, 18);
 }
