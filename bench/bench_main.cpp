@@ -32,7 +32,9 @@ class MapFiles : public Files {
     files[p] = b;
     return {};
   }
-  std::vector<std::string> list(const std::string&) override { return {"Records_Big.txt"}; }
+  std::optional<std::vector<std::string>> list(const std::string&) override {
+    return std::vector<std::string>{"Records_Big.txt"};
+  }
 };
 
 std::string layoutFile() {

@@ -62,6 +62,40 @@ TEST_F(LanguageTest, ShortOrMissingFileKeepsTheTextsInForce) {
   EXPECT_EQ(form.RecordList.items, std::vector<std::string>{"Records_Demo.txt"});
 }
 
+TEST_F(LanguageTest, ARefusedLanguageChangesNeitherTheSettingNorTheCredits) {
+  const auto settings = files.files["Data/Tastrel.Ini"];
+  const auto credits = form.AccordDisplay.caption;
+  files.files["Data/Lang_SPA.txt"] = joinLines({"#", "Modo"});
+  form.Picture2_Click();
+  files.files.erase("Data/Lang_ENG.txt");
+  form.Picture1_Click();
+  EXPECT_EQ(files.files["Data/Tastrel.Ini"], settings);
+  EXPECT_EQ(form.AccordDisplay.caption, credits);
+  EXPECT_EQ(form.languageFile, "Lang_ger.txt");
+  EXPECT_FALSE(form.languageChanged);
+}
+
+TEST_F(LanguageTest, WithoutALanguageFileTheBuiltInTextsAreReadable) {
+  files.files.erase("Data/Lang_ger.txt");
+  form = Form1({&port, &files, &beeper});
+  start();
+  EXPECT_FALSE(form.RecordLession.caption.empty());
+  form.Record_Click();
+  EXPECT_FALSE(form.Label11.caption.empty());  // the caption of the take-chord button
+  form.clickToggle(form.Check2);
+  form.Keys_Click(44);
+  form.NextRecord_Click();
+  form.EditBox.selected = 0;
+  form.EditBox_Click();
+  form.RepIns_Click();
+  EXPECT_FALSE(form.Label11.caption.empty());
+  // The program's own texts are Windows-1252 bytes, as every caption is.
+  const Form1 fresh({&port, &files, &beeper});
+  EXPECT_EQ(fresh.Label11.caption,
+            "Accorde \xFC"
+            "bernehmen");
+}
+
 TEST_F(LanguageTest, FileNamesMatchWithoutLetterCase) {
   form.languageFile = "LANG_ENG.TXT";
   form.loadLanguage();

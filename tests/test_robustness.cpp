@@ -142,7 +142,7 @@ TEST(KilledSaveTest, EveryFileIsWholeAfterAKillAtAnyMoment) {
     ASSERT_TRUE(settings == settingsA || settings == settingsB) << "trial " << trial;
     changed += record == recordB;
     // A killed save may leave its temporary file; the record list never shows it.
-    const auto names = files.list("Records");
+    const auto names = files.list("Records").value();
     ASSERT_EQ(names, std::vector<std::string>{"Records_K.txt"});
   }
   EXPECT_GT(changed, 0);  // the child really got to replace the files

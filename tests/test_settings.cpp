@@ -46,21 +46,23 @@ TEST_F(SettingsTest, DuplicateKeysLaterValueWinsAndBothAreReplaced) {
                                       "LANGUAGE:", "Lang_ger.txt", "SPLASH:", "TRUE"}));
 }
 
-TEST_F(SettingsTest, KeyWithTrailingSpaceIsNoKey) {
+TEST_F(SettingsTest, KeyWithTrailingSpaceIsNoKeySoTheRealKeyIsAdded) {
   restartWith({"SPLASH: ", "TRUE"});
   EXPECT_EQ(form.splashState, "");
+  EXPECT_NE(form.StatusLine.caption.find("holds no settings"), std::string::npos);
   form.NeverShow_Click();
-  EXPECT_EQ(files.lines(path), (std::vector<std::string>{"SPLASH: ", "TRUE"}));
+  EXPECT_EQ(files.lines(path), (std::vector<std::string>{"SPLASH:", "FALSE", "SPLASH: ", "TRUE"}));
 }
 
-TEST_F(SettingsTest, KeyOnTheLastLineKeepsDefaultsAndTheFile) {
+TEST_F(SettingsTest, KeyOnTheLastLineKeepsDefaultsAndGetsItsValueWhenStored) {
   restartWith({"SPLASH:", "TRUE", "LANGUAGE:"});
   EXPECT_EQ(form.languageFile, "Lang_ger.txt");
   EXPECT_NE(form.StatusLine.caption.find("no value"), std::string::npos);
   form.settingKey = "LANGUAGE:";
   form.settingValue = "Lang_ENG.txt";
   form.storeSetting();
-  EXPECT_EQ(files.lines(path), (std::vector<std::string>{"SPLASH:", "TRUE", "LANGUAGE:"}));
+  EXPECT_EQ(files.lines(path),
+            (std::vector<std::string>{"SPLASH:", "TRUE", "LANGUAGE:", "Lang_ENG.txt"}));
 }
 
 TEST_F(SettingsTest, InstrumentNamesSkipThreeCharactersAndStopAtFifty) {
@@ -94,7 +96,7 @@ TEST_F(SettingsTest, HelpOptionWritesItsValueBothWays) {
   EXPECT_EQ(files.lines(path)[5], "TRUE");
 }
 
-TEST_F(SettingsTest, HelpOptionWithoutKeyLastsForThisRunOnly) {
+TEST_F(SettingsTest, HelpOptionWithoutKeyIsAddedWhenToggled) {
   restartWith({"LANGUAGE:", "Lang_ger.txt"});
   EXPECT_EQ(form.Check2.value, 1);
   EXPECT_EQ(form.helpEditSetting, "");
@@ -103,7 +105,8 @@ TEST_F(SettingsTest, HelpOptionWithoutKeyLastsForThisRunOnly) {
   form.clickToggle(form.Check2);
   form.clickToggle(form.Check2);
   EXPECT_EQ(form.helpEditSetting, "TRUE");
-  EXPECT_EQ(files.lines(path), (std::vector<std::string>{"LANGUAGE:", "Lang_ger.txt"}));
+  EXPECT_EQ(files.lines(path),
+            (std::vector<std::string>{"HELPEDIT:", "TRUE", "LANGUAGE:", "Lang_ger.txt"}));
 }
 
 TEST_F(SettingsTest, FailedRewriteKeepsTheFileAndSaysSo) {
@@ -123,4 +126,56 @@ TEST_F(SettingsTest, MissingFileStartsWithDefaults) {
   EXPECT_EQ(form.instrumentNames[22], "");
   form.NeverShow_Click();  // nothing to rewrite, nothing made
   EXPECT_FALSE(files.has(path));
+}
+
+// ---- Faults a review found: swallowed keys, silent junk, lost choices.
+
+TEST_F(SettingsTest, AKeyFollowedByAKeyHasNoValueAndSwallowsNothing) {
+  restartWith({"MIDI-OUT:", "LANGUAGE:", "Lang_ENG.txt", "SOUNDFONT:", "SPLASH:", "FALSE"});
+  EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
+  EXPECT_EQ(form.splashState, "FALSE");
+  EXPECT_EQ(form.midiOutSetting, "");
+  EXPECT_EQ(form.soundFontSetting, "");
+  EXPECT_EQ(form.problemCount, 2);
+  // Storing the valueless key gives it a value line of its own.
+  form.settingKey = "MIDI-OUT:";
+  form.settingValue = "SYNTH";
+  form.storeSetting();
+  EXPECT_EQ(files.lines(path),
+            (std::vector<std::string>{"MIDI-OUT:", "SYNTH", "LANGUAGE:", "Lang_ENG.txt",
+                                      "SOUNDFONT:", "SPLASH:", "FALSE"}));
+}
+
+TEST_F(SettingsTest, AnEmptyOrJunkFileIsReportedAndLaterChoicesAreKept) {
+  for (const std::vector<std::string>& content :
+       {std::vector<std::string>{}, std::vector<std::string>{"\x01\x02junk", "more junk"}}) {
+    restartWith(content);
+    EXPECT_NE(form.StatusLine.caption.find("holds no settings"), std::string::npos);
+    form.Picture1_Click();  // English
+    form = Form1({&port, &files, &beeper});
+    start();
+    EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
+    EXPECT_EQ(form.Label8.caption, "Play");
+  }
+}
+
+TEST_F(SettingsTest, EveryStartUpProblemIsKeptAndTheLatestShown) {
+  files.files.erase("Data/Lang_ger.txt");
+  restartWith({"LANGUAGE:", "MIDI-LIST:", "001Piano"});
+  EXPECT_EQ(form.problemCount, 3);  // no value, short list, no language file
+  EXPECT_EQ(form.problems.size(), 3u);
+  EXPECT_EQ(form.StatusLine.caption, form.problems.back());
+  EXPECT_NE(form.StatusCount.caption.find('3'), std::string::npos);
+  for (const auto& problem : form.problems)
+    EXPECT_NE(form.StatusLine.toolTip.find(problem), std::string::npos) << problem;
+  // A confirmation shows but is no problem.
+  form.inform("Saved.");
+  EXPECT_EQ(form.problemCount, 3);
+}
+
+TEST_F(SettingsTest, OnlyTheLatestProblemsAreKept) {
+  for (int i = 0; i < 200; ++i) form.report("problem " + std::to_string(i));
+  EXPECT_EQ(form.problems.size(), Form1::kProblemsKept);
+  EXPECT_EQ(form.problems.back(), "problem 199");
+  EXPECT_EQ(form.problemCount, 200);
 }

@@ -66,3 +66,11 @@ TEST_F(StartupTest, MissingDataStillStartsAndSaysWhy) {
   form.Keys_Click(0);  // no layout: note 0 sounds, nothing breaks
   EXPECT_EQ(port.notes(), std::vector<std::string>{"00630090"});
 }
+
+TEST_F(StartupTest, AnUnreadableRecordsFolderIsReported) {
+  files.unreadableFolders.insert("Records/");
+  form = Form1({&port, &files, &beeper});
+  start();
+  EXPECT_TRUE(form.RecordList.items.empty());
+  EXPECT_NE(form.StatusLine.toolTip.find("Records/ cannot be read"), std::string::npos);
+}

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "shell/main_window.h"
@@ -69,6 +70,7 @@ class MemoryFiles : public Files {
  public:
   std::map<std::string, std::string> files;  ///< path as stored -> bytes
   bool failReplace = false;
+  std::set<std::string> unreadableFolders;  ///< folders whose listing fails
   int replaceCount = 0;
 
   std::optional<std::string> read(const std::string& path) override {
@@ -86,7 +88,8 @@ class MemoryFiles : public Files {
       files[path] = bytes;
     return {};
   }
-  std::vector<std::string> list(const std::string& folder) override {
+  std::optional<std::vector<std::string>> list(const std::string& folder) override {
+    if (unreadableFolders.count(folder)) return std::nullopt;
     std::vector<std::string> names;
     for (const auto& [path, bytes] : files) {
       if (path.size() > folder.size() &&

@@ -91,12 +91,14 @@ std::string DiskFiles::replace(const std::string& path, const std::string& bytes
   return writeFileAtomically(*file, bytes, calls_);
 }
 
-std::vector<std::string> DiskFiles::list(const std::string& folder) {
+std::optional<std::vector<std::string>> DiskFiles::list(const std::string& folder) {
   std::vector<std::string> names;
   const auto dir = resolve(folder);
-  if (!dir) return names;
+  if (!dir) return std::nullopt;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(*dir, ec)) {
+  fs::directory_iterator it(*dir, ec);
+  if (ec) return std::nullopt;
+  for (const auto& entry : it) {
     if (!entry.is_regular_file(ec)) continue;
     const std::string name = entry.path().filename().string();
     if (name.find(".tmp-") != std::string::npos) continue;  // an unfinished save

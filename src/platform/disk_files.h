@@ -30,7 +30,7 @@ class DiskFiles : public Files {
 
   std::optional<std::string> read(const std::string& path) override;
   std::string replace(const std::string& path, const std::string& bytes) override;
-  std::vector<std::string> list(const std::string& folder) override;
+  std::optional<std::vector<std::string>> list(const std::string& folder) override;
 
   /// The file on disk for a logical path: the exact name first, then a case-insensitive
   /// match in each folder; a missing last part keeps its own spelling. Nothing when a name

@@ -252,10 +252,10 @@ void MainView::buildWidgets() {
   toggle(f.Check2)->setObjectName("Check2");
   toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
   toggle(f.Check4)->setObjectName("Check4");
-  for (Control* c :
-       {&f.Label2,  &f.Label4,  &f.Label5,  &f.Label6,  &f.Label7,  &f.Label8,  &f.Label9,
-        &f.Label10, &f.Label11, &f.Label12, &f.Label13, &f.Label14, &f.Label15, &f.Label16,
-        &f.Label17, &f.Label18, &f.Label20, &f.Label21, &f.Label22, &f.Tempo,   &f.StatusLine})
+  for (Control* c : {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,     &f.Label7,  &f.Label8,
+                     &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,    &f.Label13, &f.Label14,
+                     &f.Label15, &f.Label16, &f.Label17,    &f.Label18,    &f.Label20, &f.Label21,
+                     &f.Label22, &f.Tempo,   &f.StatusLine, &f.StatusCount})
     label(*c);
   auto* editorTmp = label(f.EditorTMP);
   editorTmp->setObjectName("EditorTMP");
@@ -452,6 +452,8 @@ void MainView::render() {
       }
     }
     if (b.update) b.update();
+    const QString tip = toQt(c.toolTip);
+    if (b.widget->toolTip() != tip) b.widget->setToolTip(tip);
     const QString accessible = toQt(c.caption.empty() ? c.picture : c.caption);
     if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
   }

@@ -65,7 +65,7 @@ void Form1::SaveRecord_Click() {
   NoteList.visible = true;
   clearPendingChord();
   resetToFreePlay();
-  report("Saved " + fileName + ".");
+  inform("Saved " + fileName + ".");
 }
 
 void Form1::CancelRec_Click() {

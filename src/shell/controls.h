@@ -24,6 +24,7 @@ struct Control {
   bool border = false;
   int left = 0, top = 0, width = 0, height = 0;
   std::string tag;
+  std::string toolTip;   ///< shown when the pointer rests on the control ("" for none)
   std::string picture;   ///< name of the image shown ("" for none)
   std::string picture2;  ///< second image of controls that hold a pair
 };

@@ -11,20 +11,17 @@ constexpr int kEntries = 23;
 
 }  // namespace
 
-void Form1::loadLanguage() {
+bool Form1::loadLanguage() {
   const std::string path = dataFolder + languageFile;
   const auto bytes = services.files->read(path);
-  if (!bytes) {
-    report("Language file " + path + " cannot be read; the texts stay as they are.");
+  const auto lines = bytes ? splitLines(*bytes) : std::vector<std::string>{};
+  if (!bytes || lines.size() < 2 * kEntries) {
+    report("Language file " + path +
+           (bytes ? " has " + std::to_string(lines.size()) + " lines instead of 46"
+                  : std::string(" cannot be read")) +
+           "; the texts stay as they are.");
     applyRecordKind();  // the record list is still needed
-    return;
-  }
-  const auto lines = splitLines(*bytes);
-  if (lines.size() < 2 * kEntries) {
-    report("Language file " + path + " has " + std::to_string(lines.size()) +
-           " lines instead of 46; the texts stay as they are.");
-    applyRecordKind();
-    return;
+    return false;
   }
   auto text = [&lines](int entry) { return lines[2 * entry - 1]; };
   Label6.caption = text(1);
@@ -50,12 +47,18 @@ void Form1::loadLanguage() {
   // The kind switch carries the lessons heading as its caption.
   RecordLession.caption = Label25.caption;
   applyRecordKind();
+  return true;
 }
 
 void Form1::chooseLanguage(const std::string& file) {
-  languageChanged = true;
+  const std::string before = languageFile;
   languageFile = file;
-  loadLanguage();
+  if (!loadLanguage()) {
+    // A language that cannot be loaded changes nothing: not the setting, not the credits.
+    languageFile = before;
+    return;
+  }
+  languageChanged = true;
   settingKey = "LANGUAGE:";
   settingValue = languageFile;
   storeSetting();

@@ -100,7 +100,10 @@ Form1::Form1(Services s) : services(s) {
   EditorTMP2.visible = EditorTMP3.visible = false;
   place(NextRecord, 3120, 900, 720, 600);
   NextRecord.picture = "commit";
-  Label11 = label("Accorde übernehmen", 3900, 900, 2100, 600);
+  Label11 = label(
+      "Accorde \xFC"
+      "bernehmen",
+      3900, 900, 2100, 600);
   place(EditBreak, 3120, 1620, 720, 600);
   EditBreak.picture = "rest-play";
   Label20 = label("Pause (Play)", 3900, 1770, 2100);
@@ -213,14 +216,18 @@ Form1::Form1(Services s) : services(s) {
   SplashTimer = {false, 2000};
   scrolltext = {false, 150};
 
+  // Built-in texts, in force until a language file replaces them (and when none can be read).
   Label23 = label("Accord ERSETZEN", 0, 0, 0);
-  Label24 = label("Label24", 0, 0, 0);
-  Label25 = label("Label25", 0, 0, 0);
+  Label24 = label("Accord EINF\xDCGEN", 0, 0, 0);
+  Label25 = label("Liste der Lektionen", 0, 0, 0);
   Label25.tag = "List der Accorde";
+  RecordLession.caption = Label25.caption;
+  chordAdoptCaption = Label11.caption;
   for (Control* c : {&Label23, &Label24, &Label25}) c->visible = false;
   ShadowListe2.visible = ShadowListe3.visible = false;
 
-  StatusLine = label("", 120, 10080, kNarrowWidth - 240, 330);
+  StatusLine = label("", 120, 10080, kNarrowWidth - 2040, 330);
+  StatusCount = label("", kNarrowWidth - 1860, 10080, 1740, 330);
 }
 
 void Form1::clickToggle(Toggle& toggle) {
@@ -251,6 +258,19 @@ void Form1::toggleClicked(Toggle& toggle) {
 }
 
 void Form1::report(const std::string& text) {
+  problems.push_back(text);
+  if (problems.size() > kProblemsKept) problems.erase(problems.begin());
+  ++problemCount;
+  StatusLine.caption = text;
+  // The line shows the latest; resting the pointer on it shows all that are kept.
+  StatusLine.toolTip.clear();
+  for (const auto& problem : problems)
+    StatusLine.toolTip += (StatusLine.toolTip.empty() ? "" : "\n") + problem;
+  StatusCount.caption = problemCount > 1 ? std::to_string(problemCount) + " messages" : "";
+  StatusCount.toolTip = StatusLine.toolTip;
+}
+
+void Form1::inform(const std::string& text) {
   StatusLine.caption = text;
 }
 
@@ -261,7 +281,9 @@ void Form1::beep() {
 
 void Form1::refreshFileList(FileList& list) {
   std::vector<std::string> names;
-  for (auto& name : services.files->list(list.folder)) {
+  auto listed = services.files->list(list.folder);
+  if (!listed) report("The folder " + list.folder + " cannot be read; its list stays empty.");
+  for (auto& name : listed.value_or(std::vector<std::string>{})) {
     if (matchesPattern(name, list.pattern)) names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end(),

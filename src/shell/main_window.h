@@ -50,7 +50,9 @@ class Form1 {
   void Check2_Click();
 
   // ---- Language
-  void loadLanguage();
+  /// Loads `languageFile`; false (the texts in force kept, the problem reported) when it
+  /// cannot be read or is short.
+  bool loadLanguage();
   void Picture1_Click();
   void Picture2_Click();
   void Picture3_Click();
@@ -134,8 +136,10 @@ class Form1 {
   void clickToggle(Toggle& toggle);
   /// Sets a toggle from code; runs its click handler when the value changes.
   void setToggleValue(Toggle& toggle, int value);
-  /// Shows a problem in the status line.
+  /// Shows a problem in the status line and keeps it with the others met since start.
   void report(const std::string& text);
+  /// Shows a confirmation in the status line; it is no problem and is not kept.
+  void inform(const std::string& text);
   void beep();
   /// Re-reads a file list's folder and keeps the names that match its pattern.
   void refreshFileList(FileList& list);
@@ -196,7 +200,11 @@ class Form1 {
   Timer SplashTimer;
   Control Picture1, Picture2, Picture3;
   Control Label25;
-  Control StatusLine;  ///< the last problem the program met
+  Control StatusLine;   ///< the latest message; its tool tip lists the problems kept
+  Control StatusCount;  ///< how many problems were met since start, when more than one
+  static constexpr std::size_t kProblemsKept = 50;
+  std::vector<std::string> problems;  ///< the latest problems, oldest first
+  int problemCount = 0;               ///< problems met since start
 
   // ---- MIDI output
   std::uint32_t midiOutHandle = 0;

@@ -37,8 +37,8 @@ class Files {
   /// Replaces the file's content through a temporary file and a rename, so that a failure
   /// leaves the old file whole. Returns "" on success, otherwise what went wrong.
   virtual std::string replace(const std::string& path, const std::string& bytes) = 0;
-  /// The names of the files in `folder` (empty when it cannot be read).
-  virtual std::vector<std::string> list(const std::string& folder) = 0;
+  /// The names of the files in `folder`; nothing when the folder is missing or cannot be read.
+  virtual std::optional<std::vector<std::string>> list(const std::string& folder) = 0;
 };
 
 /// The system beep. Real implementation: the view's beep with a visible flash.

@@ -12,6 +12,15 @@ constexpr int kInstrumentCount = 128;
 
 }  // namespace
 
+namespace {
+
+bool isSettingKey(const std::string& line) {
+  return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
+         line == "SOUNDFONT:" || line == "MIDI-LIST:";
+}
+
+}  // namespace
+
 void Form1::readSettingsFile() {
   const std::string path = dataFolder + kSettingsFile;
   const auto bytes = services.files->read(path);
@@ -21,25 +30,25 @@ void Form1::readSettingsFile() {
   }
   const auto lines = splitLines(*bytes);
   const std::size_t n = lines.size();
-  std::string problem;
+  bool anyKey = false;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string& key = lines[i];
-    const bool known = key == "LANGUAGE:" || key == "SPLASH:" || key == "HELPEDIT:" ||
-                       key == "MIDI-OUT:" || key == "SOUNDFONT:" || key == "MIDI-LIST:";
-    if (!known) continue;
-    if (i + 1 >= n) {
-      problem = "Settings file " + path + " ends with the key " + key + " and no value.";
-      break;
+    if (!isSettingKey(key)) continue;
+    anyKey = true;
+    // A value line is never a key line: a key followed by another key has no value.
+    if (i + 1 >= n || (key != "MIDI-LIST:" && isSettingKey(lines[i + 1]))) {
+      report("Settings file " + path + ": the key " + key + " has no value.");
+      continue;
     }
     if (key == "MIDI-LIST:") {
       int k = 1;
       for (; k <= kInstrumentCount && i + 1 < n; ++k) instrumentNames[k] = mid(lines[++i], 4, 50);
       if (k <= kInstrumentCount)
-        problem = "Settings file " + path + " lists only " + std::to_string(k - 1) +
-                  " of the 128 instruments.";
+        report("Settings file " + path + " lists only " + std::to_string(k - 1) +
+               " of the 128 instruments.");
       continue;
     }
-    const std::string& value = lines[++i];  // a value line is never examined as a key
+    const std::string& value = lines[++i];
     if (key == "LANGUAGE:")
       languageFile = value;
     else if (key == "SPLASH:")
@@ -51,7 +60,9 @@ void Form1::readSettingsFile() {
     else if (key == "SOUNDFONT:")
       soundFontSetting = value;
   }
-  if (!problem.empty()) report(problem);
+  if (!anyKey)
+    report("Settings file " + path +
+           " holds no settings; starting with the defaults (choices made now are added to it).");
 }
 
 void Form1::storeSetting() {
@@ -66,10 +77,18 @@ void Form1::storeSetting() {
     return;
   }
   auto lines = splitLines(*bytes);
-  // Every occurrence of the key gets the new value; a key on the last line has none to replace.
-  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-    if (lines[i] == settingKey) lines[i + 1] = settingValue;
+  // Every occurrence of the key gets the new value; a key on the last line gets its value
+  // after it, and a missing key is added at the top, where no list can swallow it.
+  bool found = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] != settingKey) continue;
+    found = true;
+    if (i + 1 < lines.size() && !isSettingKey(lines[i + 1]))
+      lines[i + 1] = settingValue;
+    else
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, settingValue);
   }
+  if (!found) lines.insert(lines.begin(), {settingKey, settingValue});
   const std::string error = services.files->replace(path, joinLines(lines));
   if (!error.empty()) report("Settings file " + path + " was not changed: " + error);
 }

@@ -37,7 +37,7 @@ class MapFiles : public Files {
     files[path] = bytes;
     return {};
   }
-  std::vector<std::string> list(const std::string& folder) override {
+  std::optional<std::vector<std::string>> list(const std::string& folder) override {
     std::vector<std::string> names;
     for (const auto& [name, bytes] : files)
       if (name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0)
