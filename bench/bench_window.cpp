@@ -61,7 +61,7 @@ void row(const char* what, const Stats& s, const char* unit = "ms") {
 std::filesystem::path workingCopy() {
   const auto dir =
       std::filesystem::temp_directory_path() / ("tastrello-bench-" + std::to_string(getpid()));
-  copyMissingFiles(TASTRELLO_SOURCE_DATA, dir);
+  seedUserFolder(TASTRELLO_SOURCE_DATA, dir);
   return dir;
 }
 

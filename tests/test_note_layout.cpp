@@ -98,3 +98,22 @@ TEST_F(NoteLayoutTest, ChoosingALayoutReturnsToFreePlayButLeavesReplayAlone) {
   EXPECT_TRUE(form.Timer1.enabled);
   EXPECT_GT(form.replayEnd, 1);
 }
+
+TEST_F(NoteLayoutTest, ARefusedLayoutInTheListChangesNothing) {
+  files.files["Notes/Notes_Broken.txt"] = joinLines({"aa bb cc"});
+  form.refreshFileList(form.NoteList);
+  form.RecordList.selected = 0;
+  form.RecordList_Click();
+  const auto views = form.NotenSchirm.items;
+  const auto infos = form.Infos.caption;
+  ASSERT_FALSE(views.empty());
+  ASSERT_EQ(form.NoteList.items[0], "Notes_Broken.txt");
+  form.NoteList.selected = 0;
+  form.NoteList_Click();
+  EXPECT_EQ(form.NotenSchirm.items, views);
+  EXPECT_TRUE(form.NotenSchirm.visible);
+  EXPECT_EQ(form.Infos.caption, infos);
+  EXPECT_NE(form.Label2.caption, "");
+  EXPECT_EQ(form.NoteList.items[form.NoteList.selected], "Notes_G-C-F.txt");
+  EXPECT_NE(form.StatusLine.caption.find("Notes_Broken.txt"), std::string::npos);
+}

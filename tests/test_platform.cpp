@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "platform/disk_files.h"
 #include "platform/log_port.h"
+#include "platform/output_switch.h"
 #include "platform/rtmidi_port.h"
 #include "platform/working_folder.h"
 
@@ -74,14 +76,90 @@ TEST(DiskFilesTest, NamesAreWindows1252InTheLogicAndUtf8OnDisk) {
 TEST(DiskFilesTest, TemporariesOfCutShortSavesAreRemovedButNotThoseOfALiveWriter) {
   TempFolder dir;
   dir.write("Records/Records_A.txt", "whole");
-  dir.write("Records/Records_A.txt.tmp-999999999", "half");  // no such process
-  const std::string live = "Records/Records_B.txt.tmp-" + std::to_string(::getpid());
+  dir.write("Records/.~tastrello-999999999-00aa.tmp", "half");  // no such process
+  const std::string live = "Records/.~tastrello-" + std::to_string(::getpid()) + "-11bb.tmp";
   dir.write(live, "writing");
   DiskFiles files(dir.path);
   files.removeStaleTemporaries("Records");
-  EXPECT_FALSE(fs::exists(dir.path / "Records/Records_A.txt.tmp-999999999"));
+  EXPECT_FALSE(fs::exists(dir.path / "Records/.~tastrello-999999999-00aa.tmp"));
   EXPECT_TRUE(fs::exists(dir.path / live));
   EXPECT_EQ(dir.read("Records/Records_A.txt"), "whole");
+}
+
+TEST(DiskFilesTest, NoNameInAFolderStopsTheCleanupOrIsTakenForATemporaryFile) {
+  TempFolder dir;
+  const std::vector<std::string> names{"Records_Demo.txt.tmp-99999999999999999999",
+                                       ".~tastrello-99999999999999999999-1.tmp",
+                                       ".~tastrello--5-1.tmp",
+                                       ".~tastrello-x-1.tmp",
+                                       ".~tastrello-.tmp",
+                                       "Records_x.tmp-1",
+                                       "Records_y.tmp-999999999"};
+  for (const auto& name : names) dir.write("Records/" + name, "user data");
+  DiskFiles files(dir.path);
+  for (const char* folder : {"Records", "Data", "Notes"}) files.removeStaleTemporaries(folder);
+  for (const auto& name : names) EXPECT_TRUE(fs::exists(dir.path / "Records" / name)) << name;
+  // A user's file whose name merely looks like an old temporary file is listed.
+  const auto listed = files.list("Records").value();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), "Records_x.tmp-1"), listed.end());
+}
+
+TEST(DiskFilesTest, ReadingRefusesAFifoWithoutBlocking) {
+  TempFolder dir;
+  fs::create_directories(dir.path / "Data");
+  ASSERT_EQ(::mkfifo((dir.path / "Data/Tastrel.Ini").c_str(), 0600), 0);
+  DiskFiles files(dir.path);
+  EXPECT_FALSE(files.read("Data/Tastrel.Ini"));  // would hang here if it blocked
+}
+
+namespace {
+
+/// Plants a link to a victim file under the name of the first temporary file a save creates.
+class LinkPlantingCalls : public FileCalls {
+ public:
+  explicit LinkPlantingCalls(fs::path victim) : victim_(std::move(victim)) {}
+  int open(const char* path, int flags, int mode) override {
+    if (!planted_) {
+      planted_ = true;
+      fs::create_symlink(victim_, path);
+    }
+    return FileCalls::open(path, flags, mode);
+  }
+
+ private:
+  fs::path victim_;
+  bool planted_ = false;
+};
+
+}  // namespace
+
+TEST(DiskFilesTest, ALinkPlantedUnderTheTemporaryNameIsNeverFollowed) {
+  TempFolder dir, elsewhere;
+  elsewhere.write("victim.txt", "precious");
+  dir.write("Data/Tastrel.Ini", "old");
+  LinkPlantingCalls calls(elsewhere.path / "victim.txt");
+  DiskFiles files(dir.path, calls);
+  EXPECT_EQ(files.replace("Data/Tastrel.Ini", "new"), "");
+  EXPECT_EQ(elsewhere.read("victim.txt"), "precious");
+  EXPECT_EQ(dir.read("Data/Tastrel.Ini"), "new");
+  EXPECT_FALSE(fs::is_symlink(dir.path / "Data/Tastrel.Ini"));
+}
+
+TEST(DiskFilesTest, TemporaryNamesCannotBeForetold) {
+  TempFolder dir;
+  dir.write("Data/x.txt", "");
+  struct Names : FileCalls {
+    std::vector<std::string> seen;
+    int open(const char* path, int flags, int mode) override {
+      seen.push_back(fs::path(path).filename().string());
+      return FileCalls::open(path, flags, mode);
+    }
+  } calls;
+  for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(writeFileAtomically(dir.path / "Data/x.txt", "x", calls), "");
+  ASSERT_EQ(calls.seen.size(), 3u);
+  EXPECT_NE(calls.seen[0], calls.seen[1]);
+  EXPECT_NE(calls.seen[1], calls.seen[2]);
 }
 
 TEST(DiskFilesTest, MissingFolderIsReportedNotCreated) {
@@ -91,14 +169,47 @@ TEST(DiskFilesTest, MissingFolderIsReportedNotCreated) {
   EXPECT_FALSE(fs::exists(dir.path / "Records"));
 }
 
-TEST(WorkingFolderTest, CopyingShippedDataNeverOverwrites) {
+TEST(WorkingFolderTest, SeedingNeverOverwrites) {
   TempFolder shipped, target;
   shipped.write("Data/Tastrel.Ini", "shipped");
   shipped.write("Records/Lessons_A.txt", "lesson");
   target.write("Data/Tastrel.Ini", "mine");
-  EXPECT_EQ(copyMissingFiles(shipped.path, target.path), "");
+  target.write("Data/Offered.txt", "");
+  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
   EXPECT_EQ(target.read("Data/Tastrel.Ini"), "mine");
   EXPECT_EQ(target.read("Records/Lessons_A.txt"), "lesson");
+}
+
+TEST(WorkingFolderTest, WhatTheUserRemovedStaysRemovedAndNewShippedFilesArrive) {
+  TempFolder shipped, target;
+  shipped.write("Data/Tastrel.Ini", "settings");
+  shipped.write("Records/Lessons_A.txt", "lesson");
+  ASSERT_EQ(seedUserFolder(shipped.path, target.path), "");
+  ASSERT_EQ(target.read("Records/Lessons_A.txt"), "lesson");
+  fs::remove(target.path / "Records/Lessons_A.txt");
+  fs::remove(target.path / "Data/Tastrel.Ini");
+  shipped.write("Notes/Notes_A-D-G.txt", "layout");
+  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
+  EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_A.txt"));
+  EXPECT_FALSE(fs::exists(target.path / "Data/Tastrel.Ini"));
+  EXPECT_EQ(target.read("Notes/Notes_A-D-G.txt"), "layout");
+}
+
+TEST(WorkingFolderTest, AFolderSeededBeforeTheListKeepsItsRemovals) {
+  TempFolder shipped, target;
+  shipped.write("Data/Tastrel.Ini", "settings");
+  shipped.write("Records/Lessons_A.txt", "lesson");
+  target.write("Data/Tastrel.Ini", "mine");  // seeded by an earlier version; lesson removed
+  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
+  EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_A.txt"));
+  EXPECT_TRUE(fs::exists(target.path / "Data/Offered.txt"));
+}
+
+TEST(WorkingFolderTest, ThePortableFolderIsFoundInAnyLetterCase) {
+  TempFolder dir;
+  EXPECT_FALSE(holdsSettings(dir.path));
+  dir.write("DATA/TASTREL.INI", "LANGUAGE:\r\nLang_ger.txt\r\n");
+  EXPECT_TRUE(holdsSettings(dir.path));
 }
 
 namespace {
@@ -156,6 +267,30 @@ TEST(NoteTrackingPortTest, ErrorsBecomeCodesWithTheirText) {
   EXPECT_NE(code, 0);
   EXPECT_EQ(h, 0u);
   EXPECT_EQ(port.errorText(code), "no such port");
+}
+
+TEST(LogPortTest, OnlyAPlainFileInsideTheWorkingFolderIsWritten) {
+  TempFolder dir, elsewhere;
+  ::mkfifo((dir.path / "fifo.log").c_str(), 0600);
+  fs::create_symlink(elsewhere.path / "target.log", dir.path / "link.log");
+  for (const std::string setting :
+       {"LOG:" + (elsewhere.path / "abs.log").string(), std::string("LOG:../x.log"),
+        std::string("LOG:Data/../../x.log"), std::string("LOG:fifo.log"),
+        std::string("LOG:link.log"), std::string("LOG:")}) {
+    OutputSwitch outputs(dir.path, {});
+    outputs.choose(setting);
+    std::uint32_t h = 0;
+    const int code = outputs.open(-1, h);  // would hang on the FIFO if it blocked
+    EXPECT_NE(code, 0) << setting;
+    EXPECT_FALSE(outputs.errorText(code).empty());
+  }
+  EXPECT_TRUE(fs::is_empty(elsewhere.path));
+  EXPECT_FALSE(fs::exists(dir.path.parent_path() / "x.log"));
+  OutputSwitch outputs(dir.path, {});
+  outputs.choose("LOG:midi.log");
+  std::uint32_t h = 0;
+  EXPECT_EQ(outputs.open(-1, h), 0);
+  EXPECT_TRUE(fs::is_regular_file(dir.path / "midi.log"));
 }
 
 TEST(LogPortTest, WritesOneLinePerEvent) {

@@ -1,8 +1,11 @@
 // The built-in synthesizer rendered to memory: sound at the right pitch after a note-on,
 // silence right after the device reset.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "platform/fluid_synth_port.h"
@@ -94,6 +97,21 @@ TEST(SynthLatencyTest, ConfiguredBufferIsAFewMilliseconds) {
   options.audioOutput = false;
   FluidSynthPort synth(options);
   EXPECT_LE(synth.latencyMs(), 6.0);
+}
+
+TEST(SynthStartTest, ASoundFontThatIsNoFileIsRefusedWithoutBlocking) {
+  const auto fifo = std::filesystem::temp_directory_path() /
+                    ("tastrello-font-" + std::to_string(::getpid()) + ".sf2");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  options.soundFont = fifo.string();
+  FluidSynthPort synth(options);  // would hang here if it opened the FIFO
+  std::filesystem::remove(fifo);
+  EXPECT_FALSE(synth.ready());
+  std::uint32_t h = 0;
+  const int code = synth.open(-1, h);
+  EXPECT_NE(synth.errorText(code).find("not a readable file"), std::string::npos);
 }
 
 // A shipped lesson replayed tick by tick on the real synthesizer, rendering the audio that

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <limits>
+#include <random>
 
 #include "shell/text.h"
 
@@ -36,6 +38,33 @@ std::vector<std::string> pathParts(const std::string& path) {
 
 std::string errnoText() {
   return std::strerror(errno);
+}
+
+// Temporary files of a save: ".~tastrello-PID-RANDOM.tmp". No name the program offers in a
+// list starts with a dot, and the random part makes the name impossible to guess.
+const std::string kTempPrefix = ".~tastrello-";
+const std::string kTempSuffix = ".tmp";
+
+std::string temporaryName() {
+  static std::mt19937_64 random{std::random_device{}()};
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
+  return kTempPrefix + std::to_string(::getpid()) + "-" + hex + kTempSuffix;
+}
+
+/// The writer's process id of a temporary file's name; nothing for any other name.
+std::optional<pid_t> temporaryWriter(const std::string& name) {
+  if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || name.rfind(kTempPrefix, 0) != 0 ||
+      name.compare(name.size() - kTempSuffix.size(), kTempSuffix.size(), kTempSuffix) != 0)
+    return std::nullopt;
+  const char* first = name.data() + kTempPrefix.size();
+  const char* last = name.data() + name.size();
+  long long pid = 0;
+  const auto [end, error] = std::from_chars(first, last, pid);
+  if (error != std::errc() || end == first || *end != '-' || pid <= 0 ||
+      pid > std::numeric_limits<pid_t>::max())
+    return std::nullopt;
+  return static_cast<pid_t>(pid);
 }
 
 }  // namespace
@@ -74,15 +103,28 @@ std::optional<fs::path> DiskFiles::resolve(const std::string& path) const {
 std::optional<std::string> DiskFiles::read(const std::string& path) {
   const auto file = resolve(path);
   if (!file) return std::nullopt;
-  std::error_code ec;
-  if (!fs::is_regular_file(*file, ec) || fs::file_size(*file, ec) > kLargestFile)
-    return std::nullopt;
-  std::ifstream in(*file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return bytes.str();
+  // Never blocks: a FIFO or a device is refused before anything is read.
+  const int fd = ::open(file->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<std::string> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::uintmax_t>(info.st_size) <= kLargestFile) {
+    bytes.emplace();
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0) break;
+      if (n < 0 || bytes->size() + static_cast<std::size_t>(n) > kLargestFile) {
+        bytes.reset();  // unreadable, or grown past the limit while being read
+        break;
+      }
+      bytes->append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return bytes;
 }
 
 std::string DiskFiles::replace(const std::string& path, const std::string& bytes) {
@@ -101,7 +143,7 @@ std::optional<std::vector<std::string>> DiskFiles::list(const std::string& folde
   for (const auto& entry : it) {
     if (!entry.is_regular_file(ec)) continue;
     const std::string name = entry.path().filename().string();
-    if (name.find(".tmp-") != std::string::npos) continue;  // an unfinished save
+    if (temporaryWriter(name)) continue;  // an unfinished save
     if (auto bytes = utf8ToCp1252(name)) names.push_back(std::move(*bytes));
   }
   return names;
@@ -132,24 +174,29 @@ void DiskFiles::removeStaleTemporaries(const std::string& folder) {
   const auto dir = resolve(folder);
   if (!dir) return;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(*dir, ec)) {
-    const std::string name = entry.path().filename().string();
-    const auto mark = name.rfind(".tmp-");
-    if (mark == std::string::npos) continue;
-    const std::string pidText = name.substr(mark + 5);
-    if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
-    if (::kill(pid, 0) == 0 || errno == EPERM) continue;  // its writer still runs
-    fs::remove(entry.path(), ec);
+  for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const auto pid = temporaryWriter(it->path().filename().string());
+    if (!pid) continue;  // not a temporary file of this program: never touched
+    if (::kill(*pid, 0) == 0 || errno == EPERM) continue;  // its writer still runs
+    std::error_code removeError;
+    fs::remove(it->path(), removeError);
   }
 }
 
 std::string writeFileAtomically(const fs::path& target, const std::string& bytes,
                                 FileCalls& calls) {
-  const fs::path temp =
-      target.parent_path() / (target.filename().string() + ".tmp-" + std::to_string(getpid()));
-  const int fd = calls.open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return "cannot create " + temp.filename().string() + ": " + errnoText();
+  // Created exclusively and never through a link: a file or link planted under the name
+  // makes this attempt fail, and another name is tried.
+  fs::path temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp = target.parent_path() / temporaryName();
+    fd = calls.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0)
+    return "cannot create a temporary file in " + target.parent_path().filename().string() + ": " +
+           errnoText();
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = calls.write(fd, bytes.data() + written, bytes.size() - written);

@@ -40,7 +40,8 @@ class DiskFiles : public Files {
   const std::filesystem::path& root() const { return root_; }
 
   /// Removes the temporary files of saves that were cut short (by a crash or a kill) from a
-  /// folder; the file each was meant to replace is whole. Files of a running process stay.
+  /// folder; the file each was meant to replace is whole. Files of a running process stay,
+  /// and so does every file not named as this program names its temporary files.
   void removeStaleTemporaries(const std::string& folder);
 
  private:
@@ -48,8 +49,9 @@ class DiskFiles : public Files {
   FileCalls& calls_;
 };
 
-/// Writes `bytes` to `target` through a temporary file in the same folder, flushed to disk
-/// and renamed over the target. Returns "" or what went wrong; the old file stays on failure.
+/// Writes `bytes` to `target` through a temporary file in the same folder (created
+/// exclusively under an unpredictable name), flushed to disk and renamed over the target. Returns
+/// "" or what went wrong; the old file stays on failure.
 std::string writeFileAtomically(const std::filesystem::path& target, const std::string& bytes,
                                 FileCalls& calls = FileCalls::posix());
 

@@ -78,6 +78,12 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
     startProblem_ = "No General MIDI SoundFont found (install fluid-soundfont-gm).";
     return;
   }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(font, ec)) {
+    // A FIFO or a device would block the start before any window appears.
+    startProblem_ = "The SoundFont " + font + " is not a readable file.";
+    return;
+  }
   fontId_ = fluid_synth_sfload(synth_.get(), font.c_str(), 1);
   if (fontId_ < 0) {
     startProblem_ = "The SoundFont " + font + " could not be loaded.";

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 
 #include "shell/services.h"
 
@@ -15,6 +14,9 @@ class LogPort : public MidiPort {
   using Clock = std::chrono::steady_clock;
   LogPort(std::filesystem::path file, Clock::time_point start)
       : file_(std::move(file)), start_(start) {}
+  ~LogPort() override;
+  LogPort(const LogPort&) = delete;
+  LogPort& operator=(const LogPort&) = delete;
 
   int open(int deviceId, std::uint32_t& handle) override;
   int send(std::uint32_t handle, std::uint32_t word) override;
@@ -26,7 +28,7 @@ class LogPort : public MidiPort {
 
   std::filesystem::path file_;
   Clock::time_point start_;
-  std::ofstream out_;
+  int fd_ = -1;  ///< the log, opened for appending at the first line; a regular file only
   std::uint32_t openHandle_ = 0;
 };
 

@@ -2,8 +2,26 @@
 
 #include "platform/log_port.h"
 #include "platform/rtmidi_port.h"
+#include "shell/text.h"
 
 namespace tastrello {
+
+namespace {
+
+/// An output that was refused before anything was opened: every call fails with the reason.
+class RefusedPort : public MidiPort {
+ public:
+  explicit RefusedPort(std::string reason) : reason_(std::move(reason)) {}
+  int open(int, std::uint32_t& handle) override { return handle = 0, 1; }
+  int send(std::uint32_t, std::uint32_t) override { return 1; }
+  int close(std::uint32_t) override { return 1; }
+  std::string errorText(int) override { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+}  // namespace
 
 OutputSwitch::OutputSwitch(std::filesystem::path root, FluidSynthPort::Options synthOptions)
     : root_(std::move(root)), synthOptions_(std::move(synthOptions)) {}
@@ -17,7 +35,14 @@ void OutputSwitch::choose(const std::string& setting) {
   choice_ = setting == "SYNTH" ? std::string() : setting;
   other_.reset();
   if (choice_.rfind("LOG:", 0) == 0) {
-    other_ = std::make_unique<LogPort>(root_ / choice_.substr(4), start_);
+    // A shared portable folder must not make the program write anywhere else.
+    const std::string name = choice_.substr(4);
+    if (isSafeRelativePath(name))
+      other_ = std::make_unique<LogPort>(root_ / name, start_);
+    else
+      other_ = std::make_unique<RefusedPort>("The MIDI log \"" + name +
+                                             "\" is not a file name inside the working folder; "
+                                             "nothing is written.");
   } else if (!choice_.empty()) {
     other_ = std::make_unique<NoteTrackingPort>(std::make_unique<RtMidiRawOut>(), choice_);
   }

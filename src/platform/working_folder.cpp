@@ -2,6 +2,10 @@
 
 #include <QCoreApplication>
 #include <QStandardPaths>
+#include <set>
+
+#include "platform/disk_files.h"
+#include "shell/text.h"
 
 namespace fs = std::filesystem;
 
@@ -22,27 +26,60 @@ fs::path shippedData() {
 
 }  // namespace
 
-std::string copyMissingFiles(const fs::path& shipped, const fs::path& target) {
+bool holdsSettings(const fs::path& folder) {
+  DiskFiles files(folder);
+  return files.read("Data/Tastrel.Ini").has_value();
+}
+
+std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
   std::error_code ec;
-  fs::create_directories(target, ec);
-  if (ec) return "cannot create " + target.string() + ": " + ec.message();
+  std::vector<std::string> shippedFiles;  // relative paths with "/"
   for (auto it = fs::recursive_directory_iterator(shipped, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    const fs::path destination = target / fs::relative(it->path(), shipped, ec);
-    if (it->is_directory(ec)) {
-      fs::create_directories(destination, ec);
-    } else if (!fs::exists(destination, ec)) {
-      fs::copy_file(it->path(), destination, fs::copy_options::skip_existing, ec);
-    }
-    if (ec) return "cannot copy " + it->path().filename().string() + ": " + ec.message();
+    if (it->is_regular_file(ec))
+      shippedFiles.push_back(fs::relative(it->path(), shipped, ec).generic_string());
   }
-  return ec ? "cannot read " + shipped.string() + ": " + ec.message() : std::string();
+  if (ec) return "cannot read " + shipped.string() + ": " + ec.message();
+
+  fs::create_directories(target / "Data", ec);
+  if (ec) return "cannot create " + target.string() + ": " + ec.message();
+  DiskFiles files(target);
+  std::set<std::string> offered;
+  if (const auto list = files.read(kOfferedList)) {
+    for (const auto& line : splitLines(*list)) offered.insert(line);
+  } else if (holdsSettings(target)) {
+    // Seeded by a version that kept no list: what is missing now was removed by the user.
+    offered.insert(shippedFiles.begin(), shippedFiles.end());
+  }
+
+  std::string problem;
+  bool grown = false;
+  for (const auto& file : shippedFiles) {
+    if (offered.count(file)) continue;
+    const fs::path destination = target / file;
+    fs::create_directories(destination.parent_path(), ec);
+    if (!ec && !fs::exists(destination, ec))
+      fs::copy_file(shipped / file, destination, fs::copy_options::skip_existing, ec);
+    if (ec) {
+      problem = "cannot copy " + file + ": " + ec.message();
+      ec.clear();
+      continue;  // offered again at the next start
+    }
+    offered.insert(file);
+    grown = true;
+  }
+  if (grown || !files.read(kOfferedList)) {
+    const std::string error = files.replace(
+        kOfferedList, joinLines(std::vector<std::string>(offered.begin(), offered.end())));
+    if (!error.empty() && problem.empty()) problem = "cannot write " + kOfferedList + ": " + error;
+  }
+  return problem;
 }
 
 WorkingFolder chooseWorkingFolder() {
   std::error_code ec;
   const fs::path here = fs::current_path(ec);
-  if (!ec && fs::exists(here / "Data" / "Tastrel.Ini", ec)) return {here, {}};
+  if (!ec && holdsSettings(here)) return {here, {}};
 
   WorkingFolder folder;
   folder.path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
@@ -50,7 +87,7 @@ WorkingFolder chooseWorkingFolder() {
   if (shipped.empty()) {
     folder.problem = "The shipped data folder was not found.";
   } else {
-    folder.problem = copyMissingFiles(shipped, folder.path);
+    folder.problem = seedUserFolder(shipped, folder.path);
   }
   return folder;
 }

@@ -1,5 +1,5 @@
 // Where the program reads and writes: the current folder when it holds Data/Tastrel.Ini
-// (portable use), otherwise the user's data folder, filled from the shipped data first.
+// (portable use), otherwise the user's data folder, seeded from the shipped data.
 #pragma once
 
 #include <filesystem>
@@ -14,9 +14,17 @@ struct WorkingFolder {
 
 WorkingFolder chooseWorkingFolder();
 
-/// Copies every file of `shipped` below `target` that `target` lacks; never overwrites.
-/// Returns "" or what went wrong.
-std::string copyMissingFiles(const std::filesystem::path& shipped,
-                             const std::filesystem::path& target);
+/// Whether `folder` holds a settings file Data/Tastrel.Ini (names in any letter case).
+bool holdsSettings(const std::filesystem::path& folder);
+
+/// The list of shipped files the user's folder was once given, one path a line.
+inline const std::string kOfferedList = "Data/Offered.txt";
+
+/// Gives `target` each file of `shipped` that it was never given before, and never
+/// overwrites: a file the user removed stays removed. The files given are listed in
+/// `target`/Data/Offered.txt. A folder seeded before that list existed is taken to have
+/// been given everything shipped now. Returns "" or what went wrong.
+std::string seedUserFolder(const std::filesystem::path& shipped,
+                           const std::filesystem::path& target);
 
 }  // namespace tastrello

@@ -89,17 +89,6 @@ bool isWritableEvent(const std::string& buttonLine, const std::string& nameLine)
   return !buttonLine.empty() && buttonLine != kEndMarker && nameLine != kEndMarker;
 }
 
-bool isSafeFileName(const std::string& name) {
-  if (name.empty() || name.size() > 100 || name == "." || name == "..") return false;
-  if (name.find("..") != std::string::npos) return false;
-  for (unsigned char c : name) {
-    if (c < 32 || c == 127) return false;
-    if (std::string_view("/\\<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
-      return false;
-  }
-  return true;
-}
-
 bool isSafeRecordName(const std::string& name) {
   std::string_view trimmed(name);
   while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);

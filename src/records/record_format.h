@@ -60,10 +60,7 @@ std::string formatRecord(const RecordContent& record);
 /// does not end the file. Line ends inside either line are never writable.
 bool isWritableEvent(const std::string& buttonLine, const std::string& nameLine);
 
-/// A name that stays inside its folder and that file systems accept: no path separators,
-/// no "..", no control characters or characters Windows refuses, at most 100 bytes.
-bool isSafeFileName(const std::string& name);
-/// A safe file name that is not blank.
+/// A safe file name (shell/text.h) that is not blank.
 bool isSafeRecordName(const std::string& name);
 
 }  // namespace tastrello

@@ -196,4 +196,25 @@ std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
   return out;
 }
 
+bool isSafeFileName(std::string_view name) {
+  if (name.empty() || name.size() > 100 || name == "." || name == "..") return false;
+  if (name.find("..") != std::string_view::npos) return false;
+  for (unsigned char c : name) {
+    if (c < 32 || c == 127) return false;
+    if (std::string_view("/\\<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
+      return false;
+  }
+  return true;
+}
+
+bool isSafeRelativePath(std::string_view path) {
+  if (path.empty() || path.size() > 400) return false;
+  for (;;) {
+    const std::size_t slash = path.find('/');
+    if (!isSafeFileName(path.substr(0, slash))) return false;
+    if (slash == std::string_view::npos) return true;
+    path.remove_prefix(slash + 1);
+  }
+}
+
 }  // namespace tastrello

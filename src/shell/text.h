@@ -39,6 +39,13 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 /// Matches a file name against a pattern with "*" and "?" wildcards, ignoring letter case.
 bool matchesPattern(std::string_view name, std::string_view pattern);
 
+/// A name that stays inside its folder and that file systems accept: no path separators,
+/// no "..", no control characters or characters Windows refuses, at most 100 bytes.
+bool isSafeFileName(std::string_view name);
+/// One or more safe file names joined by "/": a path that stays inside the folder it is
+/// relative to.
+bool isSafeRelativePath(std::string_view path);
+
 /// Windows-1252 bytes to UTF-8 (undefined bytes map to U+FFFD).
 std::string cp1252ToUtf8(std::string_view bytes);
 /// UTF-8 to Windows-1252; nothing when a character has no Windows-1252 byte or the input is
