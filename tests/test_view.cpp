@@ -288,3 +288,82 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+// ---- The highlighted row is always the one the window object holds.
+
+class ListViewTest : public ViewTest {
+ protected:
+  QListWidget* editBox() { return qobject_cast<QListWidget*>(view->widgetFor(form.EditBox)); }
+  void recordThree() {
+    click(form.Record);
+    for (int key : {44, 47, 50}) {
+      QTest::mouseClick(view->keyWidget(key), Qt::LeftButton);
+      click(form.NextRecord);
+    }
+  }
+  int shownRow() {
+    auto* w = editBox();
+    const auto selected = w->selectedItems();
+    return selected.isEmpty() ? -1 : w->row(selected.front());
+  }
+  void press(int key) {
+    QTest::keyClick(editBox(), static_cast<Qt::Key>(key));
+    view->render();
+  }
+};
+
+TEST_F(ListViewTest, KeysThatMoveTheRowReachTheHandlerAsAClickDoes) {
+  recordThree();
+  editBox()->setFocus();
+  press(Qt::Key_Down);  // a first click selects row 0
+  EXPECT_EQ(form.EditBox.selected, 0);
+  EXPECT_EQ(form.editClickState, 10);
+  EXPECT_EQ(shownRow(), 0);
+  EXPECT_TRUE(form.KillNote.visible);
+  press(Qt::Key_End);  // a second click deselects, as with the mouse
+  EXPECT_EQ(form.EditBox.selected, -1);
+  EXPECT_EQ(shownRow(), -1);
+  press(Qt::Key_Home);
+  press(Qt::Key_PageDown);
+  press(Qt::Key_Up);
+  for (int key : {Qt::Key_A, Qt::Key_Space}) press(key);
+  EXPECT_EQ(shownRow(), form.EditBox.selected);
+  // Whatever the keys did, the next commit changes the row that is shown, or appends.
+  const int shown = shownRow();
+  QTest::mouseClick(view->keyWidget(13), Qt::LeftButton);
+  click(form.NextRecord);
+  if (shown >= 0)
+    EXPECT_EQ(form.ShadowListe3.items[static_cast<std::size_t>(shown)], "13/");
+  else
+    EXPECT_EQ(form.ShadowListe3.items.back(), "13/");
+}
+
+TEST_F(ListViewTest, DraggingAcrossRowsSelectsNothing) {
+  recordThree();
+  auto* w = editBox();
+  const QPoint from = w->visualItemRect(w->item(0)).center();
+  const QPoint to = w->visualItemRect(w->item(2)).center();
+  QTest::mousePress(w->viewport(), Qt::LeftButton, {}, from);
+  QMouseEvent move(QEvent::MouseMove, QPointF(to), w->viewport()->mapToGlobal(QPointF(to)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w->viewport(), &move);
+  QTest::mouseRelease(w->viewport(), Qt::LeftButton, {}, to);
+  view->render();
+  EXPECT_EQ(form.EditBox.selected, -1);
+  EXPECT_EQ(shownRow(), -1);
+  EXPECT_EQ(form.editClickState, 0);
+  // A click on one row selects it, in the state and on the screen.
+  clickRow(form.EditBox, 2);
+  view->render();
+  EXPECT_EQ(form.EditBox.selected, 2);
+  EXPECT_EQ(shownRow(), 2);
+}
+
+TEST_F(ListViewTest, TheRecordListLoadsWhatTheKeysHighlight) {
+  auto* list = qobject_cast<QListWidget*>(view->widgetFor(form.RecordList));
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+  view->render();
+  EXPECT_EQ(form.RecordList.selected, 0);
+  EXPECT_EQ(form.Label2.caption, form.RecordList.items[0]);
+}

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -129,6 +130,71 @@ class ClickLabel : public QLabel {
   std::function<void()> clicked_;
 };
 
+/// A list whose highlighted row is always the window object's: a click on a row, or a key
+/// that moves the row (arrows, Home, End, the page keys, Space and Enter on the row), reaches
+/// the handler as a click on that row, and the view then shows what the handler left.
+/// Dragging and typing select nothing by themselves.
+class RowList : public QListWidget {
+ public:
+  RowList(const ListBox& state, QWidget* parent) : QListWidget(parent), state_(state) {}
+  std::function<void(int)> onRowClicked;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton) pressedRow_ = rowAt(event);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { mousePressEvent(event); }
+  void mouseMoveEvent(QMouseEvent*) override {}
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    const int row = event->button() == Qt::LeftButton ? rowAt(event) : -1;
+    if (row >= 0 && row == pressedRow_) clickRow(row);
+    pressedRow_ = -1;
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    const int last = count() - 1;
+    const int from = state_.selected >= 0 && state_.selected <= last ? state_.selected : -1;
+    const int page = std::max(1, viewport()->height() / std::max(1, sizeHintForRow(0)) - 1);
+    int to = -1;
+    switch (event->key()) {
+      case Qt::Key_Up:
+        to = from < 0 ? last : std::max(0, from - 1);
+        break;
+      case Qt::Key_Down:
+        to = from < 0 ? 0 : std::min(last, from + 1);
+        break;
+      case Qt::Key_Home:
+        to = 0;
+        break;
+      case Qt::Key_End:
+        to = last;
+        break;
+      case Qt::Key_PageUp:
+        to = from < 0 ? 0 : std::max(0, from - page);
+        break;
+      case Qt::Key_PageDown:
+        to = from < 0 ? 0 : std::min(last, from + page);
+        break;
+      case Qt::Key_Space:
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        to = from;
+        break;
+      default:
+        QWidget::keyPressEvent(event);  // not taken here: the window may use it
+        return;
+    }
+    if (to >= 0 && to <= last) clickRow(to);
+  }
+
+ private:
+  int rowAt(QMouseEvent* event) const { return row(itemAt(event->position().toPoint())); }
+  void clickRow(int row) {
+    if (onRowClicked) onRowClicked(row);
+  }
+  const ListBox& state_;
+  int pressedRow_ = -1;
+};
+
 QPixmap svgPixmap(const std::string& name, QSize size, qreal ratio) {
   QPixmap pm(size * ratio);
   pm.setDevicePixelRatio(ratio);
@@ -200,7 +266,7 @@ void MainView::buildWidgets() {
     return w;
   };
   auto list = [&](ListBox& l, bool fixedPitch) {
-    auto* w = add(new QListWidget(this), l);
+    auto* w = add(new RowList(l, this), l);
     if (fixedPitch) w->setFont(QFont("Monospace"));
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto shown = std::make_shared<std::vector<std::string>>();
@@ -210,10 +276,11 @@ void MainView::buildWidgets() {
         w->clear();
         for (const auto& item : l.items) w->addItem(toQt(item));
       }
-      // Compared with what the widget shows: a click may have selected a row the state
-      // has deselected since.
+      // Compared with the highlighted row the widget shows (its current row may differ: focus
+      // makes a row current without highlighting it).
       const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
-      if (w->currentRow() == want && (want >= 0 || w->selectedItems().isEmpty())) return;
+      const auto highlighted = w->selectedItems();
+      if ((highlighted.isEmpty() ? -1 : w->row(highlighted.front())) == want) return;
       if (want >= 0) {
         w->setCurrentRow(want);
         w->scrollToItem(w->item(want));
@@ -373,11 +440,10 @@ void MainView::wire() {
             [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
   };
   auto onRow = [this](ListBox& l, auto handler) {
-    auto* w = qobject_cast<QListWidget*>(widgetFor(l));
-    connect(w, &QListWidget::itemClicked, this, [this, w, &l, handler](QListWidgetItem* item) {
-      l.selected = w->row(item);
+    static_cast<RowList*>(widgetFor(l))->onRowClicked = [this, &l, handler](int row) {
+      l.selected = row;
       run(handler);
-    });
+    };
   };
 
   onClick(f.Record, [this] { form_.Record_Click(); });
@@ -402,10 +468,8 @@ void MainView::wire() {
   onRow(f.NoteList, [this] { form_.NoteList_Click(); });
   onRow(f.EditBox, [this] { form_.EditBox_Click(); });
   // The record views only show the replay position; a click there changes nothing.
-  for (ListBox* l : {&f.NotenSchirm, &f.ZahlenSchirm}) {
-    auto* w = qobject_cast<QListWidget*>(widgetFor(*l));
-    connect(w, &QListWidget::itemClicked, this, [this] { render(); });
-  }
+  for (ListBox* l : {&f.NotenSchirm, &f.ZahlenSchirm})
+    static_cast<RowList*>(widgetFor(*l))->onRowClicked = [this](int) { render(); };
 
   connect(&timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
   connect(&splashTimer_, &QTimer::timeout, this,
