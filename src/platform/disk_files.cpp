@@ -70,6 +70,8 @@ std::optional<pid_t> temporaryWriter(const std::string& name) {
 }  // namespace
 
 std::optional<fs::path> DiskFiles::resolve(const std::string& path) const {
+  // A NUL byte would cut the name short where the system reads it.
+  if (path.find('\0') != std::string::npos) return std::nullopt;
   fs::path current = root_;
   const auto parts = pathParts(path);
   for (std::size_t i = 0; i < parts.size(); ++i) {

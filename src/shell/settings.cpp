@@ -19,6 +19,25 @@ bool isSettingKey(const std::string& line) {
          line == "SOUNDFONT:" || line == "MIDI-LIST:";
 }
 
+/// The indices of the lines read as keys: a known key anywhere but in a value line or in the
+/// instrument list that follows "MIDI-LIST:". The reader and the writer use the same ones.
+std::vector<std::size_t> keyLines(const std::vector<std::string>& lines) {
+  std::vector<std::size_t> keys;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!isSettingKey(lines[i])) continue;
+    keys.push_back(i);
+    if (lines[i] == "MIDI-LIST:")
+      i += kInstrumentCount;
+    else if (i + 1 < lines.size() && !isSettingKey(lines[i + 1]))
+      ++i;  // its value line
+  }
+  return keys;
+}
+
+bool hasValueLine(const std::vector<std::string>& lines, std::size_t key) {
+  return key + 1 < lines.size() && !isSettingKey(lines[key + 1]);
+}
+
 }  // namespace
 
 void Form1::readSettingsFile() {
@@ -30,25 +49,24 @@ void Form1::readSettingsFile() {
   }
   const auto lines = splitLines(*bytes);
   const std::size_t n = lines.size();
-  bool anyKey = false;
-  for (std::size_t i = 0; i < n; ++i) {
+  const auto keys = keyLines(lines);
+  for (const std::size_t i : keys) {
     const std::string& key = lines[i];
-    if (!isSettingKey(key)) continue;
-    anyKey = true;
-    // A value line is never a key line: a key followed by another key has no value.
-    if (i + 1 >= n || (key != "MIDI-LIST:" && isSettingKey(lines[i + 1]))) {
-      report("Settings file " + path + ": the key " + key + " has no value.");
-      continue;
-    }
     if (key == "MIDI-LIST:") {
       int k = 1;
-      for (; k <= kInstrumentCount && i + 1 < n; ++k) instrumentNames[k] = mid(lines[++i], 4, 50);
+      for (std::size_t line = i + 1; k <= kInstrumentCount && line < n; ++k, ++line)
+        instrumentNames[k] = mid(lines[line], 4, 50);
       if (k <= kInstrumentCount)
         report("Settings file " + path + " lists only " + std::to_string(k - 1) +
                " of the 128 instruments.");
       continue;
     }
-    const std::string& value = lines[++i];
+    // A value line is never a key line: a key followed by another key has no value.
+    if (!hasValueLine(lines, i)) {
+      report("Settings file " + path + ": the key " + key + " has no value.");
+      continue;
+    }
+    const std::string& value = lines[i + 1];
     if (key == "LANGUAGE:")
       languageFile = value;
     else if (key == "SPLASH:")
@@ -60,7 +78,7 @@ void Form1::readSettingsFile() {
     else if (key == "SOUNDFONT:")
       soundFontSetting = value;
   }
-  if (!anyKey)
+  if (keys.empty())
     report("Settings file " + path +
            " holds no settings; starting with the defaults (choices made now are added to it).");
 }
@@ -80,10 +98,12 @@ void Form1::storeSetting() {
   // Every occurrence of the key gets the new value; a key on the last line gets its value
   // after it, and a missing key is added at the top, where no list can swallow it.
   bool found = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
+  const auto keys = keyLines(lines);
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key) {  // from the end: inserts shift
+    const std::size_t i = *key;
     if (lines[i] != settingKey) continue;
     found = true;
-    if (i + 1 < lines.size() && !isSettingKey(lines[i + 1]))
+    if (hasValueLine(lines, i))
       lines[i + 1] = settingValue;
     else
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, settingValue);
