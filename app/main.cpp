@@ -18,14 +18,11 @@ int main(int argc, char** argv) {
   tastrello::DiskFiles files(folder.path);
   for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
-  tastrello::Form1 form({&outputs, &files, nullptr});
+  tastrello::Form1 form({&outputs, &files, &outputs});
   form.Form_Load();
   if (!folder.problem.empty()) form.report(folder.problem);
-  outputs.setSoundFont(form.soundFontSetting);
-  outputs.choose(form.midiOutSetting);
 
   tastrello::MainView view(form, &outputs);
-  form.services.beeper = &view;
   view.show();
   form.Form_Activate();
   view.render();

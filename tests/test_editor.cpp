@@ -119,7 +119,7 @@ TEST_F(EditorTest, StartAfreshKeepsThePendingChord) {
 
 TEST_F(EditorTest, EmptyCommitBeepsAndCounts) {
   form.NextRecord_Click();
-  EXPECT_EQ(beeper.count, 1);
+  EXPECT_EQ(form.beepCount, 1);
   EXPECT_EQ(form.commitCounter, 1);
   EXPECT_TRUE(form.EditBox.items.empty());
 }
@@ -208,7 +208,7 @@ TEST_F(EditorAtTheLimitTest, ARefusedChordIsReleased) {
 TEST_F(EditorTest, ARestIsNeverAppendedToAPendingChord) {
   clickKeys({47});
   form.EditBreak_Click();  // disabled in the window; refused here too
-  EXPECT_EQ(beeper.count, 1);
+  EXPECT_EQ(form.beepCount, 1);
   EXPECT_EQ(form.EditorTMP3.caption, "47/");
   form.NextRecord_Click();
   EXPECT_EQ(buttons(), std::vector<std::string>{"47/"});

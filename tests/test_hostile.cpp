@@ -72,7 +72,7 @@ TEST_F(HostileInputTest, ShortAndOddlyEndedSettingsAndLanguageFiles) {
   for (const auto& l : settings) crOnly += l + "\r", lfOnly += l + "\n";
   for (const std::string& bytes : {crOnly, lfOnly, "\xEF\xBB\xBF" + joinLines(settings)}) {
     files.files["Data/Tastrel.Ini"] = bytes;
-    form = Form1({&port, &files, &beeper});
+    form = Form1({&port, &files});
     start();
     EXPECT_EQ(form.instrumentNames[22], "Accordion");
     EXPECT_EQ(form.splashState, "TRUE");
@@ -80,7 +80,7 @@ TEST_F(HostileInputTest, ShortAndOddlyEndedSettingsAndLanguageFiles) {
   files.files["Data/Tastrel.Ini"] = "LANGUAGE:\r\nLang_ENG.txt\r\nMIDI-LIST:\r\n001Pia";
   auto german = files.lines("Data/Lang_ger.txt");
   files.files["Data/Lang_ENG.txt"] = joinLines({german.begin(), german.begin() + 20});
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_EQ(form.instrumentNames[1], "Pia");
   EXPECT_EQ(form.Label8.caption, "Abspielen");  // design texts stay

@@ -57,7 +57,7 @@ TEST_F(LanguageTest, ShortOrMissingFileKeepsTheTextsInForce) {
   form.Picture2_Click();
   EXPECT_EQ(form.Label6.caption, "Replay-Modus");
   files.files.erase("Data/Lang_ger.txt");
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();  // the record list is built even without texts
   EXPECT_EQ(form.RecordList.items, std::vector<std::string>{"Records_Demo.txt"});
 }
@@ -77,7 +77,7 @@ TEST_F(LanguageTest, ARefusedLanguageChangesNeitherTheSettingNorTheCredits) {
 
 TEST_F(LanguageTest, WithoutALanguageFileTheBuiltInTextsAreReadable) {
   files.files.erase("Data/Lang_ger.txt");
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_FALSE(form.RecordLession.caption.empty());
   form.Record_Click();
@@ -90,7 +90,7 @@ TEST_F(LanguageTest, WithoutALanguageFileTheBuiltInTextsAreReadable) {
   form.RepIns_Click();
   EXPECT_FALSE(form.Label11.caption.empty());
   // The program's own texts are Windows-1252 bytes, as every caption is.
-  const Form1 fresh({&port, &files, &beeper});
+  const Form1 fresh({&port, &files});
   EXPECT_EQ(fresh.Label11.caption,
             "Accorde \xFC"
             "bernehmen");

@@ -71,3 +71,35 @@ TEST_F(MidiTest, NoteAbove127IsNeverSent) {
   EXPECT_EQ(port.log, (std::vector<std::string>{"OPEN", "000015C0"}));
   EXPECT_NE(form.StatusLine.caption.find("200"), std::string::npos);
 }
+
+class OutputChoiceTest : public FormTest {
+ protected:
+  FakeOutputs outputs;
+  void SetUp() override {
+    files.loadShippedData();
+    form = Form1({&port, &files, &outputs});
+    form.Form_Load();
+  }
+};
+
+TEST_F(OutputChoiceTest, TheStoredChoiceAndSoundFontTakeEffectBeforeTheFirstOpen) {
+  form.midiOutSetting = "LOG:midi.log";
+  form.soundFontSetting = "my.sf2";
+  form.Form_Activate();
+  EXPECT_EQ(outputs.log, (std::vector<std::string>{"font my.sf2", "choose LOG:midi.log"}));
+  EXPECT_EQ(port.log, std::vector<std::string>{"OPEN"});
+}
+
+TEST_F(OutputChoiceTest, ChoosingClosesSwitchesOpensAndStores) {
+  form.Form_Activate();
+  port.log.clear();
+  outputs.log.clear();
+  form.chooseOutput("Some Port");
+  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN"}));
+  EXPECT_EQ(outputs.log, std::vector<std::string>{"choose Some Port"});
+  form.chooseOutput("");
+  const auto settings = files.lines("Data/Tastrel.Ini");
+  const auto key = std::find(settings.begin(), settings.end(), "MIDI-OUT:");
+  ASSERT_NE(key, settings.end());
+  EXPECT_EQ(*(key + 1), "SYNTH");
+}

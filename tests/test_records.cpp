@@ -125,7 +125,7 @@ TEST_F(RecordTest, SavingWithOnlyAPendingChordBeepsAndStoresNothing) {
   form.Record_Click();
   clickKeys({44, 47});
   saveAs("Nothing");
-  EXPECT_EQ(beeper.count, 1);
+  EXPECT_EQ(form.beepCount, 1);
   EXPECT_FALSE(files.has("Records/Records_Nothing.txt"));
   EXPECT_TRUE(form.SaveRecord.visible);
 }

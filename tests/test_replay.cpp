@@ -202,7 +202,7 @@ TEST_F(ReplayTest, LongRunStaysInsideTheTablesAndDoesNotGrow) {
     ASSERT_LE(form.replayPosition, form.replayEnd);
   }
   EXPECT_EQ(form.NotenSchirm.items.size(), 4u);
-  EXPECT_EQ(beeper.count, 0);
+  EXPECT_EQ(form.beepCount, 0);
 #ifndef __SANITIZE_ADDRESS__                // AddressSanitizer keeps freed memory in quarantine
   EXPECT_LT(residentPages() - before, 64);  // under 256 KiB over 99,000 ticks
 #endif

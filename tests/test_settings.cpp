@@ -9,7 +9,7 @@ class SettingsTest : public FormTest {
   void restartWith(const std::vector<std::string>& lines) {
     files.files[path] = joinLines(lines);
     files.replaceCount = 0;
-    form = Form1({&port, &files, &beeper});
+    form = Form1({&port, &files});
     start();
   }
 };
@@ -119,7 +119,7 @@ TEST_F(SettingsTest, FailedRewriteKeepsTheFileAndSaysSo) {
 
 TEST_F(SettingsTest, MissingFileStartsWithDefaults) {
   files.files.erase(path);
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_EQ(form.languageFile, "Lang_ger.txt");
   EXPECT_EQ(form.Label8.caption, "Abspielen");
@@ -152,7 +152,7 @@ TEST_F(SettingsTest, AnEmptyOrJunkFileIsReportedAndLaterChoicesAreKept) {
     restartWith(content);
     EXPECT_NE(form.StatusLine.caption.find("holds no settings"), std::string::npos);
     form.Picture1_Click();  // English
-    form = Form1({&port, &files, &beeper});
+    form = Form1({&port, &files});
     start();
     EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
     EXPECT_EQ(form.Label8.caption, "Play");

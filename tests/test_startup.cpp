@@ -47,7 +47,7 @@ TEST_F(StartupTest, LanguageFromTheSettingsFileAndHelpOffRewritesOnce) {
   files.files["Data/Tastrel.Ini"] = joinLines(lines);
   const std::string before = files.files["Data/Tastrel.Ini"];
   files.replaceCount = 0;
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_EQ(form.Label8.caption, "Reproducir");
   EXPECT_EQ(form.AccordDisplay.caption, form.creditsTexts[3]);
@@ -58,7 +58,7 @@ TEST_F(StartupTest, LanguageFromTheSettingsFileAndHelpOffRewritesOnce) {
 
 TEST_F(StartupTest, MissingDataStillStartsAndSaysWhy) {
   files.files.clear();
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_EQ(form.Infos.caption, kFreePlay);
   EXPECT_EQ(form.Keys[0].caption, "-");
@@ -69,7 +69,7 @@ TEST_F(StartupTest, MissingDataStillStartsAndSaysWhy) {
 
 TEST_F(StartupTest, AnUnreadableRecordsFolderIsReported) {
   files.unreadableFolders.insert("Records/");
-  form = Form1({&port, &files, &beeper});
+  form = Form1({&port, &files});
   start();
   EXPECT_TRUE(form.RecordList.items.empty());
   EXPECT_NE(form.StatusLine.toolTip.find("Records/ cannot be read"), std::string::npos);

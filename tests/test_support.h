@@ -65,6 +65,14 @@ class FakePort : public MidiPort {
   std::uint32_t openHandle_ = 0;
 };
 
+/// Records each choice of output as a line: "choose SETTING", "font FILE".
+class FakeOutputs : public OutputChoice {
+ public:
+  std::vector<std::string> log;
+  void choose(const std::string& setting) override { log.push_back("choose " + setting); }
+  void useSoundFont(const std::string& file) override { log.push_back("font " + file); }
+};
+
 /// Files in memory; names match without regard to letter case, as on the real disk.
 class MemoryFiles : public Files {
  public:
@@ -125,19 +133,12 @@ class MemoryFiles : public Files {
   }
 };
 
-class CountingBeeper : public Beeper {
- public:
-  int count = 0;
-  void beep() override { ++count; }
-};
-
 /// A window object on the shipped data, started and activated.
 class FormTest : public ::testing::Test {
  protected:
   FakePort port;
   MemoryFiles files;
-  CountingBeeper beeper;
-  Form1 form{{&port, &files, &beeper}};
+  Form1 form{{&port, &files}};
 
   void start() {
     form.Form_Load();

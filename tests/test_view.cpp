@@ -22,7 +22,6 @@ class ViewTest : public FormTest {
   void SetUp() override {
     FormTest::SetUp();
     view = std::make_unique<MainView>(form, nullptr);
-    form.services.beeper = view.get();
     view->show();
     QApplication::processEvents();
   }
@@ -254,11 +253,11 @@ TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
   FluidSynthPort::Options silent;
   silent.audioOutput = false;
   OutputSwitch outputs(dir, silent);
-  outputs.choose("LOG:midi.log");
   MemoryFiles files;
   files.loadShippedData();
-  Form1 form({&outputs, &files, nullptr});
+  Form1 form({&outputs, &files, &outputs});
   form.Form_Load();
+  form.midiOutSetting = "LOG:midi.log";
   form.Form_Activate();
   MainView view(form, &outputs);
   auto* chooser = view.findChild<QComboBox*>("OutputChooser");
@@ -281,12 +280,6 @@ TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
   EXPECT_NE(all.find("00633C90"), std::string::npos);
   form.Form_Unload();
   fs::remove_all(dir);
-}
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
 }
 
 // ---- The highlighted row is always the one the window object holds.
@@ -366,4 +359,10 @@ TEST_F(ListViewTest, TheRecordListLoadsWhatTheKeysHighlight) {
   view->render();
   EXPECT_EQ(form.RecordList.selected, 0);
   EXPECT_EQ(form.Label2.caption, form.RecordList.items[0]);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

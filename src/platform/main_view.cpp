@@ -208,7 +208,7 @@ QPixmap svgPixmap(const std::string& name, QSize size, qreal ratio) {
 }  // namespace
 
 MainView::MainView(Form1& form, OutputSwitch* outputs, QWidget* parent)
-    : QWidget(parent), form_(form), outputs_(outputs) {
+    : QWidget(parent), form_(form), outputs_(outputs), beepsShown_(form.beepCount) {
   registerArtwork();
   setObjectName("Form1");
   for (QTimer* t : {&timer1_, &splashTimer_, &scrollTimer_}) t->setTimerType(Qt::PreciseTimer);
@@ -291,9 +291,8 @@ void MainView::buildWidgets() {
     };
     return w;
   };
-  auto picture = [&](Control& c, std::function<void()> onClick) {
+  auto picture = [&](Control& c) {
     auto* w = add(new ClickLabel(this), c);
-    if (onClick) w->setClick([this, onClick] { run(onClick); });
     auto shown = std::make_shared<std::string>();
     bindings_.back().update = [w, &c, shown] {
       if (*shown == c.picture) return;
@@ -350,31 +349,18 @@ void MainView::buildWidgets() {
     const QString text = toQt(f.SaveName.text);
     if (fromQt(name->text()) != f.SaveName.text) name->setText(text);
   };
-  connect(name, &QLineEdit::textEdited, this, [this, name] {
-    form_.SaveName.text = fromQt(name->text());
-    run([this] { form_.SaveName_Change(); });
-  });
 
   auto* speed = add(new QSlider(Qt::Horizontal, this), f.Speed);
   speed->setObjectName("Speed");
   speed->setRange(f.Speed.minimum, f.Speed.maximum);
   bindings_.back().update = [speed, &f] { speed->setValue(f.Speed.value); };
-  connect(speed, &QSlider::valueChanged, this, [this](int value) {
-    if (value == form_.Speed.value) return;
-    form_.Speed.value = value;
-    run([this] { form_.Speed_Click(); });
-  });
 
   for (Control* c : {&f.Record, &f.CancelRec, &f.SaveRecord, &f.NextRecord, &f.ReEd, &f.KillNote,
                      &f.EditBreak, &f.EditMute, &f.RepIns, &f.PlayStop, &f.Break, &f.StopReplay,
                      &f.PlayMode, &f.Expand, &f.MinusIns, &f.PlusIns})
     button(*c);
-  picture(f.Picture1, [this] { form_.Picture1_Click(); });
-  picture(f.Picture2, [this] { form_.Picture2_Click(); });
-  picture(f.Picture3, [this] { form_.Picture3_Click(); });
-  picture(f.Copyright, [this] { form_.Copyright_Click(); });
-  picture(f.Tafel1, {});
-  picture(f.Tafel2, {});
+  for (Control* c : {&f.Picture1, &f.Picture2, &f.Picture3, &f.Copyright, &f.Tafel1, &f.Tafel2})
+    picture(*c);
 
   for (int i = 0; i < kKeyCount; ++i) {
     auto* key = add(new KeyButton(false, this), f.Keys[i]);
@@ -384,8 +370,6 @@ void MainView::buildWidgets() {
       key->setText(toQt(c.caption));
       key->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
     };
-    connect(key, &QAbstractButton::clicked, this,
-            [this, i] { run([this, i] { form_.Keys_Click(i); }); });
     keys_.push_back(key);
   }
   for (int k = 1; k <= 4; ++k) {
@@ -410,11 +394,10 @@ void MainView::buildWidgets() {
     outputInfo_ = new QLabel(this);
     outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
     outputInfo_->setWordWrap(true);
-    connect(outputChooser_, &QComboBox::activated, this, &MainView::chooseOutput);
   }
 
   // The splash lies above everything.
-  auto* splash = picture(f.Splashscreen, [this] { form_.Splashscreen_Click(); });
+  auto* splash = picture(f.Splashscreen);
   splash->setObjectName("Splashscreen");
   auto* never = new QRadioButton(splash);
   never->setObjectName("NeverShow");
@@ -422,10 +405,6 @@ void MainView::buildWidgets() {
   never->setGeometry(px(f.NeverShow.left), px(f.NeverShow.top), px(f.NeverShow.width),
                      px(f.NeverShow.height));
   never->setStyleSheet("color: white;");
-  connect(never, &QRadioButton::clicked, this, [this] {
-    form_.NeverShow.value = 1;
-    run([this] { form_.NeverShow_Click(); });
-  });
 }
 
 void MainView::wire() {
@@ -438,6 +417,9 @@ void MainView::wire() {
     auto* w = qobject_cast<QAbstractButton*>(widgetFor(t));
     connect(w, &QAbstractButton::clicked, this,
             [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
+  };
+  auto onPicture = [this](const Control& c, auto handler) {
+    static_cast<ClickLabel*>(widgetFor(c))->setClick([this, handler] { run(handler); });
   };
   auto onRow = [this](ListBox& l, auto handler) {
     static_cast<RowList*>(widgetFor(l))->onRowClicked = [this, &l, handler](int row) {
@@ -464,6 +446,36 @@ void MainView::wire() {
   onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
   for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4})
     onToggle(*t);
+  for (int i = 0; i < kKeyCount; ++i) {
+    connect(static_cast<QAbstractButton*>(keys_[i]), &QAbstractButton::clicked, this,
+            [this, i] { run([this, i] { form_.Keys_Click(i); }); });
+  }
+  onPicture(f.Picture1, [this] { form_.Picture1_Click(); });
+  onPicture(f.Picture2, [this] { form_.Picture2_Click(); });
+  onPicture(f.Picture3, [this] { form_.Picture3_Click(); });
+  onPicture(f.Copyright, [this] { form_.Copyright_Click(); });
+  onPicture(f.Splashscreen, [this] { form_.Splashscreen_Click(); });
+  connect(findChild<QRadioButton*>("NeverShow"), &QRadioButton::clicked, this, [this] {
+    form_.NeverShow.value = 1;
+    run([this] { form_.NeverShow_Click(); });
+  });
+  auto* name = static_cast<QLineEdit*>(widgetFor(f.SaveName));
+  connect(name, &QLineEdit::textEdited, this, [this, name] {
+    form_.SaveName.text = fromQt(name->text());
+    run([this] { form_.SaveName_Change(); });
+  });
+  connect(static_cast<QSlider*>(widgetFor(f.Speed)), &QSlider::valueChanged, this,
+          [this](int value) {
+            if (value == form_.Speed.value) return;
+            form_.Speed.value = value;
+            run([this] { form_.Speed_Click(); });
+          });
+  if (outputChooser_) {
+    connect(outputChooser_, &QComboBox::activated, this, [this](int index) {
+      const std::string choice = outputChooser_->itemData(index).toString().toStdString();
+      run([this, choice] { form_.chooseOutput(choice); });
+    });
+  }
   onRow(f.RecordList, [this] { form_.RecordList_Click(); });
   onRow(f.NoteList, [this] { form_.NoteList_Click(); });
   onRow(f.EditBox, [this] { form_.EditBox_Click(); });
@@ -522,6 +534,7 @@ void MainView::render() {
     if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
   }
   for (QWidget* marker : markers_) marker->raise();
+  for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
 
   const QString title = toQt(f.windowCaption);
@@ -552,20 +565,7 @@ void MainView::render() {
   }
 }
 
-void MainView::chooseOutput(int index) {
-  const std::string choice = outputChooser_->itemData(index).toString().toStdString();
-  run([this, choice] {
-    form_.Midi_Out_close();
-    outputs_->choose(choice);
-    form_.Midi_Out_Open(-1);
-    form_.midiOutSetting = choice.empty() ? "SYNTH" : choice;
-    form_.settingKey = "MIDI-OUT:";
-    form_.settingValue = form_.midiOutSetting;
-    form_.storeSetting();
-  });
-}
-
-void MainView::beep() {
+void MainView::showBeep() {
   QApplication::beep();
   // Many desktops play no bell: the status line flashes as well.
   if (auto* status = widgetFor(form_.StatusLine)) {

@@ -22,7 +22,7 @@ inline int px(int twips) {
   return twips / 15;
 }
 
-class MainView : public QWidget, public Beeper {
+class MainView : public QWidget {
   Q_OBJECT
 
  public:
@@ -31,7 +31,6 @@ class MainView : public QWidget, public Beeper {
 
   /// Brings every widget in line with the state.
   void render();
-  void beep() override;
 
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
@@ -60,7 +59,8 @@ class MainView : public QWidget, public Beeper {
     render();
   }
   void syncTimer(QTimer& timer, const Timer& state);
-  void chooseOutput(int index);
+  /// The system beep, and a flash of the status line: many desktops play no bell.
+  void showBeep();
 
   Form1& form_;
   OutputSwitch* outputs_;
@@ -71,7 +71,9 @@ class MainView : public QWidget, public Beeper {
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
   int shownLeftShift_ = 0;
-  int heldBack_ = 0;  ///< pixels of a left move that the screen's edge prevented
+  int heldBack_ = 0;
+  int beepsShown_ = 0;  ///< the window object's beeps the view has sounded  ///< pixels of a left
+                        ///< move that the screen's edge prevented
 };
 
 }  // namespace tastrello

@@ -11,18 +11,18 @@
 
 namespace tastrello {
 
-class OutputSwitch : public MidiPort {
+class OutputSwitch : public MidiPort, public OutputChoice {
  public:
   /// `synth` is made on first use; `root` is the working folder for log files.
   OutputSwitch(std::filesystem::path root, FluidSynthPort::Options synthOptions);
 
   /// "SYNTH" or "" for the built-in synthesizer, "LOG:file", or a port name.
-  void choose(const std::string& setting);
+  void choose(const std::string& setting) override;
   const std::string& choice() const { return choice_; }
   FluidSynthPort& synth();
   /// The SoundFont file for the built-in synthesizer ("" for the first one found); takes
   /// effect when the synthesizer is first used.
-  void setSoundFont(const std::string& file) { synthOptions_.soundFont = file; }
+  void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
 
   int open(int deviceId, std::uint32_t& handle) override;
   int send(std::uint32_t handle, std::uint32_t word) override;

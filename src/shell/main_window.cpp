@@ -276,7 +276,6 @@ void Form1::inform(const std::string& text) {
 
 void Form1::beep() {
   ++beepCount;
-  if (services.beeper) services.beeper->beep();
 }
 
 void Form1::refreshFileList(FileList& list) {

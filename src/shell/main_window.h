@@ -73,6 +73,8 @@ class Form1 {
   static std::int32_t packdword(int data2, int data1, int status);
   void playnote();
   void midi_outerr(int code);
+  /// The instrument panel's output chooser: switches at once and stores the choice.
+  void chooseOutput(const std::string& setting);
 
   // ---- Note layouts
   /// Loads `noteFileName`; false (the layout in force kept, the problem reported) when refused.
@@ -263,7 +265,7 @@ class Form1 {
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names
 
-  int beepCount = 0;  ///< beeps sounded since start (the view flashes on each)
+  int beepCount = 0;  ///< beeps since start: the view sounds the system beep for each new one
 
  private:
   // The record under edit: EditBox (display texts), ShadowListe2 (name lines) and

@@ -41,18 +41,24 @@ class Files {
   virtual std::optional<std::vector<std::string>> list(const std::string& folder) = 0;
 };
 
-/// The system beep. Real implementation: the view's beep with a visible flash.
-class Beeper {
+/// What device -1 stands for. Real implementation: OutputSwitch (src/platform/output_switch.h).
+class OutputChoice {
  public:
-  virtual ~Beeper() = default;
-  virtual void beep() = 0;
+  virtual ~OutputChoice() = default;
+  /// "SYNTH" or "" for the built-in synthesizer, "LOG:file" for a log in the working folder,
+  /// or a MIDI port's name. Takes effect at the next open.
+  virtual void choose(const std::string& setting) = 0;
+  /// The SoundFont file of the built-in synthesizer ("" for the first one found); takes
+  /// effect when the synthesizer is first used.
+  virtual void useSoundFont(const std::string& file) = 0;
 };
 
-/// What the window object is given to reach the world.
+/// What the window object is given to reach the world. `outputs` may be null: then the
+/// output is whatever `midi` is.
 struct Services {
   MidiPort* midi = nullptr;
   Files* files = nullptr;
-  Beeper* beeper = nullptr;
+  OutputChoice* outputs = nullptr;
 };
 
 }  // namespace tastrello

@@ -51,6 +51,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Activate() {
+  if (services.outputs) {
+    services.outputs->useSoundFont(soundFontSetting);
+    services.outputs->choose(midiOutSetting);
+  }
   Midi_Out_Open(-1);
 }
 

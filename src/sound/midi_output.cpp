@@ -46,6 +46,17 @@ void Form1::playnote() {
   Midi_Out_Send(144, noteNumber, 99);
 }
 
+void Form1::chooseOutput(const std::string& setting) {
+  if (!services.outputs) return;
+  Midi_Out_close();
+  services.outputs->choose(setting);
+  Midi_Out_Open(-1);
+  midiOutSetting = setting.empty() ? "SYNTH" : setting;
+  settingKey = "MIDI-OUT:";
+  settingValue = midiOutSetting;
+  storeSetting();
+}
+
 void Form1::midi_outerr(int code) {
   if (code == kErrDataByte) {
     midiErrorText = "Note " + std::to_string(noteNumber) +
