@@ -1,3 +1,5 @@
+#include <map>
+
 #include "test_support.h"
 
 using namespace tastrello;
@@ -73,4 +75,87 @@ TEST_F(StartupTest, AnUnreadableRecordsFolderIsReported) {
   start();
   EXPECT_TRUE(form.RecordList.items.empty());
   EXPECT_NE(form.StatusLine.toolTip.find("Records/ cannot be read"), std::string::npos);
+}
+
+namespace {
+
+/// The visibility of every control the user can see, by name.
+std::map<std::string, bool> shownControls(const Form1& f) {
+  const std::vector<std::pair<std::string, const Control*>> controls{
+      {"Label1", &f.Label1},
+      {"NoteList", &f.NoteList},
+      {"NotenSchirm", &f.NotenSchirm},
+      {"ZahlenSchirm", &f.ZahlenSchirm},
+      {"Check1", &f.Check1},
+      {"Check3", &f.Check3},
+      {"SoundOnOff", &f.SoundOnOff},
+      {"Check4", &f.Check4},
+      {"Label13", &f.Label13},
+      {"Label14", &f.Label14},
+      {"Expand", &f.Expand},
+      {"EditorTMP", &f.EditorTMP},
+      {"RecordList", &f.RecordList},
+      {"Label3", &f.Label3},
+      {"Label2", &f.Label2},
+      {"Infos", &f.Infos},
+      {"RecordLession", &f.RecordLession},
+      {"Record", &f.Record},
+      {"Label5", &f.Label5},
+      {"CancelRec", &f.CancelRec},
+      {"Label9", &f.Label9},
+      {"SaveName", &f.SaveName},
+      {"Label4", &f.Label4},
+      {"SaveRecord", &f.SaveRecord},
+      {"Label10", &f.Label10},
+      {"NextRecord", &f.NextRecord},
+      {"Label11", &f.Label11},
+      {"ReEd", &f.ReEd},
+      {"Label22", &f.Label22},
+      {"PlayStop", &f.PlayStop},
+      {"Label8", &f.Label8},
+      {"Break", &f.Break},
+      {"Label12", &f.Label12},
+      {"StopReplay", &f.StopReplay},
+      {"Label7", &f.Label7},
+      {"PlayMode", &f.PlayMode},
+      {"Label6", &f.Label6},
+      {"Speed", &f.Speed},
+      {"Tempo", &f.Tempo},
+      {"EditBox", &f.EditBox},
+      {"KillNote", &f.KillNote},
+      {"EditBreak", &f.EditBreak},
+      {"Label20", &f.Label20},
+      {"EditMute", &f.EditMute},
+      {"Label21", &f.Label21},
+      {"RepIns", &f.RepIns},
+      {"Check2", &f.Check2},
+      {"Tafel1", &f.Tafel1},
+      {"Tafel2", &f.Tafel2},
+      {"Picture1", &f.Picture1},
+      {"Picture2", &f.Picture2},
+      {"Picture3", &f.Picture3},
+      {"Acco2[1]", &f.Acco2[1]},
+      {"Copyright", &f.Copyright}};
+  std::map<std::string, bool> shown;
+  for (const auto& [name, control] : controls) shown[name] = control->visible;
+  return shown;
+}
+
+}  // namespace
+
+TEST_F(StartupTest, FreePlayShowsTheSameControlsAfterStartUpARecordingAndAReplay) {
+  const auto atStart = shownControls(form);
+  form.Record_Click();
+  EXPECT_NE(shownControls(form), atStart);
+  form.CancelRec_Click();
+  EXPECT_EQ(shownControls(form), atStart);
+  form.Record_Click();
+  form.Keys_Click(44);
+  form.NextRecord_Click();
+  form.SaveName.text = "Panels";
+  form.SaveRecord_Click();
+  EXPECT_EQ(shownControls(form), atStart);
+  form.clickToggle(form.RecordLession);
+  form.clickToggle(form.RecordLession);
+  EXPECT_EQ(shownControls(form), atStart);
 }

@@ -11,9 +11,7 @@ void Form1::Record_Click() {
   clearPendingChord();
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
-  EditBox.visible = true;
   const bool continuing = !EditBox.items.empty();
-  ReEd.visible = Label22.visible = continuing;
   if (!continuing) setInfos("EDIT", 22);
   Label11.caption = chordAdoptCaption;
   replaceMode = true;
@@ -25,20 +23,17 @@ void Form1::Record_Click() {
   EditBox.selected = -1;
   editClickState = 0;
 
-  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &StopReplay, &Label7,
-                     &Picture1, &Picture2, &Picture3, &Label3, &Label1, &Label8})
-    c->visible = false;
-  RecordLession.visible = Check1.visible = false;
-  RecordList.visible = NoteList.visible = false;
+  showPanel(freePlayPanel(), false);
+  showPanel(replayPanel(), false);
   NotenSchirm.visible = ZahlenSchirm.visible = false;
   hideMarkers();
-  Check2.visible = true;
-  for (Control* c : {&EditBreak, &EditMute, &Label20, &Label21, &NextRecord, &SaveRecord, &Label4,
-                     &CancelRec, &Label9, &Label10, &Label11})
-    c->visible = true;
-  SaveName.visible = true;
-  NextRecord.enabled = SaveRecord.enabled = true;
+  showPanel(editorPanel(), true);
+  // Its exceptions: the line actions wait for a selection, "start afresh" for a record to
+  // continue, the boards for the help option.
+  KillNote.visible = RepIns.visible = false;
+  ReEd.visible = Label22.visible = continuing;
   Tafel1.visible = Tafel2.visible = helpEditSetting == "TRUE";
+  NextRecord.enabled = SaveRecord.enabled = true;
 
   clearPendingChord();
   AccordDisplay.caption.clear();
@@ -90,18 +85,8 @@ void Form1::resetToFreePlay() {
   hideMarkers();
   clearEvents();
 
-  for (Control* c : {&Record, &PlayStop, &PlayMode, &Label5, &Label2, &Label6, &Picture1, &Picture2,
-                     &Picture3, &Label3, &Label1, &Label8})
-    c->visible = true;
-  RecordLession.visible = true;
-  RecordList.visible = NoteList.visible = true;
-  Check2.visible = false;
-  EditBox.visible = false;
-  for (Control* c :
-       {&EditBreak, &EditMute, &Label20, &Label21, &ReEd, &Label22, &RepIns, &KillNote, &NextRecord,
-        &SaveRecord, &Label4, &CancelRec, &Label9, &Label10, &Label11, &Tafel1, &Tafel2})
-    c->visible = false;
-  SaveName.visible = false;
+  showPanel(editorPanel(), false);
+  showPanel(freePlayPanel(), true);
   NextRecord.enabled = SaveRecord.enabled = false;
   // A record view comes back when its option is set and it has something to show.
   NotenSchirm.visible = Check1.value == 1 && !NotenSchirm.items.empty();

@@ -76,18 +76,15 @@ void Form1::PlayStop_Click() {
     RecordList.backColor = keyLitColor;
     return;
   }
-  Break.visible = Label12.visible = true;
-  PlayStop.visible = Label8.visible = RecordLession.visible = false;
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
   Timer1.enabled = true;
-  StopReplay.visible = true;
-  RecordList.visible = Label3.visible = NoteList.visible = Label1.visible = false;
-  Check3.visible = Check1.visible = true;
+  showPanel(browserPanel(), false);
+  PlayStop.visible = Label8.visible = false;
+  showPanel(replayPanel(), true);
   setToggleValue(Check3, 1);
   setToggleValue(Check1, 1);
-  Record.visible = Label5.visible = false;
-  ZahlenSchirm.visible = Label7.visible = true;
+  ZahlenSchirm.visible = true;
   if (!replayStarted) {
     replayStarted = true;
     replayPosition = -1;
@@ -107,15 +104,12 @@ void Form1::StopReplay_Click() {
     midiReopenOk = Midi_Out_Open(-1);
   }
   Timer1.enabled = false;
-  Check3.visible = Check1.visible = false;
-  RecordLession.visible = RecordList.visible = NoteList.visible = true;
-  Label3.visible = Label1.visible = Record.visible = Label5.visible = true;
-  Break.visible = Label12.visible = false;
+  showPanel(replayPanel(), false);
+  showPanel(browserPanel(), true);
   hideMarkers();
   PlayStop.visible = Label8.visible = true;
   replayStep = 1;
   replayPosition = 0;
-  StopReplay.visible = Label7.visible = false;
   Midi_Out_Reset();
 }
 

@@ -94,7 +94,7 @@ Form1::Form1(Services s) : services(s) {
   place(EditBox, 240, 900, 2760, 3000);
   EditBox.visible = false;
   place(EditorTMP, 240, 4020, 2760, 420);
-  EditorTMP.visible = true;
+  EditorTMP.visible = false;  // shown while recording; empty and hidden in free play
   EditorTMP.fontSize = 11;
   EditorTMP.bold = true;
   EditorTMP2.visible = EditorTMP3.visible = false;
@@ -289,6 +289,31 @@ void Form1::refreshFileList(FileList& list) {
             [](const std::string& a, const std::string& b) { return upper(a) < upper(b); });
   list.items = std::move(names);
   list.selected = -1;
+}
+
+std::vector<Control*> Form1::browserPanel() {
+  return {&Label3, &RecordList, &RecordLession, &Label1, &NoteList, &Record, &Label5};
+}
+
+std::vector<Control*> Form1::freePlayPanel() {
+  auto panel = browserPanel();
+  panel.insert(panel.end(),
+               {&Picture1, &Picture2, &Picture3, &PlayStop, &Label8, &PlayMode, &Label6, &Label2});
+  return panel;
+}
+
+std::vector<Control*> Form1::replayPanel() {
+  return {&Break, &Label12, &StopReplay, &Label7, &Check3, &Check1};
+}
+
+std::vector<Control*> Form1::editorPanel() {
+  return {&EditBox,    &Check2,   &NextRecord, &Label11, &EditBreak, &Label20, &EditMute,
+          &Label21,    &KillNote, &RepIns,     &ReEd,    &Label22,   &Label4,  &SaveName,
+          &SaveRecord, &Label10,  &CancelRec,  &Label9,  &Tafel1,    &Tafel2};
+}
+
+void Form1::showPanel(const std::vector<Control*>& panel, bool visible) {
+  for (Control* c : panel) c->visible = visible;
 }
 
 void Form1::hideMarkers() {

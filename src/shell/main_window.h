@@ -11,11 +11,10 @@
 #include "records/record_format.h"
 #include "shell/controls.h"
 #include "shell/services.h"
+#include "sound/layout_format.h"
 
 namespace tastrello {
 
-constexpr int kKeyCount = 68;
-constexpr int kKeyTableSize = 71;  // keyNotes 0..70
 constexpr int kTableSlots = 201;   // text tables with slots 0..200
 constexpr int kCommitLimit = 198;  // commit requests per recording
 constexpr Colour kIdleKeyColour = 0xC0C0C0;
@@ -28,12 +27,6 @@ inline const std::string kFreePlay = "FREE PLAY";
 
 /// Own error codes of the MIDI layer, beside the ones the port reports.
 constexpr int kErrDataByte = 9001;  // a data byte outside 0..127 was not sent
-
-/// A note layout as read from its file: captions and key-table entries it sets.
-struct NoteLayout {
-  std::array<std::optional<std::string>, kKeyCount> captions;
-  std::array<std::optional<std::string>, kKeyTableSize> notes;
-};
 
 class Form1 {
  public:
@@ -146,6 +139,18 @@ class Form1 {
   /// Re-reads a file list's folder and keeps the names that match its pattern.
   void refreshFileList(FileList& list);
   void setInfos(const std::string& text, int fontSize);
+
+  // ---- Named groups of controls that appear and disappear together
+  /// The record and layout lists, their headings, the kind switch and the editor button:
+  /// hidden while replay runs and while recording.
+  std::vector<Control*> browserPanel();
+  /// The browser, the language pictures, play, the mode and the record's name.
+  std::vector<Control*> freePlayPanel();
+  /// Pause, stop and the two view options while replay runs.
+  std::vector<Control*> replayPanel();
+  /// Everything of the editor, with its help boards and its line actions.
+  std::vector<Control*> editorPanel();
+  static void showPanel(const std::vector<Control*>& panel, bool visible);
   void hideMarkers();
   /// Parses a layout file; nothing when it is missing or too short.
   std::optional<NoteLayout> readNoteLayout(const std::string& fileName, std::string& problem);

@@ -5,27 +5,6 @@
 
 namespace tastrello {
 
-namespace {
-
-constexpr int kCaptionLines = 25;
-constexpr int kNoteLines = 26;
-
-enum class LineKind { Comment, Single, Triple };
-
-LineKind kindOf(const std::string& line) {
-  if (line.compare(0, 3, "###") == 0) return LineKind::Comment;
-  if (line.compare(0, 2, "00") == 0) return LineKind::Single;
-  return LineKind::Triple;
-}
-
-template <std::size_t N>
-void setEntry(std::array<std::optional<std::string>, N>& table, int index, std::string value) {
-  // Entries past the table are ignored, never written.
-  if (index >= 0 && index < static_cast<int>(N)) table[index] = std::move(value);
-}
-
-}  // namespace
-
 std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName, std::string& problem) {
   if (!isSafeFileName(fileName)) {
     problem = "Note layout name \"" + fileName + "\" is not a plain file name; nothing loaded.";
@@ -36,48 +15,9 @@ std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName, std
     problem = "Note layout Notes/" + fileName + " cannot be read; the keyboard is unchanged.";
     return std::nullopt;
   }
-  const auto lines = splitLines(*bytes);
-  if (lines.size() < kCaptionLines + kNoteLines) {
-    problem = "Note layout " + fileName + " has " + std::to_string(lines.size()) +
-              " lines instead of 51; the keyboard is unchanged.";
-    return std::nullopt;
-  }
-  NoteLayout layout;
-  int k = 0;
-  for (int i = 0; i < kCaptionLines; ++i) {
-    const auto& line = lines[i];
-    switch (kindOf(line)) {
-      case LineKind::Comment:
-        break;
-      case LineKind::Single:
-        setEntry(layout.captions, k++, mid(line, 4, 3));
-        break;
-      case LineKind::Triple:
-        setEntry(layout.captions, k, mid(line, 1, 2));
-        if (k > 65) break;  // the last buttons take only the first field
-        setEntry(layout.captions, k + 1, mid(line, 4, 2));
-        setEntry(layout.captions, k + 2, mid(line, 7, 2));
-        k += 3;
-        break;
-    }
-  }
-  k = 0;
-  for (int i = kCaptionLines; i < kCaptionLines + kNoteLines; ++i) {
-    const auto& line = lines[i];
-    switch (kindOf(line)) {
-      case LineKind::Comment:
-        break;
-      case LineKind::Single:
-        setEntry(layout.notes, k++, mid(line, 4, 3));
-        break;
-      case LineKind::Triple:
-        setEntry(layout.notes, k, mid(line, 1, 2));
-        setEntry(layout.notes, k + 1, mid(line, 4, 2));
-        setEntry(layout.notes, k + 2, mid(line, 7, 2));
-        k += 3;
-        break;
-    }
-  }
+  auto layout = parseNoteLayout(*bytes, problem);
+  if (!layout)
+    problem = "Note layout " + fileName + ": " + problem + "; the keyboard is unchanged.";
   return layout;
 }
 
