@@ -1,40 +1,16 @@
 // What a click, a device reset and a record load cost, each beside a baseline in the same run.
 #include <benchmark/benchmark.h>
 
-#include <map>
-
+#include "fakes.h"
 #include "platform/fluid_synth_port.h"
-#include "shell/main_window.h"
-#include "shell/text.h"
 
 using namespace tastrello;
 
 namespace {
 
-/// A port that accepts everything: the logic's own cost.
-class NullPort : public MidiPort {
- public:
-  int open(int, std::uint32_t& h) override { return h = 1, 0; }
-  int send(std::uint32_t, std::uint32_t) override { return 0; }
-  int close(std::uint32_t) override { return 0; }
-  std::string errorText(int) override { return {}; }
-};
-
-class MapFiles : public Files {
- public:
-  std::map<std::string, std::string> files;
-  std::optional<std::string> read(const std::string& p) override {
-    auto it = files.find(p);
-    if (it == files.end()) return std::nullopt;
-    return it->second;
-  }
-  std::string replace(const std::string& p, const std::string& b) override {
-    files[p] = b;
-    return {};
-  }
-  std::optional<std::vector<std::string>> list(const std::string&) override {
-    return std::vector<std::string>{"Records_Big.txt"};
-  }
+/// A port that accepts everything and logs nothing: the logic's own cost.
+struct NullPort : testing::FakePort {
+  NullPort() { keepLog = false; }
 };
 
 std::string layoutFile() {
@@ -58,7 +34,7 @@ FluidSynthPort::Options silentSynth() {
 
 void BM_KeyClickLogic(benchmark::State& state) {
   NullPort port;
-  MapFiles files;
+  testing::MemoryFiles files;
   files.files["Notes/Notes_G-C-F.txt"] = layoutFile();
   Form1 form({&port, &files, nullptr});
   form.Form_Load();
@@ -97,7 +73,7 @@ BENCHMARK(BM_DeviceResetNaiveReopen)->Unit(benchmark::kMillisecond)->Iterations(
 
 void BM_Load200EventRecord(benchmark::State& state) {
   NullPort port;
-  MapFiles files;
+  testing::MemoryFiles files;
   files.files["Notes/Notes_G-C-F.txt"] = layoutFile();
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 200; ++i) {

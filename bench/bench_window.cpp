@@ -46,7 +46,9 @@ struct Stats {
 
 Stats stats(std::vector<double> v) {
   std::sort(v.begin(), v.end());
-  auto at = [&](double q) { return v[std::min(v.size() - 1, std::size_t(q * (v.size() - 1)))]; };
+  auto at = [&](double q) {
+    return v[std::min(v.size() - 1, std::size_t(q * double(v.size() - 1)))];
+  };
   return {at(0.5), at(0.99), v.back()};
 }
 
@@ -101,14 +103,14 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   view.render();
   QElapsedTimer wait;
   wait.start();
-  while (wait.elapsed() < interval * (ticks + 0.5))
+  while (double(wait.elapsed()) < interval * (ticks + 0.5))
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
   form.StopReplay_Click();
   view.render();
   // The first note-on of each tick: ticks play one chord of three notes each.
   std::vector<double> deviation;
   for (std::size_t n = 0; n * 3 < port.noteOns.size() && n < ticks; ++n) {
-    const double ideal = (n + 1) * double(interval);
+    const double ideal = double(n + 1) * double(interval);
     deviation.push_back(std::abs(ms(port.noteOns[n * 3] - start) - ideal));
   }
   if (deviation.empty()) return;
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
   std::ifstream uptimeFile("/proc/uptime");
   double uptime = 0;
   uptimeFile >> uptime;
-  const double sinceStartMs = (uptime - startTicks / sysconf(_SC_CLK_TCK)) * 1000;
+  const double sinceStartMs = (uptime - double(startTicks) / double(sysconf(_SC_CLK_TCK))) * 1000;
   const auto mainEntered = Clock::now();
 
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -157,7 +159,7 @@ int main(int argc, char** argv) {
               "   main to first frame", ms(firstFrame - mainEntered), sinceStartMs);
   std::printf("%-52s %8.1f ms\n", "   main to synthesizer ready", ms(synthReady - mainEntered));
   std::printf("%-52s %8.1f MB\n", "   resident memory after start",
-              resident * sysconf(_SC_PAGESIZE) / 1048576.0);
+              double(resident * sysconf(_SC_PAGESIZE)) / 1048576.0);
 
   {
     const auto start = Clock::now();

@@ -273,7 +273,7 @@ TEST(LogPortTest, OnlyAPlainFileInsideTheWorkingFolderIsWritten) {
   TempFolder dir, elsewhere;
   ::mkfifo((dir.path / "fifo.log").c_str(), 0600);
   fs::create_symlink(elsewhere.path / "target.log", dir.path / "link.log");
-  for (const std::string setting :
+  for (const std::string& setting :
        {"LOG:" + (elsewhere.path / "abs.log").string(), std::string("LOG:../x.log"),
         std::string("LOG:Data/../../x.log"), std::string("LOG:fifo.log"),
         std::string("LOG:link.log"), std::string("LOG:")}) {

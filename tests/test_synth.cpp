@@ -27,7 +27,7 @@ Block render(FluidSynthPort& synth, int frames) {
 double rms(const std::vector<float>& s, std::size_t from = 0) {
   double sum = 0;
   for (std::size_t i = from; i < s.size(); ++i) sum += s[i] * s[i];
-  return std::sqrt(sum / std::max<std::size_t>(1, s.size() - from));
+  return std::sqrt(sum / double(std::max<std::size_t>(1, s.size() - from)));
 }
 
 /// Strength of one frequency in the signal (Goertzel).

@@ -1,5 +1,5 @@
 // The real window, offscreen: clicks reach the handlers, the view follows the state, the real
-// replay timer ticks, and the main states are rendered to docs/screenshots.
+// replay timer ticks, and the main states are rendered (scripts/screenshots copies them to docs).
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>

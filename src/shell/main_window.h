@@ -216,24 +216,24 @@ class Form1 {
   // ---- MIDI output
   std::uint32_t midiOutHandle = 0;
   int noteNumber = 0;
-  int instrumentNumber = 0;
+  int instrumentNumber = 22;
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
   bool midiReopenOk = false;
 
   // ---- Note layout
-  std::string noteFileName;
+  std::string noteFileName = "Notes_G-C-F.txt";
   std::string layoutInForce;  ///< the layout last loaded successfully
   std::array<std::optional<std::string>, kKeyTableSize> keyNotes;
 
   // ---- Keyboard
   int litKeyCount = 0;
-  Colour keyIdleColor = 0;
-  Colour keyLitColor = 0;
+  Colour keyIdleColor = kIdleKeyColour;
+  Colour keyLitColor = kLitKeyColour;
   std::string keyMode;
   bool panelExpanded = false;
 
   // ---- Replay
-  std::string replayMode;
+  std::string replayMode = "Single";
   int replayPosition = 0;
   int replayEnd = 0;
   int replayStep = 0;
@@ -246,17 +246,17 @@ class Form1 {
 
   // ---- Editor
   int commitCounter = 0;
-  bool replaceMode = false;
+  bool replaceMode = true;
   int editClickState = 0;
 
   // ---- Shell
-  std::string newLine;
+  std::string newLine = "\r\n";
   std::string titleBanner;
   std::string scrollText;
   int scrollPosition = 0;
   std::array<std::string, 11> creditsTexts;
-  std::string dataFolder;
-  std::string languageFile;
+  std::string dataFolder = "Data/";
+  std::string languageFile = "Lang_ger.txt";
   bool languageChanged = false;
   std::string chordAdoptCaption;
   std::string splashState;

@@ -1,4 +1,4 @@
-// In-memory files and a silent MIDI port for the fuzz targets.
+// A window object on a minimal working folder in memory, for the fuzz targets.
 #pragma once
 
 #include <cstdint>
@@ -6,48 +6,16 @@
 #include <cstring>
 #include <map>
 
-#include "shell/main_window.h"
-#include "shell/text.h"
+#include "../fakes.h"
 
 namespace tastrello::fuzz {
 
-class SilentPort : public MidiPort {
- public:
-  int open(int, std::uint32_t& h) override { return h = 1, 0; }
-  int send(std::uint32_t h, std::uint32_t word) override {
-    // Every data byte that reaches the device must be a valid one.
-    if ((word & 0x8000) || (word & 0x800000)) std::abort();
-    return h == 1 ? 0 : 5;
-  }
-  int close(std::uint32_t) override { return 0; }
-  std::string errorText(int) override { return "error"; }
-};
-
-class MapFiles : public Files {
- public:
-  std::map<std::string, std::string> files;
-  std::optional<std::string> read(const std::string& path) override {
-    for (const auto& [name, bytes] : files)
-      if (sameNameIgnoringCase(name, path)) return bytes;
-    return std::nullopt;
-  }
-  std::string replace(const std::string& path, const std::string& bytes) override {
-    // Nothing may ever be written outside the three folders.
-    if (path.find("..") != std::string::npos) std::abort();
-    files[path] = bytes;
-    return {};
-  }
-  std::optional<std::vector<std::string>> list(const std::string& folder) override {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files)
-      if (name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0)
-        names.push_back(name.substr(folder.size()));
-    return names;
-  }
-};
+inline void check(bool condition) {
+  if (!condition) std::abort();
+}
 
 /// A minimal working folder: a layout and two language files.
-inline void addBasics(MapFiles& files) {
+inline void addBasics(testing::MemoryFiles& files) {
   std::vector<std::string> layout{"### fuzz"};
   for (int i = 0; i < 22; ++i) layout.push_back("c1 d1 e1");
   layout.insert(layout.end(), {"00 g3", "### a", "### b", "### c"});
@@ -63,17 +31,17 @@ inline void addBasics(MapFiles& files) {
 /// start-up ("" for none).
 struct FuzzWindow {
   FuzzWindow(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    port.keepLog = false;
     addBasics(files);
     if (!path.empty()) files.files[path] = std::string(reinterpret_cast<const char*>(data), size);
     form.Form_Load();
   }
-  MapFiles files;
-  SilentPort port;
-  Form1 form{{&port, &files, nullptr}};
+  // Every data byte that reached the device was a valid one, and nothing was ever written
+  // outside the three folders.
+  ~FuzzWindow() { check(port.invalidDataBytes == 0 && files.writesOutside == 0); }
+  testing::MemoryFiles files;
+  testing::FakePort port;
+  Form1 form{{&port, &files}};
 };
-
-inline void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 }  // namespace tastrello::fuzz

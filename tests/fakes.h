@@ -1,0 +1,139 @@
+// The test doubles that tests, fuzz targets and benchmarks share: a recording MIDI port, files
+// in memory, a recording output chooser. Standard library only, no test framework.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello::testing {
+
+/// Records every call as a readable line: "OPEN", "CLOSE", or the sent word ("000015C0").
+class FakePort : public MidiPort {
+ public:
+  std::vector<std::string> log;
+  bool keepLog = true;       ///< false: count only (fuzzing and benchmarks)
+  int invalidDataBytes = 0;  ///< words sent with a data byte above 127: never allowed
+  bool failOpen = false;
+  int failSend = 0;  ///< code every send returns when non-zero
+  static constexpr int kInvalidHandle = 5;
+  static constexpr int kOpenFailed = 7;
+
+  int open(int, std::uint32_t& handle) override {
+    handle = 0;
+    if (failOpen) {
+      log.push_back("OPEN FAILED");
+      return kOpenFailed;
+    }
+    handle = openHandle_ = next_++;
+    log.push_back("OPEN");
+    return 0;
+  }
+  int send(std::uint32_t handle, std::uint32_t word) override {
+    if (handle == 0 || handle != openHandle_) return kInvalidHandle;
+    if (failSend) return failSend;
+    if ((word & 0x8000) || (word & 0x800000)) ++invalidDataBytes;
+    if (!keepLog) return 0;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", word);
+    log.push_back(hex);
+    return 0;
+  }
+  int close(std::uint32_t handle) override {
+    if (handle != openHandle_) return kInvalidHandle;
+    openHandle_ = 0;
+    log.push_back("CLOSE");
+    return 0;
+  }
+  std::string errorText(int code) override { return "error " + std::to_string(code); }
+
+  bool isOpen() const { return openHandle_ != 0; }
+  /// The note-on words sent (program changes left out).
+  std::vector<std::string> notes() const {
+    std::vector<std::string> out;
+    for (const auto& line : log)
+      if (line.size() == 8 && line.substr(6) == "90") out.push_back(line);
+    return out;
+  }
+
+ private:
+  std::uint32_t next_ = 1;
+  std::uint32_t openHandle_ = 0;
+};
+
+/// Records each choice of output as a line: "choose SETTING", "font FILE".
+class FakeOutputs : public OutputChoice {
+ public:
+  std::vector<std::string> log;
+  void choose(const std::string& setting) override { log.push_back("choose " + setting); }
+  void useSoundFont(const std::string& file) override { log.push_back("font " + file); }
+};
+
+/// Files in memory; names match without regard to letter case, as on the real disk.
+class MemoryFiles : public Files {
+ public:
+  std::map<std::string, std::string> files;  ///< path as stored -> bytes
+  bool failReplace = false;
+  std::set<std::string> unreadableFolders;  ///< folders whose listing fails
+  int replaceCount = 0;
+  int writesOutside = 0;  ///< replaces asked for a path that leaves the working folder
+
+  std::optional<std::string> read(const std::string& path) override {
+    auto it = find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+  }
+  std::string replace(const std::string& path, const std::string& bytes) override {
+    if (path.find("..") != std::string::npos) ++writesOutside;
+    if (failReplace) return "disk full";
+    ++replaceCount;
+    auto it = find(path);
+    if (it != files.end())
+      it->second = bytes;
+    else
+      files[path] = bytes;
+    return {};
+  }
+  std::optional<std::vector<std::string>> list(const std::string& folder) override {
+    if (unreadableFolders.count(folder)) return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& [path, bytes] : files) {
+      if (path.size() > folder.size() &&
+          sameNameIgnoringCase(path.substr(0, folder.size()), folder))
+        names.push_back(path.substr(folder.size()));
+    }
+    return names;
+  }
+  bool has(const std::string& path) { return find(path) != files.end(); }
+  std::vector<std::string> lines(const std::string& path) { return splitLines(*read(path)); }
+
+  /// Loads a data folder (the shipped one unless told otherwise).
+  void loadShippedData(const std::filesystem::path& root = TASTRELLO_DATA) {
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      const auto rel = fs::relative(entry.path(), root).generic_string();
+      files[*utf8ToCp1252(rel)] = bytes.str();
+    }
+  }
+
+ private:
+  std::map<std::string, std::string>::iterator find(const std::string& path) {
+    auto it = files.find(path);
+    if (it != files.end()) return it;
+    for (it = files.begin(); it != files.end(); ++it)
+      if (sameNameIgnoringCase(it->first, path)) return it;
+    return files.end();
+  }
+};
+
+}  // namespace tastrello::testing
