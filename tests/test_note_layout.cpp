@@ -72,12 +72,12 @@ TEST_F(NoteLayoutTest, EntriesPastTheKeyTableAreIgnored) {
 TEST_F(NoteLayoutTest, MissingOrShortFileKeepsTheLayoutInForce) {
   load(joinLines({"aa bb cc"}));
   EXPECT_EQ(form.Keys[0].caption, "d ");
-  EXPECT_NE(form.StatusLine.caption.find("instead of 51"), std::string::npos);
+  EXPECT_NE(form.StatusLine.caption.find("1 Zeilen statt 51"), std::string::npos);
   EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
   form.noteFileName = "Notes_None.txt";
   form.loadNoteLayout();
   EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
-  EXPECT_NE(form.StatusLine.caption.find("cannot be read"), std::string::npos);
+  EXPECT_NE(form.StatusLine.caption.find(form.say(Text::WhyUnreadable)), std::string::npos);
 }
 
 TEST_F(NoteLayoutTest, ChoosingALayoutReturnsToFreePlayButLeavesReplayAlone) {

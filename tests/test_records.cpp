@@ -135,6 +135,7 @@ TEST_F(RecordTest, FailedWriteKeepsRecordingAndTheOldFile) {
   recordChord({44});
   files.failReplace = true;
   saveAs("Demo");
+  form.SaveRecord_Click();  // the second click replaces the existing file
   EXPECT_TRUE(form.EditBox.visible);
   EXPECT_EQ(form.EditBox.items.size(), 1u);
   EXPECT_EQ(form.SaveName.text, "Demo");

@@ -124,13 +124,19 @@ TEST_F(ReplayTest, SoundOffStillMovesMarkersAndSelection) {
 
 TEST_F(ReplayTest, TempoIntervalsFollowTheSlider) {
   loadEvents({"44/"});
-  for (auto [speed, interval] : {std::pair{0, 5150}, {23, 550}, {25, 150}}) {
+  // Beside the slider's step, the events per minute it gives (one decimal when slow).
+  const std::tuple<int, int, std::string> steps[] = {{0, 5150, "Tempo 0 (11.7 pro Min.)"},
+                                                     {23, 550, "Tempo 23 (109 pro Min.)"},
+                                                     {25, 150, "Tempo 25 (400 pro Min.)"}};
+  for (const auto& [speed, interval, caption] : steps) {
     form.Speed.value = speed;
     form.Speed_Click();
     form.Timer1_Timer();
     EXPECT_EQ(form.Timer1.interval, interval);
-    EXPECT_EQ(form.Tempo.caption, "Tempo: " + std::to_string(speed));
+    EXPECT_EQ(form.Tempo.caption, caption);
   }
+  form.Picture1_Click();
+  EXPECT_EQ(form.Tempo.caption, "Tempo 25 (400 per min)");
 }
 
 TEST_F(ReplayTest, PlayWithoutARecordOnlyColoursTheList) {

@@ -17,7 +17,7 @@ TEST_F(StartupTest, StartsInFreePlayWithTheTableValues) {
   EXPECT_EQ(form.replayMode, "Single");
   EXPECT_TRUE(form.replaceMode);
   EXPECT_EQ(form.RepIns.picture, pictures::kReplace);
-  EXPECT_EQ(form.Tempo.caption, "Tempo: 23");
+  EXPECT_EQ(form.Tempo.caption, "Tempo 23 (109 pro Min.)");  // 550 ms a step
   EXPECT_FALSE(form.Label20.visible);
   EXPECT_FALSE(form.Label21.visible);
   EXPECT_FALSE(form.Tafel1.visible);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <numbers>
 
@@ -68,6 +69,22 @@ TEST_F(SynthTest, NoteOnSoundsAtItsPitch) {
   const double at440 = power(sound, 440, rate);
   EXPECT_GT(at440, 5 * power(sound, 415.3, rate));
   EXPECT_GT(at440, 5 * power(sound, 466.2, rate));
+}
+
+TEST_F(SynthTest, AHeldFourNoteChordSitsAtAComfortableLevelAndNeverClips) {
+  // The accordion (program 22) on a G-C-F push chord with the melody note: c1 e1 g1 c2.
+  ASSERT_EQ(synth->send(handle, 0x000015C0), 0);
+  for (std::uint32_t note : {0x00633C90u, 0x00634090u, 0x00634390u, 0x00634890u})
+    ASSERT_EQ(synth->send(handle, note), 0);
+  const auto sound = render(*synth, 96000);  // two seconds
+  double peak = 0;
+  for (const auto* side : {&sound.left, &sound.right})
+    for (float x : *side) peak = std::max(peak, double(std::abs(x)));
+  const double rmsDb = 20 * std::log10(rms(sound.left, 4800));  // after the attack
+  const double peakDb = 20 * std::log10(peak);
+  std::printf("four-note chord: %.1f dBFS RMS, peak %.1f dBFS\n", rmsDb, peakDb);
+  EXPECT_NEAR(rmsDb, -16.0, 2.0);
+  EXPECT_LT(peakDb, -1.0);
 }
 
 TEST_F(SynthTest, DeviceResetSilencesWithinAFewMilliseconds) {

@@ -14,12 +14,11 @@ void Form1::commitPendingEvent() {
       (grows && eventCount() >= kMaxEvents && !event.display.empty())) {
     setInfos("** LIMIT **", Infos.fontSize);
     beep();
-    report("The record holds " + std::to_string(eventCount()) +
-           " events and this recording has taken its " + std::to_string(kCommitLimit) +
-           " commits at most; nothing was added.");
+    report(say(Text::MsgLimit, {std::to_string(eventCount()), std::to_string(kCommitLimit)}));
     discardPendingChord();  // a refused commit leaves nothing half-pending
   } else if (event.display.empty()) {
     beep();
+    report(say(Text::MsgNoChord));
   } else if (!isWritableEvent(event.buttonLine, event.nameLine)) {
     beep();
     report("This chord cannot be stored in a record file; nothing was added.");
@@ -36,6 +35,7 @@ void Form1::commitPendingEvent() {
       EditBox.selected = -1;
     }
     discardPendingChord();
+    noteUnsavedChange();
   }
   Midi_Out_Reset();
 }
@@ -70,6 +70,7 @@ void Form1::commitRest(const std::string& marker) {
   // buttons are disabled while one is pending).
   if (!pendingEvent().display.empty()) {
     beep();
+    report(say(Text::MsgRestWithChord));
     return;
   }
   appendToPending(restEvent(marker));
@@ -106,6 +107,7 @@ void Form1::EditBox_Click() {
   showSelectionActions();
   replaceMode = true;
   RepIns.picture = InsRep.picture;
+  updateStateTips();
 }
 
 void Form1::KillNote_Click() {
@@ -113,6 +115,7 @@ void Form1::KillNote_Click() {
   if (isEventRow(EditBox.selected)) {
     eraseEvent(EditBox.selected);
     EditBox.selected = -1;
+    noteUnsavedChange();
   }
   editClickState = 0;
   Label11.caption = chordAdoptCaption;
@@ -127,9 +130,11 @@ void Form1::RepIns_Click() {
     RepIns.picture = InsRep.picture2;
     Label11.caption = Label24.caption;
   }
+  updateStateTips();
 }
 
 void Form1::ReEd_Click() {
+  if (eventCount() > 0) noteUnsavedChange();
   clearEvents();
   ReEd.visible = Label22.visible = KillNote.visible = false;
   setInfos("Edit", 22);

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -195,11 +196,22 @@ class RowList : public QListWidget {
   int pressedRow_ = -1;
 };
 
-QPixmap svgPixmap(const std::string& name, QSize size, qreal ratio) {
+/// A picture's SVG; the lines of `text` fill its places "{0}", "{1}" ... (the help boards).
+QByteArray svgSource(const std::string& name, const std::string& text) {
+  QFile file(picturePath(name));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QByteArray svg = file.readAll();
+  const QStringList lines = toQt(text).split('\n');
+  for (int i = 0; i < lines.size(); ++i)
+    svg.replace(QString("{%1}").arg(i).toUtf8(), lines[i].toHtmlEscaped().toUtf8());
+  return svg;
+}
+
+QPixmap svgPixmap(const std::string& name, const std::string& text, QSize size, qreal ratio) {
   QPixmap pm(size * ratio);
   pm.setDevicePixelRatio(ratio);
   pm.fill(Qt::transparent);
-  QSvgRenderer svg(picturePath(name));
+  QSvgRenderer svg(svgSource(name, text));
   QPainter p(&pm);
   svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
   return pm;
@@ -269,12 +281,15 @@ void MainView::buildWidgets() {
     auto* w = add(new RowList(l, this), l);
     if (fixedPitch) w->setFont(QFont("Monospace"));
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto shown = std::make_shared<std::vector<std::string>>();
-    bindings_.back().update = [w, &l, shown] {
-      if (*shown != l.items) {
-        *shown = l.items;
+    auto shown = std::make_shared<std::pair<std::vector<std::string>, std::vector<Bellows>>>();
+    bindings_.back().update = [this, w, &l, shown] {
+      if (shown->first != l.items || shown->second != l.bellows) {
+        *shown = {l.items, l.bellows};
         w->clear();
-        for (const auto& item : l.items) w->addItem(toQt(item));
+        for (std::size_t i = 0; i < l.items.size(); ++i) {
+          auto* item = new QListWidgetItem(toQt(l.items[i]), w);
+          if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
+        }
       }
       // Compared with the highlighted row the widget shows (its current row may differ: focus
       // makes a row current without highlighting it).
@@ -295,9 +310,10 @@ void MainView::buildWidgets() {
     auto* w = add(new ClickLabel(this), c);
     auto shown = std::make_shared<std::string>();
     bindings_.back().update = [w, &c, shown] {
-      if (*shown == c.picture) return;
-      *shown = c.picture;
-      w->setPixmap(svgPixmap(c.picture, QSize(px(c.width), px(c.height)), w->devicePixelRatioF()));
+      if (*shown == c.picture + '\0' + c.caption) return;
+      *shown = c.picture + '\0' + c.caption;
+      w->setPixmap(svgPixmap(c.picture, c.caption, QSize(px(c.width), px(c.height)),
+                             w->devicePixelRatioF()));
     };
     return w;
   };
@@ -307,6 +323,7 @@ void MainView::buildWidgets() {
   label(f.Label1);
   list(f.RecordList, false)->setObjectName("RecordList");
   list(f.NoteList, false)->setObjectName("NoteList");
+  list(f.InstrumentList, false)->setObjectName("InstrumentList");
   list(f.EditBox, true)->setObjectName("EditBox");
   list(f.NotenSchirm, true)->setObjectName("NotenSchirm");
   auto* numbers = list(f.ZahlenSchirm, true);
@@ -318,10 +335,11 @@ void MainView::buildWidgets() {
   toggle(f.Check2)->setObjectName("Check2");
   toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
   toggle(f.Check4)->setObjectName("Check4");
-  for (Control* c : {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,     &f.Label7,  &f.Label8,
-                     &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,    &f.Label13, &f.Label14,
-                     &f.Label15, &f.Label16, &f.Label17,    &f.Label18,    &f.Label20, &f.Label21,
-                     &f.Label22, &f.Tempo,   &f.StatusLine, &f.StatusCount})
+  for (Control* c :
+       {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,      &f.Label7,           &f.Label8,
+        &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,     &f.Label13,          &f.Label14,
+        &f.Label15, &f.Label16, &f.Label17,    &f.Label18,     &f.Label20,          &f.Label21,
+        &f.Label22, &f.Tempo,   &f.StatusLine, &f.StatusCount, &f.InstrumentHeading})
     label(*c);
   auto* editorTmp = label(f.EditorTMP);
   editorTmp->setObjectName("EditorTMP");
@@ -477,6 +495,7 @@ void MainView::wire() {
     });
   }
   onRow(f.RecordList, [this] { form_.RecordList_Click(); });
+  onRow(f.InstrumentList, [this] { form_.InstrumentList_Click(); });
   onRow(f.NoteList, [this] { form_.NoteList_Click(); });
   onRow(f.EditBox, [this] { form_.EditBox_Click(); });
   // The record views only show the replay position; a click there changes nothing.
@@ -491,6 +510,23 @@ void MainView::wire() {
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
     if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
   });
+}
+
+void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
+  // The window's own picture of the bellows: arrows outwards for pull, inwards for push.
+  static const QString kMarks[] = {QStringLiteral("    "), QStringLiteral("\u25C1\u25B7 "),
+                                   QStringLiteral("\u25B7\u25C1 "),
+                                   QStringLiteral("\u25C1\u25B7\u25B7\u25C1 ")};
+  static const QColor kTints[] = {QColor(), QColor(221, 235, 250), QColor(252, 232, 210),
+                                  QColor(250, 200, 200)};
+  static const Text kWords[] = {Text::BellowsPull, Text::BellowsPull, Text::BellowsPush,
+                                Text::BellowsBoth};
+  const auto i = static_cast<std::size_t>(bellows);
+  item.setText(kMarks[i] + item.text());
+  if (bellows == Bellows::None) return;
+  item.setBackground(kTints[i]);
+  item.setToolTip(toQt(form_.say(kWords[i])));
+  if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
 }
 
 void MainView::syncTimer(QTimer& timer, const Timer& state) {
@@ -529,7 +565,10 @@ void MainView::render() {
     }
     if (b.update) b.update();
     const QString tip = toQt(c.toolTip);
-    if (b.widget->toolTip() != tip) b.widget->setToolTip(tip);
+    if (b.widget->toolTip() != tip) {
+      b.widget->setToolTip(tip);
+      b.widget->setAccessibleDescription(tip);
+    }
     const QString accessible = toQt(c.caption.empty() ? c.picture : c.caption);
     if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
   }

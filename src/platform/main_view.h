@@ -12,6 +12,7 @@
 class QLabel;
 class QListWidget;
 class QComboBox;
+class QListWidgetItem;
 
 namespace tastrello {
 
@@ -59,6 +60,8 @@ class MainView : public QWidget {
     render();
   }
   void syncTimer(QTimer& timer, const Timer& state);
+  /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
+  void markBellows(QListWidgetItem& item, Bellows bellows) const;
   /// The system beep, and a flash of the status line: many desktops play no bell.
   void showBeep();
 

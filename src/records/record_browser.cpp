@@ -40,11 +40,15 @@ void Form1::RecordList_Click() {
   std::string problem;
   std::optional<RecordContent> record;
   if (!hasRecordPrefix(fileName)) {
-    problem = fileName + " does not begin with \"Record\" or \"Lesson\"; nothing was loaded.";
+    problem = say(Text::WhyNoPrefix);
   } else {
     record = readRecordContent(RecordList.folder + fileName, problem);
     std::optional<NoteLayout> layout;
-    if (record) layout = readNoteLayout(record->layoutName, problem);
+    if (record) {
+      std::string why;
+      layout = readNoteLayout(record->layoutName, why);
+      if (!layout) problem = say(Text::WhyLayout, {record->layoutName, why});
+    }
     if (layout)
       loadingLayout = std::move(*layout);
     else
@@ -52,15 +56,14 @@ void Form1::RecordList_Click() {
   }
   if (!record) {
     RecordList.backColor = keyLitColor;
-    report(problem);
+    report(say(Text::MsgRecordRefused, {fileName, problem}));
     return;
   }
   loadingRecord = std::move(*record);
 
   clearEvents();
   Label2.caption = fileName;
-  NotenSchirm.items.clear();
-  ZahlenSchirm.items.clear();
+  clearRecordViews();
   ZahlenSchirm.visible = false;
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
@@ -75,10 +78,7 @@ void Form1::RecordList_Click() {
 
 void Form1::loadRecord() {
   clearEvents();
-  NotenSchirm.items.clear();
-  NotenSchirm.selected = -1;
-  ZahlenSchirm.items.clear();
-  ZahlenSchirm.selected = -1;
+  clearRecordViews();
   if (!hasRecordPrefix(Label2.caption)) {
     RecordList.backColor = keyLitColor;
     return;

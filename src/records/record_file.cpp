@@ -22,6 +22,7 @@ void insertAt(std::vector<T>& items, int row, const T& value) {
 void Form1::insertEvent(int row, const RecordEvent& event) {
   if (row < 0 || row > eventCount()) return;
   insertAt(EditBox.items, row, event.display);
+  insertAt(EditBox.bellows, row, bellowsOf(event.buttonLine));
   insertAt(ShadowListe2.items, row, event.nameLine);
   insertAt(ShadowListe3.items, row, event.buttonLine);
 }
@@ -30,6 +31,7 @@ void Form1::replaceEvent(int row, const RecordEvent& event) {
   if (!isEventRow(row)) return;
   const auto i = static_cast<std::size_t>(row);
   EditBox.items[i] = event.display;
+  EditBox.bellows[i] = bellowsOf(event.buttonLine);
   ShadowListe2.items[i] = event.nameLine;
   ShadowListe3.items[i] = event.buttonLine;
 }
@@ -37,12 +39,22 @@ void Form1::replaceEvent(int row, const RecordEvent& event) {
 void Form1::eraseEvent(int row) {
   if (!isEventRow(row)) return;
   EditBox.items.erase(EditBox.items.begin() + row);
+  EditBox.bellows.erase(EditBox.bellows.begin() + row);
   ShadowListe2.items.erase(ShadowListe2.items.begin() + row);
   ShadowListe3.items.erase(ShadowListe3.items.begin() + row);
 }
 
+void Form1::clearRecordViews() {
+  for (ListBox* view : {&NotenSchirm, &ZahlenSchirm}) {
+    view->items.clear();
+    view->bellows.clear();
+    view->selected = -1;
+  }
+}
+
 void Form1::clearEvents() {
   EditBox.items.clear();
+  EditBox.bellows.clear();
   EditBox.selected = -1;
   ShadowListe2.items.clear();
   ShadowListe3.items.clear();
@@ -78,11 +90,14 @@ std::optional<RecordContent> Form1::readRecordContent(const std::string& path,
                                                       std::string& problem) {
   const auto bytes = services.files->read(path);
   if (!bytes) {
-    problem = path + " cannot be read; nothing was loaded.";
+    problem = say(Text::WhyUnreadable);
     return std::nullopt;
   }
-  auto record = parseRecord(*bytes, problem);
-  if (!record) problem = path + ": " + problem + "; nothing was loaded.";
+  RecordProblem why;
+  auto record = parseRecord(*bytes, why);
+  if (why.kind == RecordProblem::Kind::Empty) problem = say(Text::WhyEmptyFile);
+  if (why.kind == RecordProblem::Kind::TooManyEvents)
+    problem = say(Text::WhyTooManyEvents, {std::to_string(why.line)});
   return record;
 }
 
@@ -99,6 +114,7 @@ void Form1::readRecordFile(const RecordContent& record) {
     insertEvent(eventCount(), event);
     ZahlenSchirm.items.push_back(eventNumberText(k));
     NotenSchirm.items.push_back(event.display);
+    NotenSchirm.bellows.push_back(bellowsOf(event.buttonLine));
     eventButtonLines.at(k) = event.buttonLine;
     eventNameLines.at(k) = isRestMarker(event.buttonLine) ? "-BREAK-" : event.nameLine;
   }

@@ -1,11 +1,28 @@
 #include "records/record_format.h"
 
 #include "shell/text.h"
+#include "sound/layout_format.h"
 
 namespace tastrello {
 
 bool isRestMarker(std::string_view line) {
   return line == kBreakPlay || line == kBreakMute;
+}
+
+Bellows bellowsOf(const std::string& buttonLine) {
+  if (isRestMarker(buttonLine)) return Bellows::None;
+  bool pull = false, push = false;
+  // The replay step reads the same fixed columns: 1, 4, 7 and 10.
+  for (std::size_t k = 0; k < 4; ++k) {
+    const std::string field = mid(buttonLine, 3 * k + 1, 2);
+    if (field.find_first_of("0123456789") == std::string::npos) continue;
+    const int button = leadingNumber(field);
+    if (button >= kKeyCount) continue;
+    (button < kKeyCount / 2 ? pull : push) = true;  // the pull block comes first
+  }
+  if (pull && push) return Bellows::Both;
+  if (pull) return Bellows::Pull;
+  return push ? Bellows::Push : Bellows::None;
 }
 
 RecordEvent restEvent(const std::string& marker) {
@@ -40,10 +57,10 @@ RecordEvent eventFromLines(const std::string& buttonLine, const std::string& nam
   return {displayTextFromNameLine(nameLine), nameLine, buttonLine};
 }
 
-std::optional<RecordContent> parseRecord(std::string_view bytes, std::string& problem) {
+std::optional<RecordContent> parseRecord(std::string_view bytes, RecordProblem& problem) {
   const auto lines = splitLines(bytes);
   if (lines.empty()) {
-    problem = "the file is empty";
+    problem = {RecordProblem::Kind::Empty, 0};
     return std::nullopt;
   }
   RecordContent record;
@@ -62,8 +79,7 @@ std::optional<RecordContent> parseRecord(std::string_view bytes, std::string& pr
       record.nameLines.push_back(lines[++i]);
     }
     if (record.buttonLines.size() > kMaxEvents) {
-      problem = "more than " + std::to_string(kMaxEvents) + " events (line " +
-                std::to_string(i + 1) + ")";
+      problem = {RecordProblem::Kind::TooManyEvents, static_cast<int>(i + 1)};
       return std::nullopt;
     }
   }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/controls.h"
+
 namespace tastrello {
 
 inline const std::string kBreakPlay = "-BREAK PLAY-";
@@ -30,6 +32,9 @@ struct RecordContent {
   std::vector<std::string> nameLines;    ///< per event: name line or rest marker
 };
 
+/// The bellows direction of an event's buttons; None for a rest or no valid button.
+Bellows bellowsOf(const std::string& buttonLine);
+
 /// Whether a button line (or a whole file line) is one of the two rest markers.
 bool isRestMarker(std::string_view line);
 
@@ -47,9 +52,15 @@ std::string displayTextFromNameLine(const std::string& nameLine);
 /// The event as the reader builds it from a button line and a name line.
 RecordEvent eventFromLines(const std::string& buttonLine, const std::string& nameLine);
 
+/// Why a record file was refused.
+struct RecordProblem {
+  enum class Kind { None, Empty, TooManyEvents } kind = Kind::None;
+  int line = 0;  ///< the line where the record grew past kMaxEvents events
+};
+
 /// Reads record file bytes. Nothing, with `problem` saying why, when the file is empty or
 /// holds more than kMaxEvents events. Rest or chord is decided by the button line.
-std::optional<RecordContent> parseRecord(std::string_view bytes, std::string& problem);
+std::optional<RecordContent> parseRecord(std::string_view bytes, RecordProblem& problem);
 
 /// The bytes of a record file: the layout name, each event's button line and (for a chord)
 /// its name line, the end marker and a line holding one blank; every line ends with CR LF.

@@ -1,6 +1,7 @@
 // Recording: entering the editor, saving the record under a name, cancelling, and the reset
 // that brings the window back to free play.
 #include "shell/main_window.h"
+#include "shell/text.h"
 
 namespace tastrello {
 
@@ -19,9 +20,14 @@ void Form1::Record_Click() {
   EditorTMP.border = true;
   EditorTMP.visible = true;
   commitCounter = 0;
-  // Each recording starts with no selection, whatever the last one left.
+  // Each recording starts with no selection, whatever the last one left, and with nothing
+  // to lose; continuing a loaded record may replace that record's file at the first save.
   EditBox.selected = -1;
   editClickState = 0;
+  unsavedChanges = 0;
+  cancelConfirmed = false;
+  replaceConfirmed.clear();
+  recordingSource = continuing ? Label2.caption : std::string();
 
   showPanel(freePlayPanel(), false);
   showPanel(replayPanel(), false);
@@ -40,19 +46,31 @@ void Form1::Record_Click() {
 }
 
 void Form1::SaveRecord_Click() {
-  if (!isSafeRecordName(SaveName.text)) {
+  const std::string whyNot = recordNameProblem(SaveName.text);
+  if (!whyNot.empty()) {
     // An empty name, or one that could leave the records folder or that the file system
     // refuses, is not used.
     SaveName.backColor = keyLitColor;
+    report(whyNot);
     return;
   }
   if (ShadowListe2.items.empty()) {
     beep();
+    report(say(Text::MsgEmptyRecord));
     return;
   }
   const std::string prefix = RecordLession.value == 1 ? "Lessons_" : "Records_";
   const std::string fileName = prefix + SaveName.text + ".txt";
+  if (replacesAnotherRecord(fileName) && !sameNameIgnoringCase(replaceConfirmed, fileName)) {
+    // Another record would be lost by one click: the second click with this name replaces it.
+    replaceConfirmed = fileName;
+    SaveName.backColor = keyLitColor;
+    report(say(Text::MsgFileExists, {fileName}));
+    return;
+  }
   if (!writeRecordFile(RecordList.folder + fileName)) return;  // still recording, nothing lost
+  replaceConfirmed.clear();
+  unsavedChanges = 0;
   SaveName.backColor = kWhite;
   SaveName.text.clear();
   refreshFileList(RecordList);
@@ -60,10 +78,49 @@ void Form1::SaveRecord_Click() {
   NoteList.visible = true;
   clearPendingChord();
   resetToFreePlay();
-  inform("Saved " + fileName + ".");
+  inform(say(Text::MsgSaved, {fileName}));
+}
+
+bool Form1::replacesAnotherRecord(const std::string& fileName) {
+  if (sameNameIgnoringCase(fileName, recordingSource)) return false;
+  const auto names = services.files->list(RecordList.folder);
+  if (!names) return false;
+  for (const auto& name : *names)
+    if (sameNameIgnoringCase(name, fileName)) return true;
+  return false;
+}
+
+std::string Form1::recordNameProblem(const std::string& name) const {
+  if (isSafeRecordName(name)) return {};
+  if (name.find_first_not_of(' ') == std::string::npos) return say(Text::MsgNameEmpty);
+  std::string why;
+  for (unsigned char c : name) {
+    if (c < 32 || c == 127) {
+      why = say(Text::WhyControl);
+      break;
+    }
+    if (std::string_view("/\\<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+      why = say(Text::WhyCharacter, {"\"" + std::string(1, static_cast<char>(c)) + "\""});
+      break;
+    }
+  }
+  if (why.empty()) why = say(name.size() > 100 ? Text::WhyLong : Text::WhyDots);
+  return say(Text::MsgNameUnsafe, {why});
+}
+
+void Form1::noteUnsavedChange() {
+  ++unsavedChanges;
+  cancelConfirmed = false;  // asked about fewer changes than there are now
 }
 
 void Form1::CancelRec_Click() {
+  if (unsavedChanges > 0 && !cancelConfirmed) {
+    // Work would be lost by one click: the second click discards it.
+    cancelConfirmed = true;
+    report(say(Text::MsgCancelAsk, {std::to_string(unsavedChanges)}));
+    return;
+  }
+  unsavedChanges = 0;
   resetToFreePlay();
   // A loaded record stays on show after the cancel, and so it stays playable.
   if (NotenSchirm.items.empty()) Label2.caption.clear();
@@ -71,6 +128,7 @@ void Form1::CancelRec_Click() {
 
 void Form1::SaveName_Change() {
   SaveName.backColor = kWhite;
+  replaceConfirmed.clear();  // another name asks again
 }
 
 void Form1::RecordLession_Click() {

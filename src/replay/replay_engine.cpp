@@ -61,19 +61,34 @@ void Form1::advanceReplay() {
   }
 }
 
+int Form1::tempoInterval() const {
+  return 5150 - 200 * Speed.value;
+}
+
 void Form1::Timer1_Timer() {
-  Timer1.interval = 5150 - 200 * Speed.value;
+  Timer1.interval = tempoInterval();
   advanceReplay();
+  if (countIn > 0) {
+    --countIn;
+    showCountIn();
+  }
+}
+
+void Form1::showCountIn() {
+  AccordDisplay.fontSize = 18;
+  AccordDisplay.caption = countIn > 0 ? say(Text::CountIn, {std::to_string(countIn)}) : "";
 }
 
 void Form1::Speed_Click() {
-  Tempo.caption = "Tempo: " + std::to_string(Speed.value);
+  Tempo.caption =
+      say(Text::TempoText, {std::to_string(Speed.value), eventsPerMinuteText(tempoInterval())});
 }
 
 void Form1::PlayStop_Click() {
   const std::string prefix = left(Label2.caption, 6);
   if (prefix != "Lesson" && prefix != "Record") {
     RecordList.backColor = keyLitColor;
+    report(say(Text::MsgPlayNothing));
     return;
   }
   AccordDisplay.caption.clear();
@@ -88,6 +103,11 @@ void Form1::PlayStop_Click() {
   if (!replayStarted) {
     replayStarted = true;
     replayPosition = -1;
+    // The first event comes after two steps at this tempo: they are counted down, so that
+    // the silence is not taken for a fault.
+    Timer1.interval = tempoInterval();
+    countIn = 2;
+    showCountIn();
   }
 }
 
@@ -104,6 +124,10 @@ void Form1::StopReplay_Click() {
     midiReopenOk = Midi_Out_Open(-1);
   }
   Timer1.enabled = false;
+  if (countIn > 0) {
+    countIn = 0;
+    showCountIn();
+  }
   showPanel(replayPanel(), false);
   showPanel(browserPanel(), true);
   hideMarkers();
@@ -117,6 +141,7 @@ void Form1::PlayMode_Click() {
   if (replayMode.empty() || replayMode == "Single") {
     replayMode = "Repeat";
     PlayMode.picture = pictures::kRepeat;
+    updateStateTips();
     return;
   }
   AccordDisplay.caption.clear();
@@ -125,6 +150,7 @@ void Form1::PlayMode_Click() {
     replayMode = "Single";
     PlayMode.picture = pictures::kSingle;
   }
+  updateStateTips();
 }
 
 void Form1::PlayMode2_Click() {

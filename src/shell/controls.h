@@ -34,10 +34,15 @@ struct Toggle : Control {
   int value = 0;
 };
 
+/// The bellows direction a chord needs: pull (buttons 0-33), push (34-67), or both at once.
+enum class Bellows : std::uint8_t { None, Pull, Push, Both };
+
 /// A list of text lines with at most one selected line (-1 for none).
 struct ListBox : Control {
   std::vector<std::string> items;
   int selected = -1;
+  /// Per row of a list of events: the direction the view marks (empty for other lists).
+  std::vector<Bellows> bellows;
 };
 
 /// A list of the file names in `folder` that match `pattern`.

@@ -30,7 +30,7 @@ std::array<std::string, 3> creditsNotices(const std::string& nl) {
       "Este programa es gratuito; si te ayuda a aprender, env\xED"
       "a 20 pesos por el servicio de "
       "pago en l\xEDnea." +
-          nl + nl + address + nl + nl + "    * Es por Amor *         * a la Musica *",
+          nl + nl + address + nl + nl + "    * Es por Amor *" + nl + "    * a la M\xFAsica *",
   };
 }
 

@@ -16,11 +16,11 @@ bool Form1::loadLanguage() {
   const auto bytes = services.files->read(path);
   const auto lines = bytes ? splitLines(*bytes) : std::vector<std::string>{};
   if (!bytes || lines.size() < 2 * kEntries) {
-    report("Language file " + path +
-           (bytes ? " has " + std::to_string(lines.size()) + " lines instead of 46"
-                  : std::string(" cannot be read")) +
-           "; the texts stay as they are.");
+    report(say(Text::MsgLanguageRefused,
+               {path, bytes ? say(Text::WhyLineCount, {std::to_string(lines.size()), "46"})
+                            : say(Text::WhyUnreadable)}));
     applyRecordKind();  // the record list is still needed
+    applyOwnTexts();
     return false;
   }
   auto text = [&lines](int entry) { return lines[2 * entry - 1]; };
@@ -46,7 +46,9 @@ bool Form1::loadLanguage() {
   chordAdoptCaption = Label11.caption;
   // The kind switch carries the lessons heading as its caption.
   RecordLession.caption = Label25.caption;
+  textsLanguage = languageFile;
   applyRecordKind();
+  applyOwnTexts();
   return true;
 }
 

@@ -71,23 +71,23 @@ Form1::Form1(Services s) : services(s) {
   place(RecordList, 240, 900, 2760, 3000);
   RecordList.folder = "Records/";
   RecordList.pattern = "Records_*.*";
-  Label1 = label("Noten-Liste", 3120, 600, 2880);
+  Label1 = label("Noten-Liste", 3120, 600, 2700);
   Label1.bold = true;
-  place(NoteList, 3120, 900, 2760, 1500);
+  place(NoteList, 3120, 900, 2700, 1500);
   NoteList.folder = "Notes/";
   NoteList.pattern = "NOTES*.*";
-  place(RecordLession, 3120, 2490, 2880, 300);
+  place(RecordLession, 3120, 2490, 2700, 300);
   Check3.caption = "Nr.";
   place(Check3, 3120, 2880, 840, 300);
   Check3.visible = false;
   Check3.value = 1;
   Check1.caption = "Noten";
-  place(Check1, 3990, 2880, 1890, 300);
+  place(Check1, 3990, 2880, 1830, 300);
   Check1.visible = false;
   Check1.value = 1;
   place(ZahlenSchirm, 3120, 3210, 840, 2490);
   ZahlenSchirm.visible = false;
-  place(NotenSchirm, 3990, 3210, 1890, 2490);
+  place(NotenSchirm, 3990, 3210, 1830, 2490);
   NotenSchirm.visible = false;
 
   // The editor, over the places of the lists it replaces while recording.
@@ -103,13 +103,13 @@ Form1::Form1(Services s) : services(s) {
   Label11 = label(
       "Accorde \xFC"
       "bernehmen",
-      3900, 900, 2100, 600);
+      3900, 900, 1920, 600);
   place(EditBreak, 3120, 1620, 720, 600);
   EditBreak.picture = "rest-play";
-  Label20 = label("Pause (Play)", 3900, 1770, 2100);
+  Label20 = label("Pause (Play)", 3900, 1770, 1920);
   place(EditMute, 3120, 2340, 720, 600);
   EditMute.picture = "rest-mute";
-  Label21 = label("Pause (Mute)", 3900, 2490, 2100);
+  Label21 = label("Pause (Mute)", 3900, 2490, 1920);
   place(KillNote, 3120, 3060, 720, 600);
   KillNote.picture = "delete";
   place(RepIns, 3900, 3060, 720, 600);
@@ -119,8 +119,8 @@ Form1::Form1(Services s) : services(s) {
   InsRep.visible = false;
   place(ReEd, 3120, 3780, 720, 600);
   ReEd.picture = "new";
-  Label22 = label("Neu", 3900, 3930, 2100);
-  place(Check2, 3120, 5340, 2880, 300);
+  Label22 = label("Neu", 3900, 3930, 1920);
+  place(Check2, 3120, 5340, 2700, 300);
   Check2.caption = "?";
   Check2.value = 1;
   Check2.visible = false;
@@ -128,7 +128,7 @@ Form1::Form1(Services s) : services(s) {
   place(SaveName, 240, 4845, 2760, 360);
   place(SaveRecord, 3120, 4560, 720, 600);
   SaveRecord.picture = "save";
-  Label10 = label("Speichern", 3900, 4710, 2100);
+  Label10 = label("Speichern", 3900, 4710, 1920);
   for (Control* c : {&NextRecord, &Label11, &EditBreak, &EditMute, &KillNote, &RepIns, &ReEd,
                      &Label22, &Label4, &SaveRecord, &Label10})
     c->visible = false;
@@ -146,47 +146,47 @@ Form1::Form1(Services s) : services(s) {
   Label9.visible = false;
   place(PlayStop, 240, 6240, 720, 600);
   PlayStop.picture = "play";
-  Label8 = label("Abspielen", 60, 6870, 1080, 450);
+  Label8 = label("Abspielen", 240, 6870, 1080, 450);
   place(Break, 240, 6240, 720, 600);
   Break.picture = "pause";
   Break.visible = false;
-  Label12 = label(" Pause", 60, 6870, 1080, 450);
+  Label12 = label(" Pause", 240, 6870, 1080, 450);
   Label12.visible = false;
   place(StopReplay, 1320, 6240, 720, 600);
   StopReplay.picture = "stop";
   StopReplay.visible = false;
-  Label7 = label("Stop", 1140, 6870, 1080, 450);
+  Label7 = label("Stop", 1320, 6870, 1080, 450);
   Label7.visible = false;
   place(PlayMode, 2400, 6240, 720, 600);
   PlayMode.picture = pictures::kSingle;
-  Label6 = label("Replay-Mode", 2220, 6870, 1800, 450);
+  Label6 = label("Replay-Mode", 2400, 6870, 1800, 450);
   place(PlayMode2, 0, 0, 0, 0);
   PlayMode2.picture = pictures::kRepeat;
   PlayMode2.picture2 = pictures::kSingle;
   PlayMode2.visible = false;
-  place(Speed, 240, 7380, 3600, 360);
+  place(Speed, 240, 7380, 2700, 360);
   Speed.minimum = 0;
   Speed.maximum = 25;
   Speed.value = 23;
-  Tempo = label("", 3960, 7410, 1800);
+  Tempo = label("", 3060, 7410, 2760);
   Timer1 = {false, 1000};
-  Label2 = label("Replay", 240, 8100, 5700);
+  Label2 = label("Replay", 240, 8100, 5580);
 
   // Right of the keyboard: the text area, the title pair and the sound options.
-  place(AccordDisplay, 11280, 480, 3720, 2400);
-  Infos = label("", 11280, 3000, 3720, 600);
-  InfosCopy = label("", 11310, 3030, 3720, 600);
+  place(AccordDisplay, 11460, 480, 3540, 2400);
+  Infos = label("", 11460, 3000, 3540, 600);
+  InfosCopy = label("", 11490, 3030, 3510, 600);
   Infos.fontSize = InfosCopy.fontSize = 22;
   Infos.bold = InfosCopy.bold = true;
   SoundOnOff.value = 1;
-  place(SoundOnOff, 11280, 3720, 300, 300);
-  Label13 = label("Sound?", 11640, 3735, 2000);
+  place(SoundOnOff, 11460, 3720, 300, 300);
+  Label13 = label("Sound?", 11820, 3735, 2000);
   Check4.value = 1;
-  place(Check4, 11280, 4080, 300, 300);
-  Label14 = label("Cut Sound?", 11640, 4095, 2000);
-  place(Tafel1, 11280, 4560, 3720, 2220);
+  place(Check4, 11460, 4080, 300, 300);
+  Label14 = label("Cut Sound?", 11820, 4095, 2000);
+  place(Tafel1, 11460, 4560, 3540, 2220);
   Tafel1.picture = "help-chords";
-  place(Tafel2, 11280, 6900, 3720, 2220);
+  place(Tafel2, 11460, 6900, 3540, 2220);
   Tafel2.picture = "help-list";
   Tafel1.visible = Tafel2.visible = false;
   place(Copyright, 13740, 9360, 540, 480);
@@ -207,6 +207,9 @@ Form1::Form1(Services s) : services(s) {
   Label18 = label("", 17880, 7395, 1200, 270);
   place(PlusIns, 17880, 7680, 900, 405);
   PlusIns.caption = "+";
+  InstrumentHeading = label("", 15480, 1620, 3600);
+  InstrumentHeading.bold = true;
+  place(InstrumentList, 15480, 1920, 3600, 4860);
 
   place(Splashscreen, 12000, 12000, 6315, 2475);
   Splashscreen.picture = "splash";
@@ -266,8 +269,14 @@ void Form1::report(const std::string& text) {
   StatusLine.toolTip.clear();
   for (const auto& problem : problems)
     StatusLine.toolTip += (StatusLine.toolTip.empty() ? "" : "\n") + problem;
-  StatusCount.caption = problemCount > 1 ? std::to_string(problemCount) + " messages" : "";
-  StatusCount.toolTip = StatusLine.toolTip;
+  showProblemCount();
+}
+
+void Form1::showProblemCount() {
+  StatusCount.caption =
+      problemCount > 1 ? say(Text::MsgMessages, {std::to_string(problemCount)}) : "";
+  StatusCount.toolTip =
+      StatusLine.toolTip.empty() ? "" : say(Text::TipStatus) + ":\n" + StatusLine.toolTip;
 }
 
 void Form1::inform(const std::string& text) {

@@ -11,6 +11,7 @@
 #include "records/record_format.h"
 #include "shell/controls.h"
 #include "shell/services.h"
+#include "shell/ui_texts.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {
@@ -88,6 +89,8 @@ class Form1 {
   void Expand_Click();
   void MinusIns_Click();
   void PlusIns_Click();
+  /// A click in the list of instrument names picks that instrument.
+  void InstrumentList_Click();
   void resetKeyLooks();
   void showInstrument();
 
@@ -101,6 +104,12 @@ class Form1 {
   void RecordLession_Click();
   void resetToFreePlay();
   void clearPendingChord();
+  /// Why a typed name cannot name a record file, in the language in force ("" when it can).
+  std::string recordNameProblem(const std::string& name) const;
+  /// Whether saving as `fileName` would replace a record other than the one being continued.
+  bool replacesAnotherRecord(const std::string& fileName);
+  /// Counts a change to the record under edit that a cancel would lose.
+  void noteUnsavedChange();
 
   // ---- Record browser
   void RecordList_Click();
@@ -110,6 +119,10 @@ class Form1 {
   void advanceReplay();
   void Timer1_Timer();
   void Speed_Click();
+  /// Shows how many steps remain before the first event (nothing once it has come).
+  void showCountIn();
+  /// The replay interval the tempo slider gives, in milliseconds.
+  int tempoInterval() const;
   void PlayStop_Click();
   void Break_Click();
   void StopReplay_Click();
@@ -135,6 +148,16 @@ class Form1 {
   void report(const std::string& text);
   /// Shows a confirmation in the status line; it is no problem and is not kept.
   void inform(const std::string& text);
+  /// One of the program's own texts in the language in force.
+  std::string say(Text id, std::initializer_list<std::string> args = {}) const;
+  /// Captions, tool tips, help boards and the tempo text in the language in force.
+  void applyOwnTexts();
+  /// The tool tips that follow a control's state (replace or insert, the loop mode, the panel).
+  void updateStateTips();
+  /// Each button's tool tip: its note and its bellows direction.
+  void updateKeyTips();
+  /// Events per minute at a replay interval, as shown beside the tempo.
+  static std::string eventsPerMinuteText(int intervalMs);
   void beep();
   /// Re-reads a file list's folder and keeps the names that match its pattern.
   void refreshFileList(FileList& list);
@@ -170,6 +193,8 @@ class Form1 {
   Toggle Check1, Check3, SoundOnOff, Check4;
   Control Label13, Label14;
   Control MinusIns, PlusIns, Label15, Label16, Label17, Label18;
+  Control InstrumentHeading;
+  ListBox InstrumentList;  ///< the 128 instrument names of the settings file, numbered
   Control Expand, KlappeAus;
   Control EditorTMP, EditorTMP2, EditorTMP3;
 
@@ -212,6 +237,7 @@ class Form1 {
   static constexpr std::size_t kProblemsKept = 50;
   std::vector<std::string> problems;  ///< the latest problems, oldest first
   int problemCount = 0;               ///< problems met since start
+  void showProblemCount();
 
   // ---- MIDI output
   std::uint32_t midiOutHandle = 0;
@@ -239,12 +265,17 @@ class Form1 {
   int replayStep = 0;
   bool testPassDone = false;
   bool replayStarted = false;
+  int countIn = 0;  ///< steps left before the first event of a replay started afresh
   std::array<std::string, kTableSlots> eventButtonLines;
   std::array<std::string, kTableSlots> eventNameLines;
   std::array<int, 5> chordButtons{};
   std::array<std::string, 5> chordNames;
 
   // ---- Editor
+  int unsavedChanges = 0;        ///< changes since Record that a cancel would lose
+  bool cancelConfirmed = false;  ///< Cancel was clicked once and said what would be lost
+  std::string replaceConfirmed;  ///< the file Save was clicked once for, to replace it
+  std::string recordingSource;   ///< the record's file continued by this recording, or ""
   int commitCounter = 0;
   bool replaceMode = true;
   int editClickState = 0;
@@ -257,6 +288,7 @@ class Form1 {
   std::array<std::string, 11> creditsTexts;
   std::string dataFolder = "Data/";
   std::string languageFile = "Lang_ger.txt";
+  std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
   bool languageChanged = false;
   std::string chordAdoptCaption;
   std::string splashState;
@@ -282,6 +314,8 @@ class Form1 {
   void replaceEvent(int row, const RecordEvent& event);
   void eraseEvent(int row);
   void clearEvents();
+  /// Empties the two record views (notes and numbers).
+  void clearRecordViews();
   /// The pending chord (EditorTMP, EditorTMP2, EditorTMP3) as one event.
   RecordEvent pendingEvent() const;
   void appendToPending(const RecordEvent& part);

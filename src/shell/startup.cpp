@@ -35,11 +35,13 @@ void Form1::Form_Load() {
   keyLitColor = kLitKeyColour;
   editClickState = 0;
   instrumentNumber = 22;
+  InstrumentList.items.assign(instrumentNames.begin() + 1, instrumentNames.begin() + 129);
+  for (int n = 1; n <= 128; ++n)
+    InstrumentList.items[n - 1] = std::to_string(n) + "  " + InstrumentList.items[n - 1];
   showInstrument();
   showCredits();
   panelExpanded = false;
   SplashTimer.enabled = true;
-  Tempo.caption = "Tempo: " + std::to_string(Speed.value);
   litKeyCount = 0;
   resetKeyLooks();
   AccordDisplay.caption.clear();

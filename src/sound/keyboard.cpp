@@ -68,6 +68,7 @@ void Form1::Expand_Click() {
     windowWidth = kNarrowWidth;
     windowLeft += 2000;
   }
+  updateStateTips();
 }
 
 void Form1::MinusIns_Click() {
@@ -77,6 +78,12 @@ void Form1::MinusIns_Click() {
 
 void Form1::PlusIns_Click() {
   instrumentNumber = std::min(128, instrumentNumber + 1);
+  showInstrument();
+}
+
+void Form1::InstrumentList_Click() {
+  if (InstrumentList.selected < 0 || InstrumentList.selected >= 128) return;
+  instrumentNumber = InstrumentList.selected + 1;
   showInstrument();
 }
 
@@ -94,6 +101,7 @@ void Form1::showInstrument() {
     return slot >= 0 && slot < kTableSlots ? instrumentNames[slot] : std::string();
   };
   Label18.caption = "Nr. " + std::to_string(n);
+  InstrumentList.selected = n - 1;
   Label15.caption = name(n - 1);
   Label16.caption = name(n);
   Label17.caption = name(n + 1);

@@ -25,12 +25,10 @@ void setEntry(std::array<std::optional<std::string>, N>& table, int index, std::
 
 }  // namespace
 
-std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::string& problem) {
+std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::size_t& lineCount) {
   const auto lines = splitLines(bytes);
-  if (lines.size() < kCaptionLines + kNoteLines) {
-    problem = "it has " + std::to_string(lines.size()) + " lines instead of 51";
-    return std::nullopt;
-  }
+  lineCount = lines.size();
+  if (lines.size() < kCaptionLines + kNoteLines) return std::nullopt;
   NoteLayout layout;
   int k = 0;
   for (int i = 0; i < kCaptionLines; ++i) {

@@ -19,8 +19,10 @@ struct NoteLayout {
   std::array<std::optional<std::string>, kKeyTableSize> notes;
 };
 
-/// Reads layout file bytes. Nothing, with `problem` saying why, when the file has fewer than
-/// the 51 lines the format needs. Entries past the tables are ignored.
-std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::string& problem);
+constexpr int kLayoutLines = 51;
+
+/// Reads layout file bytes. Nothing when the file has fewer than the kLayoutLines lines the
+/// format needs (`lineCount` says how many it has). Entries past the tables are ignored.
+std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::size_t& lineCount);
 
 }  // namespace tastrello

@@ -7,17 +7,18 @@ namespace tastrello {
 
 std::optional<NoteLayout> Form1::readNoteLayout(const std::string& fileName, std::string& problem) {
   if (!isSafeFileName(fileName)) {
-    problem = "Note layout name \"" + fileName + "\" is not a plain file name; nothing loaded.";
+    problem = say(Text::WhyLayoutName);
     return std::nullopt;
   }
   const auto bytes = services.files->read("Notes/" + fileName);
   if (!bytes) {
-    problem = "Note layout Notes/" + fileName + " cannot be read; the keyboard is unchanged.";
+    problem = say(Text::WhyUnreadable);
     return std::nullopt;
   }
-  auto layout = parseNoteLayout(*bytes, problem);
+  std::size_t lines = 0;
+  auto layout = parseNoteLayout(*bytes, lines);
   if (!layout)
-    problem = "Note layout " + fileName + ": " + problem + "; the keyboard is unchanged.";
+    problem = say(Text::WhyLineCount, {std::to_string(lines), std::to_string(kLayoutLines)});
   return layout;
 }
 
@@ -25,7 +26,7 @@ bool Form1::loadNoteLayout() {
   std::string problem;
   const auto layout = readNoteLayout(noteFileName, problem);
   if (!layout) {
-    report(problem);
+    report(say(Text::MsgLayoutRefused, {noteFileName, problem}));
     // The layout in force stays, and so does its name, which records are saved with.
     if (!layoutInForce.empty()) noteFileName = layoutInForce;
     return false;
@@ -43,6 +44,7 @@ void Form1::applyNoteLayout(const NoteLayout& layout) {
   for (int i = 0; i < kKeyTableSize; ++i) {
     if (layout.notes[i]) keyNotes[i] = *layout.notes[i];
   }
+  updateKeyTips();
 }
 
 std::optional<int> Form1::keyNote(int button) const {
@@ -68,10 +70,7 @@ void Form1::NoteList_Click() {
   }
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
-  NotenSchirm.items.clear();
-  NotenSchirm.selected = -1;
-  ZahlenSchirm.items.clear();
-  ZahlenSchirm.selected = -1;
+  clearRecordViews();
   NotenSchirm.visible = ZahlenSchirm.visible = false;
   hideMarkers();
   Label2.caption.clear();

@@ -1,0 +1,77 @@
+// The program's own texts in the language in force: the captions the language files do not
+// hold, every tool tip (also the accessible description), the help boards and the tempo.
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+std::string Form1::say(Text id, std::initializer_list<std::string> args) const {
+  return uiText(uiLanguageOf(textsLanguage), id, args);
+}
+
+void Form1::applyOwnTexts() {
+  Label13.caption = say(Text::SoundCaption);
+  Check1.caption = say(Text::NotesCaption);
+  Check3.caption = say(Text::NumbersCaption);
+  Check2.caption = say(Text::HelpCaption);
+  InstrumentHeading.caption = say(Text::InstrumentHeading);
+  // The line under the transport names the loaded record once there is one.
+  const std::string prefix = left(Label2.caption, 6);
+  if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
+    Label2.caption = say(Text::ReplayCaption);
+  Tafel1.caption = say(Text::HelpChords);
+  Tafel2.caption = say(Text::HelpList);
+
+  const std::pair<Control*, Text> tips[] = {{&Record, Text::TipRecord},
+                                            {&CancelRec, Text::TipCancel},
+                                            {&SaveRecord, Text::TipSave},
+                                            {&NextRecord, Text::TipCommit},
+                                            {&EditBreak, Text::TipRestPlay},
+                                            {&EditMute, Text::TipRestMute},
+                                            {&KillNote, Text::TipDelete},
+                                            {&ReEd, Text::TipAfresh},
+                                            {&PlayStop, Text::TipPlay},
+                                            {&Break, Text::TipPause},
+                                            {&StopReplay, Text::TipStop},
+                                            {&MinusIns, Text::TipMinus},
+                                            {&PlusIns, Text::TipPlus},
+                                            {&Picture1, Text::TipEnglish},
+                                            {&Picture2, Text::TipSpanish},
+                                            {&Picture3, Text::TipGerman},
+                                            {&Copyright, Text::TipCredits},
+                                            {&SoundOnOff, Text::TipSound},
+                                            {&Check4, Text::TipCut},
+                                            {&Check1, Text::TipNotes},
+                                            {&Check3, Text::TipNumbers},
+                                            {&Check2, Text::TipHelp},
+                                            {&RecordLession, Text::TipLessons},
+                                            {&Speed, Text::TipSpeed},
+                                            {&SaveName, Text::TipName},
+                                            {&InstrumentList, Text::TipInstruments}};
+  for (const auto& [control, text] : tips) control->toolTip = say(text);
+  updateStateTips();
+  updateKeyTips();
+  Speed_Click();
+  showProblemCount();
+}
+
+void Form1::updateStateTips() {
+  RepIns.toolTip = say(RepIns.picture == pictures::kInsert ? Text::TipInsert : Text::TipReplace);
+  PlayMode.toolTip = say(PlayMode.picture == pictures::kRepeat ? Text::TipRepeat : Text::TipSingle);
+  Expand.toolTip = say(panelExpanded ? Text::TipCollapse : Text::TipExpand);
+}
+
+void Form1::updateKeyTips() {
+  for (int i = 0; i < kKeyCount; ++i)
+    Keys[i].toolTip = say(i < kKeyCount / 2 ? Text::TipPull : Text::TipPush, {Keys[i].caption});
+}
+
+std::string Form1::eventsPerMinuteText(int intervalMs) {
+  const double perMinute = 60000.0 / intervalMs;
+  // Slow tempi keep a decimal, so that each step of the slider shows.
+  char text[16];
+  std::snprintf(text, sizeof text, perMinute < 20 ? "%.1f" : "%.0f", perMinute);
+  return text;
+}
+
+}  // namespace tastrello
