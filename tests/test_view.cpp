@@ -385,3 +385,43 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+// ---- What the window explains: tool tips, bellows directions, instruments by name.
+
+TEST_F(ViewTest, ButtonsPicturesAndCheckBoxesExplainThemselvesInTheLanguage) {
+  form.Picture1_Click();
+  view->render();
+  for (const Control* c : std::vector<const Control*>{
+           &form.Record, &form.PlayStop, &form.PlayMode, &form.Expand, &form.Picture2,
+           &form.SoundOnOff, &form.Check4, &form.RecordLession}) {
+    QWidget* w = view->widgetFor(*c);
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->toolTip().isEmpty()) << c->picture;
+    EXPECT_EQ(w->accessibleDescription(), w->toolTip());
+  }
+  EXPECT_EQ(view->widgetFor(form.Record)->toolTip(), "Record: build a record of chords and rests");
+  EXPECT_EQ(view->keyWidget(44)->toolTip(), "c1, push (bellows closing)");
+}
+
+TEST_F(ViewTest, ChordRowsShowTheirBellowsDirection) {
+  click(form.Record);
+  for (const auto& chord : {std::vector<int>{44, 47}, {10}, {10, 44}}) {
+    for (int k : chord) QTest::mouseClick(view->keyWidget(k), Qt::LeftButton);
+    click(form.NextRecord);
+  }
+  view->render();
+  auto* list = qobject_cast<QListWidget*>(view->widgetFor(form.EditBox));
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_TRUE(list->item(0)->text().startsWith(QString::fromUtf8("▷◁")));
+  EXPECT_TRUE(list->item(1)->text().startsWith(QString::fromUtf8("◁▷")));
+  EXPECT_TRUE(list->item(2)->text().startsWith(QString::fromUtf8("◁▷▷◁")));
+  EXPECT_NE(list->item(0)->background(), list->item(1)->background());
+  EXPECT_EQ(list->item(2)->toolTip().toStdString(), cp1252ToUtf8(form.say(Text::BellowsBoth)));
+}
+
+TEST_F(ViewTest, AnInstrumentIsPickedByNameInTheWideWindow) {
+  click(form.Expand);
+  clickRow(form.InstrumentList, 0);
+  EXPECT_EQ(form.instrumentNumber, 1);
+  EXPECT_EQ(qobject_cast<QLabel*>(view->widgetFor(form.Label18))->text(), "Nr. 1");
+}
