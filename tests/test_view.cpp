@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
+#include <QPainter>
 #include <QTest>
+#include <QToolTip>
 #include <set>
 
 #include "platform/main_view.h"
@@ -30,6 +32,22 @@ class ViewTest : public FormTest {
     QApplication::processEvents();
     view->grab().save(
         QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/" + name + ".png"));
+  }
+  /// A screenshot with the tool tip of a control shown where the pointer would rest on it.
+  void shootWithTip(const std::string& name, const Control& control) {
+    view->render();
+    QWidget* w = view->widgetFor(control);
+    const QPoint at = w->mapToGlobal(QPoint(w->width() / 2, w->height() / 2));
+    QToolTip::showText(at, w->toolTip(), w);
+    QApplication::processEvents();
+    QPixmap shot = view->grab();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!top->inherits("QTipLabel") || !top->isVisible()) continue;
+      QPainter painter(&shot);
+      painter.drawPixmap(view->mapFromGlobal(top->pos()), top->grab());
+    }
+    QToolTip::hideText();
+    shot.save(QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/" + name + ".png"));
   }
   void clickRow(const ListBox& list, int row) {
     view->render();
@@ -96,7 +114,8 @@ TEST_F(ViewTest, ScreenshotsOfTheMainStates) {
   click(form.EditMute);
   for (int k : {10, 13}) QTest::mouseClick(view->keyWidget(k), Qt::LeftButton);
   EXPECT_EQ(form.EditBox.items.size(), 2u);
-  shoot("recording");
+  shootWithTip("recording", form.EditMute);
+  click(form.CancelRec);
   click(form.CancelRec);
 
   form.clickToggle(form.RecordLession);

@@ -120,6 +120,7 @@ void Form1::CancelRec_Click() {
     report(say(Text::MsgCancelAsk, {std::to_string(unsavedChanges)}));
     return;
   }
+  if (cancelConfirmed) inform("");  // the question is answered
   unsavedChanges = 0;
   resetToFreePlay();
   // A loaded record stays on show after the cancel, and so it stays playable.
