@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   if (!folder.problem.empty()) form.report(folder.problem);
 
   tastrello::MainView view(form, &outputs);
+  if (!form.hands.midiInSetting.empty()) view.openMidiInput(form.hands.midiInSetting);
   view.show();
   form.Form_Activate();
   view.render();

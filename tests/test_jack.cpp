@@ -10,8 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
+#include "fakes.h"
+#include "platform/midi_input.h"
 #include "platform/rtmidi_port.h"
 
 using namespace tastrello;
@@ -111,4 +114,73 @@ TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
     if (!message.empty() && message != probe) received.push_back(std::move(message));
   }
   EXPECT_EQ(received, expected);
+}
+
+TEST(JackMidiTest, NotesFromAnInstrumentReachTheWindowObjectAndSoundOnTheirButtons) {
+  JackServer server;
+  if (!server.started()) GTEST_SKIP() << "jackd is not installed";
+  // The instrument: an output port of its own on the JACK server started here.
+  std::unique_ptr<RtMidiOut> instrument;
+  for (int attempt = 0; attempt < 50 && !instrument; ++attempt) {
+    try {
+      instrument = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "instrument");
+      instrument->openVirtualPort("out");
+    } catch (const RtMidiError&) {
+      instrument.reset();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  if (!instrument && !server.running()) GTEST_SKIP() << "jackd could not run on this machine";
+  ASSERT_TRUE(instrument) << "the JACK server runs but takes no client";
+
+  std::mutex mutex;
+  std::vector<std::uint32_t> words;  // as the input hands them over, on its own thread
+  RtMidiInput input(
+      [&](std::uint32_t word) {
+        std::lock_guard lock(mutex);
+        words.push_back(word);
+      },
+      RtMidiRawOut::System::Jack);
+  std::string source;
+  for (const auto& name : RtMidiInput::portNames(RtMidiRawOut::System::Jack))
+    if (name.find("instrument") != std::string::npos) source = name;
+  ASSERT_FALSE(source.empty());
+  ASSERT_EQ(input.open(source), "");
+
+  const auto taken = [&] {
+    std::lock_guard lock(mutex);
+    auto out = std::move(words);
+    words.clear();
+    return out;
+  };
+  // Probe until the connection carries messages, as the output test does.
+  const std::vector<unsigned char> probe{0xB0, 0x6E, 0x00};
+  bool connected = false;
+  for (int attempt = 0; attempt < 1200 && !connected; ++attempt) {
+    instrument->sendMessage(&probe);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    connected = !taken().empty();
+  }
+  ASSERT_TRUE(connected) << "no message reached the program's input in two minutes";
+
+  tastrello::testing::FakePort port;
+  tastrello::testing::MemoryFiles files;
+  files.loadShippedData();
+  Form1 form({&port, &files});
+  form.Form_Load();
+  form.Form_Activate();
+  port.log.clear();
+  const std::vector<std::vector<unsigned char>> played = {{0x90, 0x3C, 0x64}, {0x80, 0x3C, 0x00}};
+  for (const auto& message : played) instrument->sendMessage(&message);
+  std::vector<std::uint32_t> received;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (received.size() < played.size() && std::chrono::steady_clock::now() < deadline) {
+    for (std::uint32_t word : taken())
+      if (word != 0x00006EB0u) received.push_back(word);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(received, (std::vector<std::uint32_t>{0x00643C90u, 0x00003C80u}));
+  for (std::uint32_t word : received) form.MidiIn_Message(word);
+  // c1 sounds on its button and stops again.
+  EXPECT_EQ(port.log, (std::vector<std::string>{"000015C0", "00633C90", "00003C80"}));
 }

@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QScreen>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <QToolTip>
 #include <set>
@@ -259,6 +259,7 @@ TEST_F(ViewTest, NothingIsCutOffOrOverlapsInAnyModeOrLanguage) {
 }
 
 TEST_F(ViewTest, TabReachesEveryButtonAndEnterOrSpacePressesIt) {
+  form.setToggleValue(form.KeyboardPlay, 0);  // Space and Enter are the buttons' own again
   view->activateWindow();
   view->keyWidget(0)->setFocus();
   std::set<QWidget*> reached;
@@ -357,7 +358,7 @@ TEST_F(ListViewTest, KeysThatMoveTheRowReachTheHandlerAsAClickDoes) {
   press(Qt::Key_Home);
   press(Qt::Key_PageDown);
   press(Qt::Key_Up);
-  for (int key : {Qt::Key_A, Qt::Key_Space}) press(key);
+  for (int key : {Qt::Key_V, Qt::Key_Space}) press(key);
   EXPECT_EQ(shownRow(), form.EditBox.selected);
   // Whatever the keys did, the next commit changes the row that is shown, or appends.
   const int shown = shownRow();
@@ -399,12 +400,6 @@ TEST_F(ListViewTest, TheRecordListLoadsWhatTheKeysHighlight) {
   EXPECT_EQ(form.Label2.caption, form.RecordList.items[0]);
 }
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
-
 // ---- What the window explains: tool tips, bellows directions, instruments by name.
 
 TEST_F(ViewTest, ButtonsPicturesAndCheckBoxesExplainThemselvesInTheLanguage) {
@@ -443,4 +438,59 @@ TEST_F(ViewTest, AnInstrumentIsPickedByNameInTheWideWindow) {
   clickRow(form.InstrumentList, 0);
   EXPECT_EQ(form.instrumentNumber, 1);
   EXPECT_EQ(qobject_cast<QLabel*>(view->widgetFor(form.Label18))->text(), "Nr. 1");
+}
+
+// ---- The window as an instrument: keys play while the map claims them.
+
+TEST_F(ViewTest, KeysPlayAndStopTheirNotesAndRepeatsAreIgnored) {
+  view->activateWindow();
+  view->keyWidget(0)->setFocus();
+  QTest::keyPress(view->keyWidget(0), Qt::Key_A);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a", true);
+  QApplication::sendEvent(view->keyWidget(0), &repeat);
+  EXPECT_EQ(form.Keys[0].backColor, kLitKeyColour);
+  QTest::keyPress(view->keyWidget(0), Qt::Key_Space);  // push: the same place, other block
+  QTest::keyRelease(view->keyWidget(0), Qt::Key_A);
+  QTest::keyRelease(view->keyWidget(0), Qt::Key_Space);
+  std::vector<std::string> stream;
+  for (const auto& line : port.log)
+    if (line.size() == 8 && (line.substr(6) == "90" || line.substr(6) == "80"))
+      stream.push_back(line.substr(6) + line.substr(4, 2));
+  const auto note = [this](int button) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", *form.keyNote(button));
+    return std::string(hex);
+  };
+  EXPECT_EQ(stream, (std::vector<std::string>{"90" + note(0), "80" + note(0), "90" + note(34),
+                                              "80" + note(34)}));
+  EXPECT_EQ(QApplication::focusWidget(), view->keyWidget(0));  // Space pressed no button
+  EXPECT_EQ(form.litKeyCount, 0);
+}
+
+TEST_F(ViewTest, TypingInTheNameFieldNeverPlays) {
+  click(form.Record);
+  auto* name = view->widgetFor(form.SaveName);
+  name->setFocus();
+  QTest::keyClicks(name, "asdf qwer");
+  EXPECT_EQ(form.SaveName.text, "asdf qwer");
+  EXPECT_TRUE(port.notes().empty());
+  EXPECT_EQ(form.EditorTMP3.caption, "");
+}
+
+TEST_F(ViewTest, TheButtonsCanShowTheirKeys) {
+  form.clickToggle(form.KeyLetters);
+  view->render();
+  EXPECT_EQ(form.Keys[0].tag, "A");
+  EXPECT_EQ(form.Keys[34].tag, "A");
+  EXPECT_EQ(form.Keys[27].tag, ";");
+  EXPECT_EQ(form.Keys[29].tag, "0");
+  shoot("key-map");
+  form.clickToggle(form.KeyLetters);
+  EXPECT_EQ(form.Keys[0].tag, "");
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

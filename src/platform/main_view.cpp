@@ -19,6 +19,8 @@
 #include <QSvgRenderer>
 #include <memory>
 
+#include "platform/key_names.h"
+#include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/rtmidi_port.h"
 #include "shell/text.h"
@@ -89,9 +91,28 @@ class KeyButton : public QAbstractButton {
     }
     p.setFont(font());
     p.drawText(rect(), Qt::AlignCenter, text());
+    if (!keyLetter_.isEmpty()) {
+      // The computer key that plays this button, on a badge at the lower right.
+      const QRectF badge(width() - 14.5, height() - 13.5, 14, 13);
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(30, 80, 170));
+      p.drawRoundedRect(badge, 3, 3);
+      QFont small = font();
+      small.setPixelSize(10);
+      small.setBold(true);
+      p.setFont(small);
+      p.setPen(Qt::white);
+      p.drawText(badge, Qt::AlignCenter, keyLetter_);
+    }
+  }
+
+ public:
+  void setKeyLetter(const QString& letter) {
+    if (letter != keyLetter_) keyLetter_ = letter, update();
   }
 
  private:
+  QString keyLetter_;
   bool marker_;
   QColor colour_ = QColor(192, 192, 192);
 };
@@ -228,6 +249,7 @@ MainView::MainView(Form1& form, OutputSwitch* outputs, QWidget* parent)
   flashTimer_.setInterval(180);
   buildWidgets();
   wire();
+  QApplication::instance()->installEventFilter(this);
   render();
 }
 
@@ -335,6 +357,8 @@ void MainView::buildWidgets() {
   toggle(f.Check2)->setObjectName("Check2");
   toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
   toggle(f.Check4)->setObjectName("Check4");
+  toggle(f.KeyboardPlay)->setObjectName("KeyboardPlay");
+  toggle(f.KeyLetters)->setObjectName("KeyLetters");
   for (Control* c :
        {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,      &f.Label7,           &f.Label8,
         &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,     &f.Label13,          &f.Label14,
@@ -386,6 +410,7 @@ void MainView::buildWidgets() {
     const Control& c = f.Keys[i];
     bindings_.back().update = [key, &c] {
       key->setText(toQt(c.caption));
+      key->setKeyLetter(toQt(c.tag));
       key->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
     };
     keys_.push_back(key);
@@ -409,6 +434,15 @@ void MainView::buildWidgets() {
     const QString choice = QString::fromStdString(outputs_->choice());
     if (outputChooser_->findData(choice) < 0) outputChooser_->addItem(choice, choice);
     outputChooser_->setCurrentIndex(outputChooser_->findData(choice));
+    inputChooser_ = new QComboBox(this);
+    inputChooser_->setObjectName("InputChooser");
+    inputChooser_->setGeometry(px(15480), px(8160), px(3600), px(360));
+    inputChooser_->addItem(toQt(f.say(Text::MidiInNone)), QString());
+    for (const auto& port : RtMidiInput::portNames())
+      inputChooser_->addItem(QString::fromStdString(port), QString::fromStdString(port));
+    const QString input = QString::fromStdString(f.hands.midiInSetting);
+    if (inputChooser_->findData(input) < 0) inputChooser_->addItem(input, input);
+    inputChooser_->setCurrentIndex(inputChooser_->findData(input));
     outputInfo_ = new QLabel(this);
     outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
     outputInfo_->setWordWrap(true);
@@ -462,7 +496,8 @@ void MainView::wire() {
   onClick(f.Expand, [this] { form_.Expand_Click(); });
   onClick(f.MinusIns, [this] { form_.MinusIns_Click(); });
   onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
-  for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4})
+  for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4,
+                    &f.KeyboardPlay, &f.KeyLetters})
     onToggle(*t);
   for (int i = 0; i < kKeyCount; ++i) {
     connect(static_cast<QAbstractButton*>(keys_[i]), &QAbstractButton::clicked, this,
@@ -488,6 +523,15 @@ void MainView::wire() {
             form_.Speed.value = value;
             run([this] { form_.Speed_Click(); });
           });
+  if (inputChooser_) {
+    connect(inputChooser_, &QComboBox::activated, this, [this](int index) {
+      const std::string port = inputChooser_->itemData(index).toString().toStdString();
+      run([this, port] {
+        form_.chooseMidiInput(port);
+        openMidiInput(port);
+      });
+    });
+  }
   if (outputChooser_) {
     connect(outputChooser_, &QComboBox::activated, this, [this](int index) {
       const std::string choice = outputChooser_->itemData(index).toString().toStdString();
@@ -611,6 +655,48 @@ void MainView::showBeep() {
     status->setStyleSheet("background: #f0a050;");
     flashTimer_.start();
   }
+}
+
+MainView::~MainView() {
+  QApplication::instance()->removeEventFilter(this);
+}
+
+void MainView::openMidiInput(const std::string& port) {
+  if (!input_) {
+    // Messages come on RtMidi's thread; the window object is handed them on the window's.
+    input_ = std::make_unique<RtMidiInput>([this](std::uint32_t word) {
+      QMetaObject::invokeMethod(
+          this, [this, word] { run([this, word] { form_.MidiIn_Message(word); }); },
+          Qt::QueuedConnection);
+    });
+  }
+  const std::string error = input_->open(port);
+  if (!error.empty()) form_.report(form_.say(Text::MsgMidiIn, {error}));
+}
+
+bool MainView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::WindowDeactivate && watched == this) {
+    run([this] { form_.releaseHands(); });  // no note hangs when the window loses the keys
+    return false;
+  }
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  const QString platform = QGuiApplication::platformName();
+  const std::string name = physicalKeyName(key->nativeScanCode(), key->key(),
+                                           platform == "xcb" || platform.startsWith("wayland"));
+  if (event->type() == QEvent::KeyPress) {
+    // Typing never plays: the name field keeps its keys.
+    if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
+    if (!form_.claimsKey(name)) return false;
+    if (!key->isAutoRepeat()) run([this, &name] { form_.handKeyDown(name); });
+    return true;
+  }
+  if (key->isAutoRepeat()) return form_.claimsKey(name);
+  bool claimed = false;
+  run([this, &name, &claimed] { claimed = form_.handKeyUp(name); });
+  return claimed;
 }
 
 void MainView::paintEvent(QPaintEvent*) {

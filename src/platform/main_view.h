@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "shell/main_window.h"
@@ -17,6 +18,7 @@ class QListWidgetItem;
 namespace tastrello {
 
 class OutputSwitch;
+class RtMidiInput;
 
 /// Twips to pixels at 96 dots per inch.
 inline int px(int twips) {
@@ -29,6 +31,7 @@ class MainView : public QWidget {
  public:
   /// `outputs` may be null (tests); then the panel offers no output choice.
   MainView(Form1& form, OutputSwitch* outputs, QWidget* parent = nullptr);
+  ~MainView() override;
 
   /// Brings every widget in line with the state.
   void render();
@@ -36,11 +39,15 @@ class MainView : public QWidget {
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
   QTimer& replayTimer() { return timer1_; }
+  /// Opens the MIDI input the settings name (the real program; tests leave it closed).
+  void openMidiInput(const std::string& port);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void closeEvent(QCloseEvent*) override;
   void keyPressEvent(QKeyEvent* event) override;
+  /// Keys anywhere in the window reach the hands first: the keys the map claims play.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Binding {
@@ -71,6 +78,8 @@ class MainView : public QWidget {
   std::vector<QWidget*> keys_;
   std::vector<QWidget*> markers_;
   QComboBox* outputChooser_ = nullptr;
+  QComboBox* inputChooser_ = nullptr;
+  std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
   int shownLeftShift_ = 0;

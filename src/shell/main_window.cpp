@@ -207,6 +207,9 @@ Form1::Form1(Services s) : services(s) {
   Label18 = label("", 17880, 7395, 1200, 270);
   place(PlusIns, 17880, 7680, 900, 405);
   PlusIns.caption = "+";
+  KeyboardPlay.value = 1;
+  place(KeyboardPlay, 240, 8520, 2700, 300);
+  place(KeyLetters, 3060, 8520, 2700, 300);
   InstrumentHeading = label("", 15480, 1620, 3600);
   InstrumentHeading.bold = true;
   place(InstrumentList, 15480, 1920, 3600, 4860);
@@ -257,6 +260,10 @@ void Form1::toggleClicked(Toggle& toggle) {
     RecordLession_Click();
   else if (&toggle == &NeverShow)
     NeverShow_Click();
+  else if (&toggle == &KeyboardPlay)
+    KeyboardPlay_Click();
+  else if (&toggle == &KeyLetters)
+    KeyLetters_Click();
   // Check4 has no click handler: replay reads its value.
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/hand_input.h"
 #include "records/record_format.h"
 #include "shell/controls.h"
 #include "shell/services.h"
@@ -94,6 +95,26 @@ class Form1 {
   void resetKeyLooks();
   void showInstrument();
 
+  // ---- Playing with the hands: the computer keyboard and a MIDI instrument
+  void loadKeyMap();
+  /// Whether a key (named as on a US keyboard) plays now rather than doing its usual work.
+  bool claimsKey(const std::string& key) const;
+  /// A key goes down or up; true when it played (the view then does nothing else with it).
+  bool handKeyDown(const std::string& key);
+  bool handKeyUp(const std::string& key);
+  /// A message from the MIDI input: note-on, note-off, the bellows controller.
+  void MidiIn_Message(std::uint32_t word);
+  void KeyboardPlay_Click();
+  /// Lets every key and MIDI note go (the switch off, the window left).
+  void releaseHands();
+  void KeyLetters_Click();
+  /// Puts each button's key on it (its tag) while KeyLetters is ticked.
+  void showKeyLetters();
+  /// What a button shows of a key's name: the sign for punctuation keys.
+  static std::string keyLabel(const std::string& keyName);
+  /// The MIDI input chooser: stores the choice; the platform opens the port.
+  void chooseMidiInput(const std::string& port);
+
   // ---- Record files and recording
   bool writeRecordFile(const std::string& path);
   void applyRecordKind();
@@ -154,6 +175,8 @@ class Form1 {
   void applyOwnTexts();
   /// The tool tips that follow a control's state (replace or insert, the loop mode, the panel).
   void updateStateTips();
+  /// The editor's help boards, with the keys that take a chord and add the rests.
+  void showHelpBoards();
   /// Each button's tool tip: its note and its bellows direction.
   void updateKeyTips();
   /// Events per minute at a replay interval, as shown beside the tempo.
@@ -194,6 +217,8 @@ class Form1 {
   Control Label13, Label14;
   Control MinusIns, PlusIns, Label15, Label16, Label17, Label18;
   Control InstrumentHeading;
+  Toggle KeyboardPlay;     ///< the computer keyboard plays (on by default)
+  Toggle KeyLetters;       ///< each button shows its key
   ListBox InstrumentList;  ///< the 128 instrument names of the settings file, numbered
   Control Expand, KlappeAus;
   Control EditorTMP, EditorTMP2, EditorTMP3;
@@ -299,6 +324,8 @@ class Form1 {
   std::string settingKey;
   std::string settingValue;
 
+  HandInput hands;
+
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names
 
@@ -323,6 +350,13 @@ class Form1 {
   void discardPendingChord();
 
   void toggleClicked(Toggle& toggle);
+  void applyHandChange(const Hands::Change& change);
+  void startHandButton(int button);
+  void stopHandButton(int button);
+  void addToPendingChord(int button);
+  void midiPitchOn(int pitch);
+  void midiPitchOff(int pitch);
+  void placeMidiPitches();
   void commitRest(const std::string& marker);
   void showSelectionActions();
   void chooseLanguage(const std::string& file);

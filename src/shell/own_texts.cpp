@@ -15,12 +15,13 @@ void Form1::applyOwnTexts() {
   Check3.caption = say(Text::NumbersCaption);
   Check2.caption = say(Text::HelpCaption);
   InstrumentHeading.caption = say(Text::InstrumentHeading);
+  KeyboardPlay.caption = say(Text::KeyboardPlayCaption);
+  KeyLetters.caption = say(Text::KeyLettersCaption);
   // The line under the transport names the loaded record once there is one.
   const std::string prefix = left(Label2.caption, 6);
   if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
     Label2.caption = say(Text::ReplayCaption);
-  Tafel1.caption = say(Text::HelpChords);
-  Tafel2.caption = say(Text::HelpList);
+  showHelpBoards();
 
   const std::pair<Control*, Text> tips[] = {{&Record, Text::TipRecord},
                                             {&CancelRec, Text::TipCancel},
@@ -47,12 +48,21 @@ void Form1::applyOwnTexts() {
                                             {&RecordLession, Text::TipLessons},
                                             {&Speed, Text::TipSpeed},
                                             {&SaveName, Text::TipName},
-                                            {&InstrumentList, Text::TipInstruments}};
+                                            {&InstrumentList, Text::TipInstruments},
+                                            {&KeyboardPlay, Text::TipKeyboardPlay},
+                                            {&KeyLetters, Text::TipKeyLetters}};
   for (const auto& [control, text] : tips) control->toolTip = say(text);
   updateStateTips();
   updateKeyTips();
   Speed_Click();
   showProblemCount();
+}
+
+void Form1::showHelpBoards() {
+  const KeyMap& map = hands.keyMap;
+  Tafel1.caption =
+      say(Text::HelpChords, {keyLabel(map.commit), keyLabel(map.restPlay), keyLabel(map.restMute)});
+  Tafel2.caption = say(Text::HelpList);
 }
 
 void Form1::updateStateTips() {

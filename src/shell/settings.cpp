@@ -16,7 +16,8 @@ namespace {
 
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
-         line == "SOUNDFONT:" || line == "MIDI-LIST:";
+         line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
+         line == "BELLOWS-CC:";
 }
 
 /// The indices of the lines read as keys: a known key anywhere but in a value line or in the
@@ -77,6 +78,10 @@ void Form1::readSettingsFile() {
       midiOutSetting = value;
     else if (key == "SOUNDFONT:")
       soundFontSetting = value;
+    else if (key == "MIDI-IN:")
+      hands.midiInSetting = value;
+    else if (key == "BELLOWS-CC:")
+      hands.bellowsController = parseInt16(value).value_or(-1);
   }
   if (keys.empty())
     report("Settings file " + path +

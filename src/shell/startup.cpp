@@ -27,6 +27,7 @@ void Form1::Form_Load() {
   languageFile = "Lang_ger.txt";
   readSettingsFile();
   loadLanguage();
+  loadKeyMap();
   if (helpEditSetting == "FALSE") setToggleValue(Check2, 0);
   Tafel1.visible = Tafel2.visible = false;
   replaceMode = true;

@@ -126,6 +126,32 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] =
          "\xA1"
          "abrir y cerrar mezclados!",
          "Zug und Druck gmischt!"},  // BellowsBoth
+        {"Tastatur spielt", "Keyboard plays", "El teclado toca",
+         "Tastatur spuit"},  // KeyboardPlayCaption
+        {"Tasten zeigen", "Show the keys", "Mostrar las teclas",
+         "Tastn zoang"},  // KeyLettersCaption
+        {"Die Tastatur als Akkordeon: drei Tastenreihen, Leertaste gedr\xFC"
+         "ckt = Druck",
+         "The keyboard as the accordion: three rows of keys, Space held = push",
+         "El teclado como acorde\xF3n: tres filas de teclas, espacio pulsado = cerrar",
+         "D' Tastatur ois Ziach: drei Tastnreihn, Leertastn druckt = Druck"},  // TipKeyboardPlay
+        {"Auf jedem Knopf die Taste zeigen, die ihn spielt",
+         "Show on each button the key that plays it",
+         "Mostrar en cada bot\xF3n la tecla que lo toca",
+         "Auf jedm Knopf d' Tastn zoang, de'n spuit"},  // TipKeyLetters
+        {"Kein MIDI-Eingang", "No MIDI input", "Sin entrada MIDI",
+         "Koa MIDI-Eingang"},  // MidiInNone
+        {"Tastenbelegung Zeile %1 \xFC"
+         "bersprungen: %2.",
+         "Key map line %1 skipped: %2.", "L\xEDnea %1 del mapa de teclas omitida: %2.",
+         "Tastnbelegung Zeiln %1 \xFC"
+         "bersprunga: %2."},  // MsgKeyMapLine
+        {"Note %1 hat keinen Knopf in dieser Stimmung; sie klingt trotzdem.",
+         "Note %1 has no button in this tuning; it sounds all the same.",
+         "La nota %1 no tiene bot\xF3n en esta afinaci\xF3n; suena de todos modos.",
+         "Note %1 hod koan Knopf in dera Stimmung; sie klingt trotzdem."},  // MsgNoButtonForPitch
+        {"MIDI-Eingang: %1", "MIDI input: %1", "Entrada MIDI: %1",
+         "MIDI-Eingang: %1"},  // MsgMidiIn
         {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
          "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
         {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.",
@@ -221,12 +247,13 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] =
          "Ned gspeichert (%1): %2"},                                    // MsgNotSaved
         {"%1 Meldungen", "%1 messages", "%1 mensajes", "%1 Meldunga"},  // MsgMessages
         {"Editor 1/2: Akkorde\nAkkord \xFC"
-         "bernehmen\nPause, T\xF6ne klingen\nPause, Stille\nSpeichern",
-         "Editor 1/2: chords\nTake the chord\nRest, notes ring on\nRest in silence\nSave under the "
-         "name",
-         "Editor 1/2: acordes\nPasar el acorde\nPausa, las notas suenan\nPausa en "
-         "silencio\nGuardar con el nombre",
-         "Editor 1/2: Akkorde\nAkkord nehma\nPausn, T\xF6n klinga\nPausn, staad\nSpeichern"},  // HelpChords
+         "bernehmen (%1)\nPause, T\xF6ne klingen (%2)\nPause, Stille (%3)\nSpeichern",
+         "Editor 1/2: chords\nTake the chord (%1)\nRest, notes ring on (%2)\nRest in silence "
+         "(%3)\nSave under the name",
+         "Editor 1/2: acordes\nPasar el acorde (%1)\nPausa, las notas suenan (%2)\nPausa en "
+         "silencio (%3)\nGuardar con el nombre",
+         "Editor 1/2: Akkorde\nAkkord nehma (%1)\nPausn, T\xF6n klinga (%2)\nPausn, staad "
+         "(%3)\nSpeichern"},  // HelpChords
         {"Editor 2/2: Liste\nZeile w\xE4hlen: ersetzen\ndavor einf\xFCgen\nZeile l\xF6schen\nNeu "
          "anfangen",
          "Editor 2/2: list\nSelect a line: replace\nInsert before it\nDelete the line\nStart "

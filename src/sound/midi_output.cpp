@@ -57,6 +57,13 @@ void Form1::chooseOutput(const std::string& setting) {
   storeSetting();
 }
 
+void Form1::chooseMidiInput(const std::string& port) {
+  hands.midiInSetting = port;
+  settingKey = "MIDI-IN:";
+  settingValue = port;
+  storeSetting();
+}
+
 void Form1::midi_outerr(int code) {
   if (code == kErrDataByte) {
     midiErrorText = "Note " + std::to_string(noteNumber) +

@@ -1,0 +1,196 @@
+// Playing with the hands: keys of the computer keyboard and notes of a MIDI instrument sound
+// and light their buttons while held, the bellows key turns the bellows, and while recording
+// they build the pending chord as clicks do.
+#include <algorithm>
+
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+void Form1::loadKeyMap() {
+  const auto bytes = services.files->read(dataFolder + "Keymap.txt");
+  if (!bytes) {
+    hands.keyMap = defaultKeyMap();  // the map shipped in that file
+    showKeyLetters();
+    showHelpBoards();
+    return;
+  }
+  std::vector<KeyMapProblem> skipped;
+  hands.keyMap = parseKeyMap(*bytes, skipped);
+  for (const auto& problem : skipped)
+    report(say(Text::MsgKeyMapLine, {std::to_string(problem.line), problem.reason}));
+  showKeyLetters();
+  showHelpBoards();
+}
+
+bool Form1::claimsKey(const std::string& key) const {
+  if (KeyboardPlay.value == 0) return false;
+  const KeyMap& map = hands.keyMap;
+  if (key == map.bellows || map.positions.count(key)) return true;
+  return keyMode == "EDIT" && (key == map.commit || key == map.restPlay || key == map.restMute);
+}
+
+bool Form1::handKeyDown(const std::string& key) {
+  if (!claimsKey(key)) return false;
+  auto& down = hands.keysDown;
+  if (std::find(down.begin(), down.end(), key) != down.end()) return true;  // a repeat
+  down.push_back(key);
+  const KeyMap& map = hands.keyMap;
+  if (key == map.bellows) {
+    applyHandChange(hands.keys.turnBellows(true));
+  } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
+    applyHandChange(hands.keys.press(position->second));
+  } else if (key == map.commit) {
+    NextRecord_Click();
+  } else if (key == map.restPlay) {
+    EditBreak_Click();
+  } else if (key == map.restMute) {
+    EditMute_Click();
+  }
+  return true;
+}
+
+bool Form1::handKeyUp(const std::string& key) {
+  auto& down = hands.keysDown;
+  const auto it = std::find(down.begin(), down.end(), key);
+  if (it == down.end()) return claimsKey(key);
+  down.erase(it);
+  const KeyMap& map = hands.keyMap;
+  if (key == map.bellows) {
+    applyHandChange(hands.keys.turnBellows(false));
+  } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
+    applyHandChange(hands.keys.release(position->second));
+  }
+  return true;
+}
+
+void Form1::applyHandChange(const Hands::Change& change) {
+  for (int button : change.stopped) stopHandButton(button);
+  for (int button : change.started) startHandButton(button);
+}
+
+void Form1::startHandButton(int button) {
+  hands.lastButton = button;
+  const std::optional<int> note = keyNote(button);
+  if (note && SoundOnOff.value == 1) {
+    noteNumber = *note;
+    playnote();
+  }
+  Keys[button].backColor = keyLitColor;
+  if (keyMode == "EDIT") addToPendingChord(button);
+}
+
+void Form1::stopHandButton(int button) {
+  const std::optional<int> note = keyNote(button);
+  if (note && SoundOnOff.value == 1) Midi_Out_Send(128, *note, 0);
+  Keys[button].backColor = keyIdleColor;
+}
+
+void Form1::addToPendingChord(int button) {
+  // A button is in a chord once; a fifth lets the chord go, as a fifth click does.
+  const std::string field = right("00" + std::to_string(button), 2) + "/";
+  const std::string& buttons = EditorTMP3.caption;
+  for (std::size_t i = 0; i + 3 <= buttons.size(); i += 3)
+    if (buttons.compare(i, 3, field) == 0) return;
+  if (buttons.size() >= 12) {
+    clearPendingChord();
+  } else {
+    const std::string& c = Keys[button].caption;
+    appendToPending({c + " ", right(c, 3) + "/", field});
+  }
+  EditBreak.enabled = EditMute.enabled = EditorTMP.caption.empty();
+}
+
+void Form1::MidiIn_Message(std::uint32_t word) {
+  const int status = static_cast<int>(word & 0xF0);
+  const int data1 = static_cast<int>((word >> 8) & 0x7F);
+  const int data2 = static_cast<int>((word >> 16) & 0x7F);
+  if (status == 0x90 && data2 > 0) {
+    midiPitchOn(data1);
+  } else if (status == 0x80 || status == 0x90) {
+    midiPitchOff(data1);
+  } else if (status == 0xB0 && data1 == hands.bellowsController) {
+    hands.controllerPush = data2 != 0;
+    placeMidiPitches();
+  }
+}
+
+void Form1::midiPitchOn(int pitch) {
+  auto& pitches = hands.pitches;
+  if (std::find(pitches.begin(), pitches.end(), pitch) != pitches.end()) return;
+  pitches.push_back(pitch);
+  placeMidiPitches();
+}
+
+void Form1::midiPitchOff(int pitch) {
+  auto& pitches = hands.pitches;
+  const auto it = std::find(pitches.begin(), pitches.end(), pitch);
+  if (it == pitches.end()) return;
+  pitches.erase(it);
+  const int button = hands.pitchButtons[pitch];
+  hands.pitchButtons.erase(pitch);
+  if (button >= 0)
+    stopHandButton(button);
+  else if (SoundOnOff.value == 1)
+    Midi_Out_Send(128, pitch, 0);
+}
+
+void Form1::placeMidiPitches() {
+  ButtonNotes notes;
+  for (int b = 0; b < kKeyCount; ++b) notes[static_cast<std::size_t>(b)] = keyNote(b);
+  const PitchPlacement placement =
+      placePitches(hands.pitches, notes, hands.controllerPush, hands.midiPush, hands.lastButton);
+  hands.midiPush = placement.push;
+  for (std::size_t i = 0; i < hands.pitches.size(); ++i) {
+    const int pitch = hands.pitches[i];
+    const int wanted = placement.buttons[i].value_or(-1);
+    const auto before = hands.pitchButtons.find(pitch);
+    if (before != hands.pitchButtons.end() && before->second == wanted) continue;
+    if (before != hands.pitchButtons.end() && before->second >= 0) stopHandButton(before->second);
+    hands.pitchButtons[pitch] = wanted;
+    if (wanted >= 0) {
+      startHandButton(wanted);
+    } else if (before == hands.pitchButtons.end() || before->second >= 0) {
+      report(say(Text::MsgNoButtonForPitch, {std::to_string(pitch)}));
+      noteNumber = pitch;
+      if (SoundOnOff.value == 1) playnote();  // it still sounds
+    }
+  }
+}
+
+void Form1::KeyboardPlay_Click() {
+  if (KeyboardPlay.value == 0) releaseHands();
+}
+
+void Form1::releaseHands() {
+  applyHandChange(hands.keys.releaseAll());
+  hands.keys.turnBellows(false);
+  hands.keysDown.clear();
+  while (!hands.pitches.empty()) midiPitchOff(hands.pitches.back());
+}
+
+void Form1::KeyLetters_Click() {
+  showKeyLetters();
+}
+
+void Form1::showKeyLetters() {
+  const auto names = keyNamesByPosition(hands.keyMap);
+  for (int b = 0; b < kKeyCount; ++b) {
+    const std::string& name = names[static_cast<std::size_t>(b % kPullButtons)];
+    Keys[b].tag = KeyLetters.value == 1 ? keyLabel(name) : std::string();
+  }
+}
+
+std::string Form1::keyLabel(const std::string& keyName) {
+  static const std::pair<const char*, const char*> kSigns[] = {
+      {"Minus", "-"},     {"Equal", "="},      {"BracketLeft", "["}, {"BracketRight", "]"},
+      {"Semicolon", ";"}, {"Apostrophe", "'"}, {"Comma", ","},       {"Period", "."},
+      {"Slash", "/"},     {"Backslash", "\\"}, {"QuoteLeft", "`"},   {"Less", "<"},
+      {"Return", "Enter"}};
+  for (const auto& [name, sign] : kSigns)
+    if (keyName == name) return sign;
+  return keyName;
+}
+
+}  // namespace tastrello

@@ -1,0 +1,83 @@
+#include "platform/midi_input.h"
+
+#include <rtmidi/RtMidi.h>
+
+namespace tastrello {
+
+namespace {
+
+RtMidi::Api apiOf(RtMidiRawOut::System system) {
+  return system == RtMidiRawOut::System::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
+}
+
+}  // namespace
+
+struct RtMidiInput::Impl {
+  RtMidi::Api api;
+  Sink sink;
+  std::unique_ptr<RtMidiIn> in;
+};
+
+RtMidiInput::RtMidiInput(Sink sink, RtMidiRawOut::System system) : impl_(std::make_unique<Impl>()) {
+  impl_->api = apiOf(system);
+  impl_->sink = std::move(sink);
+}
+
+RtMidiInput::~RtMidiInput() {
+  close();
+}
+
+std::optional<std::uint32_t> RtMidiInput::packMessage(const std::vector<unsigned char>& bytes) {
+  if (bytes.empty() || bytes[0] < 0x80 || bytes[0] >= 0xF0) return std::nullopt;
+  const std::uint32_t data1 = bytes.size() > 1 ? bytes[1] & 0x7F : 0;
+  const std::uint32_t data2 = bytes.size() > 2 ? bytes[2] & 0x7F : 0;
+  return bytes[0] | data1 << 8 | data2 << 16;
+}
+
+std::vector<std::string> RtMidiInput::portNames(RtMidiRawOut::System system) {
+  std::vector<std::string> names;
+  try {
+    RtMidiIn in(apiOf(system), "Tastrello");
+    for (unsigned i = 0; i < in.getPortCount(); ++i) names.push_back(in.getPortName(i));
+  } catch (const RtMidiError&) {
+    // No MIDI system: no ports.
+  }
+  return names;
+}
+
+std::string RtMidiInput::open(const std::string& name) {
+  close();
+  if (name.empty()) return {};
+  try {
+    auto in = std::make_unique<RtMidiIn>(impl_->api, "Tastrello");
+    for (unsigned i = 0; i < in->getPortCount(); ++i) {
+      if (in->getPortName(i) != name) continue;
+      in->setCallback(
+          [](double, std::vector<unsigned char>* message, void* data) {
+            const auto word = packMessage(*message);
+            if (word) static_cast<Impl*>(data)->sink(*word);
+          },
+          impl_.get());
+      in->openPort(i, "Tastrello in");
+      impl_->in = std::move(in);
+      name_ = name;
+      return {};
+    }
+    return "The MIDI input \"" + name + "\" does not exist.";
+  } catch (const RtMidiError& e) {
+    return e.getMessage();
+  }
+}
+
+void RtMidiInput::close() {
+  if (!impl_->in) return;
+  try {
+    impl_->in->closePort();
+  } catch (const RtMidiError&) {
+    // Closing a port that went away: nothing left to do.
+  }
+  impl_->in.reset();
+  name_.clear();
+}
+
+}  // namespace tastrello
