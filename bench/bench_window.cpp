@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "platform/disk_files.h"
 #include "platform/fluid_synth_port.h"
@@ -86,6 +87,44 @@ void clickToSound(Form1& form, MainView& view, TimingPort& port) {
   }
   row("click to note-on: mouse on the view (us)", stats(whole), "us");
   row("click to note-on: Keys_Click alone, baseline (us)", stats(logic), "us");
+}
+
+void keyToSound(Form1& form, MainView& view, TimingPort& port) {
+  // Keys of the default map, each pressed and released: the press's note-on is timed.
+  const Qt::Key keys[] = {Qt::Key_A, Qt::Key_S, Qt::Key_Q, Qt::Key_W, Qt::Key_1, Qt::Key_2};
+  std::vector<double> whole;
+  view.keyWidget(0)->setFocus();
+  for (int i = 0; i < 1000; ++i) {
+    const Qt::Key key = keys[i % 6];
+    port.noteOns.clear();
+    QApplication::processEvents();
+    const auto start = Clock::now();
+    QTest::keyPress(view.keyWidget(0), key);
+    if (!port.noteOns.empty()) whole.push_back(ms(port.noteOns.front() - start) * 1000);
+    QTest::keyRelease(view.keyWidget(0), key);
+  }
+  row("key press to note-on: computer key on the view (us)", stats(whole), "us");
+
+  // A MIDI message as the input hands it over: from RtMidi's thread, queued to the window's.
+  std::vector<double> midi;
+  for (int i = 0; i < 1000; ++i) {
+    const std::uint32_t pitch = 60 + static_cast<std::uint32_t>(i % 12);
+    port.noteOns.clear();
+    const auto start = Clock::now();
+    std::thread([&view, &form, pitch] {
+      QMetaObject::invokeMethod(
+          &view,
+          [&view, &form, pitch] {
+            form.MidiIn_Message(0x90u | pitch << 8 | 100u << 16);
+            view.render();
+          },
+          Qt::QueuedConnection);
+    }).join();
+    while (port.noteOns.empty()) QApplication::processEvents();
+    midi.push_back(ms(port.noteOns.front() - start) * 1000);
+    form.MidiIn_Message(0x80u | pitch << 8);
+  }
+  row("MIDI note-on in to note-on out, across threads (us)", stats(midi), "us");
 }
 
 void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::TimerType type,
@@ -170,6 +209,8 @@ int main(int argc, char** argv) {
 
   std::printf("\nClick to sound, 1000 clicks\n");
   clickToSound(form, view, port);
+  std::printf("\nHands to sound, 1000 keys and 1000 MIDI notes\n");
+  keyToSound(form, view, port);
 
   // A record of 100 chords of three notes.
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
