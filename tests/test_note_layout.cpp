@@ -1,3 +1,6 @@
+#include <cctype>
+#include <map>
+
 #include "test_support.h"
 
 using namespace tastrello;
@@ -86,8 +89,7 @@ TEST_F(NoteLayoutTest, ChoosingALayoutReturnsToFreePlayButLeavesReplayAlone) {
   form.RecordList.selected = 0;  // a sample lesson
   form.RecordList_Click();
   form.PlayStop_Click();
-  form.NoteList.selected = 1;
-  ASSERT_EQ(form.NoteList.items[1], "Notes_Two.txt");
+  selectRow(form.NoteList, "Notes_Two.txt");
   form.NoteList_Click();
   EXPECT_EQ(form.Keys[0].caption, "zz");
   EXPECT_EQ(form.Infos.caption, kFreePlay);
@@ -107,8 +109,7 @@ TEST_F(NoteLayoutTest, ARefusedLayoutInTheListChangesNothing) {
   const auto views = form.NotenSchirm.items;
   const auto infos = form.Infos.caption;
   ASSERT_FALSE(views.empty());
-  ASSERT_EQ(form.NoteList.items[0], "Notes_Broken.txt");
-  form.NoteList.selected = 0;
+  selectRow(form.NoteList, "Notes_Broken.txt");
   form.NoteList_Click();
   EXPECT_EQ(form.NotenSchirm.items, views);
   EXPECT_TRUE(form.NotenSchirm.visible);
@@ -116,4 +117,75 @@ TEST_F(NoteLayoutTest, ARefusedLayoutInTheListChangesNothing) {
   EXPECT_NE(form.Label2.caption, "");
   EXPECT_EQ(form.NoteList.items[form.NoteList.selected], "Notes_G-C-F.txt");
   EXPECT_NE(form.StatusLine.caption.find("Notes_Broken.txt"), std::string::npos);
+}
+
+// ---- The tunings shipped beside G-C-F
+
+namespace {
+
+/// Whether a caption names a MIDI note in the players' German names: naturals with their
+/// octave (capital: the great octave, small letter alone: the small one, then 1, 2, 3 ...),
+/// accidentals as name and sign without an octave (c#, f#, es, as, db, gb), and b (B flat)
+/// like a natural.
+bool namesNote(std::string caption, int note) {
+  while (!caption.empty() && caption.back() == ' ') caption.pop_back();
+  static const std::map<std::string, int> accidentals{
+      {"c#", 1}, {"d#", 3}, {"f#", 6}, {"g#", 8}, {"db", 1}, {"es", 3}, {"gb", 6}, {"as", 8}};
+  if (const auto it = accidentals.find(caption); it != accidentals.end())
+    return note % 12 == it->second;
+  static const std::map<char, int> naturals{{'c', 0}, {'d', 2}, {'e', 4}, {'f', 5},
+                                            {'g', 7}, {'a', 9}, {'b', 10}, {'h', 11}};
+  if (caption.empty()) return false;
+  const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(caption[0])));
+  const auto it = naturals.find(letter);
+  if (it == naturals.end()) return false;
+  int octaveBase = 48;  // the small octave
+  if (std::isupper(static_cast<unsigned char>(caption[0]))) {
+    if (caption.size() != 1) return false;
+    octaveBase = 36;
+  } else if (caption.size() == 2) {
+    if (!std::isdigit(static_cast<unsigned char>(caption[1]))) return false;
+    octaveBase = 48 + 12 * (caption[1] - '0');
+  } else if (caption.size() != 1) {
+    return false;
+  }
+  return note == octaveBase + it->second;
+}
+
+std::vector<int> layoutNotes(MemoryFiles& files, const std::string& name) {
+  std::size_t lines = 0;
+  const auto layout = parseNoteLayout(*files.read("Notes/" + name), lines);
+  std::vector<int> notes;
+  if (!layout) return notes;
+  for (int b = 0; b < kKeyCount; ++b) notes.push_back(parseInt16(*layout->notes[b]).value_or(-1));
+  return notes;
+}
+
+}  // namespace
+
+TEST(TuningsTest, EveryShippedTuningIsGcfMovedByItsIntervalAndNamesItsNotes) {
+  MemoryFiles files;
+  files.loadShippedData();
+  const auto gcf = layoutNotes(files, "Notes_G-C-F.txt");
+  ASSERT_EQ(gcf.size(), static_cast<std::size_t>(kKeyCount));
+  const std::map<std::string, int> intervals{{"Notes_G-C-F.txt", 0},  {"Notes_A-D-G.txt", 2},
+                                             {"Notes_B-Es-As.txt", 3}, {"Notes_H-E-A.txt", 4},
+                                             {"Notes_F-B-Es.txt", -2}, {"Notes_C-F-B.txt", 5}};
+  const auto shipped = files.list("Notes/").value();
+  EXPECT_EQ(shipped.size(), intervals.size());
+  for (const auto& [name, interval] : intervals) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(files.has("Notes/" + name));
+    std::size_t lines = 0;
+    const auto layout = parseNoteLayout(*files.read("Notes/" + name), lines);
+    ASSERT_TRUE(layout);
+    const auto notes = layoutNotes(files, name);
+    for (int b = 0; b < kKeyCount; ++b) {
+      EXPECT_EQ(notes[b], gcf[b] + interval) << "button " << b;
+      EXPECT_TRUE(namesNote(*layout->captions[b], notes[b]))
+          << "button " << b << " caption \"" << *layout->captions[b] << "\" note " << notes[b];
+    }
+  }
+  EXPECT_TRUE(namesNote("f#", 66) && namesNote("H ", 47) && namesNote("b1", 70));
+  EXPECT_FALSE(namesNote("c2", 60) || namesNote("es", 64) || namesNote("x1", 60));
 }

@@ -153,8 +153,7 @@ TEST_F(ProtectTest, EveryRefusalSaysWhyInTheLanguageInForce) {
             "Records_Lay.txt was not loaded: note layout Notes_None.txt: the file cannot be read.");
   files.files["Notes/Notes_Short.txt"] = joinLines({"c1"});
   form.refreshFileList(form.NoteList);
-  form.NoteList.selected = 1;
-  ASSERT_EQ(form.NoteList.items[1], "Notes_Short.txt");
+  selectRow(form.NoteList, "Notes_Short.txt");
   form.NoteList_Click();
   EXPECT_EQ(form.StatusLine.caption,
             "Note layout Notes_Short.txt was not loaded: 1 lines instead of 51; the keyboard is "

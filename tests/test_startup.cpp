@@ -31,7 +31,9 @@ TEST_F(StartupTest, StartsInFreePlayWithTheTableValues) {
   }
   EXPECT_EQ(form.RecordList.pattern, "Record*");
   EXPECT_EQ(form.RecordList.items, std::vector<std::string>{"Records_Demo.txt"});
-  EXPECT_EQ(form.NoteList.items, std::vector<std::string>{"Notes_G-C-F.txt"});
+  EXPECT_EQ(form.NoteList.items,
+            (std::vector<std::string>{"Notes_A-D-G.txt", "Notes_B-Es-As.txt", "Notes_C-F-B.txt",
+                                      "Notes_F-B-Es.txt", "Notes_G-C-F.txt", "Notes_H-E-A.txt"}));
   EXPECT_TRUE(form.StatusLine.caption.empty()) << form.StatusLine.caption;
 }
 

@@ -26,6 +26,12 @@ class FormTest : public ::testing::Test {
   void clickKeys(std::initializer_list<int> keys) {
     for (int k : keys) form.Keys_Click(k);
   }
+  /// Selects the row that shows `name` (the list must have it).
+  static void selectRow(ListBox& list, const std::string& name) {
+    const auto it = std::find(list.items.begin(), list.items.end(), name);
+    ASSERT_NE(it, list.items.end()) << name;
+    list.selected = static_cast<int>(it - list.items.begin());
+  }
   int litKeys() const {
     int n = 0;
     for (const auto& key : form.Keys) n += key.backColor == kLitKeyColour;
