@@ -129,11 +129,11 @@ namespace {
 /// like a natural.
 bool namesNote(std::string caption, int note) {
   while (!caption.empty() && caption.back() == ' ') caption.pop_back();
-  static const std::map<std::string, int> accidentals{
-      {"c#", 1}, {"d#", 3}, {"f#", 6}, {"g#", 8}, {"db", 1}, {"es", 3}, {"gb", 6}, {"as", 8}};
+  static const std::map<std::string, int> accidentals{{"c#", 1}, {"d#", 3}, {"f#", 6}, {"g#", 8},
+                                                      {"db", 1}, {"es", 3}, {"gb", 6}, {"as", 8}};
   if (const auto it = accidentals.find(caption); it != accidentals.end())
     return note % 12 == it->second;
-  static const std::map<char, int> naturals{{'c', 0}, {'d', 2}, {'e', 4}, {'f', 5},
+  static const std::map<char, int> naturals{{'c', 0}, {'d', 2}, {'e', 4},  {'f', 5},
                                             {'g', 7}, {'a', 9}, {'b', 10}, {'h', 11}};
   if (caption.empty()) return false;
   const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(caption[0])));
@@ -168,7 +168,7 @@ TEST(TuningsTest, EveryShippedTuningIsGcfMovedByItsIntervalAndNamesItsNotes) {
   files.loadShippedData();
   const auto gcf = layoutNotes(files, "Notes_G-C-F.txt");
   ASSERT_EQ(gcf.size(), static_cast<std::size_t>(kKeyCount));
-  const std::map<std::string, int> intervals{{"Notes_G-C-F.txt", 0},  {"Notes_A-D-G.txt", 2},
+  const std::map<std::string, int> intervals{{"Notes_G-C-F.txt", 0},   {"Notes_A-D-G.txt", 2},
                                              {"Notes_B-Es-As.txt", 3}, {"Notes_H-E-A.txt", 4},
                                              {"Notes_F-B-Es.txt", -2}, {"Notes_C-F-B.txt", 5}};
   const auto shipped = files.list("Notes/").value();

@@ -213,3 +213,46 @@ TEST_F(ReplayTest, LongRunStaysInsideTheTablesAndDoesNotGrow) {
   EXPECT_LT(residentPages() - before, 64);  // under 256 KiB over 99,000 ticks
 #endif
 }
+
+// ---- Replaying a record in another tuning
+
+TEST_F(ReplayTest, ARecordReplayedInAnotherTuningSoundsItsButtonsThere) {
+  // Each replay loads the lesson afresh and plays 40 ticks from the start.
+  auto replayNotes = [this] {
+    form.StopReplay_Click();
+    form.RecordList_Click();
+    form.PlayStop_Click();
+    port.log.clear();
+    for (int i = 0; i < 40; ++i) form.Timer1_Timer();
+    std::vector<int> notes;
+    for (const auto& word : port.notes())
+      notes.push_back(std::stoi(word.substr(4, 2), nullptr, 16));
+    return notes;
+  };
+  form.clickToggle(form.RecordLession);
+  form.RecordList.selected = 0;
+  const auto inGcf = replayNotes();
+  ASSERT_GT(inGcf.size(), 10u);
+  auto raised = inGcf;
+  for (int& n : raised) n += 2;
+  // Chosen while the record is loaded: it stays loaded and plays on the new tuning.
+  form.StopReplay_Click();
+  form.chooseTuning("Notes_A-D-G.txt");
+  EXPECT_EQ(form.Keys[44].caption, "d1");
+  EXPECT_FALSE(form.NotenSchirm.items.empty());
+  form.PlayStop_Click();
+  port.log.clear();
+  form.Timer1_Timer();
+  ASSERT_FALSE(port.notes().empty());
+  EXPECT_EQ(std::stoi(port.notes().front().substr(4, 2), nullptr, 16), raised.front());
+  // The tuning stays for every record loaded, until the chooser gives each its own again.
+  EXPECT_EQ(replayNotes(), raised);
+  EXPECT_EQ(form.noteFileName, "Notes_A-D-G.txt");
+  form.chooseTuning("");
+  EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
+  EXPECT_EQ(replayNotes(), inGcf);
+  // A layout that cannot be read changes nothing.
+  form.chooseTuning("Notes_None.txt");
+  EXPECT_EQ(form.noteFileName, "Notes_G-C-F.txt");
+  EXPECT_EQ(form.chosenTuning, "");
+}

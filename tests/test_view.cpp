@@ -489,6 +489,18 @@ TEST_F(ViewTest, TheButtonsCanShowTheirKeys) {
   EXPECT_EQ(form.Keys[0].tag, "");
 }
 
+TEST_F(ViewTest, TheTuningChooserOffersTheLayoutsAndPutsOneOnTheButtons) {
+  click(form.Expand);
+  auto* chooser = view->findChild<QComboBox*>("TuningChooser");
+  ASSERT_TRUE(chooser && chooser->isVisible());
+  EXPECT_EQ(chooser->count(), static_cast<int>(form.NoteList.items.size()) + 1);
+  emit chooser->activated(chooser->findText("Notes_H-E-A.txt"));
+  EXPECT_EQ(form.chosenTuning, "Notes_H-E-A.txt");
+  view->render();
+  EXPECT_EQ(form.Keys[44].caption, "e1");  // c1 + 4
+  EXPECT_EQ(chooser->currentText(), "Notes_H-E-A.txt");
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

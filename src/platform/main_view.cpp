@@ -422,6 +422,11 @@ void MainView::buildWidgets() {
     markers_.push_back(marker);
   }
 
+  // The instrument panel's tuning chooser: the note layouts, or each record's own.
+  tuningChooser_ = new QComboBox(this);
+  tuningChooser_->setObjectName("TuningChooser");
+  tuningChooser_->setGeometry(px(15480), px(6120), px(3600), px(360));
+
   // The instrument panel's output chooser.
   if (outputs_) {
     outputChooser_ = new QComboBox(this);
@@ -523,6 +528,10 @@ void MainView::wire() {
             form_.Speed.value = value;
             run([this] { form_.Speed_Click(); });
           });
+  connect(tuningChooser_, &QComboBox::activated, this, [this](int index) {
+    const std::string layout = fromQt(tuningChooser_->itemData(index).toString());
+    run([this, layout] { form_.chooseTuning(layout); });
+  });
   if (inputChooser_) {
     connect(inputChooser_, &QComboBox::activated, this, [this](int index) {
       const std::string port = inputChooser_->itemData(index).toString().toStdString();
@@ -573,6 +582,22 @@ void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
   if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
 }
 
+void MainView::syncTuningChooser() {
+  const Form1& f = form_;
+  tuningChooser_->setVisible(f.windowWidth > kNarrowWidth);
+  std::vector<std::string> offered{f.say(Text::TuningOwn)};
+  offered.insert(offered.end(), f.NoteList.items.begin(), f.NoteList.items.end());
+  if (offered != tuningsShown_) {
+    tuningsShown_ = offered;
+    tuningChooser_->clear();
+    tuningChooser_->addItem(toQt(offered[0]), QString());
+    for (const auto& layout : f.NoteList.items) tuningChooser_->addItem(toQt(layout), toQt(layout));
+    tuningChooser_->setToolTip(toQt(f.say(Text::TipTuning)));
+  }
+  const int index = std::max(0, tuningChooser_->findData(toQt(f.chosenTuning)));
+  if (tuningChooser_->currentIndex() != index) tuningChooser_->setCurrentIndex(index);
+}
+
 void MainView::syncTimer(QTimer& timer, const Timer& state) {
   // Only a changed interval is set: setting it restarts a running timer.
   if (timer.interval() != state.interval) timer.setInterval(state.interval);
@@ -618,6 +643,7 @@ void MainView::render() {
   }
   for (QWidget* marker : markers_) marker->raise();
   for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
+  syncTuningChooser();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
 
   const QString title = toQt(f.windowCaption);

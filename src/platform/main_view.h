@@ -67,6 +67,8 @@ class MainView : public QWidget {
     render();
   }
   void syncTimer(QTimer& timer, const Timer& state);
+  /// The tuning chooser offers the note layouts of the list, the choice in force selected.
+  void syncTuningChooser();
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
   void markBellows(QListWidgetItem& item, Bellows bellows) const;
   /// The system beep, and a flash of the status line: many desktops play no bell.
@@ -79,6 +81,8 @@ class MainView : public QWidget {
   std::vector<QWidget*> markers_;
   QComboBox* outputChooser_ = nullptr;
   QComboBox* inputChooser_ = nullptr;
+  QComboBox* tuningChooser_ = nullptr;
+  std::vector<std::string> tuningsShown_;
   std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;

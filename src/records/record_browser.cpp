@@ -87,7 +87,12 @@ void Form1::loadRecord() {
   replayPosition = 0;
   RecordList.backColor = kWhite;
   NotenSchirm.visible = true;
-  applyNoteLayout(loadingLayout);  // read and checked with the record
+  applyRecordLayout();
+  // A tuning chosen in the instrument panel plays every record on the player's instrument.
+  if (!chosenTuning.empty()) {
+    noteFileName = chosenTuning;
+    loadNoteLayout();
+  }
   testPassDone = false;
   ZahlenSchirm.visible = true;
   // The dry run walks once through every event; replayEnd is at least 1, so it ends after

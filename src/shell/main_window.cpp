@@ -212,7 +212,7 @@ Form1::Form1(Services s) : services(s) {
   place(KeyLetters, 3060, 8520, 2700, 300);
   InstrumentHeading = label("", 15480, 1620, 3600);
   InstrumentHeading.bold = true;
-  place(InstrumentList, 15480, 1920, 3600, 4860);
+  place(InstrumentList, 15480, 1920, 3600, 4020);
 
   place(Splashscreen, 12000, 12000, 6315, 2475);
   Splashscreen.picture = "splash";

@@ -81,6 +81,11 @@ class Form1 {
   void NoteList_Click();
   /// Highlights the layout in force in the note list (no row when it is not listed).
   void selectLayoutInForce();
+  /// The instrument panel's tuning chooser: puts a layout on the keyboard, keeping the loaded
+  /// record, and keeps it there for the records loaded later ("": each record's own layout).
+  void chooseTuning(const std::string& layoutName);
+  /// Puts the loaded record's own layout on the keyboard.
+  void applyRecordLayout();
 
   // ---- Keyboard
   void Keys_Click(int index);
@@ -274,6 +279,7 @@ class Form1 {
   // ---- Note layout
   std::string noteFileName = "Notes_G-C-F.txt";
   std::string layoutInForce;  ///< the layout last loaded successfully
+  std::string chosenTuning;   ///< the layout the tuning chooser keeps on the keyboard, or ""
   std::array<std::optional<std::string>, kKeyTableSize> keyNotes;
 
   // ---- Keyboard

@@ -152,6 +152,12 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] =
          "Note %1 hod koan Knopf in dera Stimmung; sie klingt trotzdem."},  // MsgNoButtonForPitch
         {"MIDI-Eingang: %1", "MIDI input: %1", "Entrada MIDI: %1",
          "MIDI-Eingang: %1"},  // MsgMidiIn
+        {"Stimmung: die der Aufnahme", "Tuning: each record's own",
+         "Afinaci\xF3n: la de cada grabaci\xF3n", "Stimmung: de vo da Aufnahm"},  // TuningOwn
+        {"Eine andere Stimmung auf die Kn\xF6pfe legen; die geladene Aufnahme spielt darauf",
+         "Put another tuning on the buttons; the loaded record plays on it",
+         "Poner otra afinaci\xF3n en los botones; la grabaci\xF3n cargada suena en ella",
+         "A andre Stimmung auf d' Kn\xF6pf legn; de gladne Aufnahm spuit drauf"},  // TipTuning
         {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
          "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
         {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.",

@@ -63,6 +63,8 @@ enum class Text {
   MsgKeyMapLine,
   MsgNoButtonForPitch,
   MsgMidiIn,
+  TuningOwn,
+  TipTuning,
   TipInstruments,
   MsgNameEmpty,
   MsgNameUnsafe,

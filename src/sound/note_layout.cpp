@@ -60,6 +60,22 @@ void Form1::selectLayoutInForce() {
       NoteList.selected = static_cast<int>(i);
 }
 
+void Form1::chooseTuning(const std::string& layoutName) {
+  if (!layoutName.empty()) {
+    noteFileName = layoutName;
+    if (!loadNoteLayout()) return;  // refused: the tuning in force stays
+  } else if (!loadingRecord.layoutName.empty() && !NotenSchirm.items.empty()) {
+    applyRecordLayout();  // back to the loaded record's own
+  }
+  chosenTuning = layoutName;
+  selectLayoutInForce();
+}
+
+void Form1::applyRecordLayout() {
+  noteFileName = loadingRecord.layoutName;
+  applyNoteLayout(loadingLayout);  // read and checked with the record
+}
+
 void Form1::NoteList_Click() {
   if (NoteList.selected < 0 || NoteList.selected >= static_cast<int>(NoteList.items.size())) return;
   noteFileName = NoteList.items[NoteList.selected];
