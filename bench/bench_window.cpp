@@ -16,6 +16,7 @@
 #include "platform/fluid_synth_port.h"
 #include "platform/main_view.h"
 #include "platform/output_switch.h"
+#include "platform/tablature_render.h"
 #include "platform/working_folder.h"
 #include "shell/text.h"
 
@@ -211,6 +212,25 @@ int main(int argc, char** argv) {
   clickToSound(form, view, port);
   std::printf("\nHands to sound, 1000 keys and 1000 MIDI notes\n");
   keyToSound(form, view, port);
+
+  std::printf("\nTablature of a 200-event record, 20 runs\n");
+  {
+    TabDocument document{"Bench", "G-C-F", {}};
+    for (int i = 0; i < 200; ++i) document.buttonLines.push_back(i % 5 ? "44/47/50/" : "10/13/");
+    const std::string pdf = (dir / "bench.pdf").string();
+    std::vector<double> whole, layout;
+    for (int i = 0; i < 20; ++i) {
+      int pages = 0;
+      auto start = Clock::now();
+      writeTabPdf(pdf, document, false, pages);
+      whole.push_back(ms(Clock::now() - start));
+      start = Clock::now();
+      const auto laid = layoutTablature(document.buttonLines);
+      layout.push_back(ms(Clock::now() - start));
+    }
+    row("200 events to a PDF file (ms)", stats(whole));
+    row("their layout alone, baseline (ms)", stats(layout));
+  }
 
   // A record of 100 chords of three notes.
   std::vector<std::string> lines{"Notes_G-C-F.txt"};

@@ -23,6 +23,7 @@
 #include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/rtmidi_port.h"
+#include "platform/tablature_view.h"
 #include "shell/text.h"
 
 // Qt resources of a static library must be registered by name, outside any namespace.
@@ -359,6 +360,9 @@ void MainView::buildWidgets() {
   toggle(f.Check4)->setObjectName("Check4");
   toggle(f.KeyboardPlay)->setObjectName("KeyboardPlay");
   toggle(f.KeyLetters)->setObjectName("KeyLetters");
+  toggle(f.TabView)->setObjectName("TabView");
+  tablature_ = std::make_unique<TablatureView>(
+      f, [this](std::function<void()> handler) { run(std::move(handler)); });
   for (Control* c :
        {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,      &f.Label7,           &f.Label8,
         &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,     &f.Label13,          &f.Label14,
@@ -502,7 +506,7 @@ void MainView::wire() {
   onClick(f.MinusIns, [this] { form_.MinusIns_Click(); });
   onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
   for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4,
-                    &f.KeyboardPlay, &f.KeyLetters})
+                    &f.KeyboardPlay, &f.KeyLetters, &f.TabView})
     onToggle(*t);
   for (int i = 0; i < kKeyCount; ++i) {
     connect(static_cast<QAbstractButton*>(keys_[i]), &QAbstractButton::clicked, this,
@@ -644,6 +648,7 @@ void MainView::render() {
   for (QWidget* marker : markers_) marker->raise();
   for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
   syncTuningChooser();
+  tablature_->sync();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
 
   const QString title = toQt(f.windowCaption);

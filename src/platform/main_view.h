@@ -19,6 +19,7 @@ namespace tastrello {
 
 class OutputSwitch;
 class RtMidiInput;
+class TablatureView;
 
 /// Twips to pixels at 96 dots per inch.
 inline int px(int twips) {
@@ -39,6 +40,7 @@ class MainView : public QWidget {
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
   QTimer& replayTimer() { return timer1_; }
+  TablatureView& tablature() { return *tablature_; }
   /// Opens the MIDI input the settings name (the real program; tests leave it closed).
   void openMidiInput(const std::string& port);
 
@@ -82,6 +84,7 @@ class MainView : public QWidget {
   QComboBox* outputChooser_ = nullptr;
   QComboBox* inputChooser_ = nullptr;
   QComboBox* tuningChooser_ = nullptr;
+  std::unique_ptr<TablatureView> tablature_;
   std::vector<std::string> tuningsShown_;
   std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;

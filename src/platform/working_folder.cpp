@@ -11,8 +11,6 @@ namespace fs = std::filesystem;
 
 namespace tastrello {
 
-namespace {
-
 fs::path shippedData() {
   const fs::path beside =
       fs::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / "share" / "tastrello";
@@ -23,8 +21,6 @@ fs::path shippedData() {
   }
   return {};
 }
-
-}  // namespace
 
 bool holdsSettings(const fs::path& folder) {
   DiskFiles files(folder);

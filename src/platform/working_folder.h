@@ -14,6 +14,10 @@ struct WorkingFolder {
 
 WorkingFolder chooseWorkingFolder();
 
+/// The shipped data folder (with Data/, Notes/ and Records/): installed, beside the program, or
+/// the source tree's for a build-folder run; empty when none is found.
+std::filesystem::path shippedData();
+
 /// Whether `folder` holds a settings file Data/Tastrel.Ini (names in any letter case).
 bool holdsSettings(const std::filesystem::path& folder);
 

@@ -61,6 +61,16 @@ void Form1::advanceReplay() {
   }
 }
 
+std::vector<std::string> Form1::loadedEvents() const {
+  const int count = std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents);
+  return {eventButtonLines.begin() + 1, eventButtonLines.begin() + 1 + count};
+}
+
+int Form1::currentEvent() const {
+  const int count = static_cast<int>(NotenSchirm.items.size());
+  return replayPosition >= 1 && replayPosition <= count ? replayPosition : 0;
+}
+
 int Form1::tempoInterval() const {
   return 5150 - 200 * Speed.value;
 }

@@ -210,6 +210,7 @@ Form1::Form1(Services s) : services(s) {
   KeyboardPlay.value = 1;
   place(KeyboardPlay, 240, 8520, 2700, 300);
   place(KeyLetters, 3060, 8520, 2700, 300);
+  place(TabView, 240, 8880, 2700, 300);
   InstrumentHeading = label("", 15480, 1620, 3600);
   InstrumentHeading.bold = true;
   place(InstrumentList, 15480, 1920, 3600, 4020);

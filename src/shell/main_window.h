@@ -113,6 +113,10 @@ class Form1 {
   /// Lets every key and MIDI note go (the switch off, the window left).
   void releaseHands();
   void KeyLetters_Click();
+  /// The loaded record's events (button lines or rest markers), in order.
+  std::vector<std::string> loadedEvents() const;
+  /// The event replay shows now (from 1), or 0.
+  int currentEvent() const;
   /// Puts each button's key on it (its tag) while KeyLetters is ticked.
   void showKeyLetters();
   /// What a button shows of a key's name: the sign for punctuation keys.
@@ -224,6 +228,7 @@ class Form1 {
   Control InstrumentHeading;
   Toggle KeyboardPlay;     ///< the computer keyboard plays (on by default)
   Toggle KeyLetters;       ///< each button shows its key
+  Toggle TabView;          ///< the tablature window of the loaded record is open
   ListBox InstrumentList;  ///< the 128 instrument names of the settings file, numbered
   Control Expand, KlappeAus;
   Control EditorTMP, EditorTMP2, EditorTMP3;

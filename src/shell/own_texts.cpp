@@ -17,6 +17,7 @@ void Form1::applyOwnTexts() {
   InstrumentHeading.caption = say(Text::InstrumentHeading);
   KeyboardPlay.caption = say(Text::KeyboardPlayCaption);
   KeyLetters.caption = say(Text::KeyLettersCaption);
+  TabView.caption = say(Text::TabCaption);
   // The line under the transport names the loaded record once there is one.
   const std::string prefix = left(Label2.caption, 6);
   if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
@@ -50,7 +51,8 @@ void Form1::applyOwnTexts() {
                                             {&SaveName, Text::TipName},
                                             {&InstrumentList, Text::TipInstruments},
                                             {&KeyboardPlay, Text::TipKeyboardPlay},
-                                            {&KeyLetters, Text::TipKeyLetters}};
+                                            {&KeyLetters, Text::TipKeyLetters},
+                                            {&TabView, Text::TipTab}};
   for (const auto& [control, text] : tips) control->toolTip = say(text);
   updateStateTips();
   updateKeyTips();

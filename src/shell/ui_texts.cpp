@@ -158,6 +158,17 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] =
          "Put another tuning on the buttons; the loaded record plays on it",
          "Poner otra afinaci\xF3n en los botones; la grabaci\xF3n cargada suena en ella",
          "A andre Stimmung auf d' Kn\xF6pf legn; de gladne Aufnahm spuit drauf"},  // TipTuning
+        {"Griffschrift", "Tablature", "Tablatura", "Griffschrift"},                // TabCaption
+        {
+            "Die geladene Aufnahme als Griffschrift, die dem Abspielen folgt; als PDF oder SVG "
+            "speichern",
+            "The loaded record as tablature that follows the replay; save it as PDF or SVG",
+            "La grabaci\xF3n cargada como tablatura que sigue la reproducci\xF3n; guardarla como "
+            "PDF o SVG",
+            "De gladne Aufnahm ois Griffschrift, de beim Obspuin mitgeht; ois PDF oder SVG "
+            "speichern"},  // TipTab
+        {"%1 geschrieben (%2 Seiten).", "Wrote %1 (%2 pages).", "%1 escrito (%2 p\xE1ginas).",
+         "%1 gschriebn (%2 Seitn)."},  // MsgExported
         {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
          "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
         {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.",

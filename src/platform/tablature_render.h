@@ -1,0 +1,34 @@
+// Drawing tablature pages with Qt's painter, and writing them as PDF and SVG files.
+#pragma once
+
+#include <QPainter>
+#include <string>
+#include <vector>
+
+#include "tablature/tab_layout.h"
+
+namespace tastrello {
+
+/// What a tablature shows: the record's name, its tuning and its events.
+struct TabDocument {
+  std::string title;   ///< Windows-1252, as the logic keeps it
+  std::string tuning;  ///< "G-C-F"
+  std::vector<std::string> buttonLines;
+};
+
+/// Draws a page in points; `currentEvent` (from 1; 0 for none) is marked.
+void paintTabPage(QPainter& painter, const TabDocument& document, const std::vector<TabPage>& pages,
+                  int page, const TabGeometry& geometry, int currentEvent = 0);
+
+/// Writes every page to a PDF file through a file that replaces `path` only when complete.
+/// `letter` chooses US Letter paper, otherwise A4; the pages fit both. Returns "" or what
+/// went wrong, and how many pages were written.
+std::string writeTabPdf(const std::string& path, const TabDocument& document, bool letter,
+                        int& pageCount);
+/// Writes the pages one under the other into one SVG file, the same way.
+std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount);
+
+/// Letter paper where the system measures in inches (the United States), A4 elsewhere.
+bool letterPaperHere();
+
+}  // namespace tastrello
