@@ -220,9 +220,9 @@ int main(int argc, char** argv) {
     const std::string pdf = (dir / "bench.pdf").string();
     std::vector<double> whole, layout;
     for (int i = 0; i < 20; ++i) {
-      int pages = 0;
+      int written = 0;
       auto start = Clock::now();
-      writeTabPdf(pdf, document, false, pages);
+      writeTabPdf(pdf, document, false, written);
       whole.push_back(ms(Clock::now() - start));
       start = Clock::now();
       const auto laid = layoutTablature(document.buttonLines);
