@@ -65,7 +65,7 @@ void row(const char* what, const Stats& s, const char* unit = "ms") {
 std::filesystem::path workingCopy() {
   const auto dir =
       std::filesystem::temp_directory_path() / ("tastrello-bench-" + std::to_string(getpid()));
-  seedUserFolder(TASTRELLO_SOURCE_DATA, dir);
+  seedUserFolder(TASTRELLO_DATA, dir);
   return dir;
 }
 

@@ -12,14 +12,12 @@ namespace fs = std::filesystem;
 namespace tastrello {
 
 fs::path shippedData() {
-  const fs::path beside =
-      fs::path(QCoreApplication::applicationDirPath().toStdString()) / ".." / "share" / "tastrello";
+  // Relative to the program: PREFIX/bin/tastrello finds PREFIX/share/tastrello wherever the
+  // prefix is; the build folder has the same shape (bin/ and a link share/tastrello).
+  const fs::path beside = fs::path(QCoreApplication::applicationDirPath().toStdString()).parent_path() /
+                          "share" / "tastrello";
   std::error_code ec;
-  for (const fs::path& candidate :
-       {fs::path(TASTRELLO_INSTALL_DATA), beside, fs::path(TASTRELLO_SOURCE_DATA)}) {
-    if (fs::exists(candidate / "Data", ec)) return candidate;
-  }
-  return {};
+  return fs::exists(beside / "Data", ec) ? beside.lexically_normal() : fs::path();
 }
 
 bool holdsSettings(const fs::path& folder) {

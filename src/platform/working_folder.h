@@ -14,8 +14,8 @@ struct WorkingFolder {
 
 WorkingFolder chooseWorkingFolder();
 
-/// The shipped data folder (with Data/, Notes/ and Records/): installed, beside the program, or
-/// the source tree's for a build-folder run; empty when none is found.
+/// The shipped data folder (with Data/, Notes/ and Records/): share/tastrello beside the
+/// program's bin/ folder, installed or in the build folder; empty when there is none.
 std::filesystem::path shippedData();
 
 /// Whether `folder` holds a settings file Data/Tastrel.Ini (names in any letter case).
