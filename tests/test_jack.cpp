@@ -33,11 +33,12 @@ class JackServer {
       const int null = ::open("/dev/null", O_WRONLY);
       ::dup2(null, 1);
       ::dup2(null, 2);
-      // A long client timeout: on a loaded machine a late client is not thrown out (JACK
-      // "zombifies" clients that miss the default half second), which loses its messages.
-      ::execl("/usr/bin/jackd", "jackd", "--no-realtime", "-t", "10000", "-n", name_.c_str(), "-d",
-              "dummy", "-r",
-              "48000", "-p", "128", static_cast<char*>(nullptr));
+      // Synchronous, with a long client timeout: each cycle waits for every client, so that a
+      // client the loaded machine makes late still gets its messages (in the default
+      // asynchronous mode a cycle goes on without it and its input of that cycle is lost).
+      ::execl("/usr/bin/jackd", "jackd", "--no-realtime", "--sync", "-t", "10000", "-n",
+              name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "128",
+              static_cast<char*>(nullptr));
       ::_exit(127);
     }
   }

@@ -78,11 +78,18 @@ int NoteTrackingPort::fail(std::string text) {
   return code;
 }
 
+NoteTrackingPort::~NoteTrackingPort() {
+  if (rawOpen_) out_->closePort();
+}
+
 int NoteTrackingPort::open(int, std::uint32_t& handle) {
   handle = 0;
   sounding_.clear();
-  const std::string error = out_->openPort(portName_);
-  if (!error.empty()) return fail(error);
+  if (!rawOpen_) {
+    const std::string error = out_->openPort(portName_);
+    if (!error.empty()) return fail(error);
+    rawOpen_ = true;
+  }
   openHandle_ = nextHandle_++;
   handle = openHandle_;
   return 0;
@@ -97,7 +104,12 @@ int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word) {
   const int kind = status & 0xF0;
   if (kind != 0xC0 && kind != 0xD0) bytes.push_back(data2);
   const std::string error = out_->sendBytes(bytes);
-  if (!error.empty()) return fail(error);
+  if (!error.empty()) {
+    // The port may have gone (a device unplugged): the next open opens it afresh.
+    out_->closePort();
+    rawOpen_ = false;
+    return fail(error);
+  }
   const int channel = status & 0x0F;
   if (kind == 0x90 && data2 > 0) sounding_.insert({channel, data1});
   if (kind == 0x80 || (kind == 0x90 && data2 == 0)) sounding_.erase({channel, data1});
@@ -112,7 +124,9 @@ int NoteTrackingPort::close(std::uint32_t handle) {
   sounding_.clear();
   out_->sendBytes({0xB0, 120, 0});  // all sound off
   out_->sendBytes({0xB0, 123, 0});  // all notes off
-  out_->closePort();
+  // The system port itself stays open: closing it right after these messages could drop
+  // them (JACK unregisters the port before the receiving client has read its cycle), and
+  // the device reset would make a new client at every chord of a replay.
   openHandle_ = 0;
   return 0;
 }

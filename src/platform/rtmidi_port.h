@@ -42,11 +42,14 @@ class RtMidiRawOut : public RawMidiOut {
 };
 
 /// A MidiPort on a raw output that ends, on close, every note started since the open, then
-/// sends "all sound off" and "all notes off" on channel 1.
+/// sends "all sound off" and "all notes off" on channel 1. The system port is opened at the
+/// first open and kept until the port object goes (or a send fails).
 class NoteTrackingPort : public MidiPort {
  public:
   NoteTrackingPort(std::unique_ptr<RawMidiOut> out, std::string portName)
       : out_(std::move(out)), portName_(std::move(portName)) {}
+  /// Closes the system port.
+  ~NoteTrackingPort() override;
 
   int open(int deviceId, std::uint32_t& handle) override;
   int send(std::uint32_t handle, std::uint32_t word) override;
@@ -59,6 +62,7 @@ class NoteTrackingPort : public MidiPort {
   std::unique_ptr<RawMidiOut> out_;
   std::string portName_;
   std::set<std::pair<int, int>> sounding_;  ///< (channel, note) started since the open
+  bool rawOpen_ = false;                    ///< the system port, opened at the first open
   std::uint32_t openHandle_ = 0;
   std::uint32_t nextHandle_ = 1;
   std::map<int, std::string> errors_;  ///< texts of the latest codes handed out

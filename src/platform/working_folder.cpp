@@ -14,8 +14,9 @@ namespace tastrello {
 fs::path shippedData() {
   // Relative to the program: PREFIX/bin/tastrello finds PREFIX/share/tastrello wherever the
   // prefix is; the build folder has the same shape (bin/ and a link share/tastrello).
-  const fs::path beside = fs::path(QCoreApplication::applicationDirPath().toStdString()).parent_path() /
-                          "share" / "tastrello";
+  const fs::path beside =
+      fs::path(QCoreApplication::applicationDirPath().toStdString()).parent_path() / "share" /
+      "tastrello";
   std::error_code ec;
   return fs::exists(beside / "Data", ec) ? beside.lexically_normal() : fs::path();
 }

@@ -7,278 +7,268 @@ namespace tastrello {
 
 namespace {
 
-constexpr const char* kTexts[static_cast<int>(Text::Count)][4] =
-    {
-        {"Ton?", "Sound?", "\xBFSonido?", "Ton?"},               // SoundCaption
-        {"Wiedergabe", "Replay", "Reproducci\xF3n", "Obspuin"},  // ReplayCaption
-        {"Noten", "Notes", "Notas", "Notn"},                     // NotesCaption
-        {"Nr.", "No.", "N.\xBA", "Nr."},                         // NumbersCaption
-        {"Hilfe", "Help", "Ayuda", "Huif"},                      // HelpCaption
-        {"Instrument w\xE4hlen", "Choose the instrument", "Elegir el instrumento",
-         "Instrument aussuacha"},  // InstrumentHeading
-        {"Tempo %1 (%2 pro Min.)", "Tempo %1 (%2 per min)", "Tempo %1 (%2 por min)",
-         "Tempo %1 (%2 pro Minutn)"},  // TempoText
-        {"Gleich geht's los: %1", "Starting in %1", "Empieza en %1",
-         "Glei geht's los: %1"},  // CountIn
-        {"Aufnehmen: Akkorde und Pausen zu einer Aufnahme zusammenstellen",
-         "Record: build a record of chords and rests",
-         "Grabar: crear una grabaci\xF3n de acordes y pausas",
-         "Aufnehma: Akkorde und Pausn zu oana Aufnahm zammstejn"},  // TipRecord
-        {"Aufnahme abbrechen (fragt nach, wenn \xC4nderungen verloren gingen)",
-         "Cancel the recording (asks first when changes would be lost)",
-         "Cancelar la grabaci\xF3n (pregunta antes si se perder\xED"
-         "an cambios)",
-         "Aufnahm obbrecha (frogt noch, wenn \xC4nderunga verlorn gang)"},  // TipCancel
-        {"Unter dem eingegebenen Namen speichern", "Save under the name typed",
-         "Guardar con el nombre escrito", "Unter dem Nama speichern"},  // TipSave
-        {"Den gedr\xFC"
-         "ckten Akkord in die Liste \xFC"
-         "bernehmen",
-         "Take the chord you pressed into the list", "Pasar el acorde pulsado a la lista",
-         "Den druckten Akkord in d' Listn nehma"},  // TipCommit
-        {"Pause, in der die T\xF6ne weiterklingen", "Rest during which the notes ring on",
-         "Pausa en la que las notas siguen sonando",
-         "Pausn, in der d' T\xF6n weiterklinga"},  // TipRestPlay
-        {"Pause in Stille", "Rest in silence", "Pausa en silencio",
-         "Pausn, gonz staad"},  // TipRestMute
-        {"Die gew\xE4hlte Zeile l\xF6schen", "Delete the selected line",
-         "Borrar la l\xEDnea elegida", "De gw\xE4hlte Zeiln l\xF6scha"},  // TipDelete
-        {"Jetzt: die gew\xE4hlte Zeile ersetzen (Klick: davor einf\xFCgen)",
-         "Now: replace the selected line (click: insert before it)",
-         "Ahora: reemplazar la l\xEDnea elegida (clic: insertar antes)",
-         "Jetzt: de gw\xE4hlte Zeiln ersetzn (Klick: davor eif\xFCng)"},  // TipReplace
-        {"Jetzt: vor der gew\xE4hlten Zeile einf\xFCgen (Klick: ersetzen)",
-         "Now: insert before the selected line (click: replace it)",
-         "Ahora: insertar antes de la l\xEDnea elegida (clic: reemplazar)",
-         "Jetzt: vor da gw\xE4hltn Zeiln eif\xFCng (Klick: ersetzn)"},  // TipInsert
-        {"Die Liste leeren und neu anfangen", "Empty the list and start afresh",
-         "Vaciar la lista y empezar de nuevo", "D' Listn ausleern und nei ofanga"},  // TipAfresh
-        {"Die geladene Aufnahme abspielen", "Play the loaded record",
-         "Reproducir la grabaci\xF3n cargada", "De gladne Aufnahm obspuin"},  // TipPlay
-        {"Anhalten; Abspielen macht an derselben Stelle weiter", "Pause; Play goes on from here",
-         "Pausa; Reproducir sigue desde aqu\xED", "Ohoitn; Obspuin mocht do weiter"},  // TipPause
-        {"Beenden und an den Anfang zur\xFC"
-         "ck",
-         "Stop and go back to the start", "Parar y volver al principio",
-         "Aufh\xF6rn und zruck zum Ofang"},  // TipStop
-        {"Jetzt: vorw\xE4rts in Schleife (Klick: hin und zur\xFC"
-         "ck)",
-         "Now: forwards in a loop (click: back and forth)",
-         "Ahora: hacia delante en bucle (clic: ida y vuelta)",
-         "Jetzt: vorw\xE4rts im Kroas (Klick: hin und zruck)"},  // TipSingle
-        {"Jetzt: hin und zur\xFC"
-         "ck (Klick: vorw\xE4rts in Schleife)",
-         "Now: back and forth (click: forwards in a loop)",
-         "Ahora: ida y vuelta (clic: hacia delante en bucle)",
-         "Jetzt: hin und zruck (Klick: vorw\xE4rts im Kroas)"},  // TipRepeat
-        {"Das Instrumentenfeld zeigen", "Show the instrument panel",
-         "Mostrar el panel del instrumento", "S' Instrumentnfeld zoang"},  // TipExpand
-        {"Das Instrumentenfeld ausblenden", "Hide the instrument panel",
-         "Ocultar el panel del instrumento", "S' Instrumentnfeld wegdoa"},  // TipCollapse
-        {"Voriges Instrument", "Previous instrument", "Instrumento anterior",
-         "Voriges Instrument"},  // TipMinus
-        {"N\xE4"
-         "chstes Instrument",
-         "Next instrument", "Instrumento siguiente",
-         "N\xE4"
-         "chsts Instrument"},                               // TipPlus
-        {"Englisch", "English", "Ingl\xE9s", "Englisch"},   // TipEnglish
-        {"Spanisch", "Spanish", "Espa\xF1ol", "Spanisch"},  // TipSpanish
-        {"Deutsch", "German", "Alem\xE1n", "Deitsch"},      // TipGerman
-        {"\xDC"
-         "ber Tastrello",
-         "About Tastrello", "Acerca de Tastrello", "Iba Tastrello"},  // TipCredits
-        {"T\xF6ne an oder aus", "Sound on or off", "Sonido s\xED o no",
-         "T\xF6n o oder aus"},  // TipSound
-        {"Beim Abspielen klingt jeder Akkord nur bis zum n\xE4"
-         "chsten",
-         "In replay each chord sounds only until the next",
-         "Al reproducir cada acorde suena solo hasta el siguiente",
-         "Beim Obspuin klingt a jeder Akkord blo\xDF bis zum n\xE4"
-         "chstn"},  // TipCut
-        {"Die Noten der Aufnahme zeigen", "Show the notes of the record",
-         "Mostrar las notas de la grabaci\xF3n", "D' Notn vo da Aufnahm zoang"},  // TipNotes
-        {"Die Nummern der Schritte zeigen", "Show the step numbers",
-         "Mostrar los n\xFAmeros de los pasos", "D' Nummern vo de Schritt zoang"},  // TipNumbers
-        {"Hilfetafeln des Editors zeigen", "Show the editor's help boards",
-         "Mostrar los paneles de ayuda del editor", "D' Huiftafln vom Editor zoang"},  // TipHelp
-        {"Lektionen statt eigener Aufnahmen zeigen", "Show lessons instead of your records",
-         "Mostrar lecciones en vez de tus grabaciones",
-         "Lektiona statt de eignen Aufnahma zoang"},  // TipLessons
-        {"Tempo: weiter rechts ist schneller", "Tempo: further right is faster",
-         "Tempo: m\xE1s a la derecha es m\xE1s r\xE1pido",
-         "Tempo: weida rechts is schnella"},  // TipSpeed
-        {"Name der Aufnahme", "Name of the record", "Nombre de la grabaci\xF3n",
-         "Nama vo da Aufnahm"},  // TipName
-        {"%1, Zug (Balg \xF6"
-         "ffnen)",
-         "%1, pull (bellows opening)", "%1, abrir el fuelle",
-         "%1, Zug (Bolg aufzoign)"},  // TipPull
-        {"%1, Druck (Balg schlie\xDF"
-         "en)",
-         "%1, push (bellows closing)", "%1, cerrar el fuelle",
-         "%1, Druck (Bolg zuadruckn)"},  // TipPush
-        {"Alle Meldungen seit dem Start", "Every message since the start",
-         "Todos los mensajes desde el inicio", "Olle Meldunga seit'm Start"},  // TipStatus
-        {"Zug", "pull", "abrir", "Zug"},                                       // BellowsPull
-        {"Druck", "push", "cerrar", "Druck"},                                  // BellowsPush
-        {"Zug und Druck gemischt!", "pull and push mixed!",
-         "\xA1"
-         "abrir y cerrar mezclados!",
-         "Zug und Druck gmischt!"},  // BellowsBoth
-        {"Tastatur spielt", "Keyboard plays", "El teclado toca",
-         "Tastatur spuit"},  // KeyboardPlayCaption
-        {"Tasten zeigen", "Show the keys", "Mostrar las teclas",
-         "Tastn zoang"},  // KeyLettersCaption
-        {"Die Tastatur als Akkordeon: drei Tastenreihen, Leertaste gedr\xFC"
-         "ckt = Druck",
-         "The keyboard as the accordion: three rows of keys, Space held = push",
-         "El teclado como acorde\xF3n: tres filas de teclas, espacio pulsado = cerrar",
-         "D' Tastatur ois Ziach: drei Tastnreihn, Leertastn druckt = Druck"},  // TipKeyboardPlay
-        {"Auf jedem Knopf die Taste zeigen, die ihn spielt",
-         "Show on each button the key that plays it",
-         "Mostrar en cada bot\xF3n la tecla que lo toca",
-         "Auf jedm Knopf d' Tastn zoang, de'n spuit"},  // TipKeyLetters
-        {"Kein MIDI-Eingang", "No MIDI input", "Sin entrada MIDI",
-         "Koa MIDI-Eingang"},  // MidiInNone
-        {"Tastenbelegung Zeile %1 \xFC"
-         "bersprungen: %2.",
-         "Key map line %1 skipped: %2.", "L\xEDnea %1 del mapa de teclas omitida: %2.",
-         "Tastnbelegung Zeiln %1 \xFC"
-         "bersprunga: %2."},  // MsgKeyMapLine
-        {"Note %1 hat keinen Knopf in dieser Stimmung; sie klingt trotzdem.",
-         "Note %1 has no button in this tuning; it sounds all the same.",
-         "La nota %1 no tiene bot\xF3n en esta afinaci\xF3n; suena de todos modos.",
-         "Note %1 hod koan Knopf in dera Stimmung; sie klingt trotzdem."},  // MsgNoButtonForPitch
-        {"MIDI-Eingang: %1", "MIDI input: %1", "Entrada MIDI: %1",
-         "MIDI-Eingang: %1"},  // MsgMidiIn
-        {"Stimmung: die der Aufnahme", "Tuning: each record's own",
-         "Afinaci\xF3n: la de cada grabaci\xF3n", "Stimmung: de vo da Aufnahm"},  // TuningOwn
-        {"Eine andere Stimmung auf die Kn\xF6pfe legen; die geladene Aufnahme spielt darauf",
-         "Put another tuning on the buttons; the loaded record plays on it",
-         "Poner otra afinaci\xF3n en los botones; la grabaci\xF3n cargada suena en ella",
-         "A andre Stimmung auf d' Kn\xF6pf legn; de gladne Aufnahm spuit drauf"},  // TipTuning
-        {"Griffschrift", "Tablature", "Tablatura", "Griffschrift"},                // TabCaption
-        {
-            "Die geladene Aufnahme als Griffschrift, die dem Abspielen folgt; als PDF oder SVG "
-            "speichern",
-            "The loaded record as tablature that follows the replay; save it as PDF or SVG",
-            "La grabaci\xF3n cargada como tablatura que sigue la reproducci\xF3n; guardarla como "
-            "PDF o SVG",
-            "De gladne Aufnahm ois Griffschrift, de beim Obspuin mitgeht; ois PDF oder SVG "
-            "speichern"},  // TipTab
-        {"%1 geschrieben (%2 Seiten).", "Wrote %1 (%2 pages).", "%1 escrito (%2 p\xE1ginas).",
-         "%1 gschriebn (%2 Seitn)."},  // MsgExported
-        {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
-         "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
-        {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.",
-         "Type a name for the record first.", "Escribe primero un nombre para la grabaci\xF3n.",
-         "Zerst an Nama f\xFCr d' Aufnahm eigebn."},  // MsgNameEmpty
-        {"Der Name geht nicht: %1.", "The name cannot be used: %1.", "El nombre no sirve: %1.",
-         "Der Nama geht ned: %1."},  // MsgNameUnsafe
-        {"er enth\xE4lt das Zeichen %1", "it contains the character %1",
-         "contiene el car\xE1"
-         "cter %1",
-         "er hod des Zeichn %1 drin"},  // WhyCharacter
-        {"er enth\xE4lt ein Steuerzeichen", "it contains a control character",
-         "contiene un car\xE1"
-         "cter de control",
-         "er hod a Steierzeichn drin"},  // WhyControl
-        {"er enth\xE4lt \"..\"", "it contains \"..\"", "contiene \"..\"",
-         "er hod \"..\" drin"},  // WhyDots
-        {"er ist l\xE4nger als 100 Zeichen", "it is longer than 100 characters",
-         "tiene m\xE1s de 100 caracteres", "er is l\xE4nga ois 100 Zeichn"},  // WhyLong
-        {"ein Zeichen l\xE4sst sich nicht speichern", "a character cannot be stored",
-         "un car\xE1"
-         "cter no se puede guardar",
-         "a Zeichn lasst se ned speichern"},  // WhyUnknownChar
-        {"%1 gibt es schon. Noch einmal Speichern ersetzt die Datei.",
-         "%1 exists already. Click Save again to replace it.",
-         "%1 ya existe. Pulsa Guardar otra vez para reemplazarlo.",
-         "%1 gibt's scho. No amoi Speichern ersetzt de Datei."},             // MsgFileExists
-        {"%1 gespeichert.", "Saved %1.", "%1 guardado.", "%1 gspeichert."},  // MsgSaved
-        {"Die Aufnahme ist leer: zuerst einen Akkord oder eine Pause \xFC"
-         "bernehmen.",
-         "The record is empty: take a chord or a rest first.",
-         "La grabaci\xF3n est\xE1 vac\xED"
-         "a: a\xF1"
-         "ade primero un acorde o una pausa.",
-         "D' Aufnahm is laar: zerst an Akkord oder a Pausn nehma."},  // MsgEmptyRecord
-        {"%1 \xC4nderungen gingen verloren. Noch einmal Abbrechen verwirft sie.",
-         "%1 changes would be lost. Click Cancel again to discard them.",
-         "Se perder\xED"
-         "an %1 cambios. Pulsa Cancelar otra vez para descartarlos.",
-         "%1 \xC4nderunga gangatn verlorn. No amoi Obbrecha schmei\xDFt's weg."},  // MsgCancelAsk
-        {"Es ist nichts geladen: zuerst eine Aufnahme oder Lektion in der Liste anklicken.",
-         "Nothing is loaded: click a record or lesson in the list first.",
-         "No hay nada cargado: elige primero una grabaci\xF3n o lecci\xF3n de la lista.",
-         "Es is nix gladn: zerst a Aufnahm oder Lektion in da Listn oklicka."},  // MsgPlayNothing
-        {"Nichts \xFC"
-         "bernommen: die Aufnahme hat %1 Schritte, oder diese Aufnahme-Sitzung hat ihre %2 \xDC"
-         "bernahmen verbraucht.",
-         "Nothing was added: the record holds %1 events, or this recording has used its %2 "
-         "commits.",
-         "No se a\xF1"
-         "adi\xF3 nada: la grabaci\xF3n tiene %1 pasos, o esta sesi\xF3n ya us\xF3 sus %2 "
-         "entradas.",
-         "Nix gnumma: d' Aufnahm hod %1 Schritt, oder de Sitzung hod ihre %2 \xDC"
-         "bernahma scho verbraucht."},  // MsgLimit
-        {"Kein Akkord gedr\xFC"
-         "ckt: zuerst Kn\xF6pfe anklicken.",
-         "No chord is pending: click buttons first.",
-         "No hay ning\xFAn acorde: pulsa primero los botones.",
-         "Koa Akkord druckt: zerst Kn\xF6pf oklicka."},  // MsgNoChord
-        {"Zuerst den Akkord \xFC"
-         "bernehmen (oder loslassen), dann die Pause.",
-         "Take the chord first (or let it go), then add the rest.",
-         "Primero pasa el acorde (o su\xE9ltalo), luego la pausa.",
-         "Zerst an Akkord nehma (oder auslassn), dann d' Pausn."},  // MsgRestWithChord
-        {"%1 wurde nicht geladen: %2.", "%1 was not loaded: %2.", "%1 no se carg\xF3: %2.",
-         "%1 is ned gladn worn: %2."},  // MsgRecordRefused
-        {"die Datei l\xE4sst sich nicht lesen", "the file cannot be read",
-         "no se puede leer el archivo", "de Datei lasst se ned lesn"},  // WhyUnreadable
-        {"die Datei ist leer", "the file is empty", "el archivo est\xE1 vac\xEDo",
-         "de Datei is laar"},  // WhyEmptyFile
-        {"mehr als 200 Schritte (Zeile %1)", "more than 200 events (line %1)",
-         "m\xE1s de 200 pasos (l\xEDnea %1)",
-         "mehra ois 200 Schritt (Zeiln %1)"},  // WhyTooManyEvents
-        {"der Name beginnt nicht mit Record oder Lesson",
-         "its name does not begin with Record or Lesson",
-         "el nombre no empieza por Record o Lesson",
-         "da Nama fangt ned mit Record oder Lesson o"},  // WhyNoPrefix
-        {"Notenbelegung %1: %2", "note layout %1: %2", "disposici\xF3n de notas %1: %2",
-         "Notnbelegung %1: %2"},  // WhyLayout
-        {"kein einfacher Dateiname", "not a plain file name", "no es un nombre de archivo simple",
-         "koa eifacha Dateinama"},  // WhyLayoutName
-        {"%1 Zeilen statt %2", "%1 lines instead of %2", "%1 l\xEDneas en vez de %2",
-         "%1 Zeiln statt %2"},  // WhyLineCount
-        {"Notenbelegung %1 nicht geladen: %2; die Tastatur bleibt, wie sie ist.",
-         "Note layout %1 was not loaded: %2; the keyboard is unchanged.",
-         "La disposici\xF3n %1 no se carg\xF3: %2; el teclado no cambia.",
-         "Notnbelegung %1 ned gladn: %2; d' Tastatur bleibt, wia's is."},  // MsgLayoutRefused
-        {"Sprachdatei %1 nicht geladen: %2; die Texte bleiben.",
-         "Language file %1 was not loaded: %2; the texts stay as they are.",
-         "El archivo de idioma %1 no se carg\xF3: %2; los textos no cambian.",
-         "Sprochdatei %1 ned gladn: %2; d' Text bleibn."},  // MsgLanguageRefused
-        {"Nicht gespeichert (%1): %2", "Not saved (%1): %2", "No se guard\xF3 (%1): %2",
-         "Ned gspeichert (%1): %2"},                                    // MsgNotSaved
-        {"%1 Meldungen", "%1 messages", "%1 mensajes", "%1 Meldunga"},  // MsgMessages
-        {"Editor 1/2: Akkorde\nAkkord \xFC"
-         "bernehmen (%1)\nPause, T\xF6ne klingen (%2)\nPause, Stille (%3)\nSpeichern",
-         "Editor 1/2: chords\nTake the chord (%1)\nRest, notes ring on (%2)\nRest in silence "
-         "(%3)\nSave under the name",
-         "Editor 1/2: acordes\nPasar el acorde (%1)\nPausa, las notas suenan (%2)\nPausa en "
-         "silencio (%3)\nGuardar con el nombre",
-         "Editor 1/2: Akkorde\nAkkord nehma (%1)\nPausn, T\xF6n klinga (%2)\nPausn, staad "
-         "(%3)\nSpeichern"},  // HelpChords
-        {"Editor 2/2: Liste\nZeile w\xE4hlen: ersetzen\ndavor einf\xFCgen\nZeile l\xF6schen\nNeu "
-         "anfangen",
-         "Editor 2/2: list\nSelect a line: replace\nInsert before it\nDelete the line\nStart "
-         "afresh",
-         "Editor 2/2: lista\nElegir l\xEDnea: reemplazar\nInsertar antes\nBorrar la "
-         "l\xEDnea\nEmpezar de nuevo",
-         "Editor 2/2: Listn\nZeiln w\xE4hln: ersetzn\ndavor eif\xFCng\nZeiln l\xF6scha\nNei "
-         "ofanga"},  // HelpList
+constexpr const char* kTexts[static_cast<int>(Text::Count)][4] = {
+    {"Ton?", "Sound?", "\xBFSonido?", "Ton?"},               // SoundCaption
+    {"Wiedergabe", "Replay", "Reproducci\xF3n", "Obspuin"},  // ReplayCaption
+    {"Noten", "Notes", "Notas", "Notn"},                     // NotesCaption
+    {"Nr.", "No.", "N.\xBA", "Nr."},                         // NumbersCaption
+    {"Hilfe", "Help", "Ayuda", "Huif"},                      // HelpCaption
+    {"Instrument w\xE4hlen", "Choose the instrument", "Elegir el instrumento",
+     "Instrument aussuacha"},  // InstrumentHeading
+    {"Tempo %1 (%2 pro Min.)", "Tempo %1 (%2 per min)", "Tempo %1 (%2 por min)",
+     "Tempo %1 (%2 pro Minutn)"},  // TempoText
+    {"Gleich geht's los: %1", "Starting in %1", "Empieza en %1", "Glei geht's los: %1"},  // CountIn
+    {"Aufnehmen: Akkorde und Pausen zu einer Aufnahme zusammenstellen",
+     "Record: build a record of chords and rests",
+     "Grabar: crear una grabaci\xF3n de acordes y pausas",
+     "Aufnehma: Akkorde und Pausn zu oana Aufnahm zammstejn"},  // TipRecord
+    {"Aufnahme abbrechen (fragt nach, wenn \xC4nderungen verloren gingen)",
+     "Cancel the recording (asks first when changes would be lost)",
+     "Cancelar la grabaci\xF3n (pregunta antes si se perder\xED"
+     "an cambios)",
+     "Aufnahm obbrecha (frogt noch, wenn \xC4nderunga verlorn gang)"},  // TipCancel
+    {"Unter dem eingegebenen Namen speichern", "Save under the name typed",
+     "Guardar con el nombre escrito", "Unter dem Nama speichern"},  // TipSave
+    {"Den gedr\xFC"
+     "ckten Akkord in die Liste \xFC"
+     "bernehmen",
+     "Take the chord you pressed into the list", "Pasar el acorde pulsado a la lista",
+     "Den druckten Akkord in d' Listn nehma"},  // TipCommit
+    {"Pause, in der die T\xF6ne weiterklingen", "Rest during which the notes ring on",
+     "Pausa en la que las notas siguen sonando",
+     "Pausn, in der d' T\xF6n weiterklinga"},  // TipRestPlay
+    {"Pause in Stille", "Rest in silence", "Pausa en silencio",
+     "Pausn, gonz staad"},  // TipRestMute
+    {"Die gew\xE4hlte Zeile l\xF6schen", "Delete the selected line", "Borrar la l\xEDnea elegida",
+     "De gw\xE4hlte Zeiln l\xF6scha"},  // TipDelete
+    {"Jetzt: die gew\xE4hlte Zeile ersetzen (Klick: davor einf\xFCgen)",
+     "Now: replace the selected line (click: insert before it)",
+     "Ahora: reemplazar la l\xEDnea elegida (clic: insertar antes)",
+     "Jetzt: de gw\xE4hlte Zeiln ersetzn (Klick: davor eif\xFCng)"},  // TipReplace
+    {"Jetzt: vor der gew\xE4hlten Zeile einf\xFCgen (Klick: ersetzen)",
+     "Now: insert before the selected line (click: replace it)",
+     "Ahora: insertar antes de la l\xEDnea elegida (clic: reemplazar)",
+     "Jetzt: vor da gw\xE4hltn Zeiln eif\xFCng (Klick: ersetzn)"},  // TipInsert
+    {"Die Liste leeren und neu anfangen", "Empty the list and start afresh",
+     "Vaciar la lista y empezar de nuevo", "D' Listn ausleern und nei ofanga"},  // TipAfresh
+    {"Die geladene Aufnahme abspielen", "Play the loaded record",
+     "Reproducir la grabaci\xF3n cargada", "De gladne Aufnahm obspuin"},  // TipPlay
+    {"Anhalten; Abspielen macht an derselben Stelle weiter", "Pause; Play goes on from here",
+     "Pausa; Reproducir sigue desde aqu\xED", "Ohoitn; Obspuin mocht do weiter"},  // TipPause
+    {"Beenden und an den Anfang zur\xFC"
+     "ck",
+     "Stop and go back to the start", "Parar y volver al principio",
+     "Aufh\xF6rn und zruck zum Ofang"},  // TipStop
+    {"Jetzt: vorw\xE4rts in Schleife (Klick: hin und zur\xFC"
+     "ck)",
+     "Now: forwards in a loop (click: back and forth)",
+     "Ahora: hacia delante en bucle (clic: ida y vuelta)",
+     "Jetzt: vorw\xE4rts im Kroas (Klick: hin und zruck)"},  // TipSingle
+    {"Jetzt: hin und zur\xFC"
+     "ck (Klick: vorw\xE4rts in Schleife)",
+     "Now: back and forth (click: forwards in a loop)",
+     "Ahora: ida y vuelta (clic: hacia delante en bucle)",
+     "Jetzt: hin und zruck (Klick: vorw\xE4rts im Kroas)"},  // TipRepeat
+    {"Das Instrumentenfeld zeigen", "Show the instrument panel", "Mostrar el panel del instrumento",
+     "S' Instrumentnfeld zoang"},  // TipExpand
+    {"Das Instrumentenfeld ausblenden", "Hide the instrument panel",
+     "Ocultar el panel del instrumento", "S' Instrumentnfeld wegdoa"},  // TipCollapse
+    {"Voriges Instrument", "Previous instrument", "Instrumento anterior",
+     "Voriges Instrument"},  // TipMinus
+    {"N\xE4"
+     "chstes Instrument",
+     "Next instrument", "Instrumento siguiente",
+     "N\xE4"
+     "chsts Instrument"},                               // TipPlus
+    {"Englisch", "English", "Ingl\xE9s", "Englisch"},   // TipEnglish
+    {"Spanisch", "Spanish", "Espa\xF1ol", "Spanisch"},  // TipSpanish
+    {"Deutsch", "German", "Alem\xE1n", "Deitsch"},      // TipGerman
+    {"\xDC"
+     "ber Tastrello",
+     "About Tastrello", "Acerca de Tastrello", "Iba Tastrello"},  // TipCredits
+    {"T\xF6ne an oder aus", "Sound on or off", "Sonido s\xED o no",
+     "T\xF6n o oder aus"},  // TipSound
+    {"Beim Abspielen klingt jeder Akkord nur bis zum n\xE4"
+     "chsten",
+     "In replay each chord sounds only until the next",
+     "Al reproducir cada acorde suena solo hasta el siguiente",
+     "Beim Obspuin klingt a jeder Akkord blo\xDF bis zum n\xE4"
+     "chstn"},  // TipCut
+    {"Die Noten der Aufnahme zeigen", "Show the notes of the record",
+     "Mostrar las notas de la grabaci\xF3n", "D' Notn vo da Aufnahm zoang"},  // TipNotes
+    {"Die Nummern der Schritte zeigen", "Show the step numbers",
+     "Mostrar los n\xFAmeros de los pasos", "D' Nummern vo de Schritt zoang"},  // TipNumbers
+    {"Hilfetafeln des Editors zeigen", "Show the editor's help boards",
+     "Mostrar los paneles de ayuda del editor", "D' Huiftafln vom Editor zoang"},  // TipHelp
+    {"Lektionen statt eigener Aufnahmen zeigen", "Show lessons instead of your records",
+     "Mostrar lecciones en vez de tus grabaciones",
+     "Lektiona statt de eignen Aufnahma zoang"},  // TipLessons
+    {"Tempo: weiter rechts ist schneller", "Tempo: further right is faster",
+     "Tempo: m\xE1s a la derecha es m\xE1s r\xE1pido",
+     "Tempo: weida rechts is schnella"},  // TipSpeed
+    {"Name der Aufnahme", "Name of the record", "Nombre de la grabaci\xF3n",
+     "Nama vo da Aufnahm"},  // TipName
+    {"%1, Zug (Balg \xF6"
+     "ffnen)",
+     "%1, pull (bellows opening)", "%1, abrir el fuelle", "%1, Zug (Bolg aufzoign)"},  // TipPull
+    {"%1, Druck (Balg schlie\xDF"
+     "en)",
+     "%1, push (bellows closing)", "%1, cerrar el fuelle",
+     "%1, Druck (Bolg zuadruckn)"},  // TipPush
+    {"Alle Meldungen seit dem Start", "Every message since the start",
+     "Todos los mensajes desde el inicio", "Olle Meldunga seit'm Start"},  // TipStatus
+    {"Zug", "pull", "abrir", "Zug"},                                       // BellowsPull
+    {"Druck", "push", "cerrar", "Druck"},                                  // BellowsPush
+    {"Zug und Druck gemischt!", "pull and push mixed!",
+     "\xA1"
+     "abrir y cerrar mezclados!",
+     "Zug und Druck gmischt!"},  // BellowsBoth
+    {"Tastatur spielt", "Keyboard plays", "El teclado toca",
+     "Tastatur spuit"},                                                       // KeyboardPlayCaption
+    {"Tasten zeigen", "Show the keys", "Mostrar las teclas", "Tastn zoang"},  // KeyLettersCaption
+    {"Die Tastatur als Akkordeon: drei Tastenreihen, Leertaste gedr\xFC"
+     "ckt = Druck",
+     "The keyboard as the accordion: three rows of keys, Space held = push",
+     "El teclado como acorde\xF3n: tres filas de teclas, espacio pulsado = cerrar",
+     "D' Tastatur ois Ziach: drei Tastnreihn, Leertastn druckt = Druck"},  // TipKeyboardPlay
+    {"Auf jedem Knopf die Taste zeigen, die ihn spielt",
+     "Show on each button the key that plays it", "Mostrar en cada bot\xF3n la tecla que lo toca",
+     "Auf jedm Knopf d' Tastn zoang, de'n spuit"},  // TipKeyLetters
+    {"Kein MIDI-Eingang", "No MIDI input", "Sin entrada MIDI", "Koa MIDI-Eingang"},  // MidiInNone
+    {"Tastenbelegung Zeile %1 \xFC"
+     "bersprungen: %2.",
+     "Key map line %1 skipped: %2.", "L\xEDnea %1 del mapa de teclas omitida: %2.",
+     "Tastnbelegung Zeiln %1 \xFC"
+     "bersprunga: %2."},  // MsgKeyMapLine
+    {"Note %1 hat keinen Knopf in dieser Stimmung; sie klingt trotzdem.",
+     "Note %1 has no button in this tuning; it sounds all the same.",
+     "La nota %1 no tiene bot\xF3n en esta afinaci\xF3n; suena de todos modos.",
+     "Note %1 hod koan Knopf in dera Stimmung; sie klingt trotzdem."},  // MsgNoButtonForPitch
+    {"MIDI-Eingang: %1", "MIDI input: %1", "Entrada MIDI: %1", "MIDI-Eingang: %1"},  // MsgMidiIn
+    {"Stimmung: die der Aufnahme", "Tuning: each record's own",
+     "Afinaci\xF3n: la de cada grabaci\xF3n", "Stimmung: de vo da Aufnahm"},  // TuningOwn
+    {"Eine andere Stimmung auf die Kn\xF6pfe legen; die geladene Aufnahme spielt darauf",
+     "Put another tuning on the buttons; the loaded record plays on it",
+     "Poner otra afinaci\xF3n en los botones; la grabaci\xF3n cargada suena en ella",
+     "A andre Stimmung auf d' Kn\xF6pf legn; de gladne Aufnahm spuit drauf"},  // TipTuning
+    {"Griffschrift", "Tablature", "Tablatura", "Griffschrift"},                // TabCaption
+    {"Die geladene Aufnahme als Griffschrift, die dem Abspielen folgt; als PDF oder SVG "
+     "speichern",
+     "The loaded record as tablature that follows the replay; save it as PDF or SVG",
+     "La grabaci\xF3n cargada como tablatura que sigue la reproducci\xF3n; guardarla como "
+     "PDF o SVG",
+     "De gladne Aufnahm ois Griffschrift, de beim Obspuin mitgeht; ois PDF oder SVG "
+     "speichern"},  // TipTab
+    {"%1 geschrieben (%2 Seiten).", "Wrote %1 (%2 pages).", "%1 escrito (%2 p\xE1ginas).",
+     "%1 gschriebn (%2 Seitn)."},  // MsgExported
+    {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
+     "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
+    {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.", "Type a name for the record first.",
+     "Escribe primero un nombre para la grabaci\xF3n.",
+     "Zerst an Nama f\xFCr d' Aufnahm eigebn."},  // MsgNameEmpty
+    {"Der Name geht nicht: %1.", "The name cannot be used: %1.", "El nombre no sirve: %1.",
+     "Der Nama geht ned: %1."},  // MsgNameUnsafe
+    {"er enth\xE4lt das Zeichen %1", "it contains the character %1",
+     "contiene el car\xE1"
+     "cter %1",
+     "er hod des Zeichn %1 drin"},  // WhyCharacter
+    {"er enth\xE4lt ein Steuerzeichen", "it contains a control character",
+     "contiene un car\xE1"
+     "cter de control",
+     "er hod a Steierzeichn drin"},  // WhyControl
+    {"er enth\xE4lt \"..\"", "it contains \"..\"", "contiene \"..\"",
+     "er hod \"..\" drin"},  // WhyDots
+    {"er ist l\xE4nger als 100 Zeichen", "it is longer than 100 characters",
+     "tiene m\xE1s de 100 caracteres", "er is l\xE4nga ois 100 Zeichn"},  // WhyLong
+    {"ein Zeichen l\xE4sst sich nicht speichern", "a character cannot be stored",
+     "un car\xE1"
+     "cter no se puede guardar",
+     "a Zeichn lasst se ned speichern"},  // WhyUnknownChar
+    {"%1 gibt es schon. Noch einmal Speichern ersetzt die Datei.",
+     "%1 exists already. Click Save again to replace it.",
+     "%1 ya existe. Pulsa Guardar otra vez para reemplazarlo.",
+     "%1 gibt's scho. No amoi Speichern ersetzt de Datei."},             // MsgFileExists
+    {"%1 gespeichert.", "Saved %1.", "%1 guardado.", "%1 gspeichert."},  // MsgSaved
+    {"Die Aufnahme ist leer: zuerst einen Akkord oder eine Pause \xFC"
+     "bernehmen.",
+     "The record is empty: take a chord or a rest first.",
+     "La grabaci\xF3n est\xE1 vac\xED"
+     "a: a\xF1"
+     "ade primero un acorde o una pausa.",
+     "D' Aufnahm is laar: zerst an Akkord oder a Pausn nehma."},  // MsgEmptyRecord
+    {"%1 \xC4nderungen gingen verloren. Noch einmal Abbrechen verwirft sie.",
+     "%1 changes would be lost. Click Cancel again to discard them.",
+     "Se perder\xED"
+     "an %1 cambios. Pulsa Cancelar otra vez para descartarlos.",
+     "%1 \xC4nderunga gangatn verlorn. No amoi Obbrecha schmei\xDFt's weg."},  // MsgCancelAsk
+    {"Es ist nichts geladen: zuerst eine Aufnahme oder Lektion in der Liste anklicken.",
+     "Nothing is loaded: click a record or lesson in the list first.",
+     "No hay nada cargado: elige primero una grabaci\xF3n o lecci\xF3n de la lista.",
+     "Es is nix gladn: zerst a Aufnahm oder Lektion in da Listn oklicka."},  // MsgPlayNothing
+    {"Nichts \xFC"
+     "bernommen: die Aufnahme hat %1 Schritte, oder diese Aufnahme-Sitzung hat ihre %2 \xDC"
+     "bernahmen verbraucht.",
+     "Nothing was added: the record holds %1 events, or this recording has used its %2 "
+     "commits.",
+     "No se a\xF1"
+     "adi\xF3 nada: la grabaci\xF3n tiene %1 pasos, o esta sesi\xF3n ya us\xF3 sus %2 "
+     "entradas.",
+     "Nix gnumma: d' Aufnahm hod %1 Schritt, oder de Sitzung hod ihre %2 \xDC"
+     "bernahma scho verbraucht."},  // MsgLimit
+    {"Kein Akkord gedr\xFC"
+     "ckt: zuerst Kn\xF6pfe anklicken.",
+     "No chord is pending: click buttons first.",
+     "No hay ning\xFAn acorde: pulsa primero los botones.",
+     "Koa Akkord druckt: zerst Kn\xF6pf oklicka."},  // MsgNoChord
+    {"Zuerst den Akkord \xFC"
+     "bernehmen (oder loslassen), dann die Pause.",
+     "Take the chord first (or let it go), then add the rest.",
+     "Primero pasa el acorde (o su\xE9ltalo), luego la pausa.",
+     "Zerst an Akkord nehma (oder auslassn), dann d' Pausn."},  // MsgRestWithChord
+    {"%1 wurde nicht geladen: %2.", "%1 was not loaded: %2.", "%1 no se carg\xF3: %2.",
+     "%1 is ned gladn worn: %2."},  // MsgRecordRefused
+    {"die Datei l\xE4sst sich nicht lesen", "the file cannot be read",
+     "no se puede leer el archivo", "de Datei lasst se ned lesn"},  // WhyUnreadable
+    {"die Datei ist leer", "the file is empty", "el archivo est\xE1 vac\xEDo",
+     "de Datei is laar"},  // WhyEmptyFile
+    {"mehr als 200 Schritte (Zeile %1)", "more than 200 events (line %1)",
+     "m\xE1s de 200 pasos (l\xEDnea %1)", "mehra ois 200 Schritt (Zeiln %1)"},  // WhyTooManyEvents
+    {"der Name beginnt nicht mit Record oder Lesson",
+     "its name does not begin with Record or Lesson", "el nombre no empieza por Record o Lesson",
+     "da Nama fangt ned mit Record oder Lesson o"},  // WhyNoPrefix
+    {"Notenbelegung %1: %2", "note layout %1: %2", "disposici\xF3n de notas %1: %2",
+     "Notnbelegung %1: %2"},  // WhyLayout
+    {"kein einfacher Dateiname", "not a plain file name", "no es un nombre de archivo simple",
+     "koa eifacha Dateinama"},  // WhyLayoutName
+    {"%1 Zeilen statt %2", "%1 lines instead of %2", "%1 l\xEDneas en vez de %2",
+     "%1 Zeiln statt %2"},  // WhyLineCount
+    {"Notenbelegung %1 nicht geladen: %2; die Tastatur bleibt, wie sie ist.",
+     "Note layout %1 was not loaded: %2; the keyboard is unchanged.",
+     "La disposici\xF3n %1 no se carg\xF3: %2; el teclado no cambia.",
+     "Notnbelegung %1 ned gladn: %2; d' Tastatur bleibt, wia's is."},  // MsgLayoutRefused
+    {"Sprachdatei %1 nicht geladen: %2; die Texte bleiben.",
+     "Language file %1 was not loaded: %2; the texts stay as they are.",
+     "El archivo de idioma %1 no se carg\xF3: %2; los textos no cambian.",
+     "Sprochdatei %1 ned gladn: %2; d' Text bleibn."},  // MsgLanguageRefused
+    {"Nicht gespeichert (%1): %2", "Not saved (%1): %2", "No se guard\xF3 (%1): %2",
+     "Ned gspeichert (%1): %2"},                                    // MsgNotSaved
+    {"%1 Meldungen", "%1 messages", "%1 mensajes", "%1 Meldunga"},  // MsgMessages
+    {"Editor 1/2: Akkorde\nAkkord \xFC"
+     "bernehmen (%1)\nPause, T\xF6ne klingen (%2)\nPause, Stille (%3)\nSpeichern",
+     "Editor 1/2: chords\nTake the chord (%1)\nRest, notes ring on (%2)\nRest in silence "
+     "(%3)\nSave under the name",
+     "Editor 1/2: acordes\nPasar el acorde (%1)\nPausa, las notas suenan (%2)\nPausa en "
+     "silencio (%3)\nGuardar con el nombre",
+     "Editor 1/2: Akkorde\nAkkord nehma (%1)\nPausn, T\xF6n klinga (%2)\nPausn, staad "
+     "(%3)\nSpeichern"},  // HelpChords
+    {"Editor 2/2: Liste\nZeile w\xE4hlen: ersetzen\ndavor einf\xFCgen\nZeile l\xF6schen\nNeu "
+     "anfangen",
+     "Editor 2/2: list\nSelect a line: replace\nInsert before it\nDelete the line\nStart "
+     "afresh",
+     "Editor 2/2: lista\nElegir l\xEDnea: reemplazar\nInsertar antes\nBorrar la "
+     "l\xEDnea\nEmpezar de nuevo",
+     "Editor 2/2: Listn\nZeiln w\xE4hln: ersetzn\ndavor eif\xFCng\nZeiln l\xF6scha\nNei "
+     "ofanga"},  // HelpList
 };
 
 }  // namespace
