@@ -82,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (names.empty()) return 0;  // an empty record is not saved
   form.SaveName.text = "Fuzz";
   form.SaveRecord_Click();
+  if (form.SaveRecord.visible) form.SaveRecord_Click();  // replacing another record: confirmed
   check(form.Infos.caption == kFreePlay);
   loadFirstRecord(form);
   check(form.ShadowListe2.items == names);
