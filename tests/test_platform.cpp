@@ -195,13 +195,16 @@ TEST(WorkingFolderTest, WhatTheUserRemovedStaysRemovedAndNewShippedFilesArrive) 
   EXPECT_EQ(target.read("Notes/Notes_A-D-G.txt"), "layout");
 }
 
-TEST(WorkingFolderTest, AFolderSeededBeforeTheListKeepsItsRemovals) {
+TEST(WorkingFolderTest, AFolderSeededByTheFirstVersionKeepsItsRemovalsAndGetsWhatIsNew) {
   TempFolder shipped, target;
   shipped.write("Data/Tastrel.Ini", "settings");
-  shipped.write("Records/Lessons_A.txt", "lesson");
-  target.write("Data/Tastrel.Ini", "mine");  // seeded by an earlier version; lesson removed
+  shipped.write("Records/Lessons_1 C-Dur Tonleiter.txt", "lesson");
+  shipped.write("Notes/Notes_A-D-G.txt", "a tuning shipped since");
+  target.write("Data/Tastrel.Ini", "mine");  // seeded by 1.1; the lesson removed since
   EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
-  EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_A.txt"));
+  EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_1 C-Dur Tonleiter.txt"));
+  EXPECT_EQ(target.read("Notes/Notes_A-D-G.txt"), "a tuning shipped since");
+  EXPECT_EQ(target.read("Data/Tastrel.Ini"), "mine");
   EXPECT_TRUE(fs::exists(target.path / "Data/Offered.txt"));
 }
 

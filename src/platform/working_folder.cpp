@@ -21,6 +21,23 @@ fs::path shippedData() {
   return fs::exists(beside / "Data", ec) ? beside.lexically_normal() : fs::path();
 }
 
+namespace {
+
+// What version 1.1, which kept no list, gave every user's folder.
+const char* const kFirstVersionFiles[] = {"Data/LANG_BAY.TXT",
+                                          "Data/Lang_ENG.txt",
+                                          "Data/Lang_SPA.txt",
+                                          "Data/Lang_ger.txt",
+                                          "Data/Tastrel.Ini",
+                                          "Notes/Notes_G-C-F.txt",
+                                          "Records/Lessons_1 C-Dur Tonleiter.txt",
+                                          "Records/Lessons_2 Alle meine Entchen.txt",
+                                          "Records/Lessons_3 Walzer Begleitung.txt",
+                                          "Records/Lessons_4 G-Dur Tonleiter.txt",
+                                          "Records/Records_Demo.txt"};
+
+}  // namespace
+
 bool holdsSettings(const fs::path& folder) {
   DiskFiles files(folder);
   return files.read("Data/Tastrel.Ini").has_value();
@@ -43,8 +60,9 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
   if (const auto list = files.read(kOfferedList)) {
     for (const auto& line : splitLines(*list)) offered.insert(line);
   } else if (holdsSettings(target)) {
-    // Seeded by a version that kept no list: what is missing now was removed by the user.
-    offered.insert(shippedFiles.begin(), shippedFiles.end());
+    // Seeded by version 1.1, which kept no list: what it gave and is missing now was removed
+    // by the user; files shipped since then are new.
+    offered.insert(std::begin(kFirstVersionFiles), std::end(kFirstVersionFiles));
   }
 
   std::string problem;

@@ -26,8 +26,8 @@ inline const std::string kOfferedList = "Data/Offered.txt";
 
 /// Gives `target` each file of `shipped` that it was never given before, and never
 /// overwrites: a file the user removed stays removed. The files given are listed in
-/// `target`/Data/Offered.txt. A folder seeded before that list existed is taken to have
-/// been given everything shipped now. Returns "" or what went wrong.
+/// `target`/Data/Offered.txt. A folder seeded by version 1.1 (no list) is taken to have been
+/// given what 1.1 shipped. Returns "" or what went wrong.
 std::string seedUserFolder(const std::filesystem::path& shipped,
                            const std::filesystem::path& target);
 
