@@ -1,0 +1,94 @@
+// Practice: judging what the learner plays against the event the replay waits for, the score
+// of a pass, the tempo ramp, and the history file of a record's passes. Plain data and pure
+// functions; the window object holds them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tastrello {
+
+/// What the buttons held say about the event waited for.
+enum class Verdict {
+  Waiting,         ///< nothing held yet, or only some of the right buttons
+  Right,           ///< exactly the event's buttons
+  WrongButton,     ///< a button the event does not have, in no direction
+  WrongDirection,  ///< a button of the event's place, but in the other block (bellows)
+};
+
+/// Judges buttons held (0..67) against an event's buttons. Order does not count.
+Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held);
+
+/// Judges pitches from a MIDI instrument against the event's pitches and bellows direction:
+/// the direction counts only when the instrument tells it (`controllerPush`).
+Verdict judgePitches(const std::vector<int>& eventPitches, bool eventPush,
+                     const std::vector<int>& held, std::optional<bool> controllerPush);
+
+/// The figures of one pass through a record or a section.
+struct PassScore {
+  int events = 0;           ///< chords waited for
+  int rightFirstTry = 0;    ///< chords played right with no wrong try before
+  int wrongButtons = 0;     ///< wrong tries with a wrong button
+  int wrongDirections = 0;  ///< wrong tries with the right place in the wrong direction
+  double seconds = 0;
+  bool clean() const { return events > 0 && rightFirstTry == events; }
+  bool operator==(const PassScore&) const = default;
+};
+
+/// Counts a pass as the learner plays it, event by event.
+class PassCounter {
+ public:
+  /// A chord is now waited for.
+  void beginEvent();
+  /// A verdict on what is held; wrong ones count once per change of what is held.
+  void judged(Verdict verdict);
+  const PassScore& score() const { return score_; }
+  void finish(double seconds) { score_.seconds = seconds; }
+
+ private:
+  PassScore score_;
+  bool wrongThisEvent_ = false;
+  Verdict last_ = Verdict::Waiting;
+};
+
+/// Raise the tempo by `step` after `cleanPasses` clean passes in a row, up to `target`
+/// (tempo slider steps, 0..25).
+struct TempoRamp {
+  int start = 15;
+  int target = 23;
+  int step = 1;
+  int cleanPasses = 2;
+  bool operator==(const TempoRamp&) const = default;
+};
+
+/// The tempo after a pass: `current` + step once the last `cleanPasses` scores were clean.
+int nextTempo(const TempoRamp& ramp, int current, const std::vector<PassScore>& recent);
+
+/// One line of the history: when, at which tempo, which section, the figures.
+struct PassRecord {
+  std::string when;  ///< "2026-12-08 19:40"
+  int tempo = 0;
+  int first = 1, last = 1;  ///< the section, events from 1
+  PassScore score;
+  bool operator==(const PassRecord&) const = default;
+};
+
+struct History {
+  std::optional<TempoRamp> ramp;
+  std::vector<PassRecord> passes;
+  bool operator==(const History&) const = default;
+};
+
+/// Reads a history file; a damaged line is skipped and its number (from 1) kept in `damaged`.
+History parseHistory(std::string_view bytes, std::vector<int>& damaged);
+/// The file's bytes: the ramp line (when set), then one line per pass; CR LF.
+std::string formatHistory(const History& history);
+/// One pass as its line, to append to the file.
+std::string formatPass(const PassRecord& pass);
+
+/// The history file of a record: "Practice_" + the record's file name, in the records folder.
+std::string historyFileName(const std::string& recordFile);
+
+}  // namespace tastrello
