@@ -57,23 +57,29 @@ class JackServer {
   pid_t pid_ = -1;
 };
 
+/// An input client with a port of its own, once the server takes clients (nothing when it
+/// never does). Waiting uses an input client: an output client that fails to connect leaks
+/// in the library.
+std::unique_ptr<RtMidiIn> jackInput(const std::string& client) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    try {
+      auto in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client);
+      in->openVirtualPort("in");
+      return in;
+    } catch (const RtMidiError&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
   JackServer server;
   if (!server.started()) GTEST_SKIP() << "jackd is not installed";
 
-  // Wait for the server: an input client can be made once it answers.
-  std::unique_ptr<RtMidiIn> in;
-  for (int attempt = 0; attempt < 50 && !in; ++attempt) {
-    try {
-      in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "receiver");
-      in->openVirtualPort("in");
-    } catch (const RtMidiError&) {
-      in.reset();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
+  const auto in = jackInput("receiver");
   if (!in && !server.running()) GTEST_SKIP() << "jackd could not run on this machine";
   ASSERT_TRUE(in) << "the JACK server runs but takes no client";
 
@@ -123,18 +129,8 @@ TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
 TEST(JackMidiTest, NotesFromAnInstrumentReachTheWindowObjectAndSoundOnTheirButtons) {
   JackServer server;
   if (!server.started()) GTEST_SKIP() << "jackd is not installed";
-  // Wait for the server with an input client (a JACK output client that fails to connect
-  // leaks in the library), then make the instrument: an output port of its own.
-  std::unique_ptr<RtMidiIn> waiter;
-  for (int attempt = 0; attempt < 50 && !waiter; ++attempt) {
-    try {
-      waiter = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "waiter");
-      waiter->openVirtualPort("in");
-    } catch (const RtMidiError&) {
-      waiter.reset();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
+  // Once the server takes clients, the instrument: an output port of its own.
+  const auto waiter = jackInput("waiter");
   if (!waiter && !server.running()) GTEST_SKIP() << "jackd could not run on this machine";
   ASSERT_TRUE(waiter) << "the JACK server runs but takes no client";
   auto instrument = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "instrument");

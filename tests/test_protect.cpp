@@ -6,22 +6,6 @@ using namespace tastrello::testing;
 
 class ProtectTest : public FormTest {
  protected:
-  void recordChord(std::initializer_list<int> keys) {
-    clickKeys(keys);
-    form.NextRecord_Click();
-  }
-  void saveAs(const std::string& name) {
-    form.SaveName.text = name;
-    form.SaveName_Change();
-    form.SaveRecord_Click();
-  }
-  void load(const std::string& name) {
-    form.refreshFileList(form.RecordList);
-    const auto& items = form.RecordList.items;
-    form.RecordList.selected =
-        static_cast<int>(std::find(items.begin(), items.end(), name) - items.begin());
-    form.RecordList_Click();
-  }
   bool recording() const { return form.SaveRecord.visible; }
 };
 

@@ -3,26 +3,7 @@
 using namespace tastrello;
 using namespace tastrello::testing;
 
-class RecordTest : public FormTest {
- protected:
-  void recordChord(std::initializer_list<int> keys) {
-    clickKeys(keys);
-    form.NextRecord_Click();
-  }
-  void load(const std::string& name) {
-    form.refreshFileList(form.RecordList);
-    const auto& items = form.RecordList.items;
-    const auto it = std::find(items.begin(), items.end(), name);
-    ASSERT_NE(it, items.end()) << name;
-    form.RecordList.selected = static_cast<int>(it - items.begin());
-    form.RecordList_Click();
-  }
-  void saveAs(const std::string& name) {
-    form.SaveName.text = name;
-    form.SaveName_Change();
-    form.SaveRecord_Click();
-  }
-};
+using RecordTest = FormTest;
 
 TEST_F(RecordTest, TwoChordsARestAndAChordMakeTenLines) {
   form.Record_Click();

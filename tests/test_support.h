@@ -26,6 +26,23 @@ class FormTest : public ::testing::Test {
   void clickKeys(std::initializer_list<int> keys) {
     for (int k : keys) form.Keys_Click(k);
   }
+  /// Clicks the buttons of a chord and takes it into the record.
+  void recordChord(std::initializer_list<int> keys) {
+    clickKeys(keys);
+    form.NextRecord_Click();
+  }
+  /// Types a name and clicks Save once.
+  void saveAs(const std::string& name) {
+    form.SaveName.text = name;
+    form.SaveName_Change();
+    form.SaveRecord_Click();
+  }
+  /// Reads the record list afresh and clicks the file of that name.
+  void load(const std::string& name) {
+    form.refreshFileList(form.RecordList);
+    selectRow(form.RecordList, name);
+    form.RecordList_Click();
+  }
   /// Selects the row that shows `name` (the list must have it).
   static void selectRow(ListBox& list, const std::string& name) {
     const auto it = std::find(list.items.begin(), list.items.end(), name);

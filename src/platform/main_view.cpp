@@ -589,12 +589,12 @@ void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
 void MainView::syncTuningChooser() {
   const Form1& f = form_;
   tuningChooser_->setVisible(f.windowWidth > kNarrowWidth);
-  std::vector<std::string> offered{f.say(Text::TuningOwn)};
-  offered.insert(offered.end(), f.NoteList.items.begin(), f.NoteList.items.end());
-  if (offered != tuningsShown_) {
-    tuningsShown_ = offered;
+  // Rebuilt only when the layouts or the language change, not at every render.
+  if (f.NoteList.items != tuningsShown_ || f.textsLanguage != tuningsLanguage_) {
+    tuningsShown_ = f.NoteList.items;
+    tuningsLanguage_ = f.textsLanguage;
     tuningChooser_->clear();
-    tuningChooser_->addItem(toQt(offered[0]), QString());
+    tuningChooser_->addItem(toQt(f.say(Text::TuningOwn)), QString());
     for (const auto& layout : f.NoteList.items) tuningChooser_->addItem(toQt(layout), toQt(layout));
     tuningChooser_->setToolTip(toQt(f.say(Text::TipTuning)));
   }

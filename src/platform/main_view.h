@@ -85,7 +85,8 @@ class MainView : public QWidget {
   QComboBox* inputChooser_ = nullptr;
   QComboBox* tuningChooser_ = nullptr;
   std::unique_ptr<TablatureView> tablature_;
-  std::vector<std::string> tuningsShown_;
+  std::vector<std::string> tuningsShown_;  ///< the layouts the tuning chooser offers
+  std::string tuningsLanguage_;
   std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;

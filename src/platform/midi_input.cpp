@@ -1,16 +1,8 @@
 #include "platform/midi_input.h"
 
-#include <rtmidi/RtMidi.h>
+#include "platform/rtmidi_system.h"
 
 namespace tastrello {
-
-namespace {
-
-RtMidi::Api apiOf(RtMidiRawOut::System system) {
-  return system == RtMidiRawOut::System::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
-
-}  // namespace
 
 struct RtMidiInput::Impl {
   RtMidi::Api api;
@@ -19,7 +11,7 @@ struct RtMidiInput::Impl {
 };
 
 RtMidiInput::RtMidiInput(Sink sink, RtMidiRawOut::System system) : impl_(std::make_unique<Impl>()) {
-  impl_->api = apiOf(system);
+  impl_->api = rtMidiApi(system);
   impl_->sink = std::move(sink);
 }
 
@@ -35,14 +27,7 @@ std::optional<std::uint32_t> RtMidiInput::packMessage(const std::vector<unsigned
 }
 
 std::vector<std::string> RtMidiInput::portNames(RtMidiRawOut::System system) {
-  std::vector<std::string> names;
-  try {
-    RtMidiIn in(apiOf(system), "Tastrello");
-    for (unsigned i = 0; i < in.getPortCount(); ++i) names.push_back(in.getPortName(i));
-  } catch (const RtMidiError&) {
-    // No MIDI system: no ports.
-  }
-  return names;
+  return rtMidiPortNames<RtMidiIn>(system);
 }
 
 std::string RtMidiInput::open(const std::string& name) {

@@ -1,16 +1,8 @@
 #include "platform/rtmidi_port.h"
 
-#include <rtmidi/RtMidi.h>
+#include "platform/rtmidi_system.h"
 
 namespace tastrello {
-
-namespace {
-
-RtMidi::Api apiOf(RtMidiRawOut::System system) {
-  return system == RtMidiRawOut::System::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
-
-}  // namespace
 
 struct RtMidiRawOut::Impl {
   RtMidi::Api api;
@@ -18,21 +10,14 @@ struct RtMidiRawOut::Impl {
 };
 
 RtMidiRawOut::RtMidiRawOut(System system) : impl_(std::make_unique<Impl>()) {
-  impl_->api = apiOf(system);
+  impl_->api = rtMidiApi(system);
 }
 RtMidiRawOut::~RtMidiRawOut() {
   closePort();
 }
 
 std::vector<std::string> RtMidiRawOut::portNames(System system) {
-  std::vector<std::string> names;
-  try {
-    RtMidiOut out(apiOf(system), "Tastrello");
-    for (unsigned i = 0; i < out.getPortCount(); ++i) names.push_back(out.getPortName(i));
-  } catch (const RtMidiError&) {
-    // No MIDI system: no ports.
-  }
-  return names;
+  return rtMidiPortNames<RtMidiOut>(system);
 }
 
 std::string RtMidiRawOut::openPort(const std::string& name) {

@@ -127,61 +127,70 @@ bool letterPaperHere() {
   return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
 }
 
-std::string writeTabPdf(const std::string& path, const TabDocument& document, bool letter,
-                        int& pageCount) {
+namespace {
+
+/// Lays the document out and has `draw` write its pages to a file that replaces `path` only
+/// when complete; `draw` returns false when its painter failed.
+template <typename Draw>
+std::string writeTabFile(const std::string& path, const TabDocument& document, int& pageCount,
+                         const char* kind, Draw&& draw) {
   QSaveFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();
   const TabGeometry g;
   const auto pages = layoutTablature(document.buttonLines, g);
-  {
-    QPdfWriter pdf(&file);
-    pdf.setPageSize(QPageSize(letter ? QPageSize::Letter : QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setResolution(72);  // one device unit is one point
-    pdf.setTitle(toQt(document.title));
-    pdf.setCreator(QStringLiteral("Tastrello"));
-    QPainter painter(&pdf);
-    const QSizeF paper = pdf.pageLayout().fullRect(QPageLayout::Point).size();
-    for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
-      if (page > 0) pdf.newPage();
-      painter.save();
-      painter.translate((paper.width() - g.width) / 2, (paper.height() - g.height) / 2);
-      paintTabPage(painter, document, pages, page, g);
-      painter.restore();
-    }
-    if (!painter.end()) return "the PDF could not be drawn";
-  }
+  if (!draw(file, g, pages)) return std::string("the ") + kind + " could not be drawn";
   if (!file.commit()) return file.errorString().toStdString();
   pageCount = static_cast<int>(pages.size());
   return {};
 }
 
+}  // namespace
+
+std::string writeTabPdf(const std::string& path, const TabDocument& document, bool letter,
+                        int& pageCount) {
+  return writeTabFile(
+      path, document, pageCount, "PDF",
+      [&](QSaveFile& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
+        QPdfWriter pdf(&file);
+        pdf.setPageSize(QPageSize(letter ? QPageSize::Letter : QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(72);  // one device unit is one point
+        pdf.setTitle(toQt(document.title));
+        pdf.setCreator(QStringLiteral("Tastrello"));
+        QPainter painter(&pdf);
+        const QSizeF paper = pdf.pageLayout().fullRect(QPageLayout::Point).size();
+        for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
+          if (page > 0) pdf.newPage();
+          painter.save();
+          painter.translate((paper.width() - g.width) / 2, (paper.height() - g.height) / 2);
+          paintTabPage(painter, document, pages, page, g);
+          painter.restore();
+        }
+        return painter.end();
+      });
+}
+
 std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();
-  const TabGeometry g;
-  const auto pages = layoutTablature(document.buttonLines, g);
-  const double gap = 12;
-  {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&file);
-    const QSizeF size(g.width, static_cast<double>(pages.size()) * (g.height + gap) - gap);
-    svg.setSize(size.toSize());
-    svg.setViewBox(QRectF(QPointF(0, 0), size));
-    svg.setResolution(72);
-    svg.setTitle(toQt(document.title));
-    QPainter painter(&svg);
-    for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
-      painter.save();
-      painter.translate(0, page * (g.height + gap));
-      paintTabPage(painter, document, pages, page, g);
-      painter.restore();
-    }
-    if (!painter.end()) return "the SVG could not be drawn";
-  }
-  if (!file.commit()) return file.errorString().toStdString();
-  pageCount = static_cast<int>(pages.size());
-  return {};
+  return writeTabFile(
+      path, document, pageCount, "SVG",
+      [&](QSaveFile& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
+        const double gap = 12;  // between the pages, one under the other
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        const QSizeF size(g.width, static_cast<double>(pages.size()) * (g.height + gap) - gap);
+        svg.setSize(size.toSize());
+        svg.setViewBox(QRectF(QPointF(0, 0), size));
+        svg.setResolution(72);
+        svg.setTitle(toQt(document.title));
+        QPainter painter(&svg);
+        for (int page = 0; page < static_cast<int>(pages.size()); ++page) {
+          painter.save();
+          painter.translate(0, page * (g.height + gap));
+          paintTabPage(painter, document, pages, page, g);
+          painter.restore();
+        }
+        return painter.end();
+      });
 }
 
 }  // namespace tastrello
