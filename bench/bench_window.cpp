@@ -21,7 +21,7 @@
 #include "shell/text.h"
 
 using namespace tastrello;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
@@ -29,10 +29,10 @@ namespace {
 class TimingPort : public MidiPort {
  public:
   explicit TimingPort(MidiPort& inner) : inner_(inner) {}
-  std::vector<Clock::time_point> noteOns;
+  std::vector<SteadyClock::time_point> noteOns;
   int open(int id, std::uint32_t& h) override { return inner_.open(id, h); }
   int send(std::uint32_t h, std::uint32_t word) override {
-    if ((word & 0xF0) == 0x90) noteOns.push_back(Clock::now());
+    if ((word & 0xF0) == 0x90) noteOns.push_back(SteadyClock::now());
     return inner_.send(h, word);
   }
   int close(std::uint32_t h) override { return inner_.close(h); }
@@ -54,7 +54,7 @@ Stats stats(std::vector<double> v) {
   return {at(0.5), at(0.99), v.back()};
 }
 
-double ms(Clock::duration d) {
+double ms(SteadyClock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
@@ -75,14 +75,14 @@ void clickToSound(Form1& form, MainView& view, TimingPort& port) {
     QWidget* key = view.keyWidget((i * 7) % kKeyCount);
     port.noteOns.clear();
     QApplication::processEvents();  // the previous click's drawing is not this click's cost
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     QTest::mousePress(key, Qt::LeftButton);
     QTest::mouseRelease(key, Qt::LeftButton);
     if (!port.noteOns.empty()) whole.push_back(ms(port.noteOns.front() - start) * 1000);
   }
   for (int i = 0; i < 1000; ++i) {
     port.noteOns.clear();
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     form.Keys_Click((i * 7) % kKeyCount);
     if (!port.noteOns.empty()) logic.push_back(ms(port.noteOns.front() - start) * 1000);
   }
@@ -99,7 +99,7 @@ void keyToSound(Form1& form, MainView& view, TimingPort& port) {
     const Qt::Key key = keys[i % 6];
     port.noteOns.clear();
     QApplication::processEvents();
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     QTest::keyPress(view.keyWidget(0), key);
     if (!port.noteOns.empty()) whole.push_back(ms(port.noteOns.front() - start) * 1000);
     QTest::keyRelease(view.keyWidget(0), key);
@@ -111,7 +111,7 @@ void keyToSound(Form1& form, MainView& view, TimingPort& port) {
   for (int i = 0; i < 1000; ++i) {
     const std::uint32_t pitch = 60 + static_cast<std::uint32_t>(i % 12);
     port.noteOns.clear();
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     std::thread([&view, &form, pitch] {
       QMetaObject::invokeMethod(
           &view,
@@ -138,7 +138,7 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   form.StopReplay_Click();
   port.noteOns.clear();
   const int ticks = 60;
-  const auto start = Clock::now();
+  const auto start = SteadyClock::now();
   form.PlayStop_Click();
   view.render();
   QElapsedTimer wait;
@@ -160,6 +160,92 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   std::printf("%-52s %8.3f ms\n", "   drift after the last tick", deviation.back());
 }
 
+void practiceResponse(Form1& form, MainView& view, Files& files) {
+  // Keys of the map named by one letter or digit, so that a Qt key presses them.
+  std::vector<std::pair<int, Qt::Key>> keyOf;  // position, key
+  for (const auto& [name, position] : form.hands.keyMap.positions) {
+    if (name.size() != 1) continue;
+    const char c = name[0];
+    if (c >= 'A' && c <= 'Z') keyOf.push_back({position, Qt::Key(Qt::Key_A + (c - 'A'))});
+    if (c >= '0' && c <= '9') keyOf.push_back({position, Qt::Key(Qt::Key_0 + (c - '0'))});
+  }
+  // 200 chords of one or two buttons, each block in turn, from those places.
+  std::vector<std::string> lines{"Notes_G-C-F.txt"};
+  std::vector<std::vector<std::pair<int, Qt::Key>>> chords;
+  for (int i = 0; i < kMaxEvents; ++i) {
+    std::vector<std::pair<int, Qt::Key>> chord{keyOf[std::size_t(i * 7) % keyOf.size()]};
+    if (i % 3 == 0) {
+      const auto second = keyOf[std::size_t(i * 7 + 5) % keyOf.size()];
+      if (second.first != chord[0].first) chord.push_back(second);
+    }
+    std::string buttons, names;
+    const int base = i % 2 ? kPullButtons : 0;
+    for (auto& [position, key] : chord) {
+      char field[4];
+      std::snprintf(field, sizeof field, "%02d/", base + position);
+      buttons += field;
+      names += right(form.Keys[base + position].caption, 3) + "/";
+    }
+    lines.insert(lines.end(), {buttons, names});
+    chords.push_back(chord);
+  }
+  lines.insert(lines.end(), {"*-*", " "});
+  files.replace("Records/Records_Practice.txt", joinLines(lines));
+  form.refreshFileList(form.RecordList);
+  const auto& items = form.RecordList.items;
+  form.RecordList.selected =
+      int(std::find(items.begin(), items.end(), "Records_Practice.txt") - items.begin());
+  form.RecordList_Click();
+  form.setToggleValue(form.Practice, 1);
+  form.PlayStop_Click();
+  form.Timer1.enabled = true;
+  view.replayTimer().stop();  // the steps are driven here, not by the clock
+  QWidget* target = view.keyWidget(0);
+  target->setFocus();
+
+  std::vector<double> response, tick;
+  bool push = false;
+  while (response.size() < 1000) {
+    form.Timer1_Timer();  // count-in steps, then the first chord of a pass
+    view.render();
+    if (!form.practice.waiting) continue;
+    for (int event = form.currentEvent(); event >= 1 && form.practice.waiting;) {
+      const auto& chord = chords[std::size_t(event - 1)];
+      const bool wantPush = event % 2 == 0;
+      if (wantPush != push) {
+        if (wantPush)
+          QTest::keyPress(target, Qt::Key_Space);
+        else
+          QTest::keyRelease(target, Qt::Key_Space);
+        push = wantPush;
+      }
+      for (std::size_t k = 0; k + 1 < chord.size(); ++k) QTest::keyPress(target, chord[k].second);
+      QApplication::processEvents();
+      const auto start = SteadyClock::now();
+      QTest::keyPress(target, chord.back().second);  // the last right note
+      const double took = ms(SteadyClock::now() - start) * 1000;
+      const int next = form.currentEvent();
+      if (next == event + 1 && form.Acco2[1].visible && form.practice.waiting)
+        response.push_back(took);
+      for (const auto& [position, key] : chord) QTest::keyRelease(target, key);
+      event = next;
+    }
+  }
+  // The replay step of the same window, drawn: what a tick costs when nobody waits.
+  form.setToggleValue(form.Practice, 0);
+  for (int i = 0; i < 1000; ++i) {
+    QApplication::processEvents();
+    const auto start = SteadyClock::now();
+    form.Timer1_Timer();
+    view.render();
+    tick.push_back(ms(SteadyClock::now() - start) * 1000);
+  }
+  form.StopReplay_Click();
+  view.render();
+  row("last right key to the next chord's markers (us)", stats(response), "us");
+  row("replay tick with its drawing, baseline (us)", stats(tick), "us");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,7 +259,7 @@ int main(int argc, char** argv) {
   double uptime = 0;
   uptimeFile >> uptime;
   const double sinceStartMs = (uptime - double(startTicks) / double(sysconf(_SC_CLK_TCK))) * 1000;
-  const auto mainEntered = Clock::now();
+  const auto mainEntered = SteadyClock::now();
 
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
@@ -188,9 +274,9 @@ int main(int argc, char** argv) {
   MainView view(form, nullptr);
   view.show();
   form.Form_Activate();
-  const auto synthReady = Clock::now();
+  const auto synthReady = SteadyClock::now();
   QApplication::processEvents();
-  const auto firstFrame = Clock::now();
+  const auto firstFrame = SteadyClock::now();
   long pages = 0, resident = 0;
   std::ifstream("/proc/self/statm") >> pages >> resident;
 
@@ -202,16 +288,19 @@ int main(int argc, char** argv) {
               double(resident * sysconf(_SC_PAGESIZE)) / 1048576.0);
 
   {
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     for (int i = 0; i < 1000; ++i) view.render();
     std::printf("%-52s %8.3f ms\n", "   one render of the whole window, state unchanged",
-                ms(Clock::now() - start) / 1000);
+                ms(SteadyClock::now() - start) / 1000);
   }
 
   std::printf("\nClick to sound, 1000 clicks\n");
   clickToSound(form, view, port);
   std::printf("\nHands to sound, 1000 keys and 1000 MIDI notes\n");
   keyToSound(form, view, port);
+
+  std::printf("\nPractice: 1000 chords played right on the computer keyboard\n");
+  practiceResponse(form, view, files);
 
   std::printf("\nTablature of a 200-event record, 20 runs\n");
   {
@@ -221,12 +310,12 @@ int main(int argc, char** argv) {
     std::vector<double> whole, layout;
     for (int i = 0; i < 20; ++i) {
       int written = 0;
-      auto start = Clock::now();
+      auto start = SteadyClock::now();
       writeTabPdf(pdf, document, false, written);
-      whole.push_back(ms(Clock::now() - start));
-      start = Clock::now();
+      whole.push_back(ms(SteadyClock::now() - start));
+      start = SteadyClock::now();
       const auto laid = layoutTablature(document.buttonLines);
-      layout.push_back(ms(Clock::now() - start));
+      layout.push_back(ms(SteadyClock::now() - start));
     }
     row("200 events to a PDF file (ms)", stats(whole));
     row("their layout alone, baseline (ms)", stats(layout));

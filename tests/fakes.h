@@ -1,5 +1,6 @@
 // The test doubles that tests, fuzz targets and benchmarks share: a recording MIDI port, files
-// in memory, a recording output chooser. Standard library only, no test framework.
+// in memory, a recording output chooser, a clock set by hand. Standard library only, no test
+// framework.
 #pragma once
 
 #include <cstdio>
@@ -65,6 +66,15 @@ class FakePort : public MidiPort {
  private:
   std::uint32_t next_ = 1;
   std::uint32_t openHandle_ = 0;
+};
+
+/// A clock the test sets: seconds and the local time it reports.
+class FakeClock : public Clock {
+ public:
+  double now = 1000;
+  std::string when = "2026-12-08 19:40";
+  double seconds() override { return now; }
+  std::string localTime() override { return when; }
 };
 
 /// Records each choice of output as a line: "choose SETTING", "font FILE".

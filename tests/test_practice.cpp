@@ -77,3 +77,59 @@ TEST(HistoryTest, PassesAndTheRampReadBackAndDamagedLinesAreSkippedAndNamed) {
   EXPECT_EQ(historyFileName("Lessons_2 Alle meine Entchen.txt"),
             "Practice_Lessons_2 Alle meine Entchen.txt");
 }
+
+TEST(JudgeTest, EachHeldButtonIsRightWrongOrTheRightPlaceInTheOtherBlock) {
+  EXPECT_EQ(judgeButton({44, 47}, 47), Verdict::Right);
+  EXPECT_EQ(judgeButton({44, 47}, 13), Verdict::WrongDirection);
+  EXPECT_EQ(judgeButton({44, 47}, 12), Verdict::WrongButton);
+  EXPECT_EQ(judgeButton({10}, 44), Verdict::WrongDirection);
+}
+
+TEST(RampTest, TheTempoComesFromThePassesAtTheTempoInForceOnly) {
+  const TempoRamp ramp{15, 18, 1, 2};
+  auto pass = [](int tempo, bool clean) {
+    PassRecord p;
+    p.tempo = tempo;
+    p.score = {4, clean ? 4 : 3, clean ? 0 : 1, 0, 10};
+    return p;
+  };
+  EXPECT_EQ(rampTempo(ramp, {}), 15);
+  EXPECT_EQ(rampTempo(ramp, {pass(15, true)}), 15);
+  EXPECT_EQ(rampTempo(ramp, {pass(15, true), pass(15, true)}), 16);
+  // Clean passes at an earlier tempo do not count towards the next step.
+  EXPECT_EQ(rampTempo(ramp, {pass(15, true), pass(15, true), pass(16, true)}), 16);
+  EXPECT_EQ(rampTempo(ramp, {pass(16, true), pass(16, false), pass(16, true)}), 16);
+  // A pass played outside the ramp (the slider moved by hand) is held inside it.
+  EXPECT_EQ(rampTempo(ramp, {pass(25, true), pass(25, true)}), 18);
+  EXPECT_EQ(rampTempo(ramp, {pass(3, true), pass(3, true)}), 15);
+  EXPECT_EQ(rampTempo(ramp, {pass(18, true), pass(18, true)}), 18);
+}
+
+TEST(SectionTest, ASpanStaysInsideTheRecordWhateverWasMarked) {
+  EXPECT_EQ(Section{}.span(7), (std::pair<int, int>{1, 7}));
+  EXPECT_EQ((Section{3, 5}.span(7)), (std::pair<int, int>{3, 5}));
+  EXPECT_EQ((Section{3, 9}.span(7)), (std::pair<int, int>{3, 7}));
+  EXPECT_EQ((Section{9, 12}.span(7)), (std::pair<int, int>{7, 7}));
+  EXPECT_EQ((Section{3, 5}.span(0)), (std::pair<int, int>{1, 0}));
+}
+
+TEST(HistoryFileTest, ARampLineHoldsFromWhereItStandsAndOffEndsIt) {
+  const std::string pass =
+      "PASS;2026-12-08 19:40;tempo=15;section=1-2;events=2;first=2;buttons=0;directions=0;"
+      "seconds=4.0";
+  std::vector<int> damaged;
+  History h = parseHistory(
+      pass + "\r\n" + pass + "\r\nRAMP;start=15;target=20;step=1;clean=2\r\n" + pass + "\r\n",
+      damaged);
+  EXPECT_TRUE(damaged.empty());
+  ASSERT_TRUE(h.ramp);
+  EXPECT_EQ(h.rampFrom, 2u);
+  EXPECT_EQ(h.rampPasses().size(), 1u);
+  EXPECT_EQ(parseHistory(formatHistory(h), damaged), h);
+  h = parseHistory(formatHistory(h) + "RAMP;off\r\n", damaged);
+  EXPECT_FALSE(h.ramp);
+  EXPECT_EQ(h.rampPasses().size(), 3u);
+  EXPECT_TRUE(damaged.empty());
+  parseHistory("RAMP;of\r\nRAMP;off;x=1\r\n", damaged);
+  EXPECT_EQ(damaged, (std::vector<int>{1, 2}));
+}

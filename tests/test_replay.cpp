@@ -7,25 +7,6 @@ using namespace tastrello::testing;
 
 class ReplayTest : public FormTest {
  protected:
-  /// Loads a record of the given events (button lines; name lines are made from captions).
-  void loadEvents(const std::vector<std::string>& events) {
-    std::vector<std::string> lines{"Notes_G-C-F.txt"};
-    for (const auto& e : events) {
-      lines.push_back(e);
-      if (e == kBreakMute || e == kBreakPlay) continue;
-      std::string names;
-      for (std::size_t i = 0; i + 2 <= e.size(); i += 3)
-        names += right(form.Keys[std::stoi(e.substr(i, 2))].caption, 3) + "/";
-      lines.push_back(names);
-    }
-    lines.insert(lines.end(), {kEndMarker, " "});
-    files.files["Records/Records_T.txt"] = joinLines(lines);
-    form.refreshFileList(form.RecordList);
-    form.RecordList.selected = 1;
-    ASSERT_EQ(form.RecordList.items[1], "Records_T.txt");
-    form.RecordList_Click();
-    port.log.clear();
-  }
   /// The event number each tick plays (0 for a rest tick).
   std::vector<int> ticks(int n) {
     std::vector<int> played;

@@ -12,7 +12,8 @@ class FormTest : public ::testing::Test {
  protected:
   FakePort port;
   MemoryFiles files;
-  Form1 form{{&port, &files}};
+  FakeClock clock;
+  Form1 form{{&port, &files, nullptr, &clock}};
 
   void start() {
     form.Form_Load();
@@ -48,6 +49,25 @@ class FormTest : public ::testing::Test {
     const auto it = std::find(list.items.begin(), list.items.end(), name);
     ASSERT_NE(it, list.items.end()) << name;
     list.selected = static_cast<int>(it - list.items.begin());
+  }
+  /// Writes a record of the given events (button lines; name lines made from the captions)
+  /// as Records/Records_T.txt and loads it.
+  void loadEvents(const std::vector<std::string>& events) {
+    std::vector<std::string> lines{"Notes_G-C-F.txt"};
+    for (const auto& e : events) {
+      lines.push_back(e);
+      if (e == kBreakMute || e == kBreakPlay) continue;
+      std::string names;
+      for (std::size_t i = 0; i + 2 <= e.size(); i += 3)
+        names += right(form.Keys[std::stoi(e.substr(i, 2))].caption, 3) + "/";
+      lines.push_back(names);
+    }
+    lines.insert(lines.end(), {kEndMarker, " "});
+    files.files["Records/Records_T.txt"] = joinLines(lines);
+    form.refreshFileList(form.RecordList);
+    selectRow(form.RecordList, "Records_T.txt");
+    form.RecordList_Click();
+    port.log.clear();
   }
   int litKeys() const {
     int n = 0;

@@ -502,6 +502,59 @@ TEST_F(ViewTest, TheTuningChooserOffersTheLayoutsAndPutsOneOnTheButtons) {
   EXPECT_EQ(chooser->currentText(), "Notes_H-E-A.txt");
 }
 
+TEST_F(ViewTest, PractisingALessonShowsWhatWasWrongThePassScoreAndTheHistoryChart) {
+  form.clickToggle(form.RecordLession);
+  const std::string lesson = form.RecordList.items.at(1);
+  // Earlier passes of this lesson, as earlier sessions wrote them.
+  std::vector<std::string> earlier;
+  const int firstTries[] = {1, 2, 2, 3, 4, 4, 3, 4};
+  for (int i = 0; i < 8; ++i)
+    earlier.push_back("PASS;2026-12-0" + std::to_string(1 + i / 3) + " 18:0" + std::to_string(i) +
+                      ";tempo=" + std::to_string(15 + i / 2) +
+                      ";section=2-5;events=4;first=" + std::to_string(firstTries[i]) +
+                      ";buttons=" + std::to_string(4 - firstTries[i]) +
+                      ";directions=1;seconds=" + std::to_string(20 - i) + ".5");
+  files.files["Records/Practice_" + lesson] = joinLines(earlier);
+  clickRow(form.RecordList, 1);
+  ASSERT_EQ(form.practice.history.passes.size(), 8u);
+  qobject_cast<QCheckBox*>(view->widgetFor(form.Practice))->click();
+  EXPECT_EQ(form.Practice.value, 1);
+  clickRow(form.NotenSchirm, 1);
+  click(form.SectionFirst);
+  clickRow(form.NotenSchirm, 4);
+  click(form.SectionLast);
+  EXPECT_EQ(form.replaySpan(), (std::pair<int, int>{2, 5}));
+
+  click(form.PlayStop);
+  bool wrongTried = false;
+  for (int guard = 0; guard < 40 && form.practice.history.passes.size() == 8; ++guard) {
+    clock.now += 1.5;
+    if (!form.practice.waiting) {
+      form.Timer1_Timer();
+      continue;
+    }
+    if (!wrongTried) {
+      // The right place, the other bellows direction: shown in its colour, said in words.
+      const int other = (form.practice.wanted[0] + kPullButtons) % kKeyCount;
+      QTest::mouseClick(view->keyWidget(other), Qt::LeftButton);
+      view->render();
+      EXPECT_EQ(form.Keys[other].backColor, kWrongDirectionColour);
+      EXPECT_FALSE(form.StatusLine.caption.empty());
+      wrongTried = true;
+    }
+    for (int b : std::vector<int>(form.practice.wanted))
+      QTest::mouseClick(view->keyWidget(b), Qt::LeftButton);
+  }
+  ASSERT_EQ(form.practice.history.passes.size(), 9u);
+  EXPECT_EQ(form.practice.history.passes.back().score.wrongDirections, 1);
+  view->render();
+  auto* score = qobject_cast<QLabel*>(view->widgetFor(form.PracticeScore));
+  ASSERT_TRUE(score && score->isVisible());
+  EXPECT_TRUE(score->text().contains("3"));
+  EXPECT_TRUE(view->widgetFor(form.PracticeChart)->isVisible());
+  shoot("practice");
+}
+
 TEST_F(ViewTest, TheTablatureWindowFollowsReplayAndSavesPdfAndSvg) {
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 150; ++i) lines.insert(lines.end(), {i % 3 ? "44/47/" : "10/", "x/"});

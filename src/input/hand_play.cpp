@@ -39,8 +39,10 @@ bool Form1::handKeyDown(const std::string& key) {
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows) {
     applyHandChange(hands.keys.turnBellows(true));
+    judgeKeys(true);
   } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
     applyHandChange(hands.keys.press(position->second));
+    judgeKeys(true);
   } else if (key == map.commit) {
     NextRecord_Click();
   } else if (key == map.restPlay) {
@@ -58,9 +60,12 @@ bool Form1::handKeyUp(const std::string& key) {
   down.erase(it);
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows) {
+    // Turning the bellows back sounds the other block: a new try.
     applyHandChange(hands.keys.turnBellows(false));
+    judgeKeys(!hands.keys.held().empty());
   } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
     applyHandChange(hands.keys.release(position->second));
+    judgeKeys(false);
   }
   return true;
 }
@@ -111,8 +116,10 @@ void Form1::MidiIn_Message(std::uint32_t word) {
   } else if (status == 0x80 || status == 0x90) {
     midiPitchOff(data1);
   } else if (status == 0xB0 && data1 == hands.bellowsController) {
+    const bool turned = hands.controllerPush != (data2 != 0);
     hands.controllerPush = data2 != 0;
     placeMidiPitches();
+    judgePitchesHeld(turned && !hands.pitches.empty());
   }
 }
 
@@ -121,6 +128,7 @@ void Form1::midiPitchOn(int pitch) {
   if (std::find(pitches.begin(), pitches.end(), pitch) != pitches.end()) return;
   pitches.push_back(pitch);
   placeMidiPitches();
+  judgePitchesHeld(true);
 }
 
 void Form1::midiPitchOff(int pitch) {
@@ -134,6 +142,7 @@ void Form1::midiPitchOff(int pitch) {
     stopHandButton(button);
   else if (SoundOnOff.value == 1)
     Midi_Out_Send(128, pitch, 0);
+  judgePitchesHeld(false);
 }
 
 void Form1::placeMidiPitches() {

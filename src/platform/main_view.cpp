@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QSvgRenderer>
 #include <memory>
+#include <tuple>
 
 #include "platform/key_names.h"
 #include "platform/midi_input.h"
@@ -218,6 +219,66 @@ class RowList : public QListWidget {
   int pressedRow_ = -1;
 };
 
+/// The loaded record's practice history: a bar per pass for the share right at the first try
+/// (green when the pass was clean), and a line for the tempo it was played at.
+class HistoryChart : public QWidget {
+ public:
+  HistoryChart(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {}
+  void sync() {
+    const auto& passes = form_.practice.history.passes;
+    const std::size_t shown = std::min(passes.size(), kPassesShown);
+    std::vector<PassRecord> recent(passes.end() - static_cast<std::ptrdiff_t>(shown), passes.end());
+    if (recent == shown_ && toQt(form_.PracticeChart.caption) == title_) return;
+    shown_ = std::move(recent);
+    title_ = toQt(form_.PracticeChart.caption);
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), QColor(255, 255, 255, 200));
+    p.setPen(QColor(90, 90, 90));
+    QFont small = font();
+    small.setPointSize(8);
+    p.setFont(small);
+    const int titleHeight = p.fontMetrics().height() * 2 + 4;
+    p.drawText(QRect(4, 2, width() - 8, titleHeight), Qt::TextWordWrap, title_);
+    const int scale = p.fontMetrics().horizontalAdvance("100%") + 6;
+    const QRect area(scale, titleHeight + 6, width() - scale - 8, height() - titleHeight - 22);
+    p.setPen(QColor(200, 200, 200));
+    p.drawRect(area);
+    p.setPen(QColor(90, 90, 90));
+    const int rowHeight = p.fontMetrics().height();
+    p.drawText(QRect(0, area.top() - rowHeight / 2, scale - 3, rowHeight), Qt::AlignRight, "100%");
+    p.drawText(QRect(0, area.bottom() - rowHeight / 2, scale - 3, rowHeight), Qt::AlignRight, "0");
+    if (shown_.empty()) return;
+    const double slot = double(area.width()) / double(kPassesShown);
+    QPolygonF tempo;
+    for (std::size_t i = 0; i < shown_.size(); ++i) {
+      const PassScore& s = shown_[i].score;
+      const double share = s.events > 0 ? double(s.rightFirstTry) / double(s.events) : 0;
+      const double x = area.left() + slot * double(i);
+      const double h = share * area.height();
+      p.fillRect(QRectF(x + 2, area.bottom() - h, slot - 4, h),
+                 s.clean() ? QColor(60, 180, 60) : QColor(240, 160, 60));
+      tempo << QPointF(x + slot / 2, area.bottom() - area.height() * shown_[i].tempo / 25.0);
+    }
+    p.setPen(QPen(QColor(30, 90, 200), 2));
+    p.drawPolyline(tempo);
+    for (const QPointF& point : tempo) p.drawEllipse(point, 2.5, 2.5);
+    p.drawText(QRectF(area.left(), area.bottom() + 2, area.width(), 14), Qt::AlignRight,
+               QString("Tempo %1").arg(shown_.back().tempo));
+  }
+
+ private:
+  static constexpr std::size_t kPassesShown = 20;
+  const Form1& form_;
+  std::vector<PassRecord> shown_;
+  QString title_;
+};
+
 /// A picture's SVG; the lines of `text` fill its places "{0}", "{1}" ... (the help boards).
 QByteArray svgSource(const std::string& name, const std::string& text) {
   QFile file(picturePath(name));
@@ -304,14 +365,27 @@ void MainView::buildWidgets() {
     auto* w = add(new RowList(l, this), l);
     if (fixedPitch) w->setFont(QFont("Monospace"));
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto shown = std::make_shared<std::pair<std::vector<std::string>, std::vector<Bellows>>>();
+    auto shown = std::make_shared<
+        std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>>>();
     bindings_.back().update = [this, w, &l, shown] {
-      if (shown->first != l.items || shown->second != l.bellows) {
-        *shown = {l.items, l.bellows};
+      const std::pair<int, int> marked{l.markedFirst, l.markedLast};
+      if (std::get<0>(*shown) != l.items || std::get<1>(*shown) != l.bellows ||
+          std::get<2>(*shown) != marked) {
+        *shown = {l.items, l.bellows, marked};
         w->clear();
         for (std::size_t i = 0; i < l.items.size(); ++i) {
           auto* item = new QListWidgetItem(toQt(l.items[i]), w);
           if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
+          // A marked section: its rows bold, the others faint.
+          const int row = static_cast<int>(i);
+          if (marked.first < 0) continue;
+          if (row >= marked.first && row <= marked.second) {
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+          } else {
+            item->setForeground(QColor(150, 150, 150));
+          }
         }
       }
       // Compared with the highlighted row the widget shows (its current row may differ: focus
@@ -361,6 +435,16 @@ void MainView::buildWidgets() {
   toggle(f.KeyboardPlay)->setObjectName("KeyboardPlay");
   toggle(f.KeyLetters)->setObjectName("KeyLetters");
   toggle(f.TabView)->setObjectName("TabView");
+  toggle(f.Practice)->setObjectName("Practice");
+  toggle(f.PracticeRamp)->setObjectName("PracticeRamp");
+  toggle(f.CountInClick)->setObjectName("CountInClick");
+  toggle(f.Metronome)->setObjectName("Metronome");
+  auto* score = label(f.PracticeScore);
+  score->setObjectName("PracticeScore");
+  score->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* chart = add(new HistoryChart(f, this), f.PracticeChart);
+  chart->setObjectName("PracticeChart");
+  bindings_.back().update = [chart] { chart->sync(); };
   tablature_ = std::make_unique<TablatureView>(
       f, [this](std::function<void()> handler) { run(std::move(handler)); });
   for (Control* c :
@@ -401,9 +485,10 @@ void MainView::buildWidgets() {
   speed->setRange(f.Speed.minimum, f.Speed.maximum);
   bindings_.back().update = [speed, &f] { speed->setValue(f.Speed.value); };
 
-  for (Control* c : {&f.Record, &f.CancelRec, &f.SaveRecord, &f.NextRecord, &f.ReEd, &f.KillNote,
-                     &f.EditBreak, &f.EditMute, &f.RepIns, &f.PlayStop, &f.Break, &f.StopReplay,
-                     &f.PlayMode, &f.Expand, &f.MinusIns, &f.PlusIns})
+  for (Control* c :
+       {&f.Record, &f.CancelRec, &f.SaveRecord, &f.NextRecord, &f.ReEd, &f.KillNote, &f.EditBreak,
+        &f.EditMute, &f.RepIns, &f.PlayStop, &f.Break, &f.StopReplay, &f.PlayMode, &f.Expand,
+        &f.MinusIns, &f.PlusIns, &f.SectionFirst, &f.SectionLast, &f.SectionAll})
     button(*c);
   for (Control* c : {&f.Picture1, &f.Picture2, &f.Picture3, &f.Copyright, &f.Tafel1, &f.Tafel2})
     picture(*c);
@@ -505,8 +590,12 @@ void MainView::wire() {
   onClick(f.Expand, [this] { form_.Expand_Click(); });
   onClick(f.MinusIns, [this] { form_.MinusIns_Click(); });
   onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
+  onClick(f.SectionFirst, [this] { form_.SectionFirst_Click(); });
+  onClick(f.SectionLast, [this] { form_.SectionLast_Click(); });
+  onClick(f.SectionAll, [this] { form_.SectionAll_Click(); });
   for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4,
-                    &f.KeyboardPlay, &f.KeyLetters, &f.TabView})
+                    &f.KeyboardPlay, &f.KeyLetters, &f.TabView, &f.Practice, &f.PracticeRamp,
+                    &f.CountInClick, &f.Metronome})
     onToggle(*t);
   for (int i = 0; i < kKeyCount; ++i) {
     connect(static_cast<QAbstractButton*>(keys_[i]), &QAbstractButton::clicked, this,
@@ -555,9 +644,9 @@ void MainView::wire() {
   onRow(f.InstrumentList, [this] { form_.InstrumentList_Click(); });
   onRow(f.NoteList, [this] { form_.NoteList_Click(); });
   onRow(f.EditBox, [this] { form_.EditBox_Click(); });
-  // The record views only show the replay position; a click there changes nothing.
-  for (ListBox* l : {&f.NotenSchirm, &f.ZahlenSchirm})
-    static_cast<RowList*>(widgetFor(*l))->onRowClicked = [this](int) { render(); };
+  // A click in the record views picks an event for the section marks.
+  onRow(f.NotenSchirm, [this] { form_.NotenSchirm_Click(); });
+  onRow(f.ZahlenSchirm, [this] { form_.ZahlenSchirm_Click(); });
 
   connect(&timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
   connect(&splashTimer_, &QTimer::timeout, this,
@@ -602,9 +691,13 @@ void MainView::syncTuningChooser() {
   if (tuningChooser_->currentIndex() != index) tuningChooser_->setCurrentIndex(index);
 }
 
-void MainView::syncTimer(QTimer& timer, const Timer& state) {
+void MainView::syncTimer(QTimer& timer, const Timer& state, unsigned* restartsSeen) {
   // Only a changed interval is set: setting it restarts a running timer.
   if (timer.interval() != state.interval) timer.setInterval(state.interval);
+  if (restartsSeen && *restartsSeen != state.restarts) {
+    *restartsSeen = state.restarts;
+    if (state.enabled) timer.start();  // the wait begins again from now
+  }
   if (state.enabled && !timer.isActive()) timer.start();
   if (!state.enabled && timer.isActive()) timer.stop();
 }
@@ -613,7 +706,7 @@ void MainView::render() {
   const Form1& f = form_;
   // Timers first: a replay that was just started counts its first wait from the click, not
   // from the end of the drawing.
-  syncTimer(timer1_, f.Timer1);
+  syncTimer(timer1_, f.Timer1, &timer1Restarts_);
   syncTimer(splashTimer_, f.SplashTimer);
   syncTimer(scrollTimer_, f.scrolltext);
   for (auto& b : bindings_) {

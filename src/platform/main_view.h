@@ -68,7 +68,8 @@ class MainView : public QWidget {
     handler();
     render();
   }
-  void syncTimer(QTimer& timer, const Timer& state);
+  /// `restartsSeen`: the timer's restarts already applied (null: it is never restarted).
+  void syncTimer(QTimer& timer, const Timer& state, unsigned* restartsSeen = nullptr);
   /// The tuning chooser offers the note layouts of the list, the choice in force selected.
   void syncTuningChooser();
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
@@ -90,10 +91,10 @@ class MainView : public QWidget {
   std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
+  unsigned timer1Restarts_ = 0;
   int shownLeftShift_ = 0;
-  int heldBack_ = 0;
-  int beepsShown_ = 0;  ///< the window object's beeps the view has sounded  ///< pixels of a left
-                        ///< move that the screen's edge prevented
+  int heldBack_ = 0;    ///< pixels of a left move that the screen's edge prevented
+  int beepsShown_ = 0;  ///< the window object's beeps the view has sounded
 };
 
 }  // namespace tastrello

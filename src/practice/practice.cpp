@@ -116,6 +116,13 @@ Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held
   return Verdict::Waiting;  // some of the right buttons so far
 }
 
+Verdict judgeButton(const std::vector<int>& event, int button) {
+  if (std::find(event.begin(), event.end(), button) != event.end()) return Verdict::Right;
+  const int other = button < kBlock ? button + kBlock : button - kBlock;
+  return std::find(event.begin(), event.end(), other) != event.end() ? Verdict::WrongDirection
+                                                                     : Verdict::WrongButton;
+}
+
 Verdict judgePitches(const std::vector<int>& eventPitches, bool eventPush,
                      const std::vector<int>& held, std::optional<bool> controllerPush) {
   const auto want = asSet(eventPitches);
@@ -150,6 +157,23 @@ int nextTempo(const TempoRamp& ramp, int current, const std::vector<PassScore>& 
   return clean ? std::min(ramp.target, current + ramp.step) : current;
 }
 
+int rampTempo(const TempoRamp& ramp, const std::vector<PassRecord>& passes) {
+  if (passes.empty()) return ramp.start;
+  const int current = std::clamp(passes.back().tempo, ramp.start, ramp.target);
+  // The passes played at the tempo in force count; a pass at another tempo ends the run.
+  std::vector<PassScore> recent;
+  for (auto it = passes.rbegin(); it != passes.rend() && it->tempo == current; ++it)
+    recent.insert(recent.begin(), it->score);
+  if (passes.back().tempo != current) recent.clear();
+  return nextTempo(ramp, current, recent);
+}
+
+std::pair<int, int> Section::span(int count) const {
+  if (whole() || count < 1) return {1, std::max(count, 0)};
+  const int from = std::clamp(first, 1, count);
+  return {from, std::clamp(last, from, count)};
+}
+
 History parseHistory(std::string_view bytes, std::vector<int>& damaged) {
   History history;
   const auto lines = splitLines(bytes);
@@ -158,8 +182,11 @@ History parseHistory(std::string_view bytes, std::vector<int>& damaged) {
     if (line.empty() || line[0] == '#') continue;
     const auto parts = split(line, ';');
     if (parts[0] == "RAMP") {
-      if (const auto ramp = parseRamp(parts)) {
+      const bool off = parts.size() == 2 && parts[1] == "off";
+      const auto ramp = off ? std::nullopt : parseRamp(parts);
+      if (off || ramp) {
         history.ramp = ramp;
+        history.rampFrom = ramp ? history.passes.size() : 0;
         continue;
       }
     } else if (parts[0] == "PASS") {
@@ -184,14 +211,26 @@ std::string formatPass(const PassRecord& p) {
          ";directions=" + std::to_string(p.score.wrongDirections) + ";seconds=" + seconds;
 }
 
+std::string formatRamp(const std::optional<TempoRamp>& ramp) {
+  if (!ramp) return "RAMP;off";
+  return "RAMP;start=" + std::to_string(ramp->start) + ";target=" + std::to_string(ramp->target) +
+         ";step=" + std::to_string(ramp->step) + ";clean=" + std::to_string(ramp->cleanPasses);
+}
+
 std::string formatHistory(const History& history) {
   std::vector<std::string> lines;
-  if (const auto& r = history.ramp)
-    lines.push_back("RAMP;start=" + std::to_string(r->start) +
-                    ";target=" + std::to_string(r->target) + ";step=" + std::to_string(r->step) +
-                    ";clean=" + std::to_string(r->cleanPasses));
-  for (const auto& pass : history.passes) lines.push_back(formatPass(pass));
+  const std::size_t rampAt =
+      history.ramp ? std::min(history.rampFrom, history.passes.size()) : history.passes.size() + 1;
+  for (std::size_t i = 0; i <= history.passes.size(); ++i) {
+    if (i == rampAt) lines.push_back(formatRamp(history.ramp));
+    if (i < history.passes.size()) lines.push_back(formatPass(history.passes[i]));
+  }
   return joinLines(lines);
+}
+
+std::vector<PassRecord> History::rampPasses() const {
+  const std::size_t from = std::min(rampFrom, passes.size());
+  return {passes.begin() + static_cast<std::ptrdiff_t>(from), passes.end()};
 }
 
 std::string historyFileName(const std::string& recordFile) {

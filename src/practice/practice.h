@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tastrello {
@@ -20,6 +21,10 @@ enum class Verdict {
 
 /// Judges buttons held (0..67) against an event's buttons. Order does not count.
 Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held);
+
+/// What one held button is to the event: Right (one of its buttons), WrongDirection (the same
+/// place in the other bellows block) or WrongButton. Colours each button while practising.
+Verdict judgeButton(const std::vector<int>& event, int button);
 
 /// Judges pitches from a MIDI instrument against the event's pitches and bellows direction:
 /// the direction counts only when the instrument tells it (`controllerPush`).
@@ -75,20 +80,59 @@ struct PassRecord {
   bool operator==(const PassRecord&) const = default;
 };
 
+/// A record's history. The file is only ever appended to: a ramp line ("RAMP;start=..", or
+/// "RAMP;off") holds from where it stands, so the passes before it do not count for it.
 struct History {
   std::optional<TempoRamp> ramp;
+  std::size_t rampFrom = 0;  ///< the passes before the ramp line in force
   std::vector<PassRecord> passes;
   bool operator==(const History&) const = default;
+  /// The passes played since the ramp in force was set.
+  std::vector<PassRecord> rampPasses() const;
 };
 
 /// Reads a history file; a damaged line is skipped and its number (from 1) kept in `damaged`.
 History parseHistory(std::string_view bytes, std::vector<int>& damaged);
-/// The file's bytes: the ramp line (when set), then one line per pass; CR LF.
+/// The file's bytes: the passes, with the ramp line in force (if any) at its place; CR LF.
 std::string formatHistory(const History& history);
 /// One pass as its line, to append to the file.
 std::string formatPass(const PassRecord& pass);
+/// A ramp line to append: the ramp, or "RAMP;off" when there is none.
+std::string formatRamp(const std::optional<TempoRamp>& ramp);
 
 /// The history file of a record: "Practice_" + the record's file name, in the records folder.
 std::string historyFileName(const std::string& recordFile);
+
+/// The tempo a ramp asks for now, from the passes kept: the ramp's start when none was played
+/// in it; otherwise the last pass's tempo (held between start and target), raised when the
+/// passes at that tempo end in enough clean ones.
+int rampTempo(const TempoRamp& ramp, const std::vector<PassRecord>& passes);
+
+/// A stretch of the record, events `first` to `last` (from 1); 0 and 0 for the whole record.
+struct Section {
+  int first = 0, last = 0;
+  bool whole() const { return first == 0; }
+  /// The events it spans in a record of `count` events, held inside 1..count.
+  std::pair<int, int> span(int count) const;
+  bool operator==(const Section&) const = default;
+};
+
+/// What practice keeps between the learner's notes: the chord waited for, the pass under way,
+/// the loaded record's history and its section.
+struct PracticeState {
+  bool waiting = false;      ///< a chord is shown and waited for
+  std::vector<int> wanted;   ///< its buttons
+  std::vector<int> clicked;  ///< buttons clicked with the mouse towards it
+  bool correcting = false;   ///< the last try was wrong: letting go is judged too
+  bool passOpen = false;     ///< a pass is under way (its first chord was shown)
+  int passFirst = 0;         ///< the event the pass began at
+  double passStarted = 0;    ///< the clock's seconds when it began
+  PassCounter pass;
+  Section section;
+  std::string historyPath;  ///< the loaded record's history file ("" when none is loaded)
+  History history;
+  std::optional<PassRecord> lastPass;  ///< the latest pass of this session, for its score
+  int clickNote = 0;                   ///< the metronome's note sounding (0: none)
+};
 
 }  // namespace tastrello

@@ -74,6 +74,7 @@ void Form1::RecordList_Click() {
   Timer1.enabled = false;
   replayStep = 1;
   loadRecord();
+  loadPracticeHistory(fileName);
 }
 
 void Form1::loadRecord() {

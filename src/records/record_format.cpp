@@ -11,13 +11,20 @@ bool isRestMarker(std::string_view line) {
 
 Bellows bellowsOf(const std::string& buttonLine) {
   if (isRestMarker(buttonLine)) return Bellows::None;
-  bool pull = false, push = false;
+  std::vector<int> buttons;
   // The replay step reads the same fixed columns: 1, 4, 7 and 10.
   for (std::size_t k = 0; k < 4; ++k) {
     const std::string field = mid(buttonLine, 3 * k + 1, 2);
     if (field.find_first_of("0123456789") == std::string::npos) continue;
-    const int button = leadingNumber(field);
-    if (button >= kKeyCount) continue;
+    buttons.push_back(leadingNumber(field));
+  }
+  return bellowsOfButtons(buttons);
+}
+
+Bellows bellowsOfButtons(const std::vector<int>& buttons) {
+  bool pull = false, push = false;
+  for (int button : buttons) {
+    if (button < 0 || button >= kKeyCount) continue;
     (button < kKeyCount / 2 ? pull : push) = true;  // the pull block comes first
   }
   if (pull && push) return Bellows::Both;

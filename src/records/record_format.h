@@ -34,6 +34,8 @@ struct RecordContent {
 
 /// The bellows direction of an event's buttons; None for a rest or no valid button.
 Bellows bellowsOf(const std::string& buttonLine);
+/// The bellows direction of buttons 0..67; None when none is a button of the keyboard.
+Bellows bellowsOfButtons(const std::vector<int>& buttons);
 
 /// Whether a button line (or a whole file line) is one of the two rest markers.
 bool isRestMarker(std::string_view line);

@@ -43,6 +43,7 @@ void Form1::Record_Click() {
 
   clearPendingChord();
   AccordDisplay.caption.clear();
+  showPracticePanel();
 }
 
 void Form1::SaveRecord_Click() {
@@ -151,6 +152,7 @@ void Form1::resetToFreePlay() {
   NotenSchirm.visible = Check1.value == 1 && !NotenSchirm.items.empty();
   ZahlenSchirm.visible = Check3.value == 1 && !ZahlenSchirm.items.empty();
   setInfos(kFreePlay, 22);
+  showPracticePanel();
 }
 
 }  // namespace tastrello

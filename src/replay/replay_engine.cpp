@@ -7,23 +7,34 @@ namespace tastrello {
 
 void Form1::advanceReplay() {
   replayPosition += replayStep;
-  if (replayMode == "Test" && replayPosition == replayEnd) {
-    replayPosition = 0;
-    testPassDone = true;
-    return;
-  }
-  if (replayMode == "Single" && replayPosition == replayEnd) {
-    replayPosition = 0;
-    replayStep = 1;
-    return;
-  }
-  if (replayPosition == replayEnd) {
-    replayStep = -1;
-    return;
-  }
-  if (replayPosition == 0) {
-    replayStep = 1;
-    return;
+  if (replayMode == "Test") {
+    // The dry run of a load walks the whole record once.
+    if (replayPosition == replayEnd) {
+      replayPosition = 0;
+      testPassDone = true;
+      return;
+    }
+  } else {
+    // Replay runs through the section (the whole record when none is marked): forwards in a
+    // loop, or back and forth. Practice always goes forwards, a pass at a time.
+    const auto [first, last] = replaySpan();
+    if (replayStep > 0 && replayPosition > last) {
+      if (practising()) finishPass();
+      if (replayMode == "Single" || practising()) {
+        replayPosition = first - 1;
+        replayStep = 1;
+      } else {
+        replayPosition = last + 1;
+        replayStep = -1;
+      }
+      return;
+    }
+    if (replayStep < 0 && replayPosition < first) {
+      replayPosition = first - 1;
+      replayStep = 1;
+      return;
+    }
+    if (replayPosition < first) return;  // the steps counted in before the first event
   }
   if (replayPosition < 1 || replayPosition > kMaxEvents) return;  // outside the tables
 
@@ -34,7 +45,9 @@ void Form1::advanceReplay() {
   } else if (a == kBreakPlay) {
     // The notes ring on.
   } else {
-    if (Check4.value == 1) Midi_Out_Reset();
+    // While practising the notes are the learner's own: they sound when played, not here.
+    const bool waits = practising();
+    if (Check4.value == 1 && !waits) Midi_Out_Reset();
     for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
     const auto names = nameLineFields(b);
     for (int k = 1; k <= 4; ++k) chordNames[k] = names[k - 1];
@@ -48,10 +61,11 @@ void Form1::advanceReplay() {
       Acco2[k].caption = Keys[button].caption;
       Acco2[k].visible = true;
       const std::optional<int> note = keyNote(button);
-      if (!note) continue;
+      if (!note || waits) continue;
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();
     }
+    if (waits) waitForChord();
   }
   if (static_cast<int>(NotenSchirm.items.size()) < replayPosition) {
     beep();
@@ -67,8 +81,9 @@ std::vector<std::string> Form1::loadedEvents() const {
 }
 
 int Form1::currentEvent() const {
-  const int count = static_cast<int>(NotenSchirm.items.size());
-  return replayPosition >= 1 && replayPosition <= count ? replayPosition : 0;
+  // Outside the span replay is between two passes (or counting in): no event is shown.
+  const auto [first, last] = replaySpan();
+  return replayPosition >= first && replayPosition <= last ? replayPosition : 0;
 }
 
 int Form1::tempoInterval() const {
@@ -77,7 +92,9 @@ int Form1::tempoInterval() const {
 
 void Form1::Timer1_Timer() {
   Timer1.interval = tempoInterval();
-  advanceReplay();
+  if (Metronome.value == 1 || (CountInClick.value == 1 && countIn > 1)) sendClick(false);
+  // A chord waited for holds the replay; the metronome keeps the beat meanwhile.
+  if (!(practising() && practice.waiting)) advanceReplay();
   if (countIn > 0) {
     --countIn;
     showCountIn();
@@ -112,13 +129,15 @@ void Form1::PlayStop_Click() {
   ZahlenSchirm.visible = true;
   if (!replayStarted) {
     replayStarted = true;
-    replayPosition = -1;
     // The first event comes after two steps at this tempo: they are counted down, so that
-    // the silence is not taken for a fault.
+    // the silence is not taken for a fault. The clicked count-in is a bar of four.
+    countIn = CountInClick.value == 1 ? kCountInClicks : 2;
+    replayPosition = replaySpan().first - countIn;
     Timer1.interval = tempoInterval();
-    countIn = 2;
     showCountIn();
+    if (CountInClick.value == 1) sendClick(true);
   }
+  ++Timer1.restarts;
 }
 
 void Form1::Break_Click() {
@@ -144,6 +163,9 @@ void Form1::StopReplay_Click() {
   PlayStop.visible = Label8.visible = true;
   replayStep = 1;
   replayPosition = 0;
+  // A pass left unfinished is not scored.
+  practice.passOpen = practice.waiting = practice.correcting = false;
+  practice.clickNote = 0;
   Midi_Out_Reset();
 }
 

@@ -43,6 +43,8 @@ struct ListBox : Control {
   int selected = -1;
   /// Per row of a list of events: the direction the view marks (empty for other lists).
   std::vector<Bellows> bellows;
+  /// Rows of a marked stretch (the section of a record view), -1 and -1 for none.
+  int markedFirst = -1, markedLast = -1;
 };
 
 /// A list of the file names in `folder` that match `pattern`.
@@ -65,6 +67,8 @@ struct Slider : Control {
 struct Timer {
   bool enabled = false;
   int interval = 0;
+  /// Counts the times the current wait was started afresh (the next tick a whole interval on).
+  unsigned restarts = 0;
 };
 
 /// Standard picture names; the view maps them to its artwork.

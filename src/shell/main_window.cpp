@@ -169,8 +169,21 @@ Form1::Form1(Services s) : services(s) {
   Speed.maximum = 25;
   Speed.value = 23;
   Tempo = label("", 3060, 7410, 2760);
-  Timer1 = {false, 1000};
+  Timer1 = {false, 1000, 0};
   Label2 = label("Replay", 240, 8100, 5580);
+
+  // Practice: beside the transport, under the record views, and in the text area.
+  place(Practice, 3300, 6240, 2520, 300);
+  place(PracticeRamp, 3300, 6540, 2520, 300);
+  place(CountInClick, 3060, 8880, 2760, 300);
+  place(Metronome, 240, 9240, 2700, 300);
+  place(SectionFirst, 3120, 5760, 880, 330);
+  place(SectionLast, 4030, 5760, 880, 330);
+  place(SectionAll, 4940, 5760, 880, 330);
+  SectionFirst.visible = SectionLast.visible = SectionAll.visible = false;
+  place(PracticeScore, 11460, 4560, 3540, 1440);
+  place(PracticeChart, 11460, 6120, 3540, 3000);
+  PracticeScore.visible = PracticeChart.visible = false;
 
   // Right of the keyboard: the text area, the title pair and the sound options.
   place(AccordDisplay, 11460, 480, 3540, 2400);
@@ -220,8 +233,8 @@ Form1::Form1(Services s) : services(s) {
   Splashscreen.visible = false;
   NeverShow.caption = "Nicht mehr zeigen / Don't show again";
   place(NeverShow, 240, 2100, 4200, 300);
-  SplashTimer = {false, 2000};
-  scrolltext = {false, 150};
+  SplashTimer = {false, 2000, 0};
+  scrolltext = {false, 150, 0};
 
   // Built-in texts, in force until a language file replaces them (and when none can be read).
   Label23 = label("Accord ERSETZEN", 0, 0, 0);
@@ -265,7 +278,11 @@ void Form1::toggleClicked(Toggle& toggle) {
     KeyboardPlay_Click();
   else if (&toggle == &KeyLetters)
     KeyLetters_Click();
-  // Check4 has no click handler: replay reads its value.
+  else if (&toggle == &Practice)
+    Practice_Click();
+  else if (&toggle == &PracticeRamp)
+    PracticeRamp_Click();
+  // Check4, CountInClick and Metronome have no click handler: replay reads their values.
 }
 
 void Form1::report(const std::string& text) {

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "input/hand_input.h"
+#include "practice/practice.h"
 #include "records/record_format.h"
 #include "shell/controls.h"
 #include "shell/services.h"
+#include "shell/standard_clock.h"
 #include "shell/ui_texts.h"
 #include "sound/layout_format.h"
 
@@ -19,8 +21,13 @@ namespace tastrello {
 
 constexpr int kTableSlots = 201;   // text tables with slots 0..200
 constexpr int kCommitLimit = 198;  // commit requests per recording
+constexpr int kCountInClicks = 4;  // the clicked count-in: a bar of four
 constexpr Colour kIdleKeyColour = 0xC0C0C0;
 constexpr Colour kLitKeyColour = 0x55F0;
+// While practising, a held button shows what it is to the chord waited for.
+constexpr Colour kRightKeyColour = 0x3CB43C;        ///< one of its buttons
+constexpr Colour kWrongButtonColour = 0x3C28DC;     ///< a button it does not have
+constexpr Colour kWrongDirectionColour = 0x00BEF5;  ///< its place, the other bellows block
 constexpr int kNarrowWidth = 15165;
 constexpr int kWideWidth = 19350;
 constexpr int kWindowHeight = 10500;
@@ -158,6 +165,24 @@ class Form1 {
   void StopReplay_Click();
   void PlayMode_Click();
   void PlayMode2_Click();
+  /// The first and last event replay goes through: the section, or the whole record.
+  std::pair<int, int> replaySpan() const;
+  /// A click in the record views picks that event (for the section marks).
+  void NotenSchirm_Click();
+  void ZahlenSchirm_Click();
+
+  // ---- Practice: replay that waits for the learner
+  void Practice_Click();
+  void PracticeRamp_Click();
+  void SectionFirst_Click();
+  void SectionLast_Click();
+  void SectionAll_Click();
+  /// Practice is on and replay runs: chords are waited for and what is played is judged.
+  bool practising() const;
+  /// The loaded record's history file: read, its damaged lines reported, its ramp applied.
+  void loadPracticeHistory(const std::string& recordFile);
+  /// Shows the practice controls that fit the window's state.
+  void showPracticePanel();
 
   // ---- Editor
   void commitPendingEvent();
@@ -249,6 +274,15 @@ class Form1 {
   Control Tempo;
   Timer Timer1;
 
+  // ---- Controls: practice
+  Toggle Practice;      ///< replay waits for the learner's chords
+  Toggle PracticeRamp;  ///< the tempo rises pass after pass (the record's ramp)
+  Toggle CountInClick;  ///< four clicks before the first chord
+  Toggle Metronome;     ///< a click on every replay step
+  Control SectionFirst, SectionLast, SectionAll;
+  Control PracticeScore;  ///< the latest pass's figures
+  Control PracticeChart;  ///< where the view draws the loaded record's history
+
   // ---- Controls: editor
   ListBox EditBox;
   Control KillNote, EditBreak, Label20, EditMute, Label21, RepIns, InsRep;
@@ -336,6 +370,7 @@ class Form1 {
   std::string settingValue;
 
   HandInput hands;
+  PracticeState practice;
 
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names
@@ -372,6 +407,29 @@ class Form1 {
   void showSelectionActions();
   void chooseLanguage(const std::string& file);
   void setTransportIdle();
+
+  // Practice (src/practice/practice_mode.cpp).
+  Clock& clock();
+  void waitForChord();
+  void beginPass();
+  void finishPass();
+  void appendToHistory(const std::string& line);
+  void showPassScore();
+  void applyRamp();
+  void markSection(bool first);
+  void showSection();
+  /// What the learner holds now, from the keys, from the MIDI instrument or from clicks;
+  /// `pressed`: something went down (releases are judged only while correcting a wrong try).
+  void judgeKeys(bool pressed);
+  void judgePitchesHeld(bool pressed);
+  void practiceClick(int button);
+  void takeVerdict(Verdict verdict, const std::vector<int>& held);
+  void chordPlayed();
+  void sendClick(bool accent);
+  std::string buttonNames(const std::vector<int>& buttons) const;
+  std::string directionOf(const std::vector<int>& buttons) const;
+
+  StandardClock standardClock_;
 };
 
 /// The Windows-1252 texts of the credits and the suggestions line.

@@ -18,6 +18,14 @@ void Form1::applyOwnTexts() {
   KeyboardPlay.caption = say(Text::KeyboardPlayCaption);
   KeyLetters.caption = say(Text::KeyLettersCaption);
   TabView.caption = say(Text::TabCaption);
+  Practice.caption = say(Text::PracticeCaption);
+  PracticeRamp.caption = say(Text::RampCaption);
+  CountInClick.caption = say(Text::CountInCaption);
+  Metronome.caption = say(Text::MetronomeCaption);
+  SectionFirst.caption = say(Text::SectionFirstCaption);
+  SectionLast.caption = say(Text::SectionLastCaption);
+  SectionAll.caption = say(Text::SectionAllCaption);
+  PracticeChart.caption = say(Text::ChartCaption);
   // The line under the transport names the loaded record once there is one.
   const std::string prefix = left(Label2.caption, 6);
   if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
@@ -52,12 +60,20 @@ void Form1::applyOwnTexts() {
                                             {&InstrumentList, Text::TipInstruments},
                                             {&KeyboardPlay, Text::TipKeyboardPlay},
                                             {&KeyLetters, Text::TipKeyLetters},
-                                            {&TabView, Text::TipTab}};
+                                            {&TabView, Text::TipTab},
+                                            {&Practice, Text::TipPractice},
+                                            {&CountInClick, Text::TipCountIn},
+                                            {&Metronome, Text::TipMetronome},
+                                            {&SectionFirst, Text::TipSectionFirst},
+                                            {&SectionLast, Text::TipSectionLast},
+                                            {&SectionAll, Text::TipSectionAll}};
   for (const auto& [control, text] : tips) control->toolTip = say(text);
   updateStateTips();
   updateKeyTips();
   Speed_Click();
   showProblemCount();
+  showPracticePanel();
+  showPassScore();
 }
 
 void Form1::showHelpBoards() {

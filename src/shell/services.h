@@ -53,12 +53,25 @@ class OutputChoice {
   virtual void useSoundFont(const std::string& file) = 0;
 };
 
+/// The time, for the length of a practice pass and the date of its line in the history.
+/// Real implementation: StandardClock (src/shell/standard_clock.h), which is also used when
+/// none is given.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  /// Seconds from any fixed moment; never goes back.
+  virtual double seconds() = 0;
+  /// The local date and time as "2026-12-08 19:40".
+  virtual std::string localTime() = 0;
+};
+
 /// What the window object is given to reach the world. `outputs` may be null: then the
-/// output is whatever `midi` is.
+/// output is whatever `midi` is. `clock` may be null: then the system's clock is used.
 struct Services {
   MidiPort* midi = nullptr;
   Files* files = nullptr;
   OutputChoice* outputs = nullptr;
+  Clock* clock = nullptr;
 };
 
 }  // namespace tastrello

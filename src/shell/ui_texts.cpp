@@ -163,6 +163,91 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] = {
      "%1 gschriebn (%2 Seitn)."},  // MsgExported
     {"Ein Instrument direkt w\xE4hlen", "Pick an instrument directly",
      "Elegir un instrumento directamente", "A Instrument glei aussuacha"},  // TipInstruments
+    {"\xDC"
+     "ben: wartet auf mich",
+     "Practice: waits for me", "Practicar: me espera",
+     "\xDC"
+     "ben: wart auf mi"},  // PracticeCaption
+    {"Das Abspielen wartet, bis du jeden Akkord richtig spielst (Tastatur, MIDI oder Maus), "
+     "und z\xE4hlt jeden Durchgang",
+     "Replay waits until you play each chord right (keyboard, MIDI or mouse) and scores each "
+     "pass",
+     "La reproducci\xF3n espera a que toques bien cada acorde (teclado, MIDI o rat\xF3n) y "
+     "punt\xFA"
+     "a cada pasada",
+     "S' Obspuin wart, bis'd an jedn Akkord richtig spuist (Tastatur, MIDI oder Maus), und "
+     "z\xE4hlt jedn Durchgang"},                                                // TipPractice
+    {"Tempo steigern", "Raise the tempo", "Subir el tempo", "Tempo steigern"},  // RampCaption
+    {"Langsamer anfangen und nach fehlerfreien Durchg\xE4ngen schneller werden, bis zum Tempo, "
+     "das jetzt eingestellt ist",
+     "Start slower and speed up after clean passes, up to the tempo set now",
+     "Empezar m\xE1s despacio y acelerar tras pasadas limpias, hasta el tempo puesto ahora",
+     "Langsama ofanga und noch fehlerfreie Durchg\xE4ng schnella wern, bis zum Tempo, des "
+     "jetzt eigstejt is"},  // TipRampOff
+    {"Tempo %1 bis %2: nach %3 fehlerfreien Durchg\xE4ngen eine Stufe schneller",
+     "Tempo %1 to %2: one step faster after %3 clean passes",
+     "Tempo %1 a %2: un paso m\xE1s r\xE1pido tras %3 pasadas limpias",
+     "Tempo %1 bis %2: noch %3 fehlerfreie Durchg\xE4ng a Stufn schnella"},  // TipRampOn
+    {"Einz\xE4hlen", "Count in", "Contar antes", "Eiz\xE4hln"},              // CountInCaption
+    {"Vier Schl\xE4ge vorz\xE4hlen, bevor es losgeht", "Count four clicks before the first chord",
+     "Contar cuatro golpes antes del primer acorde",
+     "Vier Schl\xE4g vorz\xE4hln, bevor's losgeht"},        // TipCountIn
+    {"Metronom", "Metronome", "Metr\xF3nomo", "Metronom"},  // MetronomeCaption
+    {"Ein Klick auf jedem Schritt (Schlagzeug, MIDI-Kanal 10)",
+     "A click on every step (percussion, MIDI channel 10)",
+     "Un golpe en cada paso (percusi\xF3n, canal MIDI 10)",
+     "A Klick auf jedm Schritt (Schlogzeig, MIDI-Kanal 10)"},  // TipMetronome
+    {"Von", "From", "Desde", "Vo"},                            // SectionFirstCaption
+    {"Bis", "To", "Hasta", "Bis"},                             // SectionLastCaption
+    {"Alles", "All", "Todo", "Ois"},                           // SectionAllCaption
+    {"Der Abschnitt beginnt bei der gew\xE4hlten Zeile; Abspielen und \xDC"
+     "ben wiederholen ihn",
+     "The section begins at the selected line; replay and practice loop it",
+     "La secci\xF3n empieza en la l\xEDnea elegida; reproducir y practicar la repiten",
+     "Da Abschnitt fangt bei da gw\xE4hltn Zeiln o; Obspuin und \xDC"
+     "ben wiederholn'n"},  // TipSectionFirst
+    {"Der Abschnitt endet bei der gew\xE4hlten Zeile", "The section ends at the selected line",
+     "La secci\xF3n termina en la l\xEDnea elegida",
+     "Da Abschnitt h\xF6rt bei da gw\xE4hltn Zeiln auf"},  // TipSectionLast
+    {"Wieder die ganze Aufnahme", "The whole record again", "De nuevo toda la grabaci\xF3n",
+     "Wieda de gonze Aufnahm"},  // TipSectionAll
+    {"Abschnitt: Schritt %1 bis %2.", "Section: events %1 to %2.", "Secci\xF3n: pasos %1 a %2.",
+     "Abschnitt: Schritt %1 bis %2."},  // MsgSection
+    {"Zuerst eine Zeile der Noten anklicken.", "Click a line of the notes first.",
+     "Elige primero una l\xEDnea de las notas.",
+     "Zerst a Zeiln vo de Notn oklicka."},                                  // MsgSectionPick
+    {"Spiel: %1 (%2)", "Play: %1 (%2)", "Toca: %1 (%2)", "Spui: %1 (%2)"},  // MsgPlayChord
+    {"Falscher Knopf: %1. Gesucht: %2 (%3).", "Wrong button: %1. Wanted: %2 (%3).",
+     "Bot\xF3n equivocado: %1. Se busca: %2 (%3).",
+     "Foischa Knopf: %1. Gsuacht: %2 (%3)."},  // MsgWrongButton
+    {"Richtiger Knopf, falsche Balgrichtung: %1 auf %2. Gesucht: %3.",
+     "Right button, wrong bellows direction: %1 on %2. Wanted: %3.",
+     "Bot\xF3n correcto, fuelle al rev\xE9s: %1 al %2. Se busca: %3.",
+     "Richtiga Knopf, foische Bolgrichtung: %1 auf %2. Gsuacht: %3."},  // MsgWrongDirection
+    {"Durchgang %1, Tempo %2, Schritt %3-%4\n%5 von %6 gleich richtig\nFalsche Kn\xF6pfe: "
+     "%7\nFalsche Balgrichtung: %8\nZeit: %9 s",
+     "Pass %1, tempo %2, events %3-%4\n%5 of %6 right at the first try\nWrong buttons: "
+     "%7\nWrong bellows direction: %8\nTime: %9 s",
+     "Pasada %1, tempo %2, pasos %3-%4\n%5 de %6 bien a la primera\nBotones equivocados: "
+     "%7\nFuelle al rev\xE9s: %8\nTiempo: %9 s",
+     "Durchgang %1, Tempo %2, Schritt %3-%4\n%5 vo %6 glei richtig\nFoische Kn\xF6pf: "
+     "%7\nFoische Bolgrichtung: %8\nZeit: %9 s"},  // PassScore
+    {"Verlauf: gleich richtig (Balken), Tempo (Linie)",
+     "History: right at first try (bars), tempo (line)",
+     "Historial: bien a la primera (barras), tempo (l\xEDnea)",
+     "Verlauf: glei richtig (Balkn), Tempo (Linie)"},  // ChartCaption
+    {"Fehlerfrei! Jetzt Tempo %1.", "Clean! Tempo %1 now.", "\xA1Sin fallos! Ahora tempo %1.",
+     "Fehlerfrei! Jetzt Tempo %1."},  // MsgTempoUp
+    {"\xDC"
+     "bungsverlauf %1: Zeile %2 ist besch\xE4"
+     "digt und wird \xFC"
+     "bergangen.",
+     "Practice history %1: line %2 is damaged and skipped.",
+     "Historial %1: la l\xEDnea %2 est\xE1 da\xF1"
+     "ada y se omite.",
+     "\xDC"
+     "bungsverlauf %1: Zeiln %2 is hi und werd \xFC"
+     "bergonga."},  // MsgHistoryLine
     {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.", "Type a name for the record first.",
      "Escribe primero un nombre para la grabaci\xF3n.",
      "Zerst an Nama f\xFCr d' Aufnahm eigebn."},  // MsgNameEmpty

@@ -15,6 +15,10 @@ std::string twoDigits(int i) {
 
 void Form1::Keys_Click(int i) {
   if (i < 0 || i >= kKeyCount) return;
+  if (practising()) {
+    practiceClick(i);
+    return;
+  }
   const std::string& c = Keys[i].caption;
   auto release = [this] {
     resetKeyLooks();
@@ -51,6 +55,7 @@ void Form1::SoundOnOff_Click() {
 
 void Form1::Check1_Click() {
   NotenSchirm.visible = Check1.value == 1;
+  showPracticePanel();
 }
 
 void Form1::Check3_Click() {

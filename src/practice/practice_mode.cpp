@@ -1,0 +1,371 @@
+// Practice in the window: replay shows each chord and waits until the learner plays it, from
+// the computer keyboard, a MIDI instrument or the mouse; wrong buttons and wrong bellows
+// directions are shown and counted; each pass is scored into the record's history file; a
+// section of the record can be looped; the tempo can rise along the record's ramp; a count-in
+// and a metronome click on the percussion channel.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "shell/main_window.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+constexpr int kPercussionNoteOn = 0x99;  // note-on, channel 10: General MIDI percussion
+constexpr int kPercussionNoteOff = 0x89;
+constexpr int kAccentClick = 76;  // high wood block
+constexpr int kClick = 77;        // low wood block
+constexpr int kRampSteps = 5;     // a new ramp starts this many tempo steps below the target
+
+Colour verdictColour(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Right:
+      return kRightKeyColour;
+    case Verdict::WrongDirection:
+      return kWrongDirectionColour;
+    default:
+      return kWrongButtonColour;
+  }
+}
+
+bool isWrong(Verdict verdict) {
+  return verdict == Verdict::WrongButton || verdict == Verdict::WrongDirection;
+}
+
+}  // namespace
+
+Clock& Form1::clock() {
+  return services.clock ? *services.clock : standardClock_;
+}
+
+bool Form1::practising() const {
+  return Practice.value == 1 && Timer1.enabled && replayMode != "Test";
+}
+
+void Form1::Practice_Click() {
+  // A pass is scored only when it was practised from its first chord to its last.
+  practice.passOpen = false;
+  practice.waiting = false;
+  practice.clicked.clear();
+  if (Practice.value == 1) applyRamp();
+  showPracticePanel();
+}
+
+void Form1::showPracticePanel() {
+  const bool editing = EditBox.visible;
+  for (Control* c : {&Practice, &PracticeRamp, &CountInClick, &Metronome}) c->visible = !editing;
+  for (Control* c : {&SectionFirst, &SectionLast, &SectionAll})
+    c->visible = !editing && NotenSchirm.visible;
+  const bool scored = !editing && Practice.value == 1 && !practice.historyPath.empty();
+  PracticeScore.visible = scored && !PracticeScore.caption.empty();
+  PracticeChart.visible = scored;
+  PracticeRamp.toolTip =
+      practice.history.ramp
+          ? say(Text::TipRampOn, {std::to_string(practice.history.ramp->start),
+                                  std::to_string(practice.history.ramp->target),
+                                  std::to_string(practice.history.ramp->cleanPasses)})
+          : say(Text::TipRampOff);
+}
+
+// ---- The history of the loaded record
+
+void Form1::loadPracticeHistory(const std::string& recordFile) {
+  practice.historyPath = RecordList.folder + historyFileName(recordFile);
+  practice.history = {};
+  practice.lastPass.reset();
+  practice.passOpen = practice.waiting = false;
+  practice.section = {};
+  PracticeScore.caption.clear();
+  if (const auto bytes = services.files->read(practice.historyPath)) {
+    std::vector<int> damaged;
+    practice.history = parseHistory(*bytes, damaged);
+    for (int line : damaged)
+      report(say(Text::MsgHistoryLine, {historyFileName(recordFile), std::to_string(line)}));
+  }
+  PracticeRamp.value = practice.history.ramp ? 1 : 0;
+  applyRamp();
+  showSection();
+  showPracticePanel();
+}
+
+void Form1::appendToHistory(const std::string& line) {
+  if (practice.historyPath.empty()) return;
+  // The file on disk is extended, not rewritten from what was understood of it: lines this
+  // version could not read stay as they are.
+  std::string bytes = services.files->read(practice.historyPath).value_or("");
+  if (!bytes.empty() && bytes.back() != '\n') bytes += "\r\n";
+  bytes += line + "\r\n";
+  const std::string problem = services.files->replace(practice.historyPath, bytes);
+  if (!problem.empty()) report(say(Text::MsgNotSaved, {practice.historyPath, problem}));
+}
+
+void Form1::PracticeRamp_Click() {
+  if (practice.historyPath.empty()) {
+    PracticeRamp.value = 0;
+    report(say(Text::MsgPlayNothing));
+    return;
+  }
+  History& history = practice.history;
+  if (PracticeRamp.value == 1) {
+    // The tempo set now is the goal; the ramp starts a few steps below it.
+    const int target = Speed.value;
+    history.ramp = TempoRamp{std::max(Speed.minimum, target - kRampSteps), target, 1, 2};
+  } else {
+    history.ramp.reset();
+  }
+  history.rampFrom = history.ramp ? history.passes.size() : 0;
+  appendToHistory(formatRamp(history.ramp));
+  applyRamp();
+  showPracticePanel();
+}
+
+void Form1::applyRamp() {
+  const auto& ramp = practice.history.ramp;
+  if (!ramp || PracticeRamp.value == 0) return;
+  const int tempo = rampTempo(*ramp, practice.history.rampPasses());
+  if (tempo == Speed.value) return;
+  Speed.value = tempo;
+  Speed_Click();
+}
+
+// ---- Passes
+
+void Form1::beginPass() {
+  practice.passOpen = true;
+  practice.passFirst = replayPosition;
+  practice.passStarted = clock().seconds();
+  practice.pass = PassCounter();
+}
+
+void Form1::finishPass() {
+  if (!practice.passOpen) return;
+  practice.passOpen = false;
+  // The file keeps tenths of a second; so does what is shown.
+  practice.pass.finish(std::round((clock().seconds() - practice.passStarted) * 10) / 10);
+  const int last = replaySpan().second;
+  const int first = std::clamp(practice.passFirst, 1, std::max(1, last));
+  const PassRecord pass{clock().localTime(), Speed.value, first, last, practice.pass.score()};
+  appendToHistory(formatPass(pass));
+  practice.history.passes.push_back(pass);
+  practice.lastPass = pass;
+  showPassScore();
+  const int before = Speed.value;
+  applyRamp();
+  if (Speed.value > before) inform(say(Text::MsgTempoUp, {std::to_string(Speed.value)}));
+}
+
+void Form1::showPassScore() {
+  if (!practice.lastPass) return;
+  const PassRecord& p = *practice.lastPass;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", p.score.seconds);
+  PracticeScore.caption =
+      say(Text::PassScore,
+          {std::to_string(practice.history.passes.size()), std::to_string(p.tempo),
+           std::to_string(p.first), std::to_string(p.last), std::to_string(p.score.rightFirstTry),
+           std::to_string(p.score.events), std::to_string(p.score.wrongButtons),
+           std::to_string(p.score.wrongDirections), seconds});
+  showPracticePanel();
+}
+
+// ---- Waiting for a chord and judging what is played
+
+void Form1::waitForChord() {
+  practice.wanted.clear();
+  for (int k = 1; k <= 4; ++k) {
+    const int button = chordButtons[k];
+    if (!chordNames[k].empty() && button >= 0 && button < kKeyCount)
+      practice.wanted.push_back(button);
+  }
+  practice.clicked.clear();
+  // A line that names no button of the keyboard is passed over as a rest is.
+  practice.waiting = !practice.wanted.empty();
+  if (!practice.waiting) return;
+  if (!practice.passOpen) beginPass();
+  practice.pass.beginEvent();
+  inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
+}
+
+void Form1::judgeKeys(bool pressed) {
+  if (!practising() || !practice.waiting) return;
+  std::vector<int> held;
+  for (int position : hands.keys.held()) held.push_back(hands.keys.button(position));
+  for (int button : held)
+    Keys[button].backColor = verdictColour(judgeButton(practice.wanted, button));
+  if (!pressed && !practice.correcting) return;
+  takeVerdict(judgeButtons(practice.wanted, held), held);
+}
+
+void Form1::judgePitchesHeld(bool pressed) {
+  if (!practising() || !practice.waiting) return;
+  std::vector<int> wantedPitches;
+  for (int button : practice.wanted)
+    if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
+  const bool push = practice.wanted.front() >= kPullButtons;
+  const Verdict verdict = judgePitches(wantedPitches, push, hands.pitches, hands.controllerPush);
+  std::vector<int> held;
+  for (int pitch : hands.pitches) {
+    const int button = hands.pitchButtons[pitch];
+    if (button < 0) continue;
+    held.push_back(button);
+    const bool wantedPitch =
+        std::find(wantedPitches.begin(), wantedPitches.end(), pitch) != wantedPitches.end();
+    Keys[button].backColor = verdict == Verdict::WrongDirection
+                                 ? kWrongDirectionColour
+                                 : (wantedPitch ? kRightKeyColour : kWrongButtonColour);
+  }
+  if (!pressed && !practice.correcting) return;
+  takeVerdict(verdict, held);
+}
+
+void Form1::practiceClick(int button) {
+  const std::optional<int> note = keyNote(button);
+  if (!practice.waiting) {
+    if (note && SoundOnOff.value == 1) {
+      noteNumber = *note;
+      playnote();
+    }
+    return;
+  }
+  if (practice.clicked.empty()) {
+    // A new try: the buttons of the last one go dark and, when chords are cut, fall silent.
+    for (auto& key : Keys) key.backColor = keyIdleColor;
+    if (Check4.value == 1) Midi_Out_Reset();
+  }
+  if (note && SoundOnOff.value == 1) {
+    noteNumber = *note;
+    playnote();
+  }
+  if (std::find(practice.clicked.begin(), practice.clicked.end(), button) == practice.clicked.end())
+    practice.clicked.push_back(button);
+  for (int b : practice.clicked) Keys[b].backColor = verdictColour(judgeButton(practice.wanted, b));
+  const std::vector<int> held = practice.clicked;
+  const Verdict verdict = judgeButtons(practice.wanted, held);
+  // The mouse holds nothing: a wrong try ends with the click, the next click starts anew.
+  if (isWrong(verdict)) practice.clicked.clear();
+  takeVerdict(verdict, held);
+}
+
+void Form1::takeVerdict(Verdict verdict, const std::vector<int>& held) {
+  practice.pass.judged(verdict);
+  practice.correcting = isWrong(verdict);
+  if (verdict == Verdict::Right) {
+    chordPlayed();
+    return;
+  }
+  if (!isWrong(verdict)) return;
+  std::vector<int> wrong;
+  for (int button : held)
+    if (judgeButton(practice.wanted, button) != Verdict::Right) wrong.push_back(button);
+  const std::string wanted = buttonNames(practice.wanted);
+  if (verdict == Verdict::WrongDirection) {
+    inform(say(Text::MsgWrongDirection, {buttonNames(wrong.empty() ? held : wrong),
+                                         directionOf(wrong.empty() ? held : wrong),
+                                         wanted + " (" + directionOf(practice.wanted) + ")"}));
+  } else {
+    inform(say(Text::MsgWrongButton,
+               {buttonNames(wrong.empty() ? held : wrong), wanted, directionOf(practice.wanted)}));
+  }
+}
+
+void Form1::chordPlayed() {
+  practice.waiting = false;
+  practice.correcting = false;
+  practice.clicked.clear();
+  StatusLine.caption.clear();
+  advanceReplay();
+  // What comes next (a chord, a rest) gets a whole step from now.
+  ++Timer1.restarts;
+}
+
+std::string Form1::buttonNames(const std::vector<int>& buttons) const {
+  std::string names;
+  for (int button : buttons) {
+    if (button < 0 || button >= kKeyCount) continue;
+    names += (names.empty() ? "" : " ") + Keys[button].caption;
+  }
+  return names;
+}
+
+std::string Form1::directionOf(const std::vector<int>& buttons) const {
+  const Bellows bellows = bellowsOfButtons(buttons);
+  if (bellows == Bellows::Both) return say(Text::BellowsBoth);
+  return say(bellows == Bellows::Push ? Text::BellowsPush : Text::BellowsPull);
+}
+
+// ---- The section
+
+std::pair<int, int> Form1::replaySpan() const {
+  return practice.section.span(
+      std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents));
+}
+
+void Form1::NotenSchirm_Click() {
+  ZahlenSchirm.selected = NotenSchirm.selected;
+}
+
+void Form1::ZahlenSchirm_Click() {
+  NotenSchirm.selected = ZahlenSchirm.selected;
+}
+
+void Form1::SectionFirst_Click() {
+  markSection(true);
+}
+
+void Form1::SectionLast_Click() {
+  markSection(false);
+}
+
+void Form1::SectionAll_Click() {
+  practice.section = {};
+  practice.passOpen = false;
+  showSection();
+}
+
+void Form1::markSection(bool first) {
+  const int count = static_cast<int>(NotenSchirm.items.size());
+  const int row = NotenSchirm.selected;
+  if (row < 0 || row >= count) {
+    report(say(Text::MsgSectionPick));
+    return;
+  }
+  const int event = row + 1;
+  auto [from, to] = replaySpan();
+  // A start after the end takes the rest of the record; an end before the start, its
+  // beginning.
+  if (first) {
+    from = event;
+    if (to < from) to = count;
+  } else {
+    to = event;
+    if (from > to) from = 1;
+  }
+  practice.section = {from, to};
+  practice.passOpen = false;  // a pass runs through one section
+  showSection();
+  inform(say(Text::MsgSection, {std::to_string(from), std::to_string(to)}));
+}
+
+void Form1::showSection() {
+  const bool whole = practice.section.whole();
+  const auto [from, to] = replaySpan();
+  for (ListBox* view : {&NotenSchirm, &ZahlenSchirm}) {
+    view->markedFirst = whole ? -1 : from - 1;
+    view->markedLast = whole ? -1 : to - 1;
+  }
+}
+
+// ---- Count-in and metronome
+
+void Form1::sendClick(bool accent) {
+  // The click before is let go first: a percussion note needs no note-off to end, but some
+  // instruments hold it until one comes.
+  if (practice.clickNote) Midi_Out_Send(kPercussionNoteOff, practice.clickNote, 0);
+  practice.clickNote = accent ? kAccentClick : kClick;
+  Midi_Out_Send(kPercussionNoteOn, practice.clickNote, accent ? 127 : 90);
+}
+
+}  // namespace tastrello
