@@ -1,5 +1,6 @@
-// tastrello-convert IN OUT [--layout NAME] [--force]: a record or lesson file as tablature.
-// Formats by extension: .txt in; .pdf or .svg out. One summary line on success; on any
+// tastrello-convert IN OUT [--layout NAME] [--part N] [--force]: a record or lesson file as
+// tablature or as a MIDI file, or a MIDI file as a record. Formats by extension: .txt in and
+// .pdf, .svg or .mid out; or .mid in and .txt out. One summary line on success; on any
 // problem a clear message and a non-zero exit, and never a partial output file.
 #include <QGuiApplication>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "exchange/midi_lesson.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
 #include "records/record_format.h"
@@ -29,14 +31,96 @@ std::string extensionOf(const fs::path& path) {
 }
 
 /// The note layout's file in the folders a record's layout is looked for in.
-bool layoutExists(const std::string& name, const fs::path& input) {
-  if (!isSafeFileName(name)) return false;
+std::optional<fs::path> layoutFile(const std::string& name, const fs::path& input) {
+  if (!isSafeFileName(name)) return std::nullopt;
   std::error_code ec;
   for (const fs::path& folder : {input.parent_path() / ".." / "Notes", shippedData() / "Notes"}) {
     for (const auto& entry : fs::directory_iterator(folder, ec))
-      if (sameNameIgnoringCase(entry.path().filename().string(), name)) return true;
+      if (sameNameIgnoringCase(entry.path().filename().string(), name)) return entry.path();
   }
-  return false;
+  return std::nullopt;
+}
+
+std::optional<std::string> readWhole(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (!file) return std::nullopt;
+  return bytes.str();
+}
+
+std::optional<NoteLayout> readLayout(const fs::path& path) {
+  const auto bytes = readWhole(path);
+  std::size_t lines = 0;
+  return bytes ? parseNoteLayout(*bytes, lines) : std::nullopt;
+}
+
+/// Writes all of `bytes` or nothing: through a temporary file beside it and a rename.
+std::string writeWhole(const fs::path& path, const std::string& bytes) {
+  const fs::path temporary = path.string() + ".~tastrello-convert.tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.close();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      return "cannot be written";
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    return "cannot be written";
+  }
+  return {};
+}
+
+/// A MIDI file as a record in the layout's tuning.
+int midiToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
+                 int partNumber) {
+  const auto bytes = readWhole(in);
+  if (!bytes) return fail(kInput, in.string() + ": no such file, or it cannot be read");
+  std::string problem;
+  const auto file = readMidiFile(*bytes, problem);
+  if (!file) return fail(kInput, in.string() + ": " + problem);
+  const auto path = layoutFile(layoutName, in);
+  const auto layout = path ? readLayout(*path) : std::nullopt;
+  if (!layout) return fail(kInput, "unknown note layout " + layoutName);
+  const auto parts = midiParts(*file);
+  MidiPart part;
+  if (partNumber > 0) {
+    if (partNumber > static_cast<int>(parts.size()))
+      return fail(kUsage, in.string() + " has " + std::to_string(parts.size()) + " parts");
+    part = parts[std::size_t(partNumber - 1)];
+  }
+  const ImportResult imported = importMidi(*file, part, buttonNotesOf(*layout));
+  if (imported.events.empty()) return fail(kInput, in.string() + ": no note has a button");
+  std::array<std::string, kKeyCount> captions;
+  for (int b = 0; b < kKeyCount; ++b)
+    captions[std::size_t(b)] = layout->captions[std::size_t(b)].value_or("-");
+  RecordContent record{layoutName, {}, {}};
+  for (const auto& event : imported.events) {
+    const auto [buttonLine, nameLine] =
+        event.buttons.empty() ? std::pair<std::string, std::string>{kBreakMute, kBreakMute}
+                              : eventLines(event.buttons, captions);
+    record.buttonLines.push_back(buttonLine);
+    record.nameLines.push_back(nameLine);
+  }
+  const std::string error = writeWhole(out, formatRecord(record));
+  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+  for (const auto& warning : file->warnings)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
+  for (const auto& why : imported.problems)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), why.c_str());
+  std::printf("%s -> %s: %zu events, %d bellows changes, %zu notes on the way, layout %s\n",
+              in.filename().string().c_str(), out.filename().string().c_str(),
+              imported.events.size(), imported.bellowsChanges,
+              imported.problems.size() + file->warnings.size(), layoutName.c_str());
+  return kOk;
 }
 
 }  // namespace
@@ -48,6 +132,7 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> files;
   std::string layout;
+  int part = 0;
   bool force = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -55,6 +140,9 @@ int main(int argc, char** argv) {
       force = true;
     } else if (arg == "--layout" && i + 1 < argc) {
       layout = argv[++i];
+    } else if (arg == "--part" && i + 1 < argc) {
+      part = std::atoi(argv[++i]);
+      if (part < 1) return fail(kUsage, "--part takes a number from 1");
     } else if (arg.rfind("--", 0) == 0) {
       return fail(kUsage, "unknown option " + arg);
     } else {
@@ -63,14 +151,23 @@ int main(int argc, char** argv) {
   }
   if (files.size() != 2)
     return fail(kUsage,
-                "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg [--layout NAME] [--force]");
+                "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid [--layout NAME] "
+                "[--force]\n       tastrello-convert IN.mid OUT.txt [--layout NAME] [--part N] "
+                "[--force]");
   const fs::path in = files[0], out = files[1];
-  if (extensionOf(in) != ".TXT") return fail(kUsage, in.string() + ": only .txt records are read");
   const std::string kind = extensionOf(out);
-  if (kind != ".PDF" && kind != ".SVG")
-    return fail(kUsage, out.string() + ": the output must end in .pdf or .svg");
-
   std::error_code ec;
+  if (extensionOf(in) == ".MID" || extensionOf(in) == ".MIDI") {
+    if (kind != ".TXT") return fail(kUsage, out.string() + ": a MIDI file becomes a .txt record");
+    if (fs::exists(out, ec) && !force)
+      return fail(kOutput, out.string() + " exists; --force replaces it");
+    return midiToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
+  }
+  if (extensionOf(in) != ".TXT")
+    return fail(kUsage, in.string() + ": only .txt records and .mid files are read");
+  if (kind != ".PDF" && kind != ".SVG" && kind != ".MID")
+    return fail(kUsage, out.string() + ": the output must end in .pdf, .svg or .mid");
+
   if (!fs::is_regular_file(in, ec)) return fail(kInput, in.string() + ": no such file");
   std::ifstream file(in, std::ios::binary);
   std::ostringstream bytes;
@@ -85,9 +182,22 @@ int main(int argc, char** argv) {
                                                  std::to_string(problem.line) + ")"));
   }
   if (layout.empty()) layout = record->layoutName;
-  if (!layoutExists(layout, in)) return fail(kInput, "unknown note layout " + layout);
+  const auto layoutPath = layoutFile(layout, in);
+  if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
   if (fs::exists(out, ec) && !force)
     return fail(kOutput, out.string() + " exists; --force replaces it");
+  if (kind == ".MID") {
+    const auto notes = readLayout(*layoutPath);
+    if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
+    ExportSettings settings;
+    settings.name = in.stem().string();
+    const std::string error =
+        writeWhole(out, exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), settings));
+    if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+    std::printf("%s -> %s: %zu events, %d ms a beat\n", in.filename().string().c_str(),
+                out.filename().string().c_str(), record->buttonLines.size(), settings.intervalMs);
+    return kOk;
+  }
 
   TabDocument document;
   document.title = in.stem().string();

@@ -87,6 +87,18 @@ T = [
  ("ChartCaption", "Verlauf: gleich richtig (Balken), Tempo (Linie)", "History: right at first try (bars), tempo (line)", "Historial: bien a la primera (barras), tempo (línea)", "Verlauf: glei richtig (Balkn), Tempo (Linie)"),
  ("MsgTempoUp", "Fehlerfrei! Jetzt Tempo %1.", "Clean! Tempo %1 now.", "¡Sin fallos! Ahora tempo %1.", "Fehlerfrei! Jetzt Tempo %1."),
  ("MsgHistoryLine", "Übungsverlauf %1: Zeile %2 ist beschädigt und wird übergangen.", "Practice history %1: line %2 is damaged and skipped.", "Historial %1: la línea %2 está dañada y se omite.", "Übungsverlauf %1: Zeiln %2 is hi und werd übergonga."),
+ # MIDI files
+ ("MidiExportCaption", "MIDI speichern", "Save as MIDI", "Guardar como MIDI", "MIDI speichern"),
+ ("MidiImportCaption", "MIDI laden", "Import MIDI", "Importar MIDI", "MIDI ladn"),
+ ("TipMidiExport", "Die geladene Aufnahme als MIDI-Datei speichern (jeder Schritt ein Schlag im eingestellten Tempo)", "Save the loaded record as a MIDI file (each event one beat at the tempo set)", "Guardar la grabación cargada como archivo MIDI (cada paso un tiempo al tempo puesto)", "De gladne Aufnahm ois MIDI-Datei speichern (a jeder Schritt a Schlag im eigstejtn Tempo)"),
+ ("TipMidiImport", "Eine MIDI-Datei in den Editor holen: Knöpfe und Balgrichtung werden für die Stimmung gewählt", "Bring a MIDI file into the editor: buttons and bellows are chosen for the tuning", "Traer un archivo MIDI al editor: se eligen botones y fuelle para la afinación", "A MIDI-Datei in'n Editor holn: Knöpf und Bolgrichtung wern für d' Stimmung gwählt"),
+ ("MsgImported", "%1 Schritte geholt, %2 Balgwechsel, %3 Hinweise. Bitte prüfen und speichern.", "Imported %1 events, %2 bellows changes, %3 notes. Check them and save.", "%1 pasos importados, %2 cambios de fuelle, %3 avisos. Revísalos y guarda.", "%1 Schritt gholt, %2 Bolgwechsl, %3 Hinweis. Bitte prüfn und speichern."),
+ ("MsgImportRefused", "%1 nicht geholt: %2.", "%1 was not imported: %2.", "%1 no se importó: %2.", "%1 ned gholt: %2."),
+ ("MsgImportUnsaved", "Der Editor hat %1 ungespeicherte Änderungen: erst speichern oder abbrechen.", "The editor holds %1 unsaved changes: save or cancel first.", "El editor tiene %1 cambios sin guardar: guarda o cancela antes.", "Da Editor hod %1 ungspeicherte Änderunga: zerst speichern oder obbrecha."),
+ ("WhyNoPlayableNote", "keine Note hat einen Knopf in dieser Stimmung", "no note has a button in this tuning", "ninguna nota tiene botón en esta afinación", "koa Note hod an Knopf in dera Stimmung"),
+ ("MsgExportedMidi", "%1 geschrieben (%2 Schritte).", "Wrote %1 (%2 events).", "%1 escrito (%2 pasos).", "%1 gschriebn (%2 Schritt)."),
+ ("MidiPartAll", "Alle Spuren", "All tracks", "Todas las pistas", "Olle Spurn"),
+ ("MidiPartQuestion", "Welche Spur oder welcher Kanal?", "Which track or channel?", "¿Qué pista o canal?", "Wöche Spur oder wöcha Kanal?"),
  # messages
  ("MsgNameEmpty", "Bitte zuerst einen Namen für die Aufnahme eingeben.", "Type a name for the record first.", "Escribe primero un nombre para la grabación.", "Zerst an Nama für d' Aufnahm eigebn."),
  ("MsgNameUnsafe", "Der Name geht nicht: %1.", "The name cannot be used: %1.", "El nombre no sirve: %1.", "Der Nama geht ned: %1."),

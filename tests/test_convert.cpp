@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -151,4 +152,40 @@ TEST_F(ConvertTest, AFailedWriteLeavesNoFileBehind) {
   if (fs::exists(dir / "locked" / "x.pdf")) {
     EXPECT_EQ(pdfPages(dir / "locked" / "x.pdf"), 1);
   }
+}
+
+TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBackAsARecord) {
+  const auto mid = convert({in(), (dir / "tune.mid").string()});
+  ASSERT_EQ(mid.exit, 0) << mid.err;
+  if (std::system("command -v midicsv >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "midicsv is not installed (scripts/setup installs it)";
+  const fs::path text = dir / "tune.csv";
+  ASSERT_EQ(std::system(
+                ("midicsv '" + (dir / "tune.mid").string() + "' '" + text.string() + "'").c_str()),
+            0);
+  std::ifstream in(text);
+  std::vector<std::string> onsets;  // "time channel note" of each sounding note-on
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> f;
+    std::stringstream s(line);
+    for (std::string part; std::getline(s, part, ',');)
+      f.push_back(part.substr(part.find_first_not_of(' ')));
+    if (f.size() == 6 && f[2] == "Note_on_c" && f[5] != "0")
+      onsets.push_back(f[1] + " " + f[3] + " " + f[4]);
+  }
+  std::sort(onsets.begin(), onsets.end());
+  // c1 e1 on push at beat 0 (rows 3 and 1 of 44 and 47), a rest, d1 on pull at beat 2.
+  ASSERT_EQ(onsets.size(), 3u);
+  EXPECT_EQ(onsets[0].substr(0, 2), "0 ");
+  EXPECT_EQ(onsets[1].substr(0, 2), "0 ");
+  EXPECT_EQ(onsets[2].substr(0, 4), "960 ");
+
+  const auto back =
+      convert({(dir / "tune.mid").string(), (dir / "Records/Records_Back.txt").string()});
+  ASSERT_EQ(back.exit, 0) << back.err;
+  std::ifstream record(dir / "Records/Records_Back.txt", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << record.rdbuf();
+  EXPECT_NE(bytes.str().find("-BREAK MUTE-"), std::string::npos) << bytes.str();
+  EXPECT_NE(back.out.find("3 events"), std::string::npos) << back.out;
 }

@@ -146,10 +146,8 @@ void Form1::midiPitchOff(int pitch) {
 }
 
 void Form1::placeMidiPitches() {
-  ButtonNotes notes;
-  for (int b = 0; b < kKeyCount; ++b) notes[static_cast<std::size_t>(b)] = keyNote(b);
-  const PitchPlacement placement =
-      placePitches(hands.pitches, notes, hands.controllerPush, hands.midiPush, hands.lastButton);
+  const PitchPlacement placement = placePitches(hands.pitches, buttonNotes(), hands.controllerPush,
+                                                hands.midiPush, hands.lastButton);
   hands.midiPush = placement.push;
   for (std::size_t i = 0; i < hands.pitches.size(); ++i) {
     const int pitch = hands.pitches[i];

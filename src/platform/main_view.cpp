@@ -6,6 +6,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSlider>
 #include <QSvgRenderer>
@@ -593,6 +597,8 @@ void MainView::wire() {
   onClick(f.SectionFirst, [this] { form_.SectionFirst_Click(); });
   onClick(f.SectionLast, [this] { form_.SectionLast_Click(); });
   onClick(f.SectionAll, [this] { form_.SectionAll_Click(); });
+  onClick(f.MidiExport, [this] { exportMidiFile(); });
+  onClick(f.MidiImport, [this] { importMidiFile(); });
   for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4,
                     &f.KeyboardPlay, &f.KeyLetters, &f.TabView, &f.Practice, &f.PracticeRamp,
                     &f.CountInClick, &f.Metronome})
@@ -656,6 +662,55 @@ void MainView::wire() {
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
     if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
   });
+}
+
+void MainView::exportMidiFile() {
+  const auto bytes = form_.exportMidi();
+  if (!bytes) return;
+  const QString path = QFileDialog::getSaveFileName(
+      this, toQt(form_.MidiExport.caption), toQt(form_.Infos.caption) + ".mid", "MIDI (*.mid)");
+  if (path.isEmpty()) return;
+  QSaveFile file(path);
+  const bool written = file.open(QIODevice::WriteOnly) &&
+                       file.write(bytes->data(), qint64(bytes->size())) == qint64(bytes->size()) &&
+                       file.commit();
+  const std::string shown = fromQt(path);
+  if (written)
+    form_.inform(
+        form_.say(Text::MsgExportedMidi, {shown, std::to_string(form_.loadedEvents().size())}));
+  else
+    form_.report(form_.say(Text::MsgNotSaved, {shown, fromQt(file.errorString())}));
+}
+
+void MainView::importMidiFile() {
+  const QString path = QFileDialog::getOpenFileName(this, toQt(form_.MidiImport.caption), {},
+                                                    "MIDI (*.mid *.midi);;* (*)");
+  if (path.isEmpty()) return;
+  QFile file(path);
+  const std::string name = fromQt(QFileInfo(path).completeBaseName());
+  if (!file.open(QIODevice::ReadOnly)) {
+    form_.report(form_.say(Text::MsgImportRefused, {name, form_.say(Text::WhyUnreadable)}));
+    return;
+  }
+  const QByteArray read = file.readAll();
+  const std::string bytes(read.constData(), std::size_t(read.size()));
+  MidiPart part;
+  std::string problem;
+  if (const auto content = readMidiFile(bytes, problem)) {
+    const auto parts = midiParts(*content);
+    if (!parts.empty()) {
+      QStringList labels{toQt(form_.say(Text::MidiPartAll))};
+      for (const auto& p : parts) labels << QString::fromStdString(p.label);
+      bool ok = false;
+      const QString chosen =
+          QInputDialog::getItem(this, toQt(form_.MidiImport.caption),
+                                toQt(form_.say(Text::MidiPartQuestion)), labels, 0, false, &ok);
+      if (!ok) return;
+      const auto index = labels.indexOf(chosen);
+      if (index > 0) part = parts[std::size_t(index - 1)];
+    }
+  }
+  form_.importMidi(bytes, name, part);
 }
 
 void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {

@@ -74,6 +74,9 @@ class MainView : public QWidget {
   void syncTuningChooser();
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
   void markBellows(QListWidgetItem& item, Bellows bellows) const;
+  /// The file choosers of the MIDI buttons; the window object does the rest.
+  void exportMidiFile();
+  void importMidiFile();
   /// The system beep, and a flash of the status line: many desktops play no bell.
   void showBeep();
 

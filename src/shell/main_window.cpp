@@ -184,6 +184,8 @@ Form1::Form1(Services s) : services(s) {
   place(PracticeScore, 11460, 4560, 3540, 1440);
   place(PracticeChart, 11460, 6120, 3540, 3000);
   PracticeScore.visible = PracticeChart.visible = false;
+  place(MidiExport, 240, 9600, 2700, 360);
+  place(MidiImport, 3060, 9600, 2760, 360);
 
   // Right of the keyboard: the text area, the title pair and the sound options.
   place(AccordDisplay, 11460, 480, 3540, 2400);

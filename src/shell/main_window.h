@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/midi_lesson.h"
 #include "input/hand_input.h"
 #include "practice/practice.h"
 #include "records/record_format.h"
@@ -130,6 +131,15 @@ class Form1 {
   static std::string keyLabel(const std::string& keyName);
   /// The MIDI input chooser: stores the choice; the platform opens the port.
   void chooseMidiInput(const std::string& port);
+
+  // ---- MIDI files
+  /// Each button's MIDI note in the layout in force.
+  ButtonNotes buttonNotes() const;
+  /// The loaded record as a Standard MIDI File; nothing (reported) when none is loaded.
+  std::optional<std::string> exportMidi();
+  /// Opens a MIDI file's notes in the editor, unsaved, as events with buttons and bellows for
+  /// the layout in force; refused (reported) while the editor holds unsaved changes.
+  void importMidi(const std::string& bytes, const std::string& name, const MidiPart& part);
 
   // ---- Record files and recording
   bool writeRecordFile(const std::string& path);
@@ -280,8 +290,9 @@ class Form1 {
   Toggle CountInClick;  ///< four clicks before the first chord
   Toggle Metronome;     ///< a click on every replay step
   Control SectionFirst, SectionLast, SectionAll;
-  Control PracticeScore;  ///< the latest pass's figures
-  Control PracticeChart;  ///< where the view draws the loaded record's history
+  Control PracticeScore;           ///< the latest pass's figures
+  Control PracticeChart;           ///< where the view draws the loaded record's history
+  Control MidiExport, MidiImport;  ///< the view asks for the file, then calls the handlers
 
   // ---- Controls: editor
   ListBox EditBox;

@@ -247,7 +247,43 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] = {
      "ada y se omite.",
      "\xDC"
      "bungsverlauf %1: Zeiln %2 is hi und werd \xFC"
-     "bergonga."},  // MsgHistoryLine
+     "bergonga."},                                                              // MsgHistoryLine
+    {"MIDI speichern", "Save as MIDI", "Guardar como MIDI", "MIDI speichern"},  // MidiExportCaption
+    {"MIDI laden", "Import MIDI", "Importar MIDI", "MIDI ladn"},                // MidiImportCaption
+    {"Die geladene Aufnahme als MIDI-Datei speichern (jeder Schritt ein Schlag im "
+     "eingestellten Tempo)",
+     "Save the loaded record as a MIDI file (each event one beat at the tempo set)",
+     "Guardar la grabaci\xF3n cargada como archivo MIDI (cada paso un tiempo al tempo puesto)",
+     "De gladne Aufnahm ois MIDI-Datei speichern (a jeder Schritt a Schlag im eigstejtn "
+     "Tempo)"},  // TipMidiExport
+    {"Eine MIDI-Datei in den Editor holen: Kn\xF6pfe und Balgrichtung werden f\xFCr die "
+     "Stimmung gew\xE4hlt",
+     "Bring a MIDI file into the editor: buttons and bellows are chosen for the tuning",
+     "Traer un archivo MIDI al editor: se eligen botones y fuelle para la afinaci\xF3n",
+     "A MIDI-Datei in'n Editor holn: Kn\xF6pf und Bolgrichtung wern f\xFCr d' Stimmung "
+     "gw\xE4hlt"},  // TipMidiImport
+    {"%1 Schritte geholt, %2 Balgwechsel, %3 Hinweise. Bitte pr\xFC"
+     "fen und speichern.",
+     "Imported %1 events, %2 bellows changes, %3 notes. Check them and save.",
+     "%1 pasos importados, %2 cambios de fuelle, %3 avisos. Rev\xEDsalos y guarda.",
+     "%1 Schritt gholt, %2 Bolgwechsl, %3 Hinweis. Bitte pr\xFC"
+     "fn und speichern."},  // MsgImported
+    {"%1 nicht geholt: %2.", "%1 was not imported: %2.", "%1 no se import\xF3: %2.",
+     "%1 ned gholt: %2."},  // MsgImportRefused
+    {"Der Editor hat %1 ungespeicherte \xC4nderungen: erst speichern oder abbrechen.",
+     "The editor holds %1 unsaved changes: save or cancel first.",
+     "El editor tiene %1 cambios sin guardar: guarda o cancela antes.",
+     "Da Editor hod %1 ungspeicherte \xC4nderunga: zerst speichern oder obbrecha."},  // MsgImportUnsaved
+    {"keine Note hat einen Knopf in dieser Stimmung", "no note has a button in this tuning",
+     "ninguna nota tiene bot\xF3n en esta afinaci\xF3n",
+     "koa Note hod an Knopf in dera Stimmung"},  // WhyNoPlayableNote
+    {"%1 geschrieben (%2 Schritte).", "Wrote %1 (%2 events).", "%1 escrito (%2 pasos).",
+     "%1 gschriebn (%2 Schritt)."},                                   // MsgExportedMidi
+    {"Alle Spuren", "All tracks", "Todas las pistas", "Olle Spurn"},  // MidiPartAll
+    {"Welche Spur oder welcher Kanal?", "Which track or channel?", "\xBFQu\xE9 pista o canal?",
+     "W\xF6"
+     "che Spur oder w\xF6"
+     "cha Kanal?"},  // MidiPartQuestion
     {"Bitte zuerst einen Namen f\xFCr die Aufnahme eingeben.", "Type a name for the record first.",
      "Escribe primero un nombre para la grabaci\xF3n.",
      "Zerst an Nama f\xFCr d' Aufnahm eigebn."},  // MsgNameEmpty

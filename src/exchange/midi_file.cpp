@@ -1,0 +1,274 @@
+#include "exchange/midi_file.h"
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <tuple>
+
+namespace tastrello {
+
+namespace {
+
+constexpr std::size_t kMaxNotes = 200000;  // more is no tune; it only costs memory
+
+/// Reads bytes from one chunk, never past its end.
+class Cursor {
+ public:
+  explicit Cursor(std::string_view bytes) : bytes_(bytes) {}
+  bool done() const { return at_ >= bytes_.size(); }
+  std::size_t left() const { return bytes_.size() - at_; }
+  std::optional<int> byte() {
+    if (done()) return std::nullopt;
+    return static_cast<unsigned char>(bytes_[at_++]);
+  }
+  std::optional<int> peek() const {
+    if (done()) return std::nullopt;
+    return static_cast<unsigned char>(bytes_[at_]);
+  }
+  /// A variable-length quantity: at most four bytes, as the format allows.
+  std::optional<long long> vlq() {
+    long long value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const auto b = byte();
+      if (!b) return std::nullopt;
+      value = (value << 7) | (*b & 0x7F);
+      if (!(*b & 0x80)) return value;
+    }
+    return std::nullopt;
+  }
+  std::optional<std::string_view> take(long long n) {
+    if (n < 0 || static_cast<unsigned long long>(n) > left()) return std::nullopt;
+    const auto part = bytes_.substr(at_, static_cast<std::size_t>(n));
+    at_ += static_cast<std::size_t>(n);
+    return part;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
+std::uint32_t bigEndian(std::string_view b, std::size_t at, int n) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | static_cast<unsigned char>(b[at + std::size_t(i)]);
+  return v;
+}
+
+/// Notes of one track: note-ons wait for their note-offs (first on, first off per key).
+struct TrackReader {
+  int track;
+  std::vector<MidiNote>& notes;
+  std::map<std::pair<int, int>, std::deque<std::size_t>> sounding;  // (channel, pitch) -> notes
+
+  void on(long long tick, int channel, int pitch, int velocity) {
+    if (notes.size() >= kMaxNotes) return;
+    sounding[{channel, pitch}].push_back(notes.size());
+    notes.push_back({tick, -1, track, channel, pitch, velocity});
+  }
+  void off(long long tick, int channel, int pitch) {
+    auto it = sounding.find({channel, pitch});
+    if (it == sounding.end() || it->second.empty()) return;  // an off without an on
+    MidiNote& note = notes[it->second.front()];
+    note.length = tick - note.tick;
+    it->second.pop_front();
+  }
+  /// Notes still sounding at the end of the track end there.
+  int finish(long long tick) {
+    int open = 0;
+    for (auto& [key, waiting] : sounding)
+      for (std::size_t i : waiting) {
+        notes[i].length = tick - notes[i].tick;
+        ++open;
+      }
+    return open;
+  }
+};
+
+/// Reads one track chunk's events; false with `why` when it stops early.
+bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::string& why) {
+  Cursor c(chunk);
+  TrackReader reader{track, out.notes, {}};
+  long long tick = 0;
+  int status = 0;  // for running status
+  bool ok = true;
+  while (!c.done()) {
+    const auto delta = c.vlq();
+    if (!delta) {
+      why = "a time that does not end";
+      ok = false;
+      break;
+    }
+    tick += *delta;
+    const auto first = c.peek();
+    if (!first) {
+      why = "an event cut short";
+      ok = false;
+      break;
+    }
+    if (*first & 0x80) {
+      c.byte();
+      if (*first == 0xFF) {
+        const auto type = c.byte();
+        const auto length = c.vlq();
+        const auto data = length ? c.take(*length) : std::nullopt;
+        if (!type || !data) {
+          why = "a meta event longer than its track";
+          ok = false;
+          break;
+        }
+        if (*type == 0x2F) break;  // end of track
+        if (*type == 0x03 && out.names[std::size_t(track)].empty())
+          out.names[std::size_t(track)] = std::string(*data);
+        if (*type == 0x51 && data->size() == 3 && out.notes.empty())
+          out.firstTempo = bigEndian(*data, 0, 3);
+        continue;  // meta events leave the running status as it was
+      }
+      if (*first == 0xF0 || *first == 0xF7) {
+        const auto length = c.vlq();
+        if (!length || !c.take(*length)) {
+          why = "a system exclusive event longer than its track";
+          ok = false;
+          break;
+        }
+        status = 0;  // system messages end a running status
+        continue;
+      }
+      status = *first;
+    } else if (status == 0) {
+      why = "a data byte with no status before it";
+      ok = false;
+      break;
+    }
+    const int kind = status & 0xF0;
+    const int channel = status & 0x0F;
+    const auto d1 = c.byte();
+    const bool twoBytes = kind != 0xC0 && kind != 0xD0;
+    const auto d2 = twoBytes ? c.byte() : std::optional<int>(0);
+    if (!d1 || !d2 || (*d1 & 0x80) || (*d2 & 0x80)) {
+      why = "a message cut short";
+      ok = false;
+      break;
+    }
+    if (kind == 0x90 && *d2 > 0)
+      reader.on(tick, channel, *d1, *d2);
+    else if (kind == 0x80 || kind == 0x90)
+      reader.off(tick, channel, *d1);
+  }
+  if (const int open = reader.finish(tick))
+    out.warnings.push_back("track " + std::to_string(track + 1) + ": " + std::to_string(open) +
+                           " notes never ended; they end with the track");
+  return ok;
+}
+
+void putVlq(std::string& out, long long value) {
+  char buffer[5];
+  int n = 0;
+  buffer[n++] = static_cast<char>(value & 0x7F);
+  while ((value >>= 7) > 0 && n < 4) buffer[n++] = static_cast<char>((value & 0x7F) | 0x80);
+  while (n > 0) out += buffer[--n];
+}
+
+void putBigEndian(std::string& out, std::uint32_t value, int n) {
+  for (int i = n - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::string trackChunk(std::vector<MidiEvent> events) {
+  std::stable_sort(events.begin(), events.end(),
+                   [](const MidiEvent& a, const MidiEvent& b) { return a.tick < b.tick; });
+  std::string data;
+  long long tick = 0;
+  for (const auto& e : events) {
+    if (e.bytes.empty()) continue;
+    putVlq(data, std::max(0LL, e.tick - tick));
+    tick = std::max(tick, e.tick);
+    if (e.bytes[0] == 0xFF && e.bytes.size() >= 2) {
+      data += '\xFF';
+      data += static_cast<char>(e.bytes[1]);
+      putVlq(data, static_cast<long long>(e.bytes.size() - 2));
+      data.append(e.bytes.begin() + 2, e.bytes.end());
+    } else {
+      data.append(e.bytes.begin(), e.bytes.end());
+    }
+  }
+  data += std::string("\x00\xFF\x2F\x00", 4);
+  std::string chunk = "MTrk";
+  putBigEndian(chunk, static_cast<std::uint32_t>(data.size()), 4);
+  return chunk + data;
+}
+
+}  // namespace
+
+std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem) {
+  if (bytes.size() < 14 || bytes.substr(0, 4) != "MThd") {
+    problem = "not a MIDI file (no MThd header)";
+    return std::nullopt;
+  }
+  const std::uint32_t headerLength = bigEndian(bytes, 4, 4);
+  if (headerLength < 6 || headerLength > bytes.size() - 8) {
+    problem = "a damaged header";
+    return std::nullopt;
+  }
+  MidiFileContent out;
+  out.format = static_cast<int>(bigEndian(bytes, 8, 2));
+  const auto declaredTracks = bigEndian(bytes, 10, 2);
+  const auto division = bigEndian(bytes, 12, 2);
+  if (out.format > 1) {
+    problem = "format " + std::to_string(out.format) + " (only formats 0 and 1 are read)";
+    return std::nullopt;
+  }
+  if (division & 0x8000 || division == 0) {
+    problem = "time in SMPTE frames (only beats are read)";
+    return std::nullopt;
+  }
+  out.division = static_cast<int>(division);
+  std::size_t at = 8 + headerLength;
+  while (at + 8 <= bytes.size() && out.tracks < 256) {
+    const std::string_view type = bytes.substr(at, 4);
+    std::uint64_t length = bigEndian(bytes, at + 4, 4);
+    at += 8;
+    if (length > bytes.size() - at) {
+      out.warnings.push_back("a chunk claims " + std::to_string(length) + " bytes; " +
+                             std::to_string(bytes.size() - at) + " are there");
+      length = bytes.size() - at;
+    }
+    if (type == "MTrk") {
+      out.names.emplace_back();
+      std::string why;
+      if (!readTrack(bytes.substr(at, std::size_t(length)), out.tracks, out, why))
+        out.warnings.push_back("track " + std::to_string(out.tracks + 1) + " ends early: " + why);
+      ++out.tracks;
+    }
+    at += std::size_t(length);
+  }
+  if (out.tracks == 0) {
+    problem = "no track";
+    return std::nullopt;
+  }
+  if (declaredTracks != static_cast<std::uint32_t>(out.tracks))
+    out.warnings.push_back("the header names " + std::to_string(declaredTracks) + " tracks; " +
+                           std::to_string(out.tracks) + " were found");
+  std::stable_sort(out.notes.begin(), out.notes.end(), [](const MidiNote& a, const MidiNote& b) {
+    return std::tie(a.tick, a.track, a.pitch) < std::tie(b.tick, b.track, b.pitch);
+  });
+  return out;
+}
+
+std::string writeMidiFile(int division, long long tempo, const std::string& name,
+                          const std::vector<std::vector<MidiEvent>>& tracks) {
+  std::string out = "MThd";
+  putBigEndian(out, 6, 4);
+  putBigEndian(out, 1, 2);
+  putBigEndian(out, static_cast<std::uint32_t>(tracks.size() + 1), 2);
+  putBigEndian(out, static_cast<std::uint32_t>(division), 2);
+  std::vector<MidiEvent> first;
+  MidiEvent title{0, {0xFF, 0x03}};
+  title.bytes.insert(title.bytes.end(), name.begin(), name.end());
+  first.push_back(title);
+  const auto t = static_cast<std::uint32_t>(std::clamp(tempo, 1LL, 0xFFFFFFLL));
+  first.push_back({0, {0xFF, 0x51, std::uint8_t(t >> 16), std::uint8_t(t >> 8), std::uint8_t(t)}});
+  out += trackChunk(first);
+  for (const auto& track : tracks) out += trackChunk(track);
+  return out;
+}
+
+}  // namespace tastrello

@@ -1,0 +1,51 @@
+// Standard MIDI Files on plain bytes: a reader that takes format 0 and 1 apart into notes (with
+// running status, meta and system exclusive events, and files that lie about their lengths),
+// and a writer of format 1 files. Standard library only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tastrello {
+
+/// A note as it sounds: onset and length in ticks, on a track and channel (0..15).
+struct MidiNote {
+  long long tick = 0;
+  long long length = 0;
+  int track = 0;
+  int channel = 0;
+  int pitch = 0;
+  int velocity = 0;
+  bool operator==(const MidiNote&) const = default;
+};
+
+struct MidiFileContent {
+  int format = 1;
+  int division = 480;                 ///< ticks per quarter note
+  int tracks = 0;                     ///< track chunks read
+  std::vector<std::string> names;     ///< per track: its name meta event ("" when none)
+  std::vector<MidiNote> notes;        ///< in order of onset (then track, then pitch)
+  long long firstTempo = 500000;      ///< microseconds per quarter note, of the first tempo
+  std::vector<std::string> warnings;  ///< what was repaired or left out, in words
+};
+
+/// Reads a Standard MIDI File. Nothing (and `problem`) when it is none or cannot be used (no
+/// header, format 2, time in SMPTE frames); a track cut short or lying about its length is
+/// read as far as it goes and named in `warnings`.
+std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem);
+
+/// One event to write: `tick` from the start, and its bytes (status first; a meta event as
+/// 0xFF, type, data without the length, which the writer adds).
+struct MidiEvent {
+  long long tick = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+/// A format 1 file: a first track with the tempo and name, then one track per list.
+std::string writeMidiFile(int division, long long tempo, const std::string& name,
+                          const std::vector<std::vector<MidiEvent>>& tracks);
+
+}  // namespace tastrello

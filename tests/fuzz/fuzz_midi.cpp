@@ -1,0 +1,63 @@
+// The MIDI file reader and the import: whatever the bytes, a file read has notes that start in
+// order and never end before they start; the import gives at most 200 events of at most four
+// buttons of one bellows block; and exporting those events writes a file that reads back whole.
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "exchange/midi_lesson.h"
+#include "records/record_format.h"
+#include "shell/text.h"
+
+using namespace tastrello;
+
+namespace {
+
+const ButtonNotes& keyboard() {
+  static const ButtonNotes notes = [] {
+    std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_G-C-F.txt", std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    std::size_t lines = 0;
+    const auto layout = parseNoteLayout(s.str(), lines);
+    if (!layout) std::abort();
+    return buttonNotesOf(*layout);
+  }();
+  return notes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::string problem;
+  const auto file = readMidiFile(bytes, problem);
+  if (!file) {
+    if (problem.empty()) std::abort();
+    return 0;
+  }
+  long long last = 0;
+  for (const auto& note : file->notes) {
+    if (note.tick < last || note.length < 0 || note.pitch < 0 || note.pitch > 127) std::abort();
+    last = note.tick;
+  }
+  MidiPart part;
+  const auto parts = midiParts(*file);
+  if (!parts.empty()) part = parts[size % parts.size()];
+  const ImportResult imported = importMidi(*file, part, keyboard());
+  if (imported.events.size() > 200) std::abort();
+  std::vector<std::string> lines;
+  for (const auto& event : imported.events) {
+    if (event.buttons.size() > 4) std::abort();
+    if (!event.buttons.empty() && bellowsOfButtons(event.buttons) == Bellows::Both) std::abort();
+    std::string line;
+    for (int b : event.buttons) line += right("00" + std::to_string(b), 2) + "/";
+    lines.push_back(event.buttons.empty() ? std::string(kBreakMute) : line);
+  }
+  const std::string written = exportRecordToMidi(lines, keyboard(), {});
+  const auto again = readMidiFile(written, problem);
+  if (!again || !again->warnings.empty()) std::abort();
+  return 0;
+}
