@@ -10,6 +10,7 @@
 #include "exchange/midi_lesson.h"
 #include "records/record_format.h"
 #include "shell/text.h"
+#include "test_support.h"
 
 using namespace tastrello;
 
@@ -270,4 +271,28 @@ TEST(MidiExportTest, RowsGoOnTheirChannelsTheBellowsBeforeEachTurnAndAPlayRestRi
   for (std::size_t i = 0; i + 2 < midi.size(); ++i)
     if (static_cast<unsigned char>(midi[i]) == 0xB0 && midi[i + 1] == 11) ++controllers;
   EXPECT_EQ(controllers, 2);
+}
+
+class MidiWindowTest : public tastrello::testing::FormTest {};
+
+TEST_F(MidiWindowTest, AnImportOpensUnsavedInTheEditorAndNeverReplacesUnsavedWork) {
+  loadEvents({"44/47/", kBreakMute, "10/"});
+  const auto midi = form.exportMidi();
+  ASSERT_TRUE(midi);
+  form.importMidi(*midi, "Tune", {});
+  EXPECT_TRUE(form.EditBox.visible);
+  ASSERT_EQ(form.EditBox.items.size(), 3u);
+  EXPECT_EQ(form.ShadowListe2.items[1], kBreakMute);
+  EXPECT_EQ(form.unsavedChanges, 3);
+  EXPECT_EQ(form.SaveName.text, "Tune");
+  // A second import would replace three unsaved events: refused, nothing changes.
+  form.importMidi(*midi + "", "Other", {});
+  EXPECT_EQ(form.SaveName.text, "Tune");
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgImportUnsaved, {"3"}));
+  // Garbage is refused with its reason, the editor untouched.
+  form.CancelRec_Click();
+  form.CancelRec_Click();
+  form.importMidi("not a midi file", "Junk", {});
+  EXPECT_FALSE(form.EditBox.visible);
+  EXPECT_NE(form.StatusLine.caption.find("MThd"), std::string::npos);
 }

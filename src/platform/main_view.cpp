@@ -490,9 +490,10 @@ void MainView::buildWidgets() {
   bindings_.back().update = [speed, &f] { speed->setValue(f.Speed.value); };
 
   for (Control* c :
-       {&f.Record, &f.CancelRec, &f.SaveRecord, &f.NextRecord, &f.ReEd, &f.KillNote, &f.EditBreak,
-        &f.EditMute, &f.RepIns, &f.PlayStop, &f.Break, &f.StopReplay, &f.PlayMode, &f.Expand,
-        &f.MinusIns, &f.PlusIns, &f.SectionFirst, &f.SectionLast, &f.SectionAll})
+       {&f.Record,     &f.CancelRec,  &f.SaveRecord, &f.NextRecord, &f.ReEd,         &f.KillNote,
+        &f.EditBreak,  &f.EditMute,   &f.RepIns,     &f.PlayStop,   &f.Break,        &f.StopReplay,
+        &f.PlayMode,   &f.Expand,     &f.MinusIns,   &f.PlusIns,    &f.SectionFirst, &f.SectionLast,
+        &f.SectionAll, &f.MidiExport, &f.MidiImport})
     button(*c);
   for (Control* c : {&f.Picture1, &f.Picture2, &f.Picture3, &f.Copyright, &f.Tafel1, &f.Tafel2})
     picture(*c);
