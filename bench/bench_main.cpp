@@ -1,6 +1,9 @@
 // What a click, a device reset and a record load cost, each beside a baseline in the same run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
+#include "exchange/midi_lesson.h"
 #include "fakes.h"
 #include "platform/fluid_synth_port.h"
 
@@ -93,6 +96,86 @@ void BM_Load200EventRecord(benchmark::State& state) {
     state.SkipWithError(("the record did not load: " + form.StatusLine.caption).c_str());
 }
 BENCHMARK(BM_Load200EventRecord)->Unit(benchmark::kMicrosecond);
+
+ButtonNotes shippedKeyboard() {
+  testing::MemoryFiles files;
+  files.loadShippedData();
+  std::size_t lines = 0;
+  return buttonNotesOf(*parseNoteLayout(*files.read("Notes/Notes_G-C-F.txt"), lines));
+}
+
+/// A tune of 2,000 notes on the keyboard's pitches: a wandering melody, every fourth beat a
+/// chord of three, as a format 1 file at 480 ticks a beat.
+std::string twoThousandNotes(const ButtonNotes& notes) {
+  std::vector<int> pitches;
+  for (const auto& n : notes)
+    if (n && std::find(pitches.begin(), pitches.end(), *n) == pitches.end()) pitches.push_back(*n);
+  std::sort(pitches.begin(), pitches.end());
+  std::vector<MidiEvent> track;
+  long long at = static_cast<long long>(pitches.size()) / 2;
+  unsigned seed = 1;
+  long long tick = 0;
+  for (int written = 0; written < 2000; tick += 480) {
+    seed = seed * 1103515245u + 12345u;
+    at = std::clamp<long long>(at + (seed >> 16) % 5 - 2, 0,
+                               static_cast<long long>(pitches.size()) - 3);
+    const int size = (tick / 480) % 4 == 0 ? 3 : 1;
+    for (int k = 0; k < size && written < 2000; ++k, ++written) {
+      const auto pitch = std::uint8_t(pitches[std::size_t(at + k)]);
+      track.push_back({tick, {0x90, pitch, 90}});
+      track.push_back({tick + 400, {0x80, pitch, 0}});
+    }
+  }
+  return writeMidiFile(480, 500000, "bench", {track});
+}
+
+void BM_ImportMidi2000Notes(benchmark::State& state) {
+  const ButtonNotes notes = shippedKeyboard();
+  const std::string bytes = twoThousandNotes(notes);
+  ImportOptions everything;
+  everything.maxEvents = 1 << 20;  // the whole piece is fingered, not only what a record holds
+  std::size_t events = 0;
+  for (auto _ : state) {
+    std::string problem;
+    const auto file = readMidiFile(bytes, problem);
+    events = importMidi(*file, {}, notes, everything).events.size();
+  }
+  state.counters["events"] = double(events);
+}
+BENCHMARK(BM_ImportMidi2000Notes)->Unit(benchmark::kMillisecond);
+
+// The baseline: reading the same file, without grouping and fingering.
+void BM_ReadMidi2000Notes(benchmark::State& state) {
+  const std::string bytes = twoThousandNotes(shippedKeyboard());
+  for (auto _ : state) {
+    std::string problem;
+    benchmark::DoNotOptimize(readMidiFile(bytes, problem));
+  }
+}
+BENCHMARK(BM_ReadMidi2000Notes)->Unit(benchmark::kMillisecond);
+
+std::vector<std::string> lesson200() {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200; ++i)
+    lines.push_back(i % 10 == 9 ? std::string(kBreakMute) : i % 2 ? "44/47/50/" : "10/13/");
+  return lines;
+}
+
+void BM_ExportMidi200Events(benchmark::State& state) {
+  const ButtonNotes notes = shippedKeyboard();
+  const auto lines = lesson200();
+  for (auto _ : state) benchmark::DoNotOptimize(exportRecordToMidi(lines, notes, {}));
+}
+BENCHMARK(BM_ExportMidi200Events)->Unit(benchmark::kMicrosecond);
+
+// The baseline: writing the same lesson as a record file.
+void BM_FormatRecord200Events(benchmark::State& state) {
+  RecordContent record{"Notes_G-C-F.txt", lesson200(), {}};
+  for (const auto& line : record.buttonLines)
+    record.nameLines.push_back(line == kBreakMute ? line : "c1/e1/g1/");
+  for (auto _ : state) benchmark::DoNotOptimize(formatRecord(record));
+}
+BENCHMARK(BM_FormatRecord200Events)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -87,6 +87,10 @@ T = [
  ("ChartCaption", "Verlauf: gleich richtig (Balken), Tempo (Linie)", "History: right at first try (bars), tempo (line)", "Historial: bien a la primera (barras), tempo (línea)", "Verlauf: glei richtig (Balkn), Tempo (Linie)"),
  ("MsgTempoUp", "Fehlerfrei! Jetzt Tempo %1.", "Clean! Tempo %1 now.", "¡Sin fallos! Ahora tempo %1.", "Fehlerfrei! Jetzt Tempo %1."),
  ("MsgHistoryLine", "Übungsverlauf %1: Zeile %2 ist beschädigt und wird übergangen.", "Practice history %1: line %2 is damaged and skipped.", "Historial %1: la línea %2 está dañada y se omite.", "Übungsverlauf %1: Zeiln %2 is hi und werd übergonga."),
+ # sound
+ ("AudioBufferAuto", "Tonpuffer: automatisch", "Audio buffer: automatic", "Búfer de audio: automático", "Tonpuffer: automatisch"),
+ ("AudioBufferMs", "Tonpuffer: %1 ms", "Audio buffer: %1 ms", "Búfer de audio: %1 ms", "Tonpuffer: %1 ms"),
+ ("TipAudioBuffer", "Kleiner klingt schneller, größer knackt nicht, wenn der Rechner zu tun hat; automatisch fängt klein an und wächst bei Aussetzern", "Smaller sounds sooner, larger never crackles on a busy computer; automatic starts small and grows after dropouts", "Más pequeño suena antes, más grande no cruje con el ordenador ocupado; automático empieza pequeño y crece tras cortes", "Kleana klingt schnella, greßa kracht ned, wenn da Rechna wos z'toa hod; automatisch fangt kloa o und wachst bei Aussetzer"),
  # MIDI files
  ("MidiExportCaption", "MIDI speichern", "Save as MIDI", "Guardar como MIDI", "MIDI speichern"),
  ("MidiImportCaption", "MIDI laden", "Import MIDI", "Importar MIDI", "MIDI ladn"),

@@ -77,12 +77,13 @@ class FakeClock : public Clock {
   std::string localTime() override { return when; }
 };
 
-/// Records each choice of output as a line: "choose SETTING", "font FILE".
+/// Records each choice of output as a line: "choose SETTING", "font FILE", "buffer MS".
 class FakeOutputs : public OutputChoice {
  public:
   std::vector<std::string> log;
   void choose(const std::string& setting) override { log.push_back("choose " + setting); }
   void useSoundFont(const std::string& file) override { log.push_back("font " + file); }
+  void useAudioBuffer(int ms) override { log.push_back("buffer " + std::to_string(ms)); }
 };
 
 /// Files in memory; names match without regard to letter case, as on the real disk.

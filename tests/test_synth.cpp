@@ -109,11 +109,17 @@ TEST_F(SynthTest, OldHandleAndMissingInstrumentsAreRefused) {
   EXPECT_FALSE(synth->errorText(2).empty());
 }
 
-TEST(SynthLatencyTest, ConfiguredBufferIsAFewMilliseconds) {
+TEST(SynthLatencyTest, TheBufferIsTheAutomaticStartOrTheSizeSetInWholeBlocks) {
   FluidSynthPort::Options options;
   options.audioOutput = false;
   FluidSynthPort synth(options);
-  EXPECT_LE(synth.latencyMs(), 6.0);
+  EXPECT_NEAR(synth.latencyMs(), 10.7, 0.1);  // 512 frames at 48 kHz
+  synth.setBuffer(40);
+  EXPECT_NEAR(synth.latencyMs(), 40, 0.7);
+  EXPECT_EQ(FluidSynthPort::bufferFrames(1, 48000), 64) << "never less than one block";
+  EXPECT_EQ(FluidSynthPort::bufferFrames(100000, 48000), 2 * FluidSynthPort::kAutomaticLimit);
+  EXPECT_EQ(FluidSynthPort::bufferFrames(0, 48000), FluidSynthPort::kAutomaticStart);
+  EXPECT_FALSE(synth.adaptBuffer()) << "no output, nothing ran dry";
 }
 
 TEST(SynthStartTest, ASoundFontThatIsNoFileIsRefusedWithoutBlocking) {

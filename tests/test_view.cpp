@@ -318,6 +318,14 @@ TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
   std::string all((std::istreambuf_iterator<char>(log)), {});
   EXPECT_NE(all.find("CLOSE"), std::string::npos);  // the log closed at the switch to the synth
   EXPECT_NE(all.find("00633C90"), std::string::npos);
+
+  // The audio buffer: automatic at first, a size chosen takes effect at once and is kept.
+  auto* buffer = view.findChild<QComboBox*>("AudioBufferChooser");
+  ASSERT_TRUE(buffer);
+  EXPECT_EQ(buffer->currentIndex(), 0);
+  emit buffer->activated(buffer->findData(40));
+  EXPECT_EQ(form.audioBufferSetting, "40");
+  EXPECT_NEAR(outputs.synth().latencyMs(), 40, 0.7);
   form.Form_Unload();
   fs::remove_all(dir);
 }

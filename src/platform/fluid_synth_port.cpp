@@ -2,6 +2,9 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
@@ -33,6 +36,12 @@ void FluidSynthPort::Deleters::operator()(_fluid_synth_t* s) const {
 }
 void FluidSynthPort::Deleters::operator()(_fluid_audio_driver_t* d) const {
   delete_fluid_audio_driver(d);
+}
+void FluidSynthPort::Deleters::operator()(_fluid_sequencer_t* s) const {
+  delete_fluid_sequencer(s);
+}
+void FluidSynthPort::Deleters::operator()(_fluid_event_t* e) const {
+  delete_fluid_event(e);
 }
 
 std::vector<std::string>& FluidSynthPort::diagnostics() {
@@ -67,8 +76,6 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
   // A held four-note accordion chord near -16 dBFS RMS with its peaks below -1 dBFS: as loud
   // as other programs, never clipping (measured by the rendering test).
   fluid_settings_setnum(settings_.get(), "synth.gain", 1.6);
-  fluid_settings_setint(settings_.get(), "audio.period-size", options_.periodSize);
-  fluid_settings_setint(settings_.get(), "audio.periods", options_.periods);
 
   synth_.reset(new_fluid_synth(settings_.get()));
   if (!synth_) {
@@ -93,21 +100,114 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
   }
   options_.soundFont = font;
 
-  if (!options_.audioOutput) return;
+  // The sequencer runs on the synthesizer's own clock (its samples), in tenths of a
+  // millisecond.
+  sequencer_.reset(new_fluid_sequencer2(0));
+  event_.reset(new_fluid_event());
+  if (sequencer_ && event_) {
+    fluid_sequencer_set_time_scale(sequencer_.get(), kTicksPerSecond);
+    synthDestination_ = fluid_sequencer_register_fluidsynth(sequencer_.get(), synth_.get());
+    fluid_event_set_source(event_.get(), -1);
+    fluid_event_set_dest(event_.get(), synthDestination_);
+  }
+  startDriver();
+}
+
+void FluidSynthPort::startDriver() {
+  if (!options_.audioOutput || !synth_) return;
+  fluid_settings_setint(settings_.get(), "audio.period-size", options_.periodSize);
+  fluid_settings_setint(settings_.get(), "audio.periods", options_.periods);
+  lastBlock_ = 0;
+  firstBlock_ = 0;
   // PulseAudio also serves PipeWire desktops; ALSA and JACK come after it.
   for (const char* name : {"pulseaudio", "alsa", "jack"}) {
     fluid_settings_setstr(settings_.get(), "audio.driver", name);
-    driver_.reset(new_fluid_audio_driver(settings_.get(), synth_.get()));
+    driverName_ = name;
+    driver_.reset(new_fluid_audio_driver2(settings_.get(), &FluidSynthPort::renderBlock, this));
     if (driver_) {
-      driverName_ = name;
+      startProblem_.clear();
       return;
     }
   }
+  driverName_.clear();
   startProblem_ = "No audio output could be opened (tried PulseAudio, ALSA and JACK).";
+}
+
+int FluidSynthPort::renderBlock(void* data, int frames, int nfx, float* fx[], int nout,
+                                float* out[]) {
+  auto* self = static_cast<FluidSynthPort*>(data);
+  const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+  const long long last = self->lastBlock_.exchange(now);
+  if (self->sequencer_) self->blockTick_ = fluid_sequencer_get_tick(self->sequencer_.get());
+  self->countUnderruns(now, last, frames);
+  for (int i = 0; i < nout; ++i) std::fill(out[i], out[i] + frames, 0.0f);
+  for (int i = 0; i < nfx; ++i) std::fill(fx[i], fx[i] + frames, 0.0f);
+  return fluid_synth_process(self->synth_.get(), frames, nfx, fx, nout, out);
+}
+
+int FluidSynthPort::bufferFrames(int milliseconds, double sampleRate) {
+  if (milliseconds <= 0) return kAutomaticStart;
+  const auto blocks = std::lround(milliseconds * sampleRate / 1000.0 / 64);
+  return std::clamp(static_cast<int>(blocks) * 64, 64, 2 * kAutomaticLimit);
+}
+
+void FluidSynthPort::countUnderruns(long long now, long long last, int frames) {
+  // A block begins when the last one was taken, with the server's buffer full: the sound
+  // written then lags behind the clock by the silence the server had to play so far, plus a
+  // constant. A jump of that lag is a dropout; a slow rise is the sound card's clock drifting
+  // from the system's, which the floor follows (up to 100 microseconds a second). The first
+  // second only sets the floor: the server fills its buffer then, in steps of its own.
+  constexpr double kDriftMsPerSecond = 0.1;
+  constexpr long long kSettleNs = 1'000'000'000;
+  const double jumpMs = std::max(2.0, 500.0 * frames / options_.sampleRate);
+  if (firstBlock_ == 0) {
+    firstBlock_ = now;
+    framesWritten_ = frames;
+    lagFloorMs_ = 0;
+    return;
+  }
+  const double lagMs = double(now - firstBlock_) / 1e6 -
+                       double(framesWritten_) * 1000.0 / options_.sampleRate;
+  framesWritten_ += frames;
+  lagFloorMs_ = std::min(lagMs, lagFloorMs_ + kDriftMsPerSecond * double(now - last) / 1e9);
+  // Silence that runs dry is heard by nobody: it moves the floor and is not counted.
+  if (now - firstBlock_ < kSettleNs || fluid_synth_get_active_voice_count(synth_.get()) == 0) {
+    lagFloorMs_ = std::max(lagFloorMs_, lagMs);
+    return;
+  }
+  if (lagMs - lagFloorMs_ > jumpMs) {
+    ++underruns_;
+    lagFloorMs_ = lagMs;
+  }
+}
+
+void FluidSynthPort::setBuffer(int milliseconds) {
+  options_.adaptive = milliseconds <= 0;
+  const int wanted = bufferFrames(milliseconds, options_.sampleRate);
+  if (wanted == options_.periodSize) return;
+  options_.periodSize = wanted;
+  if (!driver_) return;
+  driver_.reset();
+  startDriver();
+}
+
+bool FluidSynthPort::adaptBuffer() {
+  const int seen = underruns_;
+  if (seen == underrunsSeen_) return false;
+  underrunsSeen_ = seen;
+  if (!options_.adaptive || !driver_ || options_.periodSize >= kAutomaticLimit) return false;
+  options_.periodSize = std::min(kAutomaticLimit, options_.periodSize * 2);
+  driver_.reset();
+  startDriver();
+  return true;
 }
 
 FluidSynthPort::~FluidSynthPort() {
   driver_.reset();  // stop the audio thread before the synthesizer goes
+  event_.reset();
+  sequencer_.reset();
   synth_.reset();
   settings_.reset();
 }
@@ -122,26 +222,44 @@ int FluidSynthPort::open(int, std::uint32_t& handle) {
   return 0;
 }
 
+bool FluidSynthPort::schedule(fluid_event_t* event) {
+  const long long blockNs = lastBlock_;
+  if (!due_ || !sequencer_ || !driver_ || blockNs == 0) return false;
+  // The block that began at blockNs sounds one buffer later; a message due `ahead` after that
+  // moment goes `ahead` into the sound after the block's first tick, a constant latency.
+  const long long dueNs =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(due_->time_since_epoch()).count();
+  const double ticks = double(blockTick_) + double(dueNs - blockNs) * kTicksPerSecond / 1e9;
+  if (ticks <= double(fluid_sequencer_get_tick(sequencer_.get()))) return false;
+  return fluid_sequencer_send_at(sequencer_.get(), event, static_cast<unsigned>(ticks), 1) ==
+         FLUID_OK;
+}
+
 int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
   const int status = word & 0xFF;
   const int data1 = (word >> 8) & 0x7F;
   const int data2 = (word >> 16) & 0x7F;
   const int channel = status & 0x0F;
+  fluid_event_t* event = event_.get();
   switch (status & 0xF0) {
     case 0x90:
-      fluid_synth_noteon(synth_.get(), channel, data1, data2);
+      if (event) fluid_event_noteon(event, channel, short(data1), short(data2));
+      if (!event || !schedule(event)) fluid_synth_noteon(synth_.get(), channel, data1, data2);
       return 0;
     case 0x80:
-      fluid_synth_noteoff(synth_.get(), channel, data1);
+      if (event) fluid_event_noteoff(event, channel, short(data1));
+      if (!event || !schedule(event)) fluid_synth_noteoff(synth_.get(), channel, data1);
       return 0;
     case 0xB0:
-      fluid_synth_cc(synth_.get(), channel, data1, data2);
+      if (event) fluid_event_control_change(event, channel, short(data1), data2);
+      if (!event || !schedule(event)) fluid_synth_cc(synth_.get(), channel, data1, data2);
       return 0;
     case 0xC0: {
       fluid_sfont_t* font = fluid_synth_get_sfont_by_id(synth_.get(), fontId_);
       if (!font || !fluid_sfont_get_preset(font, 0, data1)) return kNoPreset;
-      fluid_synth_program_change(synth_.get(), channel, data1);
+      if (event) fluid_event_program_change(event, channel, data1);
+      if (!event || !schedule(event)) fluid_synth_program_change(synth_.get(), channel, data1);
       return 0;
     }
     default:
@@ -151,8 +269,14 @@ int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word) {
 
 int FluidSynthPort::close(std::uint32_t handle) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
-  // Stops every voice at once, without release: the device is silent from the next block.
-  fluid_synth_all_sounds_off(synth_.get(), -1);
+  // Stops every voice at once, without release: the device is silent from the next block (or
+  // from the moment given by soundAt). Nothing scheduled before plays after a silence now.
+  fluid_event_t* event = event_.get();
+  if (event) fluid_event_all_sounds_off(event, -1);
+  if (!event || !schedule(event)) {
+    if (sequencer_) fluid_sequencer_remove_events(sequencer_.get(), -1, -1, -1);
+    fluid_synth_all_sounds_off(synth_.get(), -1);
+  }
   openHandle_ = 0;
   return 0;
 }
@@ -180,15 +304,19 @@ void FluidSynthPort::render(float* left, float* right, int frames) {
 }
 
 double FluidSynthPort::latencyMs() const {
-  return 1000.0 * options_.periodSize * options_.periods / options_.sampleRate;
+  // ALSA holds every period; PulseAudio's buffer is one (see Options::periodSize); JACK's is
+  // the server's own.
+  const int periods = driverName_ == "alsa" ? options_.periods : 1;
+  return 1000.0 * options_.periodSize * periods / options_.sampleRate;
 }
 
 std::string FluidSynthPort::describe() const {
   std::ostringstream out;
   out << "Built-in synthesizer";
   if (!driverName_.empty())
-    out << " (" << driverName_ << ", " << std::fixed << std::setprecision(1) << latencyMs()
-        << " ms)";
+    out << " (" << driverName_ << ", " << std::fixed << std::setprecision(1) << latencyMs() << " ms"
+        << (options_.adaptive ? ", automatic" : "") << ", " << underruns_
+        << (underruns_ == 1 ? " underrun" : " underruns") << ")";
   return out.str();
 }
 

@@ -3,7 +3,10 @@
 // a few microseconds instead of a new synthesizer.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,8 @@
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_audio_driver_t;
+struct _fluid_sequencer_t;
+struct _fluid_event_t;
 
 namespace tastrello {
 
@@ -20,10 +25,19 @@ class FluidSynthPort : public MidiPort {
   struct Options {
     std::string soundFont;    ///< empty: the first General MIDI font found on the system
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
-    int periodSize = 128;     ///< frames per audio period
+    /// Frames per audio period. FluidSynth's PulseAudio driver asks the server for a buffer of
+    /// one period (it does not read the period count), so there this is the whole buffer.
+    /// 512 frames (10.7 ms) is the smallest that held a chord without a dropout while both
+    /// cores were busy (scripts/bench); 128 dropped out about 200 times a minute.
+    int periodSize = kAutomaticStart;
     int periods = 2;
     double sampleRate = 48000;
+    /// Grow the buffer when the sound runs dry (the automatic setting), up to kAutomaticLimit.
+    bool adaptive = true;
   };
+  static constexpr int kAutomaticStart = 512;
+  static constexpr double kTicksPerSecond = 10000;
+  static constexpr int kAutomaticLimit = 4096;
 
   explicit FluidSynthPort(Options options);
   ~FluidSynthPort() override;
@@ -33,12 +47,28 @@ class FluidSynthPort : public MidiPort {
   int close(std::uint32_t handle) override;
   std::string errorText(int code) override;
 
+  /// Messages sent from now on sound at `due` rather than at once, when the sound has not
+  /// reached that moment yet (nothing: at once again). A replay step prepared a little early
+  /// thus keeps its time however late the window's thread was; FluidSynth's sequencer places
+  /// the messages in the audio thread's blocks.
+  void soundAt(std::optional<std::chrono::steady_clock::time_point> due) { due_ = due; }
+
   /// Renders stereo samples into the two buffers (only without an audio output).
   void render(float* left, float* right, int frames);
 
   /// The SoundFont in use, the audio driver and the buffer latency, for the instrument panel.
   std::string describe() const;
+  /// The audio buffer in force, in milliseconds.
   double latencyMs() const;
+  /// The frames of a buffer of `milliseconds` (0: the automatic start), whole blocks of 64.
+  static int bufferFrames(int milliseconds, double sampleRate);
+  /// A fixed buffer of `milliseconds`, or the automatic one (0); a running output restarts.
+  void setBuffer(int milliseconds);
+  /// Times the sound ran dry: the sound written fell behind the clock by a jump.
+  int underruns() const { return underruns_; }
+  /// The automatic buffer after underruns: the next larger one (twice, up to the limit), the
+  /// output restarted; true when it grew. Called from the window's thread now and then.
+  bool adaptBuffer();
   double sampleRate() const { return options_.sampleRate; }
   bool ready() const { return synth_ != nullptr && fontId_ >= 0; }
   /// FluidSynth's own messages, kept for diagnosis.
@@ -48,21 +78,42 @@ class FluidSynthPort : public MidiPort {
   static std::string findSoundFont();
 
  private:
+  void startDriver();
+  /// Hands an event to the sequencer for `due_`; false when it is due already (send it now).
+  bool schedule(_fluid_event_t* event);
+  static int renderBlock(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
+  /// In the audio thread, at the start of each block: counts the times the sound ran dry.
+  void countUnderruns(long long now, long long last, int frames);
+
   struct Deleters {
     void operator()(_fluid_hashtable_t* s) const;
     void operator()(_fluid_synth_t* s) const;
     void operator()(_fluid_audio_driver_t* d) const;
+    void operator()(_fluid_sequencer_t* s) const;
+    void operator()(_fluid_event_t* e) const;
   };
 
   Options options_;
   std::unique_ptr<_fluid_hashtable_t, Deleters> settings_;
   std::unique_ptr<_fluid_synth_t, Deleters> synth_;
+  std::unique_ptr<_fluid_sequencer_t, Deleters> sequencer_;  ///< before the driver: it goes last
+  std::unique_ptr<_fluid_event_t, Deleters> event_;
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;
+  short synthDestination_ = -1;
+  std::optional<std::chrono::steady_clock::time_point> due_;
+  std::atomic<unsigned> blockTick_{0};  ///< the sequencer's tick when the last block began
   int fontId_ = -1;
   std::string driverName_;
   std::string startProblem_;
   std::uint32_t openHandle_ = 0;
   std::uint32_t nextHandle_ = 1;
+  std::atomic<long long> lastBlock_{0};  ///< steady-clock nanoseconds of the last block
+  // Read by the audio thread alone: how far the sound written lags behind the clock.
+  long long firstBlock_ = 0;  ///< when the output began
+  long long framesWritten_ = 0;
+  double lagFloorMs_ = 0;
+  std::atomic<int> underruns_{0};
+  int underrunsSeen_ = 0;
 };
 
 }  // namespace tastrello

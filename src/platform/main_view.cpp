@@ -545,6 +545,17 @@ void MainView::buildWidgets() {
     outputInfo_ = new QLabel(this);
     outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
     outputInfo_->setWordWrap(true);
+    bufferChooser_ = new QComboBox(this);
+    bufferChooser_->setObjectName("AudioBufferChooser");
+    bufferChooser_->setGeometry(px(15480), px(8640), px(3600), px(360));
+    bufferChooser_->addItem(toQt(f.say(Text::AudioBufferAuto)), 0);
+    for (int ms : {5, 10, 20, 40, 80})
+      bufferChooser_->addItem(toQt(f.say(Text::AudioBufferMs, {std::to_string(ms)})), ms);
+    const int buffer = f.audioBufferMs();
+    if (bufferChooser_->findData(buffer) < 0)
+      bufferChooser_->addItem(toQt(f.say(Text::AudioBufferMs, {std::to_string(buffer)})), buffer);
+    bufferChooser_->setCurrentIndex(bufferChooser_->findData(buffer));
+    bufferChooser_->setToolTip(toQt(f.say(Text::TipAudioBuffer)));
   }
 
   // The splash lies above everything.
@@ -641,6 +652,18 @@ void MainView::wire() {
       });
     });
   }
+  if (bufferChooser_) {
+    connect(bufferChooser_, &QComboBox::activated, this, [this](int index) {
+      const int ms = bufferChooser_->itemData(index).toInt();
+      run([this, ms] { form_.chooseAudioBuffer(ms); });
+    });
+    adaptTimer_.setInterval(2000);
+    connect(&adaptTimer_, &QTimer::timeout, this, [this] {
+      if (outputs_->choice().empty() && outputs_->synth().adaptBuffer()) render();
+      if (outputInfo_ && outputInfo_->isVisible()) render();  // the underruns counted
+    });
+    adaptTimer_.start();
+  }
   if (outputChooser_) {
     connect(outputChooser_, &QComboBox::activated, this, [this](int index) {
       const std::string choice = outputChooser_->itemData(index).toString().toStdString();
@@ -655,7 +678,11 @@ void MainView::wire() {
   onRow(f.NotenSchirm, [this] { form_.NotenSchirm_Click(); });
   onRow(f.ZahlenSchirm, [this] { form_.ZahlenSchirm_Click(); });
 
-  connect(&timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
+  timer1_.setSingleShot(true);
+  connect(&timer1_, &QTimer::timeout, this, [this] { replayStep(); });
+  drawTimer_.setSingleShot(true);
+  drawTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&drawTimer_, &QTimer::timeout, this, [this] { render(); });
   connect(&splashTimer_, &QTimer::timeout, this,
           [this] { run([this] { form_.SplashTimer_Timer(); }); });
   connect(&scrollTimer_, &QTimer::timeout, this,
@@ -747,22 +774,60 @@ void MainView::syncTuningChooser() {
   if (tuningChooser_->currentIndex() != index) tuningChooser_->setCurrentIndex(index);
 }
 
-void MainView::syncTimer(QTimer& timer, const Timer& state, unsigned* restartsSeen) {
+void MainView::syncTimer(QTimer& timer, const Timer& state) {
   // Only a changed interval is set: setting it restarts a running timer.
   if (timer.interval() != state.interval) timer.setInterval(state.interval);
-  if (restartsSeen && *restartsSeen != state.restarts) {
-    *restartsSeen = state.restarts;
-    if (state.enabled) timer.start();  // the wait begins again from now
-  }
   if (state.enabled && !timer.isActive()) timer.start();
   if (!state.enabled && timer.isActive()) timer.stop();
+}
+
+void MainView::syncReplayTimer() {
+  const Timer& state = form_.Timer1;
+  if (!state.enabled) {
+    timer1_.stop();
+    replayRunning_ = false;
+    return;
+  }
+  if (replayRunning_ && replayRestarts_ == state.restarts) return;
+  // Started, or the wait begins again from now (practice after a right chord).
+  replayRunning_ = true;
+  replayRestarts_ = state.restarts;
+  replayDue_ = Clock::now();
+  armReplayStep();
+}
+
+void MainView::armReplayStep() {
+  const auto next = replayDue_ + std::chrono::milliseconds(form_.Timer1.interval);
+  const auto wait =
+      std::chrono::duration_cast<std::chrono::milliseconds>(next - replayLead_ - Clock::now());
+  timer1_.start(std::max<int>(0, int(wait.count())));
+}
+
+void MainView::replayStep() {
+  const auto now = Clock::now();
+  const auto interval = std::chrono::milliseconds(form_.Timer1.interval);
+  replayDue_ += interval;
+  // More than a step behind (a machine stalled): the steps go on from now, not in a burst.
+  if (now > replayDue_ + interval) replayDue_ = now;
+  if (outputs_) outputs_->soundAt(replayDue_);
+  form_.Timer1_Timer();
+  if (outputs_) outputs_->soundAt(std::nullopt);
+  // The step was prepared early; the window shows it when it sounds.
+  const auto early =
+      std::chrono::duration_cast<std::chrono::milliseconds>(replayDue_ - Clock::now());
+  if (early.count() > 0)
+    drawTimer_.start(int(early.count()));
+  else
+    render();
+  syncReplayTimer();  // stopped, or started afresh
+  if (replayRunning_ && !timer1_.isActive()) armReplayStep();
 }
 
 void MainView::render() {
   const Form1& f = form_;
   // Timers first: a replay that was just started counts its first wait from the click, not
   // from the end of the drawing.
-  syncTimer(timer1_, f.Timer1, &timer1Restarts_);
+  syncReplayTimer();
   syncTimer(splashTimer_, f.SplashTimer);
   syncTimer(scrollTimer_, f.scrolltext);
   for (auto& b : bindings_) {

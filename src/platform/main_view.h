@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,6 +41,8 @@ class MainView : public QWidget {
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
   QTimer& replayTimer() { return timer1_; }
+  /// How early each replay step is prepared (0: on its time, as the benchmark's baseline).
+  void setReplayLead(std::chrono::milliseconds lead) { replayLead_ = lead; }
   TablatureView& tablature() { return *tablature_; }
   /// Opens the MIDI input the settings name (the real program; tests leave it closed).
   void openMidiInput(const std::string& port);
@@ -68,8 +71,13 @@ class MainView : public QWidget {
     handler();
     render();
   }
-  /// `restartsSeen`: the timer's restarts already applied (null: it is never restarted).
-  void syncTimer(QTimer& timer, const Timer& state, unsigned* restartsSeen = nullptr);
+  void syncTimer(QTimer& timer, const Timer& state);
+  /// Replay steps come at n x interval from the start (or from a restart), each prepared
+  /// `replayLead_` early: its notes go to the synthesizer with their time and the window draws
+  /// the step when it sounds, so a busy window thread does not make the notes late.
+  void syncReplayTimer();
+  void armReplayStep();
+  void replayStep();
   /// The tuning chooser offers the note layouts of the list, the choice in force selected.
   void syncTuningChooser();
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
@@ -88,13 +96,20 @@ class MainView : public QWidget {
   QComboBox* outputChooser_ = nullptr;
   QComboBox* inputChooser_ = nullptr;
   QComboBox* tuningChooser_ = nullptr;
+  QComboBox* bufferChooser_ = nullptr;
   std::unique_ptr<TablatureView> tablature_;
   std::vector<std::string> tuningsShown_;  ///< the layouts the tuning chooser offers
   std::string tuningsLanguage_;
   std::unique_ptr<RtMidiInput> input_;
   QLabel* outputInfo_ = nullptr;
   QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
-  unsigned timer1Restarts_ = 0;
+  QTimer adaptTimer_;  ///< lets the automatic audio buffer grow after dropouts
+  using Clock = std::chrono::steady_clock;
+  QTimer drawTimer_;  ///< draws a step prepared early when it sounds
+  Clock::time_point replayDue_;
+  std::chrono::milliseconds replayLead_{40};
+  bool replayRunning_ = false;
+  unsigned replayRestarts_ = 0;
   int shownLeftShift_ = 0;
   int heldBack_ = 0;    ///< pixels of a left move that the screen's edge prevented
   int beepsShown_ = 0;  ///< the window object's beeps the view has sounded

@@ -31,6 +31,13 @@ FluidSynthPort& OutputSwitch::synth() {
   return *synth_;
 }
 
+void OutputSwitch::useAudioBuffer(int milliseconds) {
+  // The synthesizer made later starts with it; the one running changes at once.
+  synthOptions_.adaptive = milliseconds <= 0;
+  synthOptions_.periodSize = FluidSynthPort::bufferFrames(milliseconds, synthOptions_.sampleRate);
+  if (synth_) synth_->setBuffer(milliseconds);
+}
+
 void OutputSwitch::choose(const std::string& setting) {
   choice_ = setting == "SYNTH" ? std::string() : setting;
   other_.reset();

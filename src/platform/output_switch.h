@@ -23,6 +23,12 @@ class OutputSwitch : public MidiPort, public OutputChoice {
   /// The SoundFont file for the built-in synthesizer ("" for the first one found); takes
   /// effect when the synthesizer is first used.
   void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
+  void useAudioBuffer(int milliseconds) override;
+  /// Messages sent from now on sound at `due` (see FluidSynthPort::soundAt); MIDI ports and the
+  /// log send at once, as their back ends take no time stamps.
+  void soundAt(std::optional<std::chrono::steady_clock::time_point> due) {
+    if (!other_ && synth_) synth_->soundAt(due);
+  }
 
   int open(int deviceId, std::uint32_t& handle) override;
   int send(std::uint32_t handle, std::uint32_t word) override;

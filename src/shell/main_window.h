@@ -78,6 +78,11 @@ class Form1 {
   void midi_outerr(int code);
   /// The instrument panel's output chooser: switches at once and stores the choice.
   void chooseOutput(const std::string& setting);
+  /// The instrument panel's audio buffer chooser: milliseconds, 0 for automatic; stored.
+  void chooseAudioBuffer(int milliseconds);
+  /// The buffer "AUDIO-BUFFER:" asks for: milliseconds (5 to 500), or 0 for automatic (an
+  /// empty or unusable value).
+  int audioBufferMs() const;
 
   // ---- Note layouts
   /// Loads `noteFileName`; false (the layout in force kept, the problem reported) when refused.
@@ -374,8 +379,9 @@ class Form1 {
   std::string chordAdoptCaption;
   std::string splashState;
   std::string helpEditSetting;
-  std::string midiOutSetting;    ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
-  std::string soundFontSetting;  ///< value of "SOUNDFONT:" (empty: the first GM font found)
+  std::string midiOutSetting;      ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
+  std::string soundFontSetting;    ///< value of "SOUNDFONT:" (empty: the first GM font found)
+  std::string audioBufferSetting;  ///< value of "AUDIO-BUFFER:" (empty: automatic)
   std::array<std::string, kTableSlots> instrumentNames;
   std::string settingKey;
   std::string settingValue;

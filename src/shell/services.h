@@ -51,6 +51,9 @@ class OutputChoice {
   /// The SoundFont file of the built-in synthesizer ("" for the first one found); takes
   /// effect when the synthesizer is first used.
   virtual void useSoundFont(const std::string& file) = 0;
+  /// The built-in synthesizer's audio buffer in milliseconds; 0: automatic (it starts low and
+  /// grows when the sound runs dry). Takes effect at once.
+  virtual void useAudioBuffer(int milliseconds) = 0;
 };
 
 /// The time, for the length of a practice pass and the date of its line in the history.

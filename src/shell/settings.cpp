@@ -17,7 +17,7 @@ namespace {
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
          line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
-         line == "BELLOWS-CC:";
+         line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:";
 }
 
 /// The indices of the lines read as keys: a known key anywhere but in a value line or in the
@@ -82,6 +82,8 @@ void Form1::readSettingsFile() {
       hands.midiInSetting = value;
     else if (key == "BELLOWS-CC:")
       hands.bellowsController = parseInt16(value).value_or(-1);
+    else if (key == "AUDIO-BUFFER:")
+      audioBufferSetting = value;
   }
   if (keys.empty())
     report("Settings file " + path +

@@ -247,7 +247,25 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] = {
      "ada y se omite.",
      "\xDC"
      "bungsverlauf %1: Zeiln %2 is hi und werd \xFC"
-     "bergonga."},                                                              // MsgHistoryLine
+     "bergonga."},  // MsgHistoryLine
+    {"Tonpuffer: automatisch", "Audio buffer: automatic",
+     "B\xFA"
+     "fer de audio: autom\xE1tico",
+     "Tonpuffer: automatisch"},  // AudioBufferAuto
+    {"Tonpuffer: %1 ms", "Audio buffer: %1 ms",
+     "B\xFA"
+     "fer de audio: %1 ms",
+     "Tonpuffer: %1 ms"},  // AudioBufferMs
+    {"Kleiner klingt schneller, gr\xF6\xDF"
+     "er knackt nicht, wenn der Rechner zu tun hat; automatisch f\xE4ngt klein an und w\xE4"
+     "chst bei Aussetzern",
+     "Smaller sounds sooner, larger never crackles on a busy computer; automatic starts small "
+     "and grows after dropouts",
+     "M\xE1s peque\xF1o suena antes, m\xE1s grande no cruje con el ordenador ocupado; "
+     "autom\xE1tico empieza peque\xF1o y crece tras cortes",
+     "Kleana klingt schnella, gre\xDF"
+     "a kracht ned, wenn da Rechna wos z'toa hod; automatisch fangt kloa o und wachst bei "
+     "Aussetzer"},                                                              // TipAudioBuffer
     {"MIDI speichern", "Save as MIDI", "Guardar como MIDI", "MIDI speichern"},  // MidiExportCaption
     {"MIDI laden", "Import MIDI", "Importar MIDI", "MIDI ladn"},                // MidiImportCaption
     {"Die geladene Aufnahme als MIDI-Datei speichern (jeder Schritt ein Schlag im "

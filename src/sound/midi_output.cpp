@@ -1,6 +1,7 @@
 // The program's only path to sound: one output device, a program change and a note-on on
 // channel 1, and the device reset (close and reopen) that silences every sounding note.
 #include "shell/main_window.h"
+#include "shell/text.h"
 
 namespace tastrello {
 
@@ -54,6 +55,19 @@ void Form1::chooseOutput(const std::string& setting) {
   midiOutSetting = setting.empty() ? "SYNTH" : setting;
   settingKey = "MIDI-OUT:";
   settingValue = midiOutSetting;
+  storeSetting();
+}
+
+int Form1::audioBufferMs() const {
+  const auto ms = parseInt16(audioBufferSetting);
+  return ms && *ms >= 5 && *ms <= 500 ? *ms : 0;
+}
+
+void Form1::chooseAudioBuffer(int milliseconds) {
+  audioBufferSetting = milliseconds > 0 ? std::to_string(milliseconds) : std::string();
+  if (services.outputs) services.outputs->useAudioBuffer(audioBufferMs());
+  settingKey = "AUDIO-BUFFER:";
+  settingValue = audioBufferSetting;
   storeSetting();
 }
 

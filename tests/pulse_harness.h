@@ -1,0 +1,250 @@
+// A private PulseAudio server with a null sink, a recorder of its monitor, a CPU load of busy
+// loops, and the measure of dropouts in what was recorded. The sound test and the sound
+// benchmark share it. POSIX and the standard library.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tastrello::testing {
+
+/// Runs of digital silence inside a sound: each run of at least `minFrames` frames whose
+/// samples are all below `floor`, between the first and the last sounding frame.
+struct Dropouts {
+  int count = 0;
+  double longestMs = 0;
+  double soundMs = 0;  ///< from the first to the last sounding frame
+};
+
+inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels, double rate,
+                             double minMs = 2.0, float floor = 1e-5f) {
+  Dropouts d;
+  const std::size_t frames = interleaved.size() / std::size_t(channels);
+  auto silent = [&](std::size_t f) {
+    for (int c = 0; c < channels; ++c)
+      if (std::fabs(interleaved[f * std::size_t(channels) + std::size_t(c)]) >= floor) return false;
+    return true;
+  };
+  std::size_t first = 0, last = frames;
+  while (first < frames && silent(first)) ++first;
+  while (last > first && silent(last - 1)) --last;
+  if (first >= last) return d;
+  d.soundMs = double(last - first) * 1000.0 / rate;
+  const auto minFrames = std::size_t(minMs * rate / 1000.0);
+  std::size_t run = 0;
+  for (std::size_t f = first; f < last; ++f) {
+    if (silent(f)) {
+      ++run;
+      continue;
+    }
+    if (run >= minFrames) {
+      ++d.count;
+      d.longestMs = std::max(d.longestMs, double(run) * 1000.0 / rate);
+    }
+    run = 0;
+  }
+  return d;
+}
+
+/// Frames of a stereo recording where a sound begins after at least 30 ms of silence.
+inline std::vector<std::size_t> findOnsets(const std::vector<float>& stereo, double rate = 48000) {
+  std::vector<std::size_t> out;
+  std::size_t quiet = 0;
+  const auto needed = std::size_t(0.030 * rate);
+  for (std::size_t f = 0; f < stereo.size() / 2; ++f) {
+    const float level = std::max(std::fabs(stereo[2 * f]), std::fabs(stereo[2 * f + 1]));
+    if (level < 1e-4f) {
+      ++quiet;
+      continue;
+    }
+    if (level > 1e-3f) {
+      if (quiet >= needed) out.push_back(f);
+      quiet = 0;
+    }
+  }
+  return out;
+}
+
+/// Busy loops on every core at normal priority until destroyed or until `limit` passes.
+class CpuLoad {
+ public:
+  explicit CpuLoad(std::chrono::seconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < cores; ++i)
+      threads_.emplace_back([this, until] {
+        volatile double x = 1;
+        while (!stop_ && std::chrono::steady_clock::now() < until)
+          for (int k = 0; k < 10000; ++k) x = x * 1.0000001 + 1e-9;
+      });
+  }
+  ~CpuLoad() {
+    stop_ = true;
+    for (auto& t : threads_) t.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
+
+/// A PulseAudio daemon of the test's own, with one null sink, reached through its socket.
+class PulseServer {
+ public:
+  static constexpr const char* kSink = "tastrello_test_sink";
+
+  PulseServer() {
+    namespace fs = std::filesystem;
+    dir_ = fs::temp_directory_path() / ("tastrello-pulse-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    socket_ = (dir_ / "native").string();
+    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0) {
+      why_ = "pulseaudio is not installed (scripts/setup installs it)";
+      return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const std::string home = dir_.string();
+      ::setenv("HOME", home.c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+      const std::string sink = "module-null-sink sink_name=" + std::string(kSink) + " rate=48000";
+      const std::string native =
+          "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1";
+      const std::string log = (dir_ / "daemon.log").string();
+      std::freopen(log.c_str(), "w", stderr);
+      ::execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+               "--use-pid-file=no", "--log-target=stderr", "-L", sink.c_str(), "-L", native.c_str(),
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Ready when a client gets an answer through the socket.
+    const std::string probe = "PULSE_SERVER=unix:" + socket_ + " pactl info >/dev/null 2>&1";
+    for (int tries = 0; tries < 200; ++tries) {
+      if (std::system(probe.c_str()) == 0) {
+        ready_ = true;
+        ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+        ::setenv("PULSE_SINK", kSink, 1);
+        return;
+      }
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        why_ = "the PulseAudio daemon ended at start (see its log in " + dir_.string() + ")";
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    why_ = "the PulseAudio daemon did not answer within 10 s";
+  }
+  ~PulseServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  bool ready() const { return ready_; }
+  /// Stops the daemon for a while, as a machine too busy to run it would.
+  void pause(std::chrono::milliseconds how_long) const {
+    ::kill(pid_, SIGSTOP);
+    std::this_thread::sleep_for(how_long);
+    ::kill(pid_, SIGCONT);
+  }
+  const std::string& whyNot() const { return why_; }
+  std::string server() const { return "unix:" + socket_; }
+  /// `pactl` output about the stream of a client, for the latency PulseAudio reports.
+  std::string pactl(const std::string& args) const {
+    const std::string command = "PULSE_SERVER=" + server() + " pactl " + args + " 2>&1";
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+      char buffer[4096];
+      std::size_t n;
+      while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+      ::pclose(p);
+    }
+    return out;
+  }
+
+ private:
+  std::filesystem::path dir_;
+  std::string socket_;
+  pid_t pid_ = -1;
+  bool ready_ = false;
+  std::string why_;
+};
+
+/// Records the sink's monitor (stereo float at 48 kHz) while alive; `stop` gives the samples.
+class MonitorRecorder {
+ public:
+  explicit MonitorRecorder(const PulseServer& server) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(fds[1], 1);
+      ::close(fds[0]);
+      ::close(fds[1]);
+      ::setenv("PULSE_SERVER", server.server().c_str(), 1);
+      const std::string device = std::string(PulseServer::kSink) + ".monitor";
+      ::execlp("parec", "parec", "-d", device.c_str(), "--format=float32le", "--rate=48000",
+               "--channels=2", "--latency-msec=20", "--raw", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    fd_ = fds[0];
+    reader_ = std::thread([this] {
+      std::vector<char> buffer(16384);
+      std::string pending;
+      ssize_t n;
+      while ((n = ::read(fd_, buffer.data(), buffer.size())) > 0) {
+        pending.append(buffer.data(), std::size_t(n));
+        const std::size_t whole = pending.size() / sizeof(float) * sizeof(float);
+        const std::size_t before = samples_.size();
+        samples_.resize(before + whole / sizeof(float));
+        std::memcpy(samples_.data() + before, pending.data(), whole);
+        pending.erase(0, whole);
+        recorded_ = samples_.size() / 2;
+      }
+    });
+  }
+  /// The samples recorded so far; the recorder ends.
+  std::vector<float> stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGINT);
+      ::waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    if (reader_.joinable()) reader_.join();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    return samples_;
+  }
+  ~MonitorRecorder() { stop(); }
+  bool running() const { return pid_ > 0; }
+  /// Frames recorded so far.
+  std::size_t frames() const { return recorded_; }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::thread reader_;
+  std::atomic<std::size_t> recorded_{0};
+  std::vector<float> samples_;
+};
+
+}  // namespace tastrello::testing
