@@ -4,6 +4,7 @@
 // Usage: tastrello_bench_sound [SECONDS per chord, default 20] [FRAMES ...]
 //        tastrello_bench_sound replay   (replay timing at the sink, idle and loaded)
 #include <QApplication>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@ struct Figures {
   Dropouts dropouts;
   std::string reported;  ///< the latency PulseAudio reports for the stream
   int counted = 0;       ///< underruns the synthesizer counted itself
+  double inForce = 0;    ///< the buffer at the end, in milliseconds
 };
 
 /// The stream's buffer latency as `pactl` reports it, in milliseconds ("?" when not found).
@@ -54,18 +56,25 @@ Figures holdChord(const PulseServer& server, FluidSynthPort::Options options, do
          std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   synth.send(handle, 0x15C0);  // accordion
-  const int beforeChord = synth.underruns();
   for (int pitch : {55, 60, 64, 67}) synth.send(handle, 0x00640090u | unsigned(pitch) << 8);
   {
     std::unique_ptr<CpuLoad> load;
     if (loaded) load = std::make_unique<CpuLoad>(std::chrono::seconds(int(seconds) + 5));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     figures.reported = reportedLatency(server);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds - 0.3));
+    // As the window does: every two seconds the automatic buffer may grow.
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                               std::chrono::duration<double>(seconds - 0.3));
+    while (std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(
+          std::chrono::seconds(2), until - std::chrono::steady_clock::now()));
+      synth.adaptBuffer();
+    }
+    figures.inForce = synth.latencyMs();
   }
   for (int pitch : {55, 60, 64, 67}) synth.send(handle, 0x00000080u | unsigned(pitch) << 8);
   figures.counted = synth.underruns();
-  if (std::getenv("TASTRELLO_DEBUG")) std::printf("before the chord: %d\n", beforeChord);
   synth.close(handle);
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   figures.dropouts = findDropouts(recorder.stop(), 2, 48000);
@@ -97,9 +106,9 @@ void replayAtTheSink(const PulseServer& server, const std::filesystem::path& fol
   MainView view(form, &outputs);
   view.setReplayLead(lead);
   form.Form_Activate();
-  // A fixed buffer of the automatic start (512 frames): a buffer that grows in the middle of
+  // A fixed buffer of the automatic start (1024 frames): a buffer that grows in the middle of
   // the run would move every later onset.
-  outputs.useAudioBuffer(11);
+  outputs.useAudioBuffer(21);
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 60; ++i)
     lines.insert(lines.end(), {"44/47/50/", "c1/e1/g1/", "-BREAK MUTE-"});
@@ -150,6 +159,60 @@ void replayAtTheSink(const PulseServer& server, const std::filesystem::path& fol
   std::fflush(stdout);
 }
 
+/// Spins the window's event loop for a while.
+void spin(std::chrono::milliseconds span) {
+  const auto until = std::chrono::steady_clock::now() + span;
+  while (std::chrono::steady_clock::now() < until)
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 2);
+}
+
+/// A mouse click on a key of the real window to the onset of its note at the sink, measured
+/// on one clock: the click's time, and the time the sink played the onset's frame.
+void clickToSound(const PulseServer& server, const std::filesystem::path& folder, bool loaded) {
+  DiskFiles files(folder);
+  OutputSwitch outputs(folder, {});
+  Form1 form({&outputs, &files, &outputs});
+  form.Form_Load();
+  MainView view(form, &outputs);
+  view.show();
+  form.Form_Activate();
+  view.render();
+  MonitorRecorder recorder(server);
+  while (recorder.frames() < 9600) spin(std::chrono::milliseconds(5));
+  std::vector<std::chrono::steady_clock::time_point> clicks;
+  {
+    std::unique_ptr<CpuLoad> load;
+    if (loaded) load = std::make_unique<CpuLoad>(std::chrono::seconds(40));
+    QWidget* key = view.keyWidget(44);
+    for (int i = 0; i < 60; ++i) {
+      spin(std::chrono::milliseconds(150));
+      clicks.push_back(std::chrono::steady_clock::now());
+      QTest::mouseClick(key, Qt::LeftButton);
+      spin(std::chrono::milliseconds(150));
+      QTest::mouseClick(key, Qt::LeftButton);  // a click on the lit key lets it go: silence
+    }
+    spin(std::chrono::milliseconds(300));
+  }
+  const auto samples = recorder.stop();
+  const auto found = findOnsets(samples);
+  std::vector<double> latency;
+  std::size_t next = 0;
+  for (const auto& click : clicks) {
+    while (next < found.size() && recorder.playedAt(found[next]) < click) ++next;
+    if (next == found.size()) break;
+    const double ms =
+        std::chrono::duration<double, std::milli>(recorder.playedAt(found[next]) - click).count();
+    if (ms < 140) latency.push_back(ms);
+  }
+  const Stats s = stats(latency);
+  std::printf(
+      "click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
+      "p99 %6.2f  max %6.2f ms  [%s]\n",
+      loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
+      outputs.synth().describe().c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,6 +228,7 @@ int main(int argc, char** argv) {
     const auto folder = std::filesystem::temp_directory_path() /
                         ("tastrello-bench-sound-" + std::to_string(::getpid()));
     seedUserFolder(TASTRELLO_DATA, folder);
+    for (bool loaded : {false, true}) clickToSound(server, folder, loaded);
     std::printf("Replay at 150 ms a step, chords and silent rests in turn, onsets at the sink\n");
     for (bool loaded : {false, true}) {
       replayAtTheSink(server, folder, std::chrono::milliseconds(40), loaded,
@@ -187,30 +251,35 @@ int main(int argc, char** argv) {
                           {"the old fixed 128 frames", 128},
                           {"256 frames", 256},
                           {"384 frames", 384},
-                          {"512 frames (the program's default)", 512},
-                          {"1024 frames", 1024},
+                          {"512 frames", 512},
+                          {"1024 frames (the automatic start)", 1024},
+                          {"automatic (the program's default)", 0},
                           {"2048 frames", 2048}};
   std::vector<Setup> chosen(std::begin(setups), std::end(setups));
   std::vector<std::string> names;
   if (argc > 2) {
     chosen.clear();
-    for (int i = 2; i < argc; ++i) names.push_back(std::string(argv[i]) + " frames");
+    for (int i = 2; i < argc; ++i)
+      names.push_back(std::string(argv[i]) == "auto" ? "automatic"
+                                                     : std::string(argv[i]) + " frames");
     for (int i = 2; i < argc; ++i)
       chosen.push_back({names[std::size_t(i - 2)].c_str(), std::atoi(argv[i])});
   }
   for (const auto& setup : chosen) {
     for (bool loaded : {false, true}) {
       FluidSynthPort::Options options;
-      options.periodSize = setup.periodSize;
-      options.adaptive = false;
+      // 0: the program's automatic buffer, which starts at 1024 frames and grows after dropouts.
+      options.adaptive = setup.periodSize == 0;
+      if (setup.periodSize > 0) options.periodSize = setup.periodSize;
       const Figures f = holdChord(server, options, seconds, loaded);
       std::printf(
           "%-34s %-6s configured %6.1f ms, reported %-9s dropouts %4d (%.1f/min), "
-          "longest %6.1f ms, sound %.1f s, counted by the program %d\n",
-          setup.what, loaded ? "loaded" : "idle", 1000.0 * setup.periodSize / options.sampleRate,
+          "longest %6.1f ms, sound %.1f s, counted by the program %d, buffer at the end "
+          "%.1f ms\n",
+          setup.what, loaded ? "loaded" : "idle", 1000.0 * options.periodSize / options.sampleRate,
           f.reported.c_str(), f.dropouts.count,
           f.dropouts.soundMs > 0 ? f.dropouts.count * 60000.0 / f.dropouts.soundMs : 0.0,
-          f.dropouts.longestMs, f.dropouts.soundMs / 1000, f.counted);
+          f.dropouts.longestMs, f.dropouts.soundMs / 1000, f.counted, f.inForce);
       std::fflush(stdout);
     }
   }

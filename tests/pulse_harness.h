@@ -3,6 +3,7 @@
 // benchmark share it. POSIX and the standard library.
 #pragma once
 
+#include <pulse/simple.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,63 +190,71 @@ class PulseServer {
   std::string why_;
 };
 
-/// Records the sink's monitor (stereo float at 48 kHz) while alive; `stop` gives the samples.
+/// Records the sink's monitor (stereo float at 48 kHz) while alive, and knows when each
+/// frame was played: the time of each read less the recording's latency. `stop` gives the
+/// samples.
 class MonitorRecorder {
  public:
   explicit MonitorRecorder(const PulseServer& server) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fds[1], 1);
-      ::close(fds[0]);
-      ::close(fds[1]);
-      ::setenv("PULSE_SERVER", server.server().c_str(), 1);
-      const std::string device = std::string(PulseServer::kSink) + ".monitor";
-      ::execlp("parec", "parec", "-d", device.c_str(), "--format=float32le", "--rate=48000",
-               "--channels=2", "--latency-msec=20", "--raw", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    fd_ = fds[0];
+    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 48000, 2};
+    pa_buffer_attr attr{};
+    attr.maxlength = std::uint32_t(-1);
+    attr.fragsize = kChunk * 2 * sizeof(float);  // reads of 5 ms: a fine grid of times
+    const std::string device = std::string(PulseServer::kSink) + ".monitor";
+    int error = 0;
+    stream_ = pa_simple_new(server.server().c_str(), "tastrello-test", PA_STREAM_RECORD,
+                            device.c_str(), "monitor", &spec, nullptr, &attr, &error);
+    if (!stream_) return;
     reader_ = std::thread([this] {
-      std::vector<char> buffer(16384);
-      std::string pending;
-      ssize_t n;
-      while ((n = ::read(fd_, buffer.data(), buffer.size())) > 0) {
-        pending.append(buffer.data(), std::size_t(n));
-        const std::size_t whole = pending.size() / sizeof(float) * sizeof(float);
-        const std::size_t before = samples_.size();
-        samples_.resize(before + whole / sizeof(float));
-        std::memcpy(samples_.data() + before, pending.data(), whole);
-        pending.erase(0, whole);
+      std::vector<float> chunk(kChunk * 2);
+      while (!stopping_) {
+        if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) < 0) break;
+        const auto now = std::chrono::steady_clock::now();
+        const auto latency = std::chrono::microseconds(pa_simple_get_latency(stream_, nullptr));
+        std::lock_guard<std::mutex> lock(mutex_);
+        samples_.insert(samples_.end(), chunk.begin(), chunk.end());
+        // The last frame read was played `latency` ago.
+        reads_.push_back({samples_.size() / 2, now - latency});
         recorded_ = samples_.size() / 2;
       }
     });
   }
   /// The samples recorded so far; the recorder ends.
   std::vector<float> stop() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGINT);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
+    stopping_ = true;
     if (reader_.joinable()) reader_.join();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (stream_) pa_simple_free(stream_);
+    stream_ = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
     return samples_;
   }
   ~MonitorRecorder() { stop(); }
-  bool running() const { return pid_ > 0; }
+  bool running() const { return stream_ != nullptr; }
   /// Frames recorded so far.
   std::size_t frames() const { return recorded_; }
+  /// When a frame recorded was played at the sink, on the steady clock.
+  std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& read : reads_)
+      if (read.frames >= frame)
+        return read.at - std::chrono::microseconds(
+                             static_cast<long long>(double(read.frames - frame) * 1e6 / 48000));
+    return std::chrono::steady_clock::time_point{};
+  }
 
  private:
-  pid_t pid_ = -1;
-  int fd_ = -1;
+  static constexpr std::size_t kChunk = 240;
+  struct Read {
+    std::size_t frames;  ///< frames recorded after this read
+    std::chrono::steady_clock::time_point at;
+  };
+  pa_simple* stream_ = nullptr;
   std::thread reader_;
+  std::atomic<bool> stopping_{false};
   std::atomic<std::size_t> recorded_{0};
+  std::mutex mutex_;
   std::vector<float> samples_;
+  std::vector<Read> reads_;
 };
 
 }  // namespace tastrello::testing

@@ -113,7 +113,7 @@ TEST(SynthLatencyTest, TheBufferIsTheAutomaticStartOrTheSizeSetInWholeBlocks) {
   FluidSynthPort::Options options;
   options.audioOutput = false;
   FluidSynthPort synth(options);
-  EXPECT_NEAR(synth.latencyMs(), 10.7, 0.1);  // 512 frames at 48 kHz
+  EXPECT_NEAR(synth.latencyMs(), 21.3, 0.1);  // 1024 frames at 48 kHz
   synth.setBuffer(40);
   EXPECT_NEAR(synth.latencyMs(), 40, 0.7);
   EXPECT_EQ(FluidSynthPort::bufferFrames(1, 48000), 64) << "never less than one block";

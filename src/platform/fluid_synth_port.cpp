@@ -118,9 +118,26 @@ void FluidSynthPort::startDriver() {
   fluid_settings_setint(settings_.get(), "audio.period-size", options_.periodSize);
   fluid_settings_setint(settings_.get(), "audio.periods", options_.periods);
   lastBlock_ = 0;
-  firstBlock_ = 0;
-  // PulseAudio also serves PipeWire desktops; ALSA and JACK come after it.
-  for (const char* name : {"pulseaudio", "alsa", "jack"}) {
+  // PulseAudio (which also serves PipeWire desktops) through the program's own output; ALSA
+  // and JACK through FluidSynth's drivers after it.
+  driverName_ = "pulseaudio";
+  std::string why;
+  pulse_ = PulseOutput::open(
+      options_.sampleRate, kPulseBlock, options_.periodSize,
+      [this](float* left, float* right, int frames, std::chrono::steady_clock::time_point at) {
+        float* out[] = {left, right};
+        renderBlockAt(frames, out, at);
+      },
+      [this] {
+        // The server had nothing left to play. Silence running dry is heard by nobody.
+        if (fluid_synth_get_active_voice_count(synth_.get()) > 0) ++underruns_;
+      },
+      why);
+  if (pulse_) {
+    startProblem_.clear();
+    return;
+  }
+  for (const char* name : {"alsa", "jack"}) {
     fluid_settings_setstr(settings_.get(), "audio.driver", name);
     driverName_ = name;
     driver_.reset(new_fluid_audio_driver2(settings_.get(), &FluidSynthPort::renderBlock, this));
@@ -130,21 +147,38 @@ void FluidSynthPort::startDriver() {
     }
   }
   driverName_.clear();
-  startProblem_ = "No audio output could be opened (tried PulseAudio, ALSA and JACK).";
+  startProblem_ = "No audio output could be opened (PulseAudio: " + why +
+                  "; ALSA and JACK "
+                  "neither).";
+}
+
+void FluidSynthPort::stopOutput() {
+  pulse_.reset();
+  driver_.reset();
 }
 
 int FluidSynthPort::renderBlock(void* data, int frames, int nfx, float* fx[], int nout,
                                 float* out[]) {
-  auto* self = static_cast<FluidSynthPort*>(data);
-  const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
-  const long long last = self->lastBlock_.exchange(now);
-  if (self->sequencer_) self->blockTick_ = fluid_sequencer_get_tick(self->sequencer_.get());
-  self->countUnderruns(now, last, frames);
-  for (int i = 0; i < nout; ++i) std::fill(out[i], out[i] + frames, 0.0f);
-  for (int i = 0; i < nfx; ++i) std::fill(fx[i], fx[i] + frames, 0.0f);
-  return fluid_synth_process(self->synth_.get(), frames, nfx, fx, nout, out);
+  // ALSA and JACK (FluidSynth's drivers) ask for each block when it is due.
+  if (nfx != 0 || nout != 2) {
+    for (int i = 0; i < nout; ++i) std::fill(out[i], out[i] + frames, 0.0f);
+    for (int i = 0; i < nfx; ++i) std::fill(fx[i], fx[i] + frames, 0.0f);
+    return fluid_synth_process(static_cast<FluidSynthPort*>(data)->synth_.get(), frames, nfx, fx,
+                               nout, out);
+  }
+  static_cast<FluidSynthPort*>(data)->renderBlockAt(frames, out, std::chrono::steady_clock::now());
+  return FLUID_OK;
+}
+
+void FluidSynthPort::renderBlockAt(int frames, float* out[2],
+                                   std::chrono::steady_clock::time_point at) {
+  // The sequencer's time at the start of this block, and the moment the block stands for: a
+  // message due later than that moment goes that much later into the sound.
+  lastBlock_ = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+  if (sequencer_) blockTick_ = fluid_sequencer_get_tick(sequencer_.get());
+  std::fill(out[0], out[0] + frames, 0.0f);
+  std::fill(out[1], out[1] + frames, 0.0f);
+  fluid_synth_process(synth_.get(), frames, 0, nullptr, 2, out);
 }
 
 int FluidSynthPort::bufferFrames(int milliseconds, double sampleRate) {
@@ -153,43 +187,13 @@ int FluidSynthPort::bufferFrames(int milliseconds, double sampleRate) {
   return std::clamp(static_cast<int>(blocks) * 64, 64, 2 * kAutomaticLimit);
 }
 
-void FluidSynthPort::countUnderruns(long long now, long long last, int frames) {
-  // A block begins when the last one was taken, with the server's buffer full: the sound
-  // written then lags behind the clock by the silence the server had to play so far, plus a
-  // constant. A jump of that lag is a dropout; a slow rise is the sound card's clock drifting
-  // from the system's, which the floor follows (up to 100 microseconds a second). The first
-  // second only sets the floor: the server fills its buffer then, in steps of its own.
-  constexpr double kDriftMsPerSecond = 0.1;
-  constexpr long long kSettleNs = 1'000'000'000;
-  const double jumpMs = std::max(2.0, 500.0 * frames / options_.sampleRate);
-  if (firstBlock_ == 0) {
-    firstBlock_ = now;
-    framesWritten_ = frames;
-    lagFloorMs_ = 0;
-    return;
-  }
-  const double lagMs = double(now - firstBlock_) / 1e6 -
-                       double(framesWritten_) * 1000.0 / options_.sampleRate;
-  framesWritten_ += frames;
-  lagFloorMs_ = std::min(lagMs, lagFloorMs_ + kDriftMsPerSecond * double(now - last) / 1e9);
-  // Silence that runs dry is heard by nobody: it moves the floor and is not counted.
-  if (now - firstBlock_ < kSettleNs || fluid_synth_get_active_voice_count(synth_.get()) == 0) {
-    lagFloorMs_ = std::max(lagFloorMs_, lagMs);
-    return;
-  }
-  if (lagMs - lagFloorMs_ > jumpMs) {
-    ++underruns_;
-    lagFloorMs_ = lagMs;
-  }
-}
-
 void FluidSynthPort::setBuffer(int milliseconds) {
   options_.adaptive = milliseconds <= 0;
   const int wanted = bufferFrames(milliseconds, options_.sampleRate);
   if (wanted == options_.periodSize) return;
   options_.periodSize = wanted;
-  if (!driver_) return;
-  driver_.reset();
+  if (!outputRunning()) return;
+  stopOutput();
   startDriver();
 }
 
@@ -197,15 +201,16 @@ bool FluidSynthPort::adaptBuffer() {
   const int seen = underruns_;
   if (seen == underrunsSeen_) return false;
   underrunsSeen_ = seen;
-  if (!options_.adaptive || !driver_ || options_.periodSize >= kAutomaticLimit) return false;
+  if (!options_.adaptive || !outputRunning() || options_.periodSize >= kAutomaticLimit)
+    return false;
   options_.periodSize = std::min(kAutomaticLimit, options_.periodSize * 2);
-  driver_.reset();
+  stopOutput();
   startDriver();
   return true;
 }
 
 FluidSynthPort::~FluidSynthPort() {
-  driver_.reset();  // stop the audio thread before the synthesizer goes
+  stopOutput();  // stop the audio thread before the synthesizer goes
   event_.reset();
   sequencer_.reset();
   synth_.reset();
@@ -215,7 +220,7 @@ FluidSynthPort::~FluidSynthPort() {
 int FluidSynthPort::open(int, std::uint32_t& handle) {
   handle = 0;
   if (!ready()) return kNoSynth;
-  if (options_.audioOutput && !driver_) return kNoAudio;
+  if (options_.audioOutput && !outputRunning()) return kNoAudio;
   openHandle_ = nextHandle_++;
   if (nextHandle_ == 0) nextHandle_ = 1;
   handle = openHandle_;
@@ -224,7 +229,7 @@ int FluidSynthPort::open(int, std::uint32_t& handle) {
 
 bool FluidSynthPort::schedule(fluid_event_t* event) {
   const long long blockNs = lastBlock_;
-  if (!due_ || !sequencer_ || !driver_ || blockNs == 0) return false;
+  if (!due_ || !sequencer_ || !outputRunning() || blockNs == 0) return false;
   // The block that began at blockNs sounds one buffer later; a message due `ahead` after that
   // moment goes `ahead` into the sound after the block's first tick, a constant latency.
   const long long dueNs =

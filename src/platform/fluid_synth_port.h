@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/pulse_output.h"
 #include "shell/services.h"
 
 struct _fluid_hashtable_t;
@@ -25,18 +26,21 @@ class FluidSynthPort : public MidiPort {
   struct Options {
     std::string soundFont;    ///< empty: the first General MIDI font found on the system
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
-    /// Frames per audio period. FluidSynth's PulseAudio driver asks the server for a buffer of
-    /// one period (it does not read the period count), so there this is the whole buffer.
-    /// 512 frames (10.7 ms) is the smallest that held a chord without a dropout while both
-    /// cores were busy (scripts/bench); 128 dropped out about 200 times a minute.
+    /// Frames of the audio buffer: with PulseAudio the whole buffer the server holds (rendered
+    /// in blocks of kPulseBlock frames); with ALSA a period, of which there are `periods`.
+    /// 1024 frames (21.3 ms) is the smallest that held a chord for a minute without a dropout
+    /// while both cores were busy, twice (scripts/bench); 512 dropped out once in one of two
+    /// such minutes, 384 three or four times, the former 128 about 240 times.
     int periodSize = kAutomaticStart;
     int periods = 2;
     double sampleRate = 48000;
     /// Grow the buffer when the sound runs dry (the automatic setting), up to kAutomaticLimit.
     bool adaptive = true;
   };
-  static constexpr int kAutomaticStart = 512;
+  static constexpr int kAutomaticStart = 1024;
   static constexpr double kTicksPerSecond = 10000;
+  /// Frames rendered per write to PulseAudio: a new note waits at most this long (2.7 ms).
+  static constexpr int kPulseBlock = 128;
   static constexpr int kAutomaticLimit = 4096;
 
   explicit FluidSynthPort(Options options);
@@ -64,7 +68,8 @@ class FluidSynthPort : public MidiPort {
   static int bufferFrames(int milliseconds, double sampleRate);
   /// A fixed buffer of `milliseconds`, or the automatic one (0); a running output restarts.
   void setBuffer(int milliseconds);
-  /// Times the sound ran dry: the sound written fell behind the clock by a jump.
+  /// Times PulseAudio ran out of sound to play while notes sounded (ALSA and JACK: not
+  /// counted).
   int underruns() const { return underruns_; }
   /// The automatic buffer after underruns: the next larger one (twice, up to the limit), the
   /// output restarted; true when it grew. Called from the window's thread now and then.
@@ -79,11 +84,13 @@ class FluidSynthPort : public MidiPort {
 
  private:
   void startDriver();
+  void stopOutput();
+  bool outputRunning() const { return driver_ || pulse_; }
   /// Hands an event to the sequencer for `due_`; false when it is due already (send it now).
   bool schedule(_fluid_event_t* event);
   static int renderBlock(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
-  /// In the audio thread, at the start of each block: counts the times the sound ran dry.
-  void countUnderruns(long long now, long long last, int frames);
+  /// Renders a block the audio output asked for, which stands for the moment `at`.
+  void renderBlockAt(int frames, float* out[2], std::chrono::steady_clock::time_point at);
 
   struct Deleters {
     void operator()(_fluid_hashtable_t* s) const;
@@ -98,7 +105,8 @@ class FluidSynthPort : public MidiPort {
   std::unique_ptr<_fluid_synth_t, Deleters> synth_;
   std::unique_ptr<_fluid_sequencer_t, Deleters> sequencer_;  ///< before the driver: it goes last
   std::unique_ptr<_fluid_event_t, Deleters> event_;
-  std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;
+  std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
+  std::unique_ptr<PulseOutput> pulse_;
   short synthDestination_ = -1;
   std::optional<std::chrono::steady_clock::time_point> due_;
   std::atomic<unsigned> blockTick_{0};  ///< the sequencer's tick when the last block began
@@ -108,10 +116,6 @@ class FluidSynthPort : public MidiPort {
   std::uint32_t openHandle_ = 0;
   std::uint32_t nextHandle_ = 1;
   std::atomic<long long> lastBlock_{0};  ///< steady-clock nanoseconds of the last block
-  // Read by the audio thread alone: how far the sound written lags behind the clock.
-  long long firstBlock_ = 0;  ///< when the output began
-  long long framesWritten_ = 0;
-  double lagFloorMs_ = 0;
   std::atomic<int> underruns_{0};
   int underrunsSeen_ = 0;
 };
