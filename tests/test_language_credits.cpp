@@ -160,7 +160,7 @@ TEST_F(CreditsTest, ScrollerRunsOnePassThroughTheCaption) {
 
 TEST_F(CreditsTest, TextsHaveTheirShippedShape) {
   EXPECT_EQ(suggestionsText().size(), 163u);
-  EXPECT_EQ(form.titleBanner, "- Tastrello -     Version 1.2       " + std::string(21, ' '));
+  EXPECT_EQ(form.titleBanner, "- Tastrello -     Version 1.3       " + std::string(21, ' '));
   EXPECT_EQ(splitLines(form.creditsTexts[1]).size(), 6u);
   // The two phrases on lines of their own: together they wrap, leaving a lone "*".
   EXPECT_EQ(splitLines(form.creditsTexts[3]).back(), "    * a la M\xFAsica *");

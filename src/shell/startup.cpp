@@ -7,7 +7,7 @@ namespace tastrello {
 
 void Form1::Form_Load() {
   newLine = kCrLf;
-  Version.caption = "Version 1.2       ";
+  Version.caption = "Version 1.3       ";
   Version_Shadow.caption = Version.caption;
   windowWidth = kNarrowWidth;
   titleBanner = "- Tastrello -     " + Version.caption + std::string(21, ' ');
