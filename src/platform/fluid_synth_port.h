@@ -28,9 +28,9 @@ class FluidSynthPort : public MidiPort {
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
     /// Frames of the audio buffer: with PulseAudio the whole buffer the server holds (rendered
     /// in blocks of kPulseBlock frames); with ALSA a period, of which there are `periods`.
-    /// 1024 frames (21.3 ms) is the smallest that held a chord for a minute without a dropout
-    /// while both cores were busy, twice (scripts/bench); 512 dropped out once in one of two
-    /// such minutes, 384 three or four times, the former 128 about 240 times.
+    /// 1024 frames (21.3 ms) held a chord for every minute measured without a dropout while
+    /// both cores were busy (scripts/bench); 512 dropped out once in one of three such
+    /// minutes, 384 three or four times a minute, the former 128 about 240 times.
     int periodSize = kAutomaticStart;
     int periods = 2;
     double sampleRate = 48000;
@@ -103,7 +103,8 @@ class FluidSynthPort : public MidiPort {
   Options options_;
   std::unique_ptr<_fluid_hashtable_t, Deleters> settings_;
   std::unique_ptr<_fluid_synth_t, Deleters> synth_;
-  std::unique_ptr<_fluid_sequencer_t, Deleters> sequencer_;  ///< before the driver: it goes last
+  /// Goes after the audio output and before the synthesizer (see the destructor).
+  std::unique_ptr<_fluid_sequencer_t, Deleters> sequencer_;
   std::unique_ptr<_fluid_event_t, Deleters> event_;
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
   std::unique_ptr<PulseOutput> pulse_;
