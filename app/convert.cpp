@@ -41,9 +41,12 @@ std::optional<fs::path> layoutFile(const std::string& name, const fs::path& inpu
   return std::nullopt;
 }
 
+/// A plain file's bytes; nothing for anything else, or for more than 16 MB (no record, layout
+/// or tune is that large).
 std::optional<std::string> readWhole(const fs::path& path) {
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > (16u << 20) || ec)
+    return std::nullopt;
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << file.rdbuf();

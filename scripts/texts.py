@@ -99,6 +99,7 @@ T = [
  ("MsgImported", "%1 Schritte geholt, %2 Balgwechsel, %3 Hinweise. Bitte prüfen und speichern.", "Imported %1 events, %2 bellows changes, %3 notes. Check them and save.", "%1 pasos importados, %2 cambios de fuelle, %3 avisos. Revísalos y guarda.", "%1 Schritt gholt, %2 Bolgwechsl, %3 Hinweis. Bitte prüfn und speichern."),
  ("MsgImportRefused", "%1 nicht geholt: %2.", "%1 was not imported: %2.", "%1 no se importó: %2.", "%1 ned gholt: %2."),
  ("MsgImportUnsaved", "Der Editor hat %1 ungespeicherte Änderungen: erst speichern oder abbrechen.", "The editor holds %1 unsaved changes: save or cancel first.", "El editor tiene %1 cambios sin guardar: guarda o cancela antes.", "Da Editor hod %1 ungspeicherte Änderunga: zerst speichern oder obbrecha."),
+ ("WhyNotAPlainFile", "keine gewöhnliche Datei oder größer als 16 MB", "not a plain file, or larger than 16 MB", "no es un archivo normal o pasa de 16 MB", "koa gwöhnliche Datei oder greßa ois 16 MB"),
  ("WhyNoPlayableNote", "keine Note hat einen Knopf in dieser Stimmung", "no note has a button in this tuning", "ninguna nota tiene botón en esta afinación", "koa Note hod an Knopf in dera Stimmung"),
  ("MsgExportedMidi", "%1 geschrieben (%2 Schritte).", "Wrote %1 (%2 events).", "%1 escrito (%2 pasos).", "%1 gschriebn (%2 Schritt)."),
  ("MidiPartAll", "Alle Spuren", "All tracks", "Todas las pistas", "Olle Spurn"),

@@ -189,3 +189,16 @@ TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBack
   EXPECT_NE(bytes.str().find("-BREAK MUTE-"), std::string::npos) << bytes.str();
   EXPECT_NE(back.out.find("3 events"), std::string::npos) << back.out;
 }
+
+TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBlocking) {
+  const fs::path pipe = dir / "pipe.mid";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto fromPipe = convert({pipe.string(), (dir / "out.txt").string()});
+  EXPECT_EQ(fromPipe.exit, 2) << fromPipe.err;
+  const fs::path big = dir / "big.mid";
+  std::ofstream(big, std::ios::binary) << "MThd";
+  fs::resize_file(big, (16u << 20) + 1);
+  const auto fromBig = convert({big.string(), (dir / "out.txt").string()});
+  EXPECT_EQ(fromBig.exit, 2) << fromBig.err;
+  EXPECT_FALSE(fs::exists(dir / "out.txt"));
+}

@@ -710,12 +710,22 @@ void MainView::exportMidiFile() {
     form_.report(form_.say(Text::MsgNotSaved, {shown, fromQt(file.errorString())}));
 }
 
+namespace {
+constexpr qint64 kLargestMidiFile = 16 << 20;
+}  // namespace
+
 void MainView::importMidiFile() {
   const QString path = QFileDialog::getOpenFileName(this, toQt(form_.MidiImport.caption), {},
                                                     "MIDI (*.mid *.midi);;* (*)");
   if (path.isEmpty()) return;
   QFile file(path);
-  const std::string name = fromQt(QFileInfo(path).completeBaseName());
+  const QFileInfo info(path);
+  const std::string name = fromQt(info.completeBaseName());
+  // A device or a pipe would block the window; a huge file is no tune.
+  if (!info.isFile() || info.size() > kLargestMidiFile) {
+    form_.report(form_.say(Text::MsgImportRefused, {name, form_.say(Text::WhyNotAPlainFile)}));
+    return;
+  }
   if (!file.open(QIODevice::ReadOnly)) {
     form_.report(form_.say(Text::MsgImportRefused, {name, form_.say(Text::WhyUnreadable)}));
     return;

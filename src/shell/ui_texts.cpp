@@ -292,6 +292,11 @@ constexpr const char* kTexts[static_cast<int>(Text::Count)][4] = {
      "The editor holds %1 unsaved changes: save or cancel first.",
      "El editor tiene %1 cambios sin guardar: guarda o cancela antes.",
      "Da Editor hod %1 ungspeicherte \xC4nderunga: zerst speichern oder obbrecha."},  // MsgImportUnsaved
+    {"keine gew\xF6hnliche Datei oder gr\xF6\xDF"
+     "er als 16 MB",
+     "not a plain file, or larger than 16 MB", "no es un archivo normal o pasa de 16 MB",
+     "koa gw\xF6hnliche Datei oder gre\xDF"
+     "a ois 16 MB"},  // WhyNotAPlainFile
     {"keine Note hat einen Knopf in dieser Stimmung", "no note has a button in this tuning",
      "ninguna nota tiene bot\xF3n en esta afinaci\xF3n",
      "koa Note hod an Knopf in dera Stimmung"},  // WhyNoPlayableNote

@@ -103,6 +103,7 @@ enum class Text {
   MsgImported,
   MsgImportRefused,
   MsgImportUnsaved,
+  WhyNotAPlainFile,
   WhyNoPlayableNote,
   MsgExportedMidi,
   MidiPartAll,
