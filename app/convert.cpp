@@ -3,6 +3,7 @@
 // .pdf, .svg or .mid out; or .mid in and .txt out. One summary line on success; on any
 // problem a clear message and a non-zero exit, and never a partial output file.
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -62,23 +63,11 @@ std::optional<NoteLayout> readLayout(const fs::path& path) {
 
 /// Writes all of `bytes` or nothing: through a temporary file beside it and a rename.
 std::string writeWhole(const fs::path& path, const std::string& bytes) {
-  const fs::path temporary = path.string() + ".~tastrello-convert.tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temporary, ec);
-      return "cannot be written";
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    return "cannot be written";
-  }
+  // As the tablature is written: QSaveFile replaces the file only once it is complete.
+  QSaveFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
+    return file.errorString().toStdString();
   return {};
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "platform/disk_files.h"
 #include "platform/fluid_synth_port.h"
 #include "platform/main_view.h"
@@ -112,13 +113,7 @@ void replayAtTheSink(const PulseServer& server, const std::filesystem::path& fol
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 60; ++i)
     lines.insert(lines.end(), {"44/47/50/", "c1/e1/g1/", "-BREAK MUTE-"});
-  lines.insert(lines.end(), {"*-*", " "});
-  files.replace("Records/Records_Timing.txt", joinLines(lines));
-  form.refreshFileList(form.RecordList);
-  const auto& items = form.RecordList.items;
-  form.RecordList.selected =
-      int(std::find(items.begin(), items.end(), "Records_Timing.txt") - items.begin());
-  form.RecordList_Click();
+  loadBenchRecord(form, files, "Records_Timing.txt", lines);
   form.Speed.value = 25;  // 150 ms a step
   form.Speed_Click();
   const int interval = form.tempoInterval();

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "bench_support.h"
 #include "platform/disk_files.h"
 #include "platform/fluid_synth_port.h"
 #include "platform/main_view.h"
@@ -189,13 +190,7 @@ void practiceResponse(Form1& form, MainView& view, Files& files) {
     lines.insert(lines.end(), {buttons, names});
     chords.push_back(chord);
   }
-  lines.insert(lines.end(), {"*-*", " "});
-  files.replace("Records/Records_Practice.txt", joinLines(lines));
-  form.refreshFileList(form.RecordList);
-  const auto& items = form.RecordList.items;
-  form.RecordList.selected =
-      int(std::find(items.begin(), items.end(), "Records_Practice.txt") - items.begin());
-  form.RecordList_Click();
+  loadBenchRecord(form, files, "Records_Practice.txt", lines);
   form.setToggleValue(form.Practice, 1);
   form.PlayStop_Click();
   form.Timer1.enabled = true;
@@ -327,13 +322,7 @@ int main(int argc, char** argv) {
   // A record of 100 chords of three notes.
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 100; ++i) lines.insert(lines.end(), {"44/47/50/", "c1/e1/g1/"});
-  lines.insert(lines.end(), {"*-*", " "});
-  files.replace("Records/Records_Bench.txt", joinLines(lines));
-  form.refreshFileList(form.RecordList);
-  const auto& items = form.RecordList.items;
-  form.RecordList.selected =
-      int(std::find(items.begin(), items.end(), "Records_Bench.txt") - items.begin());
-  form.RecordList_Click();
+  loadBenchRecord(form, files, "Records_Bench.txt", lines);
   form.PlayStop_Click();  // the first Play after a load starts with a rest tick; start afresh
   std::printf("\nReplay: deviation of each tick's first note-on from n x interval after Play\n");
   for (int speed : {25, 23}) {

@@ -196,14 +196,14 @@ class PulseServer {
 class MonitorRecorder {
  public:
   explicit MonitorRecorder(const PulseServer& server) {
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 48000, 2};
+    pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 48000, 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.fragsize = kChunk * 2 * sizeof(float);  // reads of 5 ms: a fine grid of times
     const std::string device = std::string(PulseServer::kSink) + ".monitor";
     int error = 0;
     stream_ = pa_simple_new(server.server().c_str(), "tastrello-test", PA_STREAM_RECORD,
-                            device.c_str(), "monitor", &spec, nullptr, &attr, &error);
+                            device.c_str(), "monitor", &format, nullptr, &attr, &error);
     if (!stream_) return;
     reader_ = std::thread([this] {
       std::vector<float> chunk(kChunk * 2);

@@ -13,12 +13,6 @@ constexpr int kDefaultBellowsController = 2;  // breath controller, when BELLOWS
 
 }  // namespace
 
-ButtonNotes Form1::buttonNotes() const {
-  ButtonNotes notes;
-  for (int b = 0; b < kKeyCount; ++b) notes[static_cast<std::size_t>(b)] = keyNote(b);
-  return notes;
-}
-
 std::optional<std::string> Form1::exportMidi() {
   const auto events = loadedEvents();
   if (events.empty()) {

@@ -24,17 +24,6 @@ int rowOf(int button) {
   return place == 33 ? 1 : place % 3;
 }
 
-std::vector<int> buttonsOfLine(const std::string& line) {
-  std::vector<int> buttons;
-  for (std::size_t k = 0; k < 4; ++k) {
-    const std::string field = mid(line, 3 * k + 1, 2);
-    if (field.find_first_of("0123456789") == std::string::npos) continue;
-    const int button = leadingNumber(field);
-    if (button >= 0 && button < kKeyCount) buttons.push_back(button);
-  }
-  return buttons;
-}
-
 std::string barAndBeat(long long tick, int division) {
   const long long bar = tick / (4LL * division) + 1;
   const long long beat = tick % (4LL * division) / division + 1;

@@ -55,8 +55,8 @@ std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrame
     pa_threaded_mainloop_unlock(out->loop_);
     return nullptr;
   }
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
-  out->stream_ = pa_stream_new(out->context_, "Built-in synthesizer", &spec, nullptr);
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
+  out->stream_ = pa_stream_new(out->context_, "Built-in synthesizer", &format, nullptr);
   pa_stream_set_state_callback(
       out->stream_,
       [](pa_stream*, void* loop) {

@@ -152,6 +152,7 @@ void Form1::finishPass() {
   practice.history.passes.push_back(pass);
   practice.lastPass = pass;
   showPassScore();
+  showPracticePanel();
   const int before = Speed.value;
   applyRamp();
   if (Speed.value > before) inform(say(Text::MsgTempoUp, {std::to_string(Speed.value)}));
@@ -168,7 +169,6 @@ void Form1::showPassScore() {
            std::to_string(p.first), std::to_string(p.last), std::to_string(p.score.rightFirstTry),
            std::to_string(p.score.events), std::to_string(p.score.wrongButtons),
            std::to_string(p.score.wrongDirections), seconds});
-  showPracticePanel();
 }
 
 // ---- Waiting for a chord and judging what is played

@@ -9,16 +9,20 @@ bool isRestMarker(std::string_view line) {
   return line == kBreakPlay || line == kBreakMute;
 }
 
-Bellows bellowsOf(const std::string& buttonLine) {
-  if (isRestMarker(buttonLine)) return Bellows::None;
+std::vector<int> buttonsOfLine(const std::string& buttonLine) {
   std::vector<int> buttons;
-  // The replay step reads the same fixed columns: 1, 4, 7 and 10.
   for (std::size_t k = 0; k < 4; ++k) {
     const std::string field = mid(buttonLine, 3 * k + 1, 2);
     if (field.find_first_of("0123456789") == std::string::npos) continue;
-    buttons.push_back(leadingNumber(field));
+    const int button = leadingNumber(field);
+    if (button >= 0 && button < kKeyCount) buttons.push_back(button);
   }
-  return bellowsOfButtons(buttons);
+  return buttons;
+}
+
+Bellows bellowsOf(const std::string& buttonLine) {
+  if (isRestMarker(buttonLine)) return Bellows::None;
+  return bellowsOfButtons(buttonsOfLine(buttonLine));
 }
 
 Bellows bellowsOfButtons(const std::vector<int>& buttons) {

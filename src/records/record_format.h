@@ -34,6 +34,9 @@ struct RecordContent {
 
 /// The bellows direction of an event's buttons; None for a rest or no valid button.
 Bellows bellowsOf(const std::string& buttonLine);
+/// The buttons of an event's button line, read from the columns the replay reads (1, 4, 7 and
+/// 10); fields without a digit and numbers past the keyboard are left out.
+std::vector<int> buttonsOfLine(const std::string& buttonLine);
 /// The bellows direction of buttons 0..67; None when none is a button of the keyboard.
 Bellows bellowsOfButtons(const std::vector<int>& buttons);
 

@@ -89,6 +89,8 @@ class Form1 {
   bool loadNoteLayout();
   /// The note number of a button's key-table entry (0 to 70); nothing when it holds no number.
   std::optional<int> keyNote(int button) const;
+  /// Each button's MIDI note in the layout in force.
+  ButtonNotes buttonNotes() const;
   /// Puts a layout read before on the keyboard; `noteFileName` names it.
   void applyNoteLayout(const NoteLayout& layout);
   void NoteList_Click();
@@ -138,8 +140,6 @@ class Form1 {
   void chooseMidiInput(const std::string& port);
 
   // ---- MIDI files
-  /// Each button's MIDI note in the layout in force.
-  ButtonNotes buttonNotes() const;
   /// The loaded record as a Standard MIDI File; nothing (reported) when none is loaded.
   std::optional<std::string> exportMidi();
   /// Opens a MIDI file's notes in the editor, unsaved, as events with buttons and bellows for

@@ -76,8 +76,8 @@ void Form1::applyOwnTexts() {
   updateKeyTips();
   Speed_Click();
   showProblemCount();
-  showPracticePanel();
   showPassScore();
+  showPracticePanel();
 }
 
 void Form1::showHelpBoards() {

@@ -53,6 +53,12 @@ std::optional<int> Form1::keyNote(int button) const {
   return entry ? parseInt16(*entry) : std::optional<int>(0);
 }
 
+ButtonNotes Form1::buttonNotes() const {
+  ButtonNotes notes;
+  for (int b = 0; b < kKeyCount; ++b) notes[static_cast<std::size_t>(b)] = keyNote(b);
+  return notes;
+}
+
 void Form1::selectLayoutInForce() {
   NoteList.selected = -1;
   for (std::size_t i = 0; i < NoteList.items.size(); ++i)

@@ -35,18 +35,6 @@ int TabGeometry::systemsPerPage() const {
 
 namespace {
 
-std::vector<int> buttonsOf(const std::string& buttonLine) {
-  // The same fixed columns the replay reads: 1, 4, 7 and 10.
-  std::vector<int> buttons;
-  for (std::size_t k = 0; k < 4; ++k) {
-    const std::string field = mid(buttonLine, 3 * k + 1, 2);
-    if (field.find_first_of("0123456789") == std::string::npos) continue;
-    const int button = leadingNumber(field);
-    if (button < kKeyCount) buttons.push_back(button);
-  }
-  return buttons;
-}
-
 TabEvent eventOf(const std::string& buttonLine, int number) {
   TabEvent event;
   event.number = number;
@@ -55,7 +43,7 @@ TabEvent eventOf(const std::string& buttonLine, int number) {
   } else if (buttonLine == kBreakPlay) {
     event.rest = TabRest::Ringing;
   } else {
-    for (int button : buttonsOf(buttonLine)) event.notes.push_back(tabNoteOf(button));
+    for (int button : buttonsOfLine(buttonLine)) event.notes.push_back(tabNoteOf(button));
     event.bellows = bellowsOf(buttonLine);
   }
   return event;
