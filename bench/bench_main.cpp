@@ -55,8 +55,8 @@ void BM_DeviceResetBuiltInSynth(benchmark::State& state) {
   std::uint32_t h = 0;
   synth.open(-1, h);
   for (auto _ : state) {
-    synth.send(h, 0x00633C90);
-    synth.close(h);
+    synth.send(h, 0x00633C90, kAtOnce);
+    synth.close(h, kAtOnce);
     synth.open(-1, h);
   }
   state.counters["latency_ms"] = synth.latencyMs();

@@ -56,8 +56,9 @@ Figures holdChord(const PulseServer& server, FluidSynthPort::Options options, do
   while (recorder.frames() < 4800 &&
          std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  synth.send(handle, 0x15C0);  // accordion
-  for (int pitch : {55, 60, 64, 67}) synth.send(handle, 0x00640090u | unsigned(pitch) << 8);
+  synth.send(handle, 0x15C0, kAtOnce);  // accordion
+  for (int pitch : {55, 60, 64, 67})
+    synth.send(handle, 0x00640090u | unsigned(pitch) << 8, kAtOnce);
   {
     std::unique_ptr<CpuLoad> load;
     if (loaded) load = std::make_unique<CpuLoad>(std::chrono::seconds(int(seconds) + 5));
@@ -74,9 +75,10 @@ Figures holdChord(const PulseServer& server, FluidSynthPort::Options options, do
     }
     figures.inForce = synth.latencyMs();
   }
-  for (int pitch : {55, 60, 64, 67}) synth.send(handle, 0x00000080u | unsigned(pitch) << 8);
+  for (int pitch : {55, 60, 64, 67})
+    synth.send(handle, 0x00000080u | unsigned(pitch) << 8, kAtOnce);
   figures.counted = synth.underruns();
-  synth.close(handle);
+  synth.close(handle, kAtOnce);
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   figures.dropouts = findDropouts(recorder.stop(), 2, 48000);
   return figures;

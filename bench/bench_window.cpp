@@ -32,11 +32,12 @@ class TimingPort : public MidiPort {
   explicit TimingPort(MidiPort& inner) : inner_(inner) {}
   std::vector<SteadyClock::time_point> noteOns;
   int open(int id, std::uint32_t& h) override { return inner_.open(id, h); }
-  int send(std::uint32_t h, std::uint32_t word) override {
+  int send(std::uint32_t h, std::uint32_t word, SoundTime at) override {
     if ((word & 0xF0) == 0x90) noteOns.push_back(SteadyClock::now());
-    return inner_.send(h, word);
+    return inner_.send(h, word, at);
   }
-  int close(std::uint32_t h) override { return inner_.close(h); }
+  int close(std::uint32_t h, SoundTime at) override { return inner_.close(h, at); }
+  double leadSeconds() override { return inner_.leadSeconds(); }
   std::string errorText(int code) override { return inner_.errorText(code); }
 
  private:

@@ -21,6 +21,7 @@ class FakePort : public MidiPort {
   std::vector<std::string> log;
   bool keepLog = true;       ///< false: count only (fuzzing and benchmarks)
   int invalidDataBytes = 0;  ///< words sent with a data byte above 127: never allowed
+  int timed = 0;             ///< messages sent with a moment to sound at
   bool failOpen = false;
   int failSend = 0;  ///< code every send returns when non-zero
   static constexpr int kInvalidHandle = 5;
@@ -36,7 +37,8 @@ class FakePort : public MidiPort {
     log.push_back("OPEN");
     return 0;
   }
-  int send(std::uint32_t handle, std::uint32_t word) override {
+  int send(std::uint32_t handle, std::uint32_t word, SoundTime at) override {
+    if (at != kAtOnce) ++timed;
     if (handle == 0 || handle != openHandle_) return kInvalidHandle;
     if (failSend) return failSend;
     if ((word & 0x8000) || (word & 0x800000)) ++invalidDataBytes;
@@ -46,7 +48,7 @@ class FakePort : public MidiPort {
     log.push_back(hex);
     return 0;
   }
-  int close(std::uint32_t handle) override {
+  int close(std::uint32_t handle, SoundTime) override {
     if (handle != openHandle_) return kInvalidHandle;
     openHandle_ = 0;
     log.push_back("CLOSE");

@@ -106,14 +106,14 @@ TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
   };
   bool connected = false;
   for (int attempt = 0; attempt < 120 && !connected; ++attempt) {
-    ASSERT_EQ(port.send(handle, 0x00006EB0), 0);
+    ASSERT_EQ(port.send(handle, 0x00006EB0, kAtOnce), 0);
     connected = !next(std::chrono::seconds(1)).empty();
   }
   ASSERT_TRUE(connected) << "no message reached the JACK input in two minutes";
 
-  ASSERT_EQ(port.send(handle, 0x000015C0), 0);
-  ASSERT_EQ(port.send(handle, 0x00633C90), 0);
-  ASSERT_EQ(port.close(handle), 0);
+  ASSERT_EQ(port.send(handle, 0x000015C0, kAtOnce), 0);
+  ASSERT_EQ(port.send(handle, 0x00633C90, kAtOnce), 0);
+  ASSERT_EQ(port.close(handle, kAtOnce), 0);
 
   const std::vector<std::vector<unsigned char>> expected = {
       {0xC0, 0x15}, {0x90, 0x3C, 0x63}, {0x80, 0x3C, 0x00}, {0xB0, 0x78, 0x00}, {0xB0, 0x7B, 0x00}};

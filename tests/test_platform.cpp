@@ -249,18 +249,18 @@ TEST(NoteTrackingPortTest, CloseEndsTheNotesStartedSinceTheOpen) {
   NoteTrackingPort port(std::make_unique<FakeRawOut>(&log), "Synth");
   std::uint32_t h = 0;
   ASSERT_EQ(port.open(-1, h), 0);
-  ASSERT_EQ(port.send(h, 0x000015C0), 0);
-  ASSERT_EQ(port.send(h, 0x00633C90), 0);
-  ASSERT_EQ(port.send(h, 0x00634090), 0);
-  ASSERT_EQ(port.close(h), 0);
+  ASSERT_EQ(port.send(h, 0x000015C0, kAtOnce), 0);
+  ASSERT_EQ(port.send(h, 0x00633C90, kAtOnce), 0);
+  ASSERT_EQ(port.send(h, 0x00634090, kAtOnce), 0);
+  ASSERT_EQ(port.close(h, kAtOnce), 0);
   std::uint32_t h2 = 0;
   ASSERT_EQ(port.open(-1, h2), 0);
-  ASSERT_EQ(port.close(h2), 0);
+  ASSERT_EQ(port.close(h2, kAtOnce), 0);
   // The system port stays open across the device reset: nothing sent is dropped by a close.
   EXPECT_EQ(log,
             (std::vector<std::string>{"open Synth", "C0 15", "90 3C 63", "90 40 63", "80 3C 00",
                                       "80 40 00", "B0 78 00", "B0 7B 00", "B0 78 00", "B0 7B 00"}));
-  EXPECT_NE(port.send(h, 0x00633C90), 0);  // the old handle is gone
+  EXPECT_NE(port.send(h, 0x00633C90, kAtOnce), 0);  // the old handle is gone
 }
 
 TEST(NoteTrackingPortTest, TheSystemPortClosesWithThePortOrAfterAFailedSend) {
@@ -272,9 +272,9 @@ TEST(NoteTrackingPortTest, TheSystemPortClosesWithThePortOrAfterAFailedSend) {
     std::uint32_t h = 0;
     ASSERT_EQ(port.open(-1, h), 0);
     raw->failSend = true;
-    EXPECT_NE(port.send(h, 0x00633C90), 0);  // unplugged: closed, and opened at the next open
+    EXPECT_NE(port.send(h, 0x00633C90, kAtOnce), 0);  // unplugged: closed, and opened at the next open
     raw->failSend = false;
-    ASSERT_EQ(port.close(h), 0);
+    ASSERT_EQ(port.close(h, kAtOnce), 0);
     ASSERT_EQ(port.open(-1, h), 0);
   }
   EXPECT_EQ(log, (std::vector<std::string>{"open Synth", "close", "B0 78 00", "B0 7B 00",
@@ -322,9 +322,9 @@ TEST(LogPortTest, WritesOneLinePerEvent) {
   LogPort port(dir.path / "midi.log", LogPort::Clock::now());
   std::uint32_t h = 0;
   ASSERT_EQ(port.open(-1, h), 0);
-  ASSERT_EQ(port.send(h, 0x000015C0), 0);
-  ASSERT_EQ(port.close(h), 0);
-  EXPECT_NE(port.send(h, 0x000015C0), 0);
+  ASSERT_EQ(port.send(h, 0x000015C0, kAtOnce), 0);
+  ASSERT_EQ(port.close(h, kAtOnce), 0);
+  EXPECT_NE(port.send(h, 0x000015C0, kAtOnce), 0);
   std::istringstream lines(dir.read("midi.log"));
   std::vector<std::string> events;
   for (std::string ms, event; lines >> ms >> event;) events.push_back(event);

@@ -7,6 +7,7 @@
 
 #include "platform/fluid_synth_port.h"
 #include "pulse_harness.h"
+#include "shell/standard_clock.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
@@ -89,14 +90,15 @@ TEST_F(PulseSoundTest, AChordArrivesWholeWithTheBufferAskedForInForce) {
   EXPECT_NEAR(synth.latencyMs(), 21.3, 0.1);
   MonitorRecorder recorder(server);
   ASSERT_TRUE(waitFor([&] { return recorder.frames() > 4800; }, std::chrono::seconds(20)));
-  for (int pitch : {55, 60, 64, 67}) synth.send(handle, 0x00640090u | unsigned(pitch) << 8);
+  for (int pitch : {55, 60, 64, 67})
+    synth.send(handle, 0x00640090u | unsigned(pitch) << 8, kAtOnce);
   ASSERT_TRUE(waitFor([&] { return bufferLatencyMs(server) >= 0; }, std::chrono::seconds(10)));
   // FluidSynth asks PulseAudio for one period; with the old 128 frames that was 2 ms or less.
   EXPECT_GE(bufferLatencyMs(server), 5.0);
   const std::size_t before = recorder.frames();
   ASSERT_TRUE(
       waitFor([&] { return recorder.frames() > before + 48000; }, std::chrono::seconds(20)));
-  synth.close(handle);
+  synth.close(handle, kAtOnce);
   const Dropouts d = findDropouts(recorder.stop(), 2, 48000);
   EXPECT_GT(d.soundMs, 900) << "the chord did not reach the sink";
 }
@@ -108,19 +110,15 @@ TEST_F(PulseSoundTest, NotesGivenTheirTimeSoundThenAndASilenceGivenItsTimeWaitsF
   MonitorRecorder recorder(server);
   ASSERT_TRUE(waitFor([&] { return recorder.frames() > 9600; }, std::chrono::seconds(20)));
   // All sent at once from here: a note at +50 ms, silence at +200 ms, a note at +350 ms.
-  const auto now = std::chrono::steady_clock::now();
-  synth.soundAt(now + std::chrono::milliseconds(50));
-  synth.send(handle, 0x00643C90);
-  synth.soundAt(now + std::chrono::milliseconds(200));
-  ASSERT_EQ(synth.close(handle), 0);
+  const double now = StandardClock().seconds();
+  synth.send(handle, 0x00643C90, now + 0.050);
+  ASSERT_EQ(synth.close(handle, now + 0.200), 0);
   ASSERT_EQ(synth.open(-1, handle), 0);
-  synth.soundAt(now + std::chrono::milliseconds(350));
-  synth.send(handle, 0x00644390);
-  synth.soundAt(std::nullopt);
+  synth.send(handle, 0x00644390, now + 0.350);
   const std::size_t before = recorder.frames();
   ASSERT_TRUE(
       waitFor([&] { return recorder.frames() > before + 24000; }, std::chrono::seconds(20)));
-  synth.close(handle);
+  synth.close(handle, kAtOnce);
   const auto onsets = findOnsets(recorder.stop());
   ASSERT_EQ(onsets.size(), 2u) << "the silence did not come between the two chords";
   const double apartMs = double(onsets[1] - onsets[0]) * 1000.0 / 48000.0;
@@ -136,7 +134,7 @@ TEST_F(PulseSoundTest, TheAutomaticBufferGrowsAfterTheSoundRanDryAndAFixedOneDoe
   // A held note, and the server stopped for longer than the buffer lasts: the sound written
   // falls behind. (The output's first second only settles, so the stop is repeated until it
   // counts.)
-  synth.send(handle, 0x00643C90);
+  synth.send(handle, 0x00643C90, kAtOnce);
   ASSERT_TRUE(ranDry(synth, 0));
   EXPECT_TRUE(synth.adaptBuffer());
   EXPECT_NEAR(synth.latencyMs(), 42.7, 0.1);
@@ -145,7 +143,7 @@ TEST_F(PulseSoundTest, TheAutomaticBufferGrowsAfterTheSoundRanDryAndAFixedOneDoe
 
   synth.setBuffer(40);
   EXPECT_NEAR(synth.latencyMs(), 40, 0.5);
-  synth.send(handle, 0x00643C90);
+  synth.send(handle, 0x00643C90, kAtOnce);
   ASSERT_TRUE(ranDry(synth, synth.underruns()));
   EXPECT_FALSE(synth.adaptBuffer()) << "a buffer the user set stays as set";
   EXPECT_NEAR(synth.latencyMs(), 40, 0.5);

@@ -61,8 +61,8 @@ class SynthTest : public ::testing::Test {
 
 TEST_F(SynthTest, NoteOnSoundsAtItsPitch) {
   EXPECT_LT(rms(render(*synth, 4800).left), 1e-6);
-  ASSERT_EQ(synth->send(handle, 0x000015C0), 0);  // accordion
-  ASSERT_EQ(synth->send(handle, 0x00634590), 0);  // a1 = 440 Hz
+  ASSERT_EQ(synth->send(handle, 0x000015C0, kAtOnce), 0);  // accordion
+  ASSERT_EQ(synth->send(handle, 0x00634590, kAtOnce), 0);  // a1 = 440 Hz
   const auto sound = render(*synth, 24000).left;
   EXPECT_GT(rms(sound), 0.01);
   const double rate = synth->sampleRate();
@@ -73,9 +73,9 @@ TEST_F(SynthTest, NoteOnSoundsAtItsPitch) {
 
 TEST_F(SynthTest, AHeldFourNoteChordSitsAtAComfortableLevelAndNeverClips) {
   // The accordion (program 22) on a G-C-F push chord with the melody note: c1 e1 g1 c2.
-  ASSERT_EQ(synth->send(handle, 0x000015C0), 0);
+  ASSERT_EQ(synth->send(handle, 0x000015C0, kAtOnce), 0);
   for (std::uint32_t note : {0x00633C90u, 0x00634090u, 0x00634390u, 0x00634890u})
-    ASSERT_EQ(synth->send(handle, note), 0);
+    ASSERT_EQ(synth->send(handle, note, kAtOnce), 0);
   const auto sound = render(*synth, 96000);  // two seconds
   double peak = 0;
   for (const auto* side : {&sound.left, &sound.right})
@@ -88,24 +88,25 @@ TEST_F(SynthTest, AHeldFourNoteChordSitsAtAComfortableLevelAndNeverClips) {
 }
 
 TEST_F(SynthTest, DeviceResetSilencesWithinAFewMilliseconds) {
-  synth->send(handle, 0x000015C0);
-  for (std::uint32_t note : {0x00633C90u, 0x00634090u, 0x00634390u}) synth->send(handle, note);
+  synth->send(handle, 0x000015C0, kAtOnce);
+  for (std::uint32_t note : {0x00633C90u, 0x00634090u, 0x00634390u})
+    synth->send(handle, note, kAtOnce);
   render(*synth, 9600);
-  ASSERT_EQ(synth->close(handle), 0);
+  ASSERT_EQ(synth->close(handle, kAtOnce), 0);
   std::uint32_t again = 0;
   ASSERT_EQ(synth->open(-1, again), 0);
-  const auto after = render(*synth, 480).left;   // 10 ms
-  EXPECT_LT(rms(after, 240), 1e-4);              // silent from 5 ms on
-  ASSERT_EQ(synth->send(again, 0x00633C90), 0);  // and plays again at once
+  const auto after = render(*synth, 480).left;            // 10 ms
+  EXPECT_LT(rms(after, 240), 1e-4);                       // silent from 5 ms on
+  ASSERT_EQ(synth->send(again, 0x00633C90, kAtOnce), 0);  // and plays again at once
   EXPECT_GT(rms(render(*synth, 4800).left), 0.005);
 }
 
 TEST_F(SynthTest, OldHandleAndMissingInstrumentsAreRefused) {
-  ASSERT_EQ(synth->close(handle), 0);
-  EXPECT_NE(synth->send(handle, 0x00633C90), 0);
+  ASSERT_EQ(synth->close(handle, kAtOnce), 0);
+  EXPECT_NE(synth->send(handle, 0x00633C90, kAtOnce), 0);
   std::uint32_t h = 0;
   ASSERT_EQ(synth->open(-1, h), 0);
-  EXPECT_EQ(synth->send(h, 0x00000FC0), 0);
+  EXPECT_EQ(synth->send(h, 0x00000FC0, kAtOnce), 0);
   EXPECT_FALSE(synth->errorText(2).empty());
 }
 

@@ -227,20 +227,19 @@ int FluidSynthPort::open(int, std::uint32_t& handle) {
   return 0;
 }
 
-bool FluidSynthPort::schedule(fluid_event_t* event) {
+bool FluidSynthPort::schedule(fluid_event_t* event, SoundTime at) {
   const long long blockNs = lastBlock_;
-  if (!due_ || !sequencer_ || !outputRunning() || blockNs == 0) return false;
+  if (at <= kAtOnce || !sequencer_ || !outputRunning() || blockNs == 0) return false;
   // The block that began at blockNs sounds one buffer later; a message due `ahead` after that
   // moment goes `ahead` into the sound after the block's first tick, a constant latency.
-  const long long dueNs =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(due_->time_since_epoch()).count();
+  const auto dueNs = static_cast<long long>(at * 1e9);
   const double ticks = double(blockTick_) + double(dueNs - blockNs) * kTicksPerSecond / 1e9;
   if (ticks <= double(fluid_sequencer_get_tick(sequencer_.get()))) return false;
   return fluid_sequencer_send_at(sequencer_.get(), event, static_cast<unsigned>(ticks), 1) ==
          FLUID_OK;
 }
 
-int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word) {
+int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word, SoundTime at) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
   const int status = word & 0xFF;
   const int data1 = (word >> 8) & 0x7F;
@@ -250,21 +249,21 @@ int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word) {
   switch (status & 0xF0) {
     case 0x90:
       if (event) fluid_event_noteon(event, channel, short(data1), short(data2));
-      if (!event || !schedule(event)) fluid_synth_noteon(synth_.get(), channel, data1, data2);
+      if (!event || !schedule(event, at)) fluid_synth_noteon(synth_.get(), channel, data1, data2);
       return 0;
     case 0x80:
       if (event) fluid_event_noteoff(event, channel, short(data1));
-      if (!event || !schedule(event)) fluid_synth_noteoff(synth_.get(), channel, data1);
+      if (!event || !schedule(event, at)) fluid_synth_noteoff(synth_.get(), channel, data1);
       return 0;
     case 0xB0:
       if (event) fluid_event_control_change(event, channel, short(data1), data2);
-      if (!event || !schedule(event)) fluid_synth_cc(synth_.get(), channel, data1, data2);
+      if (!event || !schedule(event, at)) fluid_synth_cc(synth_.get(), channel, data1, data2);
       return 0;
     case 0xC0: {
       fluid_sfont_t* font = fluid_synth_get_sfont_by_id(synth_.get(), fontId_);
       if (!font || !fluid_sfont_get_preset(font, 0, data1)) return kNoPreset;
       if (event) fluid_event_program_change(event, channel, data1);
-      if (!event || !schedule(event)) fluid_synth_program_change(synth_.get(), channel, data1);
+      if (!event || !schedule(event, at)) fluid_synth_program_change(synth_.get(), channel, data1);
       return 0;
     }
     default:
@@ -272,13 +271,13 @@ int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word) {
   }
 }
 
-int FluidSynthPort::close(std::uint32_t handle) {
+int FluidSynthPort::close(std::uint32_t handle, SoundTime at) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
   // Stops every voice at once, without release: the device is silent from the next block (or
-  // from the moment given by soundAt). Nothing scheduled before plays after a silence now.
+  // from the moment `at`). Nothing scheduled before plays after a silence now.
   fluid_event_t* event = event_.get();
   if (event) fluid_event_all_sounds_off(event, -1);
-  if (!event || !schedule(event)) {
+  if (!event || !schedule(event, at)) {
     if (sequencer_) fluid_sequencer_remove_events(sequencer_.get(), -1, -1, -1);
     fluid_synth_all_sounds_off(synth_.get(), -1);
   }

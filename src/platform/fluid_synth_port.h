@@ -47,15 +47,16 @@ class FluidSynthPort : public MidiPort {
   ~FluidSynthPort() override;
 
   int open(int deviceId, std::uint32_t& handle) override;
-  int send(std::uint32_t handle, std::uint32_t word) override;
-  int close(std::uint32_t handle) override;
+  /// A message given a moment the sound has not reached yet sounds then rather than at once:
+  /// a replay step prepared a little early thus keeps its time however late the window's
+  /// thread was; FluidSynth's sequencer places the messages in the audio thread's blocks.
+  /// `at` is on the standard clock's scale (StandardClock::seconds).
+  int send(std::uint32_t handle, std::uint32_t word, SoundTime at) override;
+  int close(std::uint32_t handle, SoundTime at) override;
   std::string errorText(int code) override;
-
-  /// Messages sent from now on sound at `due` rather than at once, when the sound has not
-  /// reached that moment yet (nothing: at once again). A replay step prepared a little early
-  /// thus keeps its time however late the window's thread was; FluidSynth's sequencer places
-  /// the messages in the audio thread's blocks.
-  void soundAt(std::optional<std::chrono::steady_clock::time_point> due) { due_ = due; }
+  /// Messages are handed over this long before their moment, when the output schedules.
+  double leadSeconds() override { return outputRunning() ? kLeadSeconds : 0; }
+  static constexpr double kLeadSeconds = 0.040;
 
   /// Renders stereo samples into the two buffers (only without an audio output).
   void render(float* left, float* right, int frames);
@@ -86,8 +87,8 @@ class FluidSynthPort : public MidiPort {
   void startDriver();
   void stopOutput();
   bool outputRunning() const { return driver_ || pulse_; }
-  /// Hands an event to the sequencer for `due_`; false when it is due already (send it now).
-  bool schedule(_fluid_event_t* event);
+  /// Hands an event to the sequencer for `at`; false when it is due already (send it now).
+  bool schedule(_fluid_event_t* event, SoundTime at);
   static int renderBlock(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
   /// Renders a block the audio output asked for, which stands for the moment `at`.
   void renderBlockAt(int frames, float* out[2], std::chrono::steady_clock::time_point at);
@@ -109,7 +110,6 @@ class FluidSynthPort : public MidiPort {
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
   std::unique_ptr<PulseOutput> pulse_;
   short synthDestination_ = -1;
-  std::optional<std::chrono::steady_clock::time_point> due_;
   std::atomic<unsigned> blockTick_{0};  ///< the sequencer's tick when the last block began
   int fontId_ = -1;
   std::string driverName_;

@@ -51,14 +51,14 @@ int LogPort::open(int, std::uint32_t& handle) {
   return 0;
 }
 
-int LogPort::send(std::uint32_t handle, std::uint32_t word) {
+int LogPort::send(std::uint32_t handle, std::uint32_t word, SoundTime) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
   char hex[9];
   std::snprintf(hex, sizeof hex, "%08X", word);
   return writeLine(hex) ? 0 : kCannotWrite;
 }
 
-int LogPort::close(std::uint32_t handle) {
+int LogPort::close(std::uint32_t handle, SoundTime) {
   if (handle == 0 || handle != openHandle_) return kNotOpen;
   openHandle_ = 0;
   return writeLine("CLOSE") ? 0 : kCannotWrite;

@@ -19,8 +19,9 @@ class LogPort : public MidiPort {
   LogPort& operator=(const LogPort&) = delete;
 
   int open(int deviceId, std::uint32_t& handle) override;
-  int send(std::uint32_t handle, std::uint32_t word) override;
-  int close(std::uint32_t handle) override;
+  /// Writes each message when it is sent: a log takes no time stamps.
+  int send(std::uint32_t handle, std::uint32_t word, SoundTime at) override;
+  int close(std::uint32_t handle, SoundTime at) override;
   std::string errorText(int code) override;
 
  private:

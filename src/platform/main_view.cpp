@@ -819,9 +819,9 @@ void MainView::replayStep() {
   replayDue_ += interval;
   // More than a step behind (a machine stalled): the steps go on from now, not in a burst.
   if (now > replayDue_ + interval) replayDue_ = now;
-  if (outputs_) outputs_->soundAt(replayDue_);
+  form_.soundTime = std::chrono::duration<double>(replayDue_.time_since_epoch()).count();
   form_.Timer1_Timer();
-  if (outputs_) outputs_->soundAt(std::nullopt);
+  form_.soundTime = kAtOnce;
   // The step was prepared early; the window shows it when it sounds.
   const auto early =
       std::chrono::duration_cast<std::chrono::milliseconds>(replayDue_ - Clock::now());

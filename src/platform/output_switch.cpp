@@ -13,8 +13,8 @@ class RefusedPort : public MidiPort {
  public:
   explicit RefusedPort(std::string reason) : reason_(std::move(reason)) {}
   int open(int, std::uint32_t& handle) override { return handle = 0, 1; }
-  int send(std::uint32_t, std::uint32_t) override { return 1; }
-  int close(std::uint32_t) override { return 1; }
+  int send(std::uint32_t, std::uint32_t, SoundTime) override { return 1; }
+  int close(std::uint32_t, SoundTime) override { return 1; }
   std::string errorText(int) override { return reason_; }
 
  private:
@@ -63,11 +63,11 @@ MidiPort& OutputSwitch::current() {
 int OutputSwitch::open(int deviceId, std::uint32_t& handle) {
   return current().open(deviceId, handle);
 }
-int OutputSwitch::send(std::uint32_t handle, std::uint32_t word) {
-  return current().send(handle, word);
+int OutputSwitch::send(std::uint32_t handle, std::uint32_t word, SoundTime at) {
+  return current().send(handle, word, at);
 }
-int OutputSwitch::close(std::uint32_t handle) {
-  return current().close(handle);
+int OutputSwitch::close(std::uint32_t handle, SoundTime at) {
+  return current().close(handle, at);
 }
 std::string OutputSwitch::errorText(int code) {
   return current().errorText(code);

@@ -24,16 +24,13 @@ class OutputSwitch : public MidiPort, public OutputChoice {
   /// effect when the synthesizer is first used.
   void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
   void useAudioBuffer(int milliseconds) override;
-  /// Messages sent from now on sound at `due` (see FluidSynthPort::soundAt); MIDI ports and the
-  /// log send at once, as their back ends take no time stamps.
-  void soundAt(std::optional<std::chrono::steady_clock::time_point> due) {
-    if (!other_ && synth_) synth_->soundAt(due);
-  }
-
   int open(int deviceId, std::uint32_t& handle) override;
-  int send(std::uint32_t handle, std::uint32_t word) override;
-  int close(std::uint32_t handle) override;
+  /// The built-in synthesizer places a message at its moment; MIDI ports and the log send at
+  /// once, as their back ends take no time stamps.
+  int send(std::uint32_t handle, std::uint32_t word, SoundTime at) override;
+  int close(std::uint32_t handle, SoundTime at) override;
   std::string errorText(int code) override;
+  double leadSeconds() override { return current().leadSeconds(); }
 
  private:
   MidiPort& current();

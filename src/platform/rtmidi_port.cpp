@@ -80,7 +80,7 @@ int NoteTrackingPort::open(int, std::uint32_t& handle) {
   return 0;
 }
 
-int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word) {
+int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word, SoundTime) {
   if (handle == 0 || handle != openHandle_) return fail("The MIDI port is not open.");
   const auto status = static_cast<unsigned char>(word & 0xFF);
   const auto data1 = static_cast<unsigned char>((word >> 8) & 0xFF);
@@ -101,7 +101,7 @@ int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word) {
   return 0;
 }
 
-int NoteTrackingPort::close(std::uint32_t handle) {
+int NoteTrackingPort::close(std::uint32_t handle, SoundTime) {
   if (handle == 0 || handle != openHandle_) return fail("The MIDI port is not open.");
   for (const auto& [channel, note] : sounding_)
     out_->sendBytes(

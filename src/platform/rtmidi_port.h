@@ -52,8 +52,9 @@ class NoteTrackingPort : public MidiPort {
   ~NoteTrackingPort() override;
 
   int open(int deviceId, std::uint32_t& handle) override;
-  int send(std::uint32_t handle, std::uint32_t word) override;
-  int close(std::uint32_t handle) override;
+  /// Sends each message at once: RtMidi takes no time stamps.
+  int send(std::uint32_t handle, std::uint32_t word, SoundTime at) override;
+  int close(std::uint32_t handle, SoundTime at) override;
   std::string errorText(int code) override;
 
  private:

@@ -329,6 +329,7 @@ class Form1 {
   int noteNumber = 0;
   int instrumentNumber = 22;
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
+  SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound
   bool midiReopenOk = false;
 
   // ---- Note layout

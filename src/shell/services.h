@@ -1,5 +1,6 @@
 // The small interfaces through which the logic reaches the world. Each has one real
-// implementation in src/platform and a recording test double in tests/test_support.h.
+// implementation in src/platform (or, for the web edition, in web/) and a test double in
+// tests/fakes.h.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,11 @@
 #include <vector>
 
 namespace tastrello {
+
+/// A moment on the window object's clock (Clock::seconds), at which a message is to sound.
+/// kAtOnce (and any moment already past) means as soon as possible.
+using SoundTime = double;
+constexpr SoundTime kAtOnce = 0;
 
 /// A MIDI output device in the manner of the system's MIDI output calls.
 /// Real implementations: the built-in FluidSynth synthesizer, RtMidi ports, a log file,
@@ -18,12 +24,17 @@ class MidiPort {
   /// Opens the output for `deviceId` (-1: the chosen default output). Returns 0 and a
   /// non-zero `handle` on success, or an error code for `errorText` with `handle` left 0.
   virtual int open(int deviceId, std::uint32_t& handle) = 0;
-  /// Plays one packed short message at once. Returns 0, or an error code (also for handle 0).
-  virtual int send(std::uint32_t handle, std::uint32_t word) = 0;
-  /// Releases the device; every note still sounding on it stops. Returns 0 or an error code.
-  virtual int close(std::uint32_t handle) = 0;
+  /// Plays one packed short message at `at`: a port that can schedule places it there in its
+  /// sound, any other plays it at once. Returns 0, or an error code (also for handle 0).
+  virtual int send(std::uint32_t handle, std::uint32_t word, SoundTime at) = 0;
+  /// Releases the device at `at` (as `send` places a message); every note still sounding on it
+  /// stops then. Returns 0 or an error code.
+  virtual int close(std::uint32_t handle, SoundTime at) = 0;
   /// The text for an error code, at most 128 characters.
   virtual std::string errorText(int code) = 0;
+  /// How long before their moment messages may be handed over: a port that schedules keeps
+  /// their time however late the window's thread is. 0 for a port that plays all at once.
+  virtual double leadSeconds() { return 0; }
 };
 
 /// Whole-file access relative to the working folder. Paths use "/" and are Windows-1252
@@ -56,7 +67,39 @@ class OutputChoice {
   virtual void useAudioBuffer(int milliseconds) = 0;
 };
 
-/// The time, for the length of a practice pass and the date of its line in the history.
+/// The MIDI ports of the system, by name. Real implementation: RtMidiPorts
+/// (src/platform/rtmidi_port.h).
+class MidiPorts {
+ public:
+  virtual ~MidiPorts() = default;
+  /// The input ports (an instrument to play on); empty without a MIDI system.
+  virtual std::vector<std::string> inputs() = 0;
+  /// The output ports (an instrument to play through); empty without a MIDI system.
+  virtual std::vector<std::string> outputs() = 0;
+};
+
+/// What the built-in synthesizer's sound output says of itself.
+struct AudioReport {
+  bool running = false;   ///< an audio output is open
+  std::string driver;     ///< "pulseaudio", "alsa", "jack", "web audio" ... ("" when none)
+  std::string soundFont;  ///< the SoundFont file in use
+  std::string problem;    ///< why it does not run ("" when it does)
+  int bufferFrames = 0;   ///< the buffer asked for
+  double sampleRate = 0;  ///< frames per second
+  double latencyMs = 0;   ///< the latency the output reports (0 when it reports none)
+  int underruns = 0;      ///< times the sound ran dry while notes sounded, since the start
+  bool operator==(const AudioReport&) const = default;
+};
+
+/// The state of the sound output. Real implementation: OutputSwitch (src/platform).
+class AudioStatus {
+ public:
+  virtual ~AudioStatus() = default;
+  virtual AudioReport audioReport() = 0;
+};
+
+/// The time: the replay's steps and the moments its messages sound, the length of a practice
+/// pass and the date of its line in the history.
 /// Real implementation: StandardClock (src/shell/standard_clock.h), which is also used when
 /// none is given.
 class Clock {
@@ -70,11 +113,14 @@ class Clock {
 
 /// What the window object is given to reach the world. `outputs` may be null: then the
 /// output is whatever `midi` is. `clock` may be null: then the system's clock is used.
+/// `ports` and `audio` may be null: then no port is offered and no sound output described.
 struct Services {
   MidiPort* midi = nullptr;
   Files* files = nullptr;
   OutputChoice* outputs = nullptr;
   Clock* clock = nullptr;
+  MidiPorts* ports = nullptr;
+  AudioStatus* audio = nullptr;
 };
 
 }  // namespace tastrello

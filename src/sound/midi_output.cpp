@@ -17,7 +17,7 @@ bool Form1::Midi_Out_Open(int deviceId) {
 
 void Form1::Midi_Out_close() {
   if (midiOutHandle == 0) return;
-  const int result = services.midi->close(midiOutHandle);
+  const int result = services.midi->close(midiOutHandle, soundTime);
   if (result != 0) midi_outerr(result);
   midiOutHandle = 0;
 }
@@ -34,7 +34,7 @@ void Form1::Midi_Out_Send(int status, int data1, int data2) {
     return;
   }
   const auto word = static_cast<std::uint32_t>(packdword(data2, data1, status));
-  const int result = services.midi->send(midiOutHandle, word);
+  const int result = services.midi->send(midiOutHandle, word, soundTime);
   if (result != 0) midi_outerr(result);
 }
 
