@@ -4,6 +4,7 @@
 
 #include "platform/disk_files.h"
 #include "platform/main_view.h"
+#include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/working_folder.h"
 
@@ -18,14 +19,14 @@ int main(int argc, char** argv) {
   tastrello::DiskFiles files(folder.path);
   for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
-  tastrello::Form1 form({&outputs, &files, &outputs});
+  tastrello::RtMidiPorts ports;
+  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, nullptr});
   form.Form_Load();
   if (!folder.problem.empty()) form.report(folder.problem);
 
-  tastrello::MainView view(form, &outputs);
-  if (!form.hands.midiInSetting.empty()) view.openMidiInput(form.hands.midiInSetting);
+  tastrello::MainView view(form);
   view.show();
   form.Form_Activate();
-  view.render();
+  view.settle();
   return app.exec();
 }

@@ -98,16 +98,36 @@ Stats stats(std::vector<double> v) {
   return s;
 }
 
+/// The synthesizer with the lead asked for: 0 sends each step on its tick, as an output that
+/// places nothing in time would (the baseline).
+class LeadPort : public MidiPort {
+ public:
+  LeadPort(MidiPort& inner, double lead) : inner_(inner), lead_(lead) {}
+  int open(int id, std::uint32_t& h) override { return inner_.open(id, h); }
+  int send(std::uint32_t h, std::uint32_t word, SoundTime at) override {
+    return inner_.send(h, word, lead_ > 0 ? at : kAtOnce);
+  }
+  int close(std::uint32_t h, SoundTime at) override {
+    return inner_.close(h, lead_ > 0 ? at : kAtOnce);
+  }
+  std::string errorText(int code) override { return inner_.errorText(code); }
+  double leadSeconds() override { return lead_; }
+
+ private:
+  MidiPort& inner_;
+  double lead_;
+};
+
 /// Replays chords and silent rests in turn through the real window and the built-in
 /// synthesizer; the deviation of each chord's onset at the sink from n x interval.
 void replayAtTheSink(const PulseServer& server, const std::filesystem::path& folder,
                      std::chrono::milliseconds lead, bool loaded, const char* what) {
   DiskFiles files(folder);
   OutputSwitch outputs(folder, {});
-  Form1 form({&outputs, &files, &outputs});
+  LeadPort port(outputs, std::chrono::duration<double>(lead).count());
+  Form1 form({&port, &files, &outputs});
   form.Form_Load();
-  MainView view(form, &outputs);
-  view.setReplayLead(lead);
+  MainView view(form);
   form.Form_Activate();
   // A fixed buffer of the automatic start (1024 frames): a buffer that grows in the middle of
   // the run would move every later onset.
@@ -170,7 +190,7 @@ void clickToSound(const PulseServer& server, const std::filesystem::path& folder
   OutputSwitch outputs(folder, {});
   Form1 form({&outputs, &files, &outputs});
   form.Form_Load();
-  MainView view(form, &outputs);
+  MainView view(form);
   view.show();
   form.Form_Activate();
   view.render();

@@ -132,7 +132,7 @@ void keyToSound(Form1& form, MainView& view, TimingPort& port) {
 
 void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::TimerType type,
                   const char* what) {
-  view.replayTimer().setTimerType(type);
+  view.wakeTimer().setTimerType(type);
   form.Speed.value = speed;
   form.Speed_Click();
   const int interval = 5150 - 200 * speed;
@@ -195,7 +195,7 @@ void practiceResponse(Form1& form, MainView& view, Files& files) {
   form.setToggleValue(form.Practice, 1);
   form.PlayStop_Click();
   form.Timer1.enabled = true;
-  view.replayTimer().stop();  // the steps are driven here, not by the clock
+  view.wakeTimer().stop();  // the steps are driven here, not by the clock
   QWidget* target = view.keyWidget(0);
   target->setFocus();
 
@@ -267,10 +267,10 @@ int main(int argc, char** argv) {
   TimingPort port(synth);
   Form1 form({&port, &files, nullptr});
   form.Form_Load();
-  MainView view(form, nullptr);
-  // Each step on its tick: this measures the window's own timing (the sound benchmark measures
-  // the steps prepared early, at a sink).
-  view.setReplayLead(std::chrono::milliseconds(0));
+  // Each step on its tick (a synthesizer without an audio output places nothing ahead): this
+  // measures the window's own timing; the sound benchmark measures the steps prepared early,
+  // at a sink.
+  MainView view(form);
   view.show();
   form.Form_Activate();
   const auto synthReady = SteadyClock::now();

@@ -134,6 +134,11 @@ T = [
  ("MsgMessages", "%1 Meldungen", "%1 messages", "%1 mensajes", "%1 Meldunga"),
  ("HelpChords", "Editor 1/2: Akkorde\nAkkord übernehmen (%1)\nPause, Töne klingen (%2)\nPause, Stille (%3)\nSpeichern", "Editor 1/2: chords\nTake the chord (%1)\nRest, notes ring on (%2)\nRest in silence (%3)\nSave under the name", "Editor 1/2: acordes\nPasar el acorde (%1)\nPausa, las notas suenan (%2)\nPausa en silencio (%3)\nGuardar con el nombre", "Editor 1/2: Akkorde\nAkkord nehma (%1)\nPausn, Tön klinga (%2)\nPausn, staad (%3)\nSpeichern"),
  ("HelpList", "Editor 2/2: Liste\nZeile wählen: ersetzen\ndavor einfügen\nZeile löschen\nNeu anfangen", "Editor 2/2: list\nSelect a line: replace\nInsert before it\nDelete the line\nStart afresh", "Editor 2/2: lista\nElegir línea: reemplazar\nInsertar antes\nBorrar la línea\nEmpezar de nuevo", "Editor 2/2: Listn\nZeiln wähln: ersetzn\ndavor eifüng\nZeiln löscha\nNei ofanga"),
+ # the front-end contract: the instrument panel's output and what the sound output says
+ ("OutputBuiltIn", "Eingebauter Synthesizer", "Built-in synthesizer", "Sintetizador integrado", "Eibauta Synthesizer"),
+ ("AudioRunning", "Eingebauter Synthesizer: %1, Puffer %2 ms, %3 Aussetzer", "Built-in synthesizer: %1, buffer %2 ms, %3 dropouts", "Sintetizador integrado: %1, búfer %2 ms, %3 cortes", "Eibauta Synthesizer: %1, Puffa %2 ms, %3 Aussetzer"),
+ ("MsgScoredFromNextPass", "Geübt wird jetzt; gezählt wird ab dem nächsten Durchgang vom Anfang an.", "Practice is on; it is scored from the next pass, which starts at the beginning.", "La práctica está activa; se puntúa desde la próxima pasada, que empieza al principio.", "Gübt werd jetzt; zählt werd ab'm nächstn Durchgang vom Ofang o."),
+ ("AudioNotRunning", "Eingebauter Synthesizer ohne Ton: %1", "Built-in synthesizer without sound: %1", "Sintetizador integrado sin sonido: %1", "Eibauta Synthesizer ohne Ton: %1"),
 ]
 
 def esc(s):

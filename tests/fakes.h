@@ -19,9 +19,12 @@ namespace tastrello::testing {
 class FakePort : public MidiPort {
  public:
   std::vector<std::string> log;
-  bool keepLog = true;       ///< false: count only (fuzzing and benchmarks)
-  int invalidDataBytes = 0;  ///< words sent with a data byte above 127: never allowed
-  int timed = 0;             ///< messages sent with a moment to sound at
+  bool keepLog = true;                ///< false: count only (fuzzing and benchmarks)
+  int invalidDataBytes = 0;           ///< words sent with a data byte above 127: never allowed
+  int timed = 0;                      ///< messages sent with a moment to sound at
+  std::vector<SoundTime> times;       ///< the moment of every message sent, in order
+  std::vector<SoundTime> closeTimes;  ///< the moment of every close
+  double lead = 0;                    ///< how early it takes messages (0: it plays all at once)
   bool failOpen = false;
   int failSend = 0;  ///< code every send returns when non-zero
   static constexpr int kInvalidHandle = 5;
@@ -43,20 +46,29 @@ class FakePort : public MidiPort {
     if (failSend) return failSend;
     if ((word & 0x8000) || (word & 0x800000)) ++invalidDataBytes;
     if (!keepLog) return 0;
+    times.push_back(at);
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08X", word);
     log.push_back(hex);
     return 0;
   }
-  int close(std::uint32_t handle, SoundTime) override {
+  int close(std::uint32_t handle, SoundTime at) override {
     if (handle != openHandle_) return kInvalidHandle;
     openHandle_ = 0;
+    if (keepLog) closeTimes.push_back(at);
     log.push_back("CLOSE");
     return 0;
   }
   std::string errorText(int code) override { return "error " + std::to_string(code); }
+  double leadSeconds() override { return lead; }
 
   bool isOpen() const { return openHandle_ != 0; }
+  /// Forgets what was sent (the log and the moments).
+  void clearLog() {
+    log.clear();
+    times.clear();
+    closeTimes.clear();
+  }
   /// The note-on words sent (program changes left out).
   std::vector<std::string> notes() const {
     std::vector<std::string> out;

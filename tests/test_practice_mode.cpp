@@ -73,13 +73,14 @@ TEST_F(PracticeModeTest, ReplayShowsTheChordAndWaitsWithoutPlayingIt) {
 TEST_F(PracticeModeTest, TheRightChordFromTheKeysGoesOnAtOnceAndSoundsTheLearnersNotes) {
   loadEvents({"44/47/", "50/"});
   startPractice();
-  const unsigned restarts = form.Timer1.restarts;
   hold(44);
   EXPECT_EQ(form.currentEvent(), 1) << "half the chord is not the chord";
   EXPECT_EQ(form.Keys[44].backColor, kRightKeyColour);
+  clock.now += 0.3;  // the right chord comes part way through a step
   hold(47);
   EXPECT_EQ(form.currentEvent(), 2);
-  EXPECT_GT(form.Timer1.restarts, restarts) << "the next chord must get a whole step";
+  EXPECT_DOUBLE_EQ(form.Timer1.due, clock.now + form.Timer1.interval / 1000.0)
+      << "the next chord must get a whole step";
   EXPECT_EQ(port.notes().size(), 2u) << "exactly the learner's two notes sound";
   // Still holding the chord is no try at the next one.
   EXPECT_EQ(form.currentEvent(), 2);
@@ -217,6 +218,7 @@ TEST_F(PracticeModeTest, AStoppedPassIsNotScoredAndAFailedSaveIsReported) {
 
   files.failReplace = true;
   form.PlayStop_Click();
+  form.Timer1_Timer();  // counted in again
   form.Timer1_Timer();
   hold(44);
   letGoAll();
@@ -357,4 +359,120 @@ TEST_F(PracticeModeTest, PracticeOffLeavesReplayAsItWas) {
   form.Timer1_Timer();
   EXPECT_EQ(form.currentEvent(), 2);
   EXPECT_FALSE(files.has(kHistory));
+}
+
+// ---- Replay and practice after Stop, an import, a layout chosen, practice switched on late
+
+TEST_F(PracticeModeTest, PlayAfterStopCountsInAgainAndStartsAtTheSection) {
+  loadEvents({"44/", "47/", "50/", "53/", "56/"});
+  form.NotenSchirm.selected = 2;
+  form.SectionFirst_Click();
+  form.NotenSchirm.selected = 4;
+  form.SectionLast_Click();
+  form.clickToggle(form.CountInClick);
+  for (int round = 0; round < 2; ++round) {
+    port.log.clear();
+    form.PlayStop_Click();
+    EXPECT_EQ(clicks(), 1) << "the accented first click, round " << round;
+    std::vector<int> events;
+    for (int i = 0; i < 5; ++i) {
+      form.Timer1_Timer();
+      events.push_back(form.currentEvent());
+    }
+    EXPECT_EQ(events, (std::vector<int>{0, 0, 0, 3, 4})) << "round " << round;
+    EXPECT_EQ(clicks(), kCountInClicks);
+    form.StopReplay_Click();
+  }
+}
+
+TEST_F(PracticeModeTest, OpeningAMidiFileStopsReplayAndEndsPracticeBeforeTheEditorOpens) {
+  loadEvents({"44/", "47/", "50/"});
+  const auto midi = form.exportMidi();
+  ASSERT_TRUE(midi);
+  startPractice();
+  hold(44);  // a pass under way
+  letGoAll();
+  form.importMidi(*midi, "Tune", {});
+  EXPECT_TRUE(form.EditBox.visible);
+  EXPECT_FALSE(form.Timer1.enabled);
+  EXPECT_FALSE(form.practising());
+  EXPECT_FALSE(form.practice.passOpen);
+  // Clicks in the editor build a chord and are judged by nobody; the old record gets no pass.
+  form.Keys_Click(47);
+  form.Keys_Click(50);
+  EXPECT_EQ(form.EditorTMP3.caption, "47/50/");
+  EXPECT_TRUE(passLines().empty());
+}
+
+TEST_F(PracticeModeTest, PracticeSwitchedOnInTheMiddleScoresFromTheNextWholePass) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayStop_Click();
+  for (int i = 0; i < 3; ++i) form.Timer1_Timer();  // counted in, events 1 and 2
+  ASSERT_EQ(form.currentEvent(), 2);
+  form.clickToggle(form.Practice);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgScoredFromNextPass));
+  form.Timer1_Timer();
+  hold(50);  // the last chord of a pass begun without practice
+  letGoAll();
+  form.Timer1_Timer();  // the turn: no pass of two thirds is scored
+  EXPECT_TRUE(passLines().empty());
+  for (int button : {44, 47, 50}) {
+    while (!form.practice.waiting) form.Timer1_Timer();
+    hold(button);
+    letGoAll();
+  }
+  form.Timer1_Timer();
+  ASSERT_EQ(passLines().size(), 1u);
+  EXPECT_NE(passLines()[0].find("section=1-3;events=3;first=3"), std::string::npos)
+      << passLines()[0];
+}
+
+TEST_F(PracticeModeTest, APassOfARecordOpeningWithARestSpansTheWholeRecord) {
+  loadEvents({kBreakMute, "44/", "47/"});
+  startPractice();
+  for (int button : {44, 47}) {
+    while (!form.practice.waiting) form.Timer1_Timer();
+    hold(button);
+    letGoAll();
+  }
+  form.Timer1_Timer();
+  ASSERT_EQ(passLines().size(), 1u);
+  EXPECT_NE(passLines()[0].find("section=1-3;events=2"), std::string::npos) << passLines()[0];
+}
+
+TEST_F(PracticeModeTest, TheMetronomeIsHeardOnEveryStepWhenChordsCutTheSound) {
+  loadEvents({"44/", kBreakMute, "47/"});
+  ASSERT_EQ(form.Check4.value, 1);
+  form.clickToggle(form.Metronome);
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  for (int step = 0; step < 3; ++step) {
+    port.log.clear();
+    form.Timer1_Timer();
+    // Nothing of the step silences the device after its click.
+    const auto click = std::find_if(port.log.rbegin(), port.log.rend(), [](const auto& line) {
+      return line.size() == 8 && line.substr(6) == "99";
+    });
+    const auto close = std::find(port.log.rbegin(), port.log.rend(), std::string("CLOSE"));
+    ASSERT_NE(click, port.log.rend()) << "step " << step;
+    EXPECT_TRUE(close == port.log.rend() || close > click) << "step " << step;
+  }
+}
+
+TEST_F(PracticeModeTest, ChoosingALayoutDuringReplayLetsReplayGoOnOverTheLoadedTables) {
+  loadEvents({"44/", "47/", "50/"});
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  ASSERT_EQ(form.currentEvent(), 1);
+  selectRow(form.NoteList, "Notes_G-C-F.txt");
+  form.NoteList_Click();
+  EXPECT_TRUE(form.NotenSchirm.items.empty());
+  const int beeps = form.beepCount;
+  port.log.clear();
+  form.Timer1_Timer();
+  EXPECT_EQ(form.currentEvent(), 2);
+  EXPECT_EQ(form.beepCount, beeps + 1) << "a beep where the view has no row";
+  EXPECT_EQ(port.notes().size(), 1u);
+  EXPECT_TRUE(form.Acco2[1].visible);
 }

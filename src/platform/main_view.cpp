@@ -21,13 +21,13 @@
 #include <QScreen>
 #include <QSlider>
 #include <QSvgRenderer>
+#include <cmath>
 #include <memory>
 #include <tuple>
 
+#include "platform/disk_files.h"
 #include "platform/key_names.h"
 #include "platform/midi_input.h"
-#include "platform/output_switch.h"
-#include "platform/rtmidi_port.h"
 #include "platform/tablature_view.h"
 #include "shell/text.h"
 
@@ -306,545 +306,310 @@ QPixmap svgPixmap(const std::string& name, const std::string& text, QSize size, 
 
 }  // namespace
 
-MainView::MainView(Form1& form, OutputSwitch* outputs, QWidget* parent)
-    : QWidget(parent), form_(form), outputs_(outputs), beepsShown_(form.beepCount) {
-  registerArtwork();
-  setObjectName("Form1");
-  for (QTimer* t : {&timer1_, &splashTimer_, &scrollTimer_}) t->setTimerType(Qt::PreciseTimer);
-  flashTimer_.setSingleShot(true);
-  flashTimer_.setInterval(180);
-  buildWidgets();
-  wire();
-  QApplication::instance()->installEventFilter(this);
-  render();
+namespace {
+
+/// How the view dresses some controls: colours, alignment, a fixed-pitch font. Presentation
+/// only; what a control shows and does comes from the window object.
+struct Look {
+  const char* style = nullptr;
+  bool wrap = true;
+  bool topLeft = false;
+  bool fixedPitch = false;
+  bool noScrollBar = false;
+};
+
+Look lookOf(ControlId id) {
+  switch (id) {
+    case ControlId::Infos:
+      return {"color: #b8430b;", false};
+    case ControlId::InfosCopy:
+      return {"color: rgba(0,0,0,110);", false};
+    case ControlId::Version_Shadow:
+      return {"color: rgba(0,0,0,90);"};
+    case ControlId::AccordDisplay:
+    case ControlId::PracticeScore:
+      return {nullptr, true, true};
+    case ControlId::EditBox:
+    case ControlId::NotenSchirm:
+      return {nullptr, true, false, true};
+    case ControlId::ZahlenSchirm:  // it follows the note list
+      return {nullptr, true, false, true, true};
+    case ControlId::NeverShow:
+      return {"color: white;"};
+    default:
+      return {};
+  }
 }
 
-template <typename W>
-W* MainView::add(W* widget, const Control& control, std::function<void()> update) {
-  bindings_.push_back({widget, &control, std::move(update)});
-  return widget;
+/// The milliseconds until a moment on the window object's clock, rounded up: a timer woken a
+/// little early would find nothing due.
+int millisecondsUntil(double moment, double now) {
+  const double ms = std::ceil((moment - now) * 1000.0);
+  return ms <= 0 ? 0 : ms > 1e8 ? 100000000 : static_cast<int>(ms);
+}
+
+constexpr int kReleaseWindowMs = 12;  // how long a key's release waits for a repeat's press
+
+}  // namespace
+
+MainView::MainView(Form1& form, QWidget* parent)
+    : QWidget(parent), form_(form), beepsShown_(form.beepCount) {
+  registerArtwork();
+  setObjectName("Form1");
+  wake_.setSingleShot(true);
+  wake_.setTimerType(Qt::PreciseTimer);
+  connect(&wake_, &QTimer::timeout, this, [this] { send(Event::tick()); });
+  flashTimer_.setSingleShot(true);
+  flashTimer_.setInterval(180);
+  connect(&flashTimer_, &QTimer::timeout, this, [this] {
+    if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
+  });
+  releaseTimer_.setSingleShot(true);
+  releaseTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&releaseTimer_, &QTimer::timeout, this, [this] { flushReleases(); });
+  tablature_ = std::make_unique<TablatureView>(form_, [this](const Event& e) { return send(e); });
+  build();
+  QApplication::instance()->installEventFilter(this);
+  settle();
+}
+
+MainView::~MainView() {
+  QApplication::instance()->removeEventFilter(this);
 }
 
 QWidget* MainView::keyWidget(int index) const {
-  return keys_.at(index);
+  return keys_.at(std::size_t(index));
 }
 
 QWidget* MainView::widgetFor(const Control& control) const {
   for (const auto& b : bindings_)
-    if (b.control == &control) return b.widget;
+    if (form_.control(b.id, b.index) == &control) return b.widget;
   return nullptr;
 }
 
-void MainView::buildWidgets() {
-  Form1& f = form_;
-  auto label = [&](const Control& c) {
-    auto* w = add(new QLabel(this), c);
-    w->setWordWrap(true);
-    bindings_.back().update = [w, &c] { w->setText(toQt(c.caption)); };
-    return w;
-  };
-  auto button = [&](const Control& c) {
-    auto* w = add(new QPushButton(this), c);
-    auto shown = std::make_shared<std::string>();
-    bindings_.back().update = [w, &c, shown] {
-      if (!c.picture.empty() && *shown != c.picture) {
-        *shown = c.picture;
-        w->setIcon(QIcon(picturePath(c.picture)));
-        w->setIconSize(QSize(px(c.width) - 12, px(c.height) - 12));
+void MainView::build() {
+  for (const ControlInfo& info : controlTable()) {
+    for (int index = 0; index < info.count; ++index) {
+      QWidget* parent = this;
+      if (info.parent == ControlId::TabSheet) parent = tablature_.get();
+      if (info.parent != ControlId::Window && info.parent != ControlId::TabSheet) {
+        for (const auto& b : bindings_)
+          if (b.id == info.parent) parent = b.widget;
       }
-      const QString text = c.picture.empty() ? toQt(c.caption) : QString();
-      if (w->text() != text) w->setText(text);
-    };
-    return w;
-  };
-  auto toggle = [&](Toggle& t) {
-    auto* w = add(new QCheckBox(this), t);
-    bindings_.back().update = [w, &t] {
-      w->setText(toQt(t.caption));
-      w->setChecked(t.value == 1);
-    };
-    return w;
-  };
-  auto list = [&](ListBox& l, bool fixedPitch) {
-    auto* w = add(new RowList(l, this), l);
-    if (fixedPitch) w->setFont(QFont("Monospace"));
-    w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto shown = std::make_shared<
-        std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>>>();
-    bindings_.back().update = [this, w, &l, shown] {
-      const std::pair<int, int> marked{l.markedFirst, l.markedLast};
-      if (std::get<0>(*shown) != l.items || std::get<1>(*shown) != l.bellows ||
-          std::get<2>(*shown) != marked) {
-        *shown = {l.items, l.bellows, marked};
-        w->clear();
-        for (std::size_t i = 0; i < l.items.size(); ++i) {
-          auto* item = new QListWidgetItem(toQt(l.items[i]), w);
-          if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
-          // A marked section: its rows bold, the others faint.
-          const int row = static_cast<int>(i);
-          if (marked.first < 0) continue;
-          if (row >= marked.first && row <= marked.second) {
-            QFont bold = item->font();
-            bold.setBold(true);
-            item->setFont(bold);
-          } else {
-            item->setForeground(QColor(150, 150, 150));
-          }
-        }
-      }
-      // Compared with the highlighted row the widget shows (its current row may differ: focus
-      // makes a row current without highlighting it).
-      const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
-      const auto highlighted = w->selectedItems();
-      if ((highlighted.isEmpty() ? -1 : w->row(highlighted.front())) == want) return;
-      if (want >= 0) {
-        w->setCurrentRow(want);
-        w->scrollToItem(w->item(want));
-      } else {
-        w->clearSelection();
-        w->setCurrentRow(-1);
-      }
-    };
-    return w;
-  };
-  auto picture = [&](Control& c) {
-    auto* w = add(new ClickLabel(this), c);
-    auto shown = std::make_shared<std::string>();
-    bindings_.back().update = [w, &c, shown] {
-      if (*shown == c.picture + '\0' + c.caption) return;
-      *shown = c.picture + '\0' + c.caption;
-      w->setPixmap(svgPixmap(c.picture, c.caption, QSize(px(c.width), px(c.height)),
-                             w->devicePixelRatioF()));
-    };
-    return w;
-  };
-
-  // Lists and labels first, so that buttons and markers lie above them.
-  label(f.Label3);
-  label(f.Label1);
-  list(f.RecordList, false)->setObjectName("RecordList");
-  list(f.NoteList, false)->setObjectName("NoteList");
-  list(f.InstrumentList, false)->setObjectName("InstrumentList");
-  list(f.EditBox, true)->setObjectName("EditBox");
-  list(f.NotenSchirm, true)->setObjectName("NotenSchirm");
-  auto* numbers = list(f.ZahlenSchirm, true);
-  numbers->setObjectName("ZahlenSchirm");
-  numbers->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // it follows the note list
-  toggle(f.RecordLession)->setObjectName("RecordLession");
-  toggle(f.Check1)->setObjectName("Check1");
-  toggle(f.Check3)->setObjectName("Check3");
-  toggle(f.Check2)->setObjectName("Check2");
-  toggle(f.SoundOnOff)->setObjectName("SoundOnOff");
-  toggle(f.Check4)->setObjectName("Check4");
-  toggle(f.KeyboardPlay)->setObjectName("KeyboardPlay");
-  toggle(f.KeyLetters)->setObjectName("KeyLetters");
-  toggle(f.TabView)->setObjectName("TabView");
-  toggle(f.Practice)->setObjectName("Practice");
-  toggle(f.PracticeRamp)->setObjectName("PracticeRamp");
-  toggle(f.CountInClick)->setObjectName("CountInClick");
-  toggle(f.Metronome)->setObjectName("Metronome");
-  auto* score = label(f.PracticeScore);
-  score->setObjectName("PracticeScore");
-  score->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  auto* chart = add(new HistoryChart(f, this), f.PracticeChart);
-  chart->setObjectName("PracticeChart");
-  bindings_.back().update = [chart] { chart->sync(); };
-  tablature_ = std::make_unique<TablatureView>(
-      f, [this](std::function<void()> handler) { run(std::move(handler)); });
-  for (Control* c :
-       {&f.Label2,  &f.Label4,  &f.Label5,     &f.Label6,      &f.Label7,           &f.Label8,
-        &f.Label9,  &f.Label10, &f.Label11,    &f.Label12,     &f.Label13,          &f.Label14,
-        &f.Label15, &f.Label16, &f.Label17,    &f.Label18,     &f.Label20,          &f.Label21,
-        &f.Label22, &f.Tempo,   &f.StatusLine, &f.StatusCount, &f.InstrumentHeading})
-    label(*c);
-  auto* editorTmp = label(f.EditorTMP);
-  editorTmp->setObjectName("EditorTMP");
-  bindings_.back().update = [editorTmp, &f] {
-    editorTmp->setText(toQt(f.EditorTMP.caption));
-    editorTmp->setFrameShape(f.EditorTMP.border ? QFrame::Box : QFrame::NoFrame);
-  };
-  auto* accordDisplay = label(f.AccordDisplay);
-  accordDisplay->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  accordDisplay->setObjectName("AccordDisplay");
-  auto* versionShadow = label(f.Version_Shadow);
-  versionShadow->setStyleSheet("color: rgba(0,0,0,90);");
-  label(f.Version);
-  auto* infosCopy = label(f.InfosCopy);
-  infosCopy->setStyleSheet("color: rgba(0,0,0,110);");
-  infosCopy->setWordWrap(false);
-  auto* infos = label(f.Infos);
-  infos->setObjectName("Infos");
-  infos->setStyleSheet("color: #b8430b;");
-  infos->setWordWrap(false);
-
-  auto* name = add(new QLineEdit(this), f.SaveName);
-  name->setObjectName("SaveName");
-  bindings_.back().update = [name, &f] {
-    const QString text = toQt(f.SaveName.text);
-    if (fromQt(name->text()) != f.SaveName.text) name->setText(text);
-  };
-
-  auto* speed = add(new QSlider(Qt::Horizontal, this), f.Speed);
-  speed->setObjectName("Speed");
-  speed->setRange(f.Speed.minimum, f.Speed.maximum);
-  bindings_.back().update = [speed, &f] { speed->setValue(f.Speed.value); };
-
-  for (Control* c :
-       {&f.Record,     &f.CancelRec,  &f.SaveRecord, &f.NextRecord, &f.ReEd,         &f.KillNote,
-        &f.EditBreak,  &f.EditMute,   &f.RepIns,     &f.PlayStop,   &f.Break,        &f.StopReplay,
-        &f.PlayMode,   &f.Expand,     &f.MinusIns,   &f.PlusIns,    &f.SectionFirst, &f.SectionLast,
-        &f.SectionAll, &f.MidiExport, &f.MidiImport})
-    button(*c);
-  for (Control* c : {&f.Picture1, &f.Picture2, &f.Picture3, &f.Copyright, &f.Tafel1, &f.Tafel2})
-    picture(*c);
-
-  for (int i = 0; i < kKeyCount; ++i) {
-    auto* key = add(new KeyButton(false, this), f.Keys[i]);
-    key->setObjectName(QString("Keys%1").arg(i));
-    const Control& c = f.Keys[i];
-    bindings_.back().update = [key, &c] {
-      key->setText(toQt(c.caption));
-      key->setKeyLetter(toQt(c.tag));
-      key->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
-    };
-    keys_.push_back(key);
-  }
-  for (int k = 1; k <= 4; ++k) {
-    auto* marker = add(new KeyButton(true, this), f.Acco2[k]);
-    const Control& c = f.Acco2[k];
-    bindings_.back().update = [marker, &c] { marker->setText(toQt(c.caption)); };
-    markers_.push_back(marker);
-  }
-
-  // The instrument panel's tuning chooser: the note layouts, or each record's own.
-  tuningChooser_ = new QComboBox(this);
-  tuningChooser_->setObjectName("TuningChooser");
-  tuningChooser_->setGeometry(px(15480), px(6120), px(3600), px(360));
-
-  // The instrument panel's output chooser.
-  if (outputs_) {
-    outputChooser_ = new QComboBox(this);
-    outputChooser_->setObjectName("OutputChooser");
-    outputChooser_->setGeometry(px(15480), px(480), px(3600), px(360));
-    outputChooser_->addItem(tr("Built-in synthesizer"), QString());
-    for (const auto& port : RtMidiRawOut::portNames())
-      outputChooser_->addItem(QString::fromStdString(port), QString::fromStdString(port));
-    // A log file, or a port that is not there now, is offered as the choice in force.
-    const QString choice = QString::fromStdString(outputs_->choice());
-    if (outputChooser_->findData(choice) < 0) outputChooser_->addItem(choice, choice);
-    outputChooser_->setCurrentIndex(outputChooser_->findData(choice));
-    inputChooser_ = new QComboBox(this);
-    inputChooser_->setObjectName("InputChooser");
-    inputChooser_->setGeometry(px(15480), px(8160), px(3600), px(360));
-    inputChooser_->addItem(toQt(f.say(Text::MidiInNone)), QString());
-    for (const auto& port : RtMidiInput::portNames())
-      inputChooser_->addItem(QString::fromStdString(port), QString::fromStdString(port));
-    const QString input = QString::fromStdString(f.hands.midiInSetting);
-    if (inputChooser_->findData(input) < 0) inputChooser_->addItem(input, input);
-    inputChooser_->setCurrentIndex(inputChooser_->findData(input));
-    outputInfo_ = new QLabel(this);
-    outputInfo_->setGeometry(px(15480), px(900), px(3600), px(600));
-    outputInfo_->setWordWrap(true);
-    bufferChooser_ = new QComboBox(this);
-    bufferChooser_->setObjectName("AudioBufferChooser");
-    bufferChooser_->setGeometry(px(15480), px(8640), px(3600), px(360));
-    bufferChooser_->addItem(toQt(f.say(Text::AudioBufferAuto)), 0);
-    for (int ms : {5, 10, 20, 40, 80})
-      bufferChooser_->addItem(toQt(f.say(Text::AudioBufferMs, {std::to_string(ms)})), ms);
-    const int buffer = f.audioBufferMs();
-    if (bufferChooser_->findData(buffer) < 0)
-      bufferChooser_->addItem(toQt(f.say(Text::AudioBufferMs, {std::to_string(buffer)})), buffer);
-    bufferChooser_->setCurrentIndex(bufferChooser_->findData(buffer));
-    bufferChooser_->setToolTip(toQt(f.say(Text::TipAudioBuffer)));
-  }
-
-  // The splash lies above everything.
-  auto* splash = picture(f.Splashscreen);
-  splash->setObjectName("Splashscreen");
-  auto* never = new QRadioButton(splash);
-  never->setObjectName("NeverShow");
-  never->setText(toQt(f.NeverShow.caption));
-  never->setGeometry(px(f.NeverShow.left), px(f.NeverShow.top), px(f.NeverShow.width),
-                     px(f.NeverShow.height));
-  never->setStyleSheet("color: white;");
-}
-
-void MainView::wire() {
-  Form1& f = form_;
-  auto onClick = [this](const Control& c, auto handler) {
-    auto* w = qobject_cast<QAbstractButton*>(widgetFor(c));
-    connect(w, &QAbstractButton::clicked, this, [this, handler] { run(handler); });
-  };
-  auto onToggle = [this](Toggle& t) {
-    auto* w = qobject_cast<QAbstractButton*>(widgetFor(t));
-    connect(w, &QAbstractButton::clicked, this,
-            [this, &t] { run([this, &t] { form_.clickToggle(t); }); });
-  };
-  auto onPicture = [this](const Control& c, auto handler) {
-    static_cast<ClickLabel*>(widgetFor(c))->setClick([this, handler] { run(handler); });
-  };
-  auto onRow = [this](ListBox& l, auto handler) {
-    static_cast<RowList*>(widgetFor(l))->onRowClicked = [this, &l, handler](int row) {
-      l.selected = row;
-      run(handler);
-    };
-  };
-
-  onClick(f.Record, [this] { form_.Record_Click(); });
-  onClick(f.CancelRec, [this] { form_.CancelRec_Click(); });
-  onClick(f.SaveRecord, [this] { form_.SaveRecord_Click(); });
-  onClick(f.NextRecord, [this] { form_.NextRecord_Click(); });
-  onClick(f.EditBreak, [this] { form_.EditBreak_Click(); });
-  onClick(f.EditMute, [this] { form_.EditMute_Click(); });
-  onClick(f.KillNote, [this] { form_.KillNote_Click(); });
-  onClick(f.RepIns, [this] { form_.RepIns_Click(); });
-  onClick(f.ReEd, [this] { form_.ReEd_Click(); });
-  onClick(f.PlayStop, [this] { form_.PlayStop_Click(); });
-  onClick(f.Break, [this] { form_.Break_Click(); });
-  onClick(f.StopReplay, [this] { form_.StopReplay_Click(); });
-  onClick(f.PlayMode, [this] { form_.PlayMode_Click(); });
-  onClick(f.Expand, [this] { form_.Expand_Click(); });
-  onClick(f.MinusIns, [this] { form_.MinusIns_Click(); });
-  onClick(f.PlusIns, [this] { form_.PlusIns_Click(); });
-  onClick(f.SectionFirst, [this] { form_.SectionFirst_Click(); });
-  onClick(f.SectionLast, [this] { form_.SectionLast_Click(); });
-  onClick(f.SectionAll, [this] { form_.SectionAll_Click(); });
-  onClick(f.MidiExport, [this] { exportMidiFile(); });
-  onClick(f.MidiImport, [this] { importMidiFile(); });
-  for (Toggle* t : {&f.RecordLession, &f.Check1, &f.Check2, &f.Check3, &f.SoundOnOff, &f.Check4,
-                    &f.KeyboardPlay, &f.KeyLetters, &f.TabView, &f.Practice, &f.PracticeRamp,
-                    &f.CountInClick, &f.Metronome})
-    onToggle(*t);
-  for (int i = 0; i < kKeyCount; ++i) {
-    connect(static_cast<QAbstractButton*>(keys_[i]), &QAbstractButton::clicked, this,
-            [this, i] { run([this, i] { form_.Keys_Click(i); }); });
-  }
-  onPicture(f.Picture1, [this] { form_.Picture1_Click(); });
-  onPicture(f.Picture2, [this] { form_.Picture2_Click(); });
-  onPicture(f.Picture3, [this] { form_.Picture3_Click(); });
-  onPicture(f.Copyright, [this] { form_.Copyright_Click(); });
-  onPicture(f.Splashscreen, [this] { form_.Splashscreen_Click(); });
-  connect(findChild<QRadioButton*>("NeverShow"), &QRadioButton::clicked, this, [this] {
-    form_.NeverShow.value = 1;
-    run([this] { form_.NeverShow_Click(); });
-  });
-  auto* name = static_cast<QLineEdit*>(widgetFor(f.SaveName));
-  connect(name, &QLineEdit::textEdited, this, [this, name] {
-    form_.SaveName.text = fromQt(name->text());
-    run([this] { form_.SaveName_Change(); });
-  });
-  connect(static_cast<QSlider*>(widgetFor(f.Speed)), &QSlider::valueChanged, this,
-          [this](int value) {
-            if (value == form_.Speed.value) return;
-            form_.Speed.value = value;
-            run([this] { form_.Speed_Click(); });
-          });
-  connect(tuningChooser_, &QComboBox::activated, this, [this](int index) {
-    const std::string layout = fromQt(tuningChooser_->itemData(index).toString());
-    run([this, layout] { form_.chooseTuning(layout); });
-  });
-  if (inputChooser_) {
-    connect(inputChooser_, &QComboBox::activated, this, [this](int index) {
-      const std::string port = inputChooser_->itemData(index).toString().toStdString();
-      run([this, port] {
-        form_.chooseMidiInput(port);
-        openMidiInput(port);
-      });
-    });
-  }
-  if (bufferChooser_) {
-    connect(bufferChooser_, &QComboBox::activated, this, [this](int index) {
-      const int ms = bufferChooser_->itemData(index).toInt();
-      run([this, ms] { form_.chooseAudioBuffer(ms); });
-    });
-    adaptTimer_.setInterval(2000);
-    connect(&adaptTimer_, &QTimer::timeout, this, [this] {
-      if (outputs_->choice().empty() && outputs_->synth().adaptBuffer()) render();
-      if (outputInfo_ && outputInfo_->isVisible()) render();  // the underruns counted
-    });
-    adaptTimer_.start();
-  }
-  if (outputChooser_) {
-    connect(outputChooser_, &QComboBox::activated, this, [this](int index) {
-      const std::string choice = outputChooser_->itemData(index).toString().toStdString();
-      run([this, choice] { form_.chooseOutput(choice); });
-    });
-  }
-  onRow(f.RecordList, [this] { form_.RecordList_Click(); });
-  onRow(f.InstrumentList, [this] { form_.InstrumentList_Click(); });
-  onRow(f.NoteList, [this] { form_.NoteList_Click(); });
-  onRow(f.EditBox, [this] { form_.EditBox_Click(); });
-  // A click in the record views picks an event for the section marks.
-  onRow(f.NotenSchirm, [this] { form_.NotenSchirm_Click(); });
-  onRow(f.ZahlenSchirm, [this] { form_.ZahlenSchirm_Click(); });
-
-  timer1_.setSingleShot(true);
-  connect(&timer1_, &QTimer::timeout, this, [this] { replayStep(); });
-  drawTimer_.setSingleShot(true);
-  drawTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&drawTimer_, &QTimer::timeout, this, [this] { render(); });
-  connect(&splashTimer_, &QTimer::timeout, this,
-          [this] { run([this] { form_.SplashTimer_Timer(); }); });
-  connect(&scrollTimer_, &QTimer::timeout, this,
-          [this] { run([this] { form_.scrolltext_Timer(); }); });
-  connect(&flashTimer_, &QTimer::timeout, this, [this] {
-    if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
-  });
-}
-
-void MainView::exportMidiFile() {
-  const auto bytes = form_.exportMidi();
-  if (!bytes) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, toQt(form_.MidiExport.caption), toQt(form_.Infos.caption) + ".mid", "MIDI (*.mid)");
-  if (path.isEmpty()) return;
-  QSaveFile file(path);
-  const bool written = file.open(QIODevice::WriteOnly) &&
-                       file.write(bytes->data(), qint64(bytes->size())) == qint64(bytes->size()) &&
-                       file.commit();
-  const std::string shown = fromQt(path);
-  if (written)
-    form_.inform(
-        form_.say(Text::MsgExportedMidi, {shown, std::to_string(form_.loadedEvents().size())}));
-  else
-    form_.report(form_.say(Text::MsgNotSaved, {shown, fromQt(file.errorString())}));
-}
-
-namespace {
-constexpr qint64 kLargestMidiFile = 16 << 20;
-}  // namespace
-
-void MainView::importMidiFile() {
-  const QString path = QFileDialog::getOpenFileName(this, toQt(form_.MidiImport.caption), {},
-                                                    "MIDI (*.mid *.midi);;* (*)");
-  if (path.isEmpty()) return;
-  QFile file(path);
-  const QFileInfo info(path);
-  const std::string name = fromQt(info.completeBaseName());
-  // A device or a pipe would block the window; a huge file is no tune.
-  if (!info.isFile() || info.size() > kLargestMidiFile) {
-    form_.report(form_.say(Text::MsgImportRefused, {name, form_.say(Text::WhyNotAPlainFile)}));
-    return;
-  }
-  if (!file.open(QIODevice::ReadOnly)) {
-    form_.report(form_.say(Text::MsgImportRefused, {name, form_.say(Text::WhyUnreadable)}));
-    return;
-  }
-  const QByteArray read = file.readAll();
-  const std::string bytes(read.constData(), std::size_t(read.size()));
-  MidiPart part;
-  std::string problem;
-  if (const auto content = readMidiFile(bytes, problem)) {
-    const auto parts = midiParts(*content);
-    if (!parts.empty()) {
-      QStringList labels{toQt(form_.say(Text::MidiPartAll))};
-      for (const auto& p : parts) labels << QString::fromStdString(p.label);
-      bool ok = false;
-      const QString chosen =
-          QInputDialog::getItem(this, toQt(form_.MidiImport.caption),
-                                toQt(form_.say(Text::MidiPartQuestion)), labels, 0, false, &ok);
-      if (!ok) return;
-      const auto index = labels.indexOf(chosen);
-      if (index > 0) part = parts[std::size_t(index - 1)];
+      QWidget* w = makeWidget(info, index, parent);
+      if (!w) continue;
+      const std::string name = info.count > 1 ? info.name + std::to_string(index) : info.name;
+      w->setObjectName(QString::fromStdString(name));
+      const Look look = lookOf(info.id);
+      if (look.style) w->setStyleSheet(look.style);
+      if (look.fixedPitch) w->setFont(QFont("Monospace"));
     }
   }
-  form_.importMidi(bytes, name, part);
 }
 
-void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
-  // The window's own picture of the bellows: arrows outwards for pull, inwards for push.
-  static const QString kMarks[] = {QStringLiteral("    "), QStringLiteral("\u25C1\u25B7 "),
-                                   QStringLiteral("\u25B7\u25C1 "),
-                                   QStringLiteral("\u25C1\u25B7\u25B7\u25C1 ")};
-  static const QColor kTints[] = {QColor(), QColor(221, 235, 250), QColor(252, 232, 210),
-                                  QColor(250, 200, 200)};
-  static const Text kWords[] = {Text::BellowsPull, Text::BellowsPull, Text::BellowsPush,
-                                Text::BellowsBoth};
-  const auto i = static_cast<std::size_t>(bellows);
-  item.setText(kMarks[i] + item.text());
-  if (bellows == Bellows::None) return;
-  item.setBackground(kTints[i]);
-  item.setToolTip(toQt(form_.say(kWords[i])));
-  if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
-}
-
-void MainView::syncTuningChooser() {
-  const Form1& f = form_;
-  tuningChooser_->setVisible(f.windowWidth > kNarrowWidth);
-  // Rebuilt only when the layouts or the language change, not at every render.
-  if (f.NoteList.items != tuningsShown_ || f.textsLanguage != tuningsLanguage_) {
-    tuningsShown_ = f.NoteList.items;
-    tuningsLanguage_ = f.textsLanguage;
-    tuningChooser_->clear();
-    tuningChooser_->addItem(toQt(f.say(Text::TuningOwn)), QString());
-    for (const auto& layout : f.NoteList.items) tuningChooser_->addItem(toQt(layout), toQt(layout));
-    tuningChooser_->setToolTip(toQt(f.say(Text::TipTuning)));
+QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* parent) {
+  const ControlId id = info.id;
+  Control& c = *form_.control(id, index);
+  const Look look = lookOf(id);
+  auto bind = [&](QWidget* w, std::function<void()> update) {
+    bindings_.push_back({w, id, index, std::move(update)});
+    return w;
+  };
+  switch (info.kind) {
+    case ControlKind::Label: {
+      auto* w = new QLabel(parent);
+      w->setWordWrap(look.wrap);
+      if (look.topLeft) w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return bind(w, [w, &c] {
+        const QString text = toQt(c.caption);
+        if (w->text() != text) w->setText(text);
+        w->setFrameShape(c.border ? QFrame::Box : QFrame::NoFrame);
+      });
+    }
+    case ControlKind::Button: {
+      auto* w = new QPushButton(parent);
+      connect(w, &QPushButton::clicked, this, [this, id] { send(Event::click(id)); });
+      auto shown = std::make_shared<std::string>();
+      return bind(w, [w, &c, shown] {
+        if (!c.picture.empty() && *shown != c.picture) {
+          *shown = c.picture;
+          w->setIcon(QIcon(picturePath(c.picture)));
+          w->setIconSize(QSize(px(c.width) - 12, px(c.height) - 12));
+        }
+        const QString text = c.picture.empty() ? toQt(c.caption) : QString();
+        if (w->text() != text) w->setText(text);
+      });
+    }
+    case ControlKind::Picture: {
+      auto* w = new ClickLabel(parent);
+      if (info.handler[0] != 0) w->setClick([this, id] { send(Event::click(id)); });
+      auto shown = std::make_shared<std::string>();
+      return bind(w, [w, &c, shown] {
+        if (*shown == c.picture + '\0' + c.caption) return;
+        *shown = c.picture + '\0' + c.caption;
+        w->setPixmap(svgPixmap(c.picture, c.caption, QSize(px(c.width), px(c.height)),
+                               w->devicePixelRatioF()));
+      });
+    }
+    case ControlKind::CheckBox:
+    case ControlKind::Option: {
+      QAbstractButton* w = info.kind == ControlKind::Option
+                               ? static_cast<QAbstractButton*>(new QRadioButton(parent))
+                               : static_cast<QAbstractButton*>(new QCheckBox(parent));
+      connect(w, &QAbstractButton::clicked, this, [this, id] { send(Event::click(id)); });
+      auto& t = static_cast<Toggle&>(c);
+      return bind(w, [w, &t] {
+        const QString text = toQt(t.caption);
+        if (w->text() != text) w->setText(text);
+        if (w->isChecked() != (t.value == 1)) w->setChecked(t.value == 1);
+      });
+    }
+    case ControlKind::List: {
+      auto& l = static_cast<ListBox&>(c);
+      auto* w = new RowList(l, parent);
+      w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      if (look.noScrollBar) w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      w->onRowClicked = [this, id](int row) { send(Event::row(id, row)); };
+      using Shown = std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>>;
+      auto shown = std::make_shared<Shown>();
+      return bind(w, [this, w, &l, shown] {
+        const std::pair<int, int> marked{l.markedFirst, l.markedLast};
+        if (std::get<0>(*shown) != l.items || std::get<1>(*shown) != l.bellows ||
+            std::get<2>(*shown) != marked) {
+          *shown = {l.items, l.bellows, marked};
+          w->clear();
+          for (std::size_t i = 0; i < l.items.size(); ++i) {
+            auto* item = new QListWidgetItem(toQt(l.items[i]), w);
+            if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
+            // A marked section: its rows bold, the others faint.
+            const int row = static_cast<int>(i);
+            if (marked.first < 0) continue;
+            if (row >= marked.first && row <= marked.second) {
+              QFont bold = item->font();
+              bold.setBold(true);
+              item->setFont(bold);
+            } else {
+              item->setForeground(QColor(150, 150, 150));
+            }
+          }
+        }
+        // Compared with the highlighted row the widget shows (its current row may differ:
+        // focus makes a row current without highlighting it).
+        const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
+        const auto highlighted = w->selectedItems();
+        if ((highlighted.isEmpty() ? -1 : w->row(highlighted.front())) == want) return;
+        if (want >= 0) {
+          w->setCurrentRow(want);
+          w->scrollToItem(w->item(want));
+        } else {
+          w->clearSelection();
+          w->setCurrentRow(-1);
+        }
+      });
+    }
+    case ControlKind::TextField: {
+      auto* w = new QLineEdit(parent);
+      auto& field = static_cast<TextField&>(c);
+      connect(w, &QLineEdit::textEdited, this,
+              [this, id, w] { send(Event::typed(id, fromQt(w->text()))); });
+      return bind(w, [w, &field] {
+        if (fromQt(w->text()) != field.text) w->setText(toQt(field.text));
+      });
+    }
+    case ControlKind::Slider: {
+      auto* w = new QSlider(Qt::Horizontal, parent);
+      auto& slider = static_cast<Slider&>(c);
+      w->setRange(slider.minimum, slider.maximum);
+      connect(w, &QSlider::valueChanged, this, [this, id, &slider](int value) {
+        if (value != slider.value) send(Event::value(id, value));
+      });
+      return bind(w, [w, &slider] {
+        if (w->value() != slider.value) w->setValue(slider.value);
+      });
+    }
+    case ControlKind::Chooser: {
+      auto* w = new QComboBox(parent);
+      auto& chooser = static_cast<Chooser&>(c);
+      connect(w, &QComboBox::activated, this,
+              [this, id](int entry) { send(Event::choose(id, entry)); });
+      auto shown = std::make_shared<std::vector<std::string>>();
+      return bind(w, [w, &chooser, shown] {
+        if (*shown != chooser.items) {
+          *shown = chooser.items;
+          const QSignalBlocker quiet(w);
+          w->clear();
+          for (const auto& item : chooser.items) w->addItem(toQt(item));
+        }
+        const int want = chooser.selected < w->count() ? chooser.selected : -1;
+        if (w->currentIndex() != want) w->setCurrentIndex(want);
+      });
+    }
+    case ControlKind::Chart: {
+      auto* w = new HistoryChart(form_, parent);
+      return bind(w, [w] { w->sync(); });
+    }
+    case ControlKind::Key:
+    case ControlKind::Marker: {
+      const bool marker = info.kind == ControlKind::Marker;
+      auto* w = new KeyButton(marker, parent);
+      if (marker) {
+        markers_.push_back(w);
+      } else {
+        keys_.push_back(w);
+        connect(w, &QAbstractButton::clicked, this,
+                [this, id, index] { send(Event::click(id, index)); });
+      }
+      return bind(w, [w, &c, marker] {
+        w->setText(toQt(c.caption));
+        if (marker) return;
+        w->setKeyLetter(toQt(c.tag));
+        w->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
+      });
+    }
+    case ControlKind::Sheet:
+    case ControlKind::Timer:
+    case ControlKind::Data:
+      return nullptr;  // the tablature is a window of its own; timers and data show nothing
   }
-  const int index = std::max(0, tuningChooser_->findData(toQt(f.chosenTuning)));
-  if (tuningChooser_->currentIndex() != index) tuningChooser_->setCurrentIndex(index);
+  return nullptr;
 }
 
-void MainView::syncTimer(QTimer& timer, const Timer& state) {
-  // Only a changed interval is set: setting it restarts a running timer.
-  if (timer.interval() != state.interval) timer.setInterval(state.interval);
-  if (state.enabled && !timer.isActive()) timer.start();
-  if (!state.enabled && timer.isActive()) timer.stop();
+bool MainView::send(const Event& event) {
+  const bool taken = form_.dispatch(event);
+  settle();
+  return taken;
 }
 
-void MainView::syncReplayTimer() {
-  const Timer& state = form_.Timer1;
-  if (!state.enabled) {
-    timer1_.stop();
-    replayRunning_ = false;
+void MainView::settle() {
+  // An answer given from a dialog below sends an event of its own, which settles again.
+  if (!settling_) {
+    settling_ = true;
+    for (auto requests = form_.takeRequests(); !requests.empty(); requests = form_.takeRequests())
+      for (const Request& request : requests) answer(request);
+    settling_ = false;
+  }
+  // A replay step prepared ahead is drawn when it sounds: the wake-up comes then.
+  if (!form_.showsAhead()) render();
+  armWake();
+}
+
+void MainView::armWake() {
+  const double wake = form_.nextWake();
+  if (std::isinf(wake)) {
+    wake_.stop();
     return;
   }
-  if (replayRunning_ && replayRestarts_ == state.restarts) return;
-  // Started, or the wait begins again from now (practice after a right chord).
-  replayRunning_ = true;
-  replayRestarts_ = state.restarts;
-  replayDue_ = Clock::now();
-  armReplayStep();
-}
-
-void MainView::armReplayStep() {
-  const auto next = replayDue_ + std::chrono::milliseconds(form_.Timer1.interval);
-  const auto wait =
-      std::chrono::duration_cast<std::chrono::milliseconds>(next - replayLead_ - Clock::now());
-  timer1_.start(std::max<int>(0, int(wait.count())));
-}
-
-void MainView::replayStep() {
-  const auto now = Clock::now();
-  const auto interval = std::chrono::milliseconds(form_.Timer1.interval);
-  replayDue_ += interval;
-  // More than a step behind (a machine stalled): the steps go on from now, not in a burst.
-  if (now > replayDue_ + interval) replayDue_ = now;
-  form_.soundTime = std::chrono::duration<double>(replayDue_.time_since_epoch()).count();
-  form_.Timer1_Timer();
-  form_.soundTime = kAtOnce;
-  // The step was prepared early; the window shows it when it sounds.
-  const auto early =
-      std::chrono::duration_cast<std::chrono::milliseconds>(replayDue_ - Clock::now());
-  if (early.count() > 0)
-    drawTimer_.start(int(early.count()));
-  else
-    render();
-  syncReplayTimer();  // stopped, or started afresh
-  if (replayRunning_ && !timer1_.isActive()) armReplayStep();
+  wake_.start(millisecondsUntil(wake, form_.now()));
 }
 
 void MainView::render() {
   const Form1& f = form_;
-  // Timers first: a replay that was just started counts its first wait from the click, not
-  // from the end of the drawing.
-  syncReplayTimer();
-  syncTimer(splashTimer_, f.SplashTimer);
-  syncTimer(scrollTimer_, f.scrolltext);
   for (auto& b : bindings_) {
-    const Control& c = *b.control;
+    const Control& c = state(b);
     const QRect geometry(px(c.left), px(c.top), px(c.width), px(c.height));
     if (b.widget->geometry() != geometry) b.widget->setGeometry(geometry);
-    if (b.widget->isVisibleTo(this) != c.visible) b.widget->setVisible(c.visible);
+    if (b.widget->isVisibleTo(b.widget->parentWidget()) != c.visible)
+      b.widget->setVisible(c.visible);
     if (!c.visible) continue;
     if (b.widget->isEnabled() != c.enabled) b.widget->setEnabled(c.enabled);
     QFont font = b.widget->font();
@@ -871,7 +636,6 @@ void MainView::render() {
   }
   for (QWidget* marker : markers_) marker->raise();
   for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
-  syncTuningChooser();
   tablature_->sync();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
 
@@ -895,12 +659,23 @@ void MainView::render() {
     move(x() + dx, y());
     shownLeftShift_ = f.windowLeft;
   }
-  if (outputInfo_ && outputs_) {
-    const QString info = outputs_->choice().empty()
-                             ? QString::fromStdString(outputs_->synth().describe())
-                             : QString::fromStdString(outputs_->choice());
-    if (outputInfo_->text() != info) outputInfo_->setText(info);
-  }
+}
+
+void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
+  // The window's own picture of the bellows: arrows outwards for pull, inwards for push.
+  static const QString kMarks[] = {QStringLiteral("    "), QStringLiteral("\u25C1\u25B7 "),
+                                   QStringLiteral("\u25B7\u25C1 "),
+                                   QStringLiteral("\u25C1\u25B7\u25B7\u25C1 ")};
+  static const QColor kTints[] = {QColor(), QColor(221, 235, 250), QColor(252, 232, 210),
+                                  QColor(250, 200, 200)};
+  static const Text kWords[] = {Text::BellowsPull, Text::BellowsPull, Text::BellowsPush,
+                                Text::BellowsBoth};
+  const auto i = static_cast<std::size_t>(bellows);
+  item.setText(kMarks[i] + item.text());
+  if (bellows == Bellows::None) return;
+  item.setBackground(kTints[i]);
+  item.setToolTip(toQt(form_.say(kWords[i])));
+  if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
 }
 
 void MainView::showBeep() {
@@ -912,46 +687,151 @@ void MainView::showBeep() {
   }
 }
 
-MainView::~MainView() {
-  QApplication::instance()->removeEventFilter(this);
+// ---- Requests
+
+void MainView::answer(const Request& request) {
+  switch (request.kind) {
+    case Request::Kind::OpenFile:
+      openFile(request);
+      return;
+    case Request::Kind::SaveFile:
+      saveFile(request);
+      return;
+    case Request::Kind::SaveTablature:
+      saveTablature(request);
+      return;
+    case Request::Kind::ChooseOne: {
+      QStringList labels;
+      for (const auto& option : request.options) labels << toQt(option);
+      bool ok = false;
+      const QString chosen = QInputDialog::getItem(this, toQt(request.title), toQt(request.name),
+                                                   labels, 0, false, &ok);
+      send(ok ? Event::chosen(request.id, int(labels.indexOf(chosen)))
+              : Event::cancelledAnswer(request.id));
+      return;
+    }
+    case Request::Kind::OpenMidiInput:
+      openMidiInput(request);
+      return;
+  }
 }
 
-void MainView::openMidiInput(const std::string& port) {
+namespace {
+
+QString filterOf(const Request& request) {
+  QStringList patterns;
+  for (const auto& extension : request.options)
+    patterns << "*." + QString::fromStdString(extension);
+  return QString::fromStdString(request.format) + " (" + patterns.join(' ') + ");;* (*)";
+}
+
+}  // namespace
+
+void MainView::openFile(const Request& request) {
+  const QString path =
+      QFileDialog::getOpenFileName(this, toQt(request.title), {}, filterOf(request));
+  if (path.isEmpty()) {
+    send(Event::cancelledAnswer(request.id));
+    return;
+  }
+  const QFileInfo info(path);
+  const std::string name = fromQt(info.completeBaseName());
+  // A device or a pipe would block the window; a huge file is no file of this program's.
+  if (!info.isFile() || std::size_t(info.size()) > request.largest) {
+    send(Event::fileRefused(request.id, name, form_.say(Text::WhyNotAPlainFile)));
+    return;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    send(Event::fileRefused(request.id, name, form_.say(Text::WhyUnreadable)));
+    return;
+  }
+  const QByteArray read = file.readAll();
+  send(
+      Event::fileChosen(request.id, name, std::string(read.constData(), std::size_t(read.size()))));
+}
+
+void MainView::saveFile(const Request& request) {
+  const QString path = QFileDialog::getSaveFileName(this, toQt(request.title), toQt(request.name),
+                                                    filterOf(request));
+  if (path.isEmpty()) {
+    send(Event::cancelledAnswer(request.id));
+    return;
+  }
+  const std::string shown = fromQt(path);
+  const std::string error = writeFileAtomically(path.toStdString(), request.bytes);
+  send(error.empty() ? Event::saved(request.id, shown) : Event::notSaved(request.id, shown, error));
+}
+
+void MainView::saveTablature(const Request& request) {
+  const QString path = QFileDialog::getSaveFileName(tablature_.get(), toQt(request.title),
+                                                    toQt(request.name), filterOf(request));
+  if (path.isEmpty()) {
+    send(Event::cancelledAnswer(request.id));
+    return;
+  }
+  int pages = 0;
+  const std::string error = tablature_->save(path.toStdString(), request.format, pages);
+  const std::string shown = fromQt(path);
+  send(error.empty() ? Event::saved(request.id, shown, pages)
+                     : Event::notSaved(request.id, shown, error));
+}
+
+void MainView::openMidiInput(const Request& request) {
   if (!input_) {
     // Messages come on RtMidi's thread; the window object is handed them on the window's.
     input_ = std::make_unique<RtMidiInput>([this](std::uint32_t word) {
       QMetaObject::invokeMethod(
-          this, [this, word] { run([this, word] { form_.MidiIn_Message(word); }); },
-          Qt::QueuedConnection);
+          this, [this, word] { send(Event::midi(word)); }, Qt::QueuedConnection);
     });
   }
-  const std::string error = input_->open(port);
-  if (!error.empty()) form_.report(form_.say(Text::MsgMidiIn, {error}));
+  const std::string error = input_->open(request.name);
+  if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
 }
+
+// ---- Keys
 
 bool MainView::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::WindowDeactivate && watched == this) {
-    run([this] { form_.releaseHands(); });  // no note hangs when the window loses the keys
+    flushReleases();
+    send(Event::leave());  // no note hangs when the window loses the keys
     return false;
   }
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || widget->window() != this) return false;
-  auto* key = static_cast<QKeyEvent*>(event);
+  return onKey(static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress);
+}
+
+bool MainView::onKey(QKeyEvent* key, bool press) {
   const QString platform = QGuiApplication::platformName();
   const std::string name = physicalKeyName(key->nativeScanCode(), key->key(),
                                            platform == "xcb" || platform.startsWith("wayland"));
-  if (event->type() == QEvent::KeyPress) {
+  if (press) {
     // Typing never plays: the name field keeps its keys.
     if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
-    if (!form_.claimsKey(name)) return false;
-    if (!key->isAutoRepeat()) run([this, &name] { form_.handKeyDown(name); });
-    return true;
+    const auto repeat = std::find_if(releases_.begin(), releases_.end(), [&](const Release& r) {
+      return r.key == name && r.timestamp != 0 && r.timestamp == key->timestamp();
+    });
+    if (repeat != releases_.end()) {
+      // The second half of a repeat the system did not mark: the key was never let go.
+      releases_.erase(repeat);
+      return form_.claimsKey(name);
+    }
+    flushReleases();  // what was let go before goes first
+    return send(Event::keyDown(name, key->isAutoRepeat()));
   }
   if (key->isAutoRepeat()) return form_.claimsKey(name);
-  bool claimed = false;
-  run([this, &name, &claimed] { claimed = form_.handKeyUp(name); });
+  const bool claimed = form_.claimsKey(name);
+  releases_.push_back({name, key->timestamp()});
+  releaseTimer_.start(kReleaseWindowMs);
   return claimed;
+}
+
+void MainView::flushReleases() {
+  releaseTimer_.stop();
+  auto releases = std::exchange(releases_, {});
+  for (const Release& r : releases) send(Event::keyUp(r.key));
 }
 
 void MainView::paintEvent(QPaintEvent*) {

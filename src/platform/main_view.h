@@ -1,24 +1,21 @@
-// The Qt window: draws every control of the window object from its state, forwards clicks,
-// text changes and timer ticks to the handlers, and renders again after each of them.
+// The Qt window: a widget for each control of the window object's table, drawn from its state;
+// the widgets' clicks, rows, text, values and keys sent to the window object as events; its
+// requests answered (file dialogs, the MIDI input, the tablature's files); and one timer that
+// wakes the window object when it says it is next due.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "shell/main_window.h"
 
-class QLabel;
-class QListWidget;
-class QComboBox;
 class QListWidgetItem;
 
 namespace tastrello {
 
-class OutputSwitch;
 class RtMidiInput;
 class TablatureView;
 
@@ -31,85 +28,70 @@ class MainView : public QWidget {
   Q_OBJECT
 
  public:
-  /// `outputs` may be null (tests); then the panel offers no output choice.
-  MainView(Form1& form, OutputSwitch* outputs, QWidget* parent = nullptr);
+  explicit MainView(Form1& form, QWidget* parent = nullptr);
   ~MainView() override;
 
+  /// Sends an event to the window object, then answers its requests, draws what it left and
+  /// sets the wake-up. Returns whether the event was taken.
+  bool send(const Event& event);
+  /// After the window object was changed directly (start-up): requests, drawing, wake-up.
+  void settle();
   /// Brings every widget in line with the state.
   void render();
 
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
-  QTimer& replayTimer() { return timer1_; }
-  /// How early each replay step is prepared (0: on its time, as the benchmark's baseline).
-  void setReplayLead(std::chrono::milliseconds lead) { replayLead_ = lead; }
+  /// The one timer that wakes the window object (its timers and replay steps).
+  QTimer& wakeTimer() { return wake_; }
   TablatureView& tablature() { return *tablature_; }
-  /// Opens the MIDI input the settings name (the real program; tests leave it closed).
-  void openMidiInput(const std::string& port);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void closeEvent(QCloseEvent*) override;
   void keyPressEvent(QKeyEvent* event) override;
-  /// Keys anywhere in the window reach the hands first: the keys the map claims play.
+  /// Keys anywhere in the window reach the window object first: the keys its map claims play.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Binding {
     QWidget* widget;
-    const Control* control;
+    ControlId id;
+    int index;
     std::function<void()> update;  ///< the kind's own state: text, items, value
   };
+  /// A key let go, held back a moment: X11 without detectable auto-repeat sends a release and
+  /// a press with the same time stamp for every repeat of a key held down.
+  struct Release {
+    std::string key;
+    unsigned long timestamp;
+  };
 
-  void buildWidgets();
-  void wire();
-  template <typename W>
-  W* add(W* widget, const Control& control, std::function<void()> update = {});
-  /// Runs a handler, then renders the state it left.
-  template <typename Handler>
-  void run(Handler&& handler) {
-    handler();
-    render();
-  }
-  void syncTimer(QTimer& timer, const Timer& state);
-  /// Replay steps come at n x interval from the start (or from a restart), each prepared
-  /// `replayLead_` early: its notes go to the synthesizer with their time and the window draws
-  /// the step when it sounds, so a busy window thread does not make the notes late.
-  void syncReplayTimer();
-  void armReplayStep();
-  void replayStep();
-  /// The tuning chooser offers the note layouts of the list, the choice in force selected.
-  void syncTuningChooser();
+  /// Builds a widget for every control of the table, in its order.
+  void build();
+  QWidget* makeWidget(const ControlInfo& info, int index, QWidget* parent);
+  const Control& state(const Binding& b) const { return *form_.control(b.id, b.index); }
+  bool onKey(QKeyEvent* key, bool press);
+  void flushReleases();
+  void armWake();
+  void answer(const Request& request);
+  void openFile(const Request& request);
+  void saveFile(const Request& request);
+  void saveTablature(const Request& request);
+  void openMidiInput(const Request& request);
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
   void markBellows(QListWidgetItem& item, Bellows bellows) const;
-  /// The file choosers of the MIDI buttons; the window object does the rest.
-  void exportMidiFile();
-  void importMidiFile();
   /// The system beep, and a flash of the status line: many desktops play no bell.
   void showBeep();
 
   Form1& form_;
-  OutputSwitch* outputs_;
   std::vector<Binding> bindings_;
   std::vector<QWidget*> keys_;
   std::vector<QWidget*> markers_;
-  QComboBox* outputChooser_ = nullptr;
-  QComboBox* inputChooser_ = nullptr;
-  QComboBox* tuningChooser_ = nullptr;
-  QComboBox* bufferChooser_ = nullptr;
   std::unique_ptr<TablatureView> tablature_;
-  std::vector<std::string> tuningsShown_;  ///< the layouts the tuning chooser offers
-  std::string tuningsLanguage_;
   std::unique_ptr<RtMidiInput> input_;
-  QLabel* outputInfo_ = nullptr;
-  QTimer timer1_, splashTimer_, scrollTimer_, flashTimer_;
-  QTimer adaptTimer_;  ///< lets the automatic audio buffer grow after dropouts
-  using Clock = std::chrono::steady_clock;
-  QTimer drawTimer_;  ///< draws a step prepared early when it sounds
-  Clock::time_point replayDue_;
-  std::chrono::milliseconds replayLead_{40};
-  bool replayRunning_ = false;
-  unsigned replayRestarts_ = 0;
+  QTimer wake_, flashTimer_, releaseTimer_;
+  std::vector<Release> releases_;
+  bool settling_ = false;
   int shownLeftShift_ = 0;
   int heldBack_ = 0;    ///< pixels of a left move that the screen's edge prevented
   int beepsShown_ = 0;  ///< the window object's beeps the view has sounded

@@ -65,4 +65,8 @@ void RtMidiInput::close() {
   name_.clear();
 }
 
+std::vector<std::string> RtMidiPorts::inputs() {
+  return RtMidiInput::portNames();
+}
+
 }  // namespace tastrello

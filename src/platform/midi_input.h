@@ -13,6 +13,13 @@
 
 namespace tastrello {
 
+/// The system's MIDI ports by name, in and out.
+class RtMidiPorts : public MidiPorts {
+ public:
+  std::vector<std::string> inputs() override;
+  std::vector<std::string> outputs() override { return RtMidiRawOut::portNames(); }
+};
+
 class RtMidiInput {
  public:
   /// Called on RtMidi's thread for each channel message: status | data1 << 8 | data2 << 16.

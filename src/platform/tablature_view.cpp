@@ -1,9 +1,7 @@
 #include "platform/tablature_view.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QPainter>
-#include <QPushButton>
 
 #include "shell/main_window.h"
 #include "shell/text.h"
@@ -22,24 +20,16 @@ std::string recordTitle(const std::string& fileName) {
 
 }  // namespace
 
-TablatureView::TablatureView(Form1& form, std::function<void(std::function<void()>)> run)
-    : QWidget(nullptr, Qt::Window), form_(form), run_(std::move(run)) {
+TablatureView::TablatureView(Form1& form, std::function<bool(const Event&)> send)
+    : QWidget(nullptr, Qt::Window), form_(form), send_(std::move(send)) {
   setObjectName("TablatureView");
   const double scale = 1.1;
   resize(static_cast<int>(geometry_.width * scale),
          static_cast<int>(geometry_.height * scale) + kBar);
-  pdf_ = new QPushButton("PDF …", this);
-  svg_ = new QPushButton("SVG …", this);
-  pdf_->setObjectName("SavePdf");
-  svg_->setObjectName("SaveSvg");
-  pdf_->setGeometry(8, 4, 90, kBar - 8);
-  svg_->setGeometry(104, 4, 90, kBar - 8);
-  connect(pdf_, &QPushButton::clicked, this, [this] { chooseAndSave("PDF (*.pdf)"); });
-  connect(svg_, &QPushButton::clicked, this, [this] { chooseAndSave("SVG (*.svg)"); });
 }
 
 void TablatureView::sync() {
-  const bool wanted = form_.TabView.value == 1;
+  const bool wanted = form_.TabSheet.visible;
   if (isVisible() != wanted) setVisible(wanted);
   if (!wanted) return;
   const std::string title =
@@ -60,8 +50,6 @@ void TablatureView::sync() {
     if (current > 0) page_ = tabPlaceOf(pages_, current).first;  // the page follows replay
     update();
   }
-  pdf_->setToolTip(QString::fromStdString(cp1252ToUtf8(form_.say(Text::TipTab))));
-  svg_->setToolTip(pdf_->toolTip());
 }
 
 void TablatureView::paintEvent(QPaintEvent*) {
@@ -74,29 +62,17 @@ void TablatureView::paintEvent(QPaintEvent*) {
 }
 
 void TablatureView::closeEvent(QCloseEvent* event) {
-  run_([this] { form_.setToggleValue(form_.TabView, 0); });
+  // Closing the window is the click that unticks "Griffschrift".
+  if (form_.TabView.value == 1 && !send_(Event::click(ControlId::TabView))) {
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 
-void TablatureView::chooseAndSave(const QString& filter) {
-  const QString suffix = filter.startsWith("PDF") ? ".pdf" : ".svg";
-  const QString path = QFileDialog::getSaveFileName(
-      this, windowTitle(), QString::fromStdString(cp1252ToUtf8(document_.title)) + suffix, filter);
-  if (!path.isEmpty()) save(path.toStdString());
-}
-
-void TablatureView::save(const std::string& path) {
-  int pages = 0;
-  const bool pdf = upper(right(path, 4)) == ".PDF";
-  const std::string error = pdf ? writeTabPdf(path, document_, letterPaperHere(), pages)
+std::string TablatureView::save(const std::string& path, const std::string& format, int& pages) {
+  return upper(format) == "PDF" ? writeTabPdf(path, document_, letterPaperHere(), pages)
                                 : writeTabSvg(path, document_, pages);
-  const std::string name = utf8ToCp1252(path).value_or(path);
-  run_([this, error, name, pages] {
-    if (error.empty())
-      form_.inform(form_.say(Text::MsgExported, {name, std::to_string(pages)}));
-    else
-      form_.report(form_.say(Text::MsgNotSaved, {name, error}));
-  });
 }
 
 }  // namespace tastrello

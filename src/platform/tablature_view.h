@@ -1,13 +1,13 @@
 // The tablature window: the loaded record as Griffschrift, the page of the event replay shows,
-// that event marked; and saving it as PDF or SVG.
+// that event marked; and writing it as PDF or SVG where the learner chose. Its save buttons
+// are controls of the window object's table, placed on it by the main view.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 
 #include "platform/tablature_render.h"
-
-class QPushButton;
+#include "shell/contract.h"
 
 namespace tastrello {
 
@@ -15,32 +15,28 @@ class Form1;
 
 class TablatureView : public QWidget {
  public:
-  /// `run` runs a step of the window object and renders the main window after it.
-  TablatureView(Form1& form, std::function<void(std::function<void()>)> run);
+  /// `send` gives the window object an event (closing the window clicks "Griffschrift" off).
+  TablatureView(Form1& form, std::function<bool(const Event&)> send);
 
   /// Brings the window in line with the state: open or closed, the record, the event.
   void sync();
   int shownPage() const { return page_; }
   int pageCount() const { return static_cast<int>(pages_.size()); }
-  /// Saves the tablature to `path` (by its extension) and says so in the status line.
-  void save(const std::string& path);
+  /// Writes the tablature to `path` as "PDF" or "SVG"; "" or what went wrong, and the pages.
+  std::string save(const std::string& path, const std::string& format, int& pages);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void closeEvent(QCloseEvent*) override;
 
  private:
-  void chooseAndSave(const QString& filter);
-
   Form1& form_;
-  std::function<void(std::function<void()>)> run_;
+  std::function<bool(const Event&)> send_;
   TabGeometry geometry_;
   TabDocument document_;
   std::vector<TabPage> pages_;
   int page_ = 0;
   int current_ = 0;
-  QPushButton* pdf_ = nullptr;
-  QPushButton* svg_ = nullptr;
 };
 
 }  // namespace tastrello

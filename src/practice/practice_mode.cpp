@@ -46,11 +46,14 @@ bool Form1::practising() const {
 }
 
 void Form1::Practice_Click() {
-  // A pass is scored only when it was practised from its first chord to its last.
+  // A pass is scored only when it was practised from its first event to its last: switched on
+  // in the middle, practice scores from the next pass on.
   practice.passOpen = false;
   practice.waiting = false;
   practice.clicked.clear();
   if (Practice.value == 1) applyRamp();
+  if (Practice.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
+    inform(say(Text::MsgScoredFromNextPass));
   showPracticePanel();
 }
 
@@ -135,7 +138,7 @@ void Form1::applyRamp() {
 
 void Form1::beginPass() {
   practice.passOpen = true;
-  practice.passFirst = replayPosition;
+  practice.passFirst = replaySpan().first;
   practice.passStarted = clock().seconds();
   practice.pass = PassCounter();
 }
@@ -184,8 +187,7 @@ void Form1::waitForChord() {
   // A line that names no button of the keyboard is passed over as a rest is.
   practice.waiting = !practice.wanted.empty();
   if (!practice.waiting) return;
-  if (!practice.passOpen) beginPass();
-  practice.pass.beginEvent();
+  if (practice.passOpen) practice.pass.beginEvent();
   inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
 }
 
@@ -278,7 +280,7 @@ void Form1::chordPlayed() {
   StatusLine.caption.clear();
   advanceReplay();
   // What comes next (a chord, a rest) gets a whole step from now.
-  ++Timer1.restarts;
+  restartTimer(Timer1);
 }
 
 std::string Form1::buttonNames(const std::vector<int>& buttons) const {
@@ -299,8 +301,7 @@ std::string Form1::directionOf(const std::vector<int>& buttons) const {
 // ---- The section
 
 std::pair<int, int> Form1::replaySpan() const {
-  return practice.section.span(
-      std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents));
+  return practice.section.span(loadedEventCount());
 }
 
 void Form1::NotenSchirm_Click() {

@@ -61,6 +61,8 @@ void Form1::RecordList_Click() {
   }
   loadingRecord = std::move(*record);
 
+  // Replay and practice belong to the record loaded before.
+  if (StopReplay.visible) StopReplay_Click();
   clearEvents();
   Label2.caption = fileName;
   clearRecordViews();

@@ -1,5 +1,7 @@
 // The replay engine: one step per timer tick through the loaded record, markers over the
 // buttons of each chord, its notes, the two rests, and the transport buttons.
+#include <algorithm>
+
 #include "shell/main_window.h"
 #include "shell/text.h"
 
@@ -35,6 +37,8 @@ void Form1::advanceReplay() {
       return;
     }
     if (replayPosition < first) return;  // the steps counted in before the first event
+    // A pass is scored from the first event of what is played to its last.
+    if (replayStep > 0 && replayPosition == first && practising()) beginPass();
   }
   if (replayPosition < 1 || replayPosition > kMaxEvents) return;  // outside the tables
 
@@ -75,8 +79,14 @@ void Form1::advanceReplay() {
   }
 }
 
+int Form1::loadedEventCount() const {
+  // The replay tables, not the views: choosing a note layout empties the views, and replay
+  // goes on over the tables.
+  return std::clamp(replayEnd - 1, 0, kMaxEvents);
+}
+
 std::vector<std::string> Form1::loadedEvents() const {
-  const int count = std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents);
+  const int count = loadedEventCount();
   return {eventButtonLines.begin() + 1, eventButtonLines.begin() + 1 + count};
 }
 
@@ -92,9 +102,12 @@ int Form1::tempoInterval() const {
 
 void Form1::Timer1_Timer() {
   Timer1.interval = tempoInterval();
-  if (Metronome.value == 1 || (CountInClick.value == 1 && countIn > 1)) sendClick(false);
+  const bool click = Metronome.value == 1 || (CountInClick.value == 1 && countIn > 1);
   // A chord waited for holds the replay; the metronome keeps the beat meanwhile.
   if (!(practising() && practice.waiting)) advanceReplay();
+  // The click comes after the step, so that a chord cutting the sound before it (or a silent
+  // rest) does not cut the click.
+  if (click) sendClick(false);
   if (countIn > 0) {
     --countIn;
     showCountIn();
@@ -121,6 +134,7 @@ void Form1::PlayStop_Click() {
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
   Timer1.enabled = true;
+  restartTimer(Timer1);
   showPanel(browserPanel(), false);
   PlayStop.visible = Label8.visible = false;
   showPanel(replayPanel(), true);
@@ -137,7 +151,6 @@ void Form1::PlayStop_Click() {
     showCountIn();
     if (CountInClick.value == 1) sendClick(true);
   }
-  ++Timer1.restarts;
 }
 
 void Form1::Break_Click() {
@@ -163,6 +176,9 @@ void Form1::StopReplay_Click() {
   PlayStop.visible = Label8.visible = true;
   replayStep = 1;
   replayPosition = 0;
+  // The next Play starts afresh: it counts in again, and starts at the section when one is
+  // marked.
+  replayStarted = false;
   // A pass left unfinished is not scored.
   practice.passOpen = practice.waiting = practice.correcting = false;
   practice.clickNote = 0;

@@ -63,12 +63,18 @@ struct Slider : Control {
   int maximum = 0;
 };
 
-/// A repeating timer: while enabled its tick runs every `interval` milliseconds.
+/// A drop-down list: what each entry shows (`items`) and the value it stands for (`values`).
+struct Chooser : ListBox {
+  std::vector<std::string> values;
+};
+
+/// A repeating timer: while enabled its tick runs every `interval` milliseconds. The window
+/// object keeps its time: `due` is the moment (on its clock, in seconds) of the next tick, or
+/// negative while the timer does not count.
 struct Timer {
   bool enabled = false;
   int interval = 0;
-  /// Counts the times the current wait was started afresh (the next tick a whole interval on).
-  unsigned restarts = 0;
+  double due = -1;
 };
 
 /// Standard picture names; the view maps them to its artwork.

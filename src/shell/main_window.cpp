@@ -169,7 +169,7 @@ Form1::Form1(Services s) : services(s) {
   Speed.maximum = 25;
   Speed.value = 23;
   Tempo = label("", 3060, 7410, 2760);
-  Timer1 = {false, 1000, 0};
+  Timer1 = {false, 1000};
   Label2 = label("Replay", 240, 8100, 5580);
 
   // Practice: beside the transport, under the record views, and in the text area.
@@ -229,14 +229,31 @@ Form1::Form1(Services s) : services(s) {
   InstrumentHeading = label("", 15480, 1620, 3600);
   InstrumentHeading.bold = true;
   place(InstrumentList, 15480, 1920, 3600, 4020);
+  // The choosers of the panel: the output, what it says of itself, the tuning, the MIDI input
+  // and the audio buffer. Output, input and buffer only where there is a choice of outputs.
+  place(OutputChooser, 15480, 480, 3600, 360);
+  AudioInfo = label("", 15480, 900, 3600, 600);
+  place(TuningChooser, 15480, 6120, 3600, 360);
+  place(InputChooser, 15480, 8160, 3600, 360);
+  place(BufferChooser, 15480, 8640, 3600, 360);
+  for (Control* c : instrumentPanel()) c->visible = false;
+
+  // The tablature of the loaded record, in a window of its own, with its two save buttons.
+  place(TabSheet, 0, 0, 9600, 13500);
+  TabSheet.visible = false;
+  place(TabSavePdf, 120, 60, 1350, 390);
+  TabSavePdf.caption = "PDF \x85";
+  place(TabSaveSvg, 1560, 60, 1350, 390);
+  TabSaveSvg.caption = "SVG \x85";
 
   place(Splashscreen, 12000, 12000, 6315, 2475);
   Splashscreen.picture = "splash";
   Splashscreen.visible = false;
   NeverShow.caption = "Nicht mehr zeigen / Don't show again";
   place(NeverShow, 240, 2100, 4200, 300);
-  SplashTimer = {false, 2000, 0};
-  scrolltext = {false, 150, 0};
+  SplashTimer = {false, 2000};
+  scrolltext = {false, 150};
+  AudioTimer = {false, 2000};
 
   // Built-in texts, in force until a language file replaces them (and when none can be read).
   Label23 = label("Accord ERSETZEN", 0, 0, 0);
@@ -250,41 +267,6 @@ Form1::Form1(Services s) : services(s) {
 
   StatusLine = label("", 120, 10080, kNarrowWidth - 2040, 330);
   StatusCount = label("", kNarrowWidth - 1860, 10080, 1740, 330);
-}
-
-void Form1::clickToggle(Toggle& toggle) {
-  toggle.value = toggle.value ? 0 : 1;
-  toggleClicked(toggle);
-}
-
-void Form1::setToggleValue(Toggle& toggle, int value) {
-  if (toggle.value == value) return;
-  toggle.value = value;
-  toggleClicked(toggle);
-}
-
-void Form1::toggleClicked(Toggle& toggle) {
-  if (&toggle == &Check1)
-    Check1_Click();
-  else if (&toggle == &Check2)
-    Check2_Click();
-  else if (&toggle == &Check3)
-    Check3_Click();
-  else if (&toggle == &SoundOnOff)
-    SoundOnOff_Click();
-  else if (&toggle == &RecordLession)
-    RecordLession_Click();
-  else if (&toggle == &NeverShow)
-    NeverShow_Click();
-  else if (&toggle == &KeyboardPlay)
-    KeyboardPlay_Click();
-  else if (&toggle == &KeyLetters)
-    KeyLetters_Click();
-  else if (&toggle == &Practice)
-    Practice_Click();
-  else if (&toggle == &PracticeRamp)
-    PracticeRamp_Click();
-  // Check4, CountInClick and Metronome have no click handler: replay reads their values.
 }
 
 void Form1::report(const std::string& text) {
@@ -335,6 +317,13 @@ std::vector<Control*> Form1::freePlayPanel() {
   auto panel = browserPanel();
   panel.insert(panel.end(),
                {&Picture1, &Picture2, &Picture3, &PlayStop, &Label8, &PlayMode, &Label6, &Label2});
+  return panel;
+}
+
+std::vector<Control*> Form1::instrumentPanel() {
+  std::vector<Control*> panel{&TuningChooser};
+  if (services.outputs)
+    panel.insert(panel.end(), {&OutputChooser, &AudioInfo, &InputChooser, &BufferChooser});
   return panel;
 }
 

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "input/hand_input.h"
 #include "practice/practice.h"
 #include "records/record_format.h"
+#include "shell/contract.h"
 #include "shell/controls.h"
 #include "shell/services.h"
 #include "shell/standard_clock.h"
@@ -41,6 +44,31 @@ constexpr int kErrDataByte = 9001;  // a data byte outside 0..127 was not sent
 class Form1 {
  public:
   explicit Form1(Services services);
+
+  // ---- The contract with a front end (src/shell/contract.cpp)
+  /// Takes an event of a front end: a click, a row, typed text, a slider's value, a chooser's
+  /// entry, a key by its place, a MIDI word, time passing, a request answered. Events to a
+  /// control that is not shown or not enabled are not taken. True when the event was taken
+  /// (for a key: the key plays, so the front end does nothing else with it).
+  bool dispatch(const Event& event);
+  /// When the front end should send the next Tick: the moment (on the window object's clock)
+  /// a timer is due, or a replay step prepared ahead sounds; infinity when nothing waits.
+  double nextWake();
+  /// A replay step was prepared ahead of its moment: the front end draws it from then.
+  bool showsAhead();
+  /// The requests made since the last call, oldest first.
+  std::vector<Request> takeRequests();
+  /// The state of a control of the table (nullptr for a timer, or an index out of range).
+  Control* control(ControlId id, int index = 0);
+  Timer* timer(ControlId id);
+  /// The control of the table that is this state.
+  ControlId idOf(const Control& control);
+  /// The handler the last event ran ("" when it ran none), for tests and diagnosis.
+  const char* handled = "";
+  /// Whether a control and what it lies on are shown.
+  bool shown(ControlId id, int index = 0);
+  /// The window object's clock, in seconds: the scale of its timers and of SoundTime.
+  double now() { return clock().seconds(); }
 
   // ---- Start-up and shutdown
   void Form_Load();
@@ -78,8 +106,14 @@ class Form1 {
   void midi_outerr(int code);
   /// The instrument panel's output chooser: switches at once and stores the choice.
   void chooseOutput(const std::string& setting);
+  void OutputChooser_Click();
   /// The instrument panel's audio buffer chooser: milliseconds, 0 for automatic; stored.
   void chooseAudioBuffer(int milliseconds);
+  void BufferChooser_Click();
+  /// Now and then: what the sound output says of itself, in the instrument panel.
+  void AudioTimer_Timer();
+  /// The instrument panel's choosers of ports, tuning and buffer, filled afresh.
+  void fillChoosers();
   /// The buffer "AUDIO-BUFFER:" asks for: milliseconds (5 to 500), or 0 for automatic (an
   /// empty or unusable value).
   int audioBufferMs() const;
@@ -99,6 +133,7 @@ class Form1 {
   /// The instrument panel's tuning chooser: puts a layout on the keyboard, keeping the loaded
   /// record, and keeps it there for the records loaded later ("": each record's own layout).
   void chooseTuning(const std::string& layoutName);
+  void TuningChooser_Click();
   /// Puts the loaded record's own layout on the keyboard.
   void applyRecordLayout();
 
@@ -130,21 +165,41 @@ class Form1 {
   void KeyLetters_Click();
   /// The loaded record's events (button lines or rest markers), in order.
   std::vector<std::string> loadedEvents() const;
+  int loadedEventCount() const;
   /// The event replay shows now (from 1), or 0.
   int currentEvent() const;
   /// Puts each button's key on it (its tag) while KeyLetters is ticked.
   void showKeyLetters();
   /// What a button shows of a key's name: the sign for punctuation keys.
   static std::string keyLabel(const std::string& keyName);
-  /// The MIDI input chooser: stores the choice; the platform opens the port.
+  /// The MIDI input chooser: stores the choice and asks the front end to open the port.
   void chooseMidiInput(const std::string& port);
+  /// Asks the front end to open the MIDI input of the settings ("" closes it).
+  void openMidiInput();
+  void InputChooser_Click();
 
   // ---- MIDI files
   /// The loaded record as a Standard MIDI File; nothing (reported) when none is loaded.
   std::optional<std::string> exportMidi();
+  /// Asks where the loaded record goes as a MIDI file.
+  void MidiExport_Click();
+  /// Asks for a MIDI file to import, and then (when it has several) for the part.
+  void MidiImport_Click();
+  /// A MIDI file chosen: read once; its part asked for when it has several, then imported.
+  void openMidiFile(const std::string& name, const std::string& bytes);
   /// Opens a MIDI file's notes in the editor, unsaved, as events with buttons and bellows for
-  /// the layout in force; refused (reported) while the editor holds unsaved changes.
+  /// the layout in force; refused (reported) while the editor holds unsaved changes. Replay
+  /// and practice stop first.
+  void importMidi(const MidiFileContent& file, const std::string& name, const MidiPart& part);
   void importMidi(const std::string& bytes, const std::string& name, const MidiPart& part);
+
+  // ---- Tablature
+  /// The tablature window of the loaded record, opened and closed.
+  void TabView_Click();
+  /// Asks where the tablature goes, as PDF or as SVG.
+  void TabSavePdf_Click();
+  void TabSaveSvg_Click();
+  void saveTablature(const std::string& format);
 
   // ---- Record files and recording
   bool writeRecordFile(const std::string& path);
@@ -212,6 +267,8 @@ class Form1 {
   // ---- Helpers shared by the subsystems
   /// A user's click on a toggle: flips its value and runs its click handler.
   void clickToggle(Toggle& toggle);
+  /// Starts a timer's wait afresh from now (its next tick a whole interval on).
+  void restartTimer(Timer& timer);
   /// Sets a toggle from code; runs its click handler when the value changes.
   void setToggleValue(Toggle& toggle, int value);
   /// Shows a problem in the status line and keeps it with the others met since start.
@@ -241,6 +298,8 @@ class Form1 {
   std::vector<Control*> browserPanel();
   /// The browser, the language pictures, play, the mode and the record's name.
   std::vector<Control*> freePlayPanel();
+  /// The choosers of the wide window's instrument panel: shown while the window is wide.
+  std::vector<Control*> instrumentPanel();
   /// Pause, stop and the two view options while replay runs.
   std::vector<Control*> replayPanel();
   /// Everything of the editor, with its help boards and its line actions.
@@ -256,69 +315,21 @@ class Form1 {
 
   Services services;
 
-  // ---- Controls: instrument and sound
-  std::array<Control, kKeyCount> Keys;
-  std::array<Control, 5> Acco2;  // markers 1..4; slot 0 unused
-  FileList NoteList;
-  Control Label1;
-  ListBox NotenSchirm, ZahlenSchirm;
-  Toggle Check1, Check3, SoundOnOff, Check4;
-  Control Label13, Label14;
-  Control MinusIns, PlusIns, Label15, Label16, Label17, Label18;
-  Control InstrumentHeading;
-  Toggle KeyboardPlay;     ///< the computer keyboard plays (on by default)
-  Toggle KeyLetters;       ///< each button shows its key
-  Toggle TabView;          ///< the tablature window of the loaded record is open
-  ListBox InstrumentList;  ///< the 128 instrument names of the settings file, numbered
-  Control Expand, KlappeAus;
-  Control EditorTMP, EditorTMP2, EditorTMP3;
+  // ---- Controls: every control of the table, under its name
+#define CONTROL(name, kind, type, parent, handler) type name;
+#define PASSIVE(name, kind, type, parent) type name;
+#define ARRAY(name, kind, type, count, parent, handler) std::array<type, count> name;
+#define PASSIVE_ARRAY(name, kind, type, count, parent) std::array<type, count> name;
+#include "shell/controls.inc"
+#undef CONTROL
+#undef PASSIVE
+#undef ARRAY
+#undef PASSIVE_ARRAY
 
-  // ---- Controls: records
-  FileList RecordList;
-  Control Label3, Label2, Infos, InfosCopy;
-  Toggle RecordLession;
-  Control Record, Label5, CancelRec, Label9;
-  TextField SaveName;
-  Control Label4, SaveRecord, Label10, NextRecord, Label11, ReEd, Label22;
-  ListBox ShadowListe2, ShadowListe3;
-
-  // ---- Controls: replay
-  Control PlayStop, Label8, Break, Label12, StopReplay, Label7;
-  Control PlayMode, Label6, PlayMode2;
-  Slider Speed;
-  Control Tempo;
-  Timer Timer1;
-
-  // ---- Controls: practice
-  Toggle Practice;      ///< replay waits for the learner's chords
-  Toggle PracticeRamp;  ///< the tempo rises pass after pass (the record's ramp)
-  Toggle CountInClick;  ///< four clicks before the first chord
-  Toggle Metronome;     ///< a click on every replay step
-  Control SectionFirst, SectionLast, SectionAll;
-  Control PracticeScore;           ///< the latest pass's figures
-  Control PracticeChart;           ///< where the view draws the loaded record's history
-  Control MidiExport, MidiImport;  ///< the view asks for the file, then calls the handlers
-
-  // ---- Controls: editor
-  ListBox EditBox;
-  Control KillNote, EditBreak, Label20, EditMute, Label21, RepIns, InsRep;
-  Control Label23, Label24;
-  Toggle Check2;
-  Control Tafel1, Tafel2;
-
-  // ---- Controls: shell
+  // ---- The window
   std::string windowCaption;
   int windowWidth = kNarrowWidth;
   int windowLeft = 0;  ///< change of the window's left edge, in twips, since start
-  Control Version, Version_Shadow, AccordDisplay, Copyright;
-  Timer scrolltext;
-  Control Splashscreen;
-  Toggle NeverShow;
-  Timer SplashTimer;
-  Control Picture1, Picture2, Picture3;
-  Control Label25;
-  Control StatusLine;   ///< the latest message; its tool tip lists the problems kept
-  Control StatusCount;  ///< how many problems were met since start, when more than one
   static constexpr std::size_t kProblemsKept = 50;
   std::vector<std::string> problems;  ///< the latest problems, oldest first
   int problemCount = 0;               ///< problems met since start
@@ -329,8 +340,11 @@ class Form1 {
   int noteNumber = 0;
   int instrumentNumber = 22;
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
-  SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound
   bool midiReopenOk = false;
+
+  // ---- Time: the messages of a replay step prepared ahead sound at the step's moment
+  SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound
+  double showAt = 0;              ///< the moment of the replay step prepared last
 
   // ---- Note layout
   std::string noteFileName = "Notes_G-C-F.txt";
@@ -396,10 +410,29 @@ class Form1 {
   int beepCount = 0;  ///< beeps since start: the view sounds the system beep for each new one
 
  private:
+  // The contract (src/shell/contract.cpp).
+  void runHandler(ControlId id, int index);
+  void callHandler(ControlId id, int index);
+  bool clickControl(ControlId id, int index);
+  void syncTimers(double now);
+  void runDueTimers(double now);
+  void fireTimer(ControlId id, double now);
+  double leadOf(ControlId id);
+  /// Makes a request of the front end; `onAnswer` runs with its answer.
+  void ask(Request request, std::function<void(const Event&)> onAnswer = {});
+  void answer(const Event& event);
+  std::vector<Request> requests_;
+  std::map<int, std::function<void(const Event&)>> waiting_;
+  int nextRequest_ = 1;
+
   // The record under edit: EditBox (display texts), ShadowListe2 (name lines) and
   // ShadowListe3 (button lines) change only through these, so they stay aligned.
-  int eventCount() const { return static_cast<int>(EditBox.items.size()); }
-  bool isEventRow(int row) const { return row >= 0 && row < eventCount(); }
+  int eventCount() const {
+    return static_cast<int>(EditBox.items.size());
+  }
+  bool isEventRow(int row) const {
+    return row >= 0 && row < eventCount();
+  }
   /// Inserts before `row`; the end (eventCount()) appends.
   void insertEvent(int row, const RecordEvent& event);
   void replaceEvent(int row, const RecordEvent& event);
@@ -413,7 +446,6 @@ class Form1 {
   /// Empties the pending chord and lets its buttons go, leaving the rest buttons usable.
   void discardPendingChord();
 
-  void toggleClicked(Toggle& toggle);
   void applyHandChange(const Hands::Change& change);
   void startHandButton(int button);
   void stopHandButton(int button);

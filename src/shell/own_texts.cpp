@@ -78,6 +78,9 @@ void Form1::applyOwnTexts() {
   showProblemCount();
   showPassScore();
   showPracticePanel();
+  TabSavePdf.toolTip = TabSaveSvg.toolTip = say(Text::TipTab);
+  fillChoosers();
+  AudioTimer_Timer();
 }
 
 void Form1::showHelpBoards() {

@@ -68,7 +68,7 @@ class OutputChoice {
 };
 
 /// The MIDI ports of the system, by name. Real implementation: RtMidiPorts
-/// (src/platform/rtmidi_port.h).
+/// (src/platform/midi_input.h).
 class MidiPorts {
  public:
   virtual ~MidiPorts() = default;

@@ -60,6 +60,10 @@ void Form1::Form_Activate() {
     services.outputs->choose(midiOutSetting);
   }
   Midi_Out_Open(-1);
+  fillChoosers();
+  if (!hands.midiInSetting.empty()) openMidiInput();
+  AudioTimer.enabled = services.audio != nullptr;
+  AudioTimer_Timer();
 }
 
 void Form1::Form_Unload() {

@@ -68,11 +68,13 @@ void Form1::Expand_Click() {
     Expand.picture = KlappeAus.picture;
     windowWidth = kWideWidth;
     windowLeft -= 2000;
+    fillChoosers();  // a device plugged in since is offered
   } else {
     Expand.picture = KlappeAus.picture2;
     windowWidth = kNarrowWidth;
     windowLeft += 2000;
   }
+  showPanel(instrumentPanel(), panelExpanded);
   updateStateTips();
 }
 

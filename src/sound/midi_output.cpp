@@ -76,6 +76,102 @@ void Form1::chooseMidiInput(const std::string& port) {
   settingKey = "MIDI-IN:";
   settingValue = port;
   storeSetting();
+  openMidiInput();
+}
+
+void Form1::openMidiInput() {
+  Request request;
+  request.kind = Request::Kind::OpenMidiInput;
+  request.name = hands.midiInSetting;
+  ask(std::move(request), [this](const Event& e) {
+    if (e.index < 0) report(say(Text::MsgMidiIn, {e.bytes}));
+  });
+}
+
+namespace {
+
+/// Selects the entry standing for `value`; one is added for a value not offered (a port that
+/// is not there now, a log file, a size typed into the settings).
+void selectValue(Chooser& chooser, const std::string& value, const std::string& label) {
+  for (std::size_t i = 0; i < chooser.values.size(); ++i) {
+    if (chooser.values[i] == value) {
+      chooser.selected = static_cast<int>(i);
+      return;
+    }
+  }
+  chooser.items.push_back(label);
+  chooser.values.push_back(value);
+  chooser.selected = static_cast<int>(chooser.values.size()) - 1;
+}
+
+void offer(Chooser& chooser, const std::string& label, const std::string& value) {
+  chooser.items.push_back(label);
+  chooser.values.push_back(value);
+}
+
+}  // namespace
+
+void Form1::fillChoosers() {
+  TuningChooser.items.clear();
+  TuningChooser.values.clear();
+  offer(TuningChooser, say(Text::TuningOwn), "");
+  for (const auto& layout : NoteList.items) offer(TuningChooser, layout, layout);
+  TuningChooser.selected = 0;
+  for (std::size_t i = 1; i < TuningChooser.values.size(); ++i)
+    if (sameNameIgnoringCase(TuningChooser.values[i], chosenTuning))
+      TuningChooser.selected = static_cast<int>(i);
+  TuningChooser.toolTip = say(Text::TipTuning);
+  if (!services.outputs) return;
+
+  OutputChooser.items.clear();
+  OutputChooser.values.clear();
+  offer(OutputChooser, say(Text::OutputBuiltIn), "");
+  if (services.ports)
+    for (const auto& port : services.ports->outputs()) offer(OutputChooser, port, port);
+  const std::string output = midiOutSetting == "SYNTH" ? std::string() : midiOutSetting;
+  selectValue(OutputChooser, output, output);
+
+  InputChooser.items.clear();
+  InputChooser.values.clear();
+  offer(InputChooser, say(Text::MidiInNone), "");
+  if (services.ports)
+    for (const auto& port : services.ports->inputs()) offer(InputChooser, port, port);
+  selectValue(InputChooser, hands.midiInSetting, hands.midiInSetting);
+
+  BufferChooser.items.clear();
+  BufferChooser.values.clear();
+  offer(BufferChooser, say(Text::AudioBufferAuto), "0");
+  for (int ms : {5, 10, 20, 40, 80})
+    offer(BufferChooser, say(Text::AudioBufferMs, {std::to_string(ms)}), std::to_string(ms));
+  const int buffer = audioBufferMs();
+  selectValue(BufferChooser, std::to_string(buffer),
+              say(Text::AudioBufferMs, {std::to_string(buffer)}));
+  BufferChooser.toolTip = say(Text::TipAudioBuffer);
+}
+
+void Form1::OutputChooser_Click() {
+  chooseOutput(OutputChooser.values.at(std::size_t(OutputChooser.selected)));
+}
+
+void Form1::InputChooser_Click() {
+  chooseMidiInput(InputChooser.values.at(std::size_t(InputChooser.selected)));
+}
+
+void Form1::BufferChooser_Click() {
+  chooseAudioBuffer(
+      parseInt16(BufferChooser.values.at(std::size_t(BufferChooser.selected))).value_or(0));
+}
+
+void Form1::AudioTimer_Timer() {
+  if (!services.audio) return;
+  const AudioReport r = services.audio->audioReport();
+  AudioInfo.caption =
+      r.running
+          ? say(Text::AudioRunning,
+                {r.driver,
+                 std::to_string(int(1000.0 * r.bufferFrames / std::max(1.0, r.sampleRate) + 0.5)),
+                 std::to_string(r.underruns)})
+          : say(Text::AudioNotRunning, {r.problem});
 }
 
 void Form1::midi_outerr(int code) {

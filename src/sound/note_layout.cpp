@@ -75,6 +75,13 @@ void Form1::chooseTuning(const std::string& layoutName) {
   }
   chosenTuning = layoutName;
   selectLayoutInForce();
+  fillChoosers();
+}
+
+void Form1::TuningChooser_Click() {
+  const std::string wanted = TuningChooser.values.at(std::size_t(TuningChooser.selected));
+  chooseTuning(wanted);
+  fillChoosers();  // a refused tuning shows the one in force again
 }
 
 void Form1::applyRecordLayout() {
