@@ -325,7 +325,8 @@ TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
   auto* buffer = view.findChild<QComboBox*>("BufferChooser");
   ASSERT_TRUE(buffer);
   EXPECT_EQ(buffer->currentIndex(), 0);
-  emit buffer->activated(buffer->findText(QString::fromStdString(cp1252ToUtf8(form.say(Text::AudioBufferMs, {"40"})))));
+  emit buffer->activated(buffer->findText(
+      QString::fromStdString(cp1252ToUtf8(form.say(Text::AudioBufferMs, {"40"})))));
   EXPECT_EQ(form.audioBufferSetting, "40");
   EXPECT_NEAR(outputs.synth().latencyMs(), 40, 0.7);
   form.Form_Unload();
@@ -478,6 +479,35 @@ TEST_F(ViewTest, KeysPlayAndStopTheirNotesAndRepeatsAreIgnored) {
                                               "80" + note(34)}));
   EXPECT_EQ(QApplication::focusWidget(), view->keyWidget(0));  // Space pressed no button
   EXPECT_EQ(form.litKeyCount, 0);
+}
+
+TEST_F(ViewTest, RepeatsAnXServerSendsUnmarkedStrikeNoKeyAgain) {
+  // X11 without detectable auto-repeat: each repeat of a held key is a release and a press with
+  // the same time stamp, and nothing marks them as repeats when the press comes too late to be
+  // seen with its release.
+  view->activateWindow();
+  QWidget* target = view->keyWidget(0);
+  target->setFocus();
+  auto send = [&](QEvent::Type type, Qt::Key key, unsigned long timestamp) {
+    QKeyEvent event(type, key, Qt::NoModifier);
+    event.setTimestamp(timestamp);
+    QApplication::sendEvent(target, &event);
+  };
+  send(QEvent::KeyPress, Qt::Key_Space, 1000);
+  send(QEvent::KeyPress, Qt::Key_A, 1100);
+  for (unsigned long t = 1760; t < 4200; t += 40) {
+    send(QEvent::KeyRelease, Qt::Key_A, t);
+    send(QEvent::KeyPress, Qt::Key_A, t);
+    send(QEvent::KeyRelease, Qt::Key_Space, t + 1);
+    send(QEvent::KeyPress, Qt::Key_Space, t + 1);
+    QApplication::processEvents();
+  }
+  send(QEvent::KeyRelease, Qt::Key_A, 4300);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !form.hands.keys.held().size(); }, 5000));
+  EXPECT_EQ(port.notes().size(), 1u) << "the held key struck again";
+  EXPECT_TRUE(form.hands.keys.pushing()) << "the bellows turned on a repeat";
+  send(QEvent::KeyRelease, Qt::Key_Space, 4400);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !form.hands.keys.pushing(); }, 5000));
 }
 
 TEST_F(ViewTest, TypingInTheNameFieldNeverPlays) {

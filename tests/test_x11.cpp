@@ -1,0 +1,130 @@
+// The window on a real X server (its own Xvfb, with the server's key auto-repeat on): keys held
+// down by the X test extension sound once however long they are held, also with the bellows
+// key held, whatever the server sends for its repeats.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cstdlib>
+#include <string>
+
+#include "platform/main_view.h"
+#include "test_support.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+namespace {
+
+/// An X server of the test's own; `display` is empty when none could be started.
+struct XServer {
+  pid_t pid = -1;
+  std::string display;
+  std::string why;
+  int reading_ = -1;
+
+  XServer() {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+      why = "no pipe";
+      return;
+    }
+    pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+               "1400x900x24", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    char buffer[16] = {};
+    const ssize_t n = pid > 0 ? ::read(fds[0], buffer, sizeof buffer - 1) : -1;
+    reading_ = fds[0];  // kept open: the server may write to it again, and dies of a closed pipe
+    if (n <= 0) {
+      why = "Xvfb could not be started (is the xvfb package installed?)";
+      return;
+    }
+    display = ":" + std::string(buffer, std::size_t(n));
+    while (!display.empty() && (display.back() == '\n' || display.back() == ' '))
+      display.pop_back();
+  }
+  ~XServer() {
+    if (reading_ >= 0) ::close(reading_);
+    if (pid > 0) {
+      ::kill(pid, SIGTERM);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+XServer* server = nullptr;
+
+/// Runs xdotool against the test's server; false when it is not there or fails.
+bool xdotool(const std::string& arguments) {
+  const std::string command = "DISPLAY=" + server->display + " xdotool " + arguments;
+  return std::system(command.c_str()) == 0;
+}
+
+}  // namespace
+
+class HeldKeyTest : public FormTest {
+ protected:
+  void SetUp() override {
+    if (server->display.empty()) GTEST_SKIP() << server->why;
+    if (std::system("command -v xdotool >/dev/null") != 0)
+      GTEST_SKIP() << "xdotool is not installed";
+    FormTest::SetUp();
+    view = std::make_unique<MainView>(form);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get(), 10000));
+    port.clearLog();
+  }
+  /// Note-ons sent for a note.
+  int strikes(int note) const {
+    char word[9];
+    std::snprintf(word, sizeof word, "00%02X%02X90", 0x63, note);  // velocity 99
+    int n = 0;
+    for (const auto& line : port.log) n += line == word;
+    return n;
+  }
+  /// Presses the keys in order, holds them, lets them go in the order given.
+  void hold(const std::string& down, int milliseconds, const std::string& up) {
+    ASSERT_TRUE(xdotool("keydown " + down));
+    QTest::qWait(milliseconds);  // the hold itself, long past the server's repeat delay
+    ASSERT_TRUE(xdotool("keyup " + up));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form.hands.keysDown.empty(); }, 5000));
+  }
+  std::unique_ptr<MainView> view;
+};
+
+TEST_F(HeldKeyTest, AKeyHeldForSecondsSoundsOnce) {
+  hold("a", 2500, "a");
+  EXPECT_EQ(strikes(*form.keyNote(0)), 1) << "the held key struck again";
+  EXPECT_EQ(form.Keys[0].backColor, form.keyIdleColor);
+}
+
+TEST_F(HeldKeyTest, AKeyHeldWithTheBellowsHeldSoundsOnceAndTheBellowsStay) {
+  hold("space a", 2500, "a space");
+  EXPECT_EQ(strikes(*form.keyNote(34)), 1) << "the held key struck again while pushing";
+  EXPECT_EQ(strikes(*form.keyNote(0)), 0) << "the bellows flipped back to pull on a repeat";
+  EXPECT_FALSE(form.hands.keys.pushing());
+}
+
+int main(int argc, char** argv) {
+  XServer x;
+  server = &x;
+  if (!x.display.empty()) {
+    setenv("DISPLAY", x.display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  } else {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
