@@ -2,7 +2,10 @@
 // down by the X test extension sound once however long they are held, also with the bellows
 // key held, whatever the server sends for its repeats.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +37,13 @@ struct XServer {
     }
     pid = ::fork();
     if (pid == 0) {
+      // The server dies with the test, however the test ends, and keeps none of its output
+      // streams: an orphan holding them would keep the test runner waiting for ever.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
       ::close(fds[0]);
       const std::string fd = std::to_string(fds[1]);
       ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
@@ -42,10 +52,13 @@ struct XServer {
     }
     ::close(fds[1]);
     char buffer[16] = {};
-    const ssize_t n = pid > 0 ? ::read(fds[0], buffer, sizeof buffer - 1) : -1;
+    pollfd ready{fds[0], POLLIN, 0};
+    const bool told = pid > 0 && ::poll(&ready, 1, 20000) == 1;
+    const ssize_t n = told ? ::read(fds[0], buffer, sizeof buffer - 1) : -1;
     reading_ = fds[0];  // kept open: the server may write to it again, and dies of a closed pipe
     if (n <= 0) {
-      why = "Xvfb could not be started (is the xvfb package installed?)";
+      why = "Xvfb could not be started or named no display in 20 s (is the xvfb package "
+            "installed?)";
       return;
     }
     display = ":" + std::string(buffer, std::size_t(n));

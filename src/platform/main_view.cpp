@@ -409,7 +409,10 @@ void MainView::build() {
 
 QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* parent) {
   const ControlId id = info.id;
-  Control& c = *form_.control(id, index);
+  // Timers and data have no widget (and no Control to show).
+  Control* const found = form_.control(id, index);
+  if (found == nullptr) return nullptr;
+  Control& c = *found;
   const Look look = lookOf(id);
   auto bind = [&](QWidget* w, std::function<void()> update) {
     bindings_.push_back({w, id, index, std::move(update)});
