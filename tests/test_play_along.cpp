@@ -86,6 +86,36 @@ TEST_F(PlayAlongJudgeTest, APressBelongsToTheChordWhoseMomentIsNearer) {
             (std::vector<TimedVerdict>{{1, Timing::WrongButton, 0}, {2, Timing::Early, -200}}));
 }
 
+TEST_F(PlayAlongJudgeTest, APressBeforeItsChordIsHandedOverStillCountsForIt) {
+  // Replay hands a chord over shortly before it sounds; a learner earlier than that has
+  // already pressed when the chord arrives.
+  judge.expect(chord(1, 10.0, {44}, 10.5));
+  play(10.0, {44});
+  judge.held(10.35, {47, 50});  // early for chord 2, which is not handed over yet
+  judge.expect(chord(2, 10.5, {47, 50}, 11.0));
+  EXPECT_EQ(judge.judge(10.5),
+            (std::vector<TimedVerdict>{{1, Timing::OnTime, 0}, {2, Timing::Early, -150}}));
+  // A press let go before its chord came is no try at it; one long before is forgotten.
+  judge.held(10.6, {});
+  judge.held(10.8, {53});
+  judge.held(10.85, {});
+  judge.expect(chord(3, 11.0, {53}, 11.5));
+  EXPECT_EQ(judge.judge(11.5), (std::vector<TimedVerdict>{{3, Timing::Missed, 0}}));
+  judge.held(11.6, {56});
+  judge.expect(chord(4, 13.0, {56}, 13.5));
+  EXPECT_EQ(judge.judge(13.5), (std::vector<TimedVerdict>{{4, Timing::Missed, 0}}));
+}
+
+TEST_F(PlayAlongJudgeTest, AChordOfButtonsPressedOneByOneBeforeItCameArrivesWithItsLast) {
+  judge.expect(chord(1, 10.0, {44}, 10.5));
+  play(10.0, {44});
+  judge.held(10.30, {47});
+  judge.held(10.40, {47, 50});
+  judge.expect(chord(2, 10.5, {47, 50}, 11.0));
+  EXPECT_EQ(judge.judge(10.5),
+            (std::vector<TimedVerdict>{{1, Timing::OnTime, 0}, {2, Timing::Early, -100}}));
+}
+
 TEST_F(PlayAlongJudgeTest, AChordHeldThroughRingingRestsIsJudgedForItsHold) {
   judge.expect(chord(1, 10.0, {44, 47}, 11.5, 3));
   judge.held(10.0, {44, 47});

@@ -43,21 +43,31 @@ TEST(PassCounterTest, FirstTriesAndWrongTriesAreCountedOncePerHolding) {
   EXPECT_FALSE(pass.score().clean());
 }
 
-TEST(TempoRampTest, TheTempoRisesAfterCleanPassesUpToTheTarget) {
-  const TempoRamp ramp{15, 18, 2, 2};
-  const PassScore clean{4, 4, 0, 0, 10}, faulty{4, 3, 1, 0, 10};
-  EXPECT_EQ(nextTempo(ramp, 15, {clean}), 15);  // one clean pass is not yet two
-  EXPECT_EQ(nextTempo(ramp, 15, {faulty, clean, clean}), 17);
-  EXPECT_EQ(nextTempo(ramp, 15, {clean, faulty}), 15);
-  EXPECT_EQ(nextTempo(ramp, 17, {clean, clean}), 18);  // never past the target
-  EXPECT_EQ(nextTempo(ramp, 18, {clean, clean}), 18);
+TEST(TempoRampTest, EachStepRaisesByItsShareAtLeastOneBeatAndNeverPastTheTarget) {
+  const TempoRamp ramp{80, 100, 4, 2};
+  EXPECT_EQ(raisedTempo(ramp, 80), 83);  // 3.2 beats rounded
+  EXPECT_EQ(raisedTempo(ramp, 98), 100);
+  EXPECT_EQ(raisedTempo(ramp, 100), 100);
+  EXPECT_EQ(raisedTempo(TempoRamp{20, 40, 1, 2}, 20), 21);  // a share below one beat
+  // The step counts from where the tempo stands: higher tempi rise by more beats.
+  EXPECT_EQ(raisedTempo(TempoRamp{100, 300, 10, 1}, 200), 220);
+}
+
+TEST(TempoRampTest, TheSliderValuesOfOldHistoriesBecomeBeatsPerMinute) {
+  // One event a beat at the replay's interval for the value: 5150 ms at 0, 150 ms at 25.
+  EXPECT_EQ(tempoOfSliderValue(25), 400);
+  EXPECT_EQ(tempoOfSliderValue(20), 52);
+  EXPECT_EQ(tempoOfSliderValue(0), 12);
+  EXPECT_LT(tempoOfSliderValue(14), tempoOfSliderValue(15));
+  EXPECT_EQ(tempoOfSliderValue(99), tempoOfSliderValue(25));
 }
 
 TEST(HistoryTest, PassesAndTheRampReadBackAndDamagedLinesAreSkippedAndNamed) {
   History history;
-  history.ramp = TempoRamp{12, 20, 1, 3};
-  history.passes.push_back({"2026-12-08 19:40", 14, 1, 31, {31, 29, 2, 1, 45.2}});
-  history.passes.push_back({"2026-12-08 19:42", 14, 5, 12, {8, 8, 0, 0, 9.0}});
+  history.ramp = TempoRamp{60, 90, 5, 3};
+  history.passes.push_back({"2026-12-08 19:40", 72, 1, 31, {31, 29, 2, 1, 45.2}});
+  history.passes.push_back({"2026-12-08 19:42", 72, 5, 12, {8, 8, 0, 0, 9.0}});
+  history.order = {false, false};
   const std::string bytes = formatHistory(history);
   std::vector<int> damaged;
   EXPECT_EQ(parseHistory(bytes, damaged), history);
@@ -68,12 +78,14 @@ TEST(HistoryTest, PassesAndTheRampReadBackAndDamagedLinesAreSkippedAndNamed) {
        "PASS;2026;tempo=3;section=5-2;events=1;first=1;buttons=0;directions=0;seconds=1.0",
        "PASS;2026;tempo=3;section=1-2;events=1;first=2;buttons=0;directions=0;seconds=1.0",
        "PASS;2026;tempo=3;section=1-2;events=1;first=1;buttons=0;directions=0;seconds=nan",
-       "RAMP;start=20;target=10;step=1;clean=1", formatPass(history.passes[1])});
+       "RAMP;start=20;target=10;step=1;clean=1", formatPass(history.passes[1]),
+       "PASS;2026;bpm=19;section=1-2;events=1;first=1;buttons=0;directions=0;seconds=1.0",
+       "RAMP;from=90;to=80;percent=5;clean=1", "RAMP;from=80;to=90;percent=0;clean=1"});
   damaged.clear();
   const History read = parseHistory(hurt, damaged);
   EXPECT_EQ(read.passes, history.passes);
   EXPECT_FALSE(read.ramp);
-  EXPECT_EQ(damaged, (std::vector<int>{3, 4, 6, 7, 8, 9}));
+  EXPECT_EQ(damaged, (std::vector<int>{3, 4, 6, 7, 8, 9, 11, 12, 13}));
   EXPECT_EQ(historyFileName("Lessons_2 Alle meine Entchen.txt"),
             "Practice_Lessons_2 Alle meine Entchen.txt");
 }
@@ -86,23 +98,44 @@ TEST(JudgeTest, EachHeldButtonIsRightWrongOrTheRightPlaceInTheOtherBlock) {
 }
 
 TEST(RampTest, TheTempoComesFromThePassesAtTheTempoInForceOnly) {
-  const TempoRamp ramp{15, 18, 1, 2};
-  auto pass = [](int tempo, bool clean) {
-    PassRecord p;
-    p.tempo = tempo;
-    p.score = {4, clean ? 4 : 3, clean ? 0 : 1, 0, 10};
-    return p;
-  };
-  EXPECT_EQ(rampTempo(ramp, {}), 15);
-  EXPECT_EQ(rampTempo(ramp, {pass(15, true)}), 15);
-  EXPECT_EQ(rampTempo(ramp, {pass(15, true), pass(15, true)}), 16);
+  const TempoRamp ramp{80, 90, 5, 2};
+  auto pass = [](int tempo, bool clean) { return RampPass{tempo, clean}; };
+  using Passes = std::vector<RampPass>;
+  EXPECT_EQ(rampTempo(ramp, Passes{}), 80);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(80, true)}), 80);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(80, true), pass(80, true)}), 84);
   // Clean passes at an earlier tempo do not count towards the next step.
-  EXPECT_EQ(rampTempo(ramp, {pass(15, true), pass(15, true), pass(16, true)}), 16);
-  EXPECT_EQ(rampTempo(ramp, {pass(16, true), pass(16, false), pass(16, true)}), 16);
-  // A pass played outside the ramp (the slider moved by hand) is held inside it.
-  EXPECT_EQ(rampTempo(ramp, {pass(25, true), pass(25, true)}), 18);
-  EXPECT_EQ(rampTempo(ramp, {pass(3, true), pass(3, true)}), 15);
-  EXPECT_EQ(rampTempo(ramp, {pass(18, true), pass(18, true)}), 18);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(80, true), pass(80, true), pass(84, true)}), 84);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(84, true), pass(84, false), pass(84, true)}), 84);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(88, true), pass(88, true)}), 90);
+  // A pass played outside the ramp (the tempo moved by hand) is held inside it.
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(200, true), pass(200, true)}), 90);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(30, true), pass(30, true)}), 80);
+  EXPECT_EQ(rampTempo(ramp, Passes{pass(90, true), pass(90, true)}), 90);
+}
+
+TEST(RampTest, PassesWaitedForAndPassesPlayedAlongEachKeepTheirOwnSteps) {
+  std::vector<int> damaged;
+  const std::string waited =
+      "PASS;2026-12-08 19:40;bpm=80;section=1-2;events=2;first=2;buttons=0;directions=0;"
+      "seconds=4.0";
+  PlayAlongPass along;
+  along.when = "2026-12-08 19:41";
+  along.bpm = 70;
+  along.last = 2;
+  along.score.chords = 2;
+  along.score.onTime = 2;
+  const History h = parseHistory(joinLines({"RAMP;from=70;to=90;percent=5;clean=2", waited,
+                                            formatPlayAlongPass(along), waited,
+                                            formatPlayAlongPass(along)}),
+                                 damaged);
+  ASSERT_TRUE(damaged.empty());
+  EXPECT_EQ(h.order, (std::vector<bool>{false, true, false, true}));
+  EXPECT_EQ(rampTempo(*h.ramp, h.rampSteps(false)), 84);
+  EXPECT_EQ(rampTempo(*h.ramp, h.rampSteps(true)), 74);
+  // Written back, the passes keep their order and the ramp its place.
+  EXPECT_EQ(parseHistory(formatHistory(h), damaged), h);
+  EXPECT_TRUE(damaged.empty());
 }
 
 TEST(SectionTest, ASpanStaysInsideTheRecordWhateverWasMarked) {
@@ -115,11 +148,11 @@ TEST(SectionTest, ASpanStaysInsideTheRecordWhateverWasMarked) {
 
 TEST(HistoryFileTest, ARampLineHoldsFromWhereItStandsAndOffEndsIt) {
   const std::string pass =
-      "PASS;2026-12-08 19:40;tempo=15;section=1-2;events=2;first=2;buttons=0;directions=0;"
+      "PASS;2026-12-08 19:40;bpm=90;section=1-2;events=2;first=2;buttons=0;directions=0;"
       "seconds=4.0";
   std::vector<int> damaged;
   History h = parseHistory(
-      pass + "\r\n" + pass + "\r\nRAMP;start=15;target=20;step=1;clean=2\r\n" + pass + "\r\n",
+      pass + "\r\n" + pass + "\r\nRAMP;from=85;to=120;percent=4;clean=2\r\n" + pass + "\r\n",
       damaged);
   EXPECT_TRUE(damaged.empty());
   ASSERT_TRUE(h.ramp);

@@ -199,7 +199,7 @@ TEST_F(PracticeModeTest, APassIsScoredShownAndAppendedToTheHistoryKeepingWhatWas
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], "something a later version wrote") << "a line not understood was lost";
   EXPECT_EQ(lines[2],
-            "PASS;2026-12-08 19:40;tempo=23;section=1-2;events=2;first=1;buttons=1;directions=0;"
+            "PASS;2026-12-08 19:40;bpm=80;section=1-2;events=2;first=1;buttons=1;directions=0;"
             "seconds=5.3");
   EXPECT_NE(form.PracticeScore.caption.find("5.3"), std::string::npos)
       << form.PracticeScore.caption;
@@ -287,11 +287,16 @@ TEST_F(PracticeModeTest, MarkingAStartAfterTheEndOrWithNothingPickedIsSensible) 
 
 TEST_F(PracticeModeTest, TheRampStartsBelowTheTargetRisesAfterCleanPassesAndIsKeptPerRecord) {
   loadEvents({"44/", "47/"});
-  form.Speed.value = 20;
-  form.clickToggle(form.PracticeRamp);
-  EXPECT_EQ(form.Speed.value, 15);
+  auto setTempo = [&](int bpm) {
+    form.PracticeTempo.value = bpm;
+    form.PracticeTempo_Click();
+  };
+  setTempo(100);
+  form.clickToggle(form.PracticeRamp);  // the tempo set is the goal; the ramp starts below it
+  EXPECT_EQ(form.practice.tempo, 80);
+  EXPECT_EQ(form.PracticeTempo.value, 80);
   ASSERT_FALSE(historyLines().empty());
-  EXPECT_EQ(historyLines().back(), "RAMP;start=15;target=20;step=1;clean=2");
+  EXPECT_EQ(historyLines().back(), "RAMP;from=80;to=100;percent=4;clean=2");
   startPractice();
   auto pass = [&](bool clean) {
     if (form.currentEvent() == 0) form.Timer1_Timer();  // to event 1 of the next pass
@@ -305,21 +310,22 @@ TEST_F(PracticeModeTest, TheRampStartsBelowTheTargetRisesAfterCleanPassesAndIsKe
     letGoAll();
   };
   pass(true);
-  EXPECT_EQ(form.Speed.value, 15);
+  EXPECT_EQ(form.practice.tempo, 80);
   pass(false);
   pass(true);
-  EXPECT_EQ(form.Speed.value, 15) << "one clean pass after a faulty one is not enough";
+  EXPECT_EQ(form.practice.tempo, 80) << "one clean pass after a faulty one is not enough";
   pass(true);
-  EXPECT_EQ(form.Speed.value, 16);
-  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgTempoUp, {"16"}));
+  EXPECT_EQ(form.practice.tempo, 83);
+  EXPECT_EQ(form.PracticeTempo.value, 83);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgTempoUp, {"83"}));
 
   // Loaded again, the record's ramp and its tempo come back.
   form.StopReplay_Click();
-  form.Speed.value = 23;
+  setTempo(140);
   form.clickToggle(form.Practice);
   loadEvents({"44/", "47/"});
   EXPECT_EQ(form.PracticeRamp.value, 1);
-  EXPECT_EQ(form.Speed.value, 16);
+  EXPECT_EQ(form.practice.tempo, 83);
   form.clickToggle(form.PracticeRamp);  // off
   EXPECT_EQ(historyLines().back(), "RAMP;off");
   EXPECT_FALSE(form.practice.history.ramp);

@@ -55,3 +55,18 @@ TEST(TextTest, Windows1252RoundTripsThroughUtf8) {
   EXPECT_FALSE(utf8ToCp1252("日本"));
   EXPECT_FALSE(utf8ToCp1252("\xC3"));  // cut inside a character
 }
+
+TEST(DecimalTest, NumbersAreWrittenWithAPointAndReadWithAPointOrAComma) {
+  EXPECT_EQ(decimalText(34.5, 1), "34.5");
+  EXPECT_EQ(decimalText(34.46, 1), "34.5");
+  EXPECT_EQ(decimalText(-0.05, 1), "-0.1");
+  EXPECT_EQ(decimalText(0.04, 1), "0.0");
+  EXPECT_EQ(decimalText(9.999, 2), "10.00");
+  EXPECT_EQ(decimalText(7, 0), "7");
+  EXPECT_EQ(parseDecimal("34.5"), 34.5);
+  EXPECT_EQ(parseDecimal("34,5"), 34.5);  // as a German desktop's C library wrote it
+  EXPECT_EQ(parseDecimal("-2"), -2.0);
+  for (const char* bad : {"", ".", "1.2.3", "1,2,3", "nan", "inf", "1e5", " 1", "1 ", "+1",
+                          "12345678901", "1.1234567", "--1", "1.", ",5"})
+    EXPECT_FALSE(parseDecimal(bad)) << bad;
+}

@@ -15,6 +15,7 @@
 #include "platform/main_view.h"
 #include "platform/output_switch.h"
 #include "platform/tablature_view.h"
+#include "records/record_format.h"
 #include "test_support.h"
 
 using namespace tastrello;
@@ -127,9 +128,37 @@ TEST_F(ViewTest, ScreenshotsOfTheMainStates) {
   shoot("replay");
   click(form.StopReplay);
 
+
   form.SplashTimer_Timer();
   shoot("splash");
   EXPECT_TRUE(view->widgetFor(form.Splashscreen)->isVisible());
+  form.SplashTimer_Timer();  // and goes
+
+  // Playing along at 60 a minute: a few chords played on time, late and early.
+  click(form.PlayAlong);
+  form.PracticeTempo.value = 60;
+  form.PracticeTempo_Click();
+  click(form.PlayStop);
+  double at = clock.now;
+  auto tick = [&] {
+    clock.now = at += 1.0;
+    form.Timer1_Timer();
+  };
+  for (int i = 0; i < 10 && form.currentEvent() != 1; ++i) tick();
+  auto play = [&](int event, double offset) {
+    clock.now = offset < 0 ? at + 1.0 + offset : at + offset;
+    for (int b : buttonsOfLine(form.eventButtonLines[std::size_t(event)])) form.Keys_Click(b);
+  };
+  const double offsets[] = {0.02, 0.16, 0.01, -0.12, 0.03, -0.04, 0.0};
+  for (int event = 1; event <= 7; ++event) {
+    const double offset = offsets[event - 1];
+    if (offset >= 0) play(event, offset);
+    if (event < 7 && offsets[event] < 0) play(event + 1, offsets[event]);
+    tick();
+  }
+  shoot("play-along");
+  click(form.StopReplay);
+  click(form.PlayAlong);
 }
 
 TEST_F(ViewTest, RealReplayTimerTicksAtTheFastestTempo) {
@@ -256,6 +285,17 @@ TEST_F(ViewTest, NothingIsCutOffOrOverlapsInAnyModeOrLanguage) {
     for (int i = 0; i < 3; ++i) form.Timer1_Timer();
     collect(language + " replay");
     form.StopReplay_Click();
+    form.clickToggle(form.Practice);
+    form.clickToggle(form.PracticeRamp);
+    collect(language + " practising");
+    form.clickToggle(form.PlayAlong);
+    collect(language + " playing along, stopped");
+    form.PlayStop_Click();
+    for (int i = 0; i < 8; ++i) form.Timer1_Timer();
+    collect(language + " playing along");
+    form.StopReplay_Click();
+    form.clickToggle(form.PracticeRamp);
+    form.clickToggle(form.PlayAlong);
   }
   for (const auto& p : problems) ADD_FAILURE() << p;
 }

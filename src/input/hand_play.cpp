@@ -36,6 +36,7 @@ bool Form1::handKeyDown(const std::string& key) {
   auto& down = hands.keysDown;
   if (std::find(down.begin(), down.end(), key) != down.end()) return true;  // a repeat
   down.push_back(key);
+  tap();
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows) {
     applyHandChange(hands.keys.turnBellows(true));
@@ -127,6 +128,7 @@ void Form1::midiPitchOn(int pitch) {
   auto& pitches = hands.pitches;
   if (std::find(pitches.begin(), pitches.end(), pitch) != pitches.end()) return;
   pitches.push_back(pitch);
+  tap();
   placeMidiPitches();
   judgePitchesHeld(true);
 }
@@ -174,6 +176,7 @@ void Form1::releaseHands() {
   applyHandChange(hands.keys.releaseAll());
   hands.keys.turnBellows(false);
   hands.keysDown.clear();
+  judgeKeys(false);  // letting go of everything at once is a release like any other
   while (!hands.pitches.empty()) midiPitchOff(hands.pitches.back());
 }
 

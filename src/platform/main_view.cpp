@@ -23,6 +23,7 @@
 #include <QSvgRenderer>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <tuple>
 
 #include "platform/disk_files.h"
@@ -225,21 +226,25 @@ class RowList : public QListWidget {
 
 /// The loaded record's practice history: a bar per pass for the share right at the first try
 /// (green when the pass was clean), and a line for the tempo it was played at.
-class HistoryChart : public QWidget {
+/// A chart of the window object: its columns as bars (from the bottom, or from the middle of a
+/// centred chart), their line, and the scale's words.
+class ChartView : public QWidget {
  public:
-  HistoryChart(const Form1& form, QWidget* parent) : QWidget(parent), form_(form) {}
+  ChartView(const Chart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {}
   void sync() {
-    const auto& passes = form_.practice.history.passes;
-    const std::size_t shown = std::min(passes.size(), kPassesShown);
-    std::vector<PassRecord> recent(passes.end() - static_cast<std::ptrdiff_t>(shown), passes.end());
-    if (recent == shown_ && toQt(form_.PracticeChart.caption) == title_) return;
-    shown_ = std::move(recent);
-    title_ = toQt(form_.PracticeChart.caption);
+    if (shown_ && shown_->columns == chart_.columns && shown_->caption == chart_.caption &&
+        shown_->footer == chart_.footer && shown_->scaleTop == chart_.scaleTop &&
+        shown_->scaleBottom == chart_.scaleBottom && shown_->band == chart_.band &&
+        shown_->places == chart_.places)
+      return;
+    shown_ = chart_;
     update();
   }
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    if (!shown_) return;
+    const Chart& c = *shown_;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), QColor(255, 255, 255, 200));
@@ -247,40 +252,63 @@ class HistoryChart : public QWidget {
     QFont small = font();
     small.setPointSize(8);
     p.setFont(small);
-    const int titleHeight = p.fontMetrics().height() * 2 + 4;
-    p.drawText(QRect(4, 2, width() - 8, titleHeight), Qt::TextWordWrap, title_);
-    const int scale = p.fontMetrics().horizontalAdvance("100%") + 6;
-    const QRect area(scale, titleHeight + 6, width() - scale - 8, height() - titleHeight - 22);
+    const int rowHeight = p.fontMetrics().height();
+    const int titleHeight = c.caption.empty() ? 2 : rowHeight * 2 + 4;
+    if (!c.caption.empty())
+      p.drawText(QRect(4, 2, width() - 8, titleHeight), Qt::TextWordWrap, toQt(c.caption));
+    const QString top = toQt(c.scaleTop), bottom = toQt(c.scaleBottom);
+    const int scale = std::max(p.fontMetrics().horizontalAdvance(top),
+                               p.fontMetrics().horizontalAdvance(bottom)) + 6;
+    const int footer = c.footer.empty() ? 2 : rowHeight + 4;
+    const QRect area(scale, titleHeight + (c.caption.empty() ? 0 : 6), width() - scale - 4,
+                     height() - titleHeight - footer - (c.caption.empty() ? 0 : 6));
+    const double middle = c.centred ? area.center().y() : area.bottom();
+    const double reach = c.centred ? area.height() / 2.0 : area.height();
+    if (c.band > 0)
+      p.fillRect(QRectF(area.left(), middle - c.band * reach, area.width(), 2 * c.band * reach),
+                 QColor(60, 180, 60, 40));
     p.setPen(QColor(200, 200, 200));
     p.drawRect(area);
+    if (c.centred) p.drawLine(QPointF(area.left(), middle), QPointF(area.right(), middle));
     p.setPen(QColor(90, 90, 90));
-    const int rowHeight = p.fontMetrics().height();
-    p.drawText(QRect(0, area.top() - rowHeight / 2, scale - 3, rowHeight), Qt::AlignRight, "100%");
-    p.drawText(QRect(0, area.bottom() - rowHeight / 2, scale - 3, rowHeight), Qt::AlignRight, "0");
-    if (shown_.empty()) return;
-    const double slot = double(area.width()) / double(kPassesShown);
-    QPolygonF tempo;
-    for (std::size_t i = 0; i < shown_.size(); ++i) {
-      const PassScore& s = shown_[i].score;
-      const double share = s.events > 0 ? double(s.rightFirstTry) / double(s.events) : 0;
+    const QRect topText(0, area.top() - (c.centred ? 0 : rowHeight / 2), scale - 3, rowHeight);
+    const QRect bottomText(0, area.bottom() - (c.centred ? rowHeight : rowHeight / 2), scale - 3,
+                           rowHeight);
+    p.drawText(topText, Qt::AlignRight, top);
+    p.drawText(bottomText, Qt::AlignRight, bottom);
+    const double slot = double(area.width()) / double(std::max(1, c.places));
+    QPolygonF line;
+    for (std::size_t i = 0; i < c.columns.size(); ++i) {
+      const ChartColumn& column = c.columns[i];
       const double x = area.left() + slot * double(i);
-      const double h = share * area.height();
-      p.fillRect(QRectF(x + 2, area.bottom() - h, slot - 4, h),
-                 s.clean() ? QColor(60, 180, 60) : QColor(240, 160, 60));
-      tempo << QPointF(x + slot / 2, area.bottom() - area.height() * shown_[i].tempo / 25.0);
+      const double h = column.height * reach;
+      const QColor colour = toColor(column.colour);
+      if (column.cross) {
+        p.setPen(QPen(colour, 2));
+        p.drawLine(QPointF(x + 2, middle - 3), QPointF(x + slot - 2, middle + 3));
+        p.drawLine(QPointF(x + 2, middle + 3), QPointF(x + slot - 2, middle - 3));
+      } else if (c.centred && std::abs(h) < 2) {
+        p.fillRect(QRectF(x + 2, middle - 1.5, slot - 4, 3), colour);  // right on the moment
+      } else {
+        p.fillRect(QRectF(x + 2, h > 0 ? middle - h : middle, slot - 4, std::abs(h)), colour);
+      }
+      if (column.line >= 0) line << QPointF(x + slot / 2, area.bottom() - area.height() * column.line);
     }
-    p.setPen(QPen(QColor(30, 90, 200), 2));
-    p.drawPolyline(tempo);
-    for (const QPointF& point : tempo) p.drawEllipse(point, 2.5, 2.5);
-    p.drawText(QRectF(area.left(), area.bottom() + 2, area.width(), 14), Qt::AlignRight,
-               QString("Tempo %1").arg(shown_.back().tempo));
+    if (!line.isEmpty()) {
+      p.setPen(QPen(QColor(30, 90, 200), 2));
+      p.drawPolyline(line);
+      for (const QPointF& point : line) p.drawEllipse(point, 2.5, 2.5);
+    }
+    if (!c.footer.empty()) {
+      p.setPen(QColor(30, 90, 200));
+      p.drawText(QRectF(area.left(), area.bottom() + 2, area.width(), rowHeight), Qt::AlignRight,
+                 toQt(c.footer));
+    }
   }
 
  private:
-  static constexpr std::size_t kPassesShown = 20;
-  const Form1& form_;
-  std::vector<PassRecord> shown_;
-  QString title_;
+  const Chart& chart_;
+  std::optional<Chart> shown_;
 };
 
 /// A picture's SVG; the lines of `text` fill its places "{0}", "{1}" ... (the help boards).
@@ -473,16 +501,20 @@ QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* paren
       w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       if (look.noScrollBar) w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       w->onRowClicked = [this, id](int row) { send(Event::row(id, row)); };
-      using Shown = std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>>;
+      using Shown = std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>,
+                               std::vector<std::string>>;
       auto shown = std::make_shared<Shown>();
       return bind(w, [this, w, &l, shown] {
         const std::pair<int, int> marked{l.markedFirst, l.markedLast};
         if (std::get<0>(*shown) != l.items || std::get<1>(*shown) != l.bellows ||
-            std::get<2>(*shown) != marked) {
-          *shown = {l.items, l.bellows, marked};
+            std::get<2>(*shown) != marked || std::get<3>(*shown) != l.rowNotes) {
+          *shown = {l.items, l.bellows, marked, l.rowNotes};
           w->clear();
           for (std::size_t i = 0; i < l.items.size(); ++i) {
-            auto* item = new QListWidgetItem(toQt(l.items[i]), w);
+            // A row's note (how its chord was played) stands after its text.
+            const std::string note = i < l.rowNotes.size() ? l.rowNotes[i] : std::string();
+            auto* item = new QListWidgetItem(
+                toQt(note.empty() ? l.items[i] : l.items[i] + " " + note), w);
             if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
             // A marked section: its rows bold, the others faint.
             const int row = static_cast<int>(i);
@@ -548,7 +580,7 @@ QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* paren
       });
     }
     case ControlKind::Chart: {
-      auto* w = new HistoryChart(form_, parent);
+      auto* w = new ChartView(static_cast<const Chart&>(c), parent);
       return bind(w, [w] { w->sync(); });
     }
     case ControlKind::Key:

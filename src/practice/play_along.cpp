@@ -41,6 +41,27 @@ void PlayAlongJudge::expect(const ChordDue& due) {
   chord.latest = chord.expected + std::max(window, reach);
   if (!open_.empty()) open_.back().latest = std::min(open_.back().latest, chord.earliest);
   open_.push_back(std::move(chord));
+  takeLoosePresses(open_.back());
+}
+
+void PlayAlongJudge::takeLoosePresses(Open& chord) {
+  // Presses in the chord's reach whose buttons are still held, in the order they came; the
+  // buttons held from before them (a button two chords share) count as held.
+  std::vector<int> heldThen;
+  for (int b : held_) {
+    const bool loose = std::any_of(loose_.begin(), loose_.end(), [&](const Press& p) {
+      return p.button == b && p.at >= chord.earliest;
+    });
+    if (!loose) heldThen.push_back(b);
+  }
+  for (const Press& p : loose_) {
+    if (p.at < chord.earliest || !contains(held_, p.button) || contains(heldThen, p.button))
+      continue;
+    heldThen.push_back(p.button);
+    press(chord, p.at, {p.button}, heldThen);
+    if (chord.played) break;
+  }
+  loose_.clear();
 }
 
 PlayAlongJudge::Open* PlayAlongJudge::chordFor(double now) {
@@ -76,7 +97,21 @@ void PlayAlongJudge::held(double now, const std::vector<int>& buttons) {
 
   if (pressed.empty()) return;
   Open* chord = chordFor(now);
-  if (!chord) return;  // between chords, too far from any: no try at one
+  if (!chord) {
+    // Between chords: kept for the next one, which may not be handed over yet.
+    constexpr double kKept = 2 * kFirstReach;
+    loose_.erase(std::remove_if(loose_.begin(), loose_.end(),
+                                [&](const Press& p) { return p.at < now - kKept; }),
+                 loose_.end());
+    for (int b : pressed) loose_.push_back({now, b});
+    return;
+  }
+  press(*chord, now, pressed, held_);
+}
+
+void PlayAlongJudge::press(Open& open, double now, const std::vector<int>& pressed,
+                           const std::vector<int>& held) {
+  Open* const chord = &open;
   for (int b : pressed) {
     if (contains(chord->due.buttons, b)) {
       if (!contains(chord->pressed, b)) chord->pressed.push_back(b);
@@ -90,7 +125,7 @@ void PlayAlongJudge::held(double now, const std::vector<int>& buttons) {
          verdict == Verdict::WrongDirection ? Timing::WrongDirection : Timing::WrongButton, 0});
   }
   const bool whole = std::all_of(chord->due.buttons.begin(), chord->due.buttons.end(),
-                                 [&](int b) { return contains(held_, b); });
+                                 [&](int b) { return contains(held, b); });
   if (!whole) return;
   chord->played = chord->onsetJudged = true;
   chord->playedAt = now;

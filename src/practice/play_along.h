@@ -72,7 +72,10 @@ class PlayAlongJudge {
   /// Whether chords are still to be judged (their time or hold not yet over).
   bool pending() const { return !open_.empty(); }
   /// Drops every chord still open (replay stopped).
-  void clear() { open_.clear(); }
+  void clear() {
+    open_.clear();
+    loose_.clear();
+  }
 
   int windowMs() const { return windowMs_; }
 
@@ -90,13 +93,24 @@ class PlayAlongJudge {
     bool holdOver = false;
   };
 
+  /// A button pressed while no chord was open to take it: the next chord expected takes it
+  /// when it falls in that chord's reach (a learner early by more than replay's lead).
+  struct Press {
+    double at = 0;
+    int button = 0;
+  };
+
   /// The open chord a press at `now` belongs to (the one whose expected moment is nearest).
   Open* chordFor(double now);
+  void takeLoosePresses(Open& chord);
+  /// Presses at `at` on `chord`; `held` are the buttons held just after them.
+  void press(Open& chord, double at, const std::vector<int>& pressed, const std::vector<int>& held);
 
   int windowMs_;
   double offset_;
   std::vector<Open> open_;
   std::vector<int> held_;
+  std::vector<Press> loose_;
   std::vector<TimedVerdict> ready_;
 };
 

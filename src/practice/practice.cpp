@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <set>
 
@@ -63,10 +62,19 @@ std::optional<int> field(const std::map<std::string, std::string>& f, const std:
 std::optional<TempoRamp> parseRamp(const std::vector<std::string>& parts) {
   const auto f = fields(parts, 1);
   if (!f || f->size() != 4) return std::nullopt;
-  const auto start = field(*f, "start", 0, 25), target = field(*f, "target", 0, 25),
-             step = field(*f, "step", 1, 25), clean = field(*f, "clean", 1, 100);
-  if (!start || !target || !step || !clean || *start > *target) return std::nullopt;
-  return TempoRamp{*start, *target, *step, *clean};
+  const auto clean = field(*f, "clean", 1, 100);
+  if (f->count("start")) {
+    // Version 1.3's ramp, on the slider's values; its step of one value is about 4 %.
+    const auto start = field(*f, "start", 0, 25), target = field(*f, "target", 0, 25),
+               step = field(*f, "step", 1, 25);
+    if (!start || !target || !step || !clean || *start > *target) return std::nullopt;
+    return TempoRamp{tempoOfSliderValue(*start), tempoOfSliderValue(*target), 4, *clean};
+  }
+  const auto from = field(*f, "from", kSlowestTempo, kFastestTempo),
+             to = field(*f, "to", kSlowestTempo, kFastestTempo),
+             percent = field(*f, "percent", 1, 50);
+  if (!from || !to || !percent || !clean || *from > *to) return std::nullopt;
+  return TempoRamp{*from, *to, *percent, *clean};
 }
 
 std::optional<PassRecord> parsePass(const std::vector<std::string>& parts) {
@@ -75,7 +83,11 @@ std::optional<PassRecord> parsePass(const std::vector<std::string>& parts) {
   if (!f || f->size() != 7) return std::nullopt;
   PassRecord pass;
   pass.when = parts[1];
-  const auto tempo = field(*f, "tempo", 0, 25), events = field(*f, "events", 0, 200),
+  // Version 1.3 kept the replay slider's value; the tempo is kept in beats a minute now.
+  const auto old = field(*f, "tempo", 0, 25);
+  const auto tempo = old ? std::optional<int>(tempoOfSliderValue(*old))
+                         : field(*f, "bpm", kSlowestTempo, kFastestTempo);
+  const auto events = field(*f, "events", 0, 200),
              first = field(*f, "first", 0, 200), buttons = field(*f, "buttons", 0, 1000000),
              directions = field(*f, "directions", 0, 1000000);
   const auto section = f->find("section");
@@ -87,16 +99,13 @@ std::optional<PassRecord> parsePass(const std::vector<std::string>& parts) {
   if (ends.size() != 2) return std::nullopt;
   const auto from = wholeNumber(ends[0]), to = wholeNumber(ends[1]);
   if (!from || !to || *from < 1 || *to < *from || *to > 200) return std::nullopt;
-  double secs = 0;
-  const std::string& s = seconds->second;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), secs);
-  if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(secs) || secs < 0 ||
-      secs > 1e7)
-    return std::nullopt;
+  // Written with a point; version 1.3 wrote a comma on a German or Spanish desktop.
+  const auto secs = parseDecimal(seconds->second);
+  if (!secs || *secs < 0 || *secs > 1e7) return std::nullopt;
   pass.tempo = *tempo;
   pass.first = static_cast<int>(*from);
   pass.last = static_cast<int>(*to);
-  pass.score = {*events, *first, *buttons, *directions, std::round(secs * 10) / 10};
+  pass.score = {*events, *first, *buttons, *directions, std::round(*secs * 10) / 10};
   return pass;
 }
 
@@ -149,23 +158,31 @@ void PassCounter::judged(Verdict verdict) {
   if (verdict == Verdict::Right && !wrongThisEvent_) ++score_.rightFirstTry;
 }
 
-int nextTempo(const TempoRamp& ramp, int current, const std::vector<PassScore>& recent) {
-  if (current >= ramp.target) return ramp.target;
-  if (static_cast<int>(recent.size()) < ramp.cleanPasses) return current;
-  const bool clean = std::all_of(recent.end() - ramp.cleanPasses, recent.end(),
-                                 [](const PassScore& s) { return s.clean(); });
-  return clean ? std::min(ramp.target, current + ramp.step) : current;
+int raisedTempo(const TempoRamp& ramp, int current) {
+  const int step = std::max(1, (current * ramp.stepPercent + 50) / 100);
+  return std::min(ramp.target, current + step);
+}
+
+int tempoOfSliderValue(int value) {
+  const int interval = 5150 - 200 * std::clamp(value, 0, 25);
+  return (60000 + interval / 2) / interval;
+}
+
+int rampTempo(const TempoRamp& ramp, const std::vector<RampPass>& passes) {
+  if (passes.empty()) return ramp.start;
+  const int current = std::clamp(passes.back().tempo, ramp.start, ramp.target);
+  if (passes.back().tempo != current || current >= ramp.target) return current;
+  // The passes played at the tempo in force count: enough clean ones in a row at its end.
+  int clean = 0;
+  for (auto it = passes.rbegin(); it != passes.rend() && it->tempo == current && it->clean; ++it)
+    ++clean;
+  return clean >= ramp.cleanPasses ? raisedTempo(ramp, current) : current;
 }
 
 int rampTempo(const TempoRamp& ramp, const std::vector<PassRecord>& passes) {
-  if (passes.empty()) return ramp.start;
-  const int current = std::clamp(passes.back().tempo, ramp.start, ramp.target);
-  // The passes played at the tempo in force count; a pass at another tempo ends the run.
-  std::vector<PassScore> recent;
-  for (auto it = passes.rbegin(); it != passes.rend() && it->tempo == current; ++it)
-    recent.insert(recent.begin(), it->score);
-  if (passes.back().tempo != current) recent.clear();
-  return nextTempo(ramp, current, recent);
+  std::vector<RampPass> steps;
+  for (const auto& p : passes) steps.push_back({p.tempo, p.score.clean()});
+  return rampTempo(ramp, steps);
 }
 
 std::pair<int, int> Section::span(int count) const {
@@ -187,11 +204,19 @@ History parseHistory(std::string_view bytes, std::vector<int>& damaged) {
       if (off || ramp) {
         history.ramp = ramp;
         history.rampFrom = ramp ? history.passes.size() : 0;
+        history.rampAlongFrom = ramp ? history.alongPasses.size() : 0;
         continue;
       }
     } else if (parts[0] == "PASS") {
       if (auto pass = parsePass(parts)) {
         history.passes.push_back(std::move(*pass));
+        history.order.push_back(false);
+        continue;
+      }
+    } else if (parts[0] == "PLAY") {
+      if (auto pass = parsePlayAlongPass(line)) {
+        history.alongPasses.push_back(std::move(*pass));
+        history.order.push_back(true);
         continue;
       }
     }
@@ -201,9 +226,8 @@ History parseHistory(std::string_view bytes, std::vector<int>& damaged) {
 }
 
 std::string formatPass(const PassRecord& p) {
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.1f", p.score.seconds);
-  return "PASS;" + p.when + ";tempo=" + std::to_string(p.tempo) +
+  const std::string seconds = decimalText(p.score.seconds, 1);
+  return "PASS;" + p.when + ";bpm=" + std::to_string(p.tempo) +
          ";section=" + std::to_string(p.first) + "-" + std::to_string(p.last) +
          ";events=" + std::to_string(p.score.events) +
          ";first=" + std::to_string(p.score.rightFirstTry) +
@@ -213,17 +237,25 @@ std::string formatPass(const PassRecord& p) {
 
 std::string formatRamp(const std::optional<TempoRamp>& ramp) {
   if (!ramp) return "RAMP;off";
-  return "RAMP;start=" + std::to_string(ramp->start) + ";target=" + std::to_string(ramp->target) +
-         ";step=" + std::to_string(ramp->step) + ";clean=" + std::to_string(ramp->cleanPasses);
+  return "RAMP;from=" + std::to_string(ramp->start) + ";to=" + std::to_string(ramp->target) +
+         ";percent=" + std::to_string(ramp->stepPercent) +
+         ";clean=" + std::to_string(ramp->cleanPasses);
 }
 
 std::string formatHistory(const History& history) {
   std::vector<std::string> lines;
-  const std::size_t rampAt =
-      history.ramp ? std::min(history.rampFrom, history.passes.size()) : history.passes.size() + 1;
-  for (std::size_t i = 0; i <= history.passes.size(); ++i) {
-    if (i == rampAt) lines.push_back(formatRamp(history.ramp));
-    if (i < history.passes.size()) lines.push_back(formatPass(history.passes[i]));
+  std::size_t waited = 0, along = 0;
+  bool rampWritten = !history.ramp;
+  for (std::size_t i = 0; i <= history.order.size(); ++i) {
+    if (!rampWritten && waited >= history.rampFrom && along >= history.rampAlongFrom) {
+      lines.push_back(formatRamp(history.ramp));
+      rampWritten = true;
+    }
+    if (i == history.order.size()) break;
+    if (history.order[i] && along < history.alongPasses.size())
+      lines.push_back(formatPlayAlongPass(history.alongPasses[along++]));
+    else if (!history.order[i] && waited < history.passes.size())
+      lines.push_back(formatPass(history.passes[waited++]));
   }
   return joinLines(lines);
 }
@@ -231,6 +263,17 @@ std::string formatHistory(const History& history) {
 std::vector<PassRecord> History::rampPasses() const {
   const std::size_t from = std::min(rampFrom, passes.size());
   return {passes.begin() + static_cast<std::ptrdiff_t>(from), passes.end()};
+}
+
+std::vector<RampPass> History::rampSteps(bool along) const {
+  std::vector<RampPass> steps;
+  if (along) {
+    for (std::size_t i = std::min(rampAlongFrom, alongPasses.size()); i < alongPasses.size(); ++i)
+      steps.push_back({alongPasses[i].bpm, alongPasses[i].score.clean()});
+  } else {
+    for (const auto& p : rampPasses()) steps.push_back({p.tempo, p.score.clean()});
+  }
+  return steps;
 }
 
 std::string historyFileName(const std::string& recordFile) {

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "practice/play_along.h"
+#include "records/meter.h"
+
 namespace tastrello {
 
 /// What the buttons held say about the event waited for.
@@ -58,44 +61,65 @@ class PassCounter {
   Verdict last_ = Verdict::Waiting;
 };
 
-/// Raise the tempo by `step` after `cleanPasses` clean passes in a row, up to `target`
-/// (tempo slider steps, 0..25).
+/// Tempi of practice are beats per minute.
+constexpr int kSlowestTempo = 20;
+constexpr int kFastestTempo = 300;
+
+/// Raise the tempo by `stepPercent` (at least one beat a minute) after `cleanPasses` clean
+/// passes in a row, up to `target`.
 struct TempoRamp {
-  int start = 15;
-  int target = 23;
-  int step = 1;
+  int start = 80;
+  int target = 100;
+  int stepPercent = 4;
   int cleanPasses = 2;
   bool operator==(const TempoRamp&) const = default;
 };
 
-/// The tempo after a pass: `current` + step once the last `cleanPasses` scores were clean.
-int nextTempo(const TempoRamp& ramp, int current, const std::vector<PassScore>& recent);
+/// The tempo one step of the ramp above `current`, held at the target.
+int raisedTempo(const TempoRamp& ramp, int current);
+
+/// The beats a minute of the replay slider's value (0..25), one event a beat: what the
+/// history of version 1.3 kept as its tempo.
+int tempoOfSliderValue(int value);
+
+/// One pass's tempo and whether it was clean, as the ramp sees it (in either practice mode).
+struct RampPass {
+  int tempo = 0;
+  bool clean = false;
+};
 
 /// One line of the history: when, at which tempo, which section, the figures.
 struct PassRecord {
   std::string when;  ///< "2026-12-08 19:40"
-  int tempo = 0;
+  int tempo = 0;     ///< beats per minute
   int first = 1, last = 1;  ///< the section, events from 1
   PassScore score;
   bool operator==(const PassRecord&) const = default;
 };
 
-/// A record's history. The file is only ever appended to: a ramp line ("RAMP;start=..", or
+/// A record's history. The file is only ever appended to: a ramp line ("RAMP;from=..", or
 /// "RAMP;off") holds from where it stands, so the passes before it do not count for it.
 struct History {
   std::optional<TempoRamp> ramp;
-  std::size_t rampFrom = 0;  ///< the passes before the ramp line in force
-  std::vector<PassRecord> passes;
+  std::size_t rampFrom = 0;       ///< the passes waited for before the ramp line in force
+  std::size_t rampAlongFrom = 0;  ///< and the passes played along
+  std::vector<PassRecord> passes;             ///< practice that waits for the learner
+  std::vector<PlayAlongPass> alongPasses;     ///< practice that plays along
+  /// The order of every pass in the file: false a pass waited for, true one played along.
+  std::vector<bool> order;
   bool operator==(const History&) const = default;
-  /// The passes played since the ramp in force was set.
+  /// The passes waited for since the ramp in force was set.
   std::vector<PassRecord> rampPasses() const;
+  /// The passes of one mode since the ramp in force was set, as the ramp sees them.
+  std::vector<RampPass> rampSteps(bool along) const;
 };
 
 /// Reads a history file; a damaged line is skipped and its number (from 1) kept in `damaged`.
 History parseHistory(std::string_view bytes, std::vector<int>& damaged);
 /// The file's bytes: the passes, with the ramp line in force (if any) at its place; CR LF.
 std::string formatHistory(const History& history);
-/// One pass as its line, to append to the file.
+/// One pass as its line, to append to the file. The seconds are written with a point, whatever
+/// the machine's language.
 std::string formatPass(const PassRecord& pass);
 /// A ramp line to append: the ramp, or "RAMP;off" when there is none.
 std::string formatRamp(const std::optional<TempoRamp>& ramp);
@@ -106,6 +130,7 @@ std::string historyFileName(const std::string& recordFile);
 /// The tempo a ramp asks for now, from the passes kept: the ramp's start when none was played
 /// in it; otherwise the last pass's tempo (held between start and target), raised when the
 /// passes at that tempo end in enough clean ones.
+int rampTempo(const TempoRamp& ramp, const std::vector<RampPass>& passes);
 int rampTempo(const TempoRamp& ramp, const std::vector<PassRecord>& passes);
 
 /// A stretch of the record, events `first` to `last` (from 1); 0 and 0 for the whole record.
@@ -133,6 +158,21 @@ struct PracticeState {
   History history;
   std::optional<PassRecord> lastPass;  ///< the latest pass of this session, for its score
   int clickNote = 0;                   ///< the metronome's note sounding (0: none)
+
+  // Time: the loaded record's meter, the practice tempo, and playing along.
+  Meter meter;                 ///< the loaded record's (4/4, a step a beat when it has none)
+  std::string meterPath;       ///< its meter file ("" when no record is loaded)
+  int tempo = 80;              ///< beats per minute while practising
+  PlayAlongJudge judge;        ///< the chords played along, judged
+  std::vector<TimedVerdict> verdicts;  ///< the pass's verdicts so far
+  std::optional<PlayAlongPass> lastAlong;  ///< the latest pass played along, for its score
+  int windowMs = 80;           ///< how far from its moment a chord is on time
+  double offsetSeconds = 0;    ///< the learner's own offset, from tapping to clicks
+  std::vector<int> alongClicked;  ///< buttons clicked with the mouse towards the chord due
+  struct Calibration {
+    int clicksLeft = 0;  ///< 0: not calibrating
+    std::vector<double> clicks, taps;
+  } calibration;
 };
 
 }  // namespace tastrello

@@ -18,7 +18,7 @@ constexpr int kPercussionNoteOn = 0x99;  // note-on, channel 10: General MIDI pe
 constexpr int kPercussionNoteOff = 0x89;
 constexpr int kAccentClick = 76;  // high wood block
 constexpr int kClick = 77;        // low wood block
-constexpr int kRampSteps = 5;     // a new ramp starts this many tempo steps below the target
+constexpr int kRampPercent = 4;   // a ramp's step: a small one
 
 Colour verdictColour(Verdict verdict) {
   switch (verdict) {
@@ -46,6 +46,7 @@ bool Form1::practising() const {
 }
 
 void Form1::Practice_Click() {
+  if (Practice.value == 1) setToggleValue(PlayAlong, 0);
   // A pass is scored only when it was practised from its first event to its last: switched on
   // in the middle, practice scores from the next pass on.
   practice.passOpen = false;
@@ -54,17 +55,41 @@ void Form1::Practice_Click() {
   if (Practice.value == 1) applyRamp();
   if (Practice.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
     inform(say(Text::MsgScoredFromNextPass));
+  Speed_Click();
   showPracticePanel();
 }
 
 void Form1::showPracticePanel() {
   const bool editing = EditBox.visible;
-  for (Control* c : {&Practice, &PracticeRamp, &CountInClick, &Metronome}) c->visible = !editing;
+  for (Control* c : {&Practice, &PlayAlong, &CountInClick, &Metronome}) c->visible = !editing;
   for (Control* c : {&SectionFirst, &SectionLast, &SectionAll})
     c->visible = !editing && NotenSchirm.visible;
-  const bool scored = !editing && Practice.value == 1 && !practice.historyPath.empty();
+  // While practising the tempo is in beats a minute, in the place of the replay slider.
+  const bool tempo = !editing && practiceOn();
+  PracticeRamp.visible = PracticeTempo.visible = tempo;
+  Speed.visible = !tempo;
+  Tempo.width = tempo ? 1380 : 2760;
+  Tempo.left = tempo ? 2040 : 3060;
+  const bool loaded = !practice.historyPath.empty();
+  // The meter stands over the record's views, where the view options stand during replay.
+  MeterChooser.visible = PickupChooser.visible =
+      !editing && loaded && NotenSchirm.visible && !StopReplay.visible;
+  const bool along = PlayAlong.value == 1;
+  // Playing along, each number gets how its chord was played beside it: the list widens to the
+  // left, into the records' place, while replay keeps that empty.
+  const bool wide = along && !editing && !RecordList.visible;
+  ZahlenSchirm.left = wide ? 1920 : 3120;
+  ZahlenSchirm.width = wide ? 2040 : 840;
+  const bool scored = !editing && practiceOn() && loaded;
   PracticeScore.visible = scored && !PracticeScore.caption.empty();
   PracticeChart.visible = scored;
+  TimingStrip.visible = TimingWindowChooser.visible = Calibrate.visible = scored && along;
+  PracticeScore.height = along ? 1080 : 1440;
+  PracticeChart.top = along ? 6930 : 6120;
+  PracticeChart.height = along ? 2190 : 3000;
+  PracticeChart.caption = say(along ? Text::ChartAlongCaption : Text::ChartCaption);
+  fillPracticeChart();
+  fillTimingStrip();
   PracticeRamp.toolTip =
       practice.history.ramp
           ? say(Text::TipRampOn, {std::to_string(practice.history.ramp->start),
@@ -82,6 +107,11 @@ void Form1::loadPracticeHistory(const std::string& recordFile) {
   practice.passOpen = practice.waiting = false;
   practice.section = {};
   PracticeScore.caption.clear();
+  practice.lastAlong.reset();
+  practice.verdicts.clear();
+  ZahlenSchirm.rowNotes.clear();
+  practice.judge.clear();
+  loadMeter(recordFile);
   if (const auto bytes = services.files->read(practice.historyPath)) {
     std::vector<int> damaged;
     practice.history = parseHistory(*bytes, damaged);
@@ -113,13 +143,14 @@ void Form1::PracticeRamp_Click() {
   }
   History& history = practice.history;
   if (PracticeRamp.value == 1) {
-    // The tempo set now is the goal; the ramp starts a few steps below it.
-    const int target = Speed.value;
-    history.ramp = TempoRamp{std::max(Speed.minimum, target - kRampSteps), target, 1, 2};
+    // The tempo set now is the goal; the ramp starts a fifth below it and rises 4 % a step.
+    const int target = practice.tempo;
+    history.ramp = TempoRamp{std::max(kSlowestTempo, target * 4 / 5), target, kRampPercent, 2};
   } else {
     history.ramp.reset();
   }
   history.rampFrom = history.ramp ? history.passes.size() : 0;
+  history.rampAlongFrom = history.ramp ? history.alongPasses.size() : 0;
   appendToHistory(formatRamp(history.ramp));
   applyRamp();
   showPracticePanel();
@@ -128,9 +159,10 @@ void Form1::PracticeRamp_Click() {
 void Form1::applyRamp() {
   const auto& ramp = practice.history.ramp;
   if (!ramp || PracticeRamp.value == 0) return;
-  const int tempo = rampTempo(*ramp, practice.history.rampPasses());
-  if (tempo == Speed.value) return;
-  Speed.value = tempo;
+  const int tempo = rampTempo(*ramp, practice.history.rampSteps(PlayAlong.value == 1));
+  if (tempo == practice.tempo) return;
+  practice.tempo = tempo;
+  PracticeTempo.value = std::clamp(tempo, PracticeTempo.minimum, PracticeTempo.maximum);
   Speed_Click();
 }
 
@@ -139,6 +171,11 @@ void Form1::applyRamp() {
 void Form1::beginPass() {
   practice.passOpen = true;
   practice.passFirst = replaySpan().first;
+  // Playing along: the chords are judged against their moments, heard through the output.
+  const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
+  practice.judge = PlayAlongJudge(practice.windowMs, latency + practice.offsetSeconds);
+  practice.verdicts.clear();
+  ZahlenSchirm.rowNotes.clear();
   practice.passStarted = clock().seconds();
   practice.pass = PassCounter();
 }
@@ -150,22 +187,54 @@ void Form1::finishPass() {
   practice.pass.finish(std::round((clock().seconds() - practice.passStarted) * 10) / 10);
   const int last = replaySpan().second;
   const int first = std::clamp(practice.passFirst, 1, std::max(1, last));
-  const PassRecord pass{clock().localTime(), Speed.value, first, last, practice.pass.score()};
+  const PassRecord pass{clock().localTime(), practice.tempo, first, last, practice.pass.score()};
   appendToHistory(formatPass(pass));
   practice.history.passes.push_back(pass);
   practice.lastPass = pass;
   showPassScore();
   showPracticePanel();
-  const int before = Speed.value;
+  const int before = practice.tempo;
   applyRamp();
-  if (Speed.value > before) inform(say(Text::MsgTempoUp, {std::to_string(Speed.value)}));
+  if (practice.tempo > before) inform(say(Text::MsgTempoUp, {std::to_string(practice.tempo)}));
+}
+
+void Form1::fillPracticeChart() {
+  constexpr std::size_t kPassesShown = 20;
+  struct Shown {
+    double share;
+    bool clean;
+    int tempo;
+  };
+  std::vector<Shown> shown;
+  if (PlayAlong.value == 1) {
+    for (const PlayAlongPass& p : practice.history.alongPasses)
+      shown.push_back({p.score.onTimePercent() / 100.0, p.score.clean(), p.bpm});
+  } else {
+    for (const PassRecord& p : practice.history.passes)
+      shown.push_back({p.score.events > 0 ? double(p.score.rightFirstTry) / p.score.events : 0,
+                       p.score.clean(), p.tempo});
+  }
+  if (shown.size() > kPassesShown)
+    shown.erase(shown.begin(), shown.end() - std::ptrdiff_t(kPassesShown));
+  // The line's scale reaches a little above the fastest tempo shown and the ramp's goal.
+  int fastest = practice.history.ramp ? practice.history.ramp->target : 0;
+  for (const Shown& s : shown) fastest = std::max(fastest, s.tempo);
+  const int top = (fastest / 20 + 1) * 20;
+  PracticeChart.columns.clear();
+  for (const Shown& s : shown)
+    PracticeChart.columns.push_back({s.share, s.clean ? kRightKeyColour : kWrongDirectionColour,
+                                     double(s.tempo) / top, std::to_string(s.tempo)});
+  PracticeChart.places = int(kPassesShown);
+  PracticeChart.scaleTop = "100%";
+  PracticeChart.scaleBottom = "0";
+  PracticeChart.footer =
+      shown.empty() ? std::string() : say(Text::PracticeTempoText, {std::to_string(shown.back().tempo)});
 }
 
 void Form1::showPassScore() {
   if (!practice.lastPass) return;
   const PassRecord& p = *practice.lastPass;
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.1f", p.score.seconds);
+  const std::string seconds = decimalText(p.score.seconds, 1);
   PracticeScore.caption =
       say(Text::PassScore,
           {std::to_string(practice.history.passes.size()), std::to_string(p.tempo),
@@ -192,9 +261,13 @@ void Form1::waitForChord() {
 }
 
 void Form1::judgeKeys(bool pressed) {
-  if (!practising() || !practice.waiting) return;
   std::vector<int> held;
   for (int position : hands.keys.held()) held.push_back(hands.keys.button(position));
+  if (playingAlong()) {
+    alongHeld(held);
+    return;
+  }
+  if (!practising() || !practice.waiting) return;
   for (int button : held)
     Keys[button].backColor = verdictColour(judgeButton(practice.wanted, button));
   if (!pressed && !practice.correcting) return;
@@ -202,6 +275,13 @@ void Form1::judgeKeys(bool pressed) {
 }
 
 void Form1::judgePitchesHeld(bool pressed) {
+  if (playingAlong()) {
+    std::vector<int> held;
+    for (int pitch : hands.pitches)
+      if (const int button = hands.pitchButtons[pitch]; button >= 0) held.push_back(button);
+    alongHeld(held);
+    return;
+  }
   if (!practising() || !practice.waiting) return;
   std::vector<int> wantedPitches;
   for (int button : practice.wanted)

@@ -22,6 +22,16 @@ void Form1::advanceReplay() {
     const auto [first, last] = replaySpan();
     if (replayStep > 0 && replayPosition > last) {
       if (practising()) finishPass();
+      if (playingAlong()) {
+        // The next pass comes after a count-in, as the first did.
+        finishAlongPass();
+        countIn = countInSteps();
+        replayPosition = first - countIn;
+        replayStep = 1;
+        showCountIn();
+        if (CountInClick.value == 1) sendClick(true);
+        return;
+      }
       if (replayMode == "Single" || practising()) {
         replayPosition = first - 1;
         replayStep = 1;
@@ -38,7 +48,8 @@ void Form1::advanceReplay() {
     }
     if (replayPosition < first) return;  // the steps counted in before the first event
     // A pass is scored from the first event of what is played to its last.
-    if (replayStep > 0 && replayPosition == first && practising()) beginPass();
+    if (replayStep > 0 && replayPosition == first && (practising() || playingAlong()))
+      beginPass();
   }
   if (replayPosition < 1 || replayPosition > kMaxEvents) return;  // outside the tables
 
@@ -51,7 +62,9 @@ void Form1::advanceReplay() {
   } else {
     // While practising the notes are the learner's own: they sound when played, not here.
     const bool waits = practising();
-    if (Check4.value == 1 && !waits) Midi_Out_Reset();
+    const bool along = playingAlong();
+    const bool quiet = waits || along;
+    if (Check4.value == 1 && !quiet) Midi_Out_Reset();
     for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
     const auto names = nameLineFields(b);
     for (int k = 1; k <= 4; ++k) chordNames[k] = names[k - 1];
@@ -65,11 +78,12 @@ void Form1::advanceReplay() {
       Acco2[k].caption = Keys[button].caption;
       Acco2[k].visible = true;
       const std::optional<int> note = keyNote(button);
-      if (!note || waits) continue;
+      if (!note || quiet) continue;
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();
     }
     if (waits) waitForChord();
+    if (along) expectChord();
   }
   if (static_cast<int>(NotenSchirm.items.size()) < replayPosition) {
     beep();
@@ -101,13 +115,29 @@ int Form1::tempoInterval() const {
 }
 
 void Form1::Timer1_Timer() {
-  Timer1.interval = tempoInterval();
-  const bool click = Metronome.value == 1 || (CountInClick.value == 1 && countIn > 1);
+  Timer1.interval = stepInterval();
+  if (playingAlong()) collectVerdicts(soundTime != kAtOnce ? soundTime : clock().seconds());
+  // The count-in clicks its beats (the first was clicked at Play).
+  const int beat = stepsPerBeat();
+  const bool countingIn = CountInClick.value == 1 && countIn > 1;
+  const bool countInClick = countingIn && (countInSteps() - countIn + 1) % beat == 0;
   // A chord waited for holds the replay; the metronome keeps the beat meanwhile.
-  if (!(practising() && practice.waiting)) advanceReplay();
+  const bool held = practising() && practice.waiting;
+  if (!held) advanceReplay();
+  // The metronome clicks the beats of the record's bars, the first of a bar accented; while a
+  // chord is waited for, every step.
+  bool metronomeClick = false, accent = false;
+  if (Metronome.value == 1 && !countingIn) {
+    metronomeClick = true;
+    if (beat > 1 || practiceOn()) {
+      const BarPlace place = barPlaceOf(practice.meter, std::max(0, replayPosition - 1));
+      metronomeClick = held || place.step % beat == 0;
+      accent = !held && place.step == 0 && practiceOn();
+    }
+  }
   // The click comes after the step, so that a chord cutting the sound before it (or a silent
   // rest) does not cut the click.
-  if (click) sendClick(false);
+  if (countInClick || metronomeClick) sendClick(accent);
   if (countIn > 0) {
     --countIn;
     showCountIn();
@@ -116,12 +146,17 @@ void Form1::Timer1_Timer() {
 
 void Form1::showCountIn() {
   AccordDisplay.fontSize = 18;
-  AccordDisplay.caption = countIn > 0 ? say(Text::CountIn, {std::to_string(countIn)}) : "";
+  // Counted in beats: a count-in of eighths shows each beat once.
+  const int beat = stepsPerBeat();
+  AccordDisplay.caption =
+      countIn > 0 ? say(Text::CountIn, {std::to_string((countIn + beat - 1) / beat)}) : "";
 }
 
 void Form1::Speed_Click() {
   Tempo.caption =
-      say(Text::TempoText, {std::to_string(Speed.value), eventsPerMinuteText(tempoInterval())});
+      practiceOn()
+          ? say(Text::PracticeTempoText, {std::to_string(practice.tempo)})
+          : say(Text::TempoText, {std::to_string(Speed.value), eventsPerMinuteText(tempoInterval())});
 }
 
 void Form1::PlayStop_Click() {
@@ -141,13 +176,14 @@ void Form1::PlayStop_Click() {
   setToggleValue(Check3, 1);
   setToggleValue(Check1, 1);
   ZahlenSchirm.visible = true;
+  showPracticePanel();
   if (!replayStarted) {
     replayStarted = true;
     // The first event comes after two steps at this tempo: they are counted down, so that
     // the silence is not taken for a fault. The clicked count-in is a bar of four.
-    countIn = CountInClick.value == 1 ? kCountInClicks : 2;
+    countIn = countInSteps();
     replayPosition = replaySpan().first - countIn;
-    Timer1.interval = tempoInterval();
+    Timer1.interval = stepInterval();
     showCountIn();
     if (CountInClick.value == 1) sendClick(true);
   }
@@ -176,12 +212,14 @@ void Form1::StopReplay_Click() {
   PlayStop.visible = Label8.visible = true;
   replayStep = 1;
   replayPosition = 0;
+  practice.judge.clear();
   // The next Play starts afresh: it counts in again, and starts at the section when one is
   // marked.
   replayStarted = false;
   // A pass left unfinished is not scored.
   practice.passOpen = practice.waiting = practice.correcting = false;
   practice.clickNote = 0;
+  showPracticePanel();
   Midi_Out_Reset();
 }
 

@@ -45,6 +45,8 @@ struct ListBox : Control {
   std::vector<Bellows> bellows;
   /// Rows of a marked stretch (the section of a record view), -1 and -1 for none.
   int markedFirst = -1, markedLast = -1;
+  /// Per row: a short note the view shows beside it (how a chord was played), or "".
+  std::vector<std::string> rowNotes;
 };
 
 /// A list of the file names in `folder` that match `pattern`.
@@ -66,6 +68,29 @@ struct Slider : Control {
 /// A drop-down list: what each entry shows (`items`) and the value it stands for (`values`).
 struct Chooser : ListBox {
   std::vector<std::string> values;
+};
+
+/// One column of a chart: a bar of `height` in `colour` (0 to 1 of the chart's height; -1 to 1
+/// around its middle when the chart is centred), a point of its line at `line` (0 to 1; negative
+/// for none) and a short note under it; or a cross where it has no value to show.
+struct ChartColumn {
+  double height = 0;
+  Colour colour = kDefaultColour;
+  double line = -1;
+  std::string note;
+  bool cross = false;  ///< no bar but a cross on the middle: a value it does not have
+  bool operator==(const ChartColumn&) const = default;
+};
+
+/// A chart of columns, oldest on the left, in a row of `places` places. Its caption is its title;
+/// a centred chart shades the band from -`band` to `band` (the "good" zone) around its middle.
+struct Chart : Control {
+  std::vector<ChartColumn> columns;
+  int places = 1;
+  bool centred = false;
+  double band = 0;
+  std::string scaleTop, scaleBottom;  ///< the words at the top and the bottom of the scale
+  std::string footer;       ///< a line under the chart: what its line stands for now
 };
 
 /// A repeating timer: while enabled its tick runs every `interval` milliseconds. The window

@@ -174,7 +174,8 @@ Form1::Form1(Services s) : services(s) {
 
   // Practice: beside the transport, under the record views, and in the text area.
   place(Practice, 3300, 6240, 2520, 300);
-  place(PracticeRamp, 3300, 6540, 2520, 300);
+  place(PracticeRamp, 3480, 7380, 2340, 330);
+  PracticeRamp.visible = false;
   place(CountInClick, 3060, 8880, 2760, 300);
   place(Metronome, 240, 9240, 2700, 300);
   place(SectionFirst, 3120, 5760, 880, 330);
@@ -184,6 +185,24 @@ Form1::Form1(Services s) : services(s) {
   place(PracticeScore, 11460, 4560, 3540, 1440);
   place(PracticeChart, 11460, 6120, 3540, 3000);
   PracticeScore.visible = PracticeChart.visible = false;
+  // Playing along: the mode beside "wait for me", the timing of the last chords, the window of
+  // "on time" and the tap calibration, in the practice area on the right.
+  place(PlayAlong, 3300, 6540, 2520, 300);
+  place(TimingStrip, 11460, 5700, 3540, 780);
+  place(TimingWindowChooser, 11460, 6540, 1740, 330);
+  place(Calibrate, 13260, 6540, 1740, 330);
+  CalibrationTimer = {false, 500};
+  // The practice tempo, in beats a minute, in the place of the replay slider while practising.
+  place(PracticeTempo, 240, 7380, 1740, 360);
+  PracticeTempo.minimum = kSlowestTempo;
+  PracticeTempo.maximum = 240;
+  PracticeTempo.value = 80;
+  // The loaded record's meter: over its views, where the view options stand during replay.
+  place(MeterChooser, 3120, 2850, 1620, 330);
+  place(PickupChooser, 4800, 2850, 1020, 330);
+  for (Control* c : std::initializer_list<Control*>{&PlayAlong, &TimingStrip, &TimingWindowChooser, &Calibrate, &PracticeTempo,
+                     &MeterChooser, &PickupChooser})
+    c->visible = false;
   place(MidiExport, 240, 9600, 2700, 360);
   place(MidiImport, 3060, 9600, 2760, 360);
 

@@ -254,6 +254,30 @@ class Form1 {
   /// Shows the practice controls that fit the window's state.
   void showPracticePanel();
 
+  // ---- Lessons that keep time: the meter, the practice tempo, playing along
+  void PlayAlong_Click();
+  void PracticeTempo_Click();
+  void MeterChooser_Click();
+  void PickupChooser_Click();
+  void TimingWindowChooser_Click();
+  /// Eight clicks at the practice tempo; the learner taps along; the offset is kept.
+  void Calibrate_Click();
+  void CalibrationTimer_Timer();
+  /// Practice of either kind is chosen (the tempo is then in beats a minute).
+  bool practiceOn() const;
+  /// Playing along is on and replay runs: chords are judged by their moments.
+  bool playingAlong() const;
+  /// One replay step in milliseconds: the slider's interval, or while practising the practice
+  /// tempo on the record's grid.
+  int stepInterval() const;
+  /// The steps counted in before the first event: a bar of the record's meter while practising
+  /// with the count-in clicked (four steps otherwise), two without it.
+  int countInSteps() const;
+  /// The steps a beat has: the record's grid while practising, one otherwise.
+  int stepsPerBeat() const;
+  /// The loaded record's meter file: read (4/4 a step a beat when there is none).
+  void loadMeter(const std::string& recordFile);
+
   // ---- Editor
   void commitPendingEvent();
   void NextRecord_Click();
@@ -465,6 +489,9 @@ class Form1 {
   void finishPass();
   void appendToHistory(const std::string& line);
   void showPassScore();
+  /// The history chart: the latest passes of the mode in force, their share right (bars) and
+  /// their tempo (line).
+  void fillPracticeChart();
   void applyRamp();
   void markSection(bool first);
   void showSection();
@@ -475,6 +502,21 @@ class Form1 {
   void practiceClick(int button);
   void takeVerdict(Verdict verdict, const std::vector<int>& held);
   void chordPlayed();
+  // Playing along (src/practice/play_along_mode.cpp).
+  void expectChord();
+  void alongHeld(const std::vector<int>& held);
+  void alongClick(int button);
+  void collectVerdicts(double now);
+  void showVerdict(const TimedVerdict& verdict);
+  void finishAlongPass();
+  void showAlongScore();
+  /// The timing strip: the latest chords of the pass, early below and late above the middle.
+  void fillTimingStrip();
+  void saveMeter();
+  void fillMeterChoosers();
+  void tap();
+  void finishCalibration();
+  std::vector<int> wantedButtons() const;
   void sendClick(bool accent);
   std::string buttonNames(const std::vector<int>& buttons) const;
   std::string directionOf(const std::vector<int>& buttons) const;

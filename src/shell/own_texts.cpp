@@ -19,6 +19,8 @@ void Form1::applyOwnTexts() {
   KeyLetters.caption = say(Text::KeyLettersCaption);
   TabView.caption = say(Text::TabCaption);
   Practice.caption = say(Text::PracticeCaption);
+  PlayAlong.caption = say(Text::PlayAlongCaption);
+  Calibrate.caption = say(Text::CalibrateCaption);
   PracticeRamp.caption = say(Text::RampCaption);
   CountInClick.caption = say(Text::CountInCaption);
   Metronome.caption = say(Text::MetronomeCaption);
@@ -64,6 +66,9 @@ void Form1::applyOwnTexts() {
                                             {&KeyLetters, Text::TipKeyLetters},
                                             {&TabView, Text::TipTab},
                                             {&Practice, Text::TipPractice},
+                                            {&PlayAlong, Text::TipPlayAlong},
+                                            {&PracticeTempo, Text::TipPracticeTempo},
+                                            {&Calibrate, Text::TipCalibrate},
                                             {&CountInClick, Text::TipCountIn},
                                             {&Metronome, Text::TipMetronome},
                                             {&SectionFirst, Text::TipSectionFirst},
@@ -76,7 +81,11 @@ void Form1::applyOwnTexts() {
   updateKeyTips();
   Speed_Click();
   showProblemCount();
-  showPassScore();
+  if (PlayAlong.value == 1)
+    showAlongScore();
+  else
+    showPassScore();
+  fillMeterChoosers();
   showPracticePanel();
   TabSavePdf.toolTip = TabSaveSvg.toolTip = say(Text::TipTab);
   fillChoosers();
@@ -104,9 +113,7 @@ void Form1::updateKeyTips() {
 std::string Form1::eventsPerMinuteText(int intervalMs) {
   const double perMinute = 60000.0 / intervalMs;
   // Slow tempi keep a decimal, so that each step of the slider shows.
-  char text[16];
-  std::snprintf(text, sizeof text, perMinute < 20 ? "%.1f" : "%.0f", perMinute);
-  return text;
+  return decimalText(perMinute, perMinute < 20 ? 1 : 0);
 }
 
 }  // namespace tastrello

@@ -1,5 +1,7 @@
 // The settings file "Tastrel.Ini": key lines followed by their values, read at start-up and
 // rewritten whole whenever a switch changes.
+#include <algorithm>
+
 #include "shell/main_window.h"
 #include "shell/text.h"
 
@@ -17,7 +19,8 @@ namespace {
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
          line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
-         line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:";
+         line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:" || line == "TAP-OFFSET:" ||
+         line == "TIMING-WINDOW:";
 }
 
 /// The indices of the lines read as keys: a known key anywhere but in a value line or in the
@@ -84,6 +87,10 @@ void Form1::readSettingsFile() {
       hands.bellowsController = parseInt16(value).value_or(-1);
     else if (key == "AUDIO-BUFFER:")
       audioBufferSetting = value;
+    else if (key == "TAP-OFFSET:")
+      practice.offsetSeconds = std::clamp(parseInt16(value).value_or(0), -500, 500) / 1000.0;
+    else if (key == "TIMING-WINDOW:")
+      practice.windowMs = std::clamp(parseInt16(value).value_or(80), 10, 300);
   }
   if (keys.empty())
     report("Settings file " + path +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 
 namespace tastrello {
@@ -69,6 +70,38 @@ int leadingNumber(std::string_view s) {
     value = value * 10 + (c - '0');
   }
   return value;
+}
+
+std::string decimalText(double value, int decimals) {
+  long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const long long units = std::llround(std::abs(value) * double(scale));
+  std::string text = std::to_string(units / scale);
+  if (decimals > 0) {
+    std::string fraction = std::to_string(units % scale);
+    text += "." + std::string(std::size_t(decimals) - fraction.size(), '0') + fraction;
+  }
+  return (value < 0 && units != 0 ? "-" : "") + text;
+}
+
+std::optional<double> parseDecimal(std::string_view s) {
+  const bool negative = !s.empty() && s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  const std::size_t mark = s.find_first_of(".,");
+  const std::string_view whole = s.substr(0, mark);
+  const std::string_view fraction =
+      mark == std::string_view::npos ? std::string_view() : s.substr(mark + 1);
+  auto digits = [](std::string_view d) {
+    return std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (whole.empty() || whole.size() > 9 || !digits(whole) || fraction.size() > 6 ||
+      !digits(fraction) || (mark != std::string_view::npos && fraction.empty()))
+    return std::nullopt;
+  double value = 0;
+  for (char c : whole) value = value * 10 + (c - '0');
+  double place = 0.1;
+  for (char c : fraction) value += (c - '0') * place, place /= 10;
+  return negative ? -value : value;
 }
 
 namespace {

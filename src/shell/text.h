@@ -32,6 +32,13 @@ std::optional<int> parseInt16(std::string_view s);
 /// The leading decimal number after leading blanks, or 0 when there is none.
 int leadingNumber(std::string_view s);
 
+/// A number with `decimals` digits after a point ("34.5"), the same on every machine: no
+/// locale's comma. Rounded half away from zero.
+std::string decimalText(double value, int decimals);
+/// Reads "34.5", "34,5" (as a German or Spanish desktop's C library wrote it) or "34"; at most
+/// 9 digits before the mark and 6 after, an optional minus. Nothing for anything else.
+std::optional<double> parseDecimal(std::string_view s);
+
 /// ASCII upper case (Windows-1252 letters above 127 are compared as they are).
 std::string upper(std::string_view s);
 /// Compares two names without regard to letter case (ASCII and Windows-1252 letters).

@@ -15,6 +15,11 @@ std::string twoDigits(int i) {
 
 void Form1::Keys_Click(int i) {
   if (i < 0 || i >= kKeyCount) return;
+  tap();
+  if (playingAlong()) {
+    alongClick(i);
+    return;
+  }
   if (practising()) {
     practiceClick(i);
     return;
