@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <map>
 #include <set>
 
@@ -36,6 +34,21 @@ std::optional<long long> wholeNumber(const std::string& s) {
   const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
   if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;
   return value;
+}
+
+/// A time in tenths of a second from "34.5", or "34,5" as version 1.3 wrote it on a desktop
+/// whose language writes a decimal comma, or "34"; further digits are rounded.
+std::optional<long long> parseTenths(std::string_view s) {
+  const std::size_t mark = s.find_first_of(".,");
+  const std::string whole(s.substr(0, mark));
+  const auto seconds = whole.empty() ? std::nullopt : wholeNumber(whole);
+  if (!seconds || whole.front() == '-' || *seconds > 1'000'000'000) return std::nullopt;
+  if (mark == std::string_view::npos) return *seconds * 10;
+  const std::string_view fraction = s.substr(mark + 1);
+  if (fraction.empty() || fraction.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  const int roundUp = fraction.size() > 1 && fraction[1] >= '5' ? 1 : 0;
+  return *seconds * 10 + (fraction[0] - '0') + roundUp;
 }
 
 /// "key=value" fields after the first; nothing when one is malformed or repeated.
@@ -87,16 +100,12 @@ std::optional<PassRecord> parsePass(const std::vector<std::string>& parts) {
   if (ends.size() != 2) return std::nullopt;
   const auto from = wholeNumber(ends[0]), to = wholeNumber(ends[1]);
   if (!from || !to || *from < 1 || *to < *from || *to > 200) return std::nullopt;
-  double secs = 0;
-  const std::string& s = seconds->second;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), secs);
-  if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(secs) || secs < 0 ||
-      secs > 1e7)
-    return std::nullopt;
+  const auto tenths = parseTenths(seconds->second);
+  if (!tenths || *tenths > 100'000'000) return std::nullopt;
   pass.tempo = *tempo;
   pass.first = static_cast<int>(*from);
   pass.last = static_cast<int>(*to);
-  pass.score = {*events, *first, *buttons, *directions, std::round(secs * 10) / 10};
+  pass.score = {*events, *first, *buttons, *directions, static_cast<double>(*tenths) / 10};
   return pass;
 }
 
@@ -164,7 +173,6 @@ int rampTempo(const TempoRamp& ramp, const std::vector<PassRecord>& passes) {
   std::vector<PassScore> recent;
   for (auto it = passes.rbegin(); it != passes.rend() && it->tempo == current; ++it)
     recent.insert(recent.begin(), it->score);
-  if (passes.back().tempo != current) recent.clear();
   return nextTempo(ramp, current, recent);
 }
 
@@ -201,8 +209,9 @@ History parseHistory(std::string_view bytes, std::vector<int>& damaged) {
 }
 
 std::string formatPass(const PassRecord& p) {
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.1f", p.score.seconds);
+  // Written without the C library's formatting, which follows the desktop's language and
+  // would write "34,5" on a German one.
+  const std::string seconds = decimalText(p.score.seconds, 1);
   return "PASS;" + p.when + ";tempo=" + std::to_string(p.tempo) +
          ";section=" + std::to_string(p.first) + "-" + std::to_string(p.last) +
          ";events=" + std::to_string(p.score.events) +

@@ -104,9 +104,7 @@ void Form1::updateKeyTips() {
 std::string Form1::eventsPerMinuteText(int intervalMs) {
   const double perMinute = 60000.0 / intervalMs;
   // Slow tempi keep a decimal, so that each step of the slider shows.
-  char text[16];
-  std::snprintf(text, sizeof text, perMinute < 20 ? "%.1f" : "%.0f", perMinute);
-  return text;
+  return decimalText(perMinute, perMinute < 20 ? 1 : 0);
 }
 
 }  // namespace tastrello

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 
 namespace tastrello {
@@ -194,6 +195,23 @@ std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
     i += len;
   }
   return out;
+}
+
+std::string decimalText(double value, int decimals, char mark) {
+  long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const double scaled = value * static_cast<double>(scale);
+  if (!std::isfinite(scaled) || std::fabs(scaled) > 9e15) return "-";
+  const long long n = std::llround(scaled);
+  const unsigned long long magnitude = static_cast<unsigned long long>(n < 0 ? -n : n);
+  const auto unit = static_cast<unsigned long long>(scale);
+  std::string text = (n < 0 ? "-" : "") + std::to_string(magnitude / unit);
+  if (decimals > 0) {
+    const std::string fraction = std::to_string(magnitude % unit);
+    text +=
+        mark + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+  }
+  return text;
 }
 
 bool isSafeFileName(std::string_view name) {

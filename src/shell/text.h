@@ -29,6 +29,10 @@ std::string left(std::string_view s, std::size_t count);
 /// a value outside the 16-bit signed range give nothing.
 std::optional<int> parseInt16(std::string_view s);
 
+/// `value` with `decimals` digits after `mark` ("34.5"), rounded half away from zero; the
+/// same on every machine whatever its locale (no C library formatting is involved).
+std::string decimalText(double value, int decimals, char mark = '.');
+
 /// The leading decimal number after leading blanks, or 0 when there is none.
 int leadingNumber(std::string_view s);
 
