@@ -180,3 +180,32 @@ TEST_F(KeyMapFileTest, AMapOfManyBadLinesCostsAFewReportsAndItsGoodLinesCount) {
                      {path, std::to_string(3000 - Form1::kReportsPerFile)}));
   EXPECT_EQ(form.hands.keyMap.positions, (std::map<std::string, int>{{"A", 0}}));
 }
+
+// ---- The manual page says what the files hold
+
+TEST(ManualPageTest, TheKeyMapTheHistoryAndTheSettingsAreDescribedAsTheyAreRead) {
+  std::ifstream in(std::string(TASTRELLO_SOURCE) + "/../packaging/tastrello.1");
+  const std::string page((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(page.empty());
+  for (const char* word : {"BELLOWS=", "COMMIT=", "REST-PLAY=", "REST-MUTE=", "Practice_", "PASS;",
+                           "RAMP;", "seconds=", "AUDIO-BUFFER:", "BELLOWS-CC:", "MIDI-OUT:", "LOG:"})
+    EXPECT_NE(page.find(word), std::string::npos) << word;
+  // Every key name the page lists is one the key map's reader takes.
+  const auto from = page.find("(A to Z, 0 to 9, ");
+  ASSERT_NE(from, std::string::npos);
+  const auto to = page.find(')', from);
+  std::string names = page.substr(from + 17, to - from - 17);
+  int listed = 0;
+  for (std::size_t at = 0; at < names.size();) {
+    std::size_t end = names.find_first_of(",\n", at);
+    if (end == std::string::npos) end = names.size();
+    std::string name = names.substr(at, end - at);
+    name.erase(0, name.find_first_not_of(' '));
+    if (!name.empty()) {
+      EXPECT_TRUE(isKnownKeyName(name)) << name;
+      ++listed;
+    }
+    at = end + 1;
+  }
+  EXPECT_EQ(listed, 20);
+}
