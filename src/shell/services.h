@@ -1,6 +1,7 @@
 // The small interfaces through which the logic reaches the world. Each has one real
-// implementation in src/platform (or, for the web edition, in web/) and a test double in
-// tests/fakes.h.
+// implementation in src/platform (or, for the web edition, in web/). The test doubles of
+// MidiPort, Files, OutputChoice and Clock are in tests/fakes.h; MidiPorts and AudioStatus have
+// none, as the tests leave them null.
 #pragma once
 
 #include <cstdint>
