@@ -128,6 +128,15 @@ int main(int argc, char** argv) {
     measure(
         "keymap-10k-bad",
         [](const fs::path& d) { writeLines(d / "Data/Keymap.txt", "Foo=1", 10'000); }, startUp);
+  if (wanted("layout-60mb"))
+    measure(
+        "layout-60mb",
+        [](const fs::path& d) { writeLines(d / "Notes/Notes_G-C-F.txt", "", 30'000'000); },
+        startUp);
+  if (wanted("language-60mb"))
+    measure(
+        "language-60mb",
+        [](const fs::path& d) { writeLines(d / "Data/Lang_ger.txt", "", 30'000'000); }, startUp);
   if (wanted("settings-2m-bad"))
     measure(
         "settings-2m-bad",
