@@ -1,15 +1,21 @@
 // tastrello-convert IN OUT [--layout NAME] [--part N] [--force]: a record or lesson file as
 // tablature or as a MIDI file, or a MIDI file as a record. Formats by extension: .txt in and
 // .pdf, .svg or .mid out; or .mid in and .txt out. One summary line on success; on any
-// problem a clear message and a non-zero exit, and never a partial output file.
+// problem a clear message and a non-zero exit, and never a partial output file. Output goes
+// through the program's one file writer: only a plain file (or nothing) at OUT is replaced,
+// never a link, a pipe or a device, and a full disk is a failure.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
-#include <QSaveFile>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "exchange/midi_lesson.h"
+#include "platform/disk_files.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
 #include "records/record_format.h"
@@ -22,79 +28,137 @@ namespace {
 
 enum Exit { kOk = 0, kUsage = 1, kInput = 2, kOutput = 3 };
 
+const char* const kUsageText =
+    "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid [--layout NAME] [--force]\n"
+    "       tastrello-convert IN.mid OUT.txt [--layout NAME] [--part N] [--force]\n"
+    "  --layout NAME  the note layout: its file (Notes_A-D-G.txt) or its tuning (A-D-G);\n"
+    "                 a record's own layout, or G-C-F for a MIDI file, when not given\n"
+    "  --part N       the track or channel of a MIDI file with several, from 1\n"
+    "  --force        replace OUT when it is a file that exists\n"
+    "  -h, --help     this text\n";
+
+// The largest input read: no record, layout or tune is near this size.
+constexpr std::uintmax_t kLargestInput = 16u << 20;
+
 int fail(int code, const std::string& message) {
   std::fprintf(stderr, "tastrello-convert: %s\n", message.c_str());
   return code;
+}
+
+std::string english(Text id, std::initializer_list<std::string> args = {}) {
+  return cp1252ToUtf8(uiText(UiLanguage::English, id, args));
 }
 
 std::string extensionOf(const fs::path& path) {
   return upper(path.extension().string());
 }
 
-/// The note layout's file in the folders a record's layout is looked for in.
+/// The note layout's file in the folders a record's layout is looked for in, by its file name
+/// or by the name of its tuning ("A-D-G" for Notes_A-D-G.txt).
 std::optional<fs::path> layoutFile(const std::string& name, const fs::path& input) {
-  if (!isSafeFileName(name)) return std::nullopt;
-  std::error_code ec;
-  for (const fs::path& folder : {input.parent_path() / ".." / "Notes", shippedData() / "Notes"}) {
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-      if (sameNameIgnoringCase(entry.path().filename().string(), name)) return entry.path();
+  for (const std::string& file : {name, "Notes_" + name + ".txt"}) {
+    if (!isSafeFileName(file)) continue;
+    std::error_code ec;
+    for (const fs::path& folder : {input.parent_path() / ".." / "Notes", shippedData() / "Notes"}) {
+      for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (sameNameIgnoringCase(entry.path().filename().string(), file)) return entry.path();
+    }
   }
   return std::nullopt;
 }
 
-/// A plain file's bytes; nothing for anything else, or for more than 16 MB (no record, layout
-/// or tune is that large).
-std::optional<std::string> readWhole(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > (16u << 20) || ec)
+/// A plain file's bytes, or why there are none: missing, no plain file, larger than 16 MB, or
+/// unreadable. Never blocks on a pipe or a device.
+std::optional<std::string> readWhole(const fs::path& path, std::string& why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = errno == ENOENT ? "no such file"
+                          : english(Text::WhyRead, {systemErrorText(errno, UiLanguage::English)});
     return std::nullopt;
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (!file) return std::nullopt;
-  return bytes.str();
+  }
+  struct stat info {};
+  std::optional<std::string> bytes;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    why = english(Text::WhyNotPlain);
+  } else if (static_cast<std::uintmax_t>(info.st_size) > kLargestInput) {
+    why = english(Text::WhyTooLarge, {"16 MB"});
+  } else {
+    bytes.emplace();
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0) break;
+      if (n < 0 || bytes->size() + static_cast<std::size_t>(n) > kLargestInput) {
+        why = n < 0 ? english(Text::WhyRead, {systemErrorText(errno, UiLanguage::English)})
+                    : english(Text::WhyTooLarge, {"16 MB"});
+        bytes.reset();
+        break;
+      }
+      bytes->append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return bytes;
 }
 
 std::optional<NoteLayout> readLayout(const fs::path& path) {
-  const auto bytes = readWhole(path);
+  std::string why;
+  const auto bytes = readWhole(path, why);
   std::size_t lines = 0;
   return bytes ? parseNoteLayout(*bytes, lines) : std::nullopt;
 }
 
-/// Writes all of `bytes` or nothing: through a temporary file beside it and a rename.
+/// Writes all of `bytes` or nothing, with the program's one file writer.
 std::string writeWhole(const fs::path& path, const std::string& bytes) {
-  // As the tablature is written: QSaveFile replaces the file only once it is complete.
-  QSaveFile file(QString::fromStdString(path.string()));
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
-    return file.errorString().toStdString();
-  return {};
+  return cp1252ToUtf8(writeFileAtomically(path, bytes).text(UiLanguage::English));
+}
+
+/// A whole number from 1 in every character of `text` ("2abc" and "4294967298" are none).
+std::optional<int> partNumber(const std::string& text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 1)
+    return std::nullopt;
+  return value;
 }
 
 /// A MIDI file as a record in the layout's tuning.
 int midiToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
                  int partNumber) {
-  const auto bytes = readWhole(in);
-  if (!bytes) return fail(kInput, in.string() + ": no such file, or it cannot be read");
+  std::string why;
+  const auto bytes = readWhole(in, why);
+  if (!bytes) return fail(kInput, in.string() + ": " + why);
   std::string problem;
   const auto file = readMidiFile(*bytes, problem);
   if (!file) return fail(kInput, in.string() + ": " + problem);
+  // What the reader repaired or left out, said first: it may be why nothing can be imported.
+  for (const auto& warning : file->warnings)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
   const auto path = layoutFile(layoutName, in);
   const auto layout = path ? readLayout(*path) : std::nullopt;
   if (!layout) return fail(kInput, "unknown note layout " + layoutName);
+  const std::string layoutFileName = path->filename().string();  // also when named by tuning
   const auto parts = midiParts(*file);
+  // A file of one part has no list of parts; it is part 1 all the same.
+  const std::size_t partCount = parts.empty() ? (file->notes.empty() ? 0 : 1) : parts.size();
   MidiPart part;
   if (partNumber > 0) {
-    if (partNumber > static_cast<int>(parts.size()))
-      return fail(kUsage, in.string() + " has " + std::to_string(parts.size()) + " parts");
-    part = parts[std::size_t(partNumber - 1)];
+    if (partNumber > static_cast<int>(partCount))
+      return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
+                              (partCount == 1 ? " part" : " parts"));
+    if (!parts.empty()) part = parts[std::size_t(partNumber - 1)];
   }
   const ImportResult imported = importMidi(*file, part, buttonNotesOf(*layout));
-  if (imported.events.empty()) return fail(kInput, in.string() + ": no note has a button");
+  if (imported.events.empty()) {
+    for (const auto& reason : imported.problems)
+      std::fprintf(stderr, "%s: %s\n", in.string().c_str(), reason.c_str());
+    return fail(kInput, in.string() + ": no note has a button in " + layoutName);
+  }
   std::array<std::string, kKeyCount> captions;
   for (int b = 0; b < kKeyCount; ++b)
     captions[std::size_t(b)] = layout->captions[std::size_t(b)].value_or("-");
-  RecordContent record{layoutName, {}, {}};
+  RecordContent record{*utf8ToCp1252(layoutFileName), {}, {}};
   for (const auto& event : imported.events) {
     const auto [buttonLine, nameLine] =
         event.buttons.empty() ? std::pair<std::string, std::string>{kBreakMute, kBreakMute}
@@ -104,14 +168,12 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
   }
   const std::string error = writeWhole(out, formatRecord(record));
   if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-  for (const auto& warning : file->warnings)
-    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
-  for (const auto& why : imported.problems)
-    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), why.c_str());
+  for (const auto& reason : imported.problems)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), reason.c_str());
   std::printf("%s -> %s: %zu events, %d bellows changes, %zu notes on the way, layout %s\n",
               in.filename().string().c_str(), out.filename().string().c_str(),
               imported.events.size(), imported.bellowsChanges,
-              imported.problems.size() + file->warnings.size(), layoutName.c_str());
+              imported.problems.size() + file->warnings.size(), layoutFileName.c_str());
   return kOk;
 }
 
@@ -128,45 +190,60 @@ int main(int argc, char** argv) {
   bool force = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--force") {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsageText, stdout);
+      return kOk;
+    } else if (arg == "--force") {
       force = true;
-    } else if (arg == "--layout" && i + 1 < argc) {
-      layout = argv[++i];
-    } else if (arg == "--part" && i + 1 < argc) {
-      part = std::atoi(argv[++i]);
-      if (part < 1) return fail(kUsage, "--part takes a number from 1");
-    } else if (arg.rfind("--", 0) == 0) {
-      return fail(kUsage, "unknown option " + arg);
+    } else if (arg == "--layout" || arg == "--part") {
+      if (i + 1 == argc)
+        return fail(kUsage, arg + (arg == "--layout" ? " needs a note layout's name (A-D-G)"
+                                                     : " needs a part's number, from 1"));
+      const std::string value = argv[++i];
+      if (arg == "--layout") {
+        layout = value;
+      } else if (const auto number = partNumber(value)) {
+        part = *number;
+      } else {
+        return fail(kUsage, "--part takes a whole number from 1, not \"" + value + "\"");
+      }
+    } else if (arg.rfind("-", 0) == 0 && arg.size() > 1) {
+      return fail(kUsage, "unknown option " + arg + "\n" + kUsageText);
     } else {
       files.push_back(arg);
     }
   }
-  if (files.size() != 2)
-    return fail(kUsage,
-                "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid [--layout NAME] "
-                "[--force]\n       tastrello-convert IN.mid OUT.txt [--layout NAME] [--part N] "
-                "[--force]");
+  if (files.size() != 2) return fail(kUsage, kUsageText);
   const fs::path in = files[0], out = files[1];
   const std::string kind = extensionOf(out);
-  std::error_code ec;
+  // Nothing is drawn or read for an output that could not be written anyway.
+  auto refusedOutput = [&]() -> std::optional<int> {
+    const WriteResult target = checkTarget(out);
+    if (!target.ok())
+      return fail(kOutput, out.string() + ": " + cp1252ToUtf8(target.text(UiLanguage::English)));
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(out, ec)) && !force)
+      return fail(kOutput, out.string() + " exists; --force replaces it");
+    return std::nullopt;
+  };
   if (extensionOf(in) == ".MID" || extensionOf(in) == ".MIDI") {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MIDI file becomes a .txt record");
-    if (fs::exists(out, ec) && !force)
-      return fail(kOutput, out.string() + " exists; --force replaces it");
+    if (const auto refused = refusedOutput()) return *refused;
     return midiToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
   }
   if (extensionOf(in) != ".TXT")
     return fail(kUsage, in.string() + ": only .txt records and .mid files are read");
+  if (part > 0)
+    return fail(kUsage, "--part chooses a track or channel of a MIDI file; " + in.string() +
+                            " is a record");
   if (kind != ".PDF" && kind != ".SVG" && kind != ".MID")
     return fail(kUsage, out.string() + ": the output must end in .pdf, .svg or .mid");
 
-  if (!fs::is_regular_file(in, ec)) return fail(kInput, in.string() + ": no such file");
-  std::ifstream file(in, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (!file) return fail(kInput, in.string() + ": cannot be read");
+  std::string why;
+  const auto bytes = readWhole(in, why);
+  if (!bytes) return fail(kInput, in.string() + ": " + why);
   RecordProblem problem;
-  const auto record = parseRecord(bytes.str(), problem);
+  const auto record = parseRecord(*bytes, problem);
   if (!record) {
     return fail(kInput, in.string() + (problem.kind == RecordProblem::Kind::Empty
                                            ? ": the file is empty"
@@ -176,8 +253,7 @@ int main(int argc, char** argv) {
   if (layout.empty()) layout = record->layoutName;
   const auto layoutPath = layoutFile(layout, in);
   if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
-  if (fs::exists(out, ec) && !force)
-    return fail(kOutput, out.string() + " exists; --force replaces it");
+  if (const auto refused = refusedOutput()) return *refused;
   if (kind == ".MID") {
     const auto notes = readLayout(*layoutPath);
     if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
@@ -195,7 +271,7 @@ int main(int argc, char** argv) {
   document.title = in.stem().string();
   for (const char* prefix : {"Records_", "Lessons_"})
     if (document.title.rfind(prefix, 0) == 0) document.title = document.title.substr(8);
-  document.tuning = tuningName(layout);
+  document.tuning = tuningName(layoutPath->filename().string());
   document.buttonLines = record->buttonLines;
   int pages = 0;
   const bool letter = letterPaperHere();

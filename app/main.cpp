@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
   tastrello::OutputSwitch outputs(folder.path, {});
   tastrello::RtMidiPorts ports;
   tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, nullptr});
+  files.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
+  outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
   if (!folder.problem.empty()) form.report(folder.problem);
 

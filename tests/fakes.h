@@ -104,15 +104,34 @@ class FakeOutputs : public OutputChoice {
 class MemoryFiles : public Files {
  public:
   std::map<std::string, std::string> files;  ///< path as stored -> bytes
+  /// Files that are listed but cannot be read (too large, no permission ...): path -> why.
+  /// Appending to them works, as it does on disk.
+  std::map<std::string, std::string> unreadable;
   bool failReplace = false;
+  bool failAppend = false;
+  int appendCount = 0;
   std::set<std::string> unreadableFolders;  ///< folders whose listing fails
   int replaceCount = 0;
   int writesOutside = 0;  ///< replaces asked for a path that leaves the working folder
 
   std::optional<std::string> read(const std::string& path) override {
     auto it = find(path);
-    if (it == files.end()) return std::nullopt;
+    if (it == files.end() || !readProblem(path).empty()) return std::nullopt;
     return it->second;
+  }
+  std::string readProblem(const std::string& path) override {
+    for (const auto& [name, why] : unreadable)
+      if (sameNameIgnoringCase(name, path)) return why;
+    return {};
+  }
+  std::string append(const std::string& path, const std::string& bytes) override {
+    if (failAppend) return "disk full";
+    ++appendCount;
+    auto it = find(path);
+    if (it == files.end()) it = files.emplace(path, std::string()).first;
+    if (!it->second.empty() && it->second.back() != '\n') it->second += "\r\n";
+    it->second += bytes;
+    return {};
   }
   std::string replace(const std::string& path, const std::string& bytes) override {
     if (path.find("..") != std::string::npos) ++writesOutside;

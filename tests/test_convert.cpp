@@ -2,6 +2,7 @@
 // overwrite, valid PDF and SVG, and no partial output after a failure.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,4 +202,157 @@ TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBloc
   const auto fromBig = convert({big.string(), (dir / "out.txt").string()});
   EXPECT_EQ(fromBig.exit, 2) << fromBig.err;
   EXPECT_FALSE(fs::exists(dir / "out.txt"));
+}
+
+// ---- Arguments read strictly, and the real reason of a failure shown
+
+namespace {
+
+/// A format 0 MIDI file of one track: each pitch a beat (480 ticks) long, one after the other.
+/// `claimed` is the track length the chunk states (0: the true one).
+std::string midiOf(const std::vector<int>& pitches, std::uint32_t claimed = 0) {
+  std::string track;
+  for (int pitch : pitches) {
+    track += std::string{'\x00', '\x90', char(pitch), '\x64'};
+    track += std::string{'\x83', '\x60', '\x80', char(pitch), '\x00'};
+  }
+  track += std::string{'\x00', '\xFF', '\x2F', '\x00'};
+  const std::uint32_t length = claimed ? claimed : std::uint32_t(track.size());
+  std::string bytes = std::string("MThd\0\0\0\x06\0\0\0\x01\x01\xE0", 14) + "MTrk";
+  for (int shift : {24, 16, 8, 0}) bytes += char((length >> shift) & 0xFF);
+  return bytes + track;
+}
+
+}  // namespace
+
+TEST_F(ConvertTest, HelpPrintsTheUsageAndSucceeds) {
+  for (const char* option : {"--help", "-h"}) {
+    const auto run = convert({option});
+    EXPECT_EQ(run.exit, 0) << option;
+    EXPECT_NE(run.out.find("usage: tastrello-convert"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("--part N"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("tastrello-convert"), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(ConvertTest, AnOptionAtTheEndSaysWhatIsMissing) {
+  std::ofstream(dir / "one.mid", std::ios::binary) << midiOf({60, 64});
+  const auto layout = convert({in(), (dir / "x.pdf").string(), "--layout"});
+  EXPECT_EQ(layout.exit, 1);
+  EXPECT_NE(layout.err.find("--layout needs a note layout"), std::string::npos) << layout.err;
+  const auto part = convert({(dir / "one.mid").string(), (dir / "x.txt").string(), "--part"});
+  EXPECT_EQ(part.exit, 1);
+  EXPECT_NE(part.err.find("--part needs a part's number"), std::string::npos) << part.err;
+  EXPECT_FALSE(fs::exists(dir / "x.pdf"));
+  EXPECT_FALSE(fs::exists(dir / "x.txt"));
+}
+
+TEST_F(ConvertTest, APartNumberMustBeAWholeNumberFromOneAndExist) {
+  std::ofstream(dir / "one.mid", std::ios::binary) << midiOf({60, 64});
+  const std::string mid = (dir / "one.mid").string(), out = (dir / "one.txt").string();
+  for (const char* bad : {"2abc", "4294967298", "0", "-1", "1.0", " 1", "", "+1"}) {
+    const auto run = convert({mid, out, "--part", bad});
+    EXPECT_EQ(run.exit, 1) << bad;
+    EXPECT_NE(run.err.find("--part takes a whole number from 1"), std::string::npos)
+        << bad << ": " << run.err;
+  }
+  // A file of one part has part 1 and no other.
+  const auto two = convert({mid, out, "--part", "2"});
+  EXPECT_EQ(two.exit, 1);
+  EXPECT_NE(two.err.find("has 1 part"), std::string::npos) << two.err;
+  EXPECT_FALSE(fs::exists(out));
+  const auto one = convert({mid, out, "--part", "1"});
+  EXPECT_EQ(one.exit, 0) << one.err;
+  EXPECT_NE(one.out.find("2 events"), std::string::npos) << one.out;
+}
+
+TEST_F(ConvertTest, APartForARecordIsRefusedRatherThanIgnored) {
+  const auto run = convert({in(), (dir / "x.pdf").string(), "--part", "1"});
+  EXPECT_EQ(run.exit, 1);
+  EXPECT_NE(run.err.find("--part chooses a track or channel of a MIDI file"), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(dir / "x.pdf"));
+}
+
+TEST_F(ConvertTest, ALayoutIsFoundByItsTuningsNameAsByItsFileName) {
+  const auto pdf = convert({in(), (dir / "t.pdf").string(), "--layout", "A-D-G"});
+  EXPECT_EQ(pdf.exit, 0) << pdf.err;
+  EXPECT_NE(pdf.out.find("tuning A-D-G"), std::string::npos) << pdf.out;
+  std::ofstream(dir / "one.mid", std::ios::binary) << midiOf({62});
+  const auto txt =
+      convert({(dir / "one.mid").string(), (dir / "one.txt").string(), "--layout", "a-d-g"});
+  EXPECT_EQ(txt.exit, 0) << txt.err;
+  std::ifstream record(dir / "one.txt", std::ios::binary);
+  std::string first;
+  std::getline(record, first);
+  EXPECT_EQ(first, "Notes_A-D-G.txt\r") << "the record must name the layout's file";
+}
+
+TEST_F(ConvertTest, TheRealReasonOfAFailureIsShown) {
+  // Far too large: said so, not "no such file".
+  for (const char* name : {"big.mid", "Records/Records_Big.txt"}) {
+    std::ofstream(dir / name, std::ios::binary) << "x";
+    fs::resize_file(dir / name, (16u << 20) + (1u << 20));  // sparse: no disk is used
+  }
+  const auto big = convert({(dir / "big.mid").string(), (dir / "out.txt").string()});
+  EXPECT_EQ(big.exit, 2);
+  EXPECT_NE(big.err.find("larger than 16 MB"), std::string::npos) << big.err;
+  const auto bigRecord =
+      convert({(dir / "Records/Records_Big.txt").string(), (dir / "out.pdf").string()});
+  EXPECT_EQ(bigRecord.exit, 2);
+  EXPECT_NE(bigRecord.err.find("larger than 16 MB"), std::string::npos) << bigRecord.err;
+
+  // A track cut short whose notes have no button: the reader's warning comes with the refusal.
+  std::ofstream(dir / "cut.mid", std::ios::binary) << midiOf({5}, 200);
+  const auto cut = convert({(dir / "cut.mid").string(), (dir / "out.txt").string()});
+  EXPECT_EQ(cut.exit, 2);
+  EXPECT_NE(cut.err.find("200 bytes"), std::string::npos) << cut.err;
+  EXPECT_NE(cut.err.find("no note has a button"), std::string::npos) << cut.err;
+
+  // A header without a time unit is not called SMPTE time.
+  std::string noTime = midiOf({60});
+  noTime[12] = noTime[13] = '\0';
+  std::ofstream(dir / "notime.mid", std::ios::binary) << noTime;
+  const auto zero = convert({(dir / "notime.mid").string(), (dir / "out.txt").string()});
+  EXPECT_EQ(zero.exit, 2);
+  EXPECT_NE(zero.err.find("no time unit"), std::string::npos) << zero.err;
+  EXPECT_FALSE(fs::exists(dir / "out.txt"));
+  EXPECT_FALSE(fs::exists(dir / "out.pdf"));
+}
+
+// ---- The output: only a plain file, never through a link, never into a pipe or a device
+
+TEST_F(ConvertTest, TheOutputIsNeverWrittenThroughALinkOrIntoAPipeOrADevice) {
+  const fs::path outside = dir / "outside";
+  fs::create_directories(outside);
+  std::ofstream(outside / "victim.txt", std::ios::binary) << "a record of mine";
+  fs::create_symlink(outside / "victim.txt", dir / "link.pdf");
+  fs::create_symlink(outside / "made.pdf", dir / "dangling.pdf");
+  ASSERT_EQ(::mkfifo((dir / "fifo.pdf").c_str(), 0600), 0);
+  const bool device = ::mknod((dir / "device.pdf").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  std::vector<std::string> outputs{"link.pdf", "dangling.pdf", "fifo.pdf"};
+  if (device) outputs.push_back("device.pdf");
+  for (const std::string& name : outputs) {
+    for (bool force : {false, true}) {
+      std::vector<std::string> args{in(), (dir / name).string()};
+      if (force) args.push_back("--force");
+      const auto run = convert(args);  // would hang on the FIFO if it were opened to write
+      EXPECT_EQ(run.exit, 3) << name << (force ? " --force" : "") << ": " << run.out << run.err;
+      EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+    }
+  }
+  std::ifstream victim(outside / "victim.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "a record of mine");
+  EXPECT_FALSE(fs::exists(outside / "made.pdf")) << "a file was made outside through the link";
+  EXPECT_TRUE(fs::is_symlink(dir / "link.pdf"));
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo.pdf"));
+  if (device) {
+    EXPECT_TRUE(fs::is_character_file(dir / "device.pdf"));
+  }
+  // MIDI to record takes the same road.
+  std::ofstream(dir / "one.mid", std::ios::binary) << midiOf({60});
+  fs::create_symlink(outside / "victim.txt", dir / "link.txt");
+  EXPECT_EQ(convert({(dir / "one.mid").string(), (dir / "link.txt").string(), "--force"}).exit, 3);
+  std::ifstream again(outside / "victim.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "a record of mine");
 }

@@ -216,7 +216,7 @@ TEST_F(PracticeModeTest, AStoppedPassIsNotScoredAndAFailedSaveIsReported) {
   form.StopReplay_Click();
   EXPECT_TRUE(passLines().empty());
 
-  files.failReplace = true;
+  files.failAppend = true;
   form.PlayStop_Click();
   form.Timer1_Timer();  // counted in again
   form.Timer1_Timer();

@@ -86,9 +86,11 @@ TEST_P(FailingSaveTest, OldFilesSurviveAndTheFailureIsShown) {
   DiskFiles files(dir, calls);
   tastrello::testing::FakePort port;
   Form1 form({&port, &files, nullptr});
+  files.speak([&form] { return uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
   form.NeverShow_Click();
-  EXPECT_NE(form.StatusLine.caption.find("No space left"), std::string::npos)
+  // Said in the learner's language (German in the shipped settings).
+  EXPECT_NE(form.StatusLine.caption.find(form.say(Text::ErrDiskFull)), std::string::npos)
       << form.StatusLine.caption;
   form.Record_Click();
   form.Keys_Click(44);

@@ -49,7 +49,7 @@ TEST_F(SettingsTest, DuplicateKeysLaterValueWinsAndBothAreReplaced) {
 TEST_F(SettingsTest, KeyWithTrailingSpaceIsNoKeySoTheRealKeyIsAdded) {
   restartWith({"SPLASH: ", "TRUE"});
   EXPECT_EQ(form.splashState, "");
-  EXPECT_NE(form.StatusLine.caption.find("holds no settings"), std::string::npos);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgSettingsEmpty, {path}));
   form.NeverShow_Click();
   EXPECT_EQ(files.lines(path), (std::vector<std::string>{"SPLASH:", "FALSE", "SPLASH: ", "TRUE"}));
 }
@@ -57,7 +57,7 @@ TEST_F(SettingsTest, KeyWithTrailingSpaceIsNoKeySoTheRealKeyIsAdded) {
 TEST_F(SettingsTest, KeyOnTheLastLineKeepsDefaultsAndGetsItsValueWhenStored) {
   restartWith({"SPLASH:", "TRUE", "LANGUAGE:"});
   EXPECT_EQ(form.languageFile, "Lang_ger.txt");
-  EXPECT_NE(form.StatusLine.caption.find("no value"), std::string::npos);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgSettingsNoValue, {path, "LANGUAGE:"}));
   form.settingKey = "LANGUAGE:";
   form.settingValue = "Lang_ENG.txt";
   form.storeSetting();
@@ -150,7 +150,7 @@ TEST_F(SettingsTest, AnEmptyOrJunkFileIsReportedAndLaterChoicesAreKept) {
   for (const std::vector<std::string>& content :
        {std::vector<std::string>{}, std::vector<std::string>{"\x01\x02junk", "more junk"}}) {
     restartWith(content);
-    EXPECT_NE(form.StatusLine.caption.find("holds no settings"), std::string::npos);
+    EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgSettingsEmpty, {path}));
     form.Picture1_Click();  // English
     form = Form1({&port, &files});
     start();
@@ -178,4 +178,76 @@ TEST_F(SettingsTest, OnlyTheLatestProblemsAreKept) {
   EXPECT_EQ(form.problems.size(), Form1::kProblemsKept);
   EXPECT_EQ(form.problems.back(), "problem 199");
   EXPECT_EQ(form.problemCount, 200);
+}
+
+// ---- Values that cannot be used are said, and the rest of the file still counts
+
+class BellowsControllerSettingTest : public SettingsTest,
+                                     public ::testing::WithParamInterface<std::string> {
+ protected:
+  /// Whether the MIDI export writes its bellows as controller `number`.
+  bool exportUses(int number) {
+    loadEvents({"44/", "10/"});
+    const auto bytes = form.exportMidi();
+    return bytes && bytes->find(std::string{'\xB0', char(number)}) != std::string::npos;
+  }
+  /// Whether the input takes controller `number` (below 128) for the bellows.
+  bool inputListensTo(int number) {
+    form.hands.controllerPush.reset();
+    form.MidiIn_Message(0xB0u | unsigned(number) << 8 | 127u << 16);
+    return form.hands.controllerPush.has_value();
+  }
+};
+
+TEST_P(BellowsControllerSettingTest, ANumberThatIsNoBellowsControllerIsSaidAndIgnored) {
+  const std::string value = GetParam();
+  restartWith({"LANGUAGE:", "Lang_ENG.txt", "BELLOWS-CC:", value, "SPLASH:", "FALSE"});
+  // Said in the language the file chooses, and the other settings are kept.
+  EXPECT_NE(form.StatusLine.toolTip.find(
+                uiText(UiLanguage::English, Text::MsgBellowsController, {value})),
+            std::string::npos)
+      << form.StatusLine.toolTip;
+  EXPECT_EQ(form.languageFile, "Lang_ENG.txt");
+  EXPECT_EQ(form.splashState, "FALSE");
+  EXPECT_EQ(form.hands.bellowsController, -1);
+  // The input and the export agree: neither uses the number refused.
+  const int number = parseInt16(value).value_or(-1);
+  if (number >= 0 && number < 128) {
+    EXPECT_FALSE(inputListensTo(number));
+  }
+  EXPECT_TRUE(exportUses(2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Refused, BellowsControllerSettingTest,
+                         ::testing::Values("120", "123", "127", "128", "32767", "99999", "-7",
+                                           "abc", "64x", "6 4"));
+
+TEST_F(SettingsTest, TheBellowsControllersAtTheEdgesAreTakenByTheInputAndTheExportAlike) {
+  for (int number : {0, 119}) {
+    restartWith({"BELLOWS-CC:", std::to_string(number)});
+    EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+    EXPECT_EQ(form.hands.bellowsController, number);
+    form.MidiIn_Message(0xB0u | unsigned(number) << 8 | 127u << 16);
+    EXPECT_EQ(form.hands.controllerPush, true);
+    loadEvents({"44/", "10/"});
+    const auto bytes = form.exportMidi();
+    ASSERT_TRUE(bytes);
+    EXPECT_NE(bytes->find(std::string{'\xB0', char(number)}), std::string::npos) << number;
+  }
+  restartWith({"BELLOWS-CC:", ""});  // empty: none, and nothing to say
+  EXPECT_EQ(form.problemCount, 0);
+  EXPECT_EQ(form.hands.bellowsController, -1);
+}
+
+TEST_F(SettingsTest, AFileFarTooLargeForSettingsIsNeitherReadNorRewritten) {
+  std::vector<std::string> lines{"LANGUAGE:", "Lang_ENG.txt"};
+  lines.insert(lines.end(), 120'000, "some line that is no setting");
+  restartWith(lines);
+  EXPECT_EQ(form.languageFile, "Lang_ger.txt");
+  EXPECT_NE(form.StatusLine.toolTip.find(form.say(Text::WhyTooLarge, {"1 MB"})),
+            std::string::npos);
+  form.NeverShow_Click();
+  EXPECT_EQ(files.replaceCount, 0);
+  EXPECT_NE(form.StatusLine.caption.find(form.say(Text::WhyTooLarge, {"1 MB"})),
+            std::string::npos);
 }

@@ -76,7 +76,8 @@ TEST_F(StartupTest, AnUnreadableRecordsFolderIsReported) {
   form = Form1({&port, &files});
   start();
   EXPECT_TRUE(form.RecordList.items.empty());
-  EXPECT_NE(form.StatusLine.toolTip.find("Records/ cannot be read"), std::string::npos);
+  EXPECT_NE(form.StatusLine.toolTip.find(form.say(Text::MsgFolderUnread, {"Records/"})),
+            std::string::npos);
 }
 
 namespace {

@@ -21,7 +21,7 @@ void Form1::commitPendingEvent() {
     report(say(Text::MsgNoChord));
   } else if (!isWritableEvent(event.buttonLine, event.nameLine)) {
     beep();
-    report("This chord cannot be stored in a record file; nothing was added.");
+    report(say(Text::MsgChordNotStorable));
     discardPendingChord();
   } else {
     editClickState = 0;

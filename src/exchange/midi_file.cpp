@@ -216,7 +216,11 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
     problem = "format " + std::to_string(out.format) + " (only formats 0 and 1 are read)";
     return std::nullopt;
   }
-  if (division & 0x8000 || division == 0) {
+  if (division == 0) {
+    problem = "the header gives no time unit (0 ticks a beat)";
+    return std::nullopt;
+  }
+  if (division & 0x8000) {
     problem = "time in SMPTE frames (only beats are read)";
     return std::nullopt;
   }

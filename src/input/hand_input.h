@@ -12,11 +12,14 @@
 
 namespace tastrello {
 
+/// The highest controller number that can tell the bellows: 120 to 127 are channel mode
+/// messages, not controllers.
+constexpr int kLastBellowsController = 119;
+
 struct HandInput {
   KeyMap keyMap;
   Hands keys;                         ///< positions held on the computer keyboard
   std::vector<std::string> keysDown;  ///< claimed keys now held, to ignore their repeats
-  bool bellowsKeyDown = false;
 
   // A MIDI instrument: the pitches held, newest last, and the button each sounds on (-1: none,
   // the pitch itself sounds).
@@ -27,6 +30,7 @@ struct HandInput {
   std::optional<int> lastButton;
   std::string midiInSetting;   ///< "MIDI-IN:": the input port's name ("" for none)
   int bellowsController = -1;  ///< "BELLOWS-CC:": the controller that tells the bellows
+                               ///< (0..kLastBellowsController), -1 for none
 };
 
 }  // namespace tastrello

@@ -9,17 +9,29 @@
 namespace tastrello {
 
 void Form1::loadKeyMap() {
-  const auto bytes = services.files->read(dataFolder + "Keymap.txt");
-  if (!bytes) {
-    hands.keyMap = defaultKeyMap();  // the map shipped in that file
-    showKeyLetters();
-    showHelpBoards();
-    return;
+  const std::string path = dataFolder + "Keymap.txt";
+  hands.keyMap = defaultKeyMap();  // the map shipped in that file, unless the file gives one
+  const auto bytes = services.files->read(path);
+  // No file is no problem (a folder of the first version has none); one that is there and
+  // cannot be used is said.
+  std::string why = bytes ? std::string() : services.files->readProblem(path);
+  if (bytes && bytes->size() > kLargestKeyMap) why = say(Text::WhyTooLarge, {"256 KB"});
+  if (!why.empty()) {
+    report(say(Text::MsgKeyMapUnread, {path, why}));
+  } else if (bytes) {
+    std::vector<KeyMapProblem> skipped;
+    KeyMap map = parseKeyMap(*bytes, skipped, uiLanguageOf(textsLanguage));
+    reportFew(path, skipped.size(), [&](std::size_t i) {
+      const KeyMapProblem& problem = skipped[i];
+      return problem.line == 0
+                 ? say(Text::MsgKeyMap, {problem.reason})
+                 : say(Text::MsgKeyMapLine, {std::to_string(problem.line), problem.reason});
+    });
+    if (map.positions.empty())
+      report(say(Text::MsgKeyMapNoKeys, {path}));
+    else
+      hands.keyMap = std::move(map);
   }
-  std::vector<KeyMapProblem> skipped;
-  hands.keyMap = parseKeyMap(*bytes, skipped);
-  for (const auto& problem : skipped)
-    report(say(Text::MsgKeyMapLine, {std::to_string(problem.line), problem.reason}));
   showKeyLetters();
   showHelpBoards();
 }

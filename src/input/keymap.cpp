@@ -1,6 +1,8 @@
 #include "input/keymap.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <set>
 
 #include "shell/text.h"
@@ -36,13 +38,31 @@ bool isKnownKeyName(std::string_view name) {
   return knownKeys().count(name) > 0;
 }
 
-KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems) {
+KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
+                   UiLanguage language) {
   KeyMap map;
-  std::map<std::string, std::string*> roles{{"BELLOWS", &map.bellows},
-                                            {"COMMIT", &map.commit},
-                                            {"REST-PLAY", &map.restPlay},
-                                            {"REST-MUTE", &map.restMute}};
-  std::set<std::string> used;  // keys taken by a line of the file
+  const std::size_t firstProblem = problems.size();
+  struct Role {
+    const char* name;
+    std::string KeyMap::*key;
+    Text phrase;
+    std::string set;  ///< the key the file gives it ("" when it gives none)
+    int line = 0;
+  };
+  std::array<Role, 4> roles{{{"BELLOWS", &KeyMap::bellows, Text::RoleBellows, {}, 0},
+                             {"COMMIT", &KeyMap::commit, Text::RoleCommit, {}, 0},
+                             {"REST-PLAY", &KeyMap::restPlay, Text::RoleRestPlay, {}, 0},
+                             {"REST-MUTE", &KeyMap::restMute, Text::RoleRestMute, {}, 0}}};
+  struct Binding {
+    std::string key;
+    int position;
+    int line;
+  };
+  std::vector<Binding> bindings;
+  std::map<std::string, int> boundOn;  // key -> the line that gave it a button
+  auto skip = [&](int line, Text why, std::initializer_list<std::string> args) {
+    problems.push_back({line, uiText(language, why, args)});
+  };
   const auto lines = splitLines(bytes);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i + 1);
@@ -50,36 +70,68 @@ KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems)
     if (line.empty() || line[0] == '#') continue;
     const auto equals = line.find('=');
     if (equals == std::string::npos) {
-      problems.push_back({number, "no \"=\""});
+      skip(number, Text::KeyNoEquals, {});
       continue;
     }
     const std::string left = trimmed(std::string_view(line).substr(0, equals));
     const std::string right = trimmed(std::string_view(line).substr(equals + 1));
-    if (const auto role = roles.find(left); role != roles.end()) {
-      if (!isKnownKeyName(right)) {
-        problems.push_back({number, "unknown key \"" + right + "\""});
-      } else if (!used.insert(right).second) {
-        problems.push_back({number, "the key " + right + " is used twice"});
-      } else {
-        *role->second = right;
-      }
+    const auto role =
+        std::find_if(roles.begin(), roles.end(), [&](const Role& r) { return left == r.name; });
+    if (role != roles.end()) {
+      if (!isKnownKeyName(right))
+        skip(number, Text::KeyUnknown, {right});
+      else if (role->line != 0)
+        skip(number, Text::KeyRoleTwice, {left, std::to_string(role->line)});
+      else
+        role->set = right, role->line = number;
       continue;
     }
     if (!isKnownKeyName(left)) {
-      problems.push_back({number, "unknown key \"" + left + "\""});
+      skip(number, Text::KeyUnknown, {left});
       continue;
     }
     const auto position = parseInt16(right);
     if (!position || *position < 0 || *position >= kPullButtons) {
-      problems.push_back({number, "position \"" + right + "\" is not 0 to 33"});
+      skip(number, Text::KeyPosition, {right});
       continue;
     }
-    if (!used.insert(left).second) {
-      problems.push_back({number, "the key " + left + " is used twice"});
+    if (const auto before = boundOn.find(left); before != boundOn.end()) {
+      skip(number, Text::KeyTwice, {left, std::to_string(before->second)});
       continue;
     }
-    map.positions[left] = *position;
+    boundOn.emplace(left, number);
+    bindings.push_back({left, *position, number});
   }
+
+  // The roles take their keys first, in their order; each key does one thing.
+  std::map<std::string, Text> taken;  // key -> the role that has it
+  for (Role& role : roles) {
+    std::string& key = map.*role.key;  // its default until the file's line is taken
+    if (!role.set.empty()) {
+      if (const auto owner = taken.find(role.set); owner != taken.end())
+        skip(role.line, Text::KeyTaken, {role.set, uiText(language, owner->second)});
+      else
+        key = role.set;
+    }
+    if (const auto owner = taken.find(key); owner != taken.end()) {
+      skip(0, Text::KeyRoleLost,
+           {uiText(language, role.phrase), key, uiText(language, owner->second)});
+      key.clear();
+      continue;
+    }
+    taken.emplace(key, role.phrase);
+  }
+  for (const Binding& binding : bindings) {
+    if (const auto owner = taken.find(binding.key); owner != taken.end())
+      skip(binding.line, Text::KeyTaken, {binding.key, uiText(language, owner->second)});
+    else
+      map.positions[binding.key] = binding.position;
+  }
+  // In the order of the file; what concerns the map as a whole last.
+  const auto ours = problems.begin() + static_cast<std::ptrdiff_t>(firstProblem);
+  std::stable_sort(ours, problems.end(), [](const auto& a, const auto& b) {
+    return (a.line == 0 ? INT_MAX : a.line) < (b.line == 0 ? INT_MAX : b.line);
+  });
   return map;
 }
 

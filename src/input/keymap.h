@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/ui_texts.h"
+
 namespace tastrello {
 
 constexpr int kPullButtons = 34;  // positions 0..33; push adds 34
@@ -20,12 +22,16 @@ struct KeyMap {
   bool operator==(const KeyMap&) const = default;
 };
 
-/// A line of a key map file that was skipped, and why.
+/// A line of a key map file that was skipped, and why; or, with line 0, a binding the map as
+/// a whole leaves out.
 struct KeyMapProblem {
-  int line = 0;  ///< counted from 1
+  int line = 0;  ///< counted from 1; 0 for the map as a whole
   std::string reason;
   bool operator==(const KeyMapProblem&) const = default;
 };
+
+/// The largest key map read: a map of every key fits in a few kilobytes.
+constexpr std::size_t kLargestKeyMap = 256 * 1024;
 
 /// The key names a map may use: letters, digits, the punctuation keys of the three letter rows
 /// and the number row, and a few others, as Qt names them (Q, 1, Semicolon, BracketLeft ...).
@@ -33,9 +39,16 @@ bool isKnownKeyName(std::string_view name);
 
 /// Reads a key map file: "KEY=POSITION" lines, "BELLOWS=KEY", "COMMIT=KEY", "REST-PLAY=KEY",
 /// "REST-MUTE=KEY"; lines starting with "#" and empty lines are comments. A bad line (unknown
-/// key, position outside 0..33, a key used twice, no "=") is skipped and reported; what the
-/// file does not set keeps the defaults of KeyMap (with no positions).
-KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems);
+/// key, position outside 0..33, no "=", a key that already plays a button, a role set twice)
+/// is skipped and reported in `language`; what the file does not set keeps the defaults of
+/// KeyMap (with no positions).
+/// A key does one thing. The four roles come first, in the order above, whether the file sets
+/// them or they keep their defaults: a line that gives a role's key to a button or to a later
+/// role is skipped (a skipped role keeps its default; a role whose default is taken too has
+/// no key, reported with line 0). Without this, Space=3 would leave Space the bellows and
+/// Z=3 would take away the recording's rest.
+KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
+                   UiLanguage language = UiLanguage::English);
 
 /// The map shipped as Data/Keymap.txt: three rows of the keyboard on the three rows of buttons.
 KeyMap defaultKeyMap();

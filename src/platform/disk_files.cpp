@@ -19,8 +19,6 @@ namespace tastrello {
 
 namespace {
 
-constexpr std::uintmax_t kLargestFile = 64u * 1024 * 1024;
-
 std::vector<std::string> pathParts(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
@@ -34,10 +32,6 @@ std::vector<std::string> pathParts(const std::string& path) {
   }
   if (!part.empty()) parts.push_back(std::move(part));
   return parts;
-}
-
-std::string errnoText() {
-  return std::strerror(errno);
 }
 
 // Temporary files of a save: ".~tastrello-PID-RANDOM.tmp". No name the program offers in a
@@ -131,8 +125,37 @@ std::optional<std::string> DiskFiles::read(const std::string& path) {
 
 std::string DiskFiles::replace(const std::string& path, const std::string& bytes) {
   const auto file = resolve(path);
-  if (!file) return "the folder does not exist or the name cannot be stored";
-  return writeFileAtomically(*file, bytes, calls_);
+  if (!file) return systemErrorText(ENOENT, language());
+  return writeFileAtomically(*file, bytes, calls_).text(language());
+}
+
+std::string DiskFiles::append(const std::string& path, const std::string& bytes) {
+  const auto file = resolve(path);
+  if (!file) return systemErrorText(ENOENT, language());
+  return appendToFile(*file, bytes, calls_).text(language());
+}
+
+std::string DiskFiles::readProblem(const std::string& path) {
+  const auto file = resolve(path);
+  if (!file) return {};  // its folder is missing, so is the file
+  const UiLanguage lang = language();
+  struct stat info {};
+  if (::stat(file->c_str(), &info) != 0) {
+    const int error = errno;
+    struct stat link {};
+    if (error == ENOENT && ::lstat(file->c_str(), &link) == 0)
+      return uiText(lang, Text::WhyDanglingLink);
+    if (error == ENOENT || error == ENOTDIR) return {};
+    return uiText(lang, Text::WhyCheck, {systemErrorText(error, lang)});
+  }
+  if (S_ISDIR(info.st_mode)) return uiText(lang, Text::WhyFolder);
+  if (!S_ISREG(info.st_mode)) return uiText(lang, Text::WhyNotPlain);
+  if (static_cast<std::uintmax_t>(info.st_size) > kLargestFile)
+    return uiText(lang, Text::WhyTooLarge, {"64 MB"});
+  const int fd = ::open(file->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return uiText(lang, Text::WhyRead, {systemErrorText(errno, lang)});
+  ::close(fd);
+  return {};
 }
 
 std::optional<std::vector<std::string>> DiskFiles::list(const std::string& folder) {
@@ -185,8 +208,52 @@ void DiskFiles::removeStaleTemporaries(const std::string& folder) {
   }
 }
 
-std::string writeFileAtomically(const fs::path& target, const std::string& bytes,
-                                FileCalls& calls) {
+namespace {
+
+/// A write refused or failed at `step`, with the system's error number when there is one.
+WriteResult failed(WriteResult::Step step, int error = 0) {
+  return {step, error};
+}
+
+/// What is at `target`, for a writer that takes only a plain file or nothing: Done with
+/// `exists` and `info` set, or the refusal.
+WriteResult inspectTarget(const fs::path& target, bool& exists, struct stat& info) {
+  exists = false;
+  if (::lstat(target.c_str(), &info) != 0) {
+    if (errno == ENOENT) return {};
+    return failed(WriteResult::Step::Inspect, errno);
+  }
+  exists = true;
+  if (S_ISLNK(info.st_mode)) return failed(WriteResult::Step::Link);
+  if (!S_ISREG(info.st_mode)) return failed(WriteResult::Step::NotPlain);
+  return {};
+}
+
+/// Writes all of `bytes` to `fd`; the error number of the first failure, or 0.
+int writeAll(FileCalls& calls, int fd, std::string_view bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = calls.write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    written += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+WriteResult checkTarget(const fs::path& target) {
+  bool exists = false;
+  struct stat info {};
+  return inspectTarget(target, exists, info);
+}
+
+WriteResult writeFileAtomically(const fs::path& target, std::string_view bytes, FileCalls& calls) {
+  using Step = WriteResult::Step;
+  bool exists = false;
+  struct stat old {};
+  if (const WriteResult refused = inspectTarget(target, exists, old); !refused.ok()) return refused;
   // Created exclusively and never through a link: a file or link planted under the name
   // makes this attempt fail, and another name is tried.
   fs::path temp;
@@ -196,39 +263,124 @@ std::string writeFileAtomically(const fs::path& target, const std::string& bytes
     fd = calls.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0)
-    return "cannot create a temporary file in " + target.parent_path().filename().string() + ": " +
-           errnoText();
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = calls.write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const std::string error = "cannot write: " + errnoText();
-      calls.close(fd);
-      ::unlink(temp.c_str());
-      return error;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  const bool synced = calls.fsync(fd) == 0;
-  const std::string syncError = synced ? std::string() : errnoText();
-  const bool closed = calls.close(fd) == 0;
-  if (!synced || !closed) {
-    const std::string error = "cannot flush: " + (synced ? errnoText() : syncError);
+  if (fd < 0) return failed(Step::Create, errno);
+  // The learner's own permissions stay with the file (a record kept private stays private).
+  if (exists) ::fchmod(fd, old.st_mode & 07777);
+  if (const int error = writeAll(calls, fd, bytes); error != 0) {
+    calls.close(fd);
     ::unlink(temp.c_str());
-    return error;
+    return failed(Step::Write, error);
+  }
+  // A full disk may show only here: written bytes wait in memory until they are flushed.
+  const int syncError = calls.fsync(fd) == 0 ? 0 : errno;
+  const int closeError = calls.close(fd) == 0 ? 0 : errno;
+  if (syncError != 0 || closeError != 0) {
+    ::unlink(temp.c_str());
+    return failed(Step::Flush, syncError != 0 ? syncError : closeError);
   }
   if (calls.rename(temp.c_str(), target.c_str()) != 0) {
-    const std::string error = "cannot rename: " + errnoText();
+    const int error = errno;
     ::unlink(temp.c_str());
-    return error;
+    return failed(Step::Rename, error);
   }
-  // Make the rename itself durable.
+  // Make the rename itself durable. The new content is complete and in place by now, so a
+  // folder that cannot be synced (some network file systems) is no failure of the write.
   const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
+  }
+  return {};
+}
+
+WriteResult appendToFile(const fs::path& target, std::string_view bytes, FileCalls& calls) {
+  using Step = WriteResult::Step;
+  bool existed = false;
+  struct stat info {};
+  if (const WriteResult refused = inspectTarget(target, existed, info); !refused.ok())
+    return refused;
+  if (existed && info.st_nlink > 1) return failed(Step::SecondName);
+  // Never blocks and never follows a link; what was checked above is checked again on what
+  // was opened, in case the path changed in between.
+  // Opened for reading too, to see whether the last line is ended; a file that may only be
+  // written is appended to as it is.
+  const int flags = O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = calls.open(target.c_str(), O_RDWR | flags, 0644);
+  if (fd < 0 && errno == EACCES) fd = calls.open(target.c_str(), O_WRONLY | flags, 0644);
+  if (fd < 0) return failed(errno == ELOOP ? Step::Link : Step::Open, errno == ELOOP ? 0 : errno);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+    const bool plain = S_ISREG(info.st_mode);
+    calls.close(fd);
+    return failed(plain ? Step::SecondName : Step::NotPlain);
+  }
+  const off_t length = info.st_size;
+  std::string added;
+  char last = '\n';
+  if (length > 0 && ::pread(fd, &last, 1, length - 1) != 1) last = '\n';
+  if (last != '\n') added = "\r\n";
+  added.append(bytes);
+  // On any failure the file goes back to its old length: a part of a line is never left.
+  auto undo = [&](Step step, int error) {
+    if (::ftruncate(fd, length) == 0) ::fsync(fd);
+    calls.close(fd);
+    if (!existed && length == 0) ::unlink(target.c_str());
+    return failed(step, error);
+  };
+  if (const int error = writeAll(calls, fd, added); error != 0) return undo(Step::Write, error);
+  if (calls.fsync(fd) != 0) return undo(Step::Flush, errno);
+  if (calls.close(fd) != 0) return failed(Step::Flush, errno);
+  return {};
+}
+
+std::string systemErrorText(int error, UiLanguage language) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return uiText(language, Text::ErrDiskFull);
+    case EACCES:
+    case EPERM:
+      return uiText(language, Text::ErrNoPermission);
+    case EROFS:
+      return uiText(language, Text::ErrReadOnly);
+    case ENOENT:
+    case ENOTDIR:
+      return uiText(language, Text::ErrNoFolder);
+    case EIO:
+      return uiText(language, Text::ErrDisk);
+    case ELOOP:
+      return uiText(language, Text::WhyIsLink);
+    default: {
+      // The symbol ("EXDEV") reads the same in every language; the number where there is none.
+      const char* name = ::strerrorname_np(error);
+      return uiText(language, Text::ErrSystem, {name ? name : std::to_string(error)});
+    }
+  }
+}
+
+std::string WriteResult::text(UiLanguage language) const {
+  const std::string system = error != 0 ? systemErrorText(error, language) : std::string();
+  switch (failed) {
+    case Step::Done:
+      return {};
+    case Step::Inspect:
+      return uiText(language, Text::WhyCheck, {system});
+    case Step::Link:
+      return uiText(language, Text::WhyIsLink);
+    case Step::NotPlain:
+      return uiText(language, Text::WhyNotPlain);
+    case Step::SecondName:
+      return uiText(language, Text::WhySecondName);
+    case Step::Open:
+      return uiText(language, Text::WhyOpen, {system});
+    case Step::Create:
+      return uiText(language, Text::WhyCreate, {system});
+    case Step::Write:
+      return uiText(language, Text::WhyWrite, {system});
+    case Step::Flush:
+      return uiText(language, Text::WhyFlush, {system});
+    case Step::Rename:
+      return uiText(language, Text::WhyRename, {system});
   }
   return {};
 }

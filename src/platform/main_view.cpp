@@ -794,7 +794,8 @@ void MainView::saveFile(const Request& request) {
     return;
   }
   const std::string shown = fromQt(path);
-  const std::string error = writeFileAtomically(path.toStdString(), request.bytes);
+  const std::string error = writeFileAtomically(path.toStdString(), request.bytes)
+                                .text(uiLanguageOf(form_.textsLanguage));
   send(error.empty() ? Event::saved(request.id, shown) : Event::notSaved(request.id, shown, error));
 }
 

@@ -8,17 +8,18 @@ namespace tastrello {
 
 namespace {
 
-/// An output that was refused before anything was opened: every call fails with the reason.
+/// An output that was refused before anything was opened: every call fails with the reason,
+/// given in the language in force when it is asked for.
 class RefusedPort : public MidiPort {
  public:
-  explicit RefusedPort(std::string reason) : reason_(std::move(reason)) {}
+  explicit RefusedPort(std::function<std::string()> reason) : reason_(std::move(reason)) {}
   int open(int, std::uint32_t& handle) override { return handle = 0, 1; }
   int send(std::uint32_t, std::uint32_t, SoundTime) override { return 1; }
   int close(std::uint32_t, SoundTime) override { return 1; }
-  std::string errorText(int) override { return reason_; }
+  std::string errorText(int) override { return reason_(); }
 
  private:
-  std::string reason_;
+  std::function<std::string()> reason_;
 };
 
 }  // namespace
@@ -42,14 +43,20 @@ void OutputSwitch::choose(const std::string& setting) {
   choice_ = setting == "SYNTH" ? std::string() : setting;
   other_.reset();
   if (choice_.rfind("LOG:", 0) == 0) {
-    // A shared portable folder must not make the program write anywhere else.
+    // A shared portable folder must not make the program write anywhere else, and the log
+    // is a file of its own: never the settings, a record or any other file the program keeps.
     const std::string name = choice_.substr(4);
-    if (isSafeRelativePath(name))
-      other_ = std::make_unique<LogPort>(root_ / name, start_);
+    auto refusal = [this, name](Text why) {
+      return [this, name, why] {
+        return uiText(language_ ? language_() : UiLanguage::English, why, {name});
+      };
+    };
+    if (!isSafeRelativePath(name))
+      other_ = std::make_unique<RefusedPort>(refusal(Text::LogOutside));
+    else if (isOwnFileName(name.substr(name.rfind('/') + 1)))
+      other_ = std::make_unique<RefusedPort>(refusal(Text::LogOwnFile));
     else
-      other_ = std::make_unique<RefusedPort>("The MIDI log \"" + name +
-                                             "\" is not a file name inside the working folder; "
-                                             "nothing is written.");
+      other_ = std::make_unique<LogPort>(root_, name, start_, language_);
   } else if (!choice_.empty()) {
     other_ = std::make_unique<NoteTrackingPort>(std::make_unique<RtMidiRawOut>(), choice_);
   }

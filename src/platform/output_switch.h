@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "platform/fluid_synth_port.h"
 #include "shell/services.h"
+#include "shell/ui_texts.h"
 
 namespace tastrello {
 
@@ -24,6 +26,8 @@ class OutputSwitch : public MidiPort, public OutputChoice {
   /// effect when the synthesizer is first used.
   void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
   void useAudioBuffer(int milliseconds) override;
+  /// The language of the reasons the MIDI log gives (English until told).
+  void speak(std::function<UiLanguage()> language) { language_ = std::move(language); }
   int open(int deviceId, std::uint32_t& handle) override;
   /// The built-in synthesizer places a message at its moment; MIDI ports and the log send at
   /// once, as their back ends take no time stamps.
@@ -41,6 +45,7 @@ class OutputSwitch : public MidiPort, public OutputChoice {
   std::unique_ptr<MidiPort> other_;  ///< the port or log in use, when not the synthesizer
   std::string choice_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::function<UiLanguage()> language_;
 };
 
 }  // namespace tastrello

@@ -1,11 +1,12 @@
 #include "platform/tablature_render.h"
 
+#include <QBuffer>
 #include <QLocale>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
+#include "platform/disk_files.h"
 #include "shell/text.h"
 
 namespace tastrello {
@@ -129,17 +130,22 @@ bool letterPaperHere() {
 
 namespace {
 
-/// Lays the document out and has `draw` write its pages to a file that replaces `path` only
-/// when complete; `draw` returns false when its painter failed.
+/// Lays the document out, has `draw` write its pages into memory and writes them to `path`
+/// with the one file writer: the file is replaced only when complete and on the disk.
+/// `draw` returns false when its painter failed.
 template <typename Draw>
 std::string writeTabFile(const std::string& path, const TabDocument& document, int& pageCount,
-                         const char* kind, Draw&& draw) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();
+                         UiLanguage language, Draw&& draw) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
   const TabGeometry g;
   const auto pages = layoutTablature(document.buttonLines, g);
-  if (!draw(file, g, pages)) return std::string("the ") + kind + " could not be drawn";
-  if (!file.commit()) return file.errorString().toStdString();
+  if (!draw(buffer, g, pages)) return uiText(language, Text::WhyDrawn);
+  buffer.close();
+  const WriteResult written = writeFileAtomically(
+      path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (!written.ok()) return written.text(language);
   pageCount = static_cast<int>(pages.size());
   return {};
 }
@@ -147,10 +153,10 @@ std::string writeTabFile(const std::string& path, const TabDocument& document, i
 }  // namespace
 
 std::string writeTabPdf(const std::string& path, const TabDocument& document, bool letter,
-                        int& pageCount) {
+                        int& pageCount, UiLanguage language) {
   return writeTabFile(
-      path, document, pageCount, "PDF",
-      [&](QSaveFile& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
+      path, document, pageCount, language,
+      [&](QIODevice& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
         QPdfWriter pdf(&file);
         pdf.setPageSize(QPageSize(letter ? QPageSize::Letter : QPageSize::A4));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
@@ -170,10 +176,11 @@ std::string writeTabPdf(const std::string& path, const TabDocument& document, bo
       });
 }
 
-std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount) {
+std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount,
+                        UiLanguage language) {
   return writeTabFile(
-      path, document, pageCount, "SVG",
-      [&](QSaveFile& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
+      path, document, pageCount, language,
+      [&](QIODevice& file, const TabGeometry& g, const std::vector<TabPage>& pages) {
         const double gap = 12;  // between the pages, one under the other
         QSvgGenerator svg;
         svg.setOutputDevice(&file);

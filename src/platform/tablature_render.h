@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/ui_texts.h"
 #include "tablature/tab_layout.h"
 
 namespace tastrello {
@@ -20,13 +21,15 @@ struct TabDocument {
 void paintTabPage(QPainter& painter, const TabDocument& document, const std::vector<TabPage>& pages,
                   int page, const TabGeometry& geometry, int currentEvent = 0);
 
-/// Writes every page to a PDF file through a file that replaces `path` only when complete.
-/// `letter` chooses US Letter paper, otherwise A4; the pages fit both. Returns "" or what
-/// went wrong, and how many pages were written.
+/// Writes every page to a PDF file with writeFileAtomically: `path` is replaced only when the
+/// whole file is on the disk, and only a plain file there is replaced (never a link or a
+/// device). `letter` chooses US Letter paper, otherwise A4; the pages fit both. Returns "" or
+/// what went wrong (in `language`), and how many pages were written.
 std::string writeTabPdf(const std::string& path, const TabDocument& document, bool letter,
-                        int& pageCount);
+                        int& pageCount, UiLanguage language = UiLanguage::English);
 /// Writes the pages one under the other into one SVG file, the same way.
-std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount);
+std::string writeTabSvg(const std::string& path, const TabDocument& document, int& pageCount,
+                        UiLanguage language = UiLanguage::English);
 
 /// Letter paper where the system measures in inches (the United States), A4 elsewhere.
 bool letterPaperHere();

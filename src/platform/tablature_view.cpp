@@ -71,8 +71,9 @@ void TablatureView::closeEvent(QCloseEvent* event) {
 }
 
 std::string TablatureView::save(const std::string& path, const std::string& format, int& pages) {
-  return upper(format) == "PDF" ? writeTabPdf(path, document_, letterPaperHere(), pages)
-                                : writeTabSvg(path, document_, pages);
+  const UiLanguage language = uiLanguageOf(form_.textsLanguage);
+  return upper(format) == "PDF" ? writeTabPdf(path, document_, letterPaperHere(), pages, language)
+                                : writeTabSvg(path, document_, pages, language);
 }
 
 }  // namespace tastrello

@@ -3,6 +3,7 @@
 // functions; the window object holds them.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -127,6 +128,10 @@ std::string formatRamp(const std::optional<TempoRamp>& ramp);
 /// The history file of a record: "Practice_" + the record's file name, in the records folder.
 std::string historyFileName(const std::string& recordFile);
 
+/// The largest history read (16 MB, some 150,000 passes); a larger one is kept and appended
+/// to, but not read.
+constexpr std::size_t kLargestHistory = 16u * 1024 * 1024;
+
 /// The tempo a ramp asks for now, from the passes kept: the ramp's start when none was played
 /// in it; otherwise the last pass's tempo (held between start and target), raised when the
 /// passes at that tempo end in enough clean ones.
@@ -157,7 +162,10 @@ struct PracticeState {
   std::string historyPath;  ///< the loaded record's history file ("" when none is loaded)
   History history;
   std::optional<PassRecord> lastPass;  ///< the latest pass of this session, for its score
-  int clickNote = 0;                   ///< the metronome's note sounding (0: none)
+  /// Lines that could not be appended to a history yet (history path -> its lines, CR LF):
+  /// they go out with the next line appended to it, and count as read meanwhile.
+  std::map<std::string, std::string> unwritten;
+  int clickNote = 0;  ///< the metronome's note sounding (0: none)
 
   // Time: the loaded record's meter, the practice tempo, and playing along.
   Meter meter;                 ///< the loaded record's (4/4, a step a beat when it has none)

@@ -5,7 +5,6 @@
 // and a metronome click on the percussion channel.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "shell/main_window.h"
 #include "shell/text.h"
@@ -112,12 +111,33 @@ void Form1::loadPracticeHistory(const std::string& recordFile) {
   ZahlenSchirm.rowNotes.clear();
   practice.judge.clear();
   loadMeter(recordFile);
-  if (const auto bytes = services.files->read(practice.historyPath)) {
-    std::vector<int> damaged;
-    practice.history = parseHistory(*bytes, damaged);
-    for (int line : damaged)
-      report(say(Text::MsgHistoryLine, {historyFileName(recordFile), std::to_string(line)}));
+  const std::string name = historyFileName(recordFile);
+  std::string bytes;
+  if (auto read = services.files->read(practice.historyPath)) {
+    bytes = std::move(*read);
+  } else if (const std::string why = services.files->readProblem(practice.historyPath);
+             !why.empty()) {
+    report(say(Text::MsgHistoryUnread, {name, why}));
   }
+  if (bytes.size() > kLargestHistory) {
+    report(say(Text::MsgHistoryUnread, {name, say(Text::WhyTooLarge, {"16 MB"})}));
+    bytes.clear();
+  }
+  // Passes of this run that could not be written yet count and show as if they had been.
+  const auto unwritten = practice.unwritten.find(practice.historyPath);
+  const std::size_t fileLines =
+      unwritten == practice.unwritten.end() ? 0 : splitLines(bytes).size();
+  if (unwritten != practice.unwritten.end())
+    bytes += (bytes.empty() || bytes.back() == '\n' ? "" : "\r\n") + unwritten->second;
+  std::vector<int> damaged;
+  practice.history = parseHistory(bytes, damaged);
+  if (unwritten != practice.unwritten.end())
+    damaged.erase(std::remove_if(damaged.begin(), damaged.end(),
+                                 [&](int line) { return std::size_t(line) > fileLines; }),
+                  damaged.end());
+  reportFew(name, damaged.size(), [&](std::size_t i) {
+    return say(Text::MsgHistoryLine, {name, std::to_string(damaged[i])});
+  });
   PracticeRamp.value = practice.history.ramp ? 1 : 0;
   applyRamp();
   showSection();
@@ -126,13 +146,17 @@ void Form1::loadPracticeHistory(const std::string& recordFile) {
 
 void Form1::appendToHistory(const std::string& line) {
   if (practice.historyPath.empty()) return;
-  // The file on disk is extended, not rewritten from what was understood of it: lines this
-  // version could not read stay as they are.
-  std::string bytes = services.files->read(practice.historyPath).value_or("");
-  if (!bytes.empty() && bytes.back() != '\n') bytes += "\r\n";
-  bytes += line + "\r\n";
-  const std::string problem = services.files->replace(practice.historyPath, bytes);
-  if (!problem.empty()) report(say(Text::MsgNotSaved, {practice.historyPath, problem}));
+  // The file is only ever appended to, never rewritten from what was understood of it: lines
+  // this version cannot read and a history too large to read stay as they are. A line that
+  // could not be written waits in memory and goes out with the next.
+  std::string& waiting = practice.unwritten[practice.historyPath];
+  waiting += line + "\r\n";
+  const std::string problem = services.files->append(practice.historyPath, waiting);
+  if (problem.empty()) {
+    practice.unwritten.erase(practice.historyPath);
+    return;
+  }
+  report(say(Text::MsgHistoryNotSaved, {practice.historyPath, problem}));
 }
 
 void Form1::PracticeRamp_Click() {

@@ -80,7 +80,7 @@ bool Form1::writeRecordFile(const std::string& path) {
   const RecordContent record{noteFileName, ShadowListe3.items, ShadowListe2.items};
   const std::string error = services.files->replace(path, formatRecord(record));
   if (!error.empty()) {
-    report("The record was not saved to " + path + ": " + error);
+    report(say(Text::MsgRecordNotSaved, {path, error}));
     return false;
   }
   return true;

@@ -199,7 +199,7 @@ void Form1::Break_Click() {
 void Form1::StopReplay_Click() {
   if (SoundOnOff.value == 1) {
     Midi_Out_close();
-    midiReopenOk = Midi_Out_Open(-1);
+    Midi_Out_Open(-1);  // a failure is reported by midi_outerr
   }
   Timer1.enabled = false;
   if (countIn > 0) {

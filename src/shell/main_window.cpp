@@ -289,15 +289,30 @@ Form1::Form1(Services s) : services(s) {
 }
 
 void Form1::report(const std::string& text) {
-  problems.push_back(text);
-  if (problems.size() > kProblemsKept) problems.erase(problems.begin());
   ++problemCount;
-  StatusLine.caption = text;
-  // The line shows the latest; resting the pointer on it shows all that are kept.
-  StatusLine.toolTip.clear();
-  for (const auto& problem : problems)
-    StatusLine.toolTip += (StatusLine.toolTip.empty() ? "" : "\n") + problem;
+  // A problem quoting a huge line of a file would make every later report slow to show.
+  const std::string kept =
+      text.size() > kLongestProblem ? text.substr(0, kLongestProblem - 1) + "\x85" : text;
+  StatusLine.caption = kept;
+  // The line shows the latest; resting the pointer on it shows all that are kept. The list is
+  // extended at its end and cut at its front, never rebuilt, so a report costs the same
+  // however many came before.
+  std::string& tip = StatusLine.toolTip;
+  if (problems.size() == kProblemsKept) {
+    tip.erase(0, problems.front().size() + 1);  // the oldest and the line end after it
+    problems.erase(problems.begin());
+  }
+  if (!tip.empty()) tip += '\n';
+  tip += kept;
+  problems.push_back(kept);
   showProblemCount();
+}
+
+void Form1::reportFew(const std::string& file, std::size_t count,
+                      const std::function<std::string(std::size_t)>& text) {
+  const std::size_t shown = std::min(count, kReportsPerFile);
+  for (std::size_t i = 0; i < shown; ++i) report(text(i));
+  if (count > shown) report(say(Text::MsgMoreProblems, {file, std::to_string(count - shown)}));
 }
 
 void Form1::showProblemCount() {
@@ -318,7 +333,7 @@ void Form1::beep() {
 void Form1::refreshFileList(FileList& list) {
   std::vector<std::string> names;
   auto listed = services.files->list(list.folder);
-  if (!listed) report("The folder " + list.folder + " cannot be read; its list stays empty.");
+  if (!listed) report(say(Text::MsgFolderUnread, {list.folder}));
   for (auto& name : listed.value_or(std::vector<std::string>{})) {
     if (matchesPattern(name, list.pattern)) names.push_back(std::move(name));
   }

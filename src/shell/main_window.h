@@ -78,6 +78,12 @@ class Form1 {
   // ---- Settings
   void readSettingsFile();
   void storeSetting();
+  /// The settings file's bytes; nothing (reported with `message`) when it cannot be read or
+  /// is far too large for one.
+  std::optional<std::string> readSettings(Text message);
+  /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
+  /// controller left as it was, for anything else.
+  bool readBellowsController(const std::string& value);
   void Check2_Click();
 
   // ---- Language
@@ -297,6 +303,11 @@ class Form1 {
   void setToggleValue(Toggle& toggle, int value);
   /// Shows a problem in the status line and keeps it with the others met since start.
   void report(const std::string& text);
+  /// Reports the first kReportsPerFile of `count` problems of one file one by one (`text`
+  /// gives the i-th) and the rest as one "and N more": a damaged file costs a few lines.
+  void reportFew(const std::string& file, std::size_t count,
+                 const std::function<std::string(std::size_t)>& text);
+  static constexpr std::size_t kReportsPerFile = 10;
   /// Shows a confirmation in the status line; it is no problem and is not kept.
   void inform(const std::string& text);
   /// One of the program's own texts in the language in force.
@@ -354,6 +365,8 @@ class Form1 {
   std::string windowCaption;
   int windowWidth = kNarrowWidth;
   int windowLeft = 0;  ///< change of the window's left edge, in twips, since start
+  /// The bytes of a problem shown and kept: a problem quoting a huge line is cut.
+  static constexpr std::size_t kLongestProblem = 400;
   static constexpr std::size_t kProblemsKept = 50;
   std::vector<std::string> problems;  ///< the latest problems, oldest first
   int problemCount = 0;               ///< problems met since start
@@ -364,7 +377,6 @@ class Form1 {
   int noteNumber = 0;
   int instrumentNumber = 22;
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
-  bool midiReopenOk = false;
 
   // ---- Time: the messages of a replay step prepared ahead sound at the step's moment
   SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound

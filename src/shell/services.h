@@ -1,6 +1,7 @@
 // The small interfaces through which the logic reaches the world. Each has one real
-// implementation in src/platform (or, for the web edition, in web/) and a test double in
-// tests/fakes.h.
+// implementation in src/platform (or, for the web edition, in web/). The test doubles of
+// MidiPort, Files, OutputChoice and Clock are in tests/fakes.h; MidiPorts and AudioStatus have
+// none, as the tests leave them null.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +51,26 @@ class Files {
   virtual std::string replace(const std::string& path, const std::string& bytes) = 0;
   /// The names of the files in `folder`; nothing when the folder is missing or cannot be read.
   virtual std::optional<std::vector<std::string>> list(const std::string& folder) = 0;
+  /// Adds `bytes` at the end of the file, made when missing; when its last line has no line
+  /// end, CR LF comes first, so that what is added starts a line. What was there is never
+  /// changed or lost: on failure the file is as it was. Returns "" or what went wrong.
+  /// DiskFiles appends in place. This default, for stores that only replace, replaces the file
+  /// with its old bytes and the new ones, and refuses when the old ones cannot be read.
+  virtual std::string append(const std::string& path, const std::string& bytes) {
+    auto old = read(path);
+    if (!old) {
+      if (std::string why = readProblem(path); !why.empty()) return why;
+      old.emplace();  // nothing there yet
+    }
+    if (!old->empty() && old->back() != '\n') *old += "\r\n";
+    return replace(path, *old + bytes);
+  }
+  /// Why `read` gives nothing for the path: "" when nothing is there (or it can be read),
+  /// otherwise the reason (a folder, a link to nothing, too large, no permission ...).
+  virtual std::string readProblem(const std::string& path) {
+    (void)path;
+    return {};
+  }
 };
 
 /// What device -1 stands for. Real implementation: OutputSwitch (src/platform/output_switch.h).

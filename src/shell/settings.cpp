@@ -11,6 +11,9 @@ namespace {
 
 const std::string kSettingsFile = "Tastrel.Ini";
 constexpr int kInstrumentCount = 128;
+// The file holds some 135 lines; one far larger is no settings file and is neither read whole
+// at every change nor rewritten.
+constexpr std::size_t kLargestSettings = 1024 * 1024;
 
 }  // namespace
 
@@ -44,13 +47,21 @@ bool hasValueLine(const std::vector<std::string>& lines, std::size_t key) {
 
 }  // namespace
 
+std::optional<std::string> Form1::readSettings(Text message) {
+  const std::string path = dataFolder + kSettingsFile;
+  auto bytes = services.files->read(path);
+  if (bytes && bytes->size() <= kLargestSettings) return bytes;
+  std::string why = bytes ? say(Text::WhyTooLarge, {"1 MB"}) : services.files->readProblem(path);
+  report(say(message, {path, why.empty() ? say(Text::WhyMissing) : why}));
+  return std::nullopt;
+}
+
 void Form1::readSettingsFile() {
   const std::string path = dataFolder + kSettingsFile;
-  const auto bytes = services.files->read(path);
-  if (!bytes) {
-    report("Settings file " + path + " cannot be read; starting with the defaults.");
-    return;
-  }
+  const auto bytes = readSettings(Text::MsgSettingsUnread);
+  if (!bytes) return;
+  // What is wrong in the file is said once its own LANGUAGE: is known, in that language.
+  std::vector<std::function<std::string(UiLanguage)>> found;
   const auto lines = splitLines(*bytes);
   const std::size_t n = lines.size();
   const auto keys = keyLines(lines);
@@ -61,13 +72,16 @@ void Form1::readSettingsFile() {
       for (std::size_t line = i + 1; k <= kInstrumentCount && line < n; ++k, ++line)
         instrumentNames[k] = mid(lines[line], 4, 50);
       if (k <= kInstrumentCount)
-        report("Settings file " + path + " lists only " + std::to_string(k - 1) +
-               " of the 128 instruments.");
+        found.push_back([path, listed = std::to_string(k - 1)](UiLanguage l) {
+          return uiText(l, Text::MsgSettingsShortList, {path, listed});
+        });
       continue;
     }
     // A value line is never a key line: a key followed by another key has no value.
     if (!hasValueLine(lines, i)) {
-      report("Settings file " + path + ": the key " + key + " has no value.");
+      found.push_back([path, key](UiLanguage l) {
+        return uiText(l, Text::MsgSettingsNoValue, {path, key});
+      });
       continue;
     }
     const std::string& value = lines[i + 1];
@@ -83,18 +97,33 @@ void Form1::readSettingsFile() {
       soundFontSetting = value;
     else if (key == "MIDI-IN:")
       hands.midiInSetting = value;
-    else if (key == "BELLOWS-CC:")
-      hands.bellowsController = parseInt16(value).value_or(-1);
     else if (key == "AUDIO-BUFFER:")
       audioBufferSetting = value;
     else if (key == "TAP-OFFSET:")
       practice.offsetSeconds = std::clamp(parseInt16(value).value_or(0), -500, 500) / 1000.0;
     else if (key == "TIMING-WINDOW:")
       practice.windowMs = std::clamp(parseInt16(value).value_or(80), 10, 300);
+    else if (key == "BELLOWS-CC:" && !readBellowsController(value))
+      found.push_back(
+          [value](UiLanguage l) { return uiText(l, Text::MsgBellowsController, {value}); });
   }
   if (keys.empty())
-    report("Settings file " + path +
-           " holds no settings; starting with the defaults (choices made now are added to it).");
+    found.push_back([path](UiLanguage l) { return uiText(l, Text::MsgSettingsEmpty, {path}); });
+  const UiLanguage language = uiLanguageOf(languageFile);
+  reportFew(path, found.size(), [&](std::size_t i) { return found[i](language); });
+}
+
+bool Form1::readBellowsController(const std::string& value) {
+  if (value.empty()) {
+    hands.bellowsController = -1;  // none: the direction comes from the notes held
+    return true;
+  }
+  // 120 to 127 are channel mode messages (123 stops every note), and there is no controller
+  // above 127: such a number would make the input listen for what the export cannot write.
+  const auto number = parseInt16(value);
+  if (!number || *number < 0 || *number > kLastBellowsController) return false;
+  hands.bellowsController = *number;
+  return true;
 }
 
 void Form1::storeSetting() {
@@ -103,11 +132,8 @@ void Form1::storeSetting() {
     showCredits();
   }
   const std::string path = dataFolder + kSettingsFile;
-  const auto bytes = services.files->read(path);
-  if (!bytes) {
-    report("Settings file " + path + " cannot be read; the change lasts for this run only.");
-    return;
-  }
+  const auto bytes = readSettings(Text::MsgSettingsThisRun);
+  if (!bytes) return;
   auto lines = splitLines(*bytes);
   // Every occurrence of the key gets the new value; a key on the last line gets its value
   // after it, and a missing key is added at the top, where no list can swallow it.
@@ -124,7 +150,7 @@ void Form1::storeSetting() {
   }
   if (!found) lines.insert(lines.begin(), {settingKey, settingValue});
   const std::string error = services.files->replace(path, joinLines(lines));
-  if (!error.empty()) report("Settings file " + path + " was not changed: " + error);
+  if (!error.empty()) report(say(Text::MsgSettingsNotChanged, {path, error}));
 }
 
 void Form1::Check2_Click() {

@@ -72,18 +72,6 @@ int leadingNumber(std::string_view s) {
   return value;
 }
 
-std::string decimalText(double value, int decimals) {
-  long long scale = 1;
-  for (int i = 0; i < decimals; ++i) scale *= 10;
-  const long long units = std::llround(std::abs(value) * double(scale));
-  std::string text = std::to_string(units / scale);
-  if (decimals > 0) {
-    std::string fraction = std::to_string(units % scale);
-    text += "." + std::string(std::size_t(decimals) - fraction.size(), '0') + fraction;
-  }
-  return (value < 0 && units != 0 ? "-" : "") + text;
-}
-
 std::optional<double> parseDecimal(std::string_view s) {
   const bool negative = !s.empty() && s.front() == '-';
   if (negative) s.remove_prefix(1);
@@ -227,6 +215,23 @@ std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
     i += len;
   }
   return out;
+}
+
+std::string decimalText(double value, int decimals, char mark) {
+  long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const double scaled = value * static_cast<double>(scale);
+  if (!std::isfinite(scaled) || std::fabs(scaled) > 9e15) return "-";
+  const long long n = std::llround(scaled);
+  const unsigned long long magnitude = static_cast<unsigned long long>(n < 0 ? -n : n);
+  const auto unit = static_cast<unsigned long long>(scale);
+  std::string text = (n < 0 ? "-" : "") + std::to_string(magnitude / unit);
+  if (decimals > 0) {
+    const std::string fraction = std::to_string(magnitude % unit);
+    text +=
+        mark + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+  }
+  return text;
 }
 
 bool isSafeFileName(std::string_view name) {

@@ -29,12 +29,13 @@ std::string left(std::string_view s, std::size_t count);
 /// a value outside the 16-bit signed range give nothing.
 std::optional<int> parseInt16(std::string_view s);
 
+/// `value` with `decimals` digits after `mark` ("34.5"), rounded half away from zero; the
+/// same on every machine whatever its locale (no C library formatting is involved).
+std::string decimalText(double value, int decimals, char mark = '.');
+
 /// The leading decimal number after leading blanks, or 0 when there is none.
 int leadingNumber(std::string_view s);
 
-/// A number with `decimals` digits after a point ("34.5"), the same on every machine: no
-/// locale's comma. Rounded half away from zero.
-std::string decimalText(double value, int decimals);
 /// Reads "34.5", "34,5" (as a German or Spanish desktop's C library wrote it) or "34"; at most
 /// 9 digits before the mark and 6 after, an optional minus. Nothing for anything else.
 std::optional<double> parseDecimal(std::string_view s);

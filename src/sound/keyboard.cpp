@@ -41,7 +41,7 @@ void Form1::Keys_Click(int i) {
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();
     } else {
-      report("Button " + std::to_string(i) + " has no note number in " + noteFileName + ".");
+      report(say(Text::MsgButtonNoNote, {std::to_string(i), noteFileName}));
     }
     if (litKeyCount > 3) {
       release();
