@@ -181,7 +181,7 @@ void practiceResponse(Form1& form, MainView& view, Files& files) {
       if (second.first != chord[0].first) chord.push_back(second);
     }
     std::string buttons, names;
-    const int base = i % 2 ? kPullButtons : 0;
+    const int base = i % 2 ? kButtonsPerBlock : 0;
     for (auto& [position, key] : chord) {
       char field[4];
       std::snprintf(field, sizeof field, "%02d/", base + position);

@@ -250,7 +250,7 @@ class PracticeOnDiskTest : public ::testing::Test {
     for (int button : {44, 47}) {
       form.handKeyDown(form.hands.keyMap.bellows);
       for (const auto& [key, position] : form.hands.keyMap.positions)
-        if (position == button % kPullButtons) form.handKeyDown(key);
+        if (position == button % kButtonsPerBlock) form.handKeyDown(key);
       form.releaseHands();
     }
   }

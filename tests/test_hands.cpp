@@ -15,9 +15,9 @@ TEST(KeyMapTest, TheShippedFileIsTheDefaultMapWithoutAProblem) {
   EXPECT_TRUE(problems.empty());
   EXPECT_EQ(map, defaultKeyMap());
   // Every position of the pull block has exactly one key.
-  std::vector<int> seen(kPullButtons);
+  std::vector<int> seen(kButtonsPerBlock);
   for (const auto& [key, position] : map.positions) ++seen[static_cast<std::size_t>(position)];
-  EXPECT_EQ(seen, std::vector<int>(kPullButtons, 1));
+  EXPECT_EQ(seen, std::vector<int>(kButtonsPerBlock, 1));
   EXPECT_EQ(map.bellows, "Space");
 }
 
@@ -166,7 +166,7 @@ TEST_F(HandTest, AMidiInstrumentPlaysButtonsAndTheBellowsController) {
   form.MidiIn_Message(0x90u | static_cast<std::uint32_t>(button44) << 8 | 100u << 16);
   ASSERT_FALSE(form.hands.pitchButtons.empty());
   const int button = form.hands.pitchButtons.at(button44);
-  EXPECT_GE(button, kPullButtons);
+  EXPECT_GE(button, kButtonsPerBlock);
   EXPECT_EQ(*form.keyNote(button), button44);
   EXPECT_EQ(form.Keys[button].backColor, kLitKeyColour);
   form.MidiIn_Message(0x80u | static_cast<std::uint32_t>(button44) << 8);

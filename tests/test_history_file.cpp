@@ -118,7 +118,7 @@ class HistoryAppendTest : public FormTest {
   }
   std::string keyFor(int button) {
     for (const auto& [key, position] : form.hands.keyMap.positions)
-      if (position == button % kPullButtons) return key;
+      if (position == button % kButtonsPerBlock) return key;
     return {};
   }
   /// The history's pass lines, read past the store (which may refuse to read it).

@@ -81,7 +81,7 @@ TEST_F(GermanDesktopTest, APassIsReadBackAfterARestartWithItsTimeAndTheRamp) {
     clock.now += 2.65;
     form->handKeyDown(form->hands.keyMap.bellows);
     for (const auto& [key, position] : form->hands.keyMap.positions)
-      if (position == button % kPullButtons) form->handKeyDown(key);
+      if (position == button % kButtonsPerBlock) form->handKeyDown(key);
     form->releaseHands();
   }
   ASSERT_EQ(form->practice.history.passes.size(), 1u);

@@ -151,7 +151,7 @@ TEST(FingeringTest, AScaleStaysInTheOneDirectionThatHasAllOfIt) {
   EXPECT_TRUE(missing.empty());
   for (const auto& e : events) {
     ASSERT_EQ(e.buttons.size(), 1u);
-    EXPECT_LT(e.buttons[0], kPullButtons) << "a needless turn of the bellows";
+    EXPECT_LT(e.buttons[0], kButtonsPerBlock) << "a needless turn of the bellows";
   }
 }
 
@@ -164,7 +164,7 @@ TEST(FingeringTest, AMelodyThatForcesAReversalTurnsOnceAndAChordOnlyOnPushIsPush
   EXPECT_EQ(melody[2].buttons, std::vector<int>{43});
   const auto chord = fingerChords({{60, 67}}, smallKeyboard(), missing);
   ASSERT_EQ(chord[0].buttons.size(), 2u);
-  EXPECT_GE(chord[0].buttons[0], kPullButtons);
+  EXPECT_GE(chord[0].buttons[0], kButtonsPerBlock);
   // Of 60's two push buttons, the one nearer 67 (43) is taken.
   EXPECT_EQ(chord[0].buttons, (std::vector<int>{43, 46}));
   EXPECT_TRUE(missing.empty());
@@ -218,11 +218,11 @@ TEST(MidiExportTest, ExportThenImportGivesTheSameChordsWhateverButtonsAreChosen)
         wanted.push_back({});
         continue;
       }
-      const int base = random() % 2 ? kPullButtons : 0;
+      const int base = random() % 2 ? kButtonsPerBlock : 0;
       std::set<int> buttons, pitches;
       const int size = 1 + int(random() % 3);
       while (int(buttons.size()) < size) {
-        const int b = base + int(random() % kPullButtons);
+        const int b = base + int(random() % kButtonsPerBlock);
         if (pitches.insert(*notes[std::size_t(b)]).second) buttons.insert(b);
         if (pitches.size() < buttons.size()) break;
       }

@@ -41,13 +41,13 @@ class PlayAlongModeTest : public FormTest {
   }
   std::string keyFor(int button) {
     for (const auto& [key, position] : form.hands.keyMap.positions)
-      if (position == button % kPullButtons) return key;
+      if (position == button % kButtonsPerBlock) return key;
     ADD_FAILURE() << "no key for button " << button;
     return {};
   }
   void holdAt(double at, int button) {
     clock.now = at;
-    if (button >= kPullButtons && !form.hands.keys.pushing())
+    if (button >= kButtonsPerBlock && !form.hands.keys.pushing())
       form.handKeyDown(form.hands.keyMap.bellows);
     form.handKeyDown(keyFor(button));
   }

@@ -30,7 +30,7 @@ TEST_F(PracticeDirectionTest, EveryButtonsPitchIsRightOnlyInItsOwnBellowsDirecti
   form.Timer1_Timer();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     const int b = buttons[i];
-    const bool push = b >= kPullButtons;
+    const bool push = b >= kButtonsPerBlock;
     ASSERT_EQ(form.currentEvent(), int(i) + 1) << "button " << b;
     bellows(!push);
     pitch(*form.keyNote(b), true);

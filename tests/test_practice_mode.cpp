@@ -25,13 +25,13 @@ class PracticeModeTest : public FormTest {
   /// The key of the map that plays a button's place.
   std::string keyFor(int button) {
     for (const auto& [key, position] : form.hands.keyMap.positions)
-      if (position == button % kPullButtons) return key;
+      if (position == button % kButtonsPerBlock) return key;
     ADD_FAILURE() << "no key for button " << button;
     return {};
   }
   /// Holds a button as the hands do: the bellows key for the push block, then the key.
   void hold(int button) {
-    if (button >= kPullButtons && !form.hands.keys.pushing())
+    if (button >= kButtonsPerBlock && !form.hands.keys.pushing())
       form.handKeyDown(form.hands.keyMap.bellows);
     form.handKeyDown(keyFor(button));
   }

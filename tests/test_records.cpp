@@ -1,3 +1,6 @@
+#include <set>
+
+#include "records/buttons.h"
 #include "test_support.h"
 
 using namespace tastrello;
@@ -301,4 +304,22 @@ TEST_F(RecordTest, AfterALoadTheMarkersShowEventOneOrNothing) {
   load("Records_Chord.txt");
   load("Records_Rests.txt");
   EXPECT_EQ(visibleMarkers(), 0);
+}
+
+TEST(ButtonPlaceTest, EveryPlaceOfABlockIsOneButtonAndTheBlocksAreTheSamePlaces) {
+  std::set<std::pair<int, int>> seen;
+  for (int b = 0; b < kButtonsPerBlock; ++b) {
+    const ButtonPlace at = placeOf(b);
+    EXPECT_FALSE(at.push);
+    EXPECT_TRUE(seen.insert({at.row, at.number}).second) << b;
+    EXPECT_EQ(placeOf(b + kButtonsPerBlock), (ButtonPlace{true, at.row, at.number}));
+  }
+  // The left and right rows have eleven buttons, the middle one twelve, its last the block's last.
+  EXPECT_EQ(placeOf(0), (ButtonPlace{false, 1, 1}));
+  EXPECT_EQ(placeOf(31), (ButtonPlace{false, 2, 11}));
+  EXPECT_EQ(placeOf(32), (ButtonPlace{false, 3, 11}));
+  EXPECT_EQ(placeOf(33), (ButtonPlace{false, 2, 12}));
+  EXPECT_EQ(placeOf(67), (ButtonPlace{true, 2, 12}));
+  EXPECT_EQ(buttonField(7), "07/");
+  EXPECT_EQ(buttonField(67), "67/");
 }

@@ -617,7 +617,7 @@ TEST_F(ViewTest, PractisingALessonShowsWhatWasWrongThePassScoreAndTheHistoryChar
     }
     if (!wrongTried) {
       // The right place, the other bellows direction: shown in its colour, said in words.
-      const int other = (form.practice.wanted[0] + kPullButtons) % kKeyCount;
+      const int other = (form.practice.wanted[0] + kButtonsPerBlock) % kKeyCount;
       QTest::mouseClick(view->keyWidget(other), Qt::LeftButton);
       view->render();
       EXPECT_EQ(form.Keys[other].backColor, kWrongDirectionColour);

@@ -20,7 +20,7 @@ constexpr std::size_t kCombinationsTried = 256;
 
 /// The row of a button (0, 1, 2): the column of its index; the twelfth middle button is row 2.
 int rowOf(int button) {
-  const int place = button % kPullButtons;
+  const int place = button % kButtonsPerBlock;
   return place == 33 ? 1 : place % 3;
 }
 
@@ -49,10 +49,10 @@ std::vector<Candidate> candidatesIn(const std::vector<int>& pitches, const Butto
                                     bool push, std::vector<int>& playable) {
   std::vector<std::vector<int>> choices;
   playable.clear();
-  const int base = push ? kPullButtons : 0;
+  const int base = push ? kButtonsPerBlock : 0;
   for (int pitch : pitches) {
     std::vector<int> buttons;
-    for (int b = base; b < base + kPullButtons; ++b)
+    for (int b = base; b < base + kButtonsPerBlock; ++b)
       if (notes[std::size_t(b)] == pitch) buttons.push_back(b);
     if (buttons.empty()) continue;
     playable.push_back(pitch);
@@ -309,7 +309,7 @@ ImportResult importMidi(const MidiFileContent& file, const MidiPart& part, const
     // A chord whose notes all were left out is no event; a rest is.
     if (fingered[e].buttons.empty() && !chords[e].empty()) continue;
     if (!fingered[e].buttons.empty()) {
-      const bool p = fingered[e].buttons[0] >= kPullButtons;
+      const bool p = fingered[e].buttons[0] >= kButtonsPerBlock;
       if (push && *push != p) ++result.bellowsChanges;
       push = p;
     }

@@ -107,7 +107,7 @@ void Form1::stopHandButton(int button) {
 
 void Form1::addToPendingChord(int button) {
   // A button is in a chord once; a fifth lets the chord go, as a fifth click does.
-  const std::string field = right("00" + std::to_string(button), 2) + "/";
+  const std::string field = buttonField(button);
   const std::string& buttons = EditorTMP3.caption;
   for (std::size_t i = 0; i + 3 <= buttons.size(); i += 3)
     if (buttons.compare(i, 3, field) == 0) return;
@@ -199,7 +199,7 @@ void Form1::KeyLetters_Click() {
 void Form1::showKeyLetters() {
   const auto names = keyNamesByPosition(hands.keyMap);
   for (int b = 0; b < kKeyCount; ++b) {
-    const std::string& name = names[static_cast<std::size_t>(b % kPullButtons)];
+    const std::string& name = names[static_cast<std::size_t>(b % kButtonsPerBlock)];
     Keys[b].tag = KeyLetters.value == 1 ? keyLabel(name) : std::string();
   }
 }

@@ -7,7 +7,7 @@
 namespace tastrello {
 
 Hands::Change Hands::press(int position) {
-  if (position < 0 || position >= kPullButtons ||
+  if (position < 0 || position >= kButtonsPerBlock ||
       std::find(held_.begin(), held_.end(), position) != held_.end())
     return {};
   held_.push_back(position);
@@ -38,27 +38,25 @@ Hands::Change Hands::releaseAll() {
 }
 
 int buttonDistance(int a, int b) {
-  // Index = block base + 3 * rank + column; the twelfth button (33) is the middle column's.
-  auto rank = [](int i) { return i % kPullButtons == 33 ? 11 : i % kPullButtons / 3; };
-  auto column = [](int i) { return i % kPullButtons == 33 ? 1 : i % kPullButtons % 3; };
-  return std::abs(rank(a) - rank(b)) + std::abs(column(a) - column(b));
+  const ButtonPlace p = placeOf(a), q = placeOf(b);
+  return std::abs(p.number - q.number) + std::abs(p.row - q.row);
 }
 
 namespace {
 
 bool hasButton(int pitch, const ButtonNotes& notes, bool push) {
-  const int base = push ? kPullButtons : 0;
-  for (int i = base; i < base + kPullButtons; ++i)
+  const int base = push ? kButtonsPerBlock : 0;
+  for (int i = base; i < base + kButtonsPerBlock; ++i)
     if (notes[static_cast<std::size_t>(i)] == pitch) return true;
   return false;
 }
 
 std::optional<int> nearestButton(int pitch, const ButtonNotes& notes, bool push,
                                  const std::vector<int>& placed, std::optional<int> lastButton) {
-  const int base = push ? kPullButtons : 0;
+  const int base = push ? kButtonsPerBlock : 0;
   std::optional<int> best;
   int bestCost = std::numeric_limits<int>::max();
-  for (int i = base; i < base + kPullButtons; ++i) {
+  for (int i = base; i < base + kButtonsPerBlock; ++i) {
     if (notes[static_cast<std::size_t>(i)] != pitch) continue;
     if (std::find(placed.begin(), placed.end(), i) != placed.end()) continue;
     int cost = 0;

@@ -29,7 +29,7 @@ class Hands {
   Change releaseAll();
 
   bool pushing() const { return push_; }
-  int button(int position) const { return position + (push_ ? kPullButtons : 0); }
+  int button(int position) const { return position + (push_ ? kButtonsPerBlock : 0); }
   const std::vector<int>& held() const { return held_; }
 
  private:
@@ -38,7 +38,7 @@ class Hands {
 };
 
 /// A button's MIDI note per button (nothing where the layout gives none).
-using ButtonNotes = std::array<std::optional<int>, 2 * kPullButtons>;
+using ButtonNotes = std::array<std::optional<int>, 2 * kButtonsPerBlock>;
 
 /// Where pitches played on a MIDI instrument sit on the keyboard.
 struct PitchPlacement {

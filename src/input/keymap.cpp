@@ -91,7 +91,7 @@ KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
       continue;
     }
     const auto position = parseInt16(right);
-    if (!position || *position < 0 || *position >= kPullButtons) {
+    if (!position || *position < 0 || *position >= kButtonsPerBlock) {
       skip(number, Text::KeyPosition, {right});
       continue;
     }
@@ -153,7 +153,7 @@ KeyMap defaultKeyMap() {
 }
 
 std::vector<std::string> keyNamesByPosition(const KeyMap& map) {
-  std::vector<std::string> names(kPullButtons);
+  std::vector<std::string> names(kButtonsPerBlock);
   for (const auto& [key, position] : map.positions) names[static_cast<std::size_t>(position)] = key;
   return names;
 }

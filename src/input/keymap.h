@@ -7,11 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "records/buttons.h"
 #include "shell/ui_texts.h"
 
 namespace tastrello {
-
-constexpr int kPullButtons = 34;  // positions 0..33; push adds 34
 
 struct KeyMap {
   std::map<std::string, int> positions;  ///< key name -> position in the pull block (0..33)

@@ -6,13 +6,13 @@
 #include <map>
 #include <set>
 
+#include "records/buttons.h"
 #include "shell/text.h"
 
 namespace tastrello {
 
 namespace {
 
-constexpr int kBlock = 34;  // buttons of the pull block; push adds 34
 
 std::set<int> asSet(const std::vector<int>& v) {
   return {v.begin(), v.end()};
@@ -119,7 +119,7 @@ Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held
   for (int button : have) {
     if (want.count(button)) continue;
     // The same place in the other block: the right button, the wrong bellows direction.
-    const int other = button < kBlock ? button + kBlock : button - kBlock;
+    const int other = button < kButtonsPerBlock ? button + kButtonsPerBlock : button - kButtonsPerBlock;
     return want.count(other) ? Verdict::WrongDirection : Verdict::WrongButton;
   }
   return Verdict::Waiting;  // some of the right buttons so far
@@ -127,7 +127,7 @@ Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held
 
 Verdict judgeButton(const std::vector<int>& event, int button) {
   if (std::find(event.begin(), event.end(), button) != event.end()) return Verdict::Right;
-  const int other = button < kBlock ? button + kBlock : button - kBlock;
+  const int other = button < kButtonsPerBlock ? button + kButtonsPerBlock : button - kButtonsPerBlock;
   return std::find(event.begin(), event.end(), other) != event.end() ? Verdict::WrongDirection
                                                                      : Verdict::WrongButton;
 }

@@ -310,7 +310,7 @@ void Form1::judgePitchesHeld(bool pressed) {
   std::vector<int> wantedPitches;
   for (int button : practice.wanted)
     if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
-  const bool push = practice.wanted.front() >= kPullButtons;
+  const bool push = practice.wanted.front() >= kButtonsPerBlock;
   const Verdict verdict = judgePitches(wantedPitches, push, hands.pitches, hands.controllerPush);
   std::vector<int> held;
   for (int pitch : hands.pitches) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "records/buttons.h"
+
 namespace tastrello {
 
 /// A 24-bit colour &HBBGGRR, red in the low byte.
@@ -34,8 +36,6 @@ struct Toggle : Control {
   int value = 0;
 };
 
-/// The bellows direction a chord needs: pull (buttons 0-33), push (34-67), or both at once.
-enum class Bellows : std::uint8_t { None, Pull, Push, Both };
 
 /// A list of text lines with at most one selected line (-1 for none).
 struct ListBox : Control {

@@ -24,21 +24,17 @@ Control label(const std::string& caption, int left, int top, int width, int heig
   return c;
 }
 
-// The keyboard geometry: index = block base + 3 * rank + column; base + 33 is the middle
-// column's twelfth button.
+// The keyboard: each block's rows as three columns, the middle one set off by half a button.
 void placeKeys(std::array<Control, kKeyCount>& keys) {
   struct Block {
-    int base, columnLeft[3], middleTop;
+    int columnLeft[3], middleTop;
   };
-  const Block blocks[] = {{0, {6240, 6960, 7680}, 480}, {34, {9000, 9720, 10440}, 600}};
-  for (const auto& b : blocks) {
-    for (int rank = 0; rank < 11; ++rank) {
-      for (int column = 0; column < 3; ++column) {
-        const int top = (column == 1 ? b.middleTop : 840) + 720 * rank;
-        place(keys[b.base + 3 * rank + column], b.columnLeft[column], top, 615, 495);
-      }
-    }
-    place(keys[b.base + 33], b.columnLeft[1], b.middleTop + 720 * 11, 615, 495);
+  const Block blocks[] = {{{6240, 6960, 7680}, 480}, {{9000, 9720, 10440}, 600}};
+  for (int button = 0; button < kKeyCount; ++button) {
+    const ButtonPlace at = placeOf(button);
+    const Block& b = blocks[at.push ? 1 : 0];
+    const int top = (at.row == 2 ? b.middleTop : 840) + 720 * (at.number - 1);
+    place(keys[std::size_t(button)], b.columnLeft[at.row - 1], top, 615, 495);
   }
   for (auto& key : keys) key.caption = "-";
 }

@@ -5,14 +5,6 @@
 
 namespace tastrello {
 
-namespace {
-
-std::string twoDigits(int i) {
-  return right("00" + std::to_string(i), 2);
-}
-
-}  // namespace
-
 void Form1::Keys_Click(int i) {
   if (i < 0 || i >= kKeyCount) return;
   tap();
@@ -32,7 +24,7 @@ void Form1::Keys_Click(int i) {
     Midi_Out_Reset();
   };
 
-  if (keyMode == "EDIT") appendToPending({c + " ", right(c, 3) + "/", twoDigits(i) + "/"});
+  if (keyMode == "EDIT") appendToPending({c + " ", right(c, 3) + "/", buttonField(i)});
   if (Keys[i].backColor == keyLitColor) {
     release();
   } else {
