@@ -54,10 +54,12 @@ TEST(TempoRampTest, EachStepRaisesByItsShareAtLeastOneBeatAndNeverPastTheTarget)
 }
 
 TEST(TempoRampTest, TheSliderValuesOfOldHistoriesBecomeBeatsPerMinute) {
-  // One event a beat at the replay's interval for the value: 5150 ms at 0, 150 ms at 25.
-  EXPECT_EQ(tempoOfSliderValue(25), 400);
+  // One event a beat at the replay's interval for the value (1150 ms at 20), held within the
+  // practice tempi (5150 ms at 0 and 150 ms at 25 are beyond them).
   EXPECT_EQ(tempoOfSliderValue(20), 52);
-  EXPECT_EQ(tempoOfSliderValue(0), 12);
+  EXPECT_EQ(tempoOfSliderValue(24), 171);
+  EXPECT_EQ(tempoOfSliderValue(25), kFastestTempo);
+  EXPECT_EQ(tempoOfSliderValue(0), kSlowestTempo);
   EXPECT_LT(tempoOfSliderValue(14), tempoOfSliderValue(15));
   EXPECT_EQ(tempoOfSliderValue(99), tempoOfSliderValue(25));
 }

@@ -165,7 +165,7 @@ int raisedTempo(const TempoRamp& ramp, int current) {
 
 int tempoOfSliderValue(int value) {
   const int interval = 5150 - 200 * std::clamp(value, 0, 25);
-  return (60000 + interval / 2) / interval;
+  return std::clamp((60000 + interval / 2) / interval, kSlowestTempo, kFastestTempo);
 }
 
 int rampTempo(const TempoRamp& ramp, const std::vector<RampPass>& passes) {

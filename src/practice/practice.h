@@ -79,8 +79,8 @@ struct TempoRamp {
 /// The tempo one step of the ramp above `current`, held at the target.
 int raisedTempo(const TempoRamp& ramp, int current);
 
-/// The beats a minute of the replay slider's value (0..25), one event a beat: what the
-/// history of version 1.3 kept as its tempo.
+/// The beats a minute of the replay slider's value (0..25), one event a beat, held within the
+/// practice tempi: what the history of version 1.3 kept as its tempo.
 int tempoOfSliderValue(int value);
 
 /// One pass's tempo and whether it was clean, as the ramp sees it (in either practice mode).

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<int> damaged;
   const History history = parseHistory(bytes, damaged);
   const std::size_t lines = splitLines(bytes).size();
-  if (damaged.size() + history.passes.size() > lines) std::abort();
+  if (damaged.size() + history.passes.size() + history.alongPasses.size() > lines) std::abort();
   std::vector<int> again;
   const History reread = parseHistory(formatHistory(history), again);
   if (!again.empty() || reread != history) std::abort();
