@@ -19,6 +19,7 @@
 #include "platform/output_switch.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
+#include "records/record_format.h"
 #include "shell/text.h"
 
 using namespace tastrello;
@@ -33,7 +34,8 @@ class TimingPort : public MidiPort {
   std::vector<SteadyClock::time_point> noteOns;
   int open(int id, std::uint32_t& h) override { return inner_.open(id, h); }
   int send(std::uint32_t h, std::uint32_t word, SoundTime at) override {
-    if ((word & 0xF0) == 0x90) noteOns.push_back(SteadyClock::now());
+    // The record's notes only: the metronome's clicks (channel 10) are not the step's.
+    if ((word & 0xF0) == 0x90 && (word & 0x0F) != 9) noteOns.push_back(SteadyClock::now());
     return inner_.send(h, word, at);
   }
   int close(std::uint32_t h, SoundTime at) override { return inner_.close(h, at); }
@@ -142,6 +144,7 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   const int ticks = 60;
   const auto start = SteadyClock::now();
   form.PlayStop_Click();
+  const int countIn = form.countIn;  // the steps before the first event
   view.render();
   QElapsedTimer wait;
   wait.start();
@@ -152,7 +155,7 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   // The first note-on of each tick: ticks play one chord of three notes each.
   std::vector<double> deviation;
   for (std::size_t n = 0; n * 3 < port.noteOns.size() && n < ticks; ++n) {
-    const double ideal = double(n + 1) * double(interval);
+    const double ideal = double(n + std::size_t(countIn)) * double(interval);
     deviation.push_back(std::abs(ms(port.noteOns[n * 3] - start) - ideal));
   }
   if (deviation.empty()) return;
@@ -242,6 +245,81 @@ void practiceResponse(Form1& form, MainView& view, Files& files) {
   row("replay tick with its drawing, baseline (us)", stats(tick), "us");
 }
 
+/// Playing along the same record: each chord's last key is pressed at its step and judged at
+/// once (its verdict drawn on its number, its buttons and the strip), beside the step itself.
+void playAlongJudging(Form1& form, MainView& view) {
+  std::vector<std::pair<int, Qt::Key>> keyOf;  // the keys of the map, by the place they play
+  for (const auto& [name, position] : form.hands.keyMap.positions) {
+    if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z')
+      keyOf.push_back({position, Qt::Key(Qt::Key_A + (name[0] - 'A'))});
+  }
+  auto keyFor = [&](int button) {
+    for (const auto& [position, key] : keyOf)
+      if (position == button % kButtonsPerBlock) return key;
+    return Qt::Key(0);
+  };
+  form.setToggleValue(form.PlayAlong, 1);
+  form.PlayAlong_Click();
+  form.PlayStop_Click();
+  form.Timer1.enabled = true;
+  view.wakeTimer().stop();  // the steps are driven here
+  QWidget* target = view.keyWidget(0);
+  target->setFocus();
+  std::vector<double> judged, logic, step;
+  PlayAlongJudge judge;
+  bool push = false;
+  while (judged.size() < 1000) {
+    QApplication::processEvents();
+    auto start = SteadyClock::now();
+    form.Timer1_Timer();
+    view.render();
+    step.push_back(ms(SteadyClock::now() - start) * 1000);
+    const int event = form.currentEvent();
+    if (event < 1) continue;
+    std::vector<Qt::Key> keys;
+    bool wantPush = false;
+    for (int b : buttonsOfLine(form.eventButtonLines[std::size_t(event)])) {
+      keys.push_back(keyFor(b));
+      wantPush = isPushButton(b);
+    }
+    if (keys.empty() || std::find(keys.begin(), keys.end(), Qt::Key(0)) != keys.end()) continue;
+    if (wantPush != push) {
+      if (wantPush)
+        QTest::keyPress(target, Qt::Key_Space);
+      else
+        QTest::keyRelease(target, Qt::Key_Space);
+      push = wantPush;
+    }
+    for (std::size_t k = 0; k + 1 < keys.size(); ++k) QTest::keyPress(target, keys[k]);
+    QApplication::processEvents();
+    const std::size_t verdicts = form.practice.verdicts.size();
+    start = SteadyClock::now();
+    QTest::keyPress(target, keys.back());
+    view.render();
+    const double took = ms(SteadyClock::now() - start) * 1000;
+    if (form.practice.verdicts.size() > verdicts) judged.push_back(took);
+    for (Qt::Key key : keys) QTest::keyRelease(target, key);
+    // The judging alone: the chord's buttons held at its moment, judged at once.
+    const std::vector<int> buttons = buttonsOfLine(form.eventButtonLines[std::size_t(event)]);
+    const double moment = double(judged.size());
+    judge.expect({event, moment, moment + 0.5, buttons, 1});
+    start = SteadyClock::now();
+    judge.held(moment + 0.01, buttons);
+    const bool onTime = !judge.judge(moment + 0.01).empty();
+    logic.push_back(ms(SteadyClock::now() - start) * 1000);
+    judge.held(moment + 0.2, {});
+    if (!onTime) std::printf("the judge gave no verdict for event %d\n", event);
+  }
+  form.StopReplay_Click();
+  form.setToggleValue(form.PlayAlong, 0);
+  form.PlayAlong_Click();
+  form.setToggleValue(form.Metronome, 0);  // as it was
+  view.render();
+  row("last key of a chord to its verdict, drawn (us)", stats(judged), "us");
+  row("the judge alone: a chord held, its verdict (us)", stats(logic), "us");
+  row("replay step with its drawing, baseline (us)", stats(step), "us");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +378,8 @@ int main(int argc, char** argv) {
 
   std::printf("\nPractice: 1000 chords played right on the computer keyboard\n");
   practiceResponse(form, view, files);
+  std::printf("\nPlaying along: 1000 chords judged by their moments\n");
+  playAlongJudging(form, view);
 
   std::printf("\nTablature of a 200-event record, 20 runs\n");
   {

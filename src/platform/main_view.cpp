@@ -371,8 +371,10 @@ Look lookOf(ControlId id) {
 
 /// The milliseconds until a moment on the window object's clock, rounded up: a timer woken a
 /// little early would find nothing due.
+/// Whole milliseconds to wait, rounded down: a timer of Qt never fires early, so the wait ends
+/// within the last millisecond before the moment and the wake-up waits out the rest.
 int millisecondsUntil(double moment, double now) {
-  const double ms = std::ceil((moment - now) * 1000.0);
+  const double ms = std::floor((moment - now) * 1000.0);
   return ms <= 0 ? 0 : ms > 1e8 ? 100000000 : static_cast<int>(ms);
 }
 
@@ -386,7 +388,14 @@ MainView::MainView(Form1& form, QWidget* parent)
   setObjectName("Form1");
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
-  connect(&wake_, &QTimer::timeout, this, [this] { send(Event::tick()); });
+  connect(&wake_, &QTimer::timeout, this, [this] {
+    // At most the last millisecond before the moment, waited out here: a replay step sent on
+    // its tick (to a MIDI port that cannot schedule) is then on time to a few microseconds.
+    const double wake = form_.nextWake();
+    for (int spins = 0; form_.now() < wake && wake - form_.now() < 0.002 && spins < 1000000;)
+      ++spins;
+    send(Event::tick());
+  });
   flashTimer_.setSingleShot(true);
   flashTimer_.setInterval(180);
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
@@ -506,15 +515,23 @@ QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* paren
       auto shown = std::make_shared<Shown>();
       return bind(w, [this, w, &l, shown] {
         const std::pair<int, int> marked{l.markedFirst, l.markedLast};
-        if (std::get<0>(*shown) != l.items || std::get<1>(*shown) != l.bellows ||
-            std::get<2>(*shown) != marked || std::get<3>(*shown) != l.rowNotes) {
+        // A row's note (how its chord was played) stands after its text.
+        auto rowText = [&l](std::size_t i) {
+          const std::string note = i < l.rowNotes.size() ? l.rowNotes[i] : std::string();
+          return toQt(note.empty() ? l.items[i] : l.items[i] + " " + note);
+        };
+        const bool sameRows = std::get<0>(*shown) == l.items && std::get<1>(*shown) == l.bellows &&
+                              std::get<2>(*shown) == marked;
+        if (sameRows && std::get<3>(*shown) != l.rowNotes) {
+          // Only notes changed (a verdict while playing along): those rows' texts, no rebuild.
+          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i)
+            if (w->item(int(i))->text() != rowText(i)) w->item(int(i))->setText(rowText(i));
+          std::get<3>(*shown) = l.rowNotes;
+        } else if (!sameRows) {
           *shown = {l.items, l.bellows, marked, l.rowNotes};
           w->clear();
           for (std::size_t i = 0; i < l.items.size(); ++i) {
-            // A row's note (how its chord was played) stands after its text.
-            const std::string note = i < l.rowNotes.size() ? l.rowNotes[i] : std::string();
-            auto* item = new QListWidgetItem(
-                toQt(note.empty() ? l.items[i] : l.items[i] + " " + note), w);
+            auto* item = new QListWidgetItem(rowText(i), w);
             if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
             // A marked section: its rows bold, the others faint.
             const int row = static_cast<int>(i);
