@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "exchange/midi_lesson.h"
 #include "platform/disk_files.h"
+#include "records/meter.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
 #include "records/record_format.h"
@@ -123,6 +125,58 @@ std::optional<int> partNumber(const std::string& text) {
   return value;
 }
 
+/// The meter kept beside a record: the file "Meter_<record file>" in the same folder.
+fs::path meterPathOf(const fs::path& record) {
+  return record.parent_path() / meterFileName(record.filename().string());
+}
+
+/// The meter kept beside a record; the default meter when there is none or it cannot be read.
+Meter meterBeside(const fs::path& record) {
+  std::string why;
+  const auto bytes = readWhole(meterPathOf(record), why);
+  std::string problem;
+  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+  return meter.value_or(Meter{});
+}
+
+/// A tune read from a file as a record in the layout's tuning, with its meter beside it.
+int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
+                 const NoteLayout& layout, const std::string& layoutName,
+                 const std::vector<std::string>& warnings) {
+  ImportOptions options;
+  for (int b = 0; b < kKeyCount; ++b)
+    options.captions[std::size_t(b)] = layout.captions[std::size_t(b)].value_or("-");
+  const ImportResult imported = importTune(tune, buttonNotesOf(layout), options);
+  if (std::none_of(imported.events.begin(), imported.events.end(),
+                   [](const ImportedEvent& e) { return !e.buttons.empty(); }))
+    return fail(kInput, in.string() + ": no note has a button");
+  RecordContent record{utf8ToCp1252(layoutName).value_or(layoutName), {}, {}};
+  for (const auto& event : imported.events) {
+    const auto [buttonLine, nameLine] =
+        event.buttons.empty()
+            ? std::pair<std::string, std::string>{buttonLineOf(event), buttonLineOf(event)}
+            : eventLines(event.buttons, options.captions);
+    record.buttonLines.push_back(buttonLine);
+    record.nameLines.push_back(nameLine);
+  }
+  std::string error = writeWhole(out, formatRecord(record));
+  if (error.empty()) error = writeWhole(meterPathOf(out), formatMeter(imported.meter));
+  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+  for (const auto& warning : warnings)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
+  for (const auto& note : imported.notes)
+    std::fprintf(stderr, "%s: %s\n", in.string().c_str(),
+                 describe(note, UiLanguage::English).c_str());
+  const Meter& m = imported.meter;
+  std::printf(
+      "%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d, %d bellows changes, %zu notes on "
+      "the way, layout %s\n",
+      in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
+      m.beatsPerBar, 4 * m.stepsPerBeat, m.tempo, imported.bellowsChanges,
+      imported.notes.size() + warnings.size(), layoutName.c_str());
+  return kOk;
+}
+
 /// A MIDI file as a record in the layout's tuning.
 int midiToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
                  int partNumber) {
@@ -149,32 +203,8 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
                               (partCount == 1 ? " part" : " parts"));
     if (!parts.empty()) part = parts[std::size_t(partNumber - 1)];
   }
-  const ImportResult imported = importMidi(*file, part, buttonNotesOf(*layout));
-  if (imported.events.empty()) {
-    for (const auto& reason : imported.problems)
-      std::fprintf(stderr, "%s: %s\n", in.string().c_str(), reason.c_str());
-    return fail(kInput, in.string() + ": no note has a button in " + layoutName);
-  }
-  std::array<std::string, kKeyCount> captions;
-  for (int b = 0; b < kKeyCount; ++b)
-    captions[std::size_t(b)] = layout->captions[std::size_t(b)].value_or("-");
-  RecordContent record{*utf8ToCp1252(layoutFileName), {}, {}};
-  for (const auto& event : imported.events) {
-    const auto [buttonLine, nameLine] =
-        event.buttons.empty() ? std::pair<std::string, std::string>{kBreakMute, kBreakMute}
-                              : eventLines(event.buttons, captions);
-    record.buttonLines.push_back(buttonLine);
-    record.nameLines.push_back(nameLine);
-  }
-  const std::string error = writeWhole(out, formatRecord(record));
-  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-  for (const auto& reason : imported.problems)
-    std::fprintf(stderr, "%s: %s\n", in.string().c_str(), reason.c_str());
-  std::printf("%s -> %s: %zu events, %d bellows changes, %zu notes on the way, layout %s\n",
-              in.filename().string().c_str(), out.filename().string().c_str(),
-              imported.events.size(), imported.bellowsChanges,
-              imported.problems.size() + file->warnings.size(), layoutFileName.c_str());
-  return kOk;
+  return tuneToRecord(in, out, tuneOfMidi(*file, part, {}), *layout, layoutFileName,
+                      file->warnings);
 }
 
 }  // namespace
@@ -259,11 +289,15 @@ int main(int argc, char** argv) {
     if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
     ExportSettings settings;
     settings.name = in.stem().string();
-    const std::string error =
-        writeWhole(out, exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), settings));
+    const Meter meter = meterBeside(in);
+    const std::string error = writeWhole(
+        out, exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings));
     if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-    std::printf("%s -> %s: %zu events, %d ms a beat\n", in.filename().string().c_str(),
-                out.filename().string().c_str(), record->buttonLines.size(), settings.intervalMs);
+    std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, %s\n",
+                in.filename().string().c_str(), out.filename().string().c_str(),
+                record->buttonLines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
+                meter.tempo > 0 ? ("tempo " + std::to_string(meter.tempo)).c_str()
+                                : (std::to_string(settings.intervalMs) + " ms a step").c_str());
     return kOk;
   }
 

@@ -164,7 +164,7 @@ std::vector<std::string> lesson200() {
 void BM_ExportMidi200Events(benchmark::State& state) {
   const ButtonNotes notes = shippedKeyboard();
   const auto lines = lesson200();
-  for (auto _ : state) benchmark::DoNotOptimize(exportRecordToMidi(lines, notes, {}));
+  for (auto _ : state) benchmark::DoNotOptimize(exportRecordToMidi(lines, notes, {}, {}));
 }
 BENCHMARK(BM_ExportMidi200Events)->Unit(benchmark::kMicrosecond);
 

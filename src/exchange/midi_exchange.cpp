@@ -1,6 +1,8 @@
-// MIDI files in the window: the loaded record exported at its tempo and instrument, and a
-// file imported into the editor, unsaved, with buttons and bellows chosen for the layout in
-// force.
+// MIDI files in the window: the loaded record exported with its meter, tempo and instrument,
+// and a file imported into the editor, unsaved, with its rhythm and with buttons and bellows
+// chosen for the layout in force; its meter is written beside the record when it is saved.
+#include <algorithm>
+
 #include "exchange/midi_lesson.h"
 #include "shell/main_window.h"
 #include "shell/text.h"
@@ -26,7 +28,25 @@ std::optional<std::string> Form1::exportMidi() {
   settings.bellowsController =
       hands.bellowsController >= 0 ? hands.bellowsController : kDefaultBellowsController;
   settings.name = Infos.caption;
-  return exportRecordToMidi(events, buttonNotes(), settings);
+  return exportRecordToMidi(events, buttonNotes(), loadedMeter(), settings);
+}
+
+Meter Form1::loadedMeter() {
+  const std::string& file = Label2.caption;
+  if (file.rfind("Records_", 0) != 0 && file.rfind("Lessons_", 0) != 0) return {};
+  const auto bytes = services.files->read(RecordList.folder + meterFileName(file));
+  std::string problem;
+  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+  return meter.value_or(Meter{});
+}
+
+void Form1::saveImportedMeter(const std::string& recordFile) {
+  if (!importedMeter) return;
+  const std::string name = meterFileName(recordFile);
+  const std::string why =
+      services.files->replace(RecordList.folder + name, formatMeter(*importedMeter));
+  if (!why.empty()) report(say(Text::MsgNotSaved, {name, why}));
+  importedMeter.reset();
 }
 
 void Form1::MidiExport_Click() {
@@ -102,12 +122,23 @@ void Form1::importMidi(const std::string& bytes, const std::string& name, const 
 
 void Form1::importMidi(const MidiFileContent& content, const std::string& name,
                        const MidiPart& part) {
+  ImportOptions options;
+  options.bellowsController =
+      hands.bellowsController >= 0 ? hands.bellowsController : kDefaultBellowsController;
+  importTune(tuneOfMidi(content, part, options), name, content.warnings);
+}
+
+void Form1::importTune(const Tune& tune, const std::string& name,
+                       const std::vector<std::string>& warnings) {
   if (EditBox.visible && unsavedChanges > 0) {
     report(say(Text::MsgImportUnsaved, {std::to_string(unsavedChanges)}));
     return;
   }
-  const ImportResult imported = tastrello::importMidi(content, part, buttonNotes());
-  if (imported.events.empty()) {
+  ImportOptions options;
+  for (int b = 0; b < kKeyCount; ++b) options.captions[std::size_t(b)] = Keys[b].caption;
+  const ImportResult imported = tastrello::importTune(tune, buttonNotes(), options);
+  if (std::none_of(imported.events.begin(), imported.events.end(),
+                   [](const ImportedEvent& e) { return !e.buttons.empty(); })) {
     report(say(Text::MsgImportRefused, {name, say(Text::WhyNoPlayableNote)}));
     return;
   }
@@ -116,24 +147,32 @@ void Form1::importMidi(const MidiFileContent& content, const std::string& name,
   if (EditBox.visible) resetToFreePlay();
   clearEvents();
   Record_Click();
-  std::array<std::string, kKeyCount> captions;
-  for (int b = 0; b < kKeyCount; ++b) captions[static_cast<std::size_t>(b)] = Keys[b].caption;
   for (const auto& event : imported.events) {
     if (event.buttons.empty()) {
-      insertEvent(eventCount(), restEvent(kBreakMute));
+      insertEvent(eventCount(), restEvent(buttonLineOf(event)));
     } else {
-      const auto [buttonLine, nameLine] = eventLines(event.buttons, captions);
+      const auto [buttonLine, nameLine] = eventLines(event.buttons, options.captions);
       insertEvent(eventCount(), eventFromLines(buttonLine, nameLine));
     }
   }
+  importedMeter = imported.meter;
   unsavedChanges = eventCount();
   SaveName.text = name;
   SaveName_Change();
-  for (const auto& warning : content.warnings) report(name + ": " + warning);
-  for (const auto& why : imported.problems) report(name + ": " + why);
+  for (const auto& warning : warnings) report(name + ": " + warning);
+  for (const auto& note : imported.notes)
+    report(name + ": " + describe(note, uiLanguageOf(textsLanguage)));
+  const Meter& m = imported.meter;
+  const std::string grid = say(m.stepsPerBeat == 4   ? Text::GridSixteenths
+                               : m.stepsPerBeat == 2 ? Text::GridEighths
+                                                     : Text::GridQuarters);
+  const std::string meter =
+      m.tempo > 0 ? say(Text::ImportMeterTempo,
+                        {std::to_string(m.beatsPerBar), grid, std::to_string(m.tempo)})
+                  : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid});
   inform(
       say(Text::MsgImported, {std::to_string(eventCount()), std::to_string(imported.bellowsChanges),
-                              std::to_string(imported.problems.size() + content.warnings.size())}));
+                              std::to_string(imported.notes.size() + warnings.size()), meter}));
 }
 
 }  // namespace tastrello

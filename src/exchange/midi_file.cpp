@@ -10,6 +10,8 @@ namespace tastrello {
 namespace {
 
 constexpr std::size_t kMaxNotes = 200000;  // more is no tune; it only costs memory
+constexpr std::size_t kMaxControls = 200000;
+constexpr std::size_t kMaxMetaEvents = 4096;  // tempo and meter changes
 
 /// Reads bytes from one chunk, never past its end.
 class Cursor {
@@ -119,8 +121,15 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
         if (*type == 0x2F) break;  // end of track
         if (*type == 0x03 && out.names[std::size_t(track)].empty())
           out.names[std::size_t(track)] = std::string(*data);
-        if (*type == 0x51 && data->size() == 3 && out.notes.empty())
-          out.firstTempo = bigEndian(*data, 0, 3);
+        if (*type == 0x51 && data->size() == 3) {
+          if (out.notes.empty()) out.firstTempo = bigEndian(*data, 0, 3);
+          if (out.tempos.size() < kMaxMetaEvents && bigEndian(*data, 0, 3) > 0)
+            out.tempos.push_back({tick, bigEndian(*data, 0, 3)});
+        }
+        if (*type == 0x58 && data->size() >= 3 && out.timeSignatures.size() < kMaxMetaEvents) {
+          const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>((*data)[i]); };
+          out.timeSignatures.push_back({tick, byteAt(0), byteAt(1), byteAt(2)});
+        }
         continue;  // meta events leave the running status as it was
       }
       if (*first == 0xF0 || *first == 0xF7) {
@@ -149,6 +158,8 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
       ok = false;
       break;
     }
+    if (kind == 0xB0 && out.controls.size() < kMaxControls)
+      out.controls.push_back({tick, track, channel, *d1, *d2});
     if (kind == 0x90 && *d2 > 0)
       reader.on(tick, channel, *d1, *d2);
     else if (kind == 0x80 || kind == 0x90)
@@ -254,10 +265,33 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
   std::stable_sort(out.notes.begin(), out.notes.end(), [](const MidiNote& a, const MidiNote& b) {
     return std::tie(a.tick, a.track, a.pitch) < std::tie(b.tick, b.track, b.pitch);
   });
+  const auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
+  std::stable_sort(out.controls.begin(), out.controls.end(), byTick);
+  std::stable_sort(out.timeSignatures.begin(), out.timeSignatures.end(), byTick);
+  std::stable_sort(out.tempos.begin(), out.tempos.end(), byTick);
   return out;
 }
 
+MidiEvent tempoEvent(long long tick, long long micros) {
+  const auto t = static_cast<std::uint32_t>(std::clamp(micros, 1LL, 0xFFFFFFLL));
+  return {tick, {0xFF, 0x51, std::uint8_t(t >> 16), std::uint8_t(t >> 8), std::uint8_t(t)}};
+}
+
+MidiEvent timeSignatureEvent(long long tick, int numerator, int denominatorPower,
+                             int clocksPerClick) {
+  return {tick,
+          {0xFF, 0x58, std::uint8_t(std::clamp(numerator, 1, 255)),
+           std::uint8_t(std::clamp(denominatorPower, 0, 7)),
+           std::uint8_t(std::clamp(clocksPerClick, 1, 255)), 8}};
+}
+
 std::string writeMidiFile(int division, long long tempo, const std::string& name,
+                          const std::vector<std::vector<MidiEvent>>& tracks) {
+  return writeMidiFile(division, {tempoEvent(0, tempo)}, name, tracks);
+}
+
+std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
+                          const std::string& name,
                           const std::vector<std::vector<MidiEvent>>& tracks) {
   std::string out = "MThd";
   putBigEndian(out, 6, 4);
@@ -268,8 +302,7 @@ std::string writeMidiFile(int division, long long tempo, const std::string& name
   MidiEvent title{0, {0xFF, 0x03}};
   title.bytes.insert(title.bytes.end(), name.begin(), name.end());
   first.push_back(title);
-  const auto t = static_cast<std::uint32_t>(std::clamp(tempo, 1LL, 0xFFFFFFLL));
-  first.push_back({0, {0xFF, 0x51, std::uint8_t(t >> 16), std::uint8_t(t >> 8), std::uint8_t(t)}});
+  first.insert(first.end(), conductor.begin(), conductor.end());
   out += trackChunk(first);
   for (const auto& track : tracks) out += trackChunk(track);
   return out;

@@ -22,6 +22,33 @@ struct MidiNote {
   bool operator==(const MidiNote&) const = default;
 };
 
+/// A controller change: the bellows controller among others.
+struct MidiControl {
+  long long tick = 0;
+  int track = 0;
+  int channel = 0;
+  int controller = 0;
+  int value = 0;
+  bool operator==(const MidiControl&) const = default;
+};
+
+/// A time signature: `numerator` over 2 to the `denominatorPower`, and the MIDI clocks (24 a
+/// quarter) of one metronome click.
+struct MidiTimeSignature {
+  long long tick = 0;
+  int numerator = 4;
+  int denominatorPower = 2;
+  int clocksPerClick = 24;
+  bool operator==(const MidiTimeSignature&) const = default;
+};
+
+/// A tempo: microseconds per quarter note from `tick` on.
+struct MidiTempo {
+  long long tick = 0;
+  long long micros = 500000;
+  bool operator==(const MidiTempo&) const = default;
+};
+
 struct MidiFileContent {
   int format = 1;
   int division = 480;                 ///< ticks per quarter note
@@ -29,7 +56,10 @@ struct MidiFileContent {
   std::vector<std::string> names;     ///< per track: its name meta event ("" when none)
   std::vector<MidiNote> notes;        ///< in order of onset (then track, then pitch)
   long long firstTempo = 500000;      ///< microseconds per quarter note, of the first tempo
-  std::vector<std::string> warnings;  ///< what was repaired or left out, in words
+  std::vector<MidiControl> controls;  ///< controller changes, in order of time
+  std::vector<MidiTimeSignature> timeSignatures;  ///< in order of time
+  std::vector<MidiTempo> tempos;                  ///< in order of time
+  std::vector<std::string> warnings;              ///< what was repaired or left out, in words
 };
 
 /// Reads a Standard MIDI File. Nothing (and `problem`) when it is none or cannot be used (no
@@ -44,8 +74,17 @@ struct MidiEvent {
   std::vector<std::uint8_t> bytes;
 };
 
-/// A format 1 file: a first track with the tempo and name, then one track per list.
+/// A format 1 file: a first track with the name and the `conductor`'s events (tempo, time
+/// signature), then one track per list.
+std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
+                          const std::string& name,
+                          const std::vector<std::vector<MidiEvent>>& tracks);
+/// The same with one tempo (microseconds per quarter note) as the conductor.
 std::string writeMidiFile(int division, long long tempo, const std::string& name,
                           const std::vector<std::vector<MidiEvent>>& tracks);
+/// The meta events of a tempo and of a time signature, for the conductor.
+MidiEvent tempoEvent(long long tick, long long micros);
+MidiEvent timeSignatureEvent(long long tick, int numerator, int denominatorPower,
+                             int clocksPerClick);
 
 }  // namespace tastrello

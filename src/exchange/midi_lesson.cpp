@@ -15,8 +15,6 @@ namespace tastrello {
 namespace {
 
 constexpr int kPercussionChannel = 9;
-constexpr std::size_t kCandidatesPerDirection = 16;
-constexpr std::size_t kCombinationsTried = 256;
 
 /// The row of a button (0, 1, 2): the column of its index; the twelfth middle button is row 2.
 int rowOf(int button) {
@@ -24,64 +22,29 @@ int rowOf(int button) {
   return place == 33 ? 1 : place % 3;
 }
 
-std::string barAndBeat(long long tick, int division) {
-  const long long bar = tick / (4LL * division) + 1;
-  const long long beat = tick % (4LL * division) / division + 1;
-  return "bar " + std::to_string(bar) + ", beat " + std::to_string(beat);
+bool inPart(const MidiPart& part, int track, int channel) {
+  if (part.track >= 0 && track != part.track) return false;
+  return part.channel >= 0 ? channel == part.channel : channel != kPercussionChannel;
 }
 
-struct Candidate {
-  std::vector<int> buttons;  ///< one per pitch that has a button in this direction
-  bool push = false;
-  int spread = 0;
-};
-
-int spreadOf(const std::vector<int>& buttons) {
-  int spread = 0;
-  for (std::size_t a = 0; a < buttons.size(); ++a)
-    for (std::size_t b = a + 1; b < buttons.size(); ++b)
-      spread += buttonDistance(buttons[a], buttons[b]);
-  return spread;
-}
-
-/// The ways to play a chord in one direction: a button for each pitch that has one there.
-std::vector<Candidate> candidatesIn(const std::vector<int>& pitches, const ButtonNotes& notes,
-                                    bool push, std::vector<int>& playable) {
-  std::vector<std::vector<int>> choices;
-  playable.clear();
-  const int base = push ? kButtonsPerBlock : 0;
-  for (int pitch : pitches) {
-    std::vector<int> buttons;
-    for (int b = base; b < base + kButtonsPerBlock; ++b)
-      if (notes[std::size_t(b)] == pitch) buttons.push_back(b);
-    if (buttons.empty()) continue;
-    playable.push_back(pitch);
-    choices.push_back(std::move(buttons));
+/// A time signature of `steps` steps of `stepsPerBeat` a quarter, in the smallest note value
+/// that writes it whole (a pickup of one quarter is 1/4, of three sixteenths 3/16).
+MidiEvent timeSignatureOfSteps(long long tick, int steps, int stepsPerBeat) {
+  int numerator = steps * (4 / stepsPerBeat), power = 4;
+  while (numerator % 2 == 0 && power > 2) {
+    numerator /= 2;
+    --power;
   }
-  std::vector<Candidate> out;
-  if (choices.empty()) return out;
-  std::vector<std::size_t> pick(choices.size(), 0);
-  for (std::size_t tried = 0; tried < kCombinationsTried; ++tried) {
-    Candidate c{{}, push, 0};
-    for (std::size_t i = 0; i < choices.size(); ++i) c.buttons.push_back(choices[i][pick[i]]);
-    if (std::set<int>(c.buttons.begin(), c.buttons.end()).size() == c.buttons.size()) {
-      c.spread = spreadOf(c.buttons);
-      out.push_back(std::move(c));
-    }
-    std::size_t i = 0;
-    while (i < pick.size() && ++pick[i] == choices[i].size()) pick[i++] = 0;
-    if (i == pick.size()) break;
-  }
-  std::stable_sort(out.begin(), out.end(),
-                   [](const Candidate& a, const Candidate& b) { return a.spread < b.spread; });
-  if (out.size() > kCandidatesPerDirection) out.resize(kCandidatesPerDirection);
-  return out;
+  return timeSignatureEvent(tick, numerator, power, 24 / stepsPerBeat);
 }
 
 }  // namespace
 
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
-                               const ButtonNotes& notes, const ExportSettings& settings) {
+                               const ButtonNotes& notes, const Meter& givenMeter,
+                               const ExportSettings& settings) {
+  const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
+  const long long step = kExportDivision / meter.stepsPerBeat;
   std::vector<std::vector<MidiEvent>> rows(3);
   const auto program = static_cast<std::uint8_t>(std::clamp(settings.program, 1, 128) - 1);
   for (int row = 0; row < 3; ++row)
@@ -118,11 +81,19 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
         sounding.push_back({row, *pitch});
       }
     }
-    tick += kExportDivision;
+    tick += step;
   }
   stopAll(tick);
-  const long long tempo = std::max(1, settings.intervalMs) * 1000LL;
-  return writeMidiFile(kExportDivision, tempo, settings.name, rows);
+  const long long micros = meter.tempo > 0
+                               ? (60000000LL + meter.tempo / 2) / meter.tempo
+                               : std::max(1, settings.intervalMs) * 1000LL * meter.stepsPerBeat;
+  // The metronome clicks on every step: a reader learns the grid from it.
+  std::vector<MidiEvent> conductor{tempoEvent(0, micros)};
+  const int click = 24 / meter.stepsPerBeat;
+  if (meter.pickupSteps > 0)
+    conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
+  conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
+  return writeMidiFile(kExportDivision, conductor, settings.name, rows);
 }
 
 ButtonNotes buttonNotesOf(const NoteLayout& layout) {
@@ -164,166 +135,79 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file) {
   return parts;
 }
 
-std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& chords,
-                                        const ButtonNotes& notes,
-                                        std::vector<std::pair<int, int>>& missing,
-                                        const FingeringCosts& costs) {
-  // The candidates of each chord: the direction(s) in which most of its pitches have buttons.
-  std::vector<std::vector<Candidate>> options(chords.size());
-  for (std::size_t e = 0; e < chords.size(); ++e) {
-    if (chords[e].empty()) continue;
-    std::vector<int> pullPlayable, pushPlayable;
-    auto pull = candidatesIn(chords[e], notes, false, pullPlayable);
-    auto push = candidatesIn(chords[e], notes, true, pushPlayable);
-    // No chord needs both directions: only the direction(s) that play the most of it count.
-    const std::size_t best = std::max(pullPlayable.size(), pushPlayable.size());
-    if (pullPlayable.size() == best) options[e].insert(options[e].end(), pull.begin(), pull.end());
-    if (pushPlayable.size() == best) options[e].insert(options[e].end(), push.begin(), push.end());
-    if (options[e].empty())
-      for (int pitch : chords[e]) missing.push_back({int(e), pitch});
+Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options) {
+  Tune tune;
+  tune.division = file.division;
+  // The bellows: the controller's changes in the part, or in the whole file when the part has
+  // none (the program's export sends them with row 1's notes).
+  std::vector<std::pair<long long, bool>> partBellows, fileBellows;
+  for (const auto& c : file.controls) {
+    if (c.controller != options.bellowsController) continue;
+    const bool push = c.value != 0;  // as the MIDI input reads it
+    fileBellows.push_back({c.tick, push});
+    if (inPart(part, c.track, c.channel)) partBellows.push_back({c.tick, push});
+  }
+  tune.bellows = partBellows.empty() ? fileBellows : partBellows;
+  // With the bellows given, channels 1 to 3 are the rows, as the export writes them.
+  const bool rows = !tune.bellows.empty();
+  for (const auto& note : file.notes) {
+    if (!inPart(part, note.track, note.channel)) continue;
+    tune.notes.push_back(
+        {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
   }
 
-  // Shortest path over (candidate, events in the same direction so far), chord by chord.
-  const int cap = costs.airEvents + 1;
-  constexpr long long kNone = std::numeric_limits<long long>::max() / 4;
-  struct Step {
-    std::size_t event;
-    std::vector<long long> cost;  // [candidate * cap + run - 1]
-    std::vector<int> from;        // the state of the chord before
-  };
-  std::vector<Step> steps;
-  bool restBefore = false;
-  for (std::size_t e = 0; e < chords.size(); ++e) {
-    if (options[e].empty()) {
-      restBefore = restBefore || chords[e].empty();
-      continue;
+  // The meter: a first bar shorter than the next time signature's is a pickup.
+  const auto& signatures = file.timeSignatures;
+  std::size_t main = 0;
+  if (signatures.size() >= 2 && signatures[0].tick == 0 && signatures[1].tick > 0) {
+    const long long firstBar = file.division * 4LL * signatures[0].numerator >>
+                               std::min(signatures[0].denominatorPower, 30);
+    const long long secondBar = file.division * 4LL * signatures[1].numerator >>
+                                std::min(signatures[1].denominatorPower, 30);
+    if (signatures[1].tick == firstBar && firstBar < secondBar) {
+      tune.pickupTicks = firstBar;
+      main = 1;
     }
-    const auto& here = options[e];
-    Step step{e, std::vector<long long>(here.size() * std::size_t(cap), kNone),
-              std::vector<int>(here.size() * std::size_t(cap), -1)};
-    if (steps.empty()) {
-      for (std::size_t j = 0; j < here.size(); ++j)
-        step.cost[j * std::size_t(cap)] = here[j].spread;
+  }
+  if (main < signatures.size()) {
+    const auto& s = signatures[main];
+    const auto beats = quarterBeatsPerBar(s.numerator, s.denominatorPower);
+    if (beats) {
+      tune.beatsPerBar = *beats;
     } else {
-      const Step& before = steps.back();
-      const auto& there = options[before.event];
-      // A rest gives the bellows time to turn.
-      const int reversal = restBefore ? costs.reversal / 3 : costs.reversal;
-      for (std::size_t i = 0; i < there.size(); ++i) {
-        for (int run = 1; run <= cap; ++run) {
-          const long long base = before.cost[i * std::size_t(cap) + std::size_t(run - 1)];
-          if (base >= kNone) continue;
-          for (std::size_t j = 0; j < here.size(); ++j) {
-            const bool same = there[i].push == here[j].push;
-            const int next = same ? std::min(run + 1, cap) : 1;
-            long long cost = base + here[j].spread * costs.spread +
-                             costs.jump * buttonDistance(there[i].buttons[0], here[j].buttons[0]);
-            if (!same) cost += reversal;
-            if (next > costs.airEvents) cost += costs.longRun;
-            const std::size_t to = j * std::size_t(cap) + std::size_t(next - 1);
-            if (cost < step.cost[to]) {
-              step.cost[to] = cost;
-              step.from[to] = int(i * std::size_t(cap) + std::size_t(run - 1));
-            }
-          }
-        }
-      }
+      tune.pickupTicks = 0;
+      tune.notesOnReading.push_back({ImportNote::Kind::MeterNotKept, -1, 0,
+                                     std::to_string(s.numerator) + "/" +
+                                         std::to_string(1LL << std::min(s.denominatorPower, 30)),
+                                     0, 0});
     }
-    steps.push_back(std::move(step));
-    restBefore = false;
+    tune.stepsPerBeatAtLeast = s.clocksPerClick == 6 ? 4 : s.clocksPerClick == 12 ? 2 : 1;
+    long long changes = 0;
+    for (std::size_t i = main + 1; i < signatures.size(); ++i)
+      changes += signatures[i].numerator != signatures[i - 1].numerator ||
+                 signatures[i].denominatorPower != signatures[i - 1].denominatorPower;
+    if (changes > 0)
+      tune.notesOnReading.push_back({ImportNote::Kind::MeterChanges, -1, 0, {}, changes, 0});
   }
-
-  std::vector<ImportedEvent> out(chords.size());
-  if (steps.empty()) return out;
-  std::sort(missing.begin(), missing.end());
-  const auto& last = steps.back().cost;
-  int state = int(std::min_element(last.begin(), last.end()) - last.begin());
-  for (std::size_t s = steps.size(); s-- > 0;) {
-    const Step& step = steps[s];
-    const auto& chosen = options[step.event][std::size_t(state / cap)];
-    std::vector<int> buttons = chosen.buttons;
-    std::sort(buttons.begin(), buttons.end());
-    out[step.event].buttons = buttons;
-    for (int pitch : chords[step.event]) {
-      const bool placed = std::any_of(buttons.begin(), buttons.end(),
-                                      [&](int b) { return notes[std::size_t(b)] == pitch; });
-      if (!placed) missing.push_back({int(step.event), pitch});
-    }
-    state = step.from[std::size_t(state)];
+  // The tempo: the first; the changes after it are named.
+  if (!file.tempos.empty()) {
+    tune.microsPerQuarter = file.tempos.front().micros;
+    tune.tempo = static_cast<int>((60000000LL + tune.microsPerQuarter / 2) / tune.microsPerQuarter);
+    long long changes = 0;
+    for (std::size_t i = 1; i < file.tempos.size(); ++i)
+      changes += file.tempos[i].micros != file.tempos[i - 1].micros;
+    if (changes > 0)
+      tune.notesOnReading.push_back(
+          {ImportNote::Kind::TempoChanges, -1, 0, {}, changes, std::clamp(tune.tempo, 20, 300)});
+  } else {
+    tune.tempo = 120;  // the standard's tempo when a file names none
   }
-  std::sort(missing.begin(), missing.end());
-  return out;
+  return tune;
 }
 
 ImportResult importMidi(const MidiFileContent& file, const MidiPart& part, const ButtonNotes& notes,
                         const ImportOptions& options) {
-  ImportResult result;
-  std::vector<MidiNote> chosen;
-  for (const auto& note : file.notes) {
-    if (part.track >= 0 && note.track != part.track) continue;
-    if (part.channel >= 0 ? note.channel != part.channel : note.channel == kPercussionChannel)
-      continue;
-    chosen.push_back(note);
-  }
-  // Chords by onset; a gap of a beat or more becomes rests, one a beat (a rest in a record is
-  // one beat of silence, so a single rest comes back as one).
-  const long long window = std::max(1LL, std::llround(file.division * options.chordWindowBeats));
-  std::vector<std::vector<int>> chords;
-  std::vector<long long> onsets;
-  long long soundingUntil = -1;
-  for (std::size_t n = 0; n < chosen.size();) {
-    const long long start = chosen[n].tick;
-    if (soundingUntil >= 0 && start - soundingUntil >= file.division) {
-      const long long rests = std::min<long long>(
-          8, std::llround(double(start - soundingUntil) / double(file.division)));
-      for (long long r = 0; r < rests; ++r) {
-        chords.emplace_back();
-        onsets.push_back(soundingUntil + r * file.division);
-      }
-    }
-    std::set<int> pitches;
-    long long end = start;
-    for (; n < chosen.size() && chosen[n].tick - start <= window; ++n) {
-      pitches.insert(chosen[n].pitch);
-      end = std::max(end, chosen[n].tick + std::max(0LL, chosen[n].length));
-    }
-    std::vector<int> chord(pitches.begin(), pitches.end());
-    if (chord.size() > 4) {
-      result.problems.push_back(barAndBeat(start, file.division) + ": a chord of " +
-                                std::to_string(chord.size()) +
-                                " notes; the four highest were kept");
-      chord.erase(chord.begin(), chord.end() - 4);
-    }
-    chords.push_back(std::move(chord));
-    onsets.push_back(start);
-    soundingUntil = std::max(soundingUntil, end);
-  }
-  std::vector<std::pair<int, int>> missing;
-  auto fingered = fingerChords(chords, notes, missing, {});
-  for (const auto& [event, pitch] : missing)
-    result.problems.push_back(barAndBeat(onsets[std::size_t(event)], file.division) + ": note " +
-                              std::to_string(pitch) +
-                              " has no button in the chord's direction; left out");
-  std::optional<bool> push;
-  for (std::size_t e = 0; e < fingered.size(); ++e) {
-    // A chord whose notes all were left out is no event; a rest is.
-    if (fingered[e].buttons.empty() && !chords[e].empty()) continue;
-    if (!fingered[e].buttons.empty()) {
-      const bool p = fingered[e].buttons[0] >= kButtonsPerBlock;
-      if (push && *push != p) ++result.bellowsChanges;
-      push = p;
-    }
-    result.events.push_back(std::move(fingered[e]));
-  }
-  // A rest at either end says nothing.
-  while (!result.events.empty() && result.events.back().buttons.empty()) result.events.pop_back();
-  if (static_cast<int>(result.events.size()) > options.maxEvents) {
-    result.problems.push_back("the piece has " + std::to_string(result.events.size()) +
-                              " events; a record holds " + std::to_string(options.maxEvents) +
-                              ", the first were taken");
-    result.events.resize(std::size_t(options.maxEvents));
-  }
-  return result;
+  return importTune(tuneOfMidi(file, part, options), notes, options);
 }
 
 }  // namespace tastrello

@@ -1,7 +1,7 @@
-// Records and lessons as MIDI files and back. Export: each event one beat at the record's
-// tempo, each row of buttons on a channel of its own, the bellows as a controller. Import:
-// notes grouped into chords by onset, and buttons and bellows chosen for the whole piece by a
-// shortest-path search over its events.
+// Records and lessons as MIDI files and back. Export: each event one step of the record's grid
+// at its tempo, with its meter, each row of buttons on a channel of its own, the bellows as a
+// controller. Import: the notes of a part as a tune (exchange/tune.h), with the file's meter,
+// tempo and, where it has them, bellows and rows.
 #pragma once
 
 #include <optional>
@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "exchange/midi_file.h"
+#include "exchange/tune.h"
 #include "input/hands.h"
+#include "records/meter.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {
@@ -20,16 +22,19 @@ namespace tastrello {
 constexpr int kExportDivision = 480;
 
 struct ExportSettings {
-  int intervalMs = 550;       ///< one event, one beat
+  int intervalMs = 550;       ///< one step, when the meter gives no tempo
   int program = 22;           ///< the instrument, 1..128
   int bellowsController = 2;  ///< "BELLOWS-CC:" (0..119)
   std::string name;
 };
 
-/// The bytes of a format 1 file of the record's events (button lines or rest markers).
-/// The controller's value is 127 for push and 0 for pull, as the input reads it.
+/// The bytes of a format 1 file of the record's events (button lines or rest markers): each
+/// event one step of the meter's grid, its tempo (or one step `intervalMs` long), its time
+/// signature with the metronome's click on each step, and a pickup as a first bar of its own
+/// length. The controller's value is 127 for push and 0 for pull, as the input reads it.
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
-                               const ButtonNotes& notes, const ExportSettings& settings);
+                               const ButtonNotes& notes, const Meter& meter,
+                               const ExportSettings& settings);
 
 /// Each button's MIDI note in a layout; nothing where the layout holds no number.
 ButtonNotes buttonNotesOf(const NoteLayout& layout);
@@ -49,40 +54,13 @@ struct MidiPart {
 /// The parts worth offering when a file has several (each with notes); empty when one.
 std::vector<MidiPart> midiParts(const MidiFileContent& file);
 
-struct ImportedEvent {
-  std::vector<int> buttons;  ///< empty: a rest
-  bool operator==(const ImportedEvent&) const = default;
-};
+/// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
+/// tempo events, and, when the file carries the bellows controller (as the program's own
+/// export does), the bellows from it and the rows from channels 1, 2 and 3.
+Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 
-struct ImportResult {
-  std::vector<ImportedEvent> events;
-  std::vector<std::string> problems;  ///< pitches without a button, chords cut, events left out
-  int bellowsChanges = 0;
-};
-
-/// Import tuning: notes starting within `chordWindow` ticks of a chord's first are in it.
-struct ImportOptions {
-  int maxEvents = 200;
-  double chordWindowBeats = 1.0 / 16;
-};
-
+/// The part as a record (see importTune).
 ImportResult importMidi(const MidiFileContent& file, const MidiPart& part, const ButtonNotes& notes,
                         const ImportOptions& options = {});
-
-/// The costs of the fingering search, exposed for the tests that check its choices.
-struct FingeringCosts {
-  int reversal = 12;  ///< turning the bellows
-  int jump = 1;       ///< per step of the hand between chords
-  int spread = 1;     ///< per step between the buttons of one chord
-  int longRun = 3;    ///< per event beyond `airEvents` in one direction
-  int airEvents = 12;
-};
-
-/// The buttons for each chord of pitches (empty: a rest), chosen over the whole piece.
-/// Pitches no button has are left out of their chord and listed in `missing` by event index.
-std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& chords,
-                                        const ButtonNotes& notes,
-                                        std::vector<std::pair<int, int>>& missing,
-                                        const FingeringCosts& costs = {});
 
 }  // namespace tastrello

@@ -28,6 +28,7 @@ void Form1::Record_Click() {
   cancelConfirmed = false;
   replaceConfirmed.clear();
   recordingSource = continuing ? Label2.caption : std::string();
+  importedMeter.reset();
 
   showPanel(freePlayPanel(), false);
   showPanel(replayPanel(), false);
@@ -70,6 +71,7 @@ void Form1::SaveRecord_Click() {
     return;
   }
   if (!writeRecordFile(RecordList.folder + fileName)) return;  // still recording, nothing lost
+  saveImportedMeter(fileName);
   replaceConfirmed.clear();
   unsavedChanges = 0;
   SaveName.backColor = kWhite;

@@ -198,6 +198,14 @@ class Form1 {
   /// and practice stop first.
   void importMidi(const MidiFileContent& file, const std::string& name, const MidiPart& part);
   void importMidi(const std::string& bytes, const std::string& name, const MidiPart& part);
+  /// A tune (from a MIDI or MusicXML file) into the editor, as importMidi says; its meter is
+  /// kept for the record's save.
+  void importTune(const Tune& tune, const std::string& name,
+                  const std::vector<std::string>& warnings);
+  /// The loaded record's meter, from its meter file; the default meter when it has none.
+  Meter loadedMeter();
+  /// Writes the meter an import brought beside the record just saved as `recordFile`.
+  void saveImportedMeter(const std::string& recordFile);
 
   // ---- Tablature
   /// The tablature window of the loaded record, opened and closed.
@@ -413,6 +421,7 @@ class Form1 {
   bool cancelConfirmed = false;  ///< Cancel was clicked once and said what would be lost
   std::string replaceConfirmed;  ///< the file Save was clicked once for, to replace it
   std::string recordingSource;   ///< the record's file continued by this recording, or ""
+  std::optional<Meter> importedMeter;  ///< the meter of the tune imported into the editor
   int commitCounter = 0;
   bool replaceMode = true;
   int editClickState = 0;

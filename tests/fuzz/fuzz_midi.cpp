@@ -1,6 +1,7 @@
 // The MIDI file reader and the import: whatever the bytes, a file read has notes that start in
 // order and never end before they start; the import gives at most 200 events of at most four
-// buttons of one bellows block; and exporting those events writes a file that reads back whole.
+// buttons of one bellows block and a meter that can be kept; and exporting those events with
+// that meter writes a file that reads back whole and imports as the same events.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -47,17 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto parts = midiParts(*file);
   if (!parts.empty()) part = parts[size % parts.size()];
   const ImportResult imported = importMidi(*file, part, keyboard());
-  if (imported.events.size() > 200) std::abort();
+  if (imported.events.size() > 200 || !isValidMeter(imported.meter)) std::abort();
   std::vector<std::string> lines;
   for (const auto& event : imported.events) {
     if (event.buttons.size() > 4) std::abort();
     if (!event.buttons.empty() && bellowsOfButtons(event.buttons) == Bellows::Both) std::abort();
-    std::string line;
-    for (int b : event.buttons) line += right("00" + std::to_string(b), 2) + "/";
-    lines.push_back(event.buttons.empty() ? std::string(kBreakMute) : line);
+    lines.push_back(buttonLineOf(event));
   }
-  const std::string written = exportRecordToMidi(lines, keyboard(), {});
+  // What an import gives, exported and imported again, comes back event for event.
+  const std::string written = exportRecordToMidi(lines, keyboard(), imported.meter, {});
   const auto again = readMidiFile(written, problem);
   if (!again || !again->warnings.empty()) std::abort();
+  const ImportResult back = importMidi(*again, {}, keyboard());
+  if (back.events != imported.events || back.meter != imported.meter) std::abort();
   return 0;
 }

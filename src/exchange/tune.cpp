@@ -1,0 +1,543 @@
+#include "exchange/tune.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+
+#include "records/record_format.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+constexpr std::size_t kCandidatesPerDirection = 16;
+constexpr std::size_t kCombinationsTried = 256;
+constexpr std::size_t kMostNotesInAChord = 4;
+
+/// The row of a button (0, 1, 2): the column of its index; the twelfth middle button is row 2.
+int rowOf(int button) {
+  const int place = button % kButtonsPerBlock;
+  return place == 33 ? 1 : place % 3;
+}
+
+// ---- Names of notes
+
+/// German names of the twelve pitch classes, as the layouts spell them.
+constexpr const char* kPitchClassNames[12] = {"c",  "c#", "d",  "es", "e", "f",
+                                              "f#", "g",  "g#", "a",  "b", "h"};
+
+std::string trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+/// The pitch class's name as the layout spells it, from a caption of that class.
+std::string classNameInLayout(int pitchClass, const ButtonNotes& notes,
+                              const std::array<std::string, kKeyCount>& captions) {
+  for (int b = 0; b < kKeyCount; ++b) {
+    if (!notes[std::size_t(b)] || ((*notes[std::size_t(b)] % 12) + 12) % 12 != pitchClass) continue;
+    std::string name = trimmed(captions[std::size_t(b)]);
+    while (!name.empty() && name.back() >= '0' && name.back() <= '9') name.pop_back();
+    if (name.empty() || name == "-") continue;
+    for (char& c : name)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+  }
+  return kPitchClassNames[pitchClass];
+}
+
+// ---- The fingering search
+
+struct Candidate {
+  std::vector<int> buttons;  ///< one per pitch that has a button in this direction
+  bool push = false;
+  int spread = 0;
+};
+
+int spreadOf(const std::vector<int>& buttons) {
+  int spread = 0;
+  for (std::size_t a = 0; a < buttons.size(); ++a)
+    for (std::size_t b = a + 1; b < buttons.size(); ++b)
+      spread += buttonDistance(buttons[a], buttons[b]);
+  return spread;
+}
+
+bool hasButtonIn(int pitch, const ButtonNotes& notes, bool push) {
+  const int base = push ? kButtonsPerBlock : 0;
+  for (int b = base; b < base + kButtonsPerBlock; ++b)
+    if (notes[std::size_t(b)] == pitch) return true;
+  return false;
+}
+
+/// The ways to play a chord in one direction: a button for each pitch that has one there, on
+/// the pitch's own row where the file gives one and that row has it.
+std::vector<Candidate> candidatesIn(const ChordToFinger& chord, const ButtonNotes& notes, bool push,
+                                    std::size_t& playable) {
+  std::vector<std::vector<int>> choices;
+  const int base = push ? kButtonsPerBlock : 0;
+  for (std::size_t i = 0; i < chord.pitches.size(); ++i) {
+    const int row = i < chord.rows.size() ? chord.rows[i] : -1;
+    std::vector<int> buttons, onRow;
+    for (int b = base; b < base + kButtonsPerBlock; ++b) {
+      if (notes[std::size_t(b)] != chord.pitches[i]) continue;
+      buttons.push_back(b);
+      if (rowOf(b) == row) onRow.push_back(b);
+    }
+    if (buttons.empty()) continue;
+    choices.push_back(onRow.empty() ? std::move(buttons) : std::move(onRow));
+  }
+  playable = choices.size();
+  std::vector<Candidate> out;
+  if (choices.empty()) return out;
+  std::vector<std::size_t> pick(choices.size(), 0);
+  for (std::size_t tried = 0; tried < kCombinationsTried; ++tried) {
+    Candidate c{{}, push, 0};
+    for (std::size_t i = 0; i < choices.size(); ++i) c.buttons.push_back(choices[i][pick[i]]);
+    if (std::set<int>(c.buttons.begin(), c.buttons.end()).size() == c.buttons.size()) {
+      c.spread = spreadOf(c.buttons);
+      out.push_back(std::move(c));
+    }
+    std::size_t i = 0;
+    while (i < pick.size() && ++pick[i] == choices[i].size()) pick[i++] = 0;
+    if (i == pick.size()) break;
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.spread < b.spread; });
+  if (out.size() > kCandidatesPerDirection) out.resize(kCandidatesPerDirection);
+  return out;
+}
+
+// ---- Laying a tune on a grid
+
+/// Notes that start together (within the chord window), with what the file says of them.
+struct RawChord {
+  long long onset = 0;
+  long long end = 0;
+  std::size_t firstNote = 0;                ///< its first note in the tune
+  std::vector<std::pair<int, int>> sounds;  ///< (pitch, row), in order of pitch
+  std::optional<bool> push;
+};
+
+/// Chords of the tune that sound from one step of the grid.
+struct Group {
+  long long step = 0;
+  long long end = 0;  ///< the step it ends at (after its last ringing rest)
+  std::vector<std::size_t> chords;
+  bool restBefore = false;
+};
+
+/// The tune on one grid: the groups that fit into the record and how far notes moved.
+struct Placement {
+  int grid = 1;
+  long long shift = 0;   ///< the steps of silent bars before the first note, dropped
+  long long pickup = 0;  ///< the pickup's steps
+  std::vector<Group> groups;
+  std::size_t chordsKept = 0;
+  long long onsetError = 0;  ///< the largest onset shift, in ticks times the grid
+  long long endError = 0;    ///< the largest shift of an end before a rest, likewise
+  long long errorStep = -1;  ///< where the largest shift is
+  int merged = 0;            ///< chords that fell on the step of the chord before
+  long long firstMergedStep = -1;
+};
+
+long long stepOf(long long tick, int grid, int division) {
+  return (std::max(0LL, tick) * grid * 2 + division) / (2LL * division);
+}
+
+Placement place(const Tune& tune, const std::vector<RawChord>& chords, int grid, int maxEvents) {
+  Placement p;
+  p.grid = grid;
+  const long long bar = static_cast<long long>(tune.beatsPerBar) * grid;
+  const long long pickup = stepOf(tune.pickupTicks, grid, tune.division) % bar;
+  const long long first = stepOf(chords.front().onset, grid, tune.division);
+  // Bars of silence before the first note say nothing; the rest of the silence is kept.
+  if (pickup > 0 && first < pickup) {
+    p.pickup = pickup;
+  } else if (pickup > 0) {
+    p.shift = pickup + (first - pickup) / bar * bar;
+  } else {
+    p.shift = first / bar * bar;
+  }
+  const long long last = p.shift + maxEvents;  // the first step beyond the record
+  auto note = [&](long long error, long long step, long long& largest) {
+    if (error > largest) {
+      largest = error;
+      if (error >= std::max(p.onsetError, p.endError)) p.errorStep = step;
+    }
+  };
+  for (std::size_t c = 0; c < chords.size(); ++c) {
+    const long long step = stepOf(chords[c].onset, grid, tune.division);
+    if (step >= last) break;
+    note(std::abs(chords[c].onset * grid - step * tune.division), step, p.onsetError);
+    if (!p.groups.empty() && p.groups.back().step == step) {
+      p.groups.back().chords.push_back(c);
+      if (p.merged++ == 0) p.firstMergedStep = step;
+    } else {
+      p.groups.push_back({step, 0, {c}, false});
+    }
+    p.chordsKept = c + 1;
+  }
+  // Each group lasts to its notes' end on the grid (at least a step), never into the next.
+  for (std::size_t g = 0; g < p.groups.size(); ++g) {
+    Group& group = p.groups[g];
+    long long endTick = 0;
+    for (std::size_t c : group.chords) endTick = std::max(endTick, chords[c].end);
+    const long long end = std::max(group.step + 1, stepOf(endTick, grid, tune.division));
+    const long long next = g + 1 < p.groups.size() ? p.groups[g + 1].step : last;
+    group.end = std::min(end, next);
+    if (g + 1 < p.groups.size() && group.end < next)  // a rest follows: where it starts counts
+      note(std::abs(endTick * grid - group.end * tune.division), group.end, p.endError);
+    group.restBefore = g == 0 ? group.step > p.shift : group.step > p.groups[g - 1].end;
+  }
+  return p;
+}
+
+/// Whether the grid places the tune well enough: onsets within an eighth of a beat, the starts
+/// of rests within a quarter (a note let go a little early is articulation, not a rest).
+bool placesWell(const Placement& p, int division) {
+  return p.onsetError * 8 <= static_cast<long long>(division) * p.grid &&
+         p.endError * 4 <= static_cast<long long>(division) * p.grid;
+}
+
+ImportNote located(const Meter& meter, long long step, ImportNote note) {
+  const BarPlace where = barPlaceOf(meter, step);
+  note.bar = where.bar;
+  note.beat = where.step / std::max(1, meter.stepsPerBeat) + 1;
+  return note;
+}
+
+}  // namespace
+
+std::optional<int> quarterBeatsPerBar(int numerator, int denominatorPower) {
+  if (numerator < 1 || numerator > 48 || denominatorPower < 0 || denominatorPower > 4)
+    return std::nullopt;
+  const int sixteenths = numerator << (4 - denominatorPower);
+  if (sixteenths % 4 != 0 || sixteenths / 4 > 12) return std::nullopt;
+  return sixteenths / 4;
+}
+
+std::string pitchName(int pitch, const ButtonNotes& notes,
+                      const std::array<std::string, kKeyCount>& captions) {
+  for (int b = 0; b < kKeyCount; ++b) {
+    if (notes[std::size_t(b)] != pitch) continue;
+    const std::string caption = trimmed(captions[std::size_t(b)]);
+    if (!caption.empty() && caption != "-") return caption;
+  }
+  const int pitchClass = ((pitch % 12) + 12) % 12;
+  std::string name = classNameInLayout(pitchClass, notes, captions);
+  const int octave = pitch / 12 - 1;  // 4: the octave from middle c
+  if (octave >= 4) return name + std::to_string(octave - 3);
+  if (octave == 3) return name;
+  name[0] = static_cast<char>(name[0] - 'a' + 'A');
+  return octave == 2 ? name : name + std::to_string(2 - octave);
+}
+
+std::string describe(const ImportNote& note, UiLanguage language) {
+  const auto say = [language](Text id, std::initializer_list<std::string> args = {}) {
+    return uiText(language, id, args);
+  };
+  const std::string where =
+      note.bar < 0    ? std::string()
+      : note.bar == 0 ? say(Text::ImportAtPickup, {std::to_string(note.beat)})
+                      : say(Text::ImportAt, {std::to_string(note.bar), std::to_string(note.beat)});
+  const std::string count = std::to_string(note.count), other = std::to_string(note.other);
+  switch (note.kind) {
+    case ImportNote::Kind::NoButton:
+      return say(Text::ImportNoButton, {where, note.note});
+    case ImportNote::Kind::NoButtonPush:
+      return say(Text::ImportNoButtonPush, {where, note.note});
+    case ImportNote::Kind::NoButtonPull:
+      return say(Text::ImportNoButtonPull, {where, note.note});
+    case ImportNote::Kind::ChordCut:
+      return say(Text::ImportChordCut, {where, count});
+    case ImportNote::Kind::Merged:
+      return say(Text::ImportMerged, {where, count});
+    case ImportNote::Kind::RecordFull:
+      return say(Text::ImportRecordFull, {where, count, other});
+    case ImportNote::Kind::Grid: {
+      const Text grid = note.count == 4   ? Text::GridSixteenths
+                        : note.count == 2 ? Text::GridEighths
+                                          : Text::GridQuarters;
+      if (note.other == 0) return say(Text::ImportGridExact, {say(grid)});
+      return say(Text::ImportGrid, {say(grid), other, where});
+    }
+    case ImportNote::Kind::TempoChanges:
+      return say(Text::ImportTempoChanges, {count, other});
+    case ImportNote::Kind::MeterChanges:
+      return say(Text::ImportMeterChanges, {count});
+    case ImportNote::Kind::MeterNotKept:
+      return say(Text::ImportMeterNotKept, {note.note});
+    case ImportNote::Kind::PartialBar:
+      return say(Text::ImportPartialBar, {where});
+  }
+  return {};
+}
+
+std::string buttonLineOf(const ImportedEvent& event) {
+  if (event.buttons.empty()) return event.ringing ? kBreakPlay : kBreakMute;
+  std::string line;
+  for (int b : event.buttons) line += right("00" + std::to_string(b), 2) + "/";
+  return line;
+}
+
+std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords,
+                                        const ButtonNotes& notes,
+                                        std::vector<MissingPitch>& missing,
+                                        const FingeringCosts& costs) {
+  // The candidates of each chord: in the direction the file gives, or else in the
+  // direction(s) in which most of its pitches have buttons (no chord needs both).
+  std::vector<std::vector<Candidate>> options(chords.size());
+  for (std::size_t e = 0; e < chords.size(); ++e) {
+    const ChordToFinger& chord = chords[e];
+    if (chord.pitches.empty()) continue;
+    std::size_t pullPlayable = 0, pushPlayable = 0;
+    auto pull = chord.push != true ? candidatesIn(chord, notes, false, pullPlayable)
+                                   : std::vector<Candidate>{};
+    auto push = chord.push != false ? candidatesIn(chord, notes, true, pushPlayable)
+                                    : std::vector<Candidate>{};
+    const std::size_t best = std::max(pullPlayable, pushPlayable);
+    if (best == 0) continue;
+    if (pullPlayable == best) options[e].insert(options[e].end(), pull.begin(), pull.end());
+    if (pushPlayable == best) options[e].insert(options[e].end(), push.begin(), push.end());
+  }
+
+  // Shortest path over (candidate, events in the same direction so far), chord by chord.
+  const int cap = costs.airEvents + 1;
+  constexpr long long kNone = std::numeric_limits<long long>::max() / 4;
+  struct Step {
+    std::size_t event;
+    std::vector<long long> cost;  // [candidate * cap + run - 1]
+    std::vector<int> from;        // the state of the chord before
+  };
+  std::vector<Step> steps;
+  bool restBefore = false;
+  for (std::size_t e = 0; e < chords.size(); ++e) {
+    restBefore = restBefore || chords[e].restBefore || chords[e].pitches.empty();
+    if (options[e].empty()) continue;
+    const auto& here = options[e];
+    Step step{e, std::vector<long long>(here.size() * std::size_t(cap), kNone),
+              std::vector<int>(here.size() * std::size_t(cap), -1)};
+    if (steps.empty()) {
+      for (std::size_t j = 0; j < here.size(); ++j)
+        step.cost[j * std::size_t(cap)] = here[j].spread;
+    } else {
+      const Step& before = steps.back();
+      const auto& there = options[before.event];
+      // A rest gives the bellows time to turn.
+      const int reversal = restBefore ? costs.reversal / 3 : costs.reversal;
+      for (std::size_t i = 0; i < there.size(); ++i) {
+        for (int run = 1; run <= cap; ++run) {
+          const long long base = before.cost[i * std::size_t(cap) + std::size_t(run - 1)];
+          if (base >= kNone) continue;
+          for (std::size_t j = 0; j < here.size(); ++j) {
+            const bool same = there[i].push == here[j].push;
+            const int next = same ? std::min(run + 1, cap) : 1;
+            long long cost = base + here[j].spread * costs.spread +
+                             costs.jump * buttonDistance(there[i].buttons[0], here[j].buttons[0]);
+            if (!same) cost += reversal;
+            if (next > costs.airEvents) cost += costs.longRun;
+            const std::size_t to = j * std::size_t(cap) + std::size_t(next - 1);
+            if (cost < step.cost[to]) {
+              step.cost[to] = cost;
+              step.from[to] = int(i * std::size_t(cap) + std::size_t(run - 1));
+            }
+          }
+        }
+      }
+    }
+    steps.push_back(std::move(step));
+    restBefore = false;
+  }
+
+  std::vector<ImportedEvent> out(chords.size());
+  if (!steps.empty()) {
+    const auto& last = steps.back().cost;
+    int state = int(std::min_element(last.begin(), last.end()) - last.begin());
+    for (std::size_t s = steps.size(); s-- > 0;) {
+      const Step& step = steps[s];
+      std::vector<int> buttons = options[step.event][std::size_t(state / cap)].buttons;
+      std::sort(buttons.begin(), buttons.end());
+      out[step.event].buttons = std::move(buttons);
+      state = step.from[std::size_t(state)];
+    }
+  }
+  // What each chord lost, and why: no button at all, or none the way its bellows go.
+  for (std::size_t e = 0; e < chords.size(); ++e) {
+    const auto& buttons = out[e].buttons;
+    const std::optional<bool> push =
+        !buttons.empty() ? std::optional<bool>(buttons[0] >= kButtonsPerBlock) : chords[e].push;
+    for (int pitch : std::set<int>(chords[e].pitches.begin(), chords[e].pitches.end())) {
+      const bool placed = std::any_of(buttons.begin(), buttons.end(),
+                                      [&](int b) { return notes[std::size_t(b)] == pitch; });
+      if (placed) continue;
+      const bool anywhere = hasButtonIn(pitch, notes, false) || hasButtonIn(pitch, notes, true);
+      missing.push_back({int(e), pitch, anywhere ? push : std::nullopt});
+    }
+  }
+  return out;
+}
+
+std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& chords,
+                                        const ButtonNotes& notes,
+                                        std::vector<std::pair<int, int>>& missing,
+                                        const FingeringCosts& costs) {
+  std::vector<ChordToFinger> specs;
+  for (const auto& pitches : chords) specs.push_back({pitches, {}, std::nullopt, false});
+  std::vector<MissingPitch> lost;
+  auto out = fingerChords(specs, notes, lost, costs);
+  for (const auto& m : lost) missing.push_back({m.chord, m.pitch});
+  return out;
+}
+
+ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
+  ImportResult result;
+  const int division = std::max(1, tune.division);
+  const int maxEvents = std::max(1, options.maxEvents);
+  Tune sorted;
+  const Tune* source = &tune;
+  if (!std::is_sorted(tune.notes.begin(), tune.notes.end(),
+                      [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; })) {
+    sorted = tune;
+    std::stable_sort(sorted.notes.begin(), sorted.notes.end(),
+                     [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
+    source = &sorted;
+  }
+  const auto& all = source->notes;
+
+  // Chords by onset, only as far as a record can reach (a step is at least a sixteenth, at
+  // most a beat): the work is bounded by what is kept, however long the file.
+  const long long window =
+      std::max(1LL, static_cast<long long>(division * options.chordWindowBeats + 0.5));
+  std::vector<RawChord> chords;
+  std::size_t next = 0, turn = 0;
+  std::optional<bool> push;
+  const long long reach = all.empty() ? 0 : all.front().tick + (maxEvents + 1LL) * division;
+  while (next < all.size() && all[next].tick < reach) {
+    RawChord chord;
+    chord.onset = chord.end = all[next].tick;
+    chord.firstNote = next;
+    std::set<std::pair<int, int>> sounds;
+    for (; next < all.size() && all[next].tick - chord.onset <= window; ++next) {
+      sounds.insert({all[next].pitch, all[next].row});
+      chord.end = std::max(chord.end, all[next].tick + std::max(0LL, all[next].length));
+    }
+    chord.sounds.assign(sounds.begin(), sounds.end());
+    while (turn < tune.bellows.size() && tune.bellows[turn].first <= chord.onset)
+      push = tune.bellows[turn++].second;
+    chord.push = push;
+    chords.push_back(std::move(chord));
+  }
+  if (chords.empty()) return result;
+
+  // The grid: the coarsest that places the notes well, from the file's own grid on; if none
+  // does, the one that moves them least.
+  std::vector<Placement> placements;
+  for (int grid : {1, 2, 4})
+    if (grid >= tune.stepsPerBeatAtLeast || grid == 4)
+      placements.push_back(place(*source, chords, grid, maxEvents));
+  const Placement* chosen = nullptr;
+  for (const auto& p : placements)
+    if (placesWell(p, division)) {
+      chosen = &p;
+      break;
+    }
+  if (!chosen)
+    chosen =
+        &*std::min_element(placements.begin(), placements.end(), [](const auto& a, const auto& b) {
+          return std::max(a.onsetError, a.endError) * b.grid <
+                 std::max(b.onsetError, b.endError) * a.grid;
+        });
+  const Placement& p = *chosen;
+  Meter& meter = result.meter;
+  meter.beatsPerBar = std::clamp(tune.beatsPerBar, 1, 12);
+  meter.stepsPerBeat = p.grid;
+  meter.pickupSteps = static_cast<int>(p.pickup);
+  meter.tempo = tune.tempo > 0 ? std::clamp(tune.tempo, 20, 300) : 0;
+  if (!isValidMeter(meter)) meter.pickupSteps = 0;
+  const auto atStep = [&](long long step, ImportNote note) {
+    return located(meter, step - p.shift, std::move(note));
+  };
+
+  // Finger the groups that fit.
+  std::vector<ChordToFinger> toFinger;
+  std::vector<ImportNote> cut;
+  for (const Group& group : p.groups) {
+    std::set<std::pair<int, int>> sounds;
+    for (std::size_t c : group.chords)
+      sounds.insert(chords[c].sounds.begin(), chords[c].sounds.end());
+    std::vector<std::pair<int, int>> kept(sounds.begin(), sounds.end());
+    std::set<int> pitches;
+    for (const auto& s : kept) pitches.insert(s.first);
+    if (pitches.size() > kMostNotesInAChord) {
+      cut.push_back(atStep(
+          group.step,
+          {ImportNote::Kind::ChordCut, 0, 0, {}, static_cast<long long>(pitches.size()), 0}));
+      const int lowestKept = *std::prev(pitches.end(), long(kMostNotesInAChord));
+      kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                [&](const auto& s) { return s.first < lowestKept; }),
+                 kept.end());
+    }
+    ChordToFinger chord;
+    for (const auto& [pitch, row] : kept) {
+      chord.pitches.push_back(pitch);
+      chord.rows.push_back(row);
+    }
+    chord.push = chords[group.chords.front()].push;
+    chord.restBefore = group.restBefore;
+    toFinger.push_back(std::move(chord));
+  }
+  std::vector<MissingPitch> missing;
+  const auto fingered = fingerChords(toFinger, notes, missing);
+
+  // The events: silence up to each chord, the chord, its ringing rests.
+  long long at = p.shift;
+  for (std::size_t g = 0; g < p.groups.size(); ++g) {
+    const Group& group = p.groups[g];
+    for (; at < group.step; ++at) result.events.push_back({});
+    const bool sounds = !fingered[g].buttons.empty();
+    result.events.push_back(fingered[g]);
+    for (++at; at < group.end; ++at) result.events.push_back({{}, sounds});
+  }
+  // A silence at the end says nothing.
+  while (!result.events.empty() && result.events.back().buttons.empty() &&
+         !result.events.back().ringing)
+    result.events.pop_back();
+  std::optional<bool> pushing;
+  for (const auto& event : result.events) {
+    if (event.buttons.empty()) continue;
+    const bool eventPush = event.buttons[0] >= kButtonsPerBlock;
+    if (pushing && *pushing != eventPush) ++result.bellowsChanges;
+    pushing = eventPush;
+  }
+
+  // What was decided, changed or left out, in order of place.
+  const long long shiftTicks = std::max(p.onsetError, p.endError);
+  result.largestShiftMs = (shiftTicks * tune.microsPerQuarter + 500LL * division * p.grid) /
+                          (1000LL * division * p.grid);
+  result.notes = tune.notesOnReading;
+  ImportNote grid{ImportNote::Kind::Grid, -1, 0, {}, p.grid, result.largestShiftMs};
+  result.notes.push_back(p.errorStep >= 0 ? atStep(p.errorStep, grid) : grid);
+  if (p.merged > 0)
+    result.notes.push_back(
+        atStep(p.firstMergedStep, {ImportNote::Kind::Merged, 0, 0, {}, p.merged, 0}));
+  result.notes.insert(result.notes.end(), cut.begin(), cut.end());
+  for (const auto& m : missing) {
+    const auto kind = !m.push   ? ImportNote::Kind::NoButton
+                      : *m.push ? ImportNote::Kind::NoButtonPush
+                                : ImportNote::Kind::NoButtonPull;
+    result.notes.push_back(atStep(p.groups[std::size_t(m.chord)].step,
+                                  {kind, 0, 0, pitchName(m.pitch, notes, options.captions), 0, 0}));
+  }
+  const std::size_t firstLeft =
+      p.chordsKept < chords.size() ? chords[p.chordsKept].firstNote : next;
+  if (firstLeft < all.size()) {
+    const long long left = static_cast<long long>(all.size() - firstLeft);
+    result.notes.push_back(atStep(stepOf(all[firstLeft].tick, p.grid, division),
+                                  {ImportNote::Kind::RecordFull, 0, 0, {}, maxEvents, left}));
+  }
+  return result;
+}
+
+}  // namespace tastrello
