@@ -1,6 +1,6 @@
 // A private PulseAudio server with a null sink, a recorder of its monitor, a CPU load of busy
 // loops, and the measure of dropouts in what was recorded. The sound test and the sound
-// benchmark share it. POSIX and the standard library.
+// benchmark share it (and the PipeWire harness builds on it). POSIX and the standard library.
 #pragma once
 
 #include <pulse/simple.h>
@@ -104,11 +104,46 @@ class CpuLoad {
   std::vector<std::thread> threads_;
 };
 
-/// A PulseAudio daemon of the test's own, with one null sink, reached through its socket.
-class PulseServer {
+/// Runs `command` through the shell and gives what it printed (standard output and error).
+inline std::string commandOutput(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+/// A sound server of the test's own with one null sink, reached by PulseAudio clients (the
+/// program's output, pactl and the monitor recorder) through its socket.
+class SoundServer {
  public:
   static constexpr const char* kSink = "tastrello_test_sink";
+  virtual ~SoundServer() = default;
+  virtual bool ready() const = 0;
+  virtual const std::string& whyNot() const = 0;
+  /// "PulseAudio", "PipeWire", "PipeWire (virtual machine)".
+  virtual std::string name() const = 0;
+  /// The PulseAudio clients' server address, "unix:/...".
+  virtual std::string server() const = 0;
+  /// The frames a monitor recorder reads at a time: small for a fine grid of times, but on
+  /// PipeWire never less than the server's own cycle, which a smaller read would force on the
+  /// whole graph.
+  virtual std::size_t recordFrames() const = 0;
+  /// Makes the clients' streams miss the server for a while, as a machine too busy to run it
+  /// would: PulseAudio stops, on PipeWire the PulseAudio bridge does.
+  virtual void pause(std::chrono::milliseconds how_long) const = 0;
+  /// `pactl` output, e.g. about the stream of a client.
+  std::string pactl(const std::string& args) const {
+    return commandOutput("PULSE_SERVER=" + server() + " pactl " + args);
+  }
+};
 
+/// A PulseAudio daemon of the test's own, with one null sink, reached through its socket.
+class PulseServer : public SoundServer {
+ public:
   PulseServer() {
     namespace fs = std::filesystem;
     dir_ = fs::temp_directory_path() / ("tastrello-pulse-" + std::to_string(::getpid()));
@@ -160,27 +195,16 @@ class PulseServer {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
-  bool ready() const { return ready_; }
-  /// Stops the daemon for a while, as a machine too busy to run it would.
-  void pause(std::chrono::milliseconds how_long) const {
+  bool ready() const override { return ready_; }
+  void pause(std::chrono::milliseconds how_long) const override {
     ::kill(pid_, SIGSTOP);
     std::this_thread::sleep_for(how_long);
     ::kill(pid_, SIGCONT);
   }
-  const std::string& whyNot() const { return why_; }
-  std::string server() const { return "unix:" + socket_; }
-  /// `pactl` output about the stream of a client, for the latency PulseAudio reports.
-  std::string pactl(const std::string& args) const {
-    const std::string command = "PULSE_SERVER=" + server() + " pactl " + args + " 2>&1";
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-      char buffer[4096];
-      std::size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-      ::pclose(p);
-    }
-    return out;
-  }
+  const std::string& whyNot() const override { return why_; }
+  std::string name() const override { return "PulseAudio"; }
+  std::string server() const override { return "unix:" + socket_; }
+  std::size_t recordFrames() const override { return 240; }  // 5 ms
 
  private:
   std::filesystem::path dir_;
@@ -195,18 +219,18 @@ class PulseServer {
 /// samples.
 class MonitorRecorder {
  public:
-  explicit MonitorRecorder(const PulseServer& server) {
+  explicit MonitorRecorder(const SoundServer& server) : chunk_(server.recordFrames()) {
     pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 48000, 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
-    attr.fragsize = kChunk * 2 * sizeof(float);  // reads of 5 ms: a fine grid of times
-    const std::string device = std::string(PulseServer::kSink) + ".monitor";
+    attr.fragsize = std::uint32_t(chunk_ * 2 * sizeof(float));
+    const std::string device = std::string(SoundServer::kSink) + ".monitor";
     int error = 0;
     stream_ = pa_simple_new(server.server().c_str(), "tastrello-test", PA_STREAM_RECORD,
                             device.c_str(), "monitor", &format, nullptr, &attr, &error);
     if (!stream_) return;
     reader_ = std::thread([this] {
-      std::vector<float> chunk(kChunk * 2);
+      std::vector<float> chunk(chunk_ * 2);
       while (!stopping_) {
         if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) < 0) break;
         const auto now = std::chrono::steady_clock::now();
@@ -243,7 +267,7 @@ class MonitorRecorder {
   }
 
  private:
-  static constexpr std::size_t kChunk = 240;
+  std::size_t chunk_;
   struct Read {
     std::size_t frames;  ///< frames recorded after this read
     std::chrono::steady_clock::time_point at;

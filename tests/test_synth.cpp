@@ -110,15 +110,18 @@ TEST_F(SynthTest, OldHandleAndMissingInstrumentsAreRefused) {
   EXPECT_FALSE(synth->errorText(2).empty());
 }
 
-TEST(SynthLatencyTest, TheBufferIsTheAutomaticStartOrTheSizeSetInWholeBlocks) {
+TEST(SynthBufferTest, TheBufferAskedIsTheOneGivenAndWithoutAnOutputNothingIsCounted) {
   FluidSynthPort::Options options;
   options.audioOutput = false;
   FluidSynthPort synth(options);
-  EXPECT_NEAR(synth.latencyMs(), 21.3, 0.1);  // 1024 frames at 48 kHz
-  synth.setBuffer(40);
-  EXPECT_NEAR(synth.latencyMs(), 40, 0.7);
-  EXPECT_EQ(FluidSynthPort::bufferFrames(1, 48000), 64) << "never less than one block";
-  EXPECT_FALSE(synth.adaptBuffer()) << "no output, nothing ran dry";
+  EXPECT_NEAR(synth.bufferMs(), 21.3, 0.1);  // 1024 frames at 48 kHz
+  synth.setBufferFrames(1920);
+  EXPECT_NEAR(synth.bufferMs(), 40, 0.01);
+  const AudioReport r = synth.report();
+  EXPECT_FALSE(r.running);
+  EXPECT_FALSE(r.problem.empty());
+  EXPECT_EQ(r.bufferFrames, 1920);
+  EXPECT_EQ(r.dropouts(), 0);
 }
 
 TEST(SynthStartTest, ASoundFontThatIsNoFileIsRefusedWithoutBlocking) {

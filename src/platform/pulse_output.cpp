@@ -219,7 +219,10 @@ PulseOutput::Status PulseOutput::status() {
   s.pipeWire = pipeWire_;
   pa_threaded_mainloop_lock(loop_);
   if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_)) {
-    s.framesInForce = static_cast<int>(attr->tlength / kFrameBytes);
+    // The server splits the buffer between the stream's own (tlength) and the sink's.
+    const pa_timing_info* t = pa_stream_get_timing_info(stream_);
+    const double sinkFrames = t ? double(t->configured_sink_usec) * rate_ / 1e6 : 0;
+    s.framesInForce = static_cast<int>(attr->tlength / kFrameBytes + sinkFrames + 0.5);
     if (pipeWire_)
       s.cycleFrames = static_cast<int>((attr->tlength - 2 * attr->minreq) / kFrameBytes);
   }
