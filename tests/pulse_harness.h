@@ -256,14 +256,22 @@ class MonitorRecorder {
   bool running() const { return stream_ != nullptr; }
   /// Frames recorded so far.
   std::size_t frames() const { return recorded_; }
-  /// When a frame recorded was played at the sink, on the steady clock.
+  /// When a frame recorded was played at the sink, on the steady clock. The sink plays at a
+  /// steady 48 kHz, so every read tells when frame 0 was played; the median of what the later
+  /// half of the reads tell is kept, as a server's first latency figures can be far off
+  /// (PulseAudio's monitor reports hundreds of milliseconds too much until a playing stream
+  /// has settled its sink).
   std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& read : reads_)
-      if (read.frames >= frame)
-        return read.at - std::chrono::microseconds(
-                             static_cast<long long>(double(read.frames - frame) * 1e6 / 48000));
-    return std::chrono::steady_clock::time_point{};
+    std::vector<std::chrono::steady_clock::duration> starts;
+    for (const auto& read :
+         std::vector<Read>(reads_.begin() + std::ptrdiff_t(reads_.size() / 2), reads_.end()))
+      starts.push_back(read.at.time_since_epoch() -
+                       std::chrono::microseconds(static_cast<long long>(double(read.frames) * 1e6 / 48000)));
+    if (starts.empty()) return std::chrono::steady_clock::time_point{};
+    std::nth_element(starts.begin(), starts.begin() + std::ptrdiff_t(starts.size() / 2), starts.end());
+    return std::chrono::steady_clock::time_point(starts[starts.size() / 2]) +
+           std::chrono::microseconds(static_cast<long long>(double(frame) * 1e6 / 48000));
   }
 
  private:

@@ -170,10 +170,11 @@ TEST_P(SoundServerTest, AChordArrivesWholeAndTheLatencyToldIsTheLatencyHeard) {
     heardMs = std::chrono::duration<double, std::milli>(recorder.playedAt(onset) - sent).count();
     if (heardMs > 0) break;
   }
-  // The note waits for the next request of the server (one cycle at most) and is then heard
-  // after the latency told.
+  // The note waits for the server's next request (up to one of its cycles, 21 ms on a virtual
+  // machine) and is then heard after the latency told.
   EXPECT_GT(report.latencyMs, 3.0) << "a latency of nothing is not told truly";
-  EXPECT_NEAR(heardMs, report.latencyMs, 12.0) << "heard after " << heardMs << " ms";
+  EXPECT_GT(heardMs, report.latencyMs - 6) << "told " << report.latencyMs;
+  EXPECT_LT(heardMs, report.latencyMs + 26) << "told " << report.latencyMs;
   EXPECT_GT(findDropouts(samples, 2, 48000).soundMs, 1200) << "the chord did not reach the sink";
 }
 

@@ -45,11 +45,11 @@ PulseOutput::Attributes PulseOutput::attributesFor(int bufferFrames, int blockFr
     a.minreq = blockFrames;
     return a;
   }
-  // pipewire-pulse asks for at least 256 frames at a time, and gives a stream that does not
-  // adjust its latency a node latency (its cycle) of tlength - 2 x minreq.
-  a.adjustLatency = false;
+  // pipewire-pulse asks for at least 256 frames at a time, and splits the buffer of a stream
+  // that adjusts its latency into its node's latency (its cycle), (tlength - 2 x minreq) / 2,
+  // and the rest, which it holds for the stream.
   a.minreq = std::max(blockFrames, 256);
-  a.tlength = std::max(bufferFrames, kPipeWireCycle + 2 * a.minreq);
+  a.tlength = std::max(bufferFrames, 2 * kPipeWireCycle + 2 * a.minreq);
   return a;
 }
 
@@ -220,11 +220,17 @@ PulseOutput::Status PulseOutput::status() {
   pa_threaded_mainloop_lock(loop_);
   if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_)) {
     // The server splits the buffer between the stream's own (tlength) and the sink's.
+    const int tlength = static_cast<int>(attr->tlength / kFrameBytes);
+    const int minreq = static_cast<int>(attr->minreq / kFrameBytes);
     const pa_timing_info* t = pa_stream_get_timing_info(stream_);
-    const double sinkFrames = t ? double(t->configured_sink_usec) * rate_ / 1e6 : 0;
-    s.framesInForce = static_cast<int>(attr->tlength / kFrameBytes + sinkFrames + 0.5);
-    if (pipeWire_)
-      s.cycleFrames = static_cast<int>((attr->tlength - 2 * attr->minreq) / kFrameBytes);
+    int sinkFrames = t ? static_cast<int>(double(t->configured_sink_usec) * rate_ / 1e6 + 0.5) : 0;
+    if (pipeWire_) {
+      // What the node was asked to run at; pipewire-pulse gives the sink's whole range for a
+      // while after a change, which is no latency of this stream.
+      s.cycleFrames = tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
+      if (sinkFrames > 4 * tlength || sinkFrames <= 0) sinkFrames = s.cycleFrames;
+    }
+    s.framesInForce = tlength + sinkFrames;
   }
   s.latencyMs = latencyNowMs();
   pa_threaded_mainloop_unlock(loop_);

@@ -56,14 +56,14 @@ class PulseOutput {
     std::string server;     ///< "PulseAudio 16.1", "PipeWire 0.3.65"
     bool pipeWire = false;  ///< the server is pipewire-pulse
     int framesInForce = 0;  ///< the buffer the server holds for the stream
-    int cycleFrames = 0;    ///< on PipeWire the node latency asked for; else 0
+    int cycleFrames = 0;    ///< on PipeWire the node latency the server made of the buffer; else 0
     double latencyMs = 0;   ///< a frame written now is heard this much later (0: not known yet)
   };
   Status status();
 
   /// The buffer attributes asked for `bufferFrames` (tlength, minreq, in frames) on a PipeWire
-  /// or a PulseAudio server. pipewire-pulse makes its node's cycle (tlength - 2 x minreq) of
-  /// a stream that does not adjust its latency, so tlength asks for kPipeWireCycle at least.
+  /// or a PulseAudio server. pipewire-pulse makes its node's cycle (tlength - 2 x minreq) / 2,
+  /// so on PipeWire tlength is at least what gives a cycle of kPipeWireCycle.
   struct Attributes {
     int tlength = 0;
     int minreq = 0;
