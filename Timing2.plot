@@ -4,5 +4,5 @@ set grid
 set title "Driver end date"
 set xlabel "audio cycles"
 set ylabel "usec"
-plot  "/tmp/tastrello-pipewire-32351/profiler.log" using 2 title "Driver end date" with lines 
+plot  "/tmp/tastrello-pipewire-3511/profiler.log" using 2 title "Driver end date" with lines 
 unset output

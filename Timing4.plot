@@ -5,6 +5,6 @@ set grid
 set title "Clients scheduling latency"
 set xlabel "audio cycles"
 set ylabel "usec"
-plot "/tmp/tastrello-pipewire-32351/profiler.log" using 9 title "Tastrello/37" with lines, "/tmp/tastrello-pipewire-32351/profiler.log" using 17 title "tastrello-test/49" with lines
+plot "/tmp/tastrello-pipewire-3511/profiler.log" using 9 title "Tastrello/37" with lines, "/tmp/tastrello-pipewire-3511/profiler.log" using 17 title "tastrello-test/49" with lines
 unset multiplot
 unset output

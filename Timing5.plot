@@ -5,6 +5,6 @@ set grid
 set title "Clients duration"
 set xlabel "audio cycles"
 set ylabel "usec"
-plot "/tmp/tastrello-pipewire-32351/profiler.log" using 10 title "Tastrello/37" with lines, "/tmp/tastrello-pipewire-32351/profiler.log" using 18 title "tastrello-test/49" with lines
+plot "/tmp/tastrello-pipewire-3511/profiler.log" using 10 title "Tastrello/37" with lines, "/tmp/tastrello-pipewire-3511/profiler.log" using 18 title "tastrello-test/49" with lines
 unset multiplot
 unset output

@@ -183,6 +183,7 @@ TEST_P(SoundServerTest, NotesGivenTheirTimeAreRenderedThatFarApartAndASilenceGiv
   record(recorder, 9600);
   ASSERT_TRUE(waitFor([&] { return stream.frames() > 9600; }, std::chrono::seconds(10)));
   // All sent at once from here: a note at +150 ms, silence at +300 ms, a note at +450 ms.
+  const int dryBefore = synth->serverUnderflows() + synth->silences() + synth->lateWrites();
   const double now = StandardClock().seconds();
   synth->send(handle, 0x00643C90, now + 0.150);
   ASSERT_EQ(synth->close(handle, now + 0.300), 0);
@@ -203,11 +204,13 @@ TEST_P(SoundServerTest, NotesGivenTheirTimeAreRenderedThatFarApartAndASilenceGiv
   const auto atSink = findOnsets(recorder.stop());
   ASSERT_EQ(atSink.size(), 2u);
   const double apartMs = double(atSink[1] - atSink[0]) * 1000.0 / 48000.0;
-  if (synth->serverUnderflows() + synth->lateWrites() + synth->silences() == 0)
+  if (synth->serverUnderflows() + synth->silences() + synth->lateWrites() == dryBefore) {
     EXPECT_NEAR(apartMs, 300, 3);
-  else
-    std::printf("the server ran dry between the notes: %.1f ms apart at the sink (%s)\n", apartMs,
-                synth->describe().c_str());
+  } else {
+    std::printf("the server ran dry while the notes played: %.1f ms apart at the sink (%s)\n",
+                apartMs, synth->describe().c_str());
+    EXPECT_GT(apartMs, 297);
+  }
 }
 
 TEST_P(SoundServerTest, EachChannelCarriesWhatIsPannedToItAndNothingOfTheOther) {

@@ -270,7 +270,21 @@ void FluidSynthPort::renderBlockAt(int frames, float* out[2],
   std::fill(out[0], out[0] + frames, 0.0f);
   std::fill(out[1], out[1] + frames, 0.0f);
   fluid_synth_process(synth_.get(), frames, 0, nullptr, 2, out);
+  limit(out[0], out[1], frames);
   if (options_.tap) options_.tap(out[0], out[1], frames);
+}
+
+void FluidSynthPort::limit(float* left, float* right, int frames) {
+  const float release = 1.0f - std::exp(-1.0f / (0.1f * float(options_.sampleRate)));
+  float g = limiterGain_;
+  for (int i = 0; i < frames; ++i) {
+    const float peak = std::max(std::abs(left[i]), std::abs(right[i]));
+    const float wanted = peak > kPeakLimit ? kPeakLimit / peak : 1.0f;
+    g = wanted < g ? wanted : g + (wanted - g) * release;
+    left[i] *= g;
+    right[i] *= g;
+  }
+  limiterGain_ = g;
 }
 
 void FluidSynthPort::setBufferFrames(int frames) {
@@ -381,7 +395,9 @@ std::string FluidSynthPort::errorText(int code) {
 }
 
 void FluidSynthPort::render(float* left, float* right, int frames) {
-  if (synth_) fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+  if (!synth_) return;
+  fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+  limit(left, right, frames);
 }
 
 AudioReport FluidSynthPort::report() {
