@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
   tastrello::RtMidiPorts ports;
-  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, nullptr});
+  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs});
   files.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();

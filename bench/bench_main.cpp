@@ -59,7 +59,7 @@ void BM_DeviceResetBuiltInSynth(benchmark::State& state) {
     synth.close(h, kAtOnce);
     synth.open(-1, h);
   }
-  state.counters["latency_ms"] = synth.latencyMs();
+  state.counters["buffer_ms"] = synth.bufferMs();
 }
 BENCHMARK(BM_DeviceResetBuiltInSynth);
 

@@ -1,8 +1,14 @@
-// Sound under load, measured at a sink: a private PulseAudio server with a null sink, the
-// program's real FluidSynth audio output, the sink's monitor recorded, and the runs of digital
-// silence inside a held four-note chord counted, idle and with busy loops on every core.
-// Usage: tastrello_bench_sound [SECONDS per chord, default 20] [FRAMES ...]
-//        tastrello_bench_sound replay   (replay timing at the sink, idle and loaded)
+// Sound under load, measured at a sink, on a private PulseAudio server and on a private
+// PipeWire (with pipewire-pulse and WirePlumber) in the same run: the program's real FluidSynth
+// audio output, the sink's monitor recorded, and the runs of digital silence inside a held
+// four-note chord counted, idle and with busy loops on every core; PipeWire's cycle, the
+// latency the output tells, the silence when the buffer grows.
+// Usage: tastrello_bench_sound [SECONDS per chord, default 20] [SETUP ...]
+//          SETUP: auto (the program's default), fluidsynth (FluidSynth's own PulseAudio
+//          driver, 1024 frames), or a number of frames for a fixed buffer
+//        tastrello_bench_sound replay   (click to onset and replay timing at the sink)
+//        tastrello_bench_sound growth   (the silence when the buffer grows, and the latency
+//                                        told against the latency heard)
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
@@ -18,7 +24,9 @@
 #include "platform/main_view.h"
 #include "platform/output_switch.h"
 #include "platform/working_folder.h"
+#include "pipewire_harness.h"
 #include "pulse_harness.h"
+#include "sound/audio_buffer.h"
 #include "shell/text.h"
 
 using namespace tastrello;
@@ -28,22 +36,19 @@ namespace {
 
 struct Figures {
   Dropouts dropouts;
-  std::string reported;  ///< the latency PulseAudio reports for the stream
-  int counted = 0;       ///< underruns the synthesizer counted itself
-  double inForce = 0;    ///< the buffer at the end, in milliseconds
+  double told = 0;     ///< the latency the output tells (pa_stream_get_latency), ms
+  int counted = 0;     ///< dropouts the program counted itself (all kinds)
+  double inForce = 0;  ///< the buffer asked at the end, in milliseconds
+  int cycle = 0;       ///< PipeWire's cycle while the chord played, frames (0: not PipeWire)
 };
 
-/// The stream's buffer latency as `pactl` reports it, in milliseconds ("?" when not found).
-std::string reportedLatency(const PulseServer& server) {
-  const std::string text = server.pactl("list sink-inputs");
-  std::smatch m;
-  if (std::regex_search(text, m, std::regex("Buffer Latency: ([0-9]+) usec")))
-    return std::to_string(std::stod(m[1]) / 1000.0).substr(0, 5) + " ms";
-  return "?";
+std::unique_ptr<SoundServer> startServer(int which) {
+  if (which == 0) return std::make_unique<PulseServer>();
+  return std::make_unique<PipeWireServer>(which == 2);
 }
 
-Figures holdChord(const PulseServer& server, FluidSynthPort::Options options, double seconds,
-                  bool loaded) {
+Figures holdChord(const SoundServer& server, FluidSynthPort::Options options, bool automatic,
+                  double seconds, bool loaded) {
   Figures figures;
   FluidSynthPort synth(options);
   std::uint32_t handle = 0;
@@ -59,25 +64,31 @@ Figures holdChord(const PulseServer& server, FluidSynthPort::Options options, do
   synth.send(handle, 0x15C0, kAtOnce);  // accordion
   for (int pitch : {55, 60, 64, 67})
     synth.send(handle, 0x00640090u | unsigned(pitch) << 8, kAtOnce);
+  AudioBuffer buffer = audio_buffer::start({}, options.sampleRate);
+  buffer.frames = options.periodSize;
   {
     std::unique_ptr<CpuLoad> load;
     if (loaded) load = std::make_unique<CpuLoad>(std::chrono::seconds(int(seconds) + 5));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    figures.reported = reportedLatency(server);
+    figures.told = synth.report().latencyMs;
+    if (const auto* pipeWire = dynamic_cast<const PipeWireServer*>(&server))
+      figures.cycle = pipeWire->cycleFrames();
     // As the window does: every two seconds the automatic buffer may grow.
     const auto until =
-        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                               std::chrono::duration<double>(seconds - 0.3));
+        start + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    std::chrono::duration<double>(seconds));
     while (std::chrono::steady_clock::now() < until) {
       std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(
           std::chrono::seconds(2), until - std::chrono::steady_clock::now()));
-      synth.adaptBuffer();
+      if (!automatic) continue;
+      buffer = audio_buffer::afterDropouts(buffer, synth.report().dropouts());
+      synth.setBufferFrames(buffer.frames);
     }
-    figures.inForce = synth.latencyMs();
+    figures.inForce = synth.bufferMs();
   }
   for (int pitch : {55, 60, 64, 67})
     synth.send(handle, 0x00000080u | unsigned(pitch) << 8, kAtOnce);
-  figures.counted = synth.underruns();
+  figures.counted = synth.report().dropouts();
   synth.close(handle, kAtOnce);
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   figures.dropouts = findDropouts(recorder.stop(), 2, 48000);
@@ -120,7 +131,7 @@ class LeadPort : public MidiPort {
 
 /// Replays chords and silent rests in turn through the real window and the built-in
 /// synthesizer; the deviation of each chord's onset at the sink from n x interval.
-void replayAtTheSink(const PulseServer& server, const std::filesystem::path& folder,
+void replayAtTheSink(const SoundServer& server, const std::filesystem::path& folder,
                      std::chrono::milliseconds lead, bool loaded, const char* what) {
   DiskFiles files(folder);
   OutputSwitch outputs(folder, {});
@@ -131,7 +142,7 @@ void replayAtTheSink(const PulseServer& server, const std::filesystem::path& fol
   form.Form_Activate();
   // A fixed buffer of the automatic start (1024 frames): a buffer that grows in the middle of
   // the run would move every later onset.
-  outputs.useAudioBuffer(21);
+  outputs.useAudioBuffer(audio_buffer::kAutomaticStart);
   std::vector<std::string> lines{"Notes_G-C-F.txt"};
   for (int i = 0; i < 60; ++i)
     lines.insert(lines.end(), {"44/47/50/", "c1/e1/g1/", "-BREAK MUTE-"});
@@ -170,9 +181,9 @@ void replayAtTheSink(const PulseServer& server, const std::filesystem::path& fol
   if (std::getenv("TASTRELLO_ONSETS"))
     for (std::size_t k = 0; k < std::min<std::size_t>(found.size(), 12); ++k)
       std::printf("   onset %zu at %.2f ms\n", k, double(found[k] - found[0]) * 1000.0 / 48000.0);
-  std::printf("%-46s %-6s %3zu onsets  deviation median %6.2f  p99 %6.2f  max %6.2f ms  [%s]\n",
-              what, loaded ? "loaded" : "idle", found.size(), s.median, s.p99, s.max,
-              outputs.synth().describe().c_str());
+  std::printf("%-10s %-46s %-6s %3zu onsets  deviation median %6.2f  p99 %6.2f  max %6.2f ms  [%s]\n",
+              server.name().c_str(), what, loaded ? "loaded" : "idle", found.size(), s.median,
+              s.p99, s.max, outputs.synth().describe().c_str());
   std::fflush(stdout);
 }
 
@@ -185,7 +196,7 @@ void spin(std::chrono::milliseconds span) {
 
 /// A mouse click on a key of the real window to the onset of its note at the sink, measured
 /// on one clock: the click's time, and the time the sink played the onset's frame.
-void clickToSound(const PulseServer& server, const std::filesystem::path& folder, bool loaded) {
+void clickToSound(const SoundServer& server, const std::filesystem::path& folder, bool loaded) {
   DiskFiles files(folder);
   OutputSwitch outputs(folder, {});
   Form1 form({&outputs, &files, &outputs});
@@ -223,81 +234,133 @@ void clickToSound(const PulseServer& server, const std::filesystem::path& folder
   }
   const Stats s = stats(latency);
   std::printf(
-      "click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
+      "%-10s click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
       "p99 %6.2f  max %6.2f ms  [%s]\n",
-      loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
+      server.name().c_str(), loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
       outputs.synth().describe().c_str());
+  std::fflush(stdout);
+}
+
+/// The silence at the sink while the buffer of a held chord grows 1024 -> 2048 -> 4096 frames
+/// on the running stream, and the latency told against the latency heard for a note.
+void growth(const SoundServer& server) {
+  FluidSynthPort synth(FluidSynthPort::Options{});
+  std::uint32_t handle = 0;
+  if (synth.open(-1, handle) != 0) return;
+  MonitorRecorder recorder(server);
+  while (recorder.frames() < 48000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // A note alone: heard after how long, against the latency told.
+  synth.send(handle, 0x15C0, kAtOnce);
+  const auto sent = std::chrono::steady_clock::now();
+  synth.send(handle, 0x00643C90, kAtOnce);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const AudioReport told = synth.report();
+  for (int pitch : {55, 64, 67}) synth.send(handle, 0x00640090u | unsigned(pitch) << 8, kAtOnce);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  int cycle = 0;
+  if (const auto* pipeWire = dynamic_cast<const PipeWireServer*>(&server))
+    cycle = pipeWire->cycleFrames();
+  const std::size_t from = recorder.frames();
+  synth.setBufferFrames(2048);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  synth.setBufferFrames(4096);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const AudioReport grown = synth.report();
+  synth.close(handle, kAtOnce);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto samples = recorder.stop();
+  double heardMs = -1;
+  for (std::size_t onset : findOnsets(samples)) {
+    heardMs = std::chrono::duration<double, std::milli>(recorder.playedAt(onset) - sent).count();
+    if (heardMs > 0) break;
+  }
+  const std::vector<float> during(samples.begin() + std::ptrdiff_t(2 * from), samples.end());
+  const Dropouts d = findDropouts(during, 2, 48000, 0.5);
+  std::printf(
+      "%-27s 1024 frames asked: %5d in force, cycle %4s, latency told %5.1f ms, note heard "
+      "after %5.1f ms | grown to 4096 while playing: %5d in force, latency told %5.1f ms, "
+      "silences of 0.5 ms or more %d (longest %.1f ms)\n",
+      server.name().c_str(), told.framesInForce, cycle > 0 ? std::to_string(cycle).c_str() : "-",
+      told.latencyMs, heardMs, grown.framesInForce, grown.latencyMs, d.count, d.longestMs);
   std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double seconds = argc > 1 ? std::atof(argv[1]) : 20;
-  PulseServer server;
-  if (!server.ready()) {
-    std::printf("sound benchmark skipped: %s\n", server.whyNot().c_str());
+  const std::string mode = argc > 1 ? argv[1] : "";
+  std::string drivers;
+  for (const auto& name : FluidSynthPort::driversBuilt()) drivers += " " + name;
+  std::printf("FluidSynth's audio drivers in this build:%s\n", drivers.c_str());
+  if (mode == "growth") {
+    for (int which : {0, 1, 2}) {
+      const auto server = startServer(which);
+      if (!server->ready()) {
+        std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
+        continue;
+      }
+      growth(*server);
+    }
     return 0;
   }
-  if (argc > 1 && std::string(argv[1]) == "replay") {
+  if (mode == "replay") {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const auto folder = std::filesystem::temp_directory_path() /
                         ("tastrello-bench-sound-" + std::to_string(::getpid()));
     seedUserFolder(TASTRELLO_DATA, folder);
-    for (bool loaded : {false, true}) clickToSound(server, folder, loaded);
-    std::printf("Replay at 150 ms a step, chords and silent rests in turn, onsets at the sink\n");
-    for (bool loaded : {false, true}) {
-      replayAtTheSink(server, folder, std::chrono::milliseconds(40), loaded,
-                      "steps prepared 40 ms early (the program)");
-      replayAtTheSink(server, folder, std::chrono::milliseconds(0), loaded,
-                      "notes sent on the tick (baseline)");
+    for (int which : {0, 1}) {
+      const auto server = startServer(which);
+      if (!server->ready()) {
+        std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
+        continue;
+      }
+      for (bool loaded : {false, true}) clickToSound(*server, folder, loaded);
+      for (bool loaded : {false, true}) {
+        replayAtTheSink(*server, folder, std::chrono::milliseconds(40), loaded,
+                        "steps prepared 40 ms early (the program)");
+        replayAtTheSink(*server, folder, std::chrono::milliseconds(0), loaded,
+                        "notes sent on the tick (baseline)");
+      }
     }
     std::filesystem::remove_all(folder);
     return 0;
   }
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 20;
+  std::vector<std::string> setups;
+  for (int i = 2; i < argc; ++i) setups.push_back(argv[i]);
+  if (setups.empty()) setups = {"auto", "fluidsynth"};
   std::printf(
-      "Held four-note chord, %.0f s, PulseAudio null sink, dropouts = runs of >= 2 ms of "
-      "silence\n",
+      "Held four-note chord, %.0f s, null sink, dropouts = runs of >= 2 ms of silence\n",
       seconds);
-  struct Setup {
-    const char* what;
-    int periodSize;
-  };
-  const Setup setups[] = {{"FluidSynth's default (64 frames)", 64},
-                          {"the old fixed 128 frames", 128},
-                          {"256 frames", 256},
-                          {"384 frames", 384},
-                          {"512 frames", 512},
-                          {"1024 frames (the automatic start)", 1024},
-                          {"automatic (the program's default)", 0},
-                          {"2048 frames", 2048}};
-  std::vector<Setup> chosen(std::begin(setups), std::end(setups));
-  std::vector<std::string> names;
-  if (argc > 2) {
-    chosen.clear();
-    for (int i = 2; i < argc; ++i)
-      names.push_back(std::string(argv[i]) == "auto" ? "automatic"
-                                                     : std::string(argv[i]) + " frames");
-    for (int i = 2; i < argc; ++i)
-      chosen.push_back({names[std::size_t(i - 2)].c_str(), std::atoi(argv[i])});
-  }
-  for (const auto& setup : chosen) {
-    for (bool loaded : {false, true}) {
-      FluidSynthPort::Options options;
-      // 0: the program's automatic buffer, which starts at 1024 frames and grows after dropouts.
-      options.adaptive = setup.periodSize == 0;
-      if (setup.periodSize > 0) options.periodSize = setup.periodSize;
-      const Figures f = holdChord(server, options, seconds, loaded);
-      std::printf(
-          "%-34s %-6s configured %6.1f ms, reported %-9s dropouts %4d (%.1f/min), "
-          "longest %6.1f ms, sound %.1f s, counted by the program %d, buffer at the end "
-          "%.1f ms\n",
-          setup.what, loaded ? "loaded" : "idle", 1000.0 * options.periodSize / options.sampleRate,
-          f.reported.c_str(), f.dropouts.count,
-          f.dropouts.soundMs > 0 ? f.dropouts.count * 60000.0 / f.dropouts.soundMs : 0.0,
-          f.dropouts.longestMs, f.dropouts.soundMs / 1000, f.counted, f.inForce);
-      std::fflush(stdout);
+  for (int which : {0, 1}) {
+    const auto server = startServer(which);
+    if (!server->ready()) {
+      std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
+      continue;
+    }
+    for (const std::string& setup : setups) {
+      for (bool loaded : {false, true}) {
+        FluidSynthPort::Options options;
+        const bool automatic = setup == "auto";
+        std::string what = automatic ? "the program, automatic" : "";
+        if (setup == "fluidsynth") {
+          options.driver = "pulseaudio";
+          what = "FluidSynth's PulseAudio driver, 1024";
+        } else if (!automatic) {
+          options.periodSize = std::atoi(setup.c_str());
+          what = "the program, fixed " + setup;
+        }
+        const Figures f = holdChord(*server, options, automatic, seconds, loaded);
+        std::printf(
+            "%-10s %-36s %-6s dropouts %4d (%.1f/min), longest %6.1f ms, cycle %5s frames, "
+            "latency told %5.1f ms, counted by the program %d, buffer at the end %.1f ms\n",
+            server->name().c_str(), what.c_str(), loaded ? "loaded" : "idle", f.dropouts.count,
+            f.dropouts.soundMs > 0 ? f.dropouts.count * 60000.0 / f.dropouts.soundMs : 0.0,
+            f.dropouts.longestMs, f.cycle > 0 ? std::to_string(f.cycle).c_str() : "-", f.told,
+            f.counted, f.inForce);
+        std::fflush(stdout);
+      }
     }
   }
   return 0;

@@ -89,9 +89,17 @@ T = [
  ("MsgTempoUp", "Fehlerfrei! Jetzt %1 pro Minute.", "Clean! %1 per minute now.", "¡Sin fallos! Ahora %1 por minuto.", "Fehlerfrei! Jetzt %1 pro Minutn."),
  ("MsgHistoryLine", "Übungsverlauf %1: Zeile %2 ist beschädigt und wird übergangen.", "Practice history %1: line %2 is damaged and skipped.", "Historial %1: la línea %2 está dañada y se omite.", "Übungsverlauf %1: Zeiln %2 is hi und werd übergonga."),
  # sound
- ("AudioBufferAuto", "Tonpuffer: automatisch", "Audio buffer: automatic", "Búfer de audio: automático", "Tonpuffer: automatisch"),
- ("AudioBufferMs", "Tonpuffer: %1 ms", "Audio buffer: %1 ms", "Búfer de audio: %1 ms", "Tonpuffer: %1 ms"),
+ ("AudioBufferAuto", "Tonpuffer: automatisch", "Audio buffer: automatic", "Búfer de audio: automático", "Tonpuffa: automatisch"),
+ ("AudioBufferMs", "Tonpuffer: %1 ms", "Audio buffer: %1 ms", "Búfer de audio: %1 ms", "Tonpuffa: %1 ms"),
  ("TipAudioBuffer", "Kleiner klingt schneller, größer knackt nicht, wenn der Rechner zu tun hat; automatisch fängt klein an und wächst bei Aussetzern", "Smaller sounds sooner, larger never crackles on a busy computer; automatic starts small and grows after dropouts", "Más pequeño suena antes, más grande no cruje con el ordenador ocupado; automático empieza pequeño y crece tras cortes", "Kleana klingt schnella, greßa kracht ned, wenn da Rechna wos z'toa hod; automatisch fangt kloa o und wachst bei Aussetzer"),
+ # sound: the audio buffer's policy and what the sound output reports
+ ("AudioRunningGiven", "Eingebauter Synthesizer: %1, Tonpuffer %2 ms verlangt, %3 ms vom Server gegeben, Verzögerung %4 ms, %5 Aussetzer", "Built-in synthesizer: %1, buffer %2 ms asked, %3 ms given by the server, latency %4 ms, %5 dropouts", "Sintetizador integrado: %1, búfer %2 ms pedido, %3 ms dado por el servidor, latencia %4 ms, %5 cortes", "Eibauta Synthesizer: %1, Tonpuffa %2 ms valangt, %3 ms vom Server griagt, Verzögerung %4 ms, %5 Aussetzer"),
+ ("MsgAudioBufferRefused", "AUDIO-BUFFER: %1 abgelehnt (%2); der Tonpuffer ist automatisch.", "AUDIO-BUFFER: %1 is refused (%2); the audio buffer is automatic.", "AUDIO-BUFFER: %1 rechazado (%2); el búfer de audio es automático.", "AUDIO-BUFFER: %1 abglehnt (%2); da Tonpuffa is automatisch."),
+ ("WhyNotWholeMs", "keine ganze Zahl von Millisekunden", "not a whole number of milliseconds", "no es un número entero de milisegundos", "koa ganze Zoi vo Millisekundn"),
+ ("WhyBufferBelow", "weniger als %1 ms", "less than %1 ms", "menos de %1 ms", "weniga ois %1 ms"),
+ ("WhyBufferAbove", "mehr als %1 ms, die größte Menge, die die Ausgabe hält", "more than %1 ms, the most the output holds", "más de %1 ms, lo máximo que admite la salida", "mehra ois %1 ms, mehra hoit de Ausgob ned"),
+ ("MsgAudioGrew", "Aussetzer: der automatische Tonpuffer ist auf %1 ms gewachsen.", "Dropouts: the automatic audio buffer grew to %1 ms.", "Cortes: el búfer de audio automático creció a %1 ms.", "Aussetzer: da automatische Tonpuffa is auf %1 ms gwachsn."),
+ ("MsgSynthProblem", "Synthesizer: %1", "Synthesizer: %1", "Sintetizador: %1", "Synthesizer: %1"),
  # MIDI files
  ("MidiExportCaption", "MIDI speichern", "Save as MIDI", "Guardar como MIDI", "MIDI speichern"),
  ("MidiImportCaption", "MIDI laden", "Import MIDI", "Importar MIDI", "MIDI ladn"),
@@ -157,7 +165,7 @@ T = [
  ("HelpList", "Editor 2/2: Liste\nZeile wählen: ersetzen\ndavor einfügen\nZeile löschen\nNeu anfangen", "Editor 2/2: list\nSelect a line: replace\nInsert before it\nDelete the line\nStart afresh", "Editor 2/2: lista\nElegir línea: reemplazar\nInsertar antes\nBorrar la línea\nEmpezar de nuevo", "Editor 2/2: Listn\nZeiln wähln: ersetzn\ndavor eifüng\nZeiln löscha\nNei ofanga"),
  # the front-end contract: the instrument panel's output and what the sound output says
  ("OutputBuiltIn", "Eingebauter Synthesizer", "Built-in synthesizer", "Sintetizador integrado", "Eibauta Synthesizer"),
- ("AudioRunning", "Eingebauter Synthesizer: %1, Puffer %2 ms, %3 Aussetzer", "Built-in synthesizer: %1, buffer %2 ms, %3 dropouts", "Sintetizador integrado: %1, búfer %2 ms, %3 cortes", "Eibauta Synthesizer: %1, Puffa %2 ms, %3 Aussetzer"),
+ ("AudioRunning", "Eingebauter Synthesizer: %1, Tonpuffer %2 ms, Verzögerung %3 ms, %4 Aussetzer", "Built-in synthesizer: %1, buffer %2 ms, latency %3 ms, %4 dropouts", "Sintetizador integrado: %1, búfer %2 ms, latencia %3 ms, %4 cortes", "Eibauta Synthesizer: %1, Tonpuffa %2 ms, Verzögerung %3 ms, %4 Aussetzer"),
  ("MsgScoredFromNextPass", "Geübt wird jetzt; gezählt wird ab dem nächsten Durchgang vom Anfang an.", "Practice is on; it is scored from the next pass, which starts at the beginning.", "La práctica está activa; se puntúa desde la próxima pasada, que empieza al principio.", "Gübt werd jetzt; zählt werd ab'm nächstn Durchgang vom Ofang o."),
  ("AudioNotRunning", "Eingebauter Synthesizer ohne Ton: %1", "Built-in synthesizer without sound: %1", "Sintetizador integrado sin sonido: %1", "Eibauta Synthesizer ohne Ton: %1"),
  # lessons that keep time: the meter, the practice tempo, playing along, the tap calibration

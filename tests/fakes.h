@@ -91,13 +91,27 @@ class FakeClock : public Clock {
   std::string localTime() override { return when; }
 };
 
-/// Records each choice of output as a line: "choose SETTING", "font FILE", "buffer MS".
+/// Records each choice of output as a line: "choose SETTING", "font FILE", "buffer FRAMES".
 class FakeOutputs : public OutputChoice {
  public:
   std::vector<std::string> log;
   void choose(const std::string& setting) override { log.push_back("choose " + setting); }
   void useSoundFont(const std::string& file) override { log.push_back("font " + file); }
-  void useAudioBuffer(int ms) override { log.push_back("buffer " + std::to_string(ms)); }
+  void useAudioBuffer(int frames) override { log.push_back("buffer " + std::to_string(frames)); }
+};
+
+/// A sound output whose report the test writes; `problems` are handed over once, as the real
+/// output does.
+class FakeAudio : public AudioStatus {
+ public:
+  AudioReport next;
+  int reports = 0;
+  AudioReport audioReport() override {
+    ++reports;
+    AudioReport r = next;
+    next.problems.clear();
+    return r;
+  }
 };
 
 /// Files in memory; names match without regard to letter case, as on the real disk.

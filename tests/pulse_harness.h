@@ -1,10 +1,12 @@
 // A private PulseAudio server with a null sink, a recorder of its monitor, a CPU load of busy
 // loops, and the measure of dropouts in what was recorded. The sound test and the sound
-// benchmark share it. POSIX and the standard library.
+// benchmark share it (and the PipeWire harness builds on it). POSIX and the standard library.
 #pragma once
 
 #include <pulse/simple.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,11 +106,46 @@ class CpuLoad {
   std::vector<std::thread> threads_;
 };
 
-/// A PulseAudio daemon of the test's own, with one null sink, reached through its socket.
-class PulseServer {
+/// Runs `command` through the shell and gives what it printed (standard output and error).
+inline std::string commandOutput(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+/// A sound server of the test's own with one null sink, reached by PulseAudio clients (the
+/// program's output, pactl and the monitor recorder) through its socket.
+class SoundServer {
  public:
   static constexpr const char* kSink = "tastrello_test_sink";
+  virtual ~SoundServer() = default;
+  virtual bool ready() const = 0;
+  virtual const std::string& whyNot() const = 0;
+  /// "PulseAudio", "PipeWire", "PipeWire (virtual machine)".
+  virtual std::string name() const = 0;
+  /// The PulseAudio clients' server address, "unix:/...".
+  virtual std::string server() const = 0;
+  /// The frames a monitor recorder reads at a time: small for a fine grid of times, but on
+  /// PipeWire never less than the server's own cycle, which a smaller read would force on the
+  /// whole graph.
+  virtual std::size_t recordFrames() const = 0;
+  /// Makes the clients' streams miss the server for a while, as a machine too busy to run it
+  /// would: PulseAudio stops, on PipeWire the PulseAudio bridge does.
+  virtual void pause(std::chrono::milliseconds how_long) const = 0;
+  /// `pactl` output, e.g. about the stream of a client.
+  std::string pactl(const std::string& args) const {
+    return commandOutput("PULSE_SERVER=" + server() + " pactl " + args);
+  }
+};
 
+/// A PulseAudio daemon of the test's own, with one null sink, reached through its socket.
+class PulseServer : public SoundServer {
+ public:
   PulseServer() {
     namespace fs = std::filesystem;
     dir_ = fs::temp_directory_path() / ("tastrello-pulse-" + std::to_string(::getpid()));
@@ -120,6 +157,10 @@ class PulseServer {
     }
     pid_ = ::fork();
     if (pid_ == 0) {
+      // The server dies with the test however it ends, and holds none of the test's output
+      // streams: an orphan holding them would keep the test runner waiting.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (const int null = ::open("/dev/null", O_RDWR); null >= 0) ::dup2(null, 1);
       const std::string home = dir_.string();
       ::setenv("HOME", home.c_str(), 1);
       ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
@@ -160,27 +201,16 @@ class PulseServer {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
-  bool ready() const { return ready_; }
-  /// Stops the daemon for a while, as a machine too busy to run it would.
-  void pause(std::chrono::milliseconds how_long) const {
+  bool ready() const override { return ready_; }
+  void pause(std::chrono::milliseconds how_long) const override {
     ::kill(pid_, SIGSTOP);
     std::this_thread::sleep_for(how_long);
     ::kill(pid_, SIGCONT);
   }
-  const std::string& whyNot() const { return why_; }
-  std::string server() const { return "unix:" + socket_; }
-  /// `pactl` output about the stream of a client, for the latency PulseAudio reports.
-  std::string pactl(const std::string& args) const {
-    const std::string command = "PULSE_SERVER=" + server() + " pactl " + args + " 2>&1";
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-      char buffer[4096];
-      std::size_t n;
-      while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-      ::pclose(p);
-    }
-    return out;
-  }
+  const std::string& whyNot() const override { return why_; }
+  std::string name() const override { return "PulseAudio"; }
+  std::string server() const override { return "unix:" + socket_; }
+  std::size_t recordFrames() const override { return 240; }  // 5 ms
 
  private:
   std::filesystem::path dir_;
@@ -195,18 +225,18 @@ class PulseServer {
 /// samples.
 class MonitorRecorder {
  public:
-  explicit MonitorRecorder(const PulseServer& server) {
+  explicit MonitorRecorder(const SoundServer& server) : chunk_(server.recordFrames()) {
     pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 48000, 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
-    attr.fragsize = kChunk * 2 * sizeof(float);  // reads of 5 ms: a fine grid of times
-    const std::string device = std::string(PulseServer::kSink) + ".monitor";
+    attr.fragsize = std::uint32_t(chunk_ * 2 * sizeof(float));
+    const std::string device = std::string(SoundServer::kSink) + ".monitor";
     int error = 0;
     stream_ = pa_simple_new(server.server().c_str(), "tastrello-test", PA_STREAM_RECORD,
                             device.c_str(), "monitor", &format, nullptr, &attr, &error);
     if (!stream_) return;
     reader_ = std::thread([this] {
-      std::vector<float> chunk(kChunk * 2);
+      std::vector<float> chunk(chunk_ * 2);
       while (!stopping_) {
         if (pa_simple_read(stream_, chunk.data(), chunk.size() * sizeof(float), nullptr) < 0) break;
         const auto now = std::chrono::steady_clock::now();
@@ -232,18 +262,26 @@ class MonitorRecorder {
   bool running() const { return stream_ != nullptr; }
   /// Frames recorded so far.
   std::size_t frames() const { return recorded_; }
-  /// When a frame recorded was played at the sink, on the steady clock.
+  /// When a frame recorded was played at the sink, on the steady clock. The sink plays at a
+  /// steady 48 kHz, so every read tells when frame 0 was played; the median of what the later
+  /// half of the reads tell is kept, as a server's first latency figures can be far off
+  /// (PulseAudio's monitor reports hundreds of milliseconds too much until a playing stream
+  /// has settled its sink).
   std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& read : reads_)
-      if (read.frames >= frame)
-        return read.at - std::chrono::microseconds(
-                             static_cast<long long>(double(read.frames - frame) * 1e6 / 48000));
-    return std::chrono::steady_clock::time_point{};
+    std::vector<std::chrono::steady_clock::duration> starts;
+    for (const auto& read :
+         std::vector<Read>(reads_.begin() + std::ptrdiff_t(reads_.size() / 2), reads_.end()))
+      starts.push_back(read.at.time_since_epoch() -
+                       std::chrono::microseconds(static_cast<long long>(double(read.frames) * 1e6 / 48000)));
+    if (starts.empty()) return std::chrono::steady_clock::time_point{};
+    std::nth_element(starts.begin(), starts.begin() + std::ptrdiff_t(starts.size() / 2), starts.end());
+    return std::chrono::steady_clock::time_point(starts[starts.size() / 2]) +
+           std::chrono::microseconds(static_cast<long long>(double(frame) * 1e6 / 48000));
   }
 
  private:
-  static constexpr std::size_t kChunk = 240;
+  std::size_t chunk_;
   struct Read {
     std::size_t frames;  ///< frames recorded after this read
     std::chrono::steady_clock::time_point at;

@@ -87,33 +87,9 @@ TEST_F(OutputChoiceTest, TheStoredChoiceAndSoundFontTakeEffectBeforeTheFirstOpen
   form.soundFontSetting = "my.sf2";
   form.audioBufferSetting = "40";
   form.Form_Activate();
-  EXPECT_EQ(outputs.log, (std::vector<std::string>{"font my.sf2", "buffer 40",
+  EXPECT_EQ(outputs.log, (std::vector<std::string>{"buffer 1920", "font my.sf2",
                                                    "choose LOG:midi.log"}));
   EXPECT_EQ(port.log, std::vector<std::string>{"OPEN"});
-}
-
-TEST_F(OutputChoiceTest, TheAudioBufferIsAutomaticUnlessASensibleSizeIsSetAndTheChoiceIsKept) {
-  for (const char* junk : {"", "abc", "2", "501", "-5", "40ms"}) {
-    form.audioBufferSetting = junk;
-    EXPECT_EQ(form.audioBufferMs(), 0) << junk;
-  }
-  form.Form_Activate();
-  outputs.log.clear();
-  form.chooseAudioBuffer(20);
-  EXPECT_EQ(outputs.log, std::vector<std::string>{"buffer 20"});
-  auto settings = files.lines("Data/Tastrel.Ini");
-  auto key = std::find(settings.begin(), settings.end(), "AUDIO-BUFFER:");
-  ASSERT_NE(key, settings.end());
-  EXPECT_EQ(*(key + 1), "20");
-  form.chooseAudioBuffer(0);
-  settings = files.lines("Data/Tastrel.Ini");
-  key = std::find(settings.begin(), settings.end(), "AUDIO-BUFFER:");
-  ASSERT_NE(key, settings.end());
-  EXPECT_EQ(*(key + 1), "") << "automatic is stored as an empty value";
-  // The next start reads it back as automatic.
-  form = Form1({&port, &files, &outputs});
-  form.Form_Load();
-  EXPECT_EQ(form.audioBufferMs(), 0);
 }
 
 TEST_F(OutputChoiceTest, ChoosingClosesSwitchesOpensAndStores) {

@@ -368,7 +368,7 @@ TEST(OutputChoiceTest, ChoosingAnOutputSwitchesAtOnceAndIsStored) {
   emit buffer->activated(buffer->findText(
       QString::fromStdString(cp1252ToUtf8(form.say(Text::AudioBufferMs, {"40"})))));
   EXPECT_EQ(form.audioBufferSetting, "40");
-  EXPECT_NEAR(outputs.synth().latencyMs(), 40, 0.7);
+  EXPECT_NEAR(outputs.synth().bufferMs(), 40, 0.7);
   form.Form_Unload();
   fs::remove_all(dir);
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iomanip>
+#include <mutex>
 #include <sstream>
 
 namespace tastrello {
@@ -21,9 +22,39 @@ enum Error {
   kBadMessage = 5,
 };
 
+/// FluidSynth's warnings and errors, for the window's list of problems. FluidSynth logs from
+/// any thread, the audio thread too, so the lines are kept under a lock and handed over once.
+struct LogLines {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  int dropped = 0;
+};
+
+LogLines& logLines() {
+  static LogLines log;
+  return log;
+}
+
 void keepLogLine(int level, const char* message, void*) {
-  auto& lines = FluidSynthPort::diagnostics();
-  if (lines.size() < 200) lines.push_back(std::to_string(level) + ": " + message);
+  LogLines& log = logLines();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  // A fault repeated in every block must not grow without bound until the next report.
+  if (log.lines.size() >= 20) {
+    ++log.dropped;
+    return;
+  }
+  log.lines.push_back(std::string(level == FLUID_WARN ? "warning: " : "error: ") +
+                      (message ? message : ""));
+}
+
+std::vector<std::string> takeLogLines() {
+  LogLines& log = logLines();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  std::vector<std::string> out;
+  out.swap(log.lines);
+  if (log.dropped > 0) out.push_back("and " + std::to_string(log.dropped) + " more messages");
+  log.dropped = 0;
+  return out;
 }
 
 }  // namespace
@@ -44,9 +75,16 @@ void FluidSynthPort::Deleters::operator()(_fluid_event_t* e) const {
   delete_fluid_event(e);
 }
 
-std::vector<std::string>& FluidSynthPort::diagnostics() {
-  static std::vector<std::string> lines;
-  return lines;
+std::vector<std::string> FluidSynthPort::driversBuilt() {
+  std::vector<std::string> names;
+  fluid_settings_t* settings = new_fluid_settings();
+  if (!settings) return names;
+  fluid_settings_foreach_option(
+      settings, "audio.driver", &names, [](void* data, const char*, const char* option) {
+        static_cast<std::vector<std::string>*>(data)->push_back(option);
+      });
+  delete_fluid_settings(settings);
+  return names;
 }
 
 std::string FluidSynthPort::findSoundFont() {
@@ -60,8 +98,10 @@ std::string FluidSynthPort::findSoundFont() {
 }
 
 FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
-  for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+  for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN})
     fluid_set_log_function(level, keepLogLine, nullptr);
+  // Its information and debugging lines are for FluidSynth's own developers.
+  for (int level : {FLUID_INFO, FLUID_DBG}) fluid_set_log_function(level, nullptr, nullptr);
 
   settings_.reset(new_fluid_settings());
   if (!settings_) {
@@ -73,9 +113,7 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
   // Reverb and chorus tails would outlast the device reset that must silence everything.
   fluid_settings_setint(settings_.get(), "synth.reverb.active", 0);
   fluid_settings_setint(settings_.get(), "synth.chorus.active", 0);
-  // A held four-note accordion chord near -16 dBFS RMS with its peaks below -1 dBFS: as loud
-  // as other programs, never clipping (measured by the rendering test).
-  fluid_settings_setnum(settings_.get(), "synth.gain", 1.6);
+  fluid_settings_setnum(settings_.get(), "synth.gain", kGain);
 
   synth_.reset(new_fluid_synth(settings_.get()));
   if (!synth_) {
@@ -117,28 +155,29 @@ void FluidSynthPort::startDriver() {
   if (!options_.audioOutput || !synth_) return;
   fluid_settings_setint(settings_.get(), "audio.period-size", options_.periodSize);
   fluid_settings_setint(settings_.get(), "audio.periods", options_.periods);
-  lastBlock_ = 0;
-  // PulseAudio (which also serves PipeWire desktops) through the program's own output; ALSA
-  // and JACK through FluidSynth's drivers after it.
-  driverName_ = "pulseaudio";
-  std::string why;
-  pulse_ = PulseOutput::open(
-      options_.sampleRate, kPulseBlock, options_.periodSize,
-      [this](float* left, float* right, int frames, std::chrono::steady_clock::time_point at) {
-        float* out[] = {left, right};
-        renderBlockAt(frames, out, at);
-      },
-      [this] {
-        // The server had nothing left to play. Silence running dry is heard by nobody.
-        if (fluid_synth_get_active_voice_count(synth_.get()) > 0) ++underruns_;
-      },
-      why);
-  if (pulse_) {
-    startProblem_.clear();
-    return;
+  anchored_ = false;
+  anchor_.store(0, 0);
+  std::string why = "not tried";
+  if (options_.driver.empty()) {
+    // PulseAudio (which also serves PipeWire desktops) through the program's own output; ALSA
+    // and JACK through FluidSynth's drivers after it.
+    pulse_ = PulseOutput::open(
+        options_.sampleRate, kPulseBlock, options_.periodSize,
+        [this](float* left, float* right, int frames, std::chrono::steady_clock::time_point at) {
+          float* out[] = {left, right};
+          renderBlockAt(frames, out, at);
+        },
+        [this](PulseOutput::Event event) { notice(event); }, why);
+    if (pulse_) {
+      driverName_ = pulse_->status().server;
+      startProblem_.clear();
+      return;
+    }
   }
-  for (const char* name : {"alsa", "jack"}) {
-    fluid_settings_setstr(settings_.get(), "audio.driver", name);
+  const std::vector<std::string> fallbacks{"alsa", "jack"};
+  for (const std::string& name :
+       options_.driver.empty() ? fallbacks : std::vector<std::string>{options_.driver}) {
+    fluid_settings_setstr(settings_.get(), "audio.driver", name.c_str());
     driverName_ = name;
     driver_.reset(new_fluid_audio_driver2(settings_.get(), &FluidSynthPort::renderBlock, this));
     if (driver_) {
@@ -147,9 +186,7 @@ void FluidSynthPort::startDriver() {
     }
   }
   driverName_.clear();
-  startProblem_ = "No audio output could be opened (PulseAudio: " + why +
-                  "; ALSA and JACK "
-                  "neither).";
+  startProblem_ = "No audio output could be opened (PulseAudio: " + why + "; ALSA and JACK neither).";
 }
 
 void FluidSynthPort::stopOutput() {
@@ -157,56 +194,109 @@ void FluidSynthPort::stopOutput() {
   driver_.reset();
 }
 
+void FluidSynthPort::notice(PulseOutput::Event event) {
+  if (event == PulseOutput::Event::Underflow) ++serverUnderflows_;
+  // Silence running dry, and a late request while nothing sounds, are heard by nobody.
+  if (fluid_synth_get_active_voice_count(synth_.get()) == 0) return;
+  switch (event) {
+    case PulseOutput::Event::Underflow:
+      ++underruns_;
+      break;
+    case PulseOutput::Event::LateWrite:
+      ++lateWrites_;
+      break;
+    case PulseOutput::Event::Silence:
+      ++silences_;
+      break;
+  }
+}
+
 int FluidSynthPort::renderBlock(void* data, int frames, int nfx, float* fx[], int nout,
                                 float* out[]) {
-  // ALSA and JACK (FluidSynth's drivers) ask for each block when it is due.
+  // ALSA and JACK (FluidSynth's drivers) ask for each block when it is due; it is heard
+  // after the periods already queued.
+  auto* self = static_cast<FluidSynthPort*>(data);
   if (nfx != 0 || nout != 2) {
     for (int i = 0; i < nout; ++i) std::fill(out[i], out[i] + frames, 0.0f);
     for (int i = 0; i < nfx; ++i) std::fill(fx[i], fx[i] + frames, 0.0f);
-    return fluid_synth_process(static_cast<FluidSynthPort*>(data)->synth_.get(), frames, nfx, fx,
-                               nout, out);
+    return fluid_synth_process(self->synth_.get(), frames, nfx, fx, nout, out);
   }
-  static_cast<FluidSynthPort*>(data)->renderBlockAt(frames, out, std::chrono::steady_clock::now());
+  const auto queued = std::chrono::nanoseconds(static_cast<long long>(
+      1e9 * (self->options_.periods - 1) * self->options_.periodSize / self->options_.sampleRate));
+  self->renderBlockAt(frames, out, std::chrono::steady_clock::now() + queued);
   return FLUID_OK;
 }
 
+void FluidSynthPort::Anchor::store(unsigned tick, long long heardNs) {
+  sequence_.fetch_add(1);  // odd: being written
+  tick_.store(tick);
+  heardNs_.store(heardNs);
+  sequence_.fetch_add(1);
+}
+
+bool FluidSynthPort::Anchor::load(unsigned& tick, long long& heardNs) const {
+  for (;;) {
+    const unsigned before = sequence_.load();
+    if (before % 2 == 1) continue;
+    tick = tick_.load();
+    heardNs = heardNs_.load();
+    if (sequence_.load() == before) return heardNs != 0;
+  }
+}
+
 void FluidSynthPort::renderBlockAt(int frames, float* out[2],
-                                   std::chrono::steady_clock::time_point at) {
-  // The sequencer's time at the start of this block, and the moment the block stands for: a
-  // message due later than that moment goes that much later into the sound.
-  lastBlock_ = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
-  if (sequencer_) blockTick_ = fluid_sequencer_get_tick(sequencer_.get());
+                                   std::chrono::steady_clock::time_point heardAt) {
+  // The sequencer's tick at the start of this block, and the moment it will be heard: a
+  // message due later than that moment goes that much later into the sound. The moment each
+  // block gives is measured and jitters with the machine's load; the pair published follows
+  // the measure slowly and jumps only when the sound really moved (a buffer that grew, a
+  // silence), so that messages sent at different moments keep their distance.
+  if (sequencer_) {
+    const unsigned tick = fluid_sequencer_get_tick(sequencer_.get());
+    const double measured =
+        double(std::chrono::duration_cast<std::chrono::nanoseconds>(heardAt.time_since_epoch())
+                   .count());
+    const double predicted =
+        anchorNs_ + double(static_cast<int>(tick - anchorTick_)) * 1e9 / kTicksPerSecond;
+    const double error = measured - predicted;
+    if (!anchored_ || std::abs(error) > 4e6)
+      anchorNs_ = measured;
+    else
+      anchorNs_ = predicted + error / 16;
+    anchored_ = true;
+    anchorTick_ = tick;
+    anchor_.store(tick, static_cast<long long>(anchorNs_));
+  }
   std::fill(out[0], out[0] + frames, 0.0f);
   std::fill(out[1], out[1] + frames, 0.0f);
   fluid_synth_process(synth_.get(), frames, 0, nullptr, 2, out);
+  limit(out[0], out[1], frames);
+  if (options_.tap) options_.tap(out[0], out[1], frames);
 }
 
-int FluidSynthPort::bufferFrames(int milliseconds, double sampleRate) {
-  if (milliseconds <= 0) return kAutomaticStart;
-  const auto blocks = std::lround(milliseconds * sampleRate / 1000.0 / 64);
-  return std::clamp(static_cast<int>(blocks) * 64, 64, 2 * kAutomaticLimit);
+void FluidSynthPort::limit(float* left, float* right, int frames) {
+  const float release = 1.0f - std::exp(-1.0f / (0.1f * float(options_.sampleRate)));
+  float g = limiterGain_;
+  for (int i = 0; i < frames; ++i) {
+    const float peak = std::max(std::abs(left[i]), std::abs(right[i]));
+    const float wanted = peak > kPeakLimit ? kPeakLimit / peak : 1.0f;
+    g = wanted < g ? wanted : g + (wanted - g) * release;
+    left[i] *= g;
+    right[i] *= g;
+  }
+  limiterGain_ = g;
 }
 
-void FluidSynthPort::setBuffer(int milliseconds) {
-  options_.adaptive = milliseconds <= 0;
-  const int wanted = bufferFrames(milliseconds, options_.sampleRate);
-  if (wanted == options_.periodSize) return;
-  options_.periodSize = wanted;
-  if (!outputRunning()) return;
+void FluidSynthPort::setBufferFrames(int frames) {
+  if (frames == options_.periodSize) return;
+  options_.periodSize = frames;
+  if (pulse_) {
+    pulse_->resize(frames);
+    return;
+  }
+  if (!driver_) return;
   stopOutput();
   startDriver();
-}
-
-bool FluidSynthPort::adaptBuffer() {
-  const int seen = underruns_;
-  if (seen == underrunsSeen_) return false;
-  underrunsSeen_ = seen;
-  if (!options_.adaptive || !outputRunning() || options_.periodSize >= kAutomaticLimit)
-    return false;
-  options_.periodSize = std::min(kAutomaticLimit, options_.periodSize * 2);
-  stopOutput();
-  startDriver();
-  return true;
 }
 
 FluidSynthPort::~FluidSynthPort() {
@@ -228,12 +318,13 @@ int FluidSynthPort::open(int, std::uint32_t& handle) {
 }
 
 bool FluidSynthPort::schedule(fluid_event_t* event, SoundTime at) {
-  const long long blockNs = lastBlock_;
-  if (at <= kAtOnce || !sequencer_ || !outputRunning() || blockNs == 0) return false;
-  // The block that began at blockNs sounds one buffer later; a message due `ahead` after that
-  // moment goes `ahead` into the sound after the block's first tick, a constant latency.
+  unsigned blockTick = 0;
+  long long heardNs = 0;
+  if (at <= kAtOnce || !sequencer_ || !outputRunning() || !anchor_.load(blockTick, heardNs))
+    return false;
+  // The tick heard at `at`: as far from the anchor's tick as `at` is from its moment.
   const auto dueNs = static_cast<long long>(at * 1e9);
-  const double ticks = double(blockTick_) + double(dueNs - blockNs) * kTicksPerSecond / 1e9;
+  const double ticks = double(blockTick) + double(dueNs - heardNs) * kTicksPerSecond / 1e9;
   if (ticks <= double(fluid_sequencer_get_tick(sequencer_.get()))) return false;
   return fluid_sequencer_send_at(sequencer_.get(), event, static_cast<unsigned>(ticks), 1) ==
          FLUID_OK;
@@ -304,23 +395,44 @@ std::string FluidSynthPort::errorText(int code) {
 }
 
 void FluidSynthPort::render(float* left, float* right, int frames) {
-  if (synth_) fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+  if (!synth_) return;
+  fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+  limit(left, right, frames);
 }
 
-double FluidSynthPort::latencyMs() const {
-  // ALSA holds every period; PulseAudio's buffer is one (see Options::periodSize); JACK's is
-  // the server's own.
-  const int periods = driverName_ == "alsa" ? options_.periods : 1;
-  return 1000.0 * options_.periodSize * periods / options_.sampleRate;
+AudioReport FluidSynthPort::report() {
+  AudioReport r;
+  r.running = outputRunning();
+  r.driver = driverName_;
+  r.soundFont = options_.soundFont;
+  r.problem = r.running ? std::string() : errorText(kNoAudio);
+  r.bufferFrames = options_.periodSize;
+  r.sampleRate = options_.sampleRate;
+  r.underruns = underruns_;
+  r.lateWrites = lateWrites_;
+  r.silences = silences_;
+  r.problems = takeLogLines();
+  if (pulse_) {
+    const PulseOutput::Status s = pulse_->status();
+    r.framesInForce = s.framesInForce;
+    r.latencyMs = s.latencyMs;
+  } else if (driver_) {
+    // ALSA holds every period; JACK's buffer is the server's own, not known here.
+    const int periods = driverName_ == "alsa" ? options_.periods : 1;
+    r.framesInForce = options_.periodSize * periods;
+    r.latencyMs = 1000.0 * r.framesInForce / options_.sampleRate;
+  }
+  return r;
 }
 
-std::string FluidSynthPort::describe() const {
+std::string FluidSynthPort::describe() {
+  const AudioReport r = report();
+  if (!r.running) return "Built-in synthesizer (no audio output)";
   std::ostringstream out;
-  out << "Built-in synthesizer";
-  if (!driverName_.empty())
-    out << " (" << driverName_ << ", " << std::fixed << std::setprecision(1) << latencyMs() << " ms"
-        << (options_.adaptive ? ", automatic" : "") << ", " << underruns_
-        << (underruns_ == 1 ? " underrun" : " underruns") << ")";
+  out << std::fixed << std::setprecision(1) << "Built-in synthesizer (" << r.driver << ", buffer "
+      << bufferMs() << " ms asked, " << 1000.0 * r.framesInForce / r.sampleRate
+      << " ms in force, latency " << r.latencyMs << " ms, " << r.underruns << " underruns, "
+      << r.lateWrites << " late writes, " << r.silences << " silences)";
   return out.str();
 }
 

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,25 +23,31 @@ namespace tastrello {
 
 class FluidSynthPort : public MidiPort {
  public:
+  /// Sees every block the audio output renders, in its thread, in order (for tests).
+  using Tap = std::function<void(const float* left, const float* right, int frames)>;
   struct Options {
     std::string soundFont;    ///< empty: the first General MIDI font found on the system
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
-    /// Frames of the audio buffer: with PulseAudio the whole buffer the server holds (rendered
-    /// in blocks of kPulseBlock frames); with ALSA a period, of which there are `periods`.
-    /// 1024 frames (21.3 ms) held a chord for every minute measured without a dropout while
-    /// both cores were busy (scripts/bench); 512 dropped out once in one of three such
-    /// minutes, 384 three or four times a minute, the former 128 about 240 times.
-    int periodSize = kAutomaticStart;
+    /// Frames of the audio buffer, as the window object's policy gives it
+    /// (sound/audio_buffer.h): with PulseAudio the buffer the server holds (rendered in
+    /// blocks of kPulseBlock frames); with ALSA a period, of which there are `periods`.
+    int periodSize = 1024;
     int periods = 2;
     double sampleRate = 48000;
-    /// Grow the buffer when the sound runs dry (the automatic setting), up to kAutomaticLimit.
-    bool adaptive = true;
+    /// "": the program's own PulseAudio output, else ALSA or JACK; a FluidSynth driver's name
+    /// ("pulseaudio", "alsa", "jack"): that driver alone (to compare with, in the benchmark).
+    std::string driver;
+    Tap tap;
   };
-  static constexpr int kAutomaticStart = 1024;
   static constexpr double kTicksPerSecond = 10000;
   /// Frames rendered per write to PulseAudio: a new note waits at most this long (2.7 ms).
   static constexpr int kPulseBlock = 128;
-  static constexpr int kAutomaticLimit = 4096;
+  /// The synthesizer's gain: a held four-note accordion chord near -16 dBFS RMS, as loud as
+  /// other programs (measured by the rendering test).
+  static constexpr double kGain = 1.6;
+  /// The loudest chords (four low notes of a layout peak 4.4 dB above that chord, other
+  /// instruments more) are held below this peak by a limiter: never a clipped sample.
+  static constexpr float kPeakLimit = 0.84f;  // -1.5 dBFS
 
   explicit FluidSynthPort(Options options);
   ~FluidSynthPort() override;
@@ -61,27 +67,27 @@ class FluidSynthPort : public MidiPort {
   /// Renders stereo samples into the two buffers (only without an audio output).
   void render(float* left, float* right, int frames);
 
-  /// The SoundFont in use, the audio driver and the buffer latency, for the instrument panel.
-  std::string describe() const;
-  /// The audio buffer in force, in milliseconds.
-  double latencyMs() const;
-  /// The frames of a buffer of `milliseconds` (0: the automatic start), whole blocks of 64.
-  static int bufferFrames(int milliseconds, double sampleRate);
-  /// A fixed buffer of `milliseconds`, or the automatic one (0); a running output restarts.
-  void setBuffer(int milliseconds);
-  /// Times PulseAudio ran out of sound to play while notes sounded (ALSA and JACK: not
-  /// counted).
+  /// What the output says of itself; hands FluidSynth's new warnings and errors over once.
+  AudioReport report();
+  /// The driver, the buffer and the latency in a line, for the benchmark's tables.
+  std::string describe();
+  /// The buffer asked for, in milliseconds.
+  double bufferMs() const { return 1000.0 * options_.periodSize / options_.sampleRate; }
+  /// Another buffer size: PulseAudio's stream takes it while it plays; ALSA and JACK restart.
+  void setBufferFrames(int frames);
+  /// Times the server said it had nothing left while notes sounded (ALSA, JACK: not counted).
   int underruns() const { return underruns_; }
-  /// The automatic buffer after underruns: the next larger one (twice, up to the limit), the
-  /// output restarted; true when it grew. Called from the window's thread now and then.
-  bool adaptBuffer();
+  /// Times the server had nothing left, whether notes sounded or not.
+  int serverUnderflows() const { return serverUnderflows_; }
+  int lateWrites() const { return lateWrites_; }
+  int silences() const { return silences_; }
   double sampleRate() const { return options_.sampleRate; }
   bool ready() const { return synth_ != nullptr && fontId_ >= 0; }
-  /// FluidSynth's own messages, kept for diagnosis.
-  static std::vector<std::string>& diagnostics();
 
   /// The first existing file of the usual General MIDI SoundFonts, or "".
   static std::string findSoundFont();
+  /// FluidSynth's audio drivers in this build ("alsa", "jack", "pulseaudio", ...).
+  static std::vector<std::string> driversBuilt();
 
  private:
   void startDriver();
@@ -90,8 +96,14 @@ class FluidSynthPort : public MidiPort {
   /// Hands an event to the sequencer for `at`; false when it is due already (send it now).
   bool schedule(_fluid_event_t* event, SoundTime at);
   static int renderBlock(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
-  /// Renders a block the audio output asked for, which stands for the moment `at`.
-  void renderBlockAt(int frames, float* out[2], std::chrono::steady_clock::time_point at);
+  /// Renders a block the audio output asked for, which will be heard from `heardAt` on.
+  void renderBlockAt(int frames, float* out[2], std::chrono::steady_clock::time_point heardAt);
+  /// Keeps every sample at or below kPeakLimit: the gain falls at once to what the loudest
+  /// frame needs and comes back over about 100 ms, so a loud chord is turned down as a whole
+  /// rather than clipped at each peak.
+  void limit(float* left, float* right, int frames);
+  /// In the audio thread: counts what the PulseAudio output noticed.
+  void notice(PulseOutput::Event event);
 
   struct Deleters {
     void operator()(_fluid_hashtable_t* s) const;
@@ -99,6 +111,20 @@ class FluidSynthPort : public MidiPort {
     void operator()(_fluid_audio_driver_t* d) const;
     void operator()(_fluid_sequencer_t* s) const;
     void operator()(_fluid_event_t* e) const;
+  };
+
+  /// Which sequencer tick is heard when: written by the audio thread, read by the window's,
+  /// always as one pair (the sequence number is odd while the pair is being written).
+  class Anchor {
+   public:
+    void store(unsigned tick, long long heardNs);
+    /// False before the first block.
+    bool load(unsigned& tick, long long& heardNs) const;
+
+   private:
+    std::atomic<unsigned> sequence_{0};
+    std::atomic<unsigned> tick_{0};
+    std::atomic<long long> heardNs_{0};
   };
 
   Options options_;
@@ -110,15 +136,21 @@ class FluidSynthPort : public MidiPort {
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
   std::unique_ptr<PulseOutput> pulse_;
   short synthDestination_ = -1;
-  std::atomic<unsigned> blockTick_{0};  ///< the sequencer's tick when the last block began
+  Anchor anchor_;
+  // The audio thread's own smoothed pair, from which anchor_ is published.
+  bool anchored_ = false;
+  unsigned anchorTick_ = 0;
+  double anchorNs_ = 0;
+  float limiterGain_ = 1.0f;
   int fontId_ = -1;
   std::string driverName_;
   std::string startProblem_;
   std::uint32_t openHandle_ = 0;
   std::uint32_t nextHandle_ = 1;
-  std::atomic<long long> lastBlock_{0};  ///< steady-clock nanoseconds of the last block
   std::atomic<int> underruns_{0};
-  int underrunsSeen_ = 0;
+  std::atomic<int> serverUnderflows_{0};
+  std::atomic<int> lateWrites_{0};
+  std::atomic<int> silences_{0};
 };
 
 }  // namespace tastrello

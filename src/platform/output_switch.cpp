@@ -32,11 +32,19 @@ FluidSynthPort& OutputSwitch::synth() {
   return *synth_;
 }
 
-void OutputSwitch::useAudioBuffer(int milliseconds) {
+void OutputSwitch::useAudioBuffer(int frames) {
   // The synthesizer made later starts with it; the one running changes at once.
-  synthOptions_.adaptive = milliseconds <= 0;
-  synthOptions_.periodSize = FluidSynthPort::bufferFrames(milliseconds, synthOptions_.sampleRate);
-  if (synth_) synth_->setBuffer(milliseconds);
+  synthOptions_.periodSize = frames;
+  if (synth_) synth_->setBufferFrames(frames);
+}
+
+AudioReport OutputSwitch::audioReport() {
+  if (synth_) return synth_->report();
+  AudioReport r;
+  r.problem = "not started yet";
+  r.bufferFrames = synthOptions_.periodSize;
+  r.sampleRate = synthOptions_.sampleRate;
+  return r;
 }
 
 void OutputSwitch::choose(const std::string& setting) {

@@ -13,7 +13,7 @@
 
 namespace tastrello {
 
-class OutputSwitch : public MidiPort, public OutputChoice {
+class OutputSwitch : public MidiPort, public OutputChoice, public AudioStatus {
  public:
   /// `synth` is made on first use; `root` is the working folder for log files.
   OutputSwitch(std::filesystem::path root, FluidSynthPort::Options synthOptions);
@@ -25,7 +25,10 @@ class OutputSwitch : public MidiPort, public OutputChoice {
   /// The SoundFont file for the built-in synthesizer ("" for the first one found); takes
   /// effect when the synthesizer is first used.
   void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
-  void useAudioBuffer(int milliseconds) override;
+  void useAudioBuffer(int frames) override;
+  /// The built-in synthesizer's output, also while another output is chosen (it keeps
+  /// running); "not running" with the reason before the synthesizer was first used.
+  AudioReport audioReport() override;
   /// The language of the reasons the MIDI log gives (English until told).
   void speak(std::function<UiLanguage()> language) { language_ = std::move(language); }
   int open(int deviceId, std::uint32_t& handle) override;

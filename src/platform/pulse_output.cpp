@@ -4,14 +4,16 @@
 #include <pulse/error.h>
 #include <pulse/pulseaudio.h>
 #include <sched.h>
+#include <sys/time.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 
 namespace tastrello {
 
 namespace {
+
+constexpr std::uint32_t kFrameBytes = 8;  // stereo float
 
 bool settled(pa_context_state_t s) {
   return s == PA_CONTEXT_READY || s == PA_CONTEXT_FAILED || s == PA_CONTEXT_TERMINATED;
@@ -21,14 +23,41 @@ bool settled(pa_stream_state_t s) {
   return s == PA_STREAM_READY || s == PA_STREAM_FAILED || s == PA_STREAM_TERMINATED;
 }
 
+struct ServerInfo {
+  pa_threaded_mainloop* loop;
+  std::string name;
+  std::string version;
+  bool done = false;
+};
+
+std::uint32_t bytes(int frames) {
+  return static_cast<std::uint32_t>(frames) * kFrameBytes;
+}
+
 }  // namespace
 
+PulseOutput::Attributes PulseOutput::attributesFor(int bufferFrames, int blockFrames,
+                                                   bool pipeWire) {
+  Attributes a;
+  if (!pipeWire) {
+    // PulseAudio adjusts the sink's latency to the stream's: the buffer is the latency.
+    a.tlength = bufferFrames;
+    a.minreq = blockFrames;
+    return a;
+  }
+  // pipewire-pulse asks for at least 256 frames at a time, and splits the buffer of a stream
+  // that adjusts its latency into its node's latency (its cycle), (tlength - 2 x minreq) / 2,
+  // and the rest, which it holds for the stream.
+  a.minreq = std::max(blockFrames, 256);
+  a.tlength = std::max(bufferFrames, 2 * kPipeWireCycle + 2 * a.minreq);
+  return a;
+}
+
 std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrames, int bufferFrames,
-                                               Render render, std::function<void()> underflow,
-                                               std::string& why) {
+                                               Render render, Notice notice, std::string& why) {
   std::unique_ptr<PulseOutput> out(new PulseOutput());
   out->render_ = std::move(render);
-  out->underflow_ = std::move(underflow);
+  out->notice_ = std::move(notice);
   out->blockFrames_ = blockFrames;
   out->rate_ = sampleRate;
   out->loop_ = pa_threaded_mainloop_new();
@@ -55,6 +84,35 @@ std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrame
     pa_threaded_mainloop_unlock(out->loop_);
     return nullptr;
   }
+  // Which server answers decides the buffer attributes (see attributesFor).
+  ServerInfo info{out->loop_, {}, {}};
+  if (pa_operation* op = pa_context_get_server_info(
+          out->context_,
+          [](pa_context*, const pa_server_info* i, void* data) {
+            auto* result = static_cast<ServerInfo*>(data);
+            if (i) {
+              result->name = i->server_name ? i->server_name : "";
+              result->version = i->server_version ? i->server_version : "";
+            }
+            result->done = true;
+            pa_threaded_mainloop_signal(result->loop, 0);
+          },
+          &info)) {
+    while (!info.done && pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+      pa_threaded_mainloop_wait(out->loop_);
+    pa_operation_unref(op);
+  }
+  // pipewire-pulse names itself "PulseAudio (on PipeWire 0.3.65)".
+  const auto onPipeWire = info.name.find("on PipeWire ");
+  out->pipeWire_ = onPipeWire != std::string::npos;
+  if (out->pipeWire_) {
+    std::string version = info.name.substr(onPipeWire + 12);
+    if (!version.empty() && version.back() == ')') version.pop_back();
+    out->server_ = "PipeWire " + version;
+  } else {
+    out->server_ = "PulseAudio " + info.version;
+  }
+
   const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
   out->stream_ = pa_stream_new(out->context_, "Built-in synthesizer", &format, nullptr);
   pa_stream_set_state_callback(
@@ -65,27 +123,30 @@ std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrame
       out->loop_);
   pa_stream_set_write_callback(
       out->stream_,
-      [](pa_stream*, std::size_t bytes, void* self) {
-        static_cast<PulseOutput*>(self)->write(bytes);
-      },
+      [](pa_stream*, std::size_t n, void* self) { static_cast<PulseOutput*>(self)->write(n); },
       out.get());
   pa_stream_set_underflow_callback(
       out->stream_,
       [](pa_stream*, void* self) {
         auto* output = static_cast<PulseOutput*>(self);
-        if (output->underflow_) output->underflow_();
+        ++output->underflowsSinceTiming_;
+        if (output->notice_) output->notice_(Event::Underflow);
       },
       out.get());
-  const auto bytes = [](int frames) { return static_cast<std::uint32_t>(frames) * 8u; };
+  pa_stream_set_latency_update_callback(
+      out->stream_, [](pa_stream*, void* self) { static_cast<PulseOutput*>(self)->timingUpdated(); },
+      out.get());
+  const Attributes wanted = attributesFor(bufferFrames, blockFrames, out->pipeWire_);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.tlength = bytes(bufferFrames);  // the latency: what keeps the sound from running dry
-  attr.minreq = bytes(blockFrames);    // asked for a block at a time: a new note waits little
+  attr.tlength = bytes(wanted.tlength);  // what keeps the sound from running dry
+  attr.minreq = bytes(wanted.minreq);    // asked for little at a time: a new note waits little
   attr.prebuf = static_cast<std::uint32_t>(-1);
   attr.fragsize = static_cast<std::uint32_t>(-1);
-  const auto flags = static_cast<pa_stream_flags_t>(
-      PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
-  if (pa_stream_connect_playback(out->stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
+  auto flags = PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING;
+  if (wanted.adjustLatency) flags |= PA_STREAM_ADJUST_LATENCY;
+  if (pa_stream_connect_playback(out->stream_, nullptr, &attr, static_cast<pa_stream_flags_t>(flags),
+                                 nullptr, nullptr) < 0) {
     why = pa_strerror(pa_context_errno(out->context_));
     pa_threaded_mainloop_unlock(out->loop_);
     return nullptr;
@@ -111,7 +172,106 @@ PulseOutput::~PulseOutput() {
   if (loop_) pa_threaded_mainloop_free(loop_);
 }
 
-void PulseOutput::write(std::size_t bytes) {
+bool PulseOutput::resize(int bufferFrames) {
+  const Attributes wanted = attributesFor(bufferFrames, blockFrames_, pipeWire_);
+  pa_buffer_attr attr{};
+  attr.maxlength = static_cast<std::uint32_t>(-1);
+  attr.tlength = bytes(wanted.tlength);
+  attr.minreq = bytes(wanted.minreq);
+  attr.prebuf = static_cast<std::uint32_t>(-1);
+  attr.fragsize = static_cast<std::uint32_t>(-1);
+  struct Done {
+    pa_threaded_mainloop* loop;
+    bool done = false;
+    bool ok = false;
+  } done{loop_};
+  pa_threaded_mainloop_lock(loop_);
+  pa_operation* op = pa_stream_set_buffer_attr(
+      stream_, &attr,
+      [](pa_stream*, int success, void* data) {
+        auto* d = static_cast<Done*>(data);
+        d->ok = success != 0;
+        d->done = true;
+        pa_threaded_mainloop_signal(d->loop, 0);
+      },
+      &done);
+  if (op) {
+    while (!done.done && pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+      pa_threaded_mainloop_wait(loop_);
+    pa_operation_unref(op);
+  }
+  // The playback's pace starts afresh with the new buffer.
+  tracking_ = false;
+  pa_threaded_mainloop_unlock(loop_);
+  return done.ok;
+}
+
+double PulseOutput::latencyNowMs() {
+  pa_usec_t usec = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(stream_, &usec, &negative) != 0) return 0;
+  return negative ? 0 : double(usec) / 1000.0;
+}
+
+PulseOutput::Status PulseOutput::status() {
+  Status s;
+  s.server = server_;
+  s.pipeWire = pipeWire_;
+  pa_threaded_mainloop_lock(loop_);
+  if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_)) {
+    // The server splits the buffer between the stream's own (tlength) and the sink's.
+    const int tlength = static_cast<int>(attr->tlength / kFrameBytes);
+    const int minreq = static_cast<int>(attr->minreq / kFrameBytes);
+    const pa_timing_info* t = pa_stream_get_timing_info(stream_);
+    int sinkFrames = t ? static_cast<int>(double(t->configured_sink_usec) * rate_ / 1e6 + 0.5) : 0;
+    if (pipeWire_) {
+      // What the node was asked to run at; pipewire-pulse gives the sink's whole range for a
+      // while after a change, which is no latency of this stream.
+      s.cycleFrames = tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
+      if (sinkFrames > 4 * tlength || sinkFrames <= 0) sinkFrames = s.cycleFrames;
+    }
+    s.framesInForce = tlength + sinkFrames;
+  }
+  s.latencyMs = latencyNowMs();
+  pa_threaded_mainloop_unlock(loop_);
+  return s;
+}
+
+void PulseOutput::timingUpdated() {
+  const pa_timing_info* t = pa_stream_get_timing_info(stream_);
+  if (!t || t->read_index_corrupt || !t->playing) {
+    tracking_ = false;
+    return;
+  }
+  // The moment the timing was current, on the steady clock: the reply may reach this thread
+  // late on a busy machine, and that must not look like a lag of the playback.
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  const auto age = std::chrono::microseconds(std::max<long long>(
+      0, static_cast<long long>(pa_timeval_diff(&now, &t->timestamp))));
+  const Clock::time_point at = Clock::now() - age;
+  const long long played = t->read_index / static_cast<long long>(kFrameBytes);
+  const int underflows = underflowsSinceTiming_;
+  underflowsSinceTiming_ = 0;
+  if (!tracking_ || underflows > 0) {
+    // A told underflow is counted as such; the pace is measured afresh from here.
+    tracking_ = true;
+    playedFrom_ = played;
+    trackedFrom_ = at;
+    lagMs_ = 0;
+    return;
+  }
+  const double passedMs = std::chrono::duration<double, std::milli>(at - trackedFrom_).count();
+  const double lag = passedMs - double(played - playedFrom_) * 1000.0 / rate_;
+  if (lag - lagMs_ >= kSilenceMs) {
+    if (notice_) notice_(Event::Silence);
+    lagMs_ = lag;
+  } else if (lag < lagMs_) {
+    lagMs_ = lag;  // the measure's own jitter; a real gap only ever adds
+  }
+}
+
+void PulseOutput::write(std::size_t n) {
   if (!prioritySet_) {
     // As FluidSynth does for its own audio thread; refused without the right to it.
     prioritySet_ = true;
@@ -119,20 +279,26 @@ void PulseOutput::write(std::size_t bytes) {
     priority.sched_priority = 60;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
   }
-  const auto frames = static_cast<int>(bytes / 8);
-  const auto now = std::chrono::steady_clock::now();
+  const auto frames = static_cast<int>(n / kFrameBytes);
+  // What is still to be played when the server asks: a frame written now is heard that much
+  // later. Before the first timing update the server's buffer stands in for it.
+  const auto now = Clock::now();
+  double aheadMs = latencyNowMs();
+  const bool measured = aheadMs > 0;
+  if (!measured) {
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
+    aheadMs = attr ? 1000.0 * (attr->tlength / kFrameBytes) / rate_ : 0;
+  }
+  if (measured && aheadMs < kLateMs && notice_) notice_(Event::LateWrite);
   left_.resize(std::size_t(blockFrames_));
   right_.resize(std::size_t(blockFrames_));
   both_.resize(2 * std::size_t(frames));
-  // The blocks asked for now go to the end of what the server holds; each gets the time at
-  // which it would have been asked for alone, so that its place in the sound and its time
-  // keep one distance.
   for (int done = 0; done < frames; done += blockFrames_) {
-    const int n = std::min(blockFrames_, frames - done);
-    const auto ahead = std::chrono::nanoseconds(
-        static_cast<long long>(double(frames - done - blockFrames_) * 1e9 / rate_));
-    render_(left_.data(), right_.data(), n, now - ahead);
-    for (int i = 0; i < n; ++i) {
+    const int count = std::min(blockFrames_, frames - done);
+    const auto heardAt = now + std::chrono::nanoseconds(static_cast<long long>(
+                                   (aheadMs / 1000.0 + double(done) / rate_) * 1e9));
+    render_(left_.data(), right_.data(), count, heardAt);
+    for (int i = 0; i < count; ++i) {
       both_[2 * std::size_t(done + i)] = left_[std::size_t(i)];
       both_[2 * std::size_t(done + i) + 1] = right_[std::size_t(i)];
     }

@@ -19,6 +19,7 @@
 #include "shell/services.h"
 #include "shell/standard_clock.h"
 #include "shell/ui_texts.h"
+#include "sound/audio_buffer.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {
@@ -116,13 +117,17 @@ class Form1 {
   /// The instrument panel's audio buffer chooser: milliseconds, 0 for automatic; stored.
   void chooseAudioBuffer(int milliseconds);
   void BufferChooser_Click();
-  /// Now and then: what the sound output says of itself, in the instrument panel.
+  /// Now and then: the automatic buffer grows after dropouts, and the instrument panel says
+  /// what the sound output reports (its problems go to the status line).
   void AudioTimer_Timer();
   /// The instrument panel's choosers of ports, tuning and buffer, filled afresh.
   void fillChoosers();
-  /// The buffer "AUDIO-BUFFER:" asks for: milliseconds (5 to 500), or 0 for automatic (an
-  /// empty or unusable value).
+  /// The buffer "AUDIO-BUFFER:" asks for: milliseconds, or 0 for automatic (also for a value
+  /// that is refused; see sound/audio_buffer.h).
   int audioBufferMs() const;
+  /// At the start: the buffer "AUDIO-BUFFER:" asks for, given to the output; a refused value
+  /// is reported with its reason and the buffer is automatic.
+  void startAudioBuffer();
 
   // ---- Note layouts
   /// Loads `noteFileName`; false (the layout in force kept, the problem reported) when refused.
@@ -442,6 +447,7 @@ class Form1 {
   std::string midiOutSetting;      ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
   std::string soundFontSetting;    ///< value of "SOUNDFONT:" (empty: the first GM font found)
   std::string audioBufferSetting;  ///< value of "AUDIO-BUFFER:" (empty: automatic)
+  AudioBuffer audioBuffer;         ///< the buffer asked of the output, and dropouts answered
   std::array<std::string, kTableSlots> instrumentNames;
   std::string settingKey;
   std::string settingValue;

@@ -83,9 +83,10 @@ class OutputChoice {
   /// The SoundFont file of the built-in synthesizer ("" for the first one found); takes
   /// effect when the synthesizer is first used.
   virtual void useSoundFont(const std::string& file) = 0;
-  /// The built-in synthesizer's audio buffer in milliseconds; 0: automatic (it starts low and
-  /// grows when the sound runs dry). Takes effect at once.
-  virtual void useAudioBuffer(int milliseconds) = 0;
+  /// The built-in synthesizer's audio buffer in frames, as the window object decided it
+  /// (sound/audio_buffer.h). A running output takes it at once, without a gap where its
+  /// server allows; a synthesizer made later starts with it.
+  virtual void useAudioBuffer(int frames) = 0;
 };
 
 /// The MIDI ports of the system, by name. Real implementation: RtMidiPorts
@@ -99,16 +100,23 @@ class MidiPorts {
   virtual std::vector<std::string> outputs() = 0;
 };
 
-/// What the built-in synthesizer's sound output says of itself.
+/// What the built-in synthesizer's sound output says of itself. The counts run from the
+/// synthesizer's start and count only while notes sound: silence running dry is heard by nobody.
 struct AudioReport {
   bool running = false;   ///< an audio output is open
-  std::string driver;     ///< "pulseaudio", "alsa", "jack", "web audio" ... ("" when none)
+  std::string driver;     ///< "PulseAudio 16.1", "PipeWire 0.3.65", "alsa", "web audio" ...
   std::string soundFont;  ///< the SoundFont file in use
   std::string problem;    ///< why it does not run ("" when it does)
   int bufferFrames = 0;   ///< the buffer asked for
+  int framesInForce = 0;  ///< the buffer the server gave (more than asked on some servers)
   double sampleRate = 0;  ///< frames per second
-  double latencyMs = 0;   ///< the latency the output reports (0 when it reports none)
-  int underruns = 0;      ///< times the sound ran dry while notes sounded, since the start
+  double latencyMs = 0;   ///< a note played now is heard this much later, as measured
+  int underruns = 0;      ///< times the server said it had nothing left to play
+  int lateWrites = 0;     ///< times the server asked for sound when it had almost none left
+  int silences = 0;       ///< gaps in the stream's own timing that the server did not report
+  /// The synthesizer's own warnings and errors since the last report, oldest first.
+  std::vector<std::string> problems;
+  int dropouts() const { return underruns + lateWrites + silences; }
   bool operator==(const AudioReport&) const = default;
 };
 
@@ -116,6 +124,8 @@ struct AudioReport {
 class AudioStatus {
  public:
   virtual ~AudioStatus() = default;
+  /// What the output says now; its `problems` are handed over once (the next report has only
+  /// newer ones).
   virtual AudioReport audioReport() = 0;
 };
 

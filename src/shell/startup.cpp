@@ -54,9 +54,9 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Activate() {
+  startAudioBuffer();
   if (services.outputs) {
     services.outputs->useSoundFont(soundFontSetting);
-    services.outputs->useAudioBuffer(audioBufferMs());
     services.outputs->choose(midiOutSetting);
   }
   Midi_Out_Open(-1);

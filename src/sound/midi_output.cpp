@@ -59,13 +59,48 @@ void Form1::chooseOutput(const std::string& setting) {
 }
 
 int Form1::audioBufferMs() const {
-  const auto ms = parseInt16(audioBufferSetting);
-  return ms && *ms >= 5 && *ms <= 500 ? *ms : 0;
+  return audio_buffer::read(audioBufferSetting).choice.milliseconds;
+}
+
+namespace {
+
+/// The output's rate once it reports one; the synthesizer's own before.
+double audioRate(Services& services) {
+  if (!services.audio) return audio_buffer::kRate;
+  const double rate = services.audio->audioReport().sampleRate;
+  return rate > 0 ? rate : audio_buffer::kRate;
+}
+
+}  // namespace
+
+void Form1::startAudioBuffer() {
+  const BufferReading reading = audio_buffer::read(audioBufferSetting);
+  std::string why;
+  switch (reading.refusal) {
+    case BufferRefusal::None:
+      break;
+    case BufferRefusal::NotANumber:
+      why = say(Text::WhyNotWholeMs);
+      break;
+    case BufferRefusal::TooSmall:
+      why = say(Text::WhyBufferBelow, {std::to_string(audio_buffer::kMinMs)});
+      break;
+    case BufferRefusal::TooLarge:
+      why = say(Text::WhyBufferAbove, {std::to_string(audio_buffer::kMaxMs)});
+      break;
+  }
+  // The value stays in the file as it is: the learner's own, to correct.
+  if (!why.empty()) report(say(Text::MsgAudioBufferRefused, {audioBufferSetting, why}));
+  audioBuffer = audio_buffer::start(reading.choice, audio_buffer::kRate);
+  if (services.outputs) services.outputs->useAudioBuffer(audioBuffer.frames);
 }
 
 void Form1::chooseAudioBuffer(int milliseconds) {
-  audioBufferSetting = milliseconds > 0 ? std::to_string(milliseconds) : std::string();
-  if (services.outputs) services.outputs->useAudioBuffer(audioBufferMs());
+  const int dropouts = services.audio ? services.audio->audioReport().dropouts() : 0;
+  audioBuffer = audio_buffer::start({milliseconds}, audioRate(services));
+  audioBuffer.dropoutsSeen = dropouts;  // a new choice answers none of the old dropouts
+  if (services.outputs) services.outputs->useAudioBuffer(audioBuffer.frames);
+  audioBufferSetting = audio_buffer::stored(audioBuffer.choice);
   settingKey = "AUDIO-BUFFER:";
   settingValue = audioBufferSetting;
   storeSetting();
@@ -141,7 +176,7 @@ void Form1::fillChoosers() {
   BufferChooser.items.clear();
   BufferChooser.values.clear();
   offer(BufferChooser, say(Text::AudioBufferAuto), "0");
-  for (int ms : {5, 10, 20, 40, 80})
+  for (int ms : audio_buffer::offeredMs())
     offer(BufferChooser, say(Text::AudioBufferMs, {std::to_string(ms)}), std::to_string(ms));
   const int buffer = audioBufferMs();
   selectValue(BufferChooser, std::to_string(buffer),
@@ -165,13 +200,27 @@ void Form1::BufferChooser_Click() {
 void Form1::AudioTimer_Timer() {
   if (!services.audio) return;
   const AudioReport r = services.audio->audioReport();
+  for (const std::string& line : r.problems) report(say(Text::MsgSynthProblem, {line}));
+  if (!r.running) {
+    AudioInfo.caption = say(Text::AudioNotRunning, {r.problem});
+    return;
+  }
+  const AudioBuffer next = audio_buffer::afterDropouts(audioBuffer, r.dropouts());
+  if (next.frames != audioBuffer.frames && services.outputs) {
+    services.outputs->useAudioBuffer(next.frames);
+    report(say(Text::MsgAudioGrew,
+               {std::to_string(audio_buffer::millisecondsOf(next.frames, r.sampleRate))}));
+  }
+  audioBuffer = next;
+  const std::string asked =
+      std::to_string(audio_buffer::millisecondsOf(audioBuffer.frames, r.sampleRate));
+  const std::string given = std::to_string(audio_buffer::millisecondsOf(
+      r.framesInForce > 0 ? r.framesInForce : audioBuffer.frames, r.sampleRate));
+  const std::string latency = std::to_string(static_cast<int>(r.latencyMs + 0.5));
+  const std::string dropouts = std::to_string(r.dropouts());
   AudioInfo.caption =
-      r.running
-          ? say(Text::AudioRunning,
-                {r.driver,
-                 std::to_string(int(1000.0 * r.bufferFrames / std::max(1.0, r.sampleRate) + 0.5)),
-                 std::to_string(r.underruns)})
-          : say(Text::AudioNotRunning, {r.problem});
+      asked == given ? say(Text::AudioRunning, {r.driver, asked, latency, dropouts})
+                     : say(Text::AudioRunningGiven, {r.driver, asked, given, latency, dropouts});
 }
 
 void Form1::midi_outerr(int code) {
