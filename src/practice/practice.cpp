@@ -38,6 +38,24 @@ std::optional<long long> wholeNumber(const std::string& s) {
   return value;
 }
 
+/// A decimal as the writer puts it ("12" or "12.5": digits, a point, digits), with no sign or
+/// exponent. By hand: not every standard library this program is built with reads floating
+/// point through std::from_chars, and strtod would follow the C locale.
+std::optional<double> plainDecimal(const std::string& s) {
+  const auto digits = [](const std::string& t) {
+    return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+  };
+  const std::size_t dot = s.find('.');
+  const std::string whole = s.substr(0, dot);
+  const std::string fraction = dot == std::string::npos ? "" : s.substr(dot + 1);
+  if (!digits(whole) || (dot != std::string::npos && !digits(fraction))) return std::nullopt;
+  double value = 0;
+  for (char c : whole) value = value * 10 + (c - '0');
+  double scale = 1;
+  for (char c : fraction) value += (c - '0') * (scale /= 10);
+  return value;
+}
+
 /// "key=value" fields after the first; nothing when one is malformed or repeated.
 std::optional<std::map<std::string, std::string>> fields(const std::vector<std::string>& parts,
                                                          std::size_t from) {
@@ -87,16 +105,12 @@ std::optional<PassRecord> parsePass(const std::vector<std::string>& parts) {
   if (ends.size() != 2) return std::nullopt;
   const auto from = wholeNumber(ends[0]), to = wholeNumber(ends[1]);
   if (!from || !to || *from < 1 || *to < *from || *to > 200) return std::nullopt;
-  double secs = 0;
-  const std::string& s = seconds->second;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), secs);
-  if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(secs) || secs < 0 ||
-      secs > 1e7)
-    return std::nullopt;
+  const auto secs = plainDecimal(seconds->second);
+  if (!secs || *secs > 1e7) return std::nullopt;
   pass.tempo = *tempo;
   pass.first = static_cast<int>(*from);
   pass.last = static_cast<int>(*to);
-  pass.score = {*events, *first, *buttons, *directions, std::round(secs * 10) / 10};
+  pass.score = {*events, *first, *buttons, *directions, std::round(*secs * 10) / 10};
   return pass;
 }
 
