@@ -92,6 +92,26 @@ TEST(HistoryTest, PassesAndTheRampReadBackAndDamagedLinesAreSkippedAndNamed) {
             "Practice_Lessons_2 Alle meine Entchen.txt");
 }
 
+TEST(HistoryTest, ThePassTimeIsReadAsAPlainDecimalWithAPointOrAComma) {
+  const auto secondsOf = [](const std::string& value) -> std::optional<double> {
+    std::vector<int> damaged;
+    const History h = parseHistory(
+        "PASS;2026;tempo=3;section=1-2;events=1;first=1;buttons=0;directions=0;seconds=" + value,
+        damaged);
+    if (h.passes.empty()) return std::nullopt;
+    return h.passes[0].score.seconds;
+  };
+  EXPECT_EQ(secondsOf("0"), 0.0);
+  EXPECT_EQ(secondsOf("12.5"), 12.5);
+  EXPECT_EQ(secondsOf("12.34"), 12.3);  // kept to a tenth, as written
+  EXPECT_EQ(secondsOf("10000000.5"), std::nullopt);
+  EXPECT_EQ(secondsOf("007.0"), 7.0);
+  EXPECT_EQ(secondsOf("1,5"), 1.5);  // as 1.3 wrote it on a German desktop
+  for (const char* bad : {"", ".", "1.", ".5", "-1.0", "+1.0", "1e3", "1.2.3", "inf", " 1.0",
+                          "1,5,0", "0x10"})
+    EXPECT_EQ(secondsOf(bad), std::nullopt) << bad;
+}
+
 TEST(JudgeTest, EachHeldButtonIsRightWrongOrTheRightPlaceInTheOtherBlock) {
   EXPECT_EQ(judgeButton({44, 47}, 47), Verdict::Right);
   EXPECT_EQ(judgeButton({44, 47}, 13), Verdict::WrongDirection);

@@ -1,0 +1,70 @@
+// Web MIDI through a stand-in requestMIDIAccess, and the keyboard's places.
+import assert from 'node:assert/strict';
+import {describe, it} from 'node:test';
+
+import {keyName} from '../../page/keys.js';
+import {bytesOf, kNoWebMidi, MidiInput, MidiOutput, requestMidi, wordOf} from '../../page/midi.js';
+
+/// A stand-in for the browser's MIDI access: ports that record what is sent to them.
+function standIn() {
+  const input = (name) => ({name, onmidimessage: null});
+  const output = (name) => ({name, sent: [], send(data, at) { this.sent.push(at === undefined ? [...data] : [...data, `@${at}`]); }, clear() { this.sent.push('clear'); }});
+  const inputs = new Map([['i1', input('Keyboard A')], ['i2', input('Accordion')]]);
+  const outputs = new Map([['o1', output('Expander')]]);
+  return {inputs, outputs};
+}
+
+describe('Web MIDI', () => {
+  it('says so plainly where the browser has none, and where it was not allowed', async () => {
+    assert.deepEqual(await requestMidi(null), {problem: kNoWebMidi});
+    const refused = await requestMidi(async () => { throw new Error('denied'); });
+    assert.match(refused.problem, /denied/);
+    assert.equal(new MidiInput(null, () => {}).open('Accordion'), kNoWebMidi);
+  });
+  it('passes an instrument\'s notes and controllers on as the desktop packs them, nothing else', async () => {
+    const {access} = await requestMidi(async () => standIn());
+    const words = [];
+    const input = new MidiInput(access, (w) => words.push(w));
+    assert.deepEqual(input.names(), ['Keyboard A', 'Accordion']);
+    assert.equal(input.open('Accordion'), '');
+    const port = access.inputs.get('i2');
+    for (const data of [[0x90, 60, 99], [0xf8], [0xb0, 2, 127], [0x80, 60, 0], [0xfe], [0xf0, 1, 2, 0xf7], [0xc0, 5], [0x91, 200, 300]])
+      port.onmidimessage({data: Uint8Array.from(data)});
+    assert.deepEqual(words.map((w) => w.toString(16)), ['633c90', '7f02b0', '3c80', '2c4891']);
+    // Another port's messages do not arrive; a closed port's neither.
+    assert.equal(access.inputs.get('i1').onmidimessage, null);
+    input.open('');
+    assert.equal(port.onmidimessage, null);
+    assert.match(input.open('Gone'), /No MIDI input "Gone"/);
+  });
+  it('plays through a chosen output at the moment given, and silences every channel', async () => {
+    const {access} = await requestMidi(async () => standIn());
+    const output = new MidiOutput(access);
+    assert.match(output.open('Nothing'), /No MIDI output/);
+    assert.equal(output.open('Expander'), '');
+    output.send(0x633c90, 0);
+    output.send(0x15c0, 12.5);
+    const port = access.outputs.get('o1');
+    assert.deepEqual(port.sent, [[0x90, 60, 99], [0xc0, 21, '@12500']]);
+    output.silence();
+    assert.equal(port.sent[2], 'clear');
+    assert.equal(port.sent.length, 3 + 32);
+    assert.deepEqual(port.sent.slice(3).filter((m) => m[1] === 123).map((m) => m[0]),
+                     Array.from({length: 16}, (_, c) => 0xb0 | c));
+  });
+  it('packs and unpacks words as the desktop does', () => {
+    assert.equal(wordOf(Uint8Array.of(0x90, 60, 99)), 0x90 | (60 << 8) | (99 << 16));
+    assert.deepEqual(bytesOf(0x90 | (60 << 8) | (99 << 16)), [0x90, 60, 99]);
+    assert.deepEqual(bytesOf(0xc0 | (21 << 8)), [0xc0, 21]);
+    assert.deepEqual(bytesOf(0xd3 | (5 << 8)), [0xd3, 5]);
+    assert.equal(wordOf(Uint8Array.of(0x90, 60)), 0);
+  });
+});
+
+describe('keys by their place', () => {
+  it('names the places the key map uses, whatever the layout prints', () => {
+    const codes = ['KeyQ', 'KeyZ', 'Digit0', 'Minus', 'Quote', 'Backquote', 'IntlBackslash', 'Semicolon', 'BracketRight', 'Space', 'NumpadEnter', 'Enter'];
+    assert.deepEqual(codes.map(keyName), ['Q', 'Z', '0', 'Minus', 'Apostrophe', 'QuoteLeft', 'Less', 'Semicolon', 'BracketRight', 'Space', 'Return', 'Return']);
+    for (const other of ['F1', 'ArrowUp', 'Numpad1', 'KeyAB', '', 'MetaLeft']) assert.equal(keyName(other), '', other);
+  });
+});

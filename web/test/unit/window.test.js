@@ -1,0 +1,146 @@
+// The window object in its WebAssembly module, driven as the page drives it, with a world of
+// recording stand-ins and a clock turned by hand.
+import assert from 'node:assert/strict';
+import {existsSync, readdirSync, readFileSync} from 'node:fs';
+import path from 'node:path';
+import {before, describe, it} from 'node:test';
+import {fileURLToPath, pathToFileURL} from 'node:url';
+
+import {EventKind, RequestKind, startWindow} from '../../page/window.js';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const kBuild = process.env.TASTRELLO_WEB_BUILD || path.resolve(here, '../../../build-web/web');
+const kData = path.resolve(here, '../../../data');
+const moduleFile = path.join(kBuild, 'tastrello.js');
+const skip = existsSync(moduleFile) ? false : `no module at ${moduleFile} (scripts/web build)`;
+
+function shippedFiles() {
+  const files = new Map();
+  for (const folder of ['Data', 'Notes', 'Records'])
+    for (const name of readdirSync(path.join(kData, folder))) files.set(`${folder}/${name}`, new Uint8Array(readFileSync(path.join(kData, folder, name))));
+  return files;
+}
+
+/// The page's services as recording stand-ins: MIDI words with their moments, files written.
+function world() {
+  const w = {
+    clock: 1000,
+    sent: [],
+    silenced: [],
+    written: new Map(),
+    now: () => w.clock,
+    localTime: () => '2026-12-09 12:00',
+    send: (word, at) => w.sent.push([word.toString(16).padStart(6, '0'), at]),
+    silence: (at) => w.silenced.push(at),
+    leadSeconds: () => 0.2,
+    writeFile: (p, bytes) => w.written.set(p, bytes),
+    chooseOutput: () => {},
+    midiInputs: () => ['Accordion'],
+    midiOutputs: () => [],
+    audioReport: () => ({running: true, driver: 'web audio', soundFont: 'TimGM6mb.sf2', problem: '', bufferFrames: 128, sampleRate: 48000, latencyMs: 10, underruns: 0}),
+  };
+  return w;
+}
+
+let createTastrello;
+before(async () => {
+  if (!skip) createTastrello = (await import(pathToFileURL(moduleFile).href)).default;
+});
+
+async function started() {
+  const w = world();
+  // The module is built for the browser: node hands it the WebAssembly bytes itself.
+  const module = await createTastrello({wasmBinary: readFileSync(path.join(kBuild, 'tastrello.wasm'))});
+  const win = startWindow(module, w, shippedFiles());
+  const first = win.update();
+  // Past the splash: a click on it, as the learner's first gesture.
+  win.click('Splashscreen');
+  return {w, win, first};
+}
+
+describe('the window object in the page\'s module', {skip}, () => {
+  it('hands the page its table of controls and every control\'s state at the start', async () => {
+    const {win, first} = await started();
+    const names = win.table.map((c) => c.name);
+    assert.ok(names.includes('Keys') && names.includes('PlayStop') && names.includes('Timer1'));
+    assert.equal(win.table.find((c) => c.name === 'Keys').count, 68);
+    // Every shown control of the table has a state; timers and the array's elements as name[i].
+    assert.ok('Keys[67]' in first.changes && 'RecordList' in first.changes);
+    assert.ok(!('Timer1' in first.changes));
+    assert.ok(first.changes.RecordList.items.length > 0);
+    assert.equal(first.window.height, 10500);
+  });
+
+  it('sends only what changed: a second look with nothing done is empty', async () => {
+    const {win} = await started();
+    win.update();
+    assert.deepEqual(win.update().changes, {});
+  });
+
+  it('plays a clicked button at once with the instrument, and lights only that button', async () => {
+    const {w, win} = await started();
+    win.update();
+    w.sent.length = 0;
+    const result = win.click('Keys', 12);
+    assert.equal(result.taken, true);
+    assert.ok(w.sent.length >= 2);
+    assert.ok(w.sent.every(([, at]) => at === 0));
+    assert.equal(w.sent[w.sent.length - 1][0].slice(-2), '90');  // a note-on on channel 1
+    assert.equal(w.sent[w.sent.length - 1][0].slice(0, 2), '63');  // at velocity 99
+    assert.deepEqual(Object.keys(result.changes).filter((k) => k.startsWith('Keys[')), ['Keys[12]']);
+  });
+
+  it('turns a UTF-8 text of the page into the record name the logic keeps', async () => {
+    const {win} = await started();
+    win.click('Record');
+    const r = win.send({kind: EventKind.Text, control: 'SaveName', text: 'Grüße'});
+    assert.equal(r.changes.SaveName.text, 'Grüße');
+  });
+
+  it('saves a record through the page\'s storage in Windows-1252 with CR LF', async () => {
+    const {w, win} = await started();
+    win.click('Record');
+    win.click('Keys', 3);
+    win.click('NextRecord');
+    win.send({kind: EventKind.Text, control: 'SaveName', text: 'Grüße'});
+    win.click('SaveRecord');
+    const saved = [...w.written.keys()].find((p) => p.startsWith('Records/Records_Gr'));
+    assert.equal(saved, 'Records/Records_Grüße.txt');
+    const bytes = w.written.get(saved);
+    assert.ok(bytes.includes(0x0d));
+    const text = Buffer.from(bytes).toString('latin1');
+    assert.ok(!text.replace(/\r\n/g, '').includes('\n'));
+  });
+
+  it('keeps replay time: steps are handed over ahead with their moments on the grid', async () => {
+    const {w, win} = await started();
+    win.send({kind: EventKind.Row, control: 'RecordList', index: 0});
+    w.sent.length = 0;
+    let r = win.click('PlayStop');
+    const moments = [];
+    for (let n = 0; n < 40 && moments.length < 6; ++n) {
+      assert.ok(r.wake > 0, 'a wake-up is asked for while replay runs');
+      w.clock = Math.max(w.clock, r.wake);
+      const before = w.sent.length;
+      r = win.tick();
+      for (const [word, at] of w.sent.slice(before)) if (word.endsWith('90') && at > 0) moments.push(at);
+    }
+    assert.ok(moments.length >= 4, `${moments.length} timed notes`);
+    // Each step's notes carry one moment, a whole number of intervals after the first.
+    const steps = [...new Set(moments)];
+    const gaps = steps.slice(1).map((m, i) => m - steps[i]);
+    for (const g of gaps) assert.ok(Math.abs(g - gaps[0]) < 1e-6 && g > 0, JSON.stringify(gaps));
+    // Handed over ahead: the page was asked to wake before each step sounds.
+    assert.ok(steps.every((m) => m > 1000));
+  });
+
+  it('asks the page for a MIDI file to import, and takes the refusal it answers with', async () => {
+    const {win} = await started();
+    const r = win.click('MidiImport');
+    const request = r.requests.find((q) => q.kind === RequestKind.OpenFile);
+    assert.ok(request, JSON.stringify(r.requests));
+    assert.ok(request.largest > 0);
+    const answered = win.send({kind: EventKind.Answer, request: request.id, text: 'x', bytes: new TextEncoder().encode('not MIDI'), index: 0});
+    assert.ok(answered.window.problems.length > 0);
+  });
+});
