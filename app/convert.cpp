@@ -12,6 +12,7 @@
 #include "exchange/midi_lesson.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
+#include "records/meter.h"
 #include "records/record_format.h"
 #include "shell/text.h"
 
@@ -68,6 +69,24 @@ std::string writeWhole(const fs::path& path, const std::string& bytes) {
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit())
     return file.errorString().toStdString();
+  return {};
+}
+
+/// The meter file beside a record ("Meter_" and the record's file name, in any letter case);
+/// 4/4 a step a beat when there is none. A file that cannot be used is reported, not used.
+Meter meterBeside(const fs::path& record) {
+  std::error_code ec;
+  const fs::path folder = record.has_parent_path() ? record.parent_path() : fs::path(".");
+  const std::string wanted = meterFileName(record.filename().string());
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
+    const auto bytes = readWhole(entry.path());
+    std::string problem = "cannot be read";
+    if (const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt) return *meter;
+    std::fprintf(stderr, "%s: %s; the tablature is in 4/4, a step a beat\n",
+                 entry.path().string().c_str(), problem.c_str());
+    break;
+  }
   return {};
 }
 
@@ -197,14 +216,16 @@ int main(int argc, char** argv) {
     if (document.title.rfind(prefix, 0) == 0) document.title = document.title.substr(8);
   document.tuning = tuningName(layout);
   document.buttonLines = record->buttonLines;
+  document.meter = meterBeside(in);
+  document.tempo = document.meter.tempo;
   int pages = 0;
   const bool letter = letterPaperHere();
   const std::string error = kind == ".PDF" ? writeTabPdf(out.string(), document, letter, pages)
                                            : writeTabSvg(out.string(), document, pages);
   if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-  std::printf("%s -> %s: %zu events, %d page%s, tuning %s%s\n", in.filename().string().c_str(),
-              out.filename().string().c_str(), record->buttonLines.size(), pages,
-              pages == 1 ? "" : "s", document.tuning.c_str(),
-              kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
+  std::printf("%s -> %s: %zu events, %d page%s, tuning %s, %d/4%s\n",
+              in.filename().string().c_str(), out.filename().string().c_str(),
+              record->buttonLines.size(), pages, pages == 1 ? "" : "s", document.tuning.c_str(),
+              document.meter.beatsPerBar, kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
   return kOk;
 }
