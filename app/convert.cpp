@@ -20,6 +20,7 @@
 #include "records/meter.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
+#include "records/meter.h"
 #include "records/record_format.h"
 #include "shell/text.h"
 
@@ -130,15 +131,6 @@ fs::path meterPathOf(const fs::path& record) {
   return record.parent_path() / meterFileName(record.filename().string());
 }
 
-/// The meter kept beside a record; the default meter when there is none or it cannot be read.
-Meter meterBeside(const fs::path& record) {
-  std::string why;
-  const auto bytes = readWhole(meterPathOf(record), why);
-  std::string problem;
-  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
-  return meter.value_or(Meter{});
-}
-
 /// A tune read from a file as a record in the layout's tuning, with its meter beside it.
 int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
                  const NoteLayout& layout, const std::string& layoutName,
@@ -175,6 +167,24 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
       m.beatsPerBar, 4 * m.stepsPerBeat, m.tempo, imported.bellowsChanges,
       imported.notes.size() + warnings.size(), layoutName.c_str());
   return kOk;
+}
+
+/// The meter file beside a record ("Meter_" and the record's file name, in any letter case);
+/// 4/4 a step a beat when there is none. A file that cannot be used is reported, not used.
+Meter meterBeside(const fs::path& record) {
+  std::error_code ec;
+  const fs::path folder = record.has_parent_path() ? record.parent_path() : fs::path(".");
+  const std::string wanted = meterFileName(record.filename().string());
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
+    std::string problem;
+    const auto bytes = readWhole(entry.path(), problem);
+    if (const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt) return *meter;
+    std::fprintf(stderr, "%s: %s; the tablature is in 4/4, a step a beat\n",
+                 entry.path().string().c_str(), problem.c_str());
+    break;
+  }
+  return {};
 }
 
 /// A MIDI file as a record in the layout's tuning.
@@ -307,14 +317,16 @@ int main(int argc, char** argv) {
     if (document.title.rfind(prefix, 0) == 0) document.title = document.title.substr(8);
   document.tuning = tuningName(layoutPath->filename().string());
   document.buttonLines = record->buttonLines;
+  document.meter = meterBeside(in);
+  document.tempo = document.meter.tempo;
   int pages = 0;
   const bool letter = letterPaperHere();
   const std::string error = kind == ".PDF" ? writeTabPdf(out.string(), document, letter, pages)
                                            : writeTabSvg(out.string(), document, pages);
   if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-  std::printf("%s -> %s: %zu events, %d page%s, tuning %s%s\n", in.filename().string().c_str(),
-              out.filename().string().c_str(), record->buttonLines.size(), pages,
-              pages == 1 ? "" : "s", document.tuning.c_str(),
-              kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
+  std::printf("%s -> %s: %zu events, %d page%s, tuning %s, %d/4%s\n",
+              in.filename().string().c_str(), out.filename().string().c_str(),
+              record->buttonLines.size(), pages, pages == 1 ? "" : "s", document.tuning.c_str(),
+              document.meter.beatsPerBar, kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
   return kOk;
 }

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -21,6 +23,7 @@
 #include "platform/working_folder.h"
 #include "records/record_format.h"
 #include "shell/text.h"
+#include "tablature/tab_svg.h"
 
 using namespace tastrello;
 using SteadyClock = std::chrono::steady_clock;
@@ -383,21 +386,35 @@ int main(int argc, char** argv) {
 
   std::printf("\nTablature of a 200-event record, 20 runs\n");
   {
-    TabDocument document{"Bench", "G-C-F", {}};
+    TabDocument document;
+    document.title = "Bench";
+    document.tuning = "G-C-F";
     for (int i = 0; i < 200; ++i) document.buttonLines.push_back(i % 5 ? "44/47/50/" : "10/13/");
     const std::string pdf = (dir / "bench.pdf").string();
-    std::vector<double> whole, layout;
+    std::vector<double> whole, layout, svg, shown;
+    QImage screen(654, 871, QImage::Format_RGB32);  // the tablature window's page
     for (int i = 0; i < 20; ++i) {
       int written = 0;
       auto start = SteadyClock::now();
       writeTabPdf(pdf, document, false, written);
       whole.push_back(ms(SteadyClock::now() - start));
       start = SteadyClock::now();
-      const auto laid = layoutTablature(document.buttonLines);
+      const auto laid = layoutTablature(document);
       layout.push_back(ms(SteadyClock::now() - start));
+      start = SteadyClock::now();
+      const std::string page = tabPageSvg(document, laid, 0, {}, 7);
+      svg.push_back(ms(SteadyClock::now() - start));
+      // What the window does when replay moves on: the page with its mark, read and drawn.
+      start = SteadyClock::now();
+      QPainter painter(&screen);
+      paintTabSvg(painter, page, QRectF(0, 0, 654, 871));
+      painter.end();
+      shown.push_back(ms(SteadyClock::now() - start));
     }
     row("200 events to a PDF file (ms)", stats(whole));
     row("their layout alone, baseline (ms)", stats(layout));
+    row("a page as SVG text (ms)", stats(svg));
+    row("a page read and drawn in the window (ms)", stats(shown));
   }
 
   // A record of 100 chords of three notes.

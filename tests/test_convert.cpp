@@ -97,7 +97,8 @@ TEST_F(ConvertTest, ARecordBecomesAPdfAndAnSvgWithASummaryLine) {
 TEST_F(ConvertTest, ALongRecordGetsSeveralPages) {
   std::ofstream record(dir / "Records/Records_Long.txt", std::ios::binary);
   record << "Notes_G-C-F.txt\r\n";
-  for (int i = 0; i < 200; ++i) record << "44/\r\nc1/\r\n";
+  // Chords from the lowest button to the highest: tall staves.
+  for (int i = 0; i < 200; ++i) record << "00/33/\r\nx/x/\r\n";
   record << "*-*\r\n \r\n";
   record.close();
   const auto run = convert({(dir / "Records/Records_Long.txt").string(), (dir / "l.pdf").string()});

@@ -113,6 +113,8 @@ TEST(TabRhythmTest, AChordHeldOverABarLineIsTiedAndEachPieceKeepsItsEvents) {
 }
 
 TEST(TabRhythmTest, ThePickupIsBarZeroCountedToItsEnd) {
+  // A pickup as long as a bar (which no meter file can hold) makes the meter none at all.
+  EXPECT_EQ(written({A, B, A, B, A}, Meter{4, 1, 4, 0}), written({A, B, A, B, A}, kFourFour));
   const Meter meter{3, 1, 1, 0};  // a pickup of one beat in 3/4
   EXPECT_EQ(written({A, B, A, B, A}, meter), "4 | 4 4 4 | 4");
   const auto bars = notateRhythm({A, B, A, B, A}, meter);

@@ -637,56 +637,6 @@ TEST_F(ViewTest, PractisingALessonShowsWhatWasWrongThePassScoreAndTheHistoryChar
   shoot("practice");
 }
 
-TEST_F(ViewTest, TheTablatureWindowFollowsReplayAndSavesPdfAndSvg) {
-  std::vector<std::string> lines{"Notes_G-C-F.txt"};
-  for (int i = 0; i < 150; ++i) lines.insert(lines.end(), {i % 3 ? "44/47/" : "10/", "x/"});
-  lines.insert(lines.end(), {"*-*", " "});
-  files.files["Records/Records_Long.txt"] = joinLines(lines);
-  form.refreshFileList(form.RecordList);
-  selectRow(form.RecordList, "Records_Long.txt");
-  form.RecordList_Click();
-  form.clickToggle(form.TabView);
-  view->render();
-  TablatureView& tab = view->tablature();
-  ASSERT_TRUE(tab.isVisible());
-  ASSERT_GT(tab.pageCount(), 1);
-  EXPECT_EQ(tab.shownPage(), 0);
-  form.PlayStop_Click();
-  for (int i = 0; i < 149; ++i) form.Timer1_Timer();
-  view->render();
-  EXPECT_EQ(form.currentEvent(), 148);              // two steps of count-in, then one event a tick
-  EXPECT_EQ(tab.shownPage(), tab.pageCount() - 1);  // the page of the event replay shows
-  tab.grab().save(QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/tablature.png"));
-
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("tastrello-tab-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  // The save buttons ask where; the answer is written as the view writes it.
-  auto saveAs = [&](ControlId button, const std::filesystem::path& path) {
-    ASSERT_TRUE(form.dispatch(Event::click(button)));
-    const auto requests = form.takeRequests();
-    ASSERT_EQ(requests.size(), 1u);
-    ASSERT_EQ(requests[0].kind, Request::Kind::SaveTablature);
-    int pages = 0;
-    const std::string error = tab.save(path.string(), requests[0].format, pages);
-    form.dispatch(error.empty() ? Event::saved(requests[0].id, path.string(), pages)
-                                : Event::notSaved(requests[0].id, path.string(), error));
-  };
-  saveAs(ControlId::TabSavePdf, dir / "long.pdf");
-  EXPECT_EQ(
-      form.StatusLine.caption,
-      form.say(Text::MsgExported, {(dir / "long.pdf").string(), std::to_string(tab.pageCount())}));
-  saveAs(ControlId::TabSaveSvg, dir / "long.svg");
-  EXPECT_TRUE(std::filesystem::file_size(dir / "long.pdf") > 1000);
-  EXPECT_TRUE(std::filesystem::file_size(dir / "long.svg") > 1000);
-  saveAs(ControlId::TabSavePdf, dir / "none" / "x.pdf");
-  EXPECT_EQ(form.StatusLine.caption.rfind(form.say(Text::MsgNotSaved, {"", ""}).substr(0, 6), 0),
-            0u);
-  std::filesystem::remove_all(dir);
-  tab.close();
-  EXPECT_EQ(form.TabView.value, 0);
-}
-
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,4 +1,6 @@
-// Drawing tablature pages with Qt's painter, and writing them as PDF and SVG files.
+// Showing and printing tablature pages: the logic's SVG (tablature/tab_svg.h) drawn with Qt's
+// SVG renderer on the screen and into PDF, and written as it is to SVG files, so that every
+// output shows one engraving.
 #pragma once
 
 #include <QPainter>
@@ -10,14 +12,11 @@
 
 namespace tastrello {
 
-/// What a tablature shows: the record's name, its tuning and its events.
-struct TabDocument {
-  std::string title;   ///< Windows-1252, as the logic keeps it
-  std::string tuning;  ///< "G-C-F"
-  std::vector<std::string> buttonLines;
-};
+/// Draws an SVG document (a page of tabPageSvg) into `target`; false when Qt cannot read it.
+bool paintTabSvg(QPainter& painter, const std::string& svg, const QRectF& target);
 
-/// Draws a page in points; `currentEvent` (from 1; 0 for none) is marked.
+/// Draws a page in points, at the painter's origin; `currentEvent` (from 1; 0 for none) is
+/// marked.
 void paintTabPage(QPainter& painter, const TabDocument& document, const std::vector<TabPage>& pages,
                   int page, const TabGeometry& geometry, int currentEvent = 0);
 

@@ -5,18 +5,13 @@
 
 #include "shell/main_window.h"
 #include "shell/text.h"
+#include "tablature/tab_svg.h"
 
 namespace tastrello {
 
 namespace {
 
 constexpr int kBar = 34;  // the strip with the two save buttons
-
-std::string recordTitle(const std::string& fileName) {
-  std::string title = fileName.size() > 8 ? fileName.substr(8) : fileName;
-  if (title.size() > 4 && upper(right(title, 4)) == ".TXT") title.resize(title.size() - 4);
-  return title;
-}
 
 }  // namespace
 
@@ -32,16 +27,15 @@ void TablatureView::sync() {
   const bool wanted = form_.TabSheet.visible;
   if (isVisible() != wanted) setVisible(wanted);
   if (!wanted) return;
-  const std::string title =
-      cp1252ToUtf8(form_.say(Text::TabCaption) + " - " + recordTitle(form_.Label2.caption));
+  TabDocument document = form_.tablatureDocument();
+  const std::string title = cp1252ToUtf8(form_.say(Text::TabCaption) + " - " + document.title);
   if (windowTitle().toStdString() != title) setWindowTitle(QString::fromStdString(title));
-  auto events = form_.loadedEvents();
-  const std::string tuning = tuningName(form_.noteFileName);
-  if (events != document_.buttonLines || tuning != document_.tuning ||
-      document_.title != recordTitle(form_.Label2.caption)) {
-    document_ = {recordTitle(form_.Label2.caption), tuning, std::move(events)};
-    pages_ = layoutTablature(document_.buttonLines, geometry_);
+  if (document != document_) {
+    document_ = std::move(document);
+    pages_ = layoutTablature(document_, geometry_);
     page_ = 0;
+    picturePage_ = -1;
+    if (current_ > 0) page_ = tabPlaceOf(pages_, current_).first;
     update();
   }
   const int current = form_.currentEvent();
@@ -55,10 +49,27 @@ void TablatureView::sync() {
 void TablatureView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), QColor(238, 232, 220));
-  p.translate(0, kBar);
   const double scale = std::min(width() / geometry_.width, (height() - kBar) / geometry_.height);
-  p.scale(scale, scale);
-  paintTabPage(p, document_, pages_, page_, geometry_, current_);
+  const QSizeF page(geometry_.width * scale, geometry_.height * scale);
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (page * ratio).toSize();
+  if (picturePage_ != page_ || picture_.size() != pixels) {
+    picture_ = QPixmap(pixels);
+    picture_.setDevicePixelRatio(ratio);
+    picture_.fill(Qt::white);
+    QPainter painter(&picture_);
+    paintTabSvg(painter, tabPageSvg(document_, pages_, page_, geometry_), QRectF(QPointF(), page));
+    picturePage_ = page_;
+  }
+  p.drawPixmap(QPointF(0, kBar), picture_);
+  if (const auto mark = tabMarkOf(pages_, page_, current_, geometry_)) {
+    // Multiplied over the page: white turns the mark's colour, black stays black, as if the
+    // mark lay under the notes.
+    p.translate(0, kBar);
+    p.scale(scale, scale);
+    p.setCompositionMode(QPainter::CompositionMode_Multiply);
+    p.fillRect(QRectF(mark->x, mark->y, mark->width, mark->height), QColor(255, 214, 150));
+  }
 }
 
 void TablatureView::closeEvent(QCloseEvent* event) {

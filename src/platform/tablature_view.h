@@ -3,6 +3,7 @@
 // are controls of the window object's table, placed on it by the main view.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
 
@@ -22,6 +23,7 @@ class TablatureView : public QWidget {
   void sync();
   int shownPage() const { return page_; }
   int pageCount() const { return static_cast<int>(pages_.size()); }
+  const std::vector<TabPage>& pages() const { return pages_; }
   /// Writes the tablature to `path` as "PDF" or "SVG"; "" or what went wrong, and the pages.
   std::string save(const std::string& path, const std::string& format, int& pages);
 
@@ -37,6 +39,10 @@ class TablatureView : public QWidget {
   std::vector<TabPage> pages_;
   int page_ = 0;
   int current_ = 0;
+  // The page drawn once at the window's size; replay's mark goes over it at each step, so that
+  // a step costs a copy, not a reading of the SVG.
+  QPixmap picture_;
+  int picturePage_ = -1;
 };
 
 }  // namespace tastrello

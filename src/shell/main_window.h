@@ -21,6 +21,7 @@
 #include "shell/ui_texts.h"
 #include "sound/audio_buffer.h"
 #include "sound/layout_format.h"
+#include "tablature/tab_layout.h"
 
 namespace tastrello {
 
@@ -219,6 +220,13 @@ class Form1 {
   void TabSavePdf_Click();
   void TabSaveSvg_Click();
   void saveTablature(const std::string& format);
+  /// The loaded record as its tablature shows it: name, tuning, meter, tempo and events.
+  TabDocument tablatureDocument();
+  /// The loaded record's tablature as SVG documents, one a page, with `marked` (an event from
+  /// 1; 0 for none) shaded: what the desktop and the web edition show and print.
+  std::vector<std::string> tablatureSvg(int marked = 0);
+  /// The loaded record's meter: its meter file's, or 4/4 a step a beat.
+  Meter tablatureMeter();
 
   // ---- Record files and recording
   bool writeRecordFile(const std::string& path);
@@ -454,6 +462,9 @@ class Form1 {
 
   HandInput hands;
   PracticeState practice;
+
+  std::string tabMeterFile;  ///< the meter file `tabMeter` was read from ("" when none)
+  Meter tabMeter;
 
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names

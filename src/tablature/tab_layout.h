@@ -1,23 +1,31 @@
-// A record as tablature ("Griffschrift") for the three-row instrument, laid out on pages:
-// pure geometry, drawn by the platform on the screen, to PDF and to SVG.
+// A record as tablature ("Griffschrift") for the three-row instrument, engraved on pages: pure
+// geometry in points (1/72 inch), written as SVG by tab_svg and shown, printed and saved from
+// that one SVG by every front end.
 //
 // The conventions followed are the common ones of published Griffschrift tutors:
 // - the staff of five lines shows buttons, not pitches: a note's height is its button's number
-//   in its row, counted from the top of the instrument, and higher numbers stand higher;
+//   in its row, counted from the top of the instrument, and higher numbers stand higher; there
+//   is no clef (a clef would claim pitches);
 // - row 1 (the outer row, the left column of each block in the window) stands between the
-//   lines; its button 7 between the second and the middle line;
-// - row 2 (the middle row) stands on the lines; its button 6 on the middle line;
-// - row 3 (the inner row) stands on the lines like row 2, with a cross as its note head;
-// - push (bellows closing) is marked by a bar under the staff for as long as it lasts; notes
-//   without the bar are played pulling;
-// - a silent rest is written as a rest, a rest that lets the chord ring on as a hold mark.
+//   lines; its button 7, the orientation button, between the second and the middle line;
+// - row 2 (the middle row) stands on the lines; its button 6 on the middle line, just above
+//   row 1's button 7 as the two sit side by side on the instrument;
+// - row 3 (the inner row) stands on the lines like row 2 and is marked with a cross: the cross
+//   is the head of its black notes, and stands before the open head of a half or whole note so
+//   that the value stays readable;
+// - push (bellows closing) is a bar under the staff for as long as it lasts; notes without the
+//   bar are played pulling;
+// - note values, rests, ties, bars and beams as in ordinary printed music (tab_rhythm).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "records/meter.h"
 #include "shell/controls.h"
+#include "tablature/tab_rhythm.h"
 
 namespace tastrello {
 
@@ -26,60 +34,125 @@ struct TabNote {
   int row = 1;         ///< 1 (outer), 2 (middle), 3 (inner)
   int number = 1;      ///< the button's number in its row, from the top
   int step = 0;        ///< 0 the bottom line, each step half a line space higher (8: top line)
-  bool cross = false;  ///< the inner row's cross head
+  bool cross = false;  ///< the inner row's cross
   bool operator==(const TabNote&) const = default;
 };
 
 /// The staff place of a button (0..67; the push block's buttons as the pull block's).
 TabNote tabNoteOf(int button);
 
-enum class TabRest { None, Ringing, Silent };
+/// What a tablature shows.
+struct TabDocument {
+  std::string title;   ///< the record's name, Windows-1252 as the logic keeps it
+  std::string tuning;  ///< "G-C-F"
+  Meter meter;         ///< its bars and grid (4/4, a step a beat, when the record has none)
+  int tempo = 0;       ///< quarters a minute shown at the head; 0 shows none
+  std::vector<std::string> buttonLines;
+  std::string heading = "Griffschrift";  ///< the kind of sheet, in the language in force
+  bool operator==(const TabDocument&) const = default;
+};
 
-struct TabEvent {
-  int number = 0;  ///< the event in the record, from 1
-  double x = 0;    ///< the left edge of its column
-  std::vector<TabNote> notes;
+/// The page and its engraving's sizes, in points. The default page fits both A4 and Letter.
+struct TabGeometry {
+  double width = 595, height = 792;
+  double marginX = 42, marginTop = 38, marginBottom = 36;
+  double space = 5;  ///< between two staff lines: a staff 20 pt (about 7 mm) high
+  double titleSize = 17, textSize = 9;
+
+  double headWidth() const { return 1.18 * space; }
+  double headHeight() const { return 0.9 * space; }
+  double stemWidth() const { return 0.12 * space; }
+  double beamThickness() const { return 0.48 * space; }
+  double beamGap() const { return 0.76 * space; }  ///< from one beam's centre to the next
+  double pushThickness() const { return 0.45 * space; }
+  /// The height of a staff step above the top line (negative: higher), 0 being the top line.
+  double stepY(int step) const { return (8 - step) * space / 2; }
+  /// The first page's title and the line under it (baselines).
+  double titleBaseline() const { return marginTop + titleSize; }
+  double subtitleBaseline() const { return titleBaseline() + textSize + 7; }
+  double footerBaseline() const { return height - marginBottom + textSize + 4; }
+  /// Where the staves may go: from the top (below the title on the first page) to the bottom.
+  double contentTop(bool first) const { return first ? subtitleBaseline() + 10 : marginTop; }
+  double contentBottom() const { return height - marginBottom; }
+};
+
+/// A line from (x0, y0) to (x1, y1).
+struct TabLine {
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool operator==(const TabLine&) const = default;
+};
+
+/// A note head: its button and its centre.
+struct TabHead {
+  TabNote note;
+  double x = 0, y = 0;
+};
+
+/// One written chord or rest with its glyphs' places. Within a system every y is measured from
+/// the staff's top line (downwards), every x from the page's left edge.
+struct TabItem {
+  RhythmItem rhythm;           ///< its value, tie, events and time
   Bellows bellows = Bellows::None;
-  TabRest rest = TabRest::None;
+  double x = 0;                ///< the centre of its heads in their column (of its rest)
+  double left = 0, right = 0;  ///< what it covers: its heads to the start of the next column
+  std::vector<TabHead> heads;  ///< from the lowest to the highest
+  std::vector<TabLine> ledgers;
+  int stem = 0;  ///< 1 up, -1 down, 0 none
+  TabLine stemLine;
+  int flags = 0;  ///< flags at the stem's end (an eighth or sixteenth without a beam)
+  std::vector<std::pair<double, double>> dots;
+  bool pushed = false;  ///< under the push bar
+  double markY = 0;     ///< where a chord that mixes pull and push is marked (baseline)
+};
+
+/// A tie from one head towards the same button's head in the next item (or the staff's end).
+struct TabTie {
+  double x0 = 0, x1 = 0, y = 0;
+  bool above = false;
+};
+
+struct TabBarLine {
+  double x = 0;
+  bool final = false;
 };
 
 /// One staff across the page.
 struct TabSystem {
-  double top = 0;  ///< y of the top line
-  std::vector<TabEvent> events;
-  std::vector<std::pair<double, double>> pushBars;  ///< from x to x, under the staff
+  double top = 0;              ///< the page's y of the top line
+  double left = 0, right = 0;  ///< where the staff lines begin and end
+  double above = 0;            ///< the highest glyph, from the top line (negative: above it)
+  double below = 0;            ///< the lowest glyph, from the top line
+  long long firstBar = 1;      ///< the number of the bar it starts with (0: the pickup)
+  bool showsBarNumber = false;
+  bool showsMeter = false;  ///< the time signature at its start
+  double meterX = 0;        ///< the time signature's centre
+  std::vector<TabItem> items;
+  std::vector<TabBarLine> barLines;
+  std::vector<TabLine> beams;  ///< centre lines, each beamThickness() thick
+  std::vector<TabTie> ties;
+  std::vector<std::pair<double, double>> pushBars;  ///< from x to x
+  double pushY = 0;                                 ///< the push bars' top edge
 };
 
 struct TabPage {
+  bool head = false;  ///< the first page: the title, the tuning and the tempo
+  double tempoX = 0, tempoY = 0;  ///< the tempo mark's baseline (on the first page)
   std::vector<TabSystem> systems;
 };
 
-/// The page in points (1/72 inch). The default box fits both A4 and Letter.
-struct TabGeometry {
-  double width = 595, height = 792;
-  double margin = 42;
-  double header = 54;  ///< the record's name and tuning above the first staff
-  double footer = 22;  ///< the page number
-  double lineGap = 6;  ///< between two staff lines
-  double column = 26;  ///< the width of one event
-  double indent = 18;  ///< before the first event of a staff
+/// Engraves the document on pages. An empty record gives one page with an empty staff.
+std::vector<TabPage> layoutTablature(const TabDocument& document, const TabGeometry& geometry = {});
 
-  static constexpr int kHighestStep = 16;  ///< row 2's button 12
-  static constexpr int kLowestStep = -9;   ///< row 1's button 1
-  /// y of a staff step, for a staff whose top line is at `top`.
-  double stepY(double top, int step) const { return top + (8 - step) * lineGap / 2; }
-  /// The height one staff takes with its ledger lines, its push bar and the gap to the next.
-  double systemHeight() const;
-  int eventsPerSystem() const;
-  int systemsPerPage() const;
+/// Where an event is marked while replay shows it: the column of the item that holds it, the
+/// height of its staff, in the page's points.
+struct TabBox {
+  double x = 0, y = 0, width = 0, height = 0;
 };
+/// The mark of an event (from 1) on a page; nothing when the page does not show it.
+std::optional<TabBox> tabMarkOf(const std::vector<TabPage>& pages, int page, int event,
+                                const TabGeometry& geometry = {});
 
-/// Lays the events (each a button line or a rest marker) out on pages. An empty record gives
-/// one empty page.
-std::vector<TabPage> layoutTablature(const std::vector<std::string>& buttonLines,
-                                     const TabGeometry& geometry = {});
-
-/// The page and system that hold an event (from 1); the last page when it is past the end.
+/// The page and system that show an event (from 1); the last page when it is past the end.
 std::pair<int, int> tabPlaceOf(const std::vector<TabPage>& pages, int event);
 
 /// "G-C-F" from "Notes_G-C-F.txt" (the name itself when it has neither prefix nor ending).

@@ -122,7 +122,9 @@ std::vector<NoteValue> splitRest(int offset, int length, const Meter& meter) {
 }
 
 std::vector<RhythmBar> notateRhythm(const std::vector<std::string>& buttonLines,
-                                    const Meter& meter) {
+                                    const Meter& given) {
+  // A meter no file could hold (from a caller that did not check it) is none at all.
+  const Meter meter = isValidMeter(given) ? given : Meter{};
   const long long stepLength = stepSixteenths(meter);
   const long long bar = barSixteenths(meter);
   const long long pickup = std::clamp<long long>(meter.pickupSteps * stepLength, 0, bar - 1);

@@ -64,7 +64,8 @@ std::vector<NoteValue> splitNote(int offset, int length, const Meter& meter);
 /// The rests a silence is written in, the same way.
 std::vector<NoteValue> splitRest(int offset, int length, const Meter& meter);
 
-/// The record (button lines and rest markers) in bars. An empty record has no bar.
+/// The record (button lines and rest markers) in bars; an impossible meter counts as none (4/4,
+/// a step a beat). An empty record has no bar.
 std::vector<RhythmBar> notateRhythm(const std::vector<std::string>& buttonLines,
                                     const Meter& meter);
 

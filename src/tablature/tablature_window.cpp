@@ -1,7 +1,10 @@
-// The tablature of the loaded record in the window object: the window that shows it, and the
-// requests to save it as PDF or SVG.
+// The tablature of the loaded record in the window object: the window that shows it, the
+// document and pages it shows, and the requests to save it as PDF or SVG.
+#include <cmath>
+
 #include "shell/main_window.h"
 #include "shell/text.h"
+#include "tablature/tab_svg.h"
 
 namespace tastrello {
 
@@ -41,6 +44,44 @@ void Form1::saveTablature(const std::string& format) {
     else
       inform(say(Text::MsgExported, {e.text, std::to_string(e.index)}));
   });
+}
+
+Meter Form1::tablatureMeter() {
+  const std::string path =
+      Label2.caption.empty() ? std::string() : RecordList.folder + meterFileName(Label2.caption);
+  // The view asks after every event; the file is read once for each record loaded.
+  if (path != tabMeterFile) {
+    tabMeterFile = path;
+    tabMeter = {};
+    std::string problem;
+    if (const auto bytes = path.empty() ? std::nullopt : services.files->read(path))
+      tabMeter = parseMeter(*bytes, problem).value_or(Meter{});
+  }
+  return tabMeter;
+}
+
+TabDocument Form1::tablatureDocument() {
+  TabDocument document;
+  document.title = withoutExtension(Label2.caption);
+  document.tuning = tuningName(noteFileName);
+  document.meter = tablatureMeter();
+  // The record's own tempo, or the one replay plays it at (a step of the grid a tick).
+  document.tempo = document.meter.tempo > 0
+                       ? document.meter.tempo
+                       : static_cast<int>(std::lround(
+                             60000.0 / (tempoInterval() * document.meter.stepsPerBeat)));
+  document.buttonLines = loadedEvents();
+  document.heading = say(Text::TabCaption);
+  return document;
+}
+
+std::vector<std::string> Form1::tablatureSvg(int marked) {
+  const TabDocument document = tablatureDocument();
+  const auto pages = layoutTablature(document);
+  std::vector<std::string> svg;
+  for (int page = 0; page < static_cast<int>(pages.size()); ++page)
+    svg.push_back(tabPageSvg(document, pages, page, {}, marked));
+  return svg;
 }
 
 }  // namespace tastrello
