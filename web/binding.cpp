@@ -147,6 +147,9 @@ void fields(Json& j, const ListBox& l) {
   j.close(']').key("selected").number(l.selected).key("bellows").open('[');
   for (Bellows b : l.bellows) j.number(static_cast<int>(b));
   j.close(']').key("markedFirst").number(l.markedFirst).key("markedLast").number(l.markedLast);
+  j.key("notes").open('[');
+  for (const auto& note : l.rowNotes) j.string(note);
+  j.close(']');
 }
 void fields(Json& j, const FileList& l) {
   fields(j, static_cast<const ListBox&>(l));
@@ -161,6 +164,25 @@ void fields(Json& j, const TextField& t) {
 void fields(Json& j, const Slider& s) {
   fields(j, static_cast<const Control&>(s));
   j.key("value").number(s.value).key("minimum").number(s.minimum).key("maximum").number(s.maximum);
+}
+
+/// A share of a chart (0 to 1, or -1 to 1) in thousandths: whole numbers, as no locale writes
+/// them otherwise.
+long long perMille(double share) {
+  return std::llround(share * 1000);
+}
+void fields(Json& j, const Chart& c) {
+  fields(j, static_cast<const Control&>(c));
+  j.key("columns").open('[');
+  for (const ChartColumn& column : c.columns) {
+    j.open('{').key("height").number(perMille(column.height));
+    j.key("colour").number(column.colour == kDefaultColour ? -1LL : static_cast<long long>(column.colour));
+    j.key("line").number(column.line < 0 ? -1 : perMille(column.line));
+    j.key("note").string(column.note).key("cross").boolean(column.cross).close('}');
+  }
+  j.close(']').key("places").number(c.places).key("centred").boolean(c.centred);
+  j.key("band").number(perMille(c.band)).key("scaleTop").string(c.scaleTop);
+  j.key("scaleBottom").string(c.scaleBottom).key("footer").string(c.footer);
 }
 
 template <typename T>
@@ -374,8 +396,22 @@ class WebWindow {
   /// Whether a key (by its place) plays now: the page then keeps it from the browser.
   bool claimsKey(const std::string& key) { return form_.claimsKey(fromPage(key)); }
 
-  /// One of the program's own texts in the language in force, by its number.
-  std::string say(int text) { return cp1252ToUtf8(form_.say(static_cast<Text>(text))); }
+  /// One of the program's own texts in the language in force, by its name in the table of
+  /// texts, with its "%1", "%2" ... filled from `args` (UTF-8); "" for a name it has not.
+  std::string say(const std::string& name, const val& args) {
+    std::vector<std::string> given;
+    const auto n = args["length"].as<unsigned>();
+    for (unsigned i = 0; i < n; ++i) given.push_back(fromPage(args[i].as<std::string>()));
+    while (given.size() < 3) given.emplace_back();
+#define TEXT(id, german, english, spanish, bavarian) \
+  if (name == #id) return cp1252ToUtf8(form_.say(Text::id, {given[0], given[1], given[2]}));
+#include "shell/ui_texts.inc"
+#undef TEXT
+    return {};
+  }
+
+  /// Tells the window object of a problem met by the page (shown and kept with the others).
+  void report(const std::string& text) { form_.report(fromPage(text)); }
 
   void stop() { form_.Form_Unload(); }
 
@@ -454,6 +490,7 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .function("takeRequestBytes", &WebWindow::takeRequestBytes)
       .function("claimsKey", &WebWindow::claimsKey)
       .function("say", &WebWindow::say)
+      .function("report", &WebWindow::report)
       .function("stop", &WebWindow::stop);
   emscripten::function("controlTable", &controlTableJson);
 }

@@ -1,3 +1,331 @@
-// The page: the window drawn from the window object's state.
-export const page = {ready: false};
-page.ready = true;
+// The page: the working folder from the browser's storage, the window object in its module,
+// the window drawn from its state, and the world it asks for: sound, MIDI, files, time.
+import createTastrello from '../tastrello.js';
+import * as zip from '../vendor/fflate.js';
+
+import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
+import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
+import {keyName} from './keys.js';
+import {MidiInput, MidiOutput, requestMidi} from './midi.js';
+import {pageSeconds, Synth} from './synth.js';
+import {View} from './view.js';
+import {EventKind, RequestKind, startWindow} from './window.js';
+
+/// What the tests and the benchmark look at: the parts of the running page.
+export const page = {ready: false, problems: [], sent: []};
+window.tastrello = page;
+
+const synth = new Synth();
+let output = synth;  // the built-in synthesizer, or a Web MIDI port chosen in the panel
+let midi = {access: null, problem: ''};
+let midiInput = null;
+let win = null;
+let view = null;
+let wakeTimer = 0;
+
+function say(name, ...args) {
+  return win ? win.window.say(name, args.map(String)) : name;
+}
+
+function report(text) {
+  page.problems.push(text);
+  if (win) {
+    win.window.report(text);
+    draw(win.update());
+  }
+}
+
+/// The services the window object reaches the world through.
+const world = {
+  now: pageSeconds,
+  localTime() {
+    const d = new Date();
+    const two = (n) => String(n).padStart(2, '0');
+    return `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDate())} ${two(d.getHours())}:${two(d.getMinutes())}`;
+  },
+  send(word, at) {
+    if (page.recordWords) page.sent.push([word, at]);
+    output.send(word, at);
+  },
+  silence(at) {
+    if (at > 0 && output === synth) {
+      // A reset at a moment: every voice stops then (all sound off on each channel).
+      synth.sendMany(Array.from({length: 16}, (_, c) => 0xb0 | c | (120 << 8)), at);
+    } else {
+      output.silence(at);
+    }
+  },
+  leadSeconds: () => output.leadSeconds,
+  writeFile(path, bytes) {
+    page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, problem)));
+  },
+  chooseOutput(setting) {
+    if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) {
+      if (output !== synth) output.close();
+      output = synth;
+      return;
+    }
+    const port = new MidiOutput(midi.access);
+    const problem = port.open(setting);
+    if (problem) {
+      report(problem);
+      output = synth;
+    } else {
+      output = port;
+    }
+  },
+  midiInputs: () => (midi.access ? new MidiInput(midi.access, () => {}).names() : []),
+  midiOutputs: () => (midi.access ? new MidiOutput(midi.access).names() : []),
+  audioReport: () => synth.report(),
+};
+
+/// One event to the window object, then what it asks for.
+function send(e) {
+  if (!win) return false;
+  const result = win.send({...e, kind: typeof e.kind === 'string' ? EventKind[e.kind] : e.kind});
+  settle(result);
+  return result.taken;
+}
+
+function settle(result) {
+  draw(result);
+  for (const request of result.requests) answer(request);
+  armWake(result);
+}
+
+function draw(result) {
+  if (!result.ahead) view.apply(result);
+  page.lastUpdate = result;
+}
+
+function armWake(result) {
+  clearTimeout(wakeTimer);
+  if (result.wake < 0) return;
+  // Rounded up: a timer woken a little early would find nothing due.
+  const ms = Math.max(0, Math.ceil((result.wake - pageSeconds()) * 1000));
+  wakeTimer = setTimeout(() => send({kind: 'Tick'}), ms);
+}
+
+// ---- Requests
+
+function answerWith(event) {
+  send({kind: 'Answer', ...event});
+}
+
+function baseName(name) {
+  return name.replace(/\.[^.]*$/, '');
+}
+
+function answer(r) {
+  switch (r.kind) {
+    case RequestKind.OpenFile: {
+      const input = Object.assign(document.createElement('input'), {type: 'file', accept: r.options.map((x) => `.${x}`).join(',')});
+      input.addEventListener('change', async () => {
+        const file = input.files[0];
+        if (!file) return answerWith({request: r.id, cancelled: true});
+        if (r.largest && file.size > r.largest)
+          return answerWith({request: r.id, text: baseName(file.name), bytes: new TextEncoder().encode(say('WhyNotAPlainFile')), index: -1});
+        answerWith({request: r.id, text: baseName(file.name), bytes: new Uint8Array(await file.arrayBuffer())});
+      });
+      input.addEventListener('cancel', () => answerWith({request: r.id, cancelled: true}));
+      page.pendingFileInput = input;
+      input.click();
+      return;
+    }
+    case RequestKind.SaveFile: {
+      const name = `${r.name || 'Tastrello'}.${r.format}`;
+      download(name, win.requestBytes(r.id));
+      answerWith({request: r.id, text: name});
+      return;
+    }
+    case RequestKind.ChooseOne:
+      choose(r.title, r.name, r.options).then((entry) =>
+        answerWith(entry < 0 ? {request: r.id, cancelled: true} : {request: r.id, index: entry}));
+      return;
+    case RequestKind.SaveTablature:
+      answerWith({request: r.id, text: r.name, index: -1, bytes: new TextEncoder().encode(say('WebTabNotYet'))});
+      return;
+    case RequestKind.OpenMidiInput: {
+      if (!r.name) {
+        if (midiInput) midiInput.close();
+        return;
+      }
+      openMidi().then(() => {
+        midiInput = midiInput || new MidiInput(midi.access, (word) => send({kind: 'Midi', word}));
+        const problem = midi.access ? midiInput.open(r.name) : say('WebNoWebMidi');
+        if (problem) report(problem);
+      });
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+export function download(name, bytes) {
+  const url = URL.createObjectURL(new Blob([bytes], {type: 'application/octet-stream'}));
+  const a = Object.assign(document.createElement('a'), {href: url, download: name});
+  document.body.appendChild(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 10000);
+  page.downloads = [...(page.downloads || []), {name, bytes}];
+}
+
+/// A small dialog: one of `options`, or -1 when cancelled.
+function choose(title, question, options) {
+  return new Promise((resolve) => {
+    const dialog = document.createElement('dialog');
+    dialog.className = 'choose';
+    dialog.appendChild(document.createElement('h2')).textContent = title;
+    if (question) dialog.appendChild(document.createElement('p')).textContent = question;
+    const done = (entry) => {
+      dialog.close();
+      dialog.remove();
+      resolve(entry);
+    };
+    options.forEach((text, i) => {
+      const b = dialog.appendChild(document.createElement('button'));
+      b.textContent = text;
+      b.addEventListener('click', () => done(i));
+    });
+    const cancel = dialog.appendChild(document.createElement('button'));
+    cancel.className = 'cancel';
+    cancel.textContent = say('WebCancel');
+    cancel.addEventListener('click', () => done(-1));
+    dialog.addEventListener('cancel', () => done(-1));
+    document.body.appendChild(dialog);
+    dialog.showModal();
+  });
+}
+
+async function openMidi() {
+  if (!midi.access && !midi.problem) midi = await requestMidi();
+  return midi;
+}
+
+// ---- Playing: the sound starts with the first gesture; keys by their place
+
+let gestureSeen = false;
+function firstGesture() {
+  if (gestureSeen) return;
+  gestureSeen = true;
+  synth.open().then((problem) => {
+    page.soundReady = !problem;
+    page.soundReadyAt = pageSeconds();
+    if (problem) report(problem);
+    if (win) draw(win.update());
+  });
+}
+
+function typing(target) {
+  return target && (target.tagName === 'INPUT' && target.type === 'text' || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT');
+}
+
+function onKey(e, down) {
+  firstGesture();
+  if (typing(e.target)) return;  // typing in the name field never plays
+  const name = keyName(e.code);
+  if (!name) return;
+  const taken = down ? send({kind: 'KeyDown', text: name, repeat: e.repeat}) : send({kind: 'KeyUp', text: name});
+  if (taken) e.preventDefault();
+}
+
+// ---- Files in and out
+
+function toolbar() {
+  const bar = document.getElementById('toolbar');
+  const button = (text, tip, action) => {
+    const b = bar.appendChild(document.createElement('button'));
+    b.type = 'button';
+    b.textContent = text;
+    b.title = tip;
+    b.addEventListener('click', action);
+    return b;
+  };
+  const picker = Object.assign(document.createElement('input'), {type: 'file', multiple: true, accept: '.txt,.ini,.zip'});
+  picker.addEventListener('change', async () => {
+    const chosen = [...picker.files];
+    picker.value = '';
+    const result = await importChosen(chosen);
+    if (result.problem) report(say('WebImportRefused', result.problem));
+    else {
+      await reloadFolder();
+      win.window.report(say('WebImported', result.imported.length));
+      draw(win.update());
+    }
+  });
+  page.importPicker = picker;
+  button(say('WebExportZip'), say('WebExportZip'), async () => download(zipName(), await exportZip(page.folder, zip)));
+  button(say('WebImport'), say('WebTipImport'), () => picker.click());
+}
+
+/// Files the learner chose: one zip, or single files.
+export async function importChosen(files) {
+  if (files.length === 1 && /\.zip$/i.test(files[0].name)) return importZip(page.folder, new Uint8Array(await files[0].arrayBuffer()), zip);
+  const read = [];
+  for (const f of files) {
+    const check = checkImport(f.name, new Uint8Array(0));
+    if (check.problem) return {problem: check.problem};
+    read.push({name: f.name, bytes: new Uint8Array(await f.arrayBuffer())});
+  }
+  return importFiles(page.folder, read);
+}
+
+/// After an import: the window object starts afresh on the folder as it now is.
+async function reloadFolder() {
+  const files = await page.folder.all();
+  win.window.stop();
+  win = startWindow(page.module, world, files);
+  view.root.replaceChildren();
+  view = new View(view.root, win.table, send);
+  settle(win.update());
+}
+
+// ---- Start
+
+async function main() {
+  const started = pageSeconds();
+  let storeProblem = '';
+  let store;
+  try {
+    store = await IndexedDbStore.open();
+  } catch (error) {
+    storeProblem = error.message || String(error);
+    store = new MemoryStore();
+  }
+  if (navigator.storage && navigator.storage.persist) navigator.storage.persist().then((kept) => (page.persistent = kept));
+  page.folder = new WorkingFolder(store);
+  const shipped = await (await fetch('data/shipped.json')).json();
+  const seedProblem = await page.folder.seed(shipped, async (path) => {
+    const response = await fetch(`data/${path.split('/').map(encodeURIComponent).join('/')}`);
+    if (!response.ok) throw new Error(`${response.status}`);
+    return new Uint8Array(await response.arrayBuffer());
+  });
+  page.module = await createTastrello();
+  win = startWindow(page.module, world, await page.folder.all());
+  view = new View(document.getElementById('window'), win.table, send);
+  page.view = view;
+  page.win = win;
+  page.send = send;
+  if (storeProblem) win.window.report(say('WebStorageProblem', storeProblem));
+  if (seedProblem) win.window.report(seedProblem);
+  settle(win.update());
+  toolbar();
+  addEventListener('pointerdown', firstGesture, {capture: true});
+  addEventListener('keydown', (e) => onKey(e, true));
+  addEventListener('keyup', (e) => onKey(e, false));
+  addEventListener('blur', () => send({kind: 'Leave'}));
+  addEventListener('resize', () => view.fit());
+  addEventListener('pagehide', () => win.window.stop());
+  if ('serviceWorker' in navigator && !new URLSearchParams(location.search).has('nocache'))
+    navigator.serviceWorker.register('sw.js').catch((error) => (page.workerProblem = String(error)));
+  page.readyAt = pageSeconds();
+  page.loadSeconds = page.readyAt - started;
+  page.ready = true;
+}
+
+main().catch((error) => {
+  page.failed = String(error && error.stack ? error.stack : error);
+  document.body.appendChild(document.createElement('pre')).textContent = page.failed;
+});

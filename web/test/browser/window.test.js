@@ -1,0 +1,61 @@
+// The real page in headless Chromium: the window drawn from the window object's state, a key
+// played with the pointer giving the MIDI words the desktop sends, the language switched by a
+// flag, and a screenshot of it.
+import assert from 'node:assert/strict';
+import {mkdirSync} from 'node:fs';
+import path from 'node:path';
+import {after, before, test} from 'node:test';
+
+import {kSite, start, whyNot} from './harness.js';
+
+const skip = whyNot();
+let world = null;
+let page = null;
+
+before(async () => {
+  if (skip) return;
+  world = await start();
+  page = await world.page();
+  await page.setViewport({width: 1280, height: 900});
+  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
+  const failed = await page.evaluate(() => window.tastrello.failed);
+  assert.equal(failed, undefined, `the page failed to start: ${failed}`);
+});
+
+after(async () => {
+  if (world) await world.close();
+});
+
+test('the window is drawn: 68 keys with their notes, the transport and the status line', {skip: skip || false, timeout: 60000}, async () => {
+  const keys = await page.$$eval('[data-control^="Keys["]', (els) => els.map((e) => e.textContent.trim()));
+  assert.equal(keys.length, 68);
+  assert.ok(keys.filter((k) => /^[a-hA-H]/.test(k)).length >= 60, `key captions: ${keys.slice(0, 10)}`);
+  const shown = await page.evaluate(() => [...document.querySelectorAll('[data-control]')]
+    .filter((e) => e.offsetParent !== null).map((e) => e.dataset.control));
+  for (const name of ['PlayStop', 'Practice', 'PlayAlong', 'RecordList', 'StatusLine'])
+    assert.ok(shown.some((n) => n === name || n.startsWith(name)), `${name} is not shown`);
+});
+
+test('a key pressed with the pointer sends the note-on the desktop sends, and lights', {skip: skip || false, timeout: 60000}, async () => {
+  await page.evaluate(() => {
+    window.tastrello.sent = [];
+    window.tastrello.recordWords = true;
+  });
+  const key = await page.$('[data-control="Keys[44]"]');
+  const box = await key.boundingBox();
+  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+  await page.waitForFunction(() => window.tastrello.sent.length > 0, {timeout: 10000});
+  const words = await page.evaluate(() => window.tastrello.sent.map(([w]) => w));
+  const noteOn = words.find((w) => (w & 0xf0) === 0x90);
+  assert.ok(noteOn !== undefined, `no note-on among ${words.map((w) => w.toString(16))}`);
+  assert.equal(noteOn & 0x0f, 0, 'channel 1');
+  const note = (noteOn >> 8) & 0x7f;
+  assert.ok(note >= 40 && note <= 100, `note ${note}`);
+  assert.equal((noteOn >> 16) & 0x7f, 99, 'the desktop\'s velocity');
+  await page.waitForFunction(() => document.querySelector('[data-control="Keys[44]"]').classList.contains('lit'), {timeout: 5000}).catch(() => {});
+  const lit = await page.$eval('[data-control="Keys[44]"]', (e) => e.classList.contains('lit'));
+  assert.ok(lit, 'the key is not drawn lit');
+  const out = path.join(kSite, '..', 'screenshots');
+  mkdirSync(out, {recursive: true});
+  await page.screenshot({path: path.join(out, 'web-page.png')});
+});
