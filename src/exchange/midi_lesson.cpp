@@ -16,10 +16,9 @@ namespace {
 
 constexpr int kPercussionChannel = 9;
 
-/// The row of a button (0, 1, 2): the column of its index; the twelfth middle button is row 2.
+/// The row of a button from 0: its MIDI channel in a file.
 int rowOf(int button) {
-  const int place = button % kButtonsPerBlock;
-  return place == 33 ? 1 : place % 3;
+  return placeOf(button).row - 1;
 }
 
 bool inPart(const MidiPart& part, int track, int channel) {

@@ -15,10 +15,9 @@ constexpr std::size_t kCandidatesPerDirection = 16;
 constexpr std::size_t kCombinationsTried = 256;
 constexpr std::size_t kMostNotesInAChord = 4;
 
-/// The row of a button (0, 1, 2): the column of its index; the twelfth middle button is row 2.
+/// The row of a button from 0: its MIDI channel in a file.
 int rowOf(int button) {
-  const int place = button % kButtonsPerBlock;
-  return place == 33 ? 1 : place % 3;
+  return placeOf(button).row - 1;
 }
 
 // ---- Names of notes

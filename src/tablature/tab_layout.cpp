@@ -11,12 +11,10 @@
 namespace tastrello {
 
 TabNote tabNoteOf(int button) {
-  const int position = button % (kKeyCount / 2);
+  const ButtonPlace place = placeOf(button);
   TabNote note;
-  // Index = block base + 3 * rank + column; the twelfth button (33) ends the middle row.
-  const int column = position == 33 ? 1 : position % 3;
-  note.row = column + 1;
-  note.number = (position == 33 ? 11 : position / 3) + 1;
+  note.row = place.row;
+  note.number = place.number;
   note.step = note.row == 1 ? 2 * note.number - 11 : 2 * note.number - 8;
   note.cross = note.row == 3;
   return note;
