@@ -172,8 +172,8 @@ TEST(TabConvertTest, TheConverterPrintsTheMeterFileBesideTheRecord) {
   };
   const auto barsOf = [](const Meter& meter) {
     int n = 0;
-    for (const auto& system : layoutTablature({"", "", meter, 0, waltz()}).front().systems)
-      n += static_cast<int>(system.barLines.size());
+    const auto pages = layoutTablature({"", "", meter, 0, waltz()});  // kept while it is read
+    for (const auto& system : pages.front().systems) n += static_cast<int>(system.barLines.size());
     return n;
   };
   std::string said;
