@@ -503,6 +503,16 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   while (!result.events.empty() && result.events.back().buttons.empty() &&
          !result.events.back().ringing)
     result.events.pop_back();
+  // Nor do whole bars of silence before the first chord (left where notes no button has came
+  // first): a file that starts with them imports without them, so a record exported and
+  // imported again keeps its events.
+  if (result.meter.pickupSteps == 0) {
+    const auto silent = std::find_if(result.events.begin(), result.events.end(),
+                                     [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
+    const auto bar = std::max(1, result.meter.stepsPerBar());
+    const auto bars = (silent - result.events.begin()) / bar;
+    result.events.erase(result.events.begin(), result.events.begin() + bars * bar);
+  }
   std::optional<bool> pushing;
   for (const auto& event : result.events) {
     if (event.buttons.empty()) continue;
