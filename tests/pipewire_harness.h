@@ -97,7 +97,10 @@ class PipeWireServer : public SoundServer {
   int cycleFrames(std::chrono::milliseconds span = std::chrono::milliseconds(1500)) const {
     const auto log = dir_ / "profiler.log";
     std::filesystem::remove(log);
-    const std::string command = "PIPEWIRE_RUNTIME_DIR=" + dir_.string() + " timeout " +
+    // pw-profiler writes its gnuplot scripts (Timing*.plot) into the folder it runs in: the
+    // server's temporary folder, never the source tree.
+    const std::string command = "cd " + dir_.string() + " && PIPEWIRE_RUNTIME_DIR=" +
+                                dir_.string() + " timeout " +
                                 std::to_string(double(span.count()) / 1000).substr(0, 4) +
                                 " pw-profiler -o " + log.string() + " >/dev/null";
     commandOutput(command);
