@@ -186,7 +186,7 @@ T = [
  ("TipPlayAlong", "Die Aufnahme läuft im Übungstempo weiter; jeder Akkord zählt, wenn er zu seiner Zeit kommt", "The record runs on at the practice tempo; each chord counts when it comes in its time", "La grabación sigue al tempo de práctica; cada acorde cuenta si llega a su tiempo", "De Aufnahm lafft im Üb-Tempo weida; a jeder Akkord zählt, wenn er zu seina Zeit kimmt"),
  ("PracticeTempoText", "%1 pro Min.", "%1 per min", "%1 por min", "%1 pro Minutn"),
  ("TipPracticeTempo", "Übungstempo in Schlägen pro Minute", "Practice tempo in beats per minute", "Tempo de práctica en pulsos por minuto", "Üb-Tempo in Schläg pro Minutn"),
- ("PickupNone", "Kein Auftakt", "No pickup", "Sin anacrusa", "Koa Auftakt"),
+ ("PickupNone", "Auftakt 0", "Pickup 0", "Anacrusa 0", "Auftakt 0"),
  ("PickupSteps", "Auftakt %1", "Pickup %1", "Anacrusa %1", "Auftakt %1"),
  ("TipMeter", "Takt der Aufnahme und was ein Schritt ist", "The record's meter and what one step is", "El compás de la grabación y lo que es un paso", "Takt vo da Aufnahm und wos a Schritt is"),
  ("TipPickup", "Schritte vor dem ersten ganzen Takt", "Steps before the first full bar", "Pasos antes del primer compás completo", "Schritt vor'm erstn gonzn Takt"),

@@ -482,3 +482,16 @@ TEST_F(PracticeModeTest, ChoosingALayoutDuringReplayLetsReplayGoOnOverTheLoadedT
   EXPECT_EQ(port.notes().size(), 1u);
   EXPECT_TRUE(form.Acco2[1].visible);
 }
+
+TEST_F(PracticeModeTest, AWrongButtonIsNamedWithoutTheBlanksOfItsCaption) {
+  // Captions are padded to their column's width ("h " and " c1" in the shipped layouts).
+  loadEvents({"44/"});
+  form.Keys[50].caption = "h ";
+  form.Keys[44].caption = " c1";
+  startPractice();
+  hold(50);
+  const std::string& said = form.StatusLine.caption;
+  EXPECT_NE(said.find(": h."), std::string::npos) << said;
+  EXPECT_NE(said.find(": c1 ("), std::string::npos) << said;
+  EXPECT_EQ(said.find(" ."), std::string::npos) << said;
+}

@@ -391,7 +391,12 @@ std::string Form1::buttonNames(const std::vector<int>& buttons) const {
   std::string names;
   for (int button : buttons) {
     if (button < 0 || button >= kKeyCount) continue;
-    names += (names.empty() ? "" : " ") + Keys[button].caption;
+    // Captions are padded to the width of the layout's column: the name without its blanks.
+    const std::string& caption = Keys[button].caption;
+    const auto first = caption.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    const std::string name = caption.substr(first, caption.find_last_not_of(' ') - first + 1);
+    names += (names.empty() ? "" : " ") + name;
   }
   return names;
 }
