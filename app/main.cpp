@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   files.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
+  if (folder.firstStart) form.welcome();
   if (!folder.problem.empty()) form.report(folder.problem);
 
   tastrello::MainView view(form);

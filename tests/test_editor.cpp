@@ -288,7 +288,7 @@ TEST_F(SaveThenLoadTest, RandomEditingSavesWhatReadsBackTheSame) {
     if (names.empty()) continue;
     form.SaveName.text = "Prop";
     form.SaveRecord_Click();
-    ASSERT_EQ(form.Infos.caption, kFreePlay);
+    ASSERT_EQ(form.Infos.caption, "Prop");
     const std::string saved = files.files["Records/Records_Prop.txt"];
 
     form.refreshFileList(form.RecordList);

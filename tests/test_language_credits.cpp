@@ -106,7 +106,7 @@ TEST_F(LanguageTest, FileNamesMatchWithoutLetterCase) {
   form.loadLanguage();
   form.showCredits();
   EXPECT_EQ(form.AccordDisplay.caption, form.creditsTexts[1]);
-  EXPECT_EQ(form.Label8.caption, "Oospuin");
+  EXPECT_EQ(form.Label8.caption, "Obspuin");
   form.languageFile = "Other.txt";
   form.showCredits();
   EXPECT_EQ(form.AccordDisplay.caption, "");

@@ -19,7 +19,10 @@ TEST_F(RecordTest, TwoChordsARestAndAChordMakeTenLines) {
             (std::vector<std::string>{"Notes_G-C-F.txt", "44/47/", "c1/e1/", "10/", "d1/",
                                       "-BREAK MUTE-", "50/53/19/", "g1/c2/h1/", "*-*", " "}));
   EXPECT_EQ(files.files["Records/Records_Waltz.txt"].substr(0, 17), "Notes_G-C-F.txt\r\n");
-  EXPECT_EQ(form.Infos.caption, kFreePlay);
+  // What was saved is on show, under its own heading.
+  EXPECT_EQ(form.Infos.caption, "Waltz");
+  EXPECT_EQ(form.Label2.caption, "Records_Waltz.txt");
+  EXPECT_EQ(form.NotenSchirm.items.size(), 4u);
   EXPECT_EQ(form.RecordList.items,
             (std::vector<std::string>{"Records_Demo.txt", "Records_Waltz.txt"}));
 }
@@ -142,10 +145,11 @@ TEST_F(RecordTest, CancelKeepsTheLoadedRecordOnShowAndPlayable) {
   form.Record_Click();
   EXPECT_TRUE(form.ReEd.visible);
   EXPECT_EQ(form.Infos.caption, "Demo");
+  EXPECT_EQ(form.SaveName.text, "Demo");  // continuing the record saves it under its name
   form.SaveName.text = "draft";
   form.CancelRec_Click();
   EXPECT_EQ(form.Label2.caption, "Records_Demo.txt");
-  EXPECT_EQ(form.SaveName.text, "draft");
+  EXPECT_EQ(form.SaveName.text, "");  // the name went with the recording
   EXPECT_TRUE(form.EditBox.items.empty());
   EXPECT_FALSE(form.EditBox.visible);
   EXPECT_TRUE(form.NotenSchirm.visible);  // its option is set and it shows the record
@@ -175,8 +179,8 @@ TEST_F(RecordTest, RecordingAfterALoadAppendsToTheLoadedEvents) {
   saveAs("Longer");
   EXPECT_EQ(files.lines("Records/Records_Longer.txt").size(),
             files.lines("Records/Records_Demo.txt").size() + 2);
-  EXPECT_EQ(form.Label2.caption, "Records_Demo.txt");  // saving keeps the loaded name
-  (void)loaded;
+  EXPECT_EQ(form.Label2.caption, "Records_Longer.txt");  // what was saved is loaded
+  EXPECT_EQ(form.ShadowListe3.items.size(), loaded + 1);
 }
 
 TEST_F(RecordTest, RecordEmptiesAChordPressedInFreePlay) {

@@ -152,13 +152,19 @@ TEST_F(StartupTest, FreePlayShowsTheSameControlsAfterStartUpARecordingAndAReplay
   EXPECT_NE(shownControls(form), atStart);
   form.CancelRec_Click();
   EXPECT_EQ(shownControls(form), atStart);
+  form.clickToggle(form.RecordLession);
+  form.clickToggle(form.RecordLession);
+  EXPECT_EQ(shownControls(form), atStart);
+  // A save shows what was saved, as loading it from the list does.
   form.Record_Click();
   form.Keys_Click(44);
   form.NextRecord_Click();
   form.SaveName.text = "Panels";
   form.SaveRecord_Click();
-  EXPECT_EQ(shownControls(form), atStart);
-  form.clickToggle(form.RecordLession);
-  form.clickToggle(form.RecordLession);
-  EXPECT_EQ(shownControls(form), atStart);
+  const auto afterSave = shownControls(form);
+  EXPECT_EQ(form.Label2.caption, "Records_Panels.txt");
+  form.refreshFileList(form.RecordList);
+  selectRow(form.RecordList, "Records_Panels.txt");
+  form.RecordList_Click();
+  EXPECT_EQ(shownControls(form), afterSave);
 }

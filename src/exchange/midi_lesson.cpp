@@ -103,17 +103,6 @@ ButtonNotes buttonNotesOf(const NoteLayout& layout) {
   return notes;
 }
 
-std::pair<std::string, std::string> eventLines(const std::vector<int>& buttons,
-                                               const std::array<std::string, kKeyCount>& captions) {
-  std::string buttonLine, nameLine;
-  for (int b : buttons) {
-    if (b < 0 || b >= kKeyCount) continue;
-    buttonLine += right("00" + std::to_string(b), 2) + "/";
-    nameLine += right(captions[std::size_t(b)], 3) + "/";
-  }
-  return {buttonLine, nameLine};
-}
-
 std::vector<MidiPart> midiParts(const MidiFileContent& file) {
   std::map<std::pair<int, int>, int> counts;  // (track, channel) -> notes
   for (const auto& note : file.notes)

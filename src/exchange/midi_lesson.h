@@ -12,6 +12,7 @@
 #include "exchange/tune.h"
 #include "input/hands.h"
 #include "records/meter.h"
+#include "records/record_format.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {
@@ -38,10 +39,6 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
 
 /// Each button's MIDI note in a layout; nothing where the layout holds no number.
 ButtonNotes buttonNotesOf(const NoteLayout& layout);
-
-/// The button and name lines of an imported chord, with the captions of the buttons.
-std::pair<std::string, std::string> eventLines(const std::vector<int>& buttons,
-                                               const std::array<std::string, kKeyCount>& captions);
 
 /// A part of a file to import: a track, or a channel of a format 0 file.
 struct MidiPart {

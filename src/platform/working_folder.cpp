@@ -100,7 +100,9 @@ WorkingFolder chooseWorkingFolder() {
   if (shipped.empty()) {
     folder.problem = "The shipped data folder was not found.";
   } else {
+    folder.firstStart = !holdsSettings(folder.path);
     folder.problem = seedUserFolder(shipped, folder.path);
+    folder.firstStart = folder.firstStart && holdsSettings(folder.path);
   }
   return folder;
 }

@@ -10,6 +10,7 @@ namespace tastrello {
 struct WorkingFolder {
   std::filesystem::path path;
   std::string problem;  ///< what could not be prepared, or ""
+  bool firstStart = false;  ///< the folder was made now, for a learner's first start
 };
 
 WorkingFolder chooseWorkingFolder();

@@ -95,6 +95,7 @@ void Form1::loadRecord() {
   if (!chosenTuning.empty()) {
     noteFileName = chosenTuning;
     loadNoteLayout();
+    showNamesInForce();
   }
   testPassDone = false;
   ZahlenSchirm.visible = true;

@@ -123,4 +123,26 @@ bool isSafeRecordName(const std::string& name) {
   return !trimmed.empty() && isSafeFileName(name);
 }
 
+std::pair<std::string, std::string> eventLines(const std::vector<int>& buttons,
+                                               const std::array<std::string, kKeyCount>& captions) {
+  std::string buttonLine, nameLine;
+  for (int b : buttons) {
+    if (b < 0 || b >= kKeyCount) continue;
+    buttonLine += right("00" + std::to_string(b), 2) + "/";
+    nameLine += right(captions[std::size_t(b)], 3) + "/";
+  }
+  return {buttonLine, nameLine};
+}
+
+std::string recordNameOf(const std::string& fileName) {
+  std::string name = fileName;
+  for (const char* prefix : {"Records_", "Lessons_"})
+    if (sameNameIgnoringCase(left(name, 8), prefix)) {
+      name.erase(0, 8);
+      break;
+    }
+  if (sameNameIgnoringCase(right(name, 4), ".txt")) name.resize(name.size() - 4);
+  return name;
+}
+
 }  // namespace tastrello

@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shell/controls.h"
+#include "sound/layout_format.h"
 
 namespace tastrello {
 
@@ -76,7 +78,15 @@ std::string formatRecord(const RecordContent& record);
 /// does not end the file. Line ends inside either line are never writable.
 bool isWritableEvent(const std::string& buttonLine, const std::string& nameLine);
 
+/// The button and name lines of a chord of these buttons, named by the buttons' captions.
+std::pair<std::string, std::string> eventLines(const std::vector<int>& buttons,
+                                               const std::array<std::string, kKeyCount>& captions);
+
 /// A safe file name (shell/text.h) that is not blank.
 bool isSafeRecordName(const std::string& name);
+
+/// The name a record is saved under, as typed: its file name without the kind's prefix
+/// ("Records_", "Lessons_") and without ".txt" ("Records_Polka.txt" gives "Polka").
+std::string recordNameOf(const std::string& fileName);
 
 }  // namespace tastrello

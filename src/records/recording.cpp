@@ -28,6 +28,9 @@ void Form1::Record_Click() {
   cancelConfirmed = false;
   replaceConfirmed.clear();
   recordingSource = continuing ? Label2.caption : std::string();
+  // Continuing a record saves it under its own name unless another is typed.
+  SaveName.text = continuing ? recordNameOf(recordingSource) : std::string();
+  SaveName.backColor = kWhite;
   importedMeter.reset();
 
   showPanel(freePlayPanel(), false);
@@ -74,14 +77,24 @@ void Form1::SaveRecord_Click() {
   saveImportedMeter(fileName);
   replaceConfirmed.clear();
   unsavedChanges = 0;
-  SaveName.backColor = kWhite;
-  SaveName.text.clear();
-  refreshFileList(RecordList);
   refreshFileList(NoteList);
   NoteList.visible = true;
   clearPendingChord();
   resetToFreePlay();
+  // What was saved is what the window then shows: the record loaded, under its heading.
+  showSavedRecord(fileName);
   inform(say(Text::MsgSaved, {fileName}));
+}
+
+void Form1::showSavedRecord(const std::string& fileName) {
+  refreshFileList(RecordList);
+  const auto& items = RecordList.items;
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (sameNameIgnoringCase(items[i], fileName)) {
+      RecordList.selected = static_cast<int>(i);
+      RecordList_Click();
+      return;
+    }
 }
 
 bool Form1::replacesAnotherRecord(const std::string& fileName) {
@@ -150,6 +163,9 @@ void Form1::resetToFreePlay() {
   showPanel(editorPanel(), false);
   showPanel(freePlayPanel(), true);
   NextRecord.enabled = SaveRecord.enabled = false;
+  // The name belongs to the recording that ended; the next one starts with its own.
+  SaveName.text.clear();
+  SaveName.backColor = kWhite;
   // A record view comes back when its option is set and it has something to show.
   NotenSchirm.visible = Check1.value == 1 && !NotenSchirm.items.empty();
   ZahlenSchirm.visible = Check3.value == 1 && !ZahlenSchirm.items.empty();

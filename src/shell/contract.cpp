@@ -203,6 +203,8 @@ bool Form1::dispatch(const Event& e) {
       break;
   }
   syncTimers(clock().seconds());
+  // A choice the learner made comes back after a restart.
+  if (e.kind != Event::Kind::Tick && e.kind != Event::Kind::Midi) rememberChoices();
   return taken;
 }
 

@@ -1,5 +1,5 @@
 // Language files: 23 two-line entries, a note for the translator and the text, that give
-// the window its fixed texts; and the three language pictures.
+// the window its fixed texts; and the four language pictures.
 #include "shell/main_window.h"
 #include "shell/text.h"
 
@@ -74,6 +74,9 @@ void Form1::Picture2_Click() {
 }
 void Form1::Picture3_Click() {
   chooseLanguage("Lang_ger.txt");
+}
+void Form1::Picture4_Click() {
+  chooseLanguage("LANG_BAY.TXT");
 }
 
 }  // namespace tastrello

@@ -58,8 +58,10 @@ Form1::Form1(Services s) : services(s) {
   Picture2.picture = "flag-es";
   place(Picture3, 1560, 120, 540, 360);
   Picture3.picture = "flag-de";
-  Version = label("", 2400, 150, 2400);
-  Version_Shadow = label("", 2415, 165, 2400);
+  place(Picture4, 2220, 120, 540, 360);
+  Picture4.picture = "flag-by";
+  Version = label("", 3000, 150, 2400);
+  Version_Shadow = label("", 3015, 165, 2400);
 
   // Records and note layouts.
   Label3 = label("", 240, 600, 2760);
@@ -346,7 +348,7 @@ std::vector<Control*> Form1::browserPanel() {
 std::vector<Control*> Form1::freePlayPanel() {
   auto panel = browserPanel();
   panel.insert(panel.end(),
-               {&Picture1, &Picture2, &Picture3, &PlayStop, &Label8, &PlayMode, &Label6, &Label2});
+               {&Picture1, &Picture2, &Picture3, &Picture4, &PlayStop, &Label8, &PlayMode, &Label6, &Label2});
   return panel;
 }
 

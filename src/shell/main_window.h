@@ -80,6 +80,17 @@ class Form1 {
   // ---- Settings
   void readSettingsFile();
   void storeSetting();
+  /// Gives each key its value in the settings file in one rewrite.
+  void storeSettings(const std::vector<std::pair<std::string, std::string>>& values);
+  /// The learner's choices that come back after a restart, as settings keys and values.
+  std::vector<std::pair<std::string, std::string>> choicesInForce() const;
+  /// Puts the choices read from the settings file into force.
+  void restoreChoices();
+  /// The first start, in a working folder just given the shipped files: the lessons are
+  /// listed, and the status line says what to do first.
+  void welcome();
+  /// Stores the choices that changed since they were last stored.
+  void rememberChoices();
   /// The settings file's bytes; nothing (reported with `message`) when it cannot be read or
   /// is far too large for one.
   std::optional<std::string> readSettings(Text message);
@@ -95,6 +106,7 @@ class Form1 {
   void Picture1_Click();
   void Picture2_Click();
   void Picture3_Click();
+  void Picture4_Click();
 
   // ---- Splash and credits
   void SplashTimer_Timer();
@@ -146,6 +158,8 @@ class Form1 {
   /// record, and keeps it there for the records loaded later ("": each record's own layout).
   void chooseTuning(const std::string& layoutName);
   void TuningChooser_Click();
+  /// The record's list names its buttons as the tuning in force names them.
+  void showNamesInForce();
   /// Puts the loaded record's own layout on the keyboard.
   void applyRecordLayout();
 
@@ -237,6 +251,7 @@ class Form1 {
   void SaveName_Change();
   void RecordLession_Click();
   void resetToFreePlay();
+  void showSavedRecord(const std::string& fileName);
   void clearPendingChord();
   /// Why a typed name cannot name a record file, in the language in force ("" when it can).
   std::string recordNameProblem(const std::string& name) const;
@@ -459,6 +474,8 @@ class Form1 {
   std::array<std::string, kTableSlots> instrumentNames;
   std::string settingKey;
   std::string settingValue;
+  /// The choices as read from the settings file, then as last stored there.
+  std::vector<std::pair<std::string, std::string>> storedChoices;
 
   HandInput hands;
   PracticeState practice;

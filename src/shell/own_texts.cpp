@@ -52,6 +52,7 @@ void Form1::applyOwnTexts() {
                                             {&Picture1, Text::TipEnglish},
                                             {&Picture2, Text::TipSpanish},
                                             {&Picture3, Text::TipGerman},
+                                            {&Picture4, Text::TipBavarian},
                                             {&Copyright, Text::TipCredits},
                                             {&SoundOnOff, Text::TipSound},
                                             {&Check4, Text::TipCut},

@@ -19,11 +19,25 @@ constexpr std::size_t kLargestSettings = 1024 * 1024;
 
 namespace {
 
+// The learner's choices kept across a restart. Keys the older reader ignores, as it ignores
+// "MIDI-OUT:".
+constexpr const char* kChoiceKeys[] = {"LESSONS:",  "SHOW-KEYS:", "KEYBOARD-PLAYS:",
+                                       "COUNT-IN:", "METRONOME:", "TEMPO:",
+                                       "PRACTICE:", "TUNING:"};
+
+bool isChoiceKey(const std::string& line) {
+  return std::find(std::begin(kChoiceKeys), std::end(kChoiceKeys), line) != std::end(kChoiceKeys);
+}
+
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
          line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
          line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:" || line == "TAP-OFFSET:" ||
-         line == "TIMING-WINDOW:";
+         line == "TIMING-WINDOW:" || isChoiceKey(line);
+}
+
+std::string yesNo(const Toggle& toggle) {
+  return toggle.value == 1 ? "TRUE" : "FALSE";
 }
 
 /// The indices of the lines read as keys: a known key anywhere but in a value line or in the
@@ -103,6 +117,8 @@ void Form1::readSettingsFile() {
       practice.offsetSeconds = std::clamp(parseInt16(value).value_or(0), -500, 500) / 1000.0;
     else if (key == "TIMING-WINDOW:")
       practice.windowMs = std::clamp(parseInt16(value).value_or(80), 10, 300);
+    else if (isChoiceKey(key))
+      storedChoices.emplace_back(key, value);
     else if (key == "BELLOWS-CC:" && !readBellowsController(value))
       found.push_back(
           [value](UiLanguage l) { return uiText(l, Text::MsgBellowsController, {value}); });
@@ -131,26 +147,104 @@ void Form1::storeSetting() {
     languageChanged = false;
     showCredits();
   }
+  storeSettings({{settingKey, settingValue}});
+}
+
+void Form1::storeSettings(const std::vector<std::pair<std::string, std::string>>& values) {
   const std::string path = dataFolder + kSettingsFile;
   const auto bytes = readSettings(Text::MsgSettingsThisRun);
   if (!bytes) return;
   auto lines = splitLines(*bytes);
   // Every occurrence of the key gets the new value; a key on the last line gets its value
   // after it, and a missing key is added at the top, where no list can swallow it.
-  bool found = false;
-  const auto keys = keyLines(lines);
-  for (auto key = keys.rbegin(); key != keys.rend(); ++key) {  // from the end: inserts shift
-    const std::size_t i = *key;
-    if (lines[i] != settingKey) continue;
-    found = true;
-    if (hasValueLine(lines, i))
-      lines[i + 1] = settingValue;
-    else
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, settingValue);
+  for (const auto& [key, value] : values) {
+    bool found = false;
+    const auto keyAt = keyLines(lines);
+    for (auto at = keyAt.rbegin(); at != keyAt.rend(); ++at) {  // from the end: inserts shift
+      const std::size_t i = *at;
+      if (lines[i] != key) continue;
+      found = true;
+      if (hasValueLine(lines, i))
+        lines[i + 1] = value;
+      else
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, value);
+    }
+    if (!found) lines.insert(lines.begin(), {key, value});
   }
-  if (!found) lines.insert(lines.begin(), {settingKey, settingValue});
   const std::string error = services.files->replace(path, joinLines(lines));
   if (!error.empty()) report(say(Text::MsgSettingsNotChanged, {path, error}));
+}
+
+std::vector<std::pair<std::string, std::string>> Form1::choicesInForce() const {
+  const char* practiceMode = Practice.value == 1 ? "WAIT" : PlayAlong.value == 1 ? "ALONG" : "OFF";
+  return {{"LESSONS:", yesNo(RecordLession)},     {"SHOW-KEYS:", yesNo(KeyLetters)},
+          {"KEYBOARD-PLAYS:", yesNo(KeyboardPlay)}, {"COUNT-IN:", yesNo(CountInClick)},
+          {"METRONOME:", yesNo(Metronome)},         {"TEMPO:", std::to_string(Speed.value)},
+          {"PRACTICE:", practiceMode},              {"TUNING:", chosenTuning}};
+}
+
+void Form1::restoreChoices() {
+  std::vector<std::string> refused;
+  // The last value of a key counts, as for every other key.
+  auto stored = [this](const std::string& key) -> std::optional<std::string> {
+    for (auto it = storedChoices.rbegin(); it != storedChoices.rend(); ++it)
+      if (it->first == key) return it->second;
+    return std::nullopt;
+  };
+  auto restoreToggle = [&](const std::string& key, Toggle& toggle, auto apply) {
+    const auto value = stored(key);
+    if (!value) return;
+    if (*value != "TRUE" && *value != "FALSE") {
+      refused.push_back(key + " " + *value);
+      return;
+    }
+    toggle.value = *value == "TRUE" ? 1 : 0;
+    apply();
+  };
+  restoreToggle("LESSONS:", RecordLession, [this] { applyRecordKind(); });
+  restoreToggle("SHOW-KEYS:", KeyLetters, [this] { showKeyLetters(); });
+  restoreToggle("KEYBOARD-PLAYS:", KeyboardPlay, [this] { KeyboardPlay_Click(); });
+  if (const auto value = stored("TUNING:"); value && !value->empty()) chooseTuning(*value);
+  if (const auto value = stored("TEMPO:")) {
+    const auto tempo = parseInt16(*value);
+    if (tempo && *tempo >= Speed.minimum && *tempo <= Speed.maximum)
+      Speed.value = *tempo;
+    else
+      refused.push_back("TEMPO: " + *value);
+  }
+  // Playing along switches the metronome on: the metronome's own choice comes after it.
+  if (const auto value = stored("PRACTICE:")) {
+    if (*value == "WAIT")
+      setToggleValue(Practice, 1);
+    else if (*value == "ALONG")
+      setToggleValue(PlayAlong, 1);
+    else if (*value != "OFF")
+      refused.push_back("PRACTICE: " + *value);
+  }
+  restoreToggle("COUNT-IN:", CountInClick, [] {});
+  restoreToggle("METRONOME:", Metronome, [] {});
+  Speed_Click();
+  const std::string path = dataFolder + kSettingsFile;
+  reportFew(path, refused.size(),
+            [&](std::size_t i) { return say(Text::MsgSettingsChoiceRefused, {path, refused[i]}); });
+  storedChoices = choicesInForce();
+}
+
+void Form1::welcome() {
+  RecordLession.value = 1;
+  applyRecordKind();
+  inform(say(Text::MsgFirstStart, {Label8.caption, Practice.caption}));
+  rememberChoices();
+}
+
+void Form1::rememberChoices() {
+  const auto now = choicesInForce();
+  if (now == storedChoices) return;
+  std::vector<std::pair<std::string, std::string>> changed;
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (i >= storedChoices.size() || storedChoices[i] != now[i]) changed.push_back(now[i]);
+  storedChoices = now;
+  storeSettings(changed);
 }
 
 void Form1::Check2_Click() {

@@ -51,6 +51,7 @@ void Form1::Form_Load() {
   Infos.caption = kFreePlay;
   InfosCopy.caption = Infos.caption;
   showCredits();
+  restoreChoices();
 }
 
 void Form1::Form_Activate() {

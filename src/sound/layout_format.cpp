@@ -68,4 +68,11 @@ std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::size_t& l
   return layout;
 }
 
+std::string tuningName(const std::string& layoutFile) {
+  std::string name = layoutFile;
+  if (upper(left(name, 6)) == "NOTES_") name = name.substr(6);
+  if (name.size() > 4 && upper(right(name, 4)) == ".TXT") name.resize(name.size() - 4);
+  return name;
+}
+
 }  // namespace tastrello

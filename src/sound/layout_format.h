@@ -25,4 +25,8 @@ constexpr int kLayoutLines = 51;
 /// format needs (`lineCount` says how many it has). Entries past the tables are ignored.
 std::optional<NoteLayout> parseNoteLayout(std::string_view bytes, std::size_t& lineCount);
 
+/// "G-C-F" from "Notes_G-C-F.txt" (the name itself when it has neither prefix nor ending): the
+/// name a tuning is known by.
+std::string tuningName(const std::string& layoutFile);
+
 }  // namespace tastrello

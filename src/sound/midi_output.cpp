@@ -150,7 +150,7 @@ void Form1::fillChoosers() {
   TuningChooser.items.clear();
   TuningChooser.values.clear();
   offer(TuningChooser, say(Text::TuningOwn), "");
-  for (const auto& layout : NoteList.items) offer(TuningChooser, layout, layout);
+  for (const auto& layout : NoteList.items) offer(TuningChooser, tuningName(layout), layout);
   TuningChooser.selected = 0;
   for (std::size_t i = 1; i < TuningChooser.values.size(); ++i)
     if (sameNameIgnoringCase(TuningChooser.values[i], chosenTuning))

@@ -75,7 +75,24 @@ void Form1::chooseTuning(const std::string& layoutName) {
   }
   chosenTuning = layoutName;
   selectLayoutInForce();
+  showNamesInForce();
   fillChoosers();
+}
+
+void Form1::showNamesInForce() {
+  // The record keeps the names of its own layout; the list names the buttons as the tuning in
+  // force does, as the buttons and the status line do.
+  std::array<std::string, kKeyCount> captions;
+  for (int b = 0; b < kKeyCount; ++b) captions[std::size_t(b)] = Keys[b].caption;
+  const int shown = std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents);
+  for (int k = 1; k <= shown; ++k) {
+    const std::string& buttonLine = eventButtonLines.at(std::size_t(k));
+    if (buttonLine.empty() || isRestMarker(buttonLine)) continue;
+    const std::string nameLine = chosenTuning.empty()
+                                     ? eventNameLines.at(std::size_t(k))
+                                     : eventLines(buttonsOfLine(buttonLine), captions).second;
+    NotenSchirm.items[std::size_t(k - 1)] = displayTextFromNameLine(nameLine);
+  }
 }
 
 void Form1::TuningChooser_Click() {

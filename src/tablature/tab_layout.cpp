@@ -536,11 +536,4 @@ std::optional<TabBox> tabMarkOf(const std::vector<TabPage>& pages, int page, int
   return std::nullopt;
 }
 
-std::string tuningName(const std::string& layoutFile) {
-  std::string name = layoutFile;
-  if (upper(left(name, 6)) == "NOTES_") name = name.substr(6);
-  if (name.size() > 4 && upper(right(name, 4)) == ".TXT") name.resize(name.size() - 4);
-  return name;
-}
-
 }  // namespace tastrello

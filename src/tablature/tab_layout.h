@@ -25,6 +25,7 @@
 
 #include "records/meter.h"
 #include "shell/controls.h"
+#include "sound/layout_format.h"
 #include "tablature/tab_rhythm.h"
 
 namespace tastrello {
@@ -154,8 +155,5 @@ std::optional<TabBox> tabMarkOf(const std::vector<TabPage>& pages, int page, int
 
 /// The page and system that show an event (from 1); the last page when it is past the end.
 std::pair<int, int> tabPlaceOf(const std::vector<TabPage>& pages, int event);
-
-/// "G-C-F" from "Notes_G-C-F.txt" (the name itself when it has neither prefix nor ending).
-std::string tuningName(const std::string& layoutFile);
 
 }  // namespace tastrello

@@ -47,6 +47,7 @@ def main(source: Path, build: Path, out: Path):
     (out / 'sound' / 'COPYING.txt').write_text(
         SOUNDFONT_COPYRIGHT.read_text() + '\n\n' + GPL2.read_text())
 
+    copy(source / 'LICENSE', out / 'LICENSE.txt')
     for svg in (source / 'assets').glob('*.svg'):
         copy(svg, out / 'assets' / svg.name)
     copy(source / 'packaging' / 'org.tastrello.Tastrello.svg', out / 'assets' / 'icon.svg')
