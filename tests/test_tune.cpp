@@ -159,6 +159,21 @@ TEST(TuneGridTest, NotesWithinTheChordWindowAreOneChordAndOneTickMoreMakesAMerge
   EXPECT_EQ(noteOf(beyond, ImportNote::Kind::Merged).count, 1);
 }
 
+TEST(TuneGridTest, ACoarseTimeUnitMakesNoChordOfNotesInARow) {
+  // A tick a quarter (or an eighth, or a sixteenth), as scores count time: the window is less
+  // than a tick, so only notes that start together are a chord.
+  for (int division : {1, 2, 4}) {
+    Tune tune;
+    tune.division = division;
+    for (int i = 0; i < 4; ++i) tune.notes.push_back({i, 1, 60 + 2 * std::min(i, 2), -1});
+    tune.notes.push_back({3, 1, 65, -1});  // a chord with the last
+    const auto result = importTune(tune, smallKeyboard(), {});
+    EXPECT_EQ(linesOf(result), (std::vector<std::string>{"00/", "03/", "06/", "06/09/"}))
+        << division << " ticks a beat";
+    EXPECT_FALSE(has(result, ImportNote::Kind::Merged)) << division;
+  }
+}
+
 TEST(TuneGridTest, AGraceNoteAThirtySecondEarlyJoinsItsChordAndOneEarlierIsASixteenth) {
   // A 32nd before a beat lies within an eighth of a beat of it: the quarter grid takes it into
   // the chord on the beat, and says so.

@@ -407,8 +407,9 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
 
   // Chords by onset, only as far as a record can reach (a step is at least a sixteenth, at
   // most a beat): the work is bounded by what is kept, however long the file.
-  const long long window =
-      std::max(1LL, static_cast<long long>(division * options.chordWindowBeats + 0.5));
+  // A window shorter than a tick joins only notes that start together: a score's coarse time
+  // unit (a quarter or an eighth a tick) must not make a chord of two notes in a row.
+  const auto window = static_cast<long long>(division * options.chordWindowBeats);
   std::vector<RawChord> chords;
   std::size_t next = 0, turn = 0;
   std::optional<bool> push;
