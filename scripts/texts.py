@@ -268,6 +268,15 @@ T = [
  ("LogOwnFile", "MIDI-Protokoll \"%1\": eine Datei des Programms selbst; nichts geschrieben.", "MIDI log \"%1\": one of the program's own files; nothing is written.", "Registro MIDI \"%1\": un archivo del propio programa; no se escribe nada.", "MIDI-Protokoll \"%1\": a Datei vom Programm selber; nix gschriebn."),
  ("LogCannotWrite", "Das MIDI-Protokoll %1 lässt sich nicht schreiben: %2.", "The MIDI log %1 cannot be written: %2.", "No se puede escribir el registro MIDI %1: %2.", "S' MIDI-Protokoll %1 lasst se ned schreibn: %2."),
  ("LogNotOpen", "Das MIDI-Protokoll ist nicht offen.", "The MIDI log is not open.", "El registro MIDI no está abierto.", "S' MIDI-Protokoll is ned offn."),
+ # MusicXML: the part asked for, an edition without a reader of XML, the bellows words written
+ # into a score (and recognised when it comes back), the export's choice of format
+ ("ScorePartQuestion", "Welche Stimme?", "Which part?", "¿Qué parte?", "Wöche Stimm?"),
+ ("ScorePartLabel", "Stimme %1: %2 (%3 Noten)", "Part %1: %2 (%3 notes)", "Parte %1: %2 (%3 notas)", "Stimm %1: %2 (%3 Notn)"),
+ ("ScorePartUnnamed", "Stimme %1 (%2 Noten)", "Part %1 (%2 notes)", "Parte %1 (%2 notas)", "Stimm %1 (%2 Notn)"),
+ ("WhyNoMusicXml", "diese Ausgabe liest kein MusicXML", "this edition reads no MusicXML", "esta edición no lee MusicXML", "de Ausgab liest koa MusicXML"),
+ ("BellowsPushWord", "Druck", "push", "cerrar", "Druck"),
+ ("BellowsPullWord", "Zug", "pull", "abrir", "Zug"),
+ ("ExportFormatQuestion", "In welchem Format speichern?", "Save in which format?", "¿En qué formato guardar?", "In wöchm Format speichern?"),
 ]
 
 def esc(s):

@@ -1,0 +1,588 @@
+#include "exchange/musicxml.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "records/record_format.h"
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+constexpr long long kLongestDuration = 1000000000;  // in divisions; more is damage
+constexpr long long kLastTick = 1LL << 52;           // a part longer than this is read no further
+constexpr int kMostDivisions = 1000000;
+constexpr const char* kSoftware = "Tastrello";
+
+// ---- Reading
+
+/// A whole number of the text ("" and garbage: nothing).
+std::optional<long long> wholeNumber(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return std::nullopt;
+  text.remove_prefix(first);
+  text = text.substr(0, text.find_last_not_of(" \t\r\n") + 1);
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+/// A decimal such as "96.5", rounded to a whole number, read without the C library's locale.
+std::optional<long long> roundedDecimal(std::string_view text) {
+  const auto dot = text.find('.');
+  const auto whole = wholeNumber(text.substr(0, dot));
+  if (!whole || *whole < 0) return std::nullopt;
+  if (dot == std::string_view::npos) return whole;
+  const std::string_view fraction = text.substr(dot + 1);
+  if (!fraction.empty() && (fraction[0] < '0' || fraction[0] > '9')) return std::nullopt;
+  return *whole + (!fraction.empty() && fraction[0] >= '5' ? 1 : 0);
+}
+
+bool endsWith(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+/// The MIDI pitch of a <pitch> element; nothing when it names none.
+std::optional<int> pitchOf(const XmlElement& pitch) {
+  static constexpr std::string_view kSteps = "C D EF G A B";
+  const std::string step = pitch.childText("step");
+  const auto octave = wholeNumber(pitch.childText("octave"));
+  if (step.size() != 1 || kSteps.find(step[0]) == std::string_view::npos || step[0] == ' ' ||
+      !octave)
+    return std::nullopt;
+  long long value = (*octave + 1) * 12 + static_cast<long long>(kSteps.find(step[0]));
+  // A quarter-tone alteration (0.5) rounds to the nearer semitone.
+  const std::string alter = pitch.childText("alter");
+  const bool down = !alter.empty() && alter[0] == '-';
+  const auto semitones = roundedDecimal(std::string_view(alter).substr(down ? 1 : 0));
+  value += (down ? -1 : 1) * semitones.value_or(0);
+  if (value < 0 || value > 127) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+/// The bellows a word of the program's own marks: push, pull, or nothing.
+std::optional<bool> bellowsWord(const std::string& word) {
+  for (UiLanguage language :
+       {UiLanguage::German, UiLanguage::English, UiLanguage::Spanish, UiLanguage::Bavarian}) {
+    if (word == uiText(language, Text::BellowsPushWord)) return true;
+    if (word == uiText(language, Text::BellowsPullWord)) return false;
+  }
+  return std::nullopt;
+}
+
+/// The row (0..2) of a fingering the program writes ("2/7": row 2, button 7); -1 for others.
+int rowOfFingering(const std::string& fingering) {
+  if (fingering.size() < 3 || fingering[1] != '/' || fingering[0] < '1' || fingering[0] > '3')
+    return -1;
+  const auto number = wholeNumber(std::string_view(fingering).substr(2));
+  return number && *number >= 1 && *number <= 12 ? fingering[0] - '1' : -1;
+}
+
+const XmlElement* partOf(const XmlElement& score, const std::string& id) {
+  for (const auto& c : score.children)
+    if (c.name == "part" && (id.empty() || c.attribute("id") == id)) return &c;
+  return nullptr;
+}
+
+int pitchedNotes(const XmlElement& part) {
+  int count = 0;
+  for (const auto& measure : part.children)
+    for (const auto& n : measure.children)
+      count += n.name == "note" && n.child("pitch") && !n.child("grace");
+  return count;
+}
+
+bool madeByUs(const XmlElement& score) {
+  const XmlElement* identification = score.child("identification");
+  const XmlElement* encoding = identification ? identification->child("encoding") : nullptr;
+  return encoding && encoding->childText("software").find(kSoftware) != std::string::npos;
+}
+
+// ---- Writing
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
+    }
+  }
+  return out;
+}
+
+/// Note values in sixteenths, largest first: (sixteenths, type, dots).
+struct NoteValue {
+  int sixteenths;
+  const char* type;
+  int dots;
+};
+constexpr NoteValue kValues[] = {{16, "whole", 0},  {12, "half", 1},   {8, "half", 0},
+                                 {6, "quarter", 1}, {4, "quarter", 0}, {3, "eighth", 1},
+                                 {2, "eighth", 0},  {1, "16th", 0}};
+
+/// A length in steps as note values that add up to it, largest first, each a whole number of
+/// steps (on the quarter grid no eighths, on the eighth grid no sixteenths).
+std::vector<NoteValue> valuesOf(int steps, int stepsPerBeat) {
+  const int unit = 4 / stepsPerBeat;
+  int left = steps * unit;
+  std::vector<NoteValue> out;
+  while (left > 0) {
+    for (const auto& v : kValues)
+      if (v.sixteenths <= left && v.sixteenths % unit == 0) {
+        out.push_back(v);
+        left -= v.sixteenths;
+        break;
+      }
+  }
+  return out;
+}
+
+/// German spelling of pitches as the layouts have them: sharps but es and b.
+void writePitch(std::string& out, int pitch) {
+  static constexpr const char* kStep[12] = {"C", "C", "D", "E", "E", "F",
+                                            "F", "G", "G", "A", "B", "B"};
+  static constexpr int kAlter[12] = {0, 1, 0, -1, 0, 0, 1, 0, 1, 0, -1, 0};
+  const int pitchClass = pitch % 12;
+  out += "<pitch><step>" + std::string(kStep[pitchClass]) + "</step>";
+  if (kAlter[pitchClass] != 0) out += "<alter>" + std::to_string(kAlter[pitchClass]) + "</alter>";
+  out += "<octave>" + std::to_string(pitch / 12 - 1) + "</octave></pitch>";
+}
+
+/// The row (1..3) and number from the top of a button, as the tablature counts them.
+std::string fingeringOf(int button) {
+  const ButtonPlace place = placeOf(button);
+  return std::to_string(place.row) + "/" + std::to_string(place.number);
+}
+
+/// Writes measures as the events go: notes and rests split at bar lines and into note values.
+class ScoreWriter {
+ public:
+  ScoreWriter(const Meter& meter, std::string& out) : meter_(meter), out_(out) {
+    barEnd_ = meter.pickupSteps > 0 ? meter.pickupSteps : meter.stepsPerBar();
+  }
+
+  /// Opens the first measure with its attributes (and the tempo).
+  void begin(int tempo) {
+    openMeasure();
+    out_ += "<attributes><divisions>" + std::to_string(meter_.stepsPerBeat) +
+            "</divisions><key><fifths>0</fifths></key><time><beats>" +
+            std::to_string(meter_.beatsPerBar) +
+            "</beats><beat-type>4</beat-type></time><clef><sign>G</sign><line>2</line></clef>"
+            "</attributes>\n";
+    if (tempo > 0)
+      out_ +=
+          "<direction placement=\"above\"><direction-type><metronome><beat-unit>quarter"
+          "</beat-unit><per-minute>" +
+          std::to_string(tempo) + "</per-minute></metronome></direction-type><sound tempo=\"" +
+          std::to_string(tempo) + "\"/></direction>\n";
+  }
+
+  /// A chord (pitches with their fingerings) or a rest (none) lasting `steps`.
+  void event(const std::vector<std::pair<int, std::string>>& sounds, int steps) {
+    bool first = true;
+    while (steps > 0) {
+      const int take = static_cast<int>(std::min<long long>(steps, barEnd_ - at_));
+      const auto values = valuesOf(take, meter_.stepsPerBeat);
+      for (std::size_t v = 0; v < values.size(); ++v) {
+        const bool tiedOn = v + 1 < values.size() || take < steps;
+        note(sounds, values[v], first ? "" : "stop", tiedOn, first);
+        first = false;
+      }
+      steps -= take;
+      at_ += take;
+      if (at_ == barEnd_) {
+        closeMeasure();
+        openMeasure();
+        barEnd_ += meter_.stepsPerBar();
+      }
+    }
+  }
+
+  void words(const std::string& text) {
+    out_ += "<direction placement=\"below\"><direction-type><words>" + escaped(text) +
+            "</words></direction-type></direction>\n";
+  }
+
+  /// Fills the last bar with rests and drops the measure opened after it.
+  void end() {
+    const long long barStart =
+        barEnd_ - (measure_ == 0 ? meter_.pickupSteps : meter_.stepsPerBar());
+    if (at_ > barStart || at_ == 0) event({}, static_cast<int>(barEnd_ - at_));
+    out_.erase(measureOpenedAt_);
+  }
+
+ private:
+  void openMeasure() {
+    measure_ = measureCount_ == 0 && meter_.pickupSteps > 0 ? 0 : measure_ + 1;
+    ++measureCount_;
+    measureOpenedAt_ = out_.size();
+    out_ += "<measure number=\"" + std::to_string(measure_) + "\"" +
+            (measure_ == 0 ? " implicit=\"yes\"" : "") + ">\n";
+  }
+  void closeMeasure() { out_ += "</measure>\n"; }
+
+  void note(const std::vector<std::pair<int, std::string>>& sounds, const NoteValue& value,
+            const std::string& tieBefore, bool tieAfter, bool first) {
+    const std::string duration = std::to_string(value.sixteenths * meter_.stepsPerBeat / 4);
+    std::string type = "<voice>1</voice><type>" + std::string(value.type) + "</type>";
+    for (int d = 0; d < value.dots; ++d) type += "<dot/>";
+    if (sounds.empty()) {
+      out_ += "<note><rest/><duration>" + duration + "</duration>" + type + "</note>\n";
+      return;
+    }
+    for (std::size_t i = 0; i < sounds.size(); ++i) {
+      out_ += "<note>";
+      if (i > 0) out_ += "<chord/>";
+      writePitch(out_, sounds[i].first);
+      out_ += "<duration>" + duration + "</duration>";
+      if (!tieBefore.empty()) out_ += "<tie type=\"stop\"/>";
+      if (tieAfter) out_ += "<tie type=\"start\"/>";
+      out_ += type;
+      std::string notations;
+      if (!tieBefore.empty()) notations += "<tied type=\"stop\"/>";
+      if (tieAfter) notations += "<tied type=\"start\"/>";
+      if (first)
+        notations += "<technical><fingering placement=\"below\">" + sounds[i].second +
+                     "</fingering></technical>";
+      if (!notations.empty()) out_ += "<notations>" + notations + "</notations>";
+      out_ += "</note>\n";
+    }
+  }
+
+  const Meter& meter_;
+  std::string& out_;
+  long long at_ = 0;      ///< steps written
+  long long barEnd_ = 0;  ///< the step the open measure ends at
+  int measure_ = 0;
+  int measureCount_ = 0;
+  std::size_t measureOpenedAt_ = 0;
+};
+
+}  // namespace
+
+bool looksLikeMusicXml(std::string_view bytes) {
+  if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) return true;
+  // UTF-16 (with its byte order mark), as some programs write; the parser reads it.
+  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return true;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  const auto first = bytes.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && bytes[first] == '<';
+}
+
+std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReader& reader,
+                                       std::string& problem) {
+  std::string inflated;
+  if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
+    const auto members = zipMembers(bytes, kLargestScore, problem);
+    if (!members) return std::nullopt;
+    // The archive's container names the score; failing that, its first .xml or .musicxml.
+    std::string path;
+    for (const auto& m : *members) {
+      if (m.name != "META-INF/container.xml") continue;
+      const auto container = zipMemberBytes(bytes, m, reader, problem);
+      if (!container) return std::nullopt;
+      const auto root = reader.parseXml(*container, 1000, problem);
+      if (!root) return std::nullopt;
+      if (const XmlElement* files = root->child("rootfiles"))
+        if (const XmlElement* file = files->child("rootfile")) path = file->attribute("full-path");
+    }
+    const ZipMember* score = nullptr;
+    for (const auto& m : *members) {
+      const bool named = path.empty()
+                             ? (endsWith(m.name, ".xml") || endsWith(m.name, ".musicxml")) &&
+                                   m.name.rfind("META-INF/", 0) != 0
+                             : m.name == path;
+      if (named) {
+        score = &m;
+        break;
+      }
+    }
+    if (!score) {
+      problem =
+          path.empty() ? "a zip archive without a score" : "the archive lacks its score " + path;
+      return std::nullopt;
+    }
+    auto scoreBytes = zipMemberBytes(bytes, *score, reader, problem);
+    if (!scoreBytes) return std::nullopt;
+    inflated = std::move(*scoreBytes);
+    bytes = inflated;
+  }
+  auto root = reader.parseXml(bytes, kMostScoreElements, problem);
+  if (!root) return std::nullopt;
+  if (root->name == "score-timewise") {
+    problem = "a score-timewise file (only score-partwise is read)";
+    return std::nullopt;
+  }
+  if (root->name != "score-partwise") {
+    problem = "not a MusicXML score (its root is <" + root->name + ">)";
+    return std::nullopt;
+  }
+  return root;
+}
+
+std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language) {
+  std::map<std::string, std::string> names;
+  if (const XmlElement* list = score.child("part-list"))
+    for (const auto& p : list->children)
+      if (p.name == "score-part") names[p.attribute("id")] = p.childText("part-name");
+  std::vector<ScorePart> parts;
+  int number = 0;
+  for (const auto& part : score.children) {
+    if (part.name != "part") continue;
+    ++number;
+    const int notes = pitchedNotes(part);
+    if (notes == 0) continue;
+    const std::string id = part.attribute("id");
+    const std::string name = utf8ToCp1252(names[id]).value_or(id);
+    const std::string n = std::to_string(number), count = std::to_string(notes);
+    parts.push_back({id,
+                     name.empty() ? uiText(language, Text::ScorePartUnnamed, {n, count})
+                                  : uiText(language, Text::ScorePartLabel, {n, name, count}),
+                     notes});
+  }
+  if (parts.size() < 2) parts.clear();
+  return parts;
+}
+
+Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
+  Tune tune;
+  tune.division = 0;
+  const XmlElement* part = nullptr;
+  for (const auto& c : score.children)
+    if (c.name == "part" && (partId.empty() ? pitchedNotes(c) > 0 : c.attribute("id") == partId)) {
+      part = &c;
+      break;
+    }
+  if (!part) part = partOf(score, partId);
+  if (!part) return tune;
+  const bool ours = madeByUs(score);
+
+  long long divisions = 0;
+  auto ticksOf = [&](long long duration) {
+    duration = std::clamp(duration, 0LL, kLongestDuration);
+    return divisions > 0 ? duration * tune.division / divisions : 0;
+  };
+  std::optional<std::pair<int, int>> meter;  // (beats, beat-type power)
+  long long meterChanges = 0, tempoChanges = 0;
+  std::optional<long long> tempo;
+  std::string melodyVoice;
+  // pitch -> the notes a tie goes on from (a pitch may sound on two rows at once; only the
+  // first of tied notes carries its fingering)
+  std::multimap<int, std::size_t> tiedOn;
+  long long measureStart = 0, transposition = 0;
+  int measureIndex = 0;
+  const std::size_t measures = static_cast<std::size_t>(
+      std::count_if(part->children.begin(), part->children.end(),
+                    [](const XmlElement& m) { return m.name == "measure"; }));
+
+  for (const auto& measure : part->children) {
+    if (measure.name != "measure") continue;
+    // Far beyond anything a record holds: the rest of the part is not read (a damaged or
+    // hostile file whose times would otherwise overflow).
+    if (measureStart > kLastTick) break;
+    long long cursor = measureStart, measureEnd = measureStart, lastOnset = measureStart;
+    for (const auto& item : measure.children) {
+      if (cursor > kLastTick) break;
+      if (item.name == "attributes") {
+        // A time unit finer than any score needs is damage: the one before it stays.
+        if (const auto d = wholeNumber(item.childText("divisions"));
+            d && *d > 0 && *d <= kMostDivisions) {
+          divisions = *d;
+          if (tune.division == 0) tune.division = static_cast<int>(divisions);
+        }
+        // A transposing instrument's part is written as it reads: sounding is what counts.
+        if (const XmlElement* transpose = item.child("transpose")) {
+          const long long chromatic = wholeNumber(transpose->childText("chromatic")).value_or(0);
+          const long long octaves = wholeNumber(transpose->childText("octave-change")).value_or(0);
+          transposition = std::clamp(chromatic, -48LL, 48LL) + 12 * std::clamp(octaves, -4LL, 4LL);
+        }
+        if (const XmlElement* time = item.child("time")) {
+          const auto beats = wholeNumber(time->childText("beats"));
+          const auto type = wholeNumber(time->childText("beat-type"));
+          int power = 0;
+          while (type && power < 8 && (1LL << power) < *type) ++power;
+          const std::pair<int, int> m{beats && *beats > 0 && *beats < 100 ? int(*beats) : 0,
+                                      type && (1LL << power) == *type ? power : -1};
+          if (!meter)
+            meter = m;
+          else if (*meter != m)
+            ++meterChanges;
+        }
+      } else if (item.name == "direction" || item.name == "sound") {
+        const XmlElement* sound = item.name == "sound" ? &item : item.child("sound");
+        std::optional<long long> bpm =
+            sound ? roundedDecimal(sound->attribute("tempo")) : std::nullopt;
+        for (const auto& type : item.children) {
+          if (type.name != "direction-type") continue;
+          if (const XmlElement* metronome = type.child("metronome"); metronome && !bpm)
+            bpm = roundedDecimal(metronome->childText("per-minute"));
+          if (const auto push = bellowsWord(type.childText("words")))
+            tune.bellows.push_back({cursor, *push});
+        }
+        if (bpm && *bpm > 0) {
+          if (!tempo)
+            tempo = bpm;
+          else if (*tempo != *bpm)
+            ++tempoChanges;
+        }
+      } else if (item.name == "backup" || item.name == "forward") {
+        const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
+        cursor = item.name == "backup" ? std::max(measureStart, cursor - ticks) : cursor + ticks;
+        measureEnd = std::max(measureEnd, cursor);
+      } else if (item.name == "note") {
+        if (item.child("grace") || item.child("cue")) continue;  // they take no time
+        const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
+        const long long onset = item.child("chord") ? lastOnset : cursor;
+        if (!item.child("chord")) cursor += ticks;
+        lastOnset = onset;
+        measureEnd = std::max(measureEnd, cursor);
+        const XmlElement* pitchElement = item.child("pitch");
+        const std::string staff = item.child("staff") ? item.childText("staff") : "1";
+        const std::string voice = item.child("voice") ? item.childText("voice") : "1";
+        if (!pitchElement || staff != "1") continue;
+        if (melodyVoice.empty()) melodyVoice = voice;
+        if (voice != melodyVoice) continue;
+        auto pitch = pitchOf(*pitchElement);
+        if (!pitch || *pitch + transposition < 0 || *pitch + transposition > 127) continue;
+        *pitch += static_cast<int>(transposition);
+        bool tieStop = false, tieStart = false;
+        for (const auto& t : item.children)
+          if (t.name == "tie") (t.attribute("type") == "stop" ? tieStop : tieStart) = true;
+        std::string fingering;
+        if (const XmlElement* notations = item.child("notations"))
+          if (const XmlElement* technical = notations->child("technical"))
+            fingering = technical->childText("fingering");
+        const int row = ours ? rowOfFingering(fingering) : -1;
+        if (tieStop) {
+          auto [open, last] = tiedOn.equal_range(*pitch);
+          while (open != last &&
+                 tune.notes[open->second].tick + tune.notes[open->second].length != onset)
+            ++open;
+          if (open != last) {
+            tune.notes[open->second].length += ticks;  // one note held across the tie
+            if (!tieStart) tiedOn.erase(open);
+            continue;
+          }
+        }
+        tune.notes.push_back({onset, ticks, *pitch, row});
+        if (tieStart) tiedOn.insert({*pitch, tune.notes.size() - 1});
+      }
+    }
+    // A first bar shorter than its time signature is a pickup; a later one is named.
+    const long long length = measureEnd - measureStart;
+    if (meter && tune.division > 0) {
+      const long long bar =
+          meter->second >= 0 ? 4LL * tune.division * meter->first >> meter->second : 0;
+      if (measureIndex == 0 && length > 0 && length < bar)
+        tune.pickupTicks = length;
+      else if (bar > 0 && length != bar && std::size_t(measureIndex) + 1 < measures &&
+               tune.notesOnReading.size() < 20)
+        tune.notesOnReading.push_back({ImportNote::Kind::PartialBar,
+                                       measureIndex + (tune.pickupTicks > 0 ? 0 : 1),
+                                       1,
+                                       {},
+                                       0,
+                                       0});
+    }
+    measureStart = measureEnd;
+    ++measureIndex;
+  }
+
+  if (tune.division <= 0) tune.division = 1;
+  std::stable_sort(tune.notes.begin(), tune.notes.end(),
+                   [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
+  std::stable_sort(tune.bellows.begin(), tune.bellows.end());
+  if (meter) {
+    const auto beats = meter->first > 0 && meter->second >= 0
+                           ? quarterBeatsPerBar(meter->first, meter->second)
+                           : std::nullopt;
+    if (beats) {
+      tune.beatsPerBar = *beats;
+    } else {
+      tune.pickupTicks = 0;
+      tune.notesOnReading.push_back(
+          {ImportNote::Kind::MeterNotKept, -1, 0,
+           std::to_string(meter->first) + "/" +
+               std::to_string(meter->second >= 0 ? 1 << meter->second : 0),
+           0, 0});
+    }
+  }
+  if (meterChanges > 0)
+    tune.notesOnReading.push_back({ImportNote::Kind::MeterChanges, -1, 0, {}, meterChanges, 0});
+  if (tempo) {
+    tune.tempo = static_cast<int>(std::clamp<long long>(*tempo, 1, 100000));
+    tune.microsPerQuarter = 60000000LL / tune.tempo;
+    if (tempoChanges > 0)
+      tune.notesOnReading.push_back({ImportNote::Kind::TempoChanges,
+                                     -1,
+                                     0,
+                                     {},
+                                     tempoChanges,
+                                     std::clamp(tune.tempo, 20, 300)});
+  }
+  if (ours && (divisions == 1 || divisions == 2 || divisions == 4))
+    tune.stepsPerBeatAtLeast = static_cast<int>(divisions);
+  return tune;
+}
+
+std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
+                                   const ButtonNotes& notes, const Meter& givenMeter,
+                                   const MusicXmlSettings& settings) {
+  const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
+  const std::string title = escaped(cp1252ToUtf8(settings.title));
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+      "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
+      "\"http://www.musicxml.org/dtds/partwise.dtd\">\n"
+      "<score-partwise version=\"4.0\">\n<work><work-title>" +
+      title + "</work-title></work>\n<identification><encoding><software>" + kSoftware +
+      "</software></encoding></identification>\n<part-list><score-part id=\"P1\"><part-name>" +
+      escaped(cp1252ToUtf8(settings.tuning)) +
+      "</part-name><score-instrument id=\"P1-I1\"><instrument-name>Accordion</instrument-name>"
+      "</score-instrument><midi-instrument id=\"P1-I1\"><midi-channel>1</midi-channel>"
+      "<midi-program>" +
+      std::to_string(std::clamp(settings.program, 1, 128)) +
+      "</midi-program></midi-instrument></score-part></part-list>\n<part id=\"P1\">\n";
+  ScoreWriter writer(meter, out);
+  writer.begin(meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
+  std::optional<bool> pushing;
+  for (const TimedEvent& timed : timeline(buttonLines)) {
+    std::vector<std::pair<int, std::string>> sounds;
+    if (!timed.rest) {
+      const auto buttons = buttonsOfLine(buttonLines[std::size_t(timed.event - 1)]);
+      for (int b : buttons)
+        if (notes[std::size_t(b)] && *notes[std::size_t(b)] >= 0 && *notes[std::size_t(b)] < 128)
+          sounds.push_back({*notes[std::size_t(b)], fingeringOf(b)});
+      const Bellows bellows = bellowsOfButtons(buttons);
+      if (!sounds.empty() && bellows != Bellows::None && bellows != Bellows::Both) {
+        const bool push = bellows == Bellows::Push;
+        if (pushing != push)
+          writer.words(
+              uiText(settings.language, push ? Text::BellowsPushWord : Text::BellowsPullWord));
+        pushing = push;
+      }
+    }
+    writer.event(sounds, timed.steps);
+  }
+  writer.end();
+  out += "</part>\n</score-partwise>\n";
+  return out;
+}
+
+}  // namespace tastrello
