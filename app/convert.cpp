@@ -1,6 +1,7 @@
 // tastrello-convert IN OUT [--layout NAME] [--part N] [--force]: a record or lesson file as
-// tablature or as a MIDI file, or a MIDI file as a record. Formats by extension: .txt in and
-// .pdf, .svg or .mid out; or .mid in and .txt out. One summary line on success; on any
+// tablature, a MIDI file or a MusicXML score, or a MIDI file or a score as a record. Formats by
+// extension: .txt in and .pdf, .svg, .mid or .musicxml out; or .mid, .musicxml, .xml or .mxl
+// in and .txt out. One summary line on success; on any
 // problem a clear message and a non-zero exit, and never a partial output file. Output goes
 // through the program's one file writer: only a plain file (or nothing) at OUT is replaced,
 // never a link, a pipe or a device, and a full disk is a failure.
@@ -16,8 +17,9 @@
 #include <filesystem>
 
 #include "exchange/midi_lesson.h"
+#include "exchange/musicxml.h"
 #include "platform/disk_files.h"
-#include "records/meter.h"
+#include "platform/markup_reader.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
 #include "records/meter.h"
@@ -32,11 +34,13 @@ namespace {
 enum Exit { kOk = 0, kUsage = 1, kInput = 2, kOutput = 3 };
 
 const char* const kUsageText =
-    "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid [--layout NAME] [--force]\n"
-    "       tastrello-convert IN.mid OUT.txt [--layout NAME] [--part N] [--force]\n"
+    "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid|OUT.musicxml [--layout NAME] "
+    "[--force]\n"
+    "       tastrello-convert IN.mid|IN.musicxml|IN.xml|IN.mxl OUT.txt [--layout NAME] "
+    "[--part N] [--force]\n"
     "  --layout NAME  the note layout: its file (Notes_A-D-G.txt) or its tuning (A-D-G);\n"
-    "                 a record's own layout, or G-C-F for a MIDI file, when not given\n"
-    "  --part N       the track or channel of a MIDI file with several, from 1\n"
+    "                 a record's own layout, or G-C-F for a MIDI file or score, when not given\n"
+    "  --part N       the track or channel of a MIDI file, or the part of a score, from 1\n"
     "  --force        replace OUT when it is a file that exists\n"
     "  -h, --help     this text\n";
 
@@ -217,6 +221,38 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
                       file->warnings);
 }
 
+/// A MusicXML score's melody (of the part given, or of its first part with notes) as a record
+/// in the layout's tuning.
+int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
+                     int partNumber) {
+  std::string why;
+  const auto bytes = readWhole(in, why);
+  if (!bytes) return fail(kInput, in.string() + ": " + why);
+  std::string problem;
+  const PugiMarkupReader reader;
+  const auto score = readMusicXml(*bytes, reader, problem);
+  if (!score) return fail(kInput, in.string() + ": " + problem);
+  const auto path = layoutFile(layoutName, in);
+  const auto layout = path ? readLayout(*path) : std::nullopt;
+  if (!layout) return fail(kInput, "unknown note layout " + layoutName);
+  const auto parts = scoreParts(*score, UiLanguage::English);
+  std::string partId;
+  if (partNumber > 0) {
+    // A score of one part with notes has no list of parts; it is part 1 all the same.
+    const std::size_t partCount = parts.empty() ? 1 : parts.size();
+    if (partNumber > static_cast<int>(partCount))
+      return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
+                              (partCount == 1 ? " part with notes" : " parts with notes"));
+    if (!parts.empty()) partId = parts[std::size_t(partNumber - 1)].id;
+  }
+  return tuneToRecord(in, out, tuneOfMusicXml(*score, partId), *layout,
+                      path->filename().string(), {});
+}
+
+bool isScore(const std::string& extension) {
+  return extension == ".MUSICXML" || extension == ".XML" || extension == ".MXL";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -271,13 +307,18 @@ int main(int argc, char** argv) {
     if (const auto refused = refusedOutput()) return *refused;
     return midiToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
   }
+  if (isScore(extensionOf(in))) {
+    if (kind != ".TXT") return fail(kUsage, out.string() + ": a MusicXML score becomes a .txt record");
+    if (const auto refused = refusedOutput()) return *refused;
+    return musicXmlToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
+  }
   if (extensionOf(in) != ".TXT")
-    return fail(kUsage, in.string() + ": only .txt records and .mid files are read");
+    return fail(kUsage, in.string() + ": only .txt records, .mid files and MusicXML scores are read");
   if (part > 0)
-    return fail(kUsage, "--part chooses a track or channel of a MIDI file; " + in.string() +
-                            " is a record");
-  if (kind != ".PDF" && kind != ".SVG" && kind != ".MID")
-    return fail(kUsage, out.string() + ": the output must end in .pdf, .svg or .mid");
+    return fail(kUsage, "--part chooses a track or channel of a MIDI file or a part of a score; " +
+                            in.string() + " is a record");
+  if (kind != ".PDF" && kind != ".SVG" && kind != ".MID" && kind != ".MUSICXML")
+    return fail(kUsage, out.string() + ": the output must end in .pdf, .svg, .mid or .musicxml");
 
   std::string why;
   const auto bytes = readWhole(in, why);
@@ -294,6 +335,27 @@ int main(int argc, char** argv) {
   const auto layoutPath = layoutFile(layout, in);
   if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
   if (const auto refused = refusedOutput()) return *refused;
+  if (kind == ".MUSICXML") {
+    const auto notes = readLayout(*layoutPath);
+    if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
+    MusicXmlSettings settings;
+    settings.title = utf8ToCp1252(in.stem().string()).value_or(in.stem().string());
+    for (const char* prefix : {"Records_", "Lessons_"})
+      if (settings.title.rfind(prefix, 0) == 0) settings.title = settings.title.substr(8);
+    settings.tuning = tuningName(layoutPath->filename().string());
+    settings.language = UiLanguage::English;
+    const Meter meter = meterBeside(in);
+    // Without a tempo of its own, the one a MIDI file of it gets.
+    settings.tempoWithoutMeter = 60000 / (ExportSettings{}.intervalMs * meter.stepsPerBeat);
+    const std::string error = writeWhole(
+        out, exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter, settings));
+    if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+    std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d\n",
+                in.filename().string().c_str(), out.filename().string().c_str(),
+                record->buttonLines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
+                meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
+    return kOk;
+  }
   if (kind == ".MID") {
     const auto notes = readLayout(*layoutPath);
     if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");

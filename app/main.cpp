@@ -4,6 +4,7 @@
 
 #include "platform/disk_files.h"
 #include "platform/main_view.h"
+#include "platform/markup_reader.h"
 #include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/working_folder.h"
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
   for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
   tastrello::RtMidiPorts ports;
-  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs});
+  const tastrello::PugiMarkupReader markup;
+  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs, &markup});
   files.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();

@@ -297,16 +297,30 @@ TEST_F(RequestTest, ACancelledOrRefusedFileChangesNothingButSaysWhy) {
   EXPECT_NE(form.StatusLine.caption.find(form.say(Text::WhyNotAPlainFile)), std::string::npos);
 }
 
-TEST_F(RequestTest, TheExportHandsOverTheFilesBytesAndSaysWhereTheyWent) {
+TEST_F(RequestTest, TheExportAsksTheFormatHandsOverTheFilesBytesAndSaysWhereTheyWent) {
   loadEvents({"44/47/", "10/"});
   form.dispatch(Event::click(ControlId::MidiExport));
+  const Request format = only();
+  ASSERT_EQ(format.kind, Request::Kind::ChooseOne);
+  ASSERT_EQ(format.options.size(), 2u);
+  form.dispatch(Event::chosen(format.id, 0));
   const Request save = only();
   ASSERT_EQ(save.kind, Request::Kind::SaveFile);
   EXPECT_EQ(save.bytes.substr(0, 4), "MThd");
   EXPECT_EQ(save.name, "T.mid");
   form.dispatch(Event::saved(save.id, "/home/l/T.mid"));
   EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgExportedMidi, {"/home/l/T.mid", "2"}));
+  // The second format is a score, with the record's name and its own extension.
   form.dispatch(Event::click(ControlId::MidiExport));
+  form.dispatch(Event::chosen(only().id, 1));
+  const Request score = only();
+  ASSERT_EQ(score.kind, Request::Kind::SaveFile);
+  EXPECT_EQ(score.name, "T.musicxml");
+  EXPECT_EQ(score.options, std::vector<std::string>{"musicxml"});
+  EXPECT_NE(score.bytes.find("<score-partwise"), std::string::npos);
+  form.dispatch(Event::cancelledAnswer(score.id));
+  form.dispatch(Event::click(ControlId::MidiExport));
+  form.dispatch(Event::chosen(only().id, 0));
   form.dispatch(Event::notSaved(only().id, "/full/T.mid", "no space left"));
   EXPECT_NE(form.StatusLine.caption.find("no space left"), std::string::npos);
   EXPECT_EQ(form.problemCount, 1);

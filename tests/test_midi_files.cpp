@@ -10,9 +10,11 @@
 #include "exchange/midi_lesson.h"
 #include "records/record_format.h"
 #include "shell/text.h"
+#include "lesson_support.h"
 #include "test_support.h"
 
 using namespace tastrello;
+using tastrello::testing::randomLesson;
 
 namespace {
 
@@ -207,40 +209,6 @@ TEST(MidiImportTest, ChordsByOnsetRestsFromGapsTheFourHighestAndBarAndBeatInRepo
   EXPECT_NE(all.find("bar 1, beat 1: a chord of 5 notes"), std::string::npos) << all;
   EXPECT_NE(all.find("bar 1, beat 4: c#1 has no button in either direction"), std::string::npos)
       << all;
-}
-
-/// A random lesson: chords of one to four buttons of one block (a pitch may sound on two
-/// rows), silent rests, and, with rhythm, ringing rests after chords and silence of less than
-/// the first bar before the first chord. It ends on a chord or its ringing.
-std::vector<std::string> randomLesson(std::mt19937& random, const ButtonNotes& notes,
-                                      const Meter& meter, bool rhythm) {
-  std::vector<std::string> lines;
-  const int firstBar = meter.pickupSteps > 0 ? meter.pickupSteps : meter.stepsPerBar();
-  if (rhythm)
-    for (int i = int(random() % unsigned(firstBar)); i > 0; --i) lines.push_back(kBreakMute);
-  const int count = 1 + int(random() % 120);
-  for (int i = 0; i < count; ++i) {
-    const bool afterChord = !lines.empty() && lines.back() != kBreakMute;
-    const unsigned kind = random() % 8;
-    if (i > 0 && kind == 0) {
-      lines.push_back(kBreakMute);
-    } else if (rhythm && afterChord && kind < 4) {
-      lines.push_back(kBreakPlay);
-    } else {
-      const int base = random() % 2 ? kButtonsPerBlock : 0;
-      std::set<int> buttons;
-      const int size = 1 + int(random() % 4);
-      while (int(buttons.size()) < size) {
-        const int b = base + int(random() % kButtonsPerBlock);
-        if (notes[std::size_t(b)]) buttons.insert(b);
-      }
-      std::string line;
-      for (int b : buttons) line += right("00" + std::to_string(b), 2) + "/";
-      lines.push_back(line);
-    }
-  }
-  while (lines.back() == kBreakMute) lines.pop_back();
-  return lines;
 }
 
 std::vector<std::string> linesOf(const ImportResult& r) {

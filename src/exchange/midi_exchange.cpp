@@ -1,9 +1,12 @@
-// MIDI files in the window: the loaded record exported with its meter, tempo and instrument,
-// and a file imported into the editor, unsaved, with its rhythm and with buttons and bellows
-// chosen for the layout in force; its meter is written beside the record when it is saved.
+// MIDI and MusicXML files in the window: the loaded record exported with its meter, tempo and
+// instrument (as a MIDI file or as a score), and a file imported into the editor, unsaved, with
+// its rhythm and with buttons and bellows chosen for the layout in force; its meter is written
+// beside the record when it is saved.
 #include <algorithm>
+#include <cmath>
 
 #include "exchange/midi_lesson.h"
+#include "exchange/musicxml.h"
 #include "shell/main_window.h"
 #include "shell/text.h"
 
@@ -12,7 +15,7 @@ namespace tastrello {
 namespace {
 
 constexpr int kDefaultBellowsController = 2;        // breath controller, when BELLOWS-CC: is empty
-constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune
+constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score's too)
 
 }  // namespace
 
@@ -49,16 +52,50 @@ void Form1::saveImportedMeter(const std::string& recordFile) {
   importedMeter.reset();
 }
 
+std::optional<std::string> Form1::exportMusicXml() {
+  const auto events = loadedEvents();
+  if (events.empty()) {
+    report(say(Text::MsgPlayNothing));
+    return std::nullopt;
+  }
+  MusicXmlSettings settings;
+  settings.title = Infos.caption;
+  settings.tuning = tuningName(noteFileName);
+  settings.program = instrumentNumber;
+  settings.language = uiLanguageOf(textsLanguage);
+  // Without a tempo of its own, the one replay plays it at (a step of the grid a tick).
+  const Meter meter = loadedMeter();
+  settings.tempoWithoutMeter =
+      static_cast<int>(std::lround(60000.0 / (tempoInterval() * meter.stepsPerBeat)));
+  return exportRecordToMusicXml(events, buttonNotes(), meter, settings);
+}
+
 void Form1::MidiExport_Click() {
-  const auto bytes = exportMidi();
+  if (loadedEvents().empty()) {
+    report(say(Text::MsgPlayNothing));
+    return;
+  }
+  Request request;
+  request.kind = Request::Kind::ChooseOne;
+  request.title = MidiExport.caption;
+  request.name = say(Text::ExportFormatQuestion);
+  request.options = {"MIDI (.mid)", "MusicXML (.musicxml)"};
+  ask(std::move(request), [this](const Event& e) {
+    if (!e.cancelled && (e.index == 0 || e.index == 1)) exportAs(e.index);
+  });
+}
+
+void Form1::exportAs(int format) {
+  const bool score = format == 1;
+  const auto bytes = score ? exportMusicXml() : exportMidi();
   if (!bytes) return;
   const std::string events = std::to_string(loadedEvents().size());
   Request request;
   request.kind = Request::Kind::SaveFile;
   request.title = MidiExport.caption;
-  request.name = Infos.caption + ".mid";
-  request.format = "MIDI";
-  request.options = {"mid"};
+  request.name = Infos.caption + (score ? ".musicxml" : ".mid");
+  request.format = score ? "MusicXML" : "MIDI";
+  request.options = {score ? "musicxml" : "mid"};
   request.bytes = *bytes;
   ask(std::move(request), [this, events](const Event& e) {
     if (e.cancelled) return;
@@ -73,8 +110,8 @@ void Form1::MidiImport_Click() {
   Request request;
   request.kind = Request::Kind::OpenFile;
   request.title = MidiImport.caption;
-  request.format = "MIDI";
-  request.options = {"mid", "midi"};
+  request.format = "MIDI, MusicXML";
+  request.options = {"mid", "midi", "musicxml", "xml", "mxl"};
   request.largest = kLargestMidiFile;
   ask(std::move(request), [this](const Event& e) {
     if (e.cancelled) return;
@@ -86,6 +123,10 @@ void Form1::MidiImport_Click() {
 }
 
 void Form1::openMidiFile(const std::string& name, const std::string& bytes) {
+  if (looksLikeMusicXml(bytes)) {
+    openMusicXml(name, bytes);
+    return;
+  }
   std::string problem;
   auto file = readMidiFile(bytes, problem);
   if (!file) {
@@ -107,6 +148,34 @@ void Form1::openMidiFile(const std::string& name, const std::string& bytes) {
   ask(std::move(request), [this, name, parts, file = std::move(*file)](const Event& e) {
     if (e.cancelled || e.index < 0 || e.index > int(parts.size())) return;
     importMidi(file, name, e.index == 0 ? MidiPart{} : parts[std::size_t(e.index - 1)]);
+  });
+}
+
+void Form1::openMusicXml(const std::string& name, const std::string& bytes) {
+  if (!services.markup) {
+    report(say(Text::MsgImportRefused, {name, say(Text::WhyNoMusicXml)}));
+    return;
+  }
+  std::string problem;
+  auto score = readMusicXml(bytes, *services.markup, problem);
+  if (!score) {
+    report(say(Text::MsgImportRefused, {name, problem}));
+    return;
+  }
+  const auto parts = scoreParts(*score, uiLanguageOf(textsLanguage));
+  if (parts.empty()) {
+    importTune(tuneOfMusicXml(*score, ""), name, {});
+    return;
+  }
+  // Several parts with notes: the learner chooses the one whose melody to take.
+  Request request;
+  request.kind = Request::Kind::ChooseOne;
+  request.title = MidiImport.caption;
+  request.name = say(Text::ScorePartQuestion);
+  for (const auto& part : parts) request.options.push_back(part.label);
+  ask(std::move(request), [this, name, parts, score = std::move(*score)](const Event& e) {
+    if (e.cancelled || e.index < 0 || e.index >= int(parts.size())) return;
+    importTune(tuneOfMusicXml(score, parts[std::size_t(e.index)].id), name, {});
   });
 }
 

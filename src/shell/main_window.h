@@ -204,15 +204,23 @@ class Form1 {
   void openMidiInput();
   void InputChooser_Click();
 
-  // ---- MIDI files
+  // ---- MIDI and MusicXML files
   /// The loaded record as a Standard MIDI File; nothing (reported) when none is loaded.
   std::optional<std::string> exportMidi();
-  /// Asks where the loaded record goes as a MIDI file.
+  /// The loaded record as a MusicXML score; nothing (reported) when none is loaded.
+  std::optional<std::string> exportMusicXml();
+  /// Asks in which format (MIDI or MusicXML), then where the loaded record goes.
   void MidiExport_Click();
-  /// Asks for a MIDI file to import, and then (when it has several) for the part.
+  /// Asks where the loaded record goes in the format chosen (0 MIDI, 1 MusicXML).
+  void exportAs(int format);
+  /// Asks for a MIDI or MusicXML file to import, and then (when it has several) for the part.
   void MidiImport_Click();
-  /// A MIDI file chosen: read once; its part asked for when it has several, then imported.
+  /// A MIDI or MusicXML file chosen: read once; its part asked for when it has several, then
+  /// imported.
   void openMidiFile(const std::string& name, const std::string& bytes);
+  /// A MusicXML file (.musicxml, .xml or .mxl) chosen: refused with the reason when this
+  /// edition has no reader of XML (Services::markup) or the file is none; else as a MIDI file.
+  void openMusicXml(const std::string& name, const std::string& bytes);
   /// Opens a MIDI file's notes in the editor, unsaved, as events with buttons and bellows for
   /// the layout in force; refused (reported) while the editor holds unsaved changes. Replay
   /// and practice stop first.

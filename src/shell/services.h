@@ -11,6 +11,8 @@
 
 namespace tastrello {
 
+class MarkupReader;  // exchange/markup.h: XML and zip for the MusicXML import
+
 /// A moment on the window object's clock (Clock::seconds), at which a message is to sound.
 /// kAtOnce (and any moment already past) means as soon as possible.
 using SoundTime = double;
@@ -145,6 +147,7 @@ class Clock {
 /// What the window object is given to reach the world. `outputs` may be null: then the
 /// output is whatever `midi` is. `clock` may be null: then the system's clock is used.
 /// `ports` and `audio` may be null: then no port is offered and no sound output described.
+/// `markup` may be null: then MusicXML files are refused with the reason.
 struct Services {
   MidiPort* midi = nullptr;
   Files* files = nullptr;
@@ -152,6 +155,7 @@ struct Services {
   Clock* clock = nullptr;
   MidiPorts* ports = nullptr;
   AudioStatus* audio = nullptr;
+  const MarkupReader* markup = nullptr;
 };
 
 }  // namespace tastrello
