@@ -4,8 +4,10 @@
 #include <algorithm>
 
 #include "exchange/midi_lesson.h"
+#include "exchange/musicxml.h"
 #include "fakes.h"
 #include "platform/fluid_synth_port.h"
+#include "platform/markup_reader.h"
 
 using namespace tastrello;
 
@@ -154,6 +156,90 @@ void BM_ReadMidi2000Notes(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadMidi2000Notes)->Unit(benchmark::kMillisecond);
 
+/// The same kind of tune as a MusicXML score as notation programs write it: 4/4 in eighths
+/// (divisions 2), quarters and eighths, every fourth beat a chord of three, with a second
+/// voice in a second staff that the import passes over.
+std::string twoThousandNotesScore(const ButtonNotes& notes) {
+  static constexpr const char* kStep[12] = {"C", "C", "D", "E", "E", "F",
+                                            "F", "G", "G", "A", "B", "B"};
+  static constexpr int kAlter[12] = {0, 1, 0, -1, 0, 0, 1, 0, 1, 0, -1, 0};
+  std::vector<int> pitches;
+  for (const auto& n : notes)
+    if (n && std::find(pitches.begin(), pitches.end(), *n) == pitches.end()) pitches.push_back(*n);
+  std::sort(pitches.begin(), pitches.end());
+  auto note = [&](int pitch, int duration, bool chord, int staff) {
+    std::string out = "<note>";
+    if (chord) out += "<chord/>";
+    out += std::string("<pitch><step>") + kStep[pitch % 12] + "</step>";
+    if (kAlter[pitch % 12] != 0) out += "<alter>" + std::to_string(kAlter[pitch % 12]) + "</alter>";
+    out += "<octave>" + std::to_string(pitch / 12 - 1) + "</octave></pitch><duration>" +
+           std::to_string(duration) + "</duration><voice>" + std::to_string(staff) +
+           "</voice><type>" + (duration == 1 ? "eighth" : "quarter") + "</type><staff>" +
+           std::to_string(staff) + "</staff></note>\n";
+    return out;
+  };
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<score-partwise version=\"4.0\">"
+      "<part-list><score-part id=\"P1\"><part-name>Melody</part-name></score-part>"
+      "</part-list>\n<part id=\"P1\">\n";
+  long long at = static_cast<long long>(pitches.size()) / 2;
+  unsigned seed = 1;
+  int written = 0, measure = 0;
+  while (written < 2000) {
+    out += "<measure number=\"" + std::to_string(++measure) + "\">";
+    if (measure == 1)
+      out += "<attributes><divisions>2</divisions><time><beats>4</beats><beat-type>4</beat-type>"
+             "</time><staves>2</staves></attributes><direction><sound tempo=\"96\"/></direction>\n";
+    for (int beat = 0; beat < 4; ++beat) {
+      seed = seed * 1103515245u + 12345u;
+      at = std::clamp<long long>(at + (seed >> 16) % 5 - 2, 0,
+                                 static_cast<long long>(pitches.size()) - 3);
+      if (beat == 0) {
+        for (int k = 0; k < 3; ++k, ++written)
+          out += note(pitches[std::size_t(at + k)], 2, k > 0, 1);
+      } else if ((seed >> 20) % 2) {
+        out += note(pitches[std::size_t(at)], 1, false, 1) +
+               note(pitches[std::size_t(at + 1)], 1, false, 1);
+        written += 2;
+      } else {
+        out += note(pitches[std::size_t(at)], 2, false, 1);
+        ++written;
+      }
+    }
+    out += "<backup><duration>8</duration></backup>" + note(pitches[0], 8, false, 2) +
+           "</measure>\n";
+  }
+  return out + "</part>\n</score-partwise>\n";
+}
+
+void BM_ImportMusicXml2000Notes(benchmark::State& state) {
+  const ButtonNotes notes = shippedKeyboard();
+  const std::string bytes = twoThousandNotesScore(notes);
+  const PugiMarkupReader reader;
+  ImportOptions everything;
+  everything.maxEvents = 1 << 20;  // the whole piece is fingered, not only what a record holds
+  std::size_t events = 0;
+  for (auto _ : state) {
+    std::string problem;
+    const auto score = readMusicXml(bytes, reader, problem);
+    events = importTune(tuneOfMusicXml(*score, ""), notes, everything).events.size();
+  }
+  state.counters["events"] = double(events);
+  state.counters["kB"] = double(bytes.size()) / 1024;
+}
+BENCHMARK(BM_ImportMusicXml2000Notes)->Unit(benchmark::kMillisecond);
+
+// The baseline: parsing the same score, without reading the melody and fingering it.
+void BM_ParseMusicXml2000Notes(benchmark::State& state) {
+  const std::string bytes = twoThousandNotesScore(shippedKeyboard());
+  const PugiMarkupReader reader;
+  for (auto _ : state) {
+    std::string problem;
+    benchmark::DoNotOptimize(readMusicXml(bytes, reader, problem));
+  }
+}
+BENCHMARK(BM_ParseMusicXml2000Notes)->Unit(benchmark::kMillisecond);
+
 std::vector<std::string> lesson200() {
   std::vector<std::string> lines;
   for (int i = 0; i < 200; ++i)
@@ -167,6 +253,13 @@ void BM_ExportMidi200Events(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(exportRecordToMidi(lines, notes, {}, {}));
 }
 BENCHMARK(BM_ExportMidi200Events)->Unit(benchmark::kMicrosecond);
+
+void BM_ExportMusicXml200Events(benchmark::State& state) {
+  const ButtonNotes notes = shippedKeyboard();
+  const auto lines = lesson200();
+  for (auto _ : state) benchmark::DoNotOptimize(exportRecordToMusicXml(lines, notes, {}, {}));
+}
+BENCHMARK(BM_ExportMusicXml200Events)->Unit(benchmark::kMicrosecond);
 
 // The baseline: writing the same lesson as a record file.
 void BM_FormatRecord200Events(benchmark::State& state) {
