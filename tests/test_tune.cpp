@@ -127,6 +127,36 @@ TEST(TuneGridTest, SilentBarsBeforeTheFirstNoteAreDroppedAndAShorterSilenceIsKep
   EXPECT_EQ(result.events.size(), 5u);
 }
 
+TEST(TuneGridTest, ASilentPickupGoesOnlyWithTheSilentBarsAfterIt) {
+  // 3/4 with a pickup of one beat whose note (g#) no button has, then a bar of c# (no button
+  // either), then the tune: pickup and bar go, and the record has no pickup, as it would come
+  // back when exported and imported again. What was left out is said in the file's bars.
+  Tune tune = tuneOf({{0, 96, 68}, {96, 288, 61}, {384, 96, 60}, {480, 96, 62}});
+  tune.beatsPerBar = 3;
+  tune.pickupTicks = 96;
+  const auto result = importTune(tune, smallKeyboard(), {});
+  EXPECT_EQ(linesOf(result), (std::vector<std::string>{"00/", "03/"}));
+  EXPECT_EQ(result.meter, (Meter{3, 1, 0, 0}));
+  std::vector<long long> bars;
+  for (const auto& n : result.notes)
+    if (n.kind == ImportNote::Kind::NoButton) bars.push_back(n.bar);
+  EXPECT_EQ(bars, (std::vector<long long>{0, 1}));
+  // A note in the middle of the first bar keeps the silent pickup and the silence.
+  tune.notes[1] = {192, 96, 64, -1};
+  const auto kept = importTune(tune, smallKeyboard(), {});
+  EXPECT_EQ(kept.meter.pickupSteps, 1);
+  EXPECT_EQ(linesOf(kept),
+            (std::vector<std::string>{kBreakMute, kBreakMute, "06/", kBreakMute, "00/", "03/"}));
+  // Silent from the pickup's start to the note on bar 1's first beat, exported and read again
+  // as a file that begins with a silent pickup: the same.
+  Tune read = tuneOf({{96, 96, 60}, {192, 96, 62}});
+  read.beatsPerBar = 3;
+  read.pickupTicks = 96;
+  const auto again = importTune(read, smallKeyboard(), {});
+  EXPECT_EQ(linesOf(again), (std::vector<std::string>{kBreakMute, "00/", "03/"}));
+  EXPECT_EQ(again.meter.pickupSteps, 1);
+}
+
 TEST(TuneGridTest, ReportsGiveBarAndBeatAfterThePickup) {
   // 3/4 with a one-beat pickup; 61 has no button. The pickup's beat is its bar's last.
   Tune tune = tuneOf({{0, 96, 61}, {96, 96, 60}, {192, 96, 62}, {288, 96, 61}, {384, 96, 61}});

@@ -151,8 +151,10 @@ Placement place(const Tune& tune, const std::vector<RawChord>& chords, int grid,
   const long long bar = static_cast<long long>(tune.beatsPerBar) * grid;
   const long long pickup = stepOf(tune.pickupTicks, grid, tune.division) % bar;
   const long long first = stepOf(chords.front().onset, grid, tune.division);
-  // Bars of silence before the first note say nothing; the rest of the silence is kept.
-  if (pickup > 0 && first < pickup) {
+  // Bars of silence before the first note say nothing; the rest of the silence is kept. A
+  // pickup goes only with the silent bars after it: a silent pickup before a note in the
+  // first bar stays, as the bars stay where they are.
+  if (pickup > 0 && first < pickup + bar) {
     p.pickup = pickup;
   } else if (pickup > 0) {
     p.shift = pickup + (first - pickup) / bar * bar;
@@ -456,8 +458,9 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   meter.pickupSteps = static_cast<int>(p.pickup);
   meter.tempo = tune.tempo > 0 ? std::clamp(tune.tempo, 20, 300) : 0;
   if (!isValidMeter(meter)) meter.pickupSteps = 0;
-  const auto atStep = [&](long long step, ImportNote note) {
-    return located(meter, step - p.shift, std::move(note));
+  // Places are said in the file's bars, whatever silence is dropped at the start below.
+  const auto atStep = [&, fileMeter = meter](long long step, ImportNote note) {
+    return located(fileMeter, step - p.shift, std::move(note));
   };
 
   // Finger the groups that fit.
@@ -507,12 +510,21 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   // Nor do whole bars of silence before the first chord (left where notes no button has came
   // first): a file that starts with them imports without them, so a record exported and
   // imported again keeps its events.
-  if (result.meter.pickupSteps == 0) {
+  // A silent pickup goes with them (and the record then has none), as when it is read.
+  {
     const auto silent = std::find_if(result.events.begin(), result.events.end(),
                                      [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
-    const auto bar = std::max(1, result.meter.stepsPerBar());
-    const auto bars = (silent - result.events.begin()) / bar;
-    result.events.erase(result.events.begin(), result.events.begin() + bars * bar);
+    const std::ptrdiff_t bar = std::max(1, result.meter.stepsPerBar());
+    const std::ptrdiff_t pickup = result.meter.pickupSteps;
+    const std::ptrdiff_t leading = silent - result.events.begin();
+    std::ptrdiff_t dropped = 0;
+    if (pickup == 0) {
+      dropped = leading / bar * bar;
+    } else if (leading >= pickup + bar) {
+      dropped = pickup + (leading - pickup) / bar * bar;
+      result.meter.pickupSteps = 0;
+    }
+    result.events.erase(result.events.begin(), result.events.begin() + dropped);
   }
   std::optional<bool> pushing;
   for (const auto& event : result.events) {
