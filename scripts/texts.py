@@ -277,6 +277,9 @@ T = [
  ("BellowsPushWord", "Druck", "push", "cerrar", "Druck"),
  ("BellowsPullWord", "Zug", "pull", "abrir", "Zug"),
  ("ExportFormatQuestion", "In welchem Format speichern?", "Save in which format?", "¿En qué formato guardar?", "In wöchm Format speichern?"),
+ ("ExportCaption", "MIDI/MusicXML speichern", "Save MIDI/MusicXML", "Guardar MIDI/MusicXML", "MIDI/MusicXML speichern"),
+ ("ImportCaption", "MIDI/MusicXML laden", "Import MIDI/MusicXML", "Importar MIDI/MusicXML", "MIDI/MusicXML ladn"),
+ ("TipExport", "Die geladene Aufnahme als MIDI-Datei oder als MusicXML-Noten speichern, mit Takt und Tempo", "Save the loaded record as a MIDI file or as a MusicXML score, with its meter and tempo", "Guardar la grabación cargada como archivo MIDI o como partitura MusicXML, con su compás y tempo", "De gladne Aufnahm ois MIDI-Datei oder ois MusicXML-Notn speichern, mit Takt und Tempo"),
 ]
 
 def esc(s):

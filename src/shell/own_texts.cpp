@@ -28,8 +28,8 @@ void Form1::applyOwnTexts() {
   SectionLast.caption = say(Text::SectionLastCaption);
   SectionAll.caption = say(Text::SectionAllCaption);
   PracticeChart.caption = say(Text::ChartCaption);
-  MidiExport.caption = say(Text::MidiExportCaption);
-  MidiImport.caption = say(Text::MidiImportCaption);
+  MidiExport.caption = say(Text::ExportCaption);
+  MidiImport.caption = say(Text::ImportCaption);
   // The line under the transport names the loaded record once there is one.
   const std::string prefix = left(Label2.caption, 6);
   if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
@@ -75,7 +75,7 @@ void Form1::applyOwnTexts() {
                                             {&SectionFirst, Text::TipSectionFirst},
                                             {&SectionLast, Text::TipSectionLast},
                                             {&SectionAll, Text::TipSectionAll},
-                                            {&MidiExport, Text::TipMidiExport},
+                                            {&MidiExport, Text::TipExport},
                                             {&MidiImport, Text::TipMidiImport}};
   for (const auto& [control, text] : tips) control->toolTip = say(text);
   updateStateTips();
