@@ -30,11 +30,12 @@ std::optional<long long> wholeNumber(std::string_view text) {
   return value;
 }
 
-/// A decimal such as "96.5", rounded to a whole number, read without the C library's locale.
+/// A decimal from 0 to a billion such as "96.5", rounded to a whole number, read without the C
+/// library's locale; nothing for others.
 std::optional<long long> roundedDecimal(std::string_view text) {
   const auto dot = text.find('.');
   const auto whole = wholeNumber(text.substr(0, dot));
-  if (!whole || *whole < 0) return std::nullopt;
+  if (!whole || *whole < 0 || *whole > 1000000000) return std::nullopt;
   if (dot == std::string_view::npos) return whole;
   const std::string_view fraction = text.substr(dot + 1);
   if (!fraction.empty() && (fraction[0] < '0' || fraction[0] > '9')) return std::nullopt;
@@ -50,14 +51,16 @@ std::optional<int> pitchOf(const XmlElement& pitch) {
   static constexpr std::string_view kSteps = "C D EF G A B";
   const std::string step = pitch.childText("step");
   const auto octave = wholeNumber(pitch.childText("octave"));
+  // Octaves 0 to 9 reach every MIDI pitch; others are damage, as are alterations beyond one.
   if (step.size() != 1 || kSteps.find(step[0]) == std::string_view::npos || step[0] == ' ' ||
-      !octave)
+      !octave || *octave < 0 || *octave > 9)
     return std::nullopt;
   long long value = (*octave + 1) * 12 + static_cast<long long>(kSteps.find(step[0]));
   // A quarter-tone alteration (0.5) rounds to the nearer semitone.
   const std::string alter = pitch.childText("alter");
   const bool down = !alter.empty() && alter[0] == '-';
   const auto semitones = roundedDecimal(std::string_view(alter).substr(down ? 1 : 0));
+  if (semitones.value_or(0) > 12) return std::nullopt;
   value += (down ? -1 : 1) * semitones.value_or(0);
   if (value < 0 || value > 127) return std::nullopt;
   return static_cast<int>(value);
@@ -362,7 +365,7 @@ std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language) 
 
 Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
   Tune tune;
-  tune.division = 0;
+  tune.division = 1;  // a score without a part or without divisions: a tick a quarter
   const XmlElement* part = nullptr;
   for (const auto& c : score.children)
     if (c.name == "part" && (partId.empty() ? pitchedNotes(c) > 0 : c.attribute("id") == partId)) {
@@ -374,6 +377,7 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
   const bool ours = madeByUs(score);
 
   long long divisions = 0;
+  bool divisionsSet = false;
   auto ticksOf = [&](long long duration) {
     duration = std::clamp(duration, 0LL, kLongestDuration);
     return divisions > 0 ? duration * tune.division / divisions : 0;
@@ -404,7 +408,8 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
         if (const auto d = wholeNumber(item.childText("divisions"));
             d && *d > 0 && *d <= kMostDivisions) {
           divisions = *d;
-          if (tune.division == 0) tune.division = static_cast<int>(divisions);
+          if (!divisionsSet) tune.division = static_cast<int>(divisions);
+          divisionsSet = true;
         }
         // A transposing instrument's part is written as it reads: sounding is what counts.
         if (const XmlElement* transpose = item.child("transpose")) {
