@@ -1,6 +1,7 @@
 // The contract between the window object and a front end: the table of controls, events that
 // reach their handlers (and only shown, enabled controls), the time the window object keeps
 // for its timers and replay, and the requests a front end answers.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <regex>
@@ -284,6 +285,22 @@ TEST_F(RequestTest, AnImportAsksForTheFileThenForThePartAndOpensTheEditor) {
   // An answer given twice, or to nothing asked, changes nothing.
   form.dispatch(Event::chosen(part.id, 0));
   EXPECT_EQ(form.EditBox.items.size(), 2u);
+}
+
+TEST_F(RequestTest, AScoreIsOfferedAndRefusedWithTheReasonWhereNoReaderOfXmlIsGiven) {
+  form.dispatch(Event::click(ControlId::MidiImport));
+  const Request open = only();
+  for (const char* extension : {"mid", "midi", "musicxml", "xml", "mxl"})
+    EXPECT_NE(std::find(open.options.begin(), open.options.end(), extension), open.options.end())
+        << extension;
+  // As in the web edition, which has no reader of XML: the reason, and nothing opened.
+  form.dispatch(Event::fileChosen(open.id, "Tune.musicxml",
+                                  "\xEF\xBB\xBF <?xml version=\"1.0\"?><score-partwise/>"));
+  EXPECT_FALSE(form.EditBox.visible);
+  EXPECT_NE(form.StatusLine.caption.find(form.say(Text::WhyNoMusicXml)), std::string::npos);
+  form.dispatch(Event::click(ControlId::MidiImport));
+  form.dispatch(Event::fileChosen(only().id, "Tune.mxl", std::string("PK\x03\x04", 4)));
+  EXPECT_NE(form.StatusLine.caption.find(form.say(Text::WhyNoMusicXml)), std::string::npos);
 }
 
 TEST_F(RequestTest, ACancelledOrRefusedFileChangesNothingButSaysWhy) {

@@ -383,7 +383,7 @@ TEST(MusicXmlExportTest, EveryBarAddsUpToItsTimeSignatureWithTiesAcrossBarLines)
 TEST(MusicXmlExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
   const ButtonNotes notes = shippedKeyboard();
   std::mt19937 random(5);
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 200; ++round) {
     Meter meter;
     meter.beatsPerBar = 1 + int(random() % 12);
     meter.stepsPerBeat = 1 << (random() % 3);
