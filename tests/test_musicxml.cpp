@@ -268,12 +268,19 @@ TEST(MusicXmlImportTest, DeepOrHugeDocumentsAreBoundedWithoutExhaustingTheStack)
   EXPECT_TRUE(readMusicXml(many + "</score-partwise>", kReader, problem)) << problem;
   EXPECT_EQ(refusal(many + "<a/></score-partwise>"), "more than 1000000 XML elements");
 
-  std::string deep;
-  for (int i = 0; i < 200000; ++i) deep += "<a>";
-  for (int i = 0; i < 200000; ++i) deep += "</a>";
-  EXPECT_FALSE(kReader.parseXml(deep, 1000, problem));
-  EXPECT_EQ(problem, "more than 1000 XML elements");
-  EXPECT_TRUE(kReader.parseXml(deep, 300000, problem)) << problem;
+  // Nesting: as deep as allowed, one more, and far more (which, freed recursively, would
+  // exhaust the stack).
+  auto nested = [](int depth) {
+    std::string xml;
+    for (int i = 0; i < depth; ++i) xml += "<a>";
+    for (int i = 0; i < depth; ++i) xml += "</a>";
+    return xml;
+  };
+  EXPECT_TRUE(kReader.parseXml(nested(kDeepestXml), 1000, problem)) << problem;
+  EXPECT_FALSE(kReader.parseXml(nested(kDeepestXml + 1), 1000, problem));
+  EXPECT_EQ(problem, "XML elements nested more than 100 deep");
+  EXPECT_FALSE(kReader.parseXml(nested(200000), 300000, problem));
+  EXPECT_EQ(problem, "XML elements nested more than 100 deep");
   // The entities of a document type are not expanded (no "billion laughs").
   const std::string laughs =
       "<!DOCTYPE s [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"

@@ -28,6 +28,9 @@ struct XmlElement {
   std::string attribute(std::string_view attributeName) const;
 };
 
+/// How deep elements may nest in a document read (a score nests less than ten deep).
+constexpr int kDeepestXml = 100;
+
 /// Parses XML and inflates compressed data for the MusicXML import.
 /// Real implementation: PugiMarkupReader (platform/markup_reader.h: pugixml and zlib). A web
 /// edition may answer with the browser's DOMParser and DecompressionStream.
@@ -35,7 +38,7 @@ class MarkupReader {
  public:
   virtual ~MarkupReader() = default;
   /// The document's root element; nothing, with `problem`, when the bytes are no well-formed
-  /// XML or hold more than `largestElements` elements.
+  /// XML, hold more than `largestElements` elements or nest them deeper than kDeepestXml.
   virtual std::optional<XmlElement> parseXml(std::string_view bytes, std::size_t largestElements,
                                              std::string& problem) const = 0;
   /// Raw deflate data (a zip member of method 8) inflated; nothing, with `problem`, unless it

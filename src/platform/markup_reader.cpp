@@ -8,19 +8,24 @@ namespace tastrello {
 
 namespace {
 
-/// Copies pugixml's tree into plain elements, counting them against the limit. Deep documents
-/// are walked without recursion, so a hostile nesting cannot exhaust the stack.
-bool copyTree(const pugi::xml_node& root, XmlElement& out, std::size_t largest) {
+enum class Copied { Whole, TooMany, TooDeep };
+
+/// Copies pugixml's tree into plain elements, counting them against the limit. The tree is
+/// walked without recursion; the plain elements are freed recursively, so their nesting is
+/// bounded too (a score nests less than ten deep).
+Copied copyTree(const pugi::xml_node& root, XmlElement& out, std::size_t largest) {
   struct Pending {
     pugi::xml_node from;
     XmlElement* to;
+    int depth;
   };
-  std::vector<Pending> pending{{root, &out}};
+  std::vector<Pending> pending{{root, &out, 1}};
   std::size_t count = 0;
   while (!pending.empty()) {
     const Pending p = pending.back();
     pending.pop_back();
-    if (++count > largest) return false;
+    if (++count > largest) return Copied::TooMany;
+    if (p.depth > kDeepestXml) return Copied::TooDeep;
     p.to->name = p.from.name();
     for (const auto& a : p.from.attributes()) p.to->attributes.emplace_back(a.name(), a.value());
     std::size_t elements = 0;
@@ -33,9 +38,10 @@ bool copyTree(const pugi::xml_node& root, XmlElement& out, std::size_t largest) 
     p.to->children.resize(elements);
     std::size_t i = 0;
     for (const auto& c : p.from.children())
-      if (c.type() == pugi::node_element) pending.push_back({c, &p.to->children[i++]});
+      if (c.type() == pugi::node_element)
+        pending.push_back({c, &p.to->children[i++], p.depth + 1});
   }
-  return true;
+  return Copied::Whole;
 }
 
 }  // namespace
@@ -58,11 +64,17 @@ std::optional<XmlElement> PugiMarkupReader::parseXml(std::string_view bytes,
     return std::nullopt;
   }
   XmlElement out;
-  if (!copyTree(root, out, largestElements)) {
-    problem = "more than " + std::to_string(largestElements) + " XML elements";
-    return std::nullopt;
+  switch (copyTree(root, out, largestElements)) {
+    case Copied::Whole:
+      return out;
+    case Copied::TooMany:
+      problem = "more than " + std::to_string(largestElements) + " XML elements";
+      break;
+    case Copied::TooDeep:
+      problem = "XML elements nested more than " + std::to_string(kDeepestXml) + " deep";
+      break;
   }
-  return out;
+  return std::nullopt;
 }
 
 std::optional<std::string> PugiMarkupReader::inflate(std::string_view deflated, std::size_t size,
