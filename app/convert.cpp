@@ -165,8 +165,8 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
                  describe(note, UiLanguage::English).c_str());
   const Meter& m = imported.meter;
   std::printf(
-      "%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d, %d bellows changes, %zu notes on "
-      "the way, layout %s\n",
+      "%s -> %s: events: %zu, %d/4 in steps of 1/%d, tempo %d, bellows changes: %d, remarks: "
+      "%zu, layout %s\n",
       in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
       m.beatsPerBar, 4 * m.stepsPerBeat, m.tempo, imported.bellowsChanges,
       imported.notes.size() + warnings.size(), layoutName.c_str());

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
   if (folder.firstStart) form.welcome();
-  if (!folder.problem.empty()) form.report(folder.problem);
+  if (folder.problem) form.report(folder.problem(tastrello::uiLanguageOf(form.textsLanguage)));
 
   tastrello::MainView view(form);
   view.show();

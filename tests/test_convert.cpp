@@ -189,7 +189,7 @@ TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBack
   std::ostringstream bytes;
   bytes << record.rdbuf();
   EXPECT_NE(bytes.str().find("-BREAK MUTE-"), std::string::npos) << bytes.str();
-  EXPECT_NE(back.out.find("3 events"), std::string::npos) << back.out;
+  EXPECT_NE(back.out.find("events: 3,"), std::string::npos) << back.out;
 }
 
 TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBlocking) {
@@ -264,7 +264,7 @@ TEST_F(ConvertTest, APartNumberMustBeAWholeNumberFromOneAndExist) {
   EXPECT_FALSE(fs::exists(out));
   const auto one = convert({mid, out, "--part", "1"});
   EXPECT_EQ(one.exit, 0) << one.err;
-  EXPECT_NE(one.out.find("2 events"), std::string::npos) << one.out;
+  EXPECT_NE(one.out.find("events: 2,"), std::string::npos) << one.out;
 }
 
 TEST_F(ConvertTest, APartForARecordIsRefusedRatherThanIgnored) {

@@ -131,7 +131,7 @@ TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   ASSERT_TRUE(file) << problem;
   const auto parts = midiParts(*file);
   ASSERT_EQ(parts.size(), 2u);
-  EXPECT_EQ(parts[0].label, "Track 1: Melody (2 notes)");
+  EXPECT_EQ(parts[0].label, "Track 1: Melody (notes: 2)");
   const auto tune = importMidi(*file, parts[0], smallKeyboard());
   ASSERT_EQ(tune.events.size(), 2u);
   EXPECT_EQ(tune.events[1].buttons.size(), 1u);
@@ -143,7 +143,7 @@ TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   ASSERT_TRUE(zero);
   const auto channels = midiParts(*zero);
   ASSERT_EQ(channels.size(), 2u);
-  EXPECT_EQ(channels[1].label, "Channel 4 (1 notes)");
+  EXPECT_EQ(channels[1].label, "Channel 4 (notes: 1)");
 }
 
 TEST(FingeringTest, AScaleStaysInTheOneDirectionThatHasAllOfIt) {
@@ -375,7 +375,7 @@ TEST_F(MidiWindowTest, WhatTheImportLeftOutIsSaidInTheLanguageInForce) {
   EXPECT_NE(all.find("Tune: bar 1, beat 2: c#1 has no button in either direction; left out"),
             std::string::npos)
       << all;
-  EXPECT_NE(form.StatusLine.caption.find("Imported 3 events (4/4, quarters, 120 per min)"),
+  EXPECT_NE(form.StatusLine.caption.find("Imported events: 3 (4/4, quarters, 120 per min)"),
             std::string::npos)
       << form.StatusLine.caption;
   form.CancelRec_Click();

@@ -22,6 +22,7 @@ using tastrello::testing::randomLesson;
 namespace {
 
 const PugiMarkupReader kReader;
+constexpr UiLanguage kEnglish = UiLanguage::English;
 
 /// A keyboard where each pitch has one pull button: 60@0 62@3 64@6 65@9 67@12.
 ButtonNotes pullKeyboard() {
@@ -276,16 +277,16 @@ TEST(MusicXmlImportTest, DeepOrHugeDocumentsAreBoundedWithoutExhaustingTheStack)
     for (int i = 0; i < depth; ++i) xml += "</a>";
     return xml;
   };
-  EXPECT_TRUE(kReader.parseXml(nested(kDeepestXml), 1000, problem)) << problem;
-  EXPECT_FALSE(kReader.parseXml(nested(kDeepestXml + 1), 1000, problem));
+  EXPECT_TRUE(kReader.parseXml(nested(kDeepestXml), 1000, problem, kEnglish)) << problem;
+  EXPECT_FALSE(kReader.parseXml(nested(kDeepestXml + 1), 1000, problem, kEnglish));
   EXPECT_EQ(problem, "XML elements nested more than 100 deep");
-  EXPECT_FALSE(kReader.parseXml(nested(200000), 300000, problem));
+  EXPECT_FALSE(kReader.parseXml(nested(200000), 300000, problem, kEnglish));
   EXPECT_EQ(problem, "XML elements nested more than 100 deep");
   // The entities of a document type are not expanded (no "billion laughs").
   const std::string laughs =
       "<!DOCTYPE s [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
       "<score-partwise><work><work-title>&b;</work-title></work></score-partwise>";
-  const auto score = kReader.parseXml(laughs, 100, problem);
+  const auto score = kReader.parseXml(laughs, 100, problem, kEnglish);
   ASSERT_TRUE(score) << problem;
   EXPECT_LT(score->child("work")->childText("work-title").size(), 20u);
 }
@@ -330,7 +331,7 @@ TEST(MusicXmlImportTest, PartsWithNotesAreOfferedAndTheChosenOnesMelodyIsTaken) 
   ASSERT_TRUE(score);
   const auto parts = scoreParts(*score, UiLanguage::English);
   ASSERT_EQ(parts.size(), 2u) << "a part without notes is no choice";
-  EXPECT_EQ(parts[1].label, "Part 2: Bass \xE4 (2 notes)") << "Windows-1252, as the logic keeps";
+  EXPECT_EQ(parts[1].label, "Part 2: Bass \xE4 (notes: 2)") << "Windows-1252, as the logic keeps";
   const auto bass = importTune(tuneOfMusicXml(*score, "P2"), pullKeyboard(), {});
   EXPECT_EQ(linesOf(bass), (std::vector<std::string>{"00/", "03/"}));
 }
@@ -346,7 +347,7 @@ TEST(MusicXmlExportTest, EveryBarAddsUpToItsTimeSignatureWithTiesAcrossBarLines)
   settings.language = UiLanguage::English;
   const std::string xml = exportRecordToMusicXml(lines, notes, {3, 2, 1, 80}, settings);
   std::string problem;
-  const auto score = kReader.parseXml(xml, kMostScoreElements, problem);
+  const auto score = kReader.parseXml(xml, kMostScoreElements, problem, kEnglish);
   ASSERT_TRUE(score) << problem;
   EXPECT_EQ(score->child("work")->childText("work-title"), "Walzer \xC3\xA4");
   const XmlElement* part = score->child("part");

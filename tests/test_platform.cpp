@@ -6,6 +6,7 @@
 
 #include "platform/disk_files.h"
 #include "platform/log_port.h"
+#include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/rtmidi_port.h"
 #include "platform/working_folder.h"
@@ -175,7 +176,7 @@ TEST(WorkingFolderTest, SeedingNeverOverwrites) {
   shipped.write("Records/Lessons_A.txt", "lesson");
   target.write("Data/Tastrel.Ini", "mine");
   target.write("Data/Offered.txt", "");
-  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
+  EXPECT_FALSE(seedUserFolder(shipped.path, target.path));
   EXPECT_EQ(target.read("Data/Tastrel.Ini"), "mine");
   EXPECT_EQ(target.read("Records/Lessons_A.txt"), "lesson");
 }
@@ -184,12 +185,12 @@ TEST(WorkingFolderTest, WhatTheUserRemovedStaysRemovedAndNewShippedFilesArrive) 
   TempFolder shipped, target;
   shipped.write("Data/Tastrel.Ini", "settings");
   shipped.write("Records/Lessons_A.txt", "lesson");
-  ASSERT_EQ(seedUserFolder(shipped.path, target.path), "");
+  ASSERT_FALSE(seedUserFolder(shipped.path, target.path));
   ASSERT_EQ(target.read("Records/Lessons_A.txt"), "lesson");
   fs::remove(target.path / "Records/Lessons_A.txt");
   fs::remove(target.path / "Data/Tastrel.Ini");
   shipped.write("Notes/Notes_A-D-G.txt", "layout");
-  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
+  EXPECT_FALSE(seedUserFolder(shipped.path, target.path));
   EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_A.txt"));
   EXPECT_FALSE(fs::exists(target.path / "Data/Tastrel.Ini"));
   EXPECT_EQ(target.read("Notes/Notes_A-D-G.txt"), "layout");
@@ -201,7 +202,7 @@ TEST(WorkingFolderTest, AFolderSeededByTheFirstVersionKeepsItsRemovalsAndGetsWha
   shipped.write("Records/Lessons_1 C-Dur Tonleiter.txt", "lesson");
   shipped.write("Notes/Notes_A-D-G.txt", "a tuning shipped since");
   target.write("Data/Tastrel.Ini", "mine");  // seeded by 1.1; the lesson removed since
-  EXPECT_EQ(seedUserFolder(shipped.path, target.path), "");
+  EXPECT_FALSE(seedUserFolder(shipped.path, target.path));
   EXPECT_FALSE(fs::exists(target.path / "Records/Lessons_1 C-Dur Tonleiter.txt"));
   EXPECT_EQ(target.read("Notes/Notes_A-D-G.txt"), "a tuning shipped since");
   EXPECT_EQ(target.read("Data/Tastrel.Ini"), "mine");
@@ -315,6 +316,28 @@ TEST(LogPortTest, OnlyAPlainFileInsideTheWorkingFolderIsWritten) {
   std::uint32_t h = 0;
   EXPECT_EQ(outputs.open(-1, h), 0);
   EXPECT_TRUE(fs::is_regular_file(dir.path / "midi.log"));
+}
+
+TEST(OutputSwitchTest, SaysInTheLearnersLanguageThatTheSynthesizerIsNotStarted) {
+  TempFolder dir;
+  UiLanguage language = UiLanguage::Bavarian;
+  OutputSwitch outputs(dir.path, {});
+  outputs.speak([&language] { return language; });
+  EXPECT_EQ(outputs.audioReport().problem, "no ned gstart (er startet mitm erschtn Ton)");
+  language = UiLanguage::Spanish;
+  EXPECT_EQ(outputs.audioReport().problem, "a\xFAn no iniciado (se inicia con la primera nota)");
+}
+
+TEST(NoteTrackingPortTest, ItsOwnReasonsFollowTheLearnersLanguage) {
+  std::vector<std::string> log;
+  UiLanguage language = UiLanguage::German;
+  NoteTrackingPort port(std::make_unique<FakeRawOut>(&log), "Synth",
+                        [&language] { return language; });
+  const int notOpen = port.send(0, 0x00633C90, kAtOnce);
+  ASSERT_NE(notOpen, 0);
+  EXPECT_EQ(port.errorText(notOpen), "Der MIDI-Ausgang ist nicht ge\xF6" "ffnet.");
+  language = UiLanguage::English;
+  EXPECT_EQ(port.errorText(notOpen + 1000), "MIDI port error " + std::to_string(notOpen + 1000) + ".");
 }
 
 TEST(LogPortTest, WritesOneLinePerEvent) {

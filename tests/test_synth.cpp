@@ -200,6 +200,21 @@ TEST(SynthStartTest, ASoundFontThatIsNoFileIsRefusedWithoutBlocking) {
   EXPECT_NE(synth.errorText(code).find("not a readable file"), std::string::npos);
 }
 
+TEST(SynthStartTest, ItsReasonsAreWordedInTheLanguageInForceWhenTheyAreShown) {
+  UiLanguage language = UiLanguage::German;
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  options.soundFont = "/nonexistent/Font.sf2";
+  options.language = [&language] { return language; };
+  FluidSynthPort synth(options);
+  std::uint32_t h = 0;
+  const int code = synth.open(-1, h);
+  EXPECT_EQ(synth.errorText(code), "Die SoundFont /nonexistent/Font.sf2 ist keine lesbare Datei.");
+  language = UiLanguage::Spanish;  // the learner clicks another flag: the same reason, in Spanish
+  EXPECT_EQ(synth.errorText(code), "La SoundFont /nonexistent/Font.sf2 no es un archivo legible.");
+  EXPECT_EQ(synth.errorText(-77), "Error desconocido -77 del sintetizador integrado.");
+}
+
 // A shipped lesson replayed tick by tick on the real synthesizer, rendering the audio that
 // each 150 ms tick would be heard for.
 

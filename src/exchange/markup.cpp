@@ -42,10 +42,14 @@ std::string XmlElement::attribute(std::string_view attributeName) const {
 }
 
 std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
-                                                 std::size_t largestMember, std::string& problem) {
+                                                 std::size_t largestMember, std::string& problem,
+                                                 UiLanguage language) {
+  const auto say = [language](Text text, std::initializer_list<std::string> args = {}) {
+    return uiText(language, text, args);
+  };
   // The end record lies within the last 22 bytes plus the longest comment.
   if (archive.size() < kEndRecordSize) {
-    problem = "not a zip archive";
+    problem = say(Text::WhyNotZip);
     return std::nullopt;
   }
   std::size_t end = archive.size() - kEndRecordSize;
@@ -54,7 +58,7 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
   for (;; --end) {
     if (littleEndian(archive, end, 4) == kEndOfDirectory) break;
     if (end == lowest) {
-      problem = "not a zip archive (no end of its directory)";
+      problem = say(Text::WhyZipNoEnd);
       return std::nullopt;
     }
   }
@@ -62,15 +66,15 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
   const auto directorySize = littleEndian(archive, end + 12, 4);
   const auto directoryAt = littleEndian(archive, end + 16, 4);
   if (!count || !directorySize || !directoryAt || *directoryAt == 0xFFFFFFFF || *count == 0xFFFF) {
-    problem = "a zip archive of a kind not read (zip64)";
+    problem = say(Text::WhyZip64);
     return std::nullopt;
   }
   if (*directoryAt > end || end - *directoryAt < *directorySize) {
-    problem = "a damaged zip directory";
+    problem = say(Text::WhyZipDirectory);
     return std::nullopt;
   }
   if (*count > kMostMembers) {
-    problem = "a zip archive of more than " + std::to_string(kMostMembers) + " files";
+    problem = say(Text::WhyZipTooMany, {std::to_string(kMostMembers)});
     return std::nullopt;
   }
   std::vector<ZipMember> members;
@@ -88,25 +92,25 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
     if (signature != kDirectoryEntry || !flags || !method || !compressed || !size || !nameLength ||
         !extraLength || !commentLength || !local || at + 46 > archive.size() ||
         archive.size() - at - 46 < *nameLength) {
-      problem = "a damaged zip directory";
+      problem = say(Text::WhyZipDirectory);
       return std::nullopt;
     }
     ZipMember member;
     member.name = std::string(archive.substr(at + 46, *nameLength));
     at += 46 + std::size_t(*nameLength) + *extraLength + *commentLength;
     if (*flags & 1) {
-      problem = member.name + " is encrypted";
+      problem = say(Text::WhyZipEncrypted, {member.name});
       return std::nullopt;
     }
     if (*size > largestMember) {
-      problem = member.name + " is larger than " + std::to_string(largestMember >> 20) + " MB";
+      problem = say(Text::WhyZipTooLarge, {member.name, std::to_string(largestMember >> 20)});
       return std::nullopt;
     }
     // The data follows the member's local header, whose name and extra field may differ.
     const auto localName = littleEndian(archive, std::size_t(*local) + 26, 2);
     const auto localExtra = littleEndian(archive, std::size_t(*local) + 28, 2);
     if (littleEndian(archive, *local, 4) != kLocalHeader || !localName || !localExtra) {
-      problem = member.name + ": a damaged zip entry";
+      problem = say(Text::WhyZipEntry, {member.name});
       return std::nullopt;
     }
     member.method = static_cast<int>(*method);
@@ -114,7 +118,7 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
     member.compressedSize = *compressed;
     member.size = *size;
     if (member.offset > archive.size() || archive.size() - member.offset < member.compressedSize) {
-      problem = member.name + ": a zip entry longer than the archive";
+      problem = say(Text::WhyZipEntryLong, {member.name});
       return std::nullopt;
     }
     members.push_back(std::move(member));
@@ -123,26 +127,26 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
 }
 
 std::optional<std::string> zipMemberBytes(std::string_view archive, const ZipMember& member,
-                                          const MarkupReader& reader, std::string& problem) {
+                                          const MarkupReader& reader, std::string& problem,
+                                          UiLanguage language) {
   if (member.offset > archive.size() || archive.size() - member.offset < member.compressedSize) {
-    problem = member.name + ": a zip entry longer than the archive";
+    problem = uiText(language, Text::WhyZipEntryLong, {member.name});
     return std::nullopt;
   }
   const std::string_view data = archive.substr(member.offset, member.compressedSize);
   if (member.method == 0) {
     if (member.size != member.compressedSize) {
-      problem = member.name + ": a stored zip entry of two sizes";
+      problem = uiText(language, Text::WhyZipTwoSizes, {member.name});
       return std::nullopt;
     }
     return std::string(data);
   }
   if (member.method != 8) {
-    problem = member.name + ": compressed in a way not read (method " +
-              std::to_string(member.method) + ")";
+    problem = uiText(language, Text::WhyZipMethod, {member.name, std::to_string(member.method)});
     return std::nullopt;
   }
   std::string why;
-  auto bytes = reader.inflate(data, member.size, why);
+  auto bytes = reader.inflate(data, member.size, why, language);
   if (!bytes) problem = member.name + ": " + why;
   return bytes;
 }

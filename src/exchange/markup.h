@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/ui_texts.h"
+
 namespace tastrello {
 
 /// An element of an XML document: its name, attributes, the text directly inside it, and the
@@ -37,14 +39,16 @@ constexpr int kDeepestXml = 100;
 class MarkupReader {
  public:
   virtual ~MarkupReader() = default;
-  /// The document's root element; nothing, with `problem`, when the bytes are no well-formed
-  /// XML, hold more than `largestElements` elements or nest them deeper than kDeepestXml.
+  /// The document's root element; nothing, with `problem` worded in `language`, when the
+  /// bytes are no well-formed XML, hold more than `largestElements` elements or nest them
+  /// deeper than kDeepestXml.
   virtual std::optional<XmlElement> parseXml(std::string_view bytes, std::size_t largestElements,
-                                             std::string& problem) const = 0;
-  /// Raw deflate data (a zip member of method 8) inflated; nothing, with `problem`, unless it
-  /// inflates to exactly `size` bytes.
+                                             std::string& problem,
+                                             UiLanguage language) const = 0;
+  /// Raw deflate data (a zip member of method 8) inflated; nothing, with `problem` worded in
+  /// `language`, unless it inflates to exactly `size` bytes.
   virtual std::optional<std::string> inflate(std::string_view deflated, std::size_t size,
-                                             std::string& problem) const = 0;
+                                             std::string& problem, UiLanguage language) const = 0;
 };
 
 /// The members of a zip archive by name, read through its central directory; nothing, with
@@ -58,10 +62,12 @@ struct ZipMember {
   std::size_t size = 0;
 };
 std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
-                                                 std::size_t largestMember, std::string& problem);
+                                                 std::size_t largestMember, std::string& problem,
+                                                 UiLanguage language = UiLanguage::English);
 
 /// A member's bytes; nothing, with `problem`, when it cannot be read or inflated.
 std::optional<std::string> zipMemberBytes(std::string_view archive, const ZipMember& member,
-                                          const MarkupReader& reader, std::string& problem);
+                                          const MarkupReader& reader, std::string& problem,
+                                          UiLanguage language = UiLanguage::English);
 
 }  // namespace tastrello

@@ -128,12 +128,12 @@ void Form1::openMidiFile(const std::string& name, const std::string& bytes) {
     return;
   }
   std::string problem;
-  auto file = readMidiFile(bytes, problem);
+  auto file = readMidiFile(bytes, problem, uiLanguageOf(textsLanguage));
   if (!file) {
     report(say(Text::MsgImportRefused, {name, problem}));
     return;
   }
-  const auto parts = midiParts(*file);
+  const auto parts = midiParts(*file, uiLanguageOf(textsLanguage));
   if (parts.empty()) {
     importMidi(*file, name, {});
     return;
@@ -157,7 +157,7 @@ void Form1::openMusicXml(const std::string& name, const std::string& bytes) {
     return;
   }
   std::string problem;
-  auto score = readMusicXml(bytes, *services.markup, problem);
+  auto score = readMusicXml(bytes, *services.markup, problem, uiLanguageOf(textsLanguage));
   if (!score) {
     report(say(Text::MsgImportRefused, {name, problem}));
     return;
@@ -181,7 +181,7 @@ void Form1::openMusicXml(const std::string& name, const std::string& bytes) {
 
 void Form1::importMidi(const std::string& bytes, const std::string& name, const MidiPart& part) {
   std::string problem;
-  const auto file = readMidiFile(bytes, problem);
+  const auto file = readMidiFile(bytes, problem, uiLanguageOf(textsLanguage));
   if (!file) {
     report(say(Text::MsgImportRefused, {name, problem}));
     return;

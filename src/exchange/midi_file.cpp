@@ -5,6 +5,8 @@
 #include <map>
 #include <tuple>
 
+#include "shell/ui_texts.h"
+
 namespace tastrello {
 
 namespace {
@@ -87,7 +89,8 @@ struct TrackReader {
 };
 
 /// Reads one track chunk's events; false with `why` when it stops early.
-bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::string& why) {
+bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& why,
+               UiLanguage language) {
   Cursor c(chunk);
   TrackReader reader{track, out.notes, {}};
   long long tick = 0;
@@ -96,14 +99,14 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
   while (!c.done()) {
     const auto delta = c.vlq();
     if (!delta) {
-      why = "a time that does not end";
+      why = Text::WhyMidiEndlessTime;
       ok = false;
       break;
     }
     tick += *delta;
     const auto first = c.peek();
     if (!first) {
-      why = "an event cut short";
+      why = Text::WhyMidiEventCut;
       ok = false;
       break;
     }
@@ -114,7 +117,7 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
         const auto length = c.vlq();
         const auto data = length ? c.take(*length) : std::nullopt;
         if (!type || !data) {
-          why = "a meta event longer than its track";
+          why = Text::WhyMidiMetaLong;
           ok = false;
           break;
         }
@@ -135,7 +138,7 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
       if (*first == 0xF0 || *first == 0xF7) {
         const auto length = c.vlq();
         if (!length || !c.take(*length)) {
-          why = "a system exclusive event longer than its track";
+          why = Text::WhyMidiSysexLong;
           ok = false;
           break;
         }
@@ -144,7 +147,7 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
       }
       status = *first;
     } else if (status == 0) {
-      why = "a data byte with no status before it";
+      why = Text::WhyMidiNoStatus;
       ok = false;
       break;
     }
@@ -154,7 +157,7 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
     const bool twoBytes = kind != 0xC0 && kind != 0xD0;
     const auto d2 = twoBytes ? c.byte() : std::optional<int>(0);
     if (!d1 || !d2 || (*d1 & 0x80) || (*d2 & 0x80)) {
-      why = "a message cut short";
+      why = Text::WhyMidiMessageCut;
       ok = false;
       break;
     }
@@ -166,8 +169,8 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, std::str
       reader.off(tick, channel, *d1);
   }
   if (const int open = reader.finish(tick))
-    out.warnings.push_back("track " + std::to_string(track + 1) + ": " + std::to_string(open) +
-                           " notes never ended; they end with the track");
+    out.warnings.push_back(uiText(language, Text::MidiNotesNeverEnded,
+                                  {std::to_string(track + 1), std::to_string(open)}));
   return ok;
 }
 
@@ -209,14 +212,18 @@ std::string trackChunk(std::vector<MidiEvent> events) {
 
 }  // namespace
 
-std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem) {
+std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem,
+                                            UiLanguage language) {
+  const auto say = [language](Text text, std::initializer_list<std::string> args = {}) {
+    return uiText(language, text, args);
+  };
   if (bytes.size() < 14 || bytes.substr(0, 4) != "MThd") {
-    problem = "not a MIDI file (no MThd header)";
+    problem = say(Text::WhyNotMidi);
     return std::nullopt;
   }
   const std::uint32_t headerLength = bigEndian(bytes, 4, 4);
   if (headerLength < 6 || headerLength > bytes.size() - 8) {
-    problem = "a damaged header";
+    problem = say(Text::WhyMidiHeader);
     return std::nullopt;
   }
   MidiFileContent out;
@@ -224,15 +231,15 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
   const auto declaredTracks = bigEndian(bytes, 10, 2);
   const auto division = bigEndian(bytes, 12, 2);
   if (out.format > 1) {
-    problem = "format " + std::to_string(out.format) + " (only formats 0 and 1 are read)";
+    problem = say(Text::WhyMidiFormat, {std::to_string(out.format)});
     return std::nullopt;
   }
   if (division == 0) {
-    problem = "the header gives no time unit (0 ticks a beat)";
+    problem = say(Text::WhyMidiNoTimeUnit);
     return std::nullopt;
   }
   if (division & 0x8000) {
-    problem = "time in SMPTE frames (only beats are read)";
+    problem = say(Text::WhyMidiSmpte);
     return std::nullopt;
   }
   out.division = static_cast<int>(division);
@@ -242,26 +249,27 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
     std::uint64_t length = bigEndian(bytes, at + 4, 4);
     at += 8;
     if (length > bytes.size() - at) {
-      out.warnings.push_back("a chunk claims " + std::to_string(length) + " bytes; " +
-                             std::to_string(bytes.size() - at) + " are there");
+      out.warnings.push_back(say(Text::MidiChunkShort,
+                                 {std::to_string(length), std::to_string(bytes.size() - at)}));
       length = bytes.size() - at;
     }
     if (type == "MTrk") {
       out.names.emplace_back();
-      std::string why;
-      if (!readTrack(bytes.substr(at, std::size_t(length)), out.tracks, out, why))
-        out.warnings.push_back("track " + std::to_string(out.tracks + 1) + " ends early: " + why);
+      Text why{};
+      if (!readTrack(bytes.substr(at, std::size_t(length)), out.tracks, out, why, language))
+        out.warnings.push_back(
+            say(Text::MidiTrackEndsEarly, {std::to_string(out.tracks + 1), say(why)}));
       ++out.tracks;
     }
     at += std::size_t(length);
   }
   if (out.tracks == 0) {
-    problem = "no track";
+    problem = say(Text::WhyMidiNoTrack);
     return std::nullopt;
   }
   if (declaredTracks != static_cast<std::uint32_t>(out.tracks))
-    out.warnings.push_back("the header names " + std::to_string(declaredTracks) + " tracks; " +
-                           std::to_string(out.tracks) + " were found");
+    out.warnings.push_back(say(Text::MidiTrackCount,
+                               {std::to_string(declaredTracks), std::to_string(out.tracks)}));
   std::stable_sort(out.notes.begin(), out.notes.end(), [](const MidiNote& a, const MidiNote& b) {
     return std::tie(a.tick, a.track, a.pitch) < std::tie(b.tick, b.track, b.pitch);
   });

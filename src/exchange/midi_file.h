@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/ui_texts.h"
+
 namespace tastrello {
 
 /// A note as it sounds: onset and length in ticks, on a track and channel (0..15).
@@ -64,8 +66,9 @@ struct MidiFileContent {
 
 /// Reads a Standard MIDI File. Nothing (and `problem`) when it is none or cannot be used (no
 /// header, format 2, time in SMPTE frames); a track cut short or lying about its length is
-/// read as far as it goes and named in `warnings`.
-std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem);
+/// read as far as it goes and named in `warnings`. Problem and warnings are worded in `language`.
+std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string& problem,
+                                            UiLanguage language = UiLanguage::English);
 
 /// One event to write: `tick` from the start, and its bytes (status first; a meta event as
 /// 0xFF, type, data without the length, which the writer adds).

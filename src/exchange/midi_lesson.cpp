@@ -1,5 +1,7 @@
 #include "exchange/midi_lesson.h"
 
+#include "shell/ui_texts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -103,7 +105,7 @@ ButtonNotes buttonNotesOf(const NoteLayout& layout) {
   return notes;
 }
 
-std::vector<MidiPart> midiParts(const MidiFileContent& file) {
+std::vector<MidiPart> midiParts(const MidiFileContent& file, UiLanguage language) {
   std::map<std::pair<int, int>, int> counts;  // (track, channel) -> notes
   for (const auto& note : file.notes)
     ++counts[{file.format == 0 ? -1 : note.track, file.format == 0 ? note.channel : -1}];
@@ -111,13 +113,15 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file) {
   if (counts.size() < 2) return parts;
   for (const auto& [key, n] : counts) {
     MidiPart part{key.first, key.second, n, {}};
+    const std::string count = std::to_string(n);
     if (part.track >= 0) {
       const std::string& name = file.names[std::size_t(part.track)];
-      part.label = "Track " + std::to_string(part.track + 1) + (name.empty() ? "" : ": " + name);
+      const std::string number = std::to_string(part.track + 1);
+      part.label = name.empty() ? uiText(language, Text::MidiPartTrack, {number, count})
+                                : uiText(language, Text::MidiPartTrackNamed, {number, name, count});
     } else {
-      part.label = "Channel " + std::to_string(part.channel + 1);
+      part.label = uiText(language, Text::MidiPartChannel, {std::to_string(part.channel + 1), count});
     }
-    part.label += " (" + std::to_string(n) + " notes)";
     parts.push_back(std::move(part));
   }
   return parts;

@@ -45,11 +45,12 @@ struct MidiPart {
   int track = -1;    ///< -1: every track
   int channel = -1;  ///< -1: every channel
   int notes = 0;
-  std::string label;  ///< "Track 2: Melody (120 notes)"
+  std::string label;  ///< "Track 2: Melody (120 notes)", in the language asked
 };
 
 /// The parts worth offering when a file has several (each with notes); empty when one.
-std::vector<MidiPart> midiParts(const MidiFileContent& file);
+std::vector<MidiPart> midiParts(const MidiFileContent& file,
+                                UiLanguage language = UiLanguage::English);
 
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
 /// tempo events, and, when the file carries the bellows controller (as the program's own

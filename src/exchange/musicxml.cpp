@@ -289,18 +289,18 @@ bool looksLikeMusicXml(std::string_view bytes) {
 }
 
 std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReader& reader,
-                                       std::string& problem) {
+                                       std::string& problem, UiLanguage language) {
   std::string inflated;
   if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
-    const auto members = zipMembers(bytes, kLargestScore, problem);
+    const auto members = zipMembers(bytes, kLargestScore, problem, language);
     if (!members) return std::nullopt;
     // The archive's container names the score; failing that, its first .xml or .musicxml.
     std::string path;
     for (const auto& m : *members) {
       if (m.name != "META-INF/container.xml") continue;
-      const auto container = zipMemberBytes(bytes, m, reader, problem);
+      const auto container = zipMemberBytes(bytes, m, reader, problem, language);
       if (!container) return std::nullopt;
-      const auto root = reader.parseXml(*container, 1000, problem);
+      const auto root = reader.parseXml(*container, 1000, problem, language);
       if (!root) return std::nullopt;
       if (const XmlElement* files = root->child("rootfiles"))
         if (const XmlElement* file = files->child("rootfile")) path = file->attribute("full-path");
@@ -317,23 +317,23 @@ std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReade
       }
     }
     if (!score) {
-      problem =
-          path.empty() ? "a zip archive without a score" : "the archive lacks its score " + path;
+      problem = path.empty() ? uiText(language, Text::WhyZipNoScore)
+                             : uiText(language, Text::WhyZipLacksScore, {path});
       return std::nullopt;
     }
-    auto scoreBytes = zipMemberBytes(bytes, *score, reader, problem);
+    auto scoreBytes = zipMemberBytes(bytes, *score, reader, problem, language);
     if (!scoreBytes) return std::nullopt;
     inflated = std::move(*scoreBytes);
     bytes = inflated;
   }
-  auto root = reader.parseXml(bytes, kMostScoreElements, problem);
+  auto root = reader.parseXml(bytes, kMostScoreElements, problem, language);
   if (!root) return std::nullopt;
   if (root->name == "score-timewise") {
-    problem = "a score-timewise file (only score-partwise is read)";
+    problem = uiText(language, Text::WhyScoreTimewise);
     return std::nullopt;
   }
   if (root->name != "score-partwise") {
-    problem = "not a MusicXML score (its root is <" + root->name + ">)";
+    problem = uiText(language, Text::WhyNotScore, {root->name});
     return std::nullopt;
   }
   return root;

@@ -25,10 +25,11 @@ constexpr std::size_t kMostScoreElements = 1000000;  ///< more is no tune
 /// Whether the bytes are MusicXML rather than a MIDI file: XML, or a zip archive (.mxl).
 bool looksLikeMusicXml(std::string_view bytes);
 
-/// The score's root element (score-partwise); nothing, with `problem` (in English, for the
-/// caller to put in its own words), for anything else.
+/// The score's root element (score-partwise); nothing, with `problem` worded in `language`,
+/// for anything else.
 std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReader& reader,
-                                       std::string& problem);
+                                       std::string& problem,
+                                       UiLanguage language = UiLanguage::English);
 
 /// A part of a score that has notes.
 struct ScorePart {

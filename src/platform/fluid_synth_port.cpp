@@ -26,7 +26,7 @@ enum Error {
 /// any thread, the audio thread too, so the lines are kept under a lock and handed over once.
 struct LogLines {
   std::mutex mutex;
-  std::vector<std::string> lines;
+  std::vector<std::pair<bool, std::string>> lines;  ///< an error (else a warning), its words
   int dropped = 0;
 };
 
@@ -43,16 +43,19 @@ void keepLogLine(int level, const char* message, void*) {
     ++log.dropped;
     return;
   }
-  log.lines.push_back(std::string(level == FLUID_WARN ? "warning: " : "error: ") +
-                      (message ? message : ""));
+  log.lines.emplace_back(level != FLUID_WARN, message ? message : "");
 }
 
-std::vector<std::string> takeLogLines() {
+/// The lines kept since the last call, FluidSynth's own words framed in `language`.
+std::vector<std::string> takeLogLines(UiLanguage language) {
   LogLines& log = logLines();
   std::lock_guard<std::mutex> lock(log.mutex);
   std::vector<std::string> out;
-  out.swap(log.lines);
-  if (log.dropped > 0) out.push_back("and " + std::to_string(log.dropped) + " more messages");
+  for (const auto& [error, words] : log.lines)
+    out.push_back(uiText(language, error ? Text::SynthLogError : Text::SynthLogWarning, {words}));
+  log.lines.clear();
+  if (log.dropped > 0)
+    out.push_back(uiText(language, Text::SynthMoreLines, {std::to_string(log.dropped)}));
   log.dropped = 0;
   return out;
 }
@@ -105,7 +108,7 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
 
   settings_.reset(new_fluid_settings());
   if (!settings_) {
-    startProblem_ = "FluidSynth could not be set up.";
+    startProblem_.emplace(Text::SynthNotSetUp, std::string());
     return;
   }
   fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
@@ -117,23 +120,23 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
 
   synth_.reset(new_fluid_synth(settings_.get()));
   if (!synth_) {
-    startProblem_ = "FluidSynth could not start a synthesizer.";
+    startProblem_.emplace(Text::SynthNotMade, std::string());
     return;
   }
   const std::string font = options_.soundFont.empty() ? findSoundFont() : options_.soundFont;
   if (font.empty()) {
-    startProblem_ = "No General MIDI SoundFont found (install fluid-soundfont-gm).";
+    startProblem_.emplace(Text::SynthNoSoundFont, std::string());
     return;
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(font, ec)) {
     // A FIFO or a device would block the start before any window appears.
-    startProblem_ = "The SoundFont " + font + " is not a readable file.";
+    startProblem_.emplace(Text::SynthFontNotFile, font);
     return;
   }
   fontId_ = fluid_synth_sfload(synth_.get(), font.c_str(), 1);
   if (fontId_ < 0) {
-    startProblem_ = "The SoundFont " + font + " could not be loaded.";
+    startProblem_.emplace(Text::SynthFontNotLoaded, font);
     return;
   }
   options_.soundFont = font;
@@ -170,7 +173,7 @@ void FluidSynthPort::startDriver() {
         [this](PulseOutput::Event event) { notice(event); }, why);
     if (pulse_) {
       driverName_ = pulse_->status().server;
-      startProblem_.clear();
+      startProblem_.reset();
       return;
     }
   }
@@ -181,12 +184,12 @@ void FluidSynthPort::startDriver() {
     driverName_ = name;
     driver_.reset(new_fluid_audio_driver2(settings_.get(), &FluidSynthPort::renderBlock, this));
     if (driver_) {
-      startProblem_.clear();
+      startProblem_.reset();
       return;
     }
   }
   driverName_.clear();
-  startProblem_ = "No audio output could be opened (PulseAudio: " + why + "; ALSA and JACK neither).";
+  startProblem_.emplace(Text::SynthNoOutput, why);
 }
 
 void FluidSynthPort::stopOutput() {
@@ -376,21 +379,26 @@ int FluidSynthPort::close(std::uint32_t handle, SoundTime at) {
   return 0;
 }
 
+std::string FluidSynthPort::say(Text text, std::initializer_list<std::string> args) const {
+  return uiText(options_.language ? options_.language() : UiLanguage::English, text, args);
+}
+
 std::string FluidSynthPort::errorText(int code) {
+  if ((code == kNoSynth || code == kNoAudio) && startProblem_)
+    return say(startProblem_->first, {startProblem_->second});
   switch (code) {
     case kNoSynth:
-      return startProblem_.empty() ? "The built-in synthesizer is not ready." : startProblem_;
+      return say(Text::SynthNotReady);
     case kNoAudio:
-      return startProblem_.empty() ? "The built-in synthesizer has no audio output."
-                                   : startProblem_;
+      return say(Text::SynthNoAudio);
     case kNotOpen:
-      return "The built-in synthesizer is not open.";
+      return say(Text::SynthNotOpen);
     case kNoPreset:
-      return "The SoundFont has no instrument with this number.";
+      return say(Text::SynthNoPreset);
     case kBadMessage:
-      return "The built-in synthesizer does not take this message.";
+      return say(Text::SynthBadMessage);
     default:
-      return "Unknown error " + std::to_string(code) + " of the built-in synthesizer.";
+      return say(Text::SynthUnknownError, {std::to_string(code)});
   }
 }
 
@@ -411,7 +419,7 @@ AudioReport FluidSynthPort::report() {
   r.underruns = underruns_;
   r.lateWrites = lateWrites_;
   r.silences = silences_;
-  r.problems = takeLogLines();
+  r.problems = takeLogLines(options_.language ? options_.language() : UiLanguage::English);
   if (pulse_) {
     const PulseOutput::Status s = pulse_->status();
     r.framesInForce = s.framesInForce;

@@ -7,11 +7,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/pulse_output.h"
 #include "shell/services.h"
+#include "shell/ui_texts.h"
 
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
@@ -38,6 +41,8 @@ class FluidSynthPort : public MidiPort {
     /// ("pulseaudio", "alsa", "jack"): that driver alone (to compare with, in the benchmark).
     std::string driver;
     Tap tap;
+    /// The language its reasons are worded in (English when not given); asked each time.
+    std::function<UiLanguage()> language;
   };
   static constexpr double kTicksPerSecond = 10000;
   /// Frames rendered per write to PulseAudio: a new note waits at most this long (2.7 ms).
@@ -144,7 +149,10 @@ class FluidSynthPort : public MidiPort {
   float limiterGain_ = 1.0f;
   int fontId_ = -1;
   std::string driverName_;
-  std::string startProblem_;
+  /// Why the synthesizer or its output did not start, kept as a text of the table and its
+  /// detail so that it is worded in the language in force when it is shown.
+  std::optional<std::pair<Text, std::string>> startProblem_;
+  std::string say(Text text, std::initializer_list<std::string> args = {}) const;
   std::uint32_t openHandle_ = 0;
   std::uint32_t nextHandle_ = 1;
   std::atomic<int> underruns_{0};

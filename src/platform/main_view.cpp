@@ -838,7 +838,7 @@ void MainView::openMidiInput(const Request& request) {
           this, [this, word] { send(Event::midi(word)); }, Qt::QueuedConnection);
     });
   }
-  const std::string error = input_->open(request.name);
+  const std::string error = input_->open(request.name, uiLanguageOf(form_.textsLanguage));
   if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
 }
 

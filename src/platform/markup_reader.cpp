@@ -48,19 +48,21 @@ Copied copyTree(const pugi::xml_node& root, XmlElement& out, std::size_t largest
 
 std::optional<XmlElement> PugiMarkupReader::parseXml(std::string_view bytes,
                                                      std::size_t largestElements,
-                                                     std::string& problem) const {
+                                                     std::string& problem,
+                                                     UiLanguage language) const {
   pugi::xml_document document;
   // Entities of a DOCTYPE are neither expanded nor fetched: pugixml reads none.
   const pugi::xml_parse_result parsed =
       document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
   if (!parsed) {
-    problem = std::string("not well-formed XML (") + parsed.description() + " at byte " +
-              std::to_string(parsed.offset) + ")";
+    // pugixml says what it found in English; the frame around it is the learner's.
+    problem = uiText(language, Text::WhyXmlMalformed,
+                     {parsed.description(), std::to_string(parsed.offset)});
     return std::nullopt;
   }
   const pugi::xml_node root = document.document_element();
   if (!root) {
-    problem = "an XML document without an element";
+    problem = uiText(language, Text::WhyXmlEmpty);
     return std::nullopt;
   }
   XmlElement out;
@@ -68,21 +70,22 @@ std::optional<XmlElement> PugiMarkupReader::parseXml(std::string_view bytes,
     case Copied::Whole:
       return out;
     case Copied::TooMany:
-      problem = "more than " + std::to_string(largestElements) + " XML elements";
+      problem = uiText(language, Text::WhyXmlTooMany, {std::to_string(largestElements)});
       break;
     case Copied::TooDeep:
-      problem = "XML elements nested more than " + std::to_string(kDeepestXml) + " deep";
+      problem = uiText(language, Text::WhyXmlTooDeep, {std::to_string(kDeepestXml)});
       break;
   }
   return std::nullopt;
 }
 
 std::optional<std::string> PugiMarkupReader::inflate(std::string_view deflated, std::size_t size,
-                                                     std::string& problem) const {
+                                                     std::string& problem,
+                                                     UiLanguage language) const {
   std::string out(size, '\0');
   z_stream stream{};
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-    problem = "zlib could not start";
+    problem = uiText(language, Text::WhyInflateStart);
     return std::nullopt;
   }
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(deflated.data()));
@@ -94,8 +97,8 @@ std::optional<std::string> PugiMarkupReader::inflate(std::string_view deflated, 
   const bool whole = result == Z_STREAM_END && stream.total_out == size;
   inflateEnd(&stream);
   if (!whole) {
-    problem = result == Z_DATA_ERROR ? "damaged compressed data"
-                                     : "compressed data of another length than the archive says";
+    problem = uiText(language,
+                     result == Z_DATA_ERROR ? Text::WhyInflateDamaged : Text::WhyInflateSize);
     return std::nullopt;
   }
   return out;

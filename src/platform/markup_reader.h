@@ -9,9 +9,9 @@ namespace tastrello {
 class PugiMarkupReader : public MarkupReader {
  public:
   std::optional<XmlElement> parseXml(std::string_view bytes, std::size_t largestElements,
-                                     std::string& problem) const override;
+                                     std::string& problem, UiLanguage language) const override;
   std::optional<std::string> inflate(std::string_view deflated, std::size_t size,
-                                     std::string& problem) const override;
+                                     std::string& problem, UiLanguage language) const override;
 };
 
 }  // namespace tastrello

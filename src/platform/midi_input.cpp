@@ -30,7 +30,7 @@ std::vector<std::string> RtMidiInput::portNames(RtMidiRawOut::System system) {
   return rtMidiPortNames<RtMidiIn>(system);
 }
 
-std::string RtMidiInput::open(const std::string& name) {
+std::string RtMidiInput::open(const std::string& name, UiLanguage language) {
   close();
   if (name.empty()) return {};
   try {
@@ -48,7 +48,7 @@ std::string RtMidiInput::open(const std::string& name) {
       name_ = name;
       return {};
     }
-    return "The MIDI input \"" + name + "\" does not exist.";
+    return uiText(language, Text::MidiInputMissing, {name});
   } catch (const RtMidiError& e) {
     return e.getMessage();
   }

@@ -30,8 +30,8 @@ class RtMidiInput {
   RtMidiInput(const RtMidiInput&) = delete;
   RtMidiInput& operator=(const RtMidiInput&) = delete;
 
-  /// Opens the port of that name ("" closes); returns "" or what went wrong.
-  std::string open(const std::string& name);
+  /// Opens the port of that name ("" closes); returns "" or what went wrong, in `language`.
+  std::string open(const std::string& name, UiLanguage language = UiLanguage::English);
   void close();
   const std::string& openName() const { return name_; }
   /// The names of the system's MIDI input ports (empty without a MIDI system).

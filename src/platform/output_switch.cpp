@@ -28,7 +28,11 @@ OutputSwitch::OutputSwitch(std::filesystem::path root, FluidSynthPort::Options s
     : root_(std::move(root)), synthOptions_(std::move(synthOptions)) {}
 
 FluidSynthPort& OutputSwitch::synth() {
-  if (!synth_) synth_ = std::make_unique<FluidSynthPort>(synthOptions_);
+  if (!synth_) {
+    FluidSynthPort::Options options = synthOptions_;
+    options.language = [this] { return language(); };
+    synth_ = std::make_unique<FluidSynthPort>(options);
+  }
   return *synth_;
 }
 
@@ -41,7 +45,7 @@ void OutputSwitch::useAudioBuffer(int frames) {
 AudioReport OutputSwitch::audioReport() {
   if (synth_) return synth_->report();
   AudioReport r;
-  r.problem = "not started yet";
+  r.problem = uiText(language(), Text::SynthNotYetUsed);
   r.bufferFrames = synthOptions_.periodSize;
   r.sampleRate = synthOptions_.sampleRate;
   return r;
@@ -56,7 +60,7 @@ void OutputSwitch::choose(const std::string& setting) {
     const std::string name = choice_.substr(4);
     auto refusal = [this, name](Text why) {
       return [this, name, why] {
-        return uiText(language_ ? language_() : UiLanguage::English, why, {name});
+        return uiText(language(), why, {name});
       };
     };
     if (!isSafeRelativePath(name))
@@ -66,7 +70,9 @@ void OutputSwitch::choose(const std::string& setting) {
     else
       other_ = std::make_unique<LogPort>(root_, name, start_, language_);
   } else if (!choice_.empty()) {
-    other_ = std::make_unique<NoteTrackingPort>(std::make_unique<RtMidiRawOut>(), choice_);
+    const auto language = [this] { return this->language(); };
+    other_ = std::make_unique<NoteTrackingPort>(
+        std::make_unique<RtMidiRawOut>(RtMidiRawOut::System::Alsa, language), choice_, language);
   }
 }
 

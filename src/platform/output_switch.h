@@ -41,6 +41,7 @@ class OutputSwitch : public MidiPort, public OutputChoice, public AudioStatus {
 
  private:
   MidiPort& current();
+  UiLanguage language() const { return language_ ? language_() : UiLanguage::English; }
 
   std::filesystem::path root_;
   FluidSynthPort::Options synthOptions_;

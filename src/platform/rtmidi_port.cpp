@@ -9,7 +9,8 @@ struct RtMidiRawOut::Impl {
   std::unique_ptr<RtMidiOut> out;
 };
 
-RtMidiRawOut::RtMidiRawOut(System system) : impl_(std::make_unique<Impl>()) {
+RtMidiRawOut::RtMidiRawOut(System system, std::function<UiLanguage()> language)
+    : impl_(std::make_unique<Impl>()), language_(std::move(language)) {
   impl_->api = rtMidiApi(system);
 }
 RtMidiRawOut::~RtMidiRawOut() {
@@ -30,7 +31,7 @@ std::string RtMidiRawOut::openPort(const std::string& name) {
       }
     }
     impl_->out.reset();
-    return "The MIDI port \"" + name + "\" does not exist.";
+    return uiText(language_ ? language_() : UiLanguage::English, Text::MidiPortMissing, {name});
   } catch (const RtMidiError& e) {
     impl_->out.reset();
     return e.getMessage();
@@ -38,7 +39,8 @@ std::string RtMidiRawOut::openPort(const std::string& name) {
 }
 
 std::string RtMidiRawOut::sendBytes(const std::vector<unsigned char>& bytes) {
-  if (!impl_->out) return "The MIDI port is not open.";
+  if (!impl_->out)
+    return uiText(language_ ? language_() : UiLanguage::English, Text::MidiPortNotOpen);
   try {
     impl_->out->sendMessage(&bytes);
     return {};
@@ -81,7 +83,7 @@ int NoteTrackingPort::open(int, std::uint32_t& handle) {
 }
 
 int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word, SoundTime) {
-  if (handle == 0 || handle != openHandle_) return fail("The MIDI port is not open.");
+  if (handle == 0 || handle != openHandle_) return fail(say(Text::MidiPortNotOpen));
   const auto status = static_cast<unsigned char>(word & 0xFF);
   const auto data1 = static_cast<unsigned char>((word >> 8) & 0xFF);
   const auto data2 = static_cast<unsigned char>((word >> 16) & 0xFF);
@@ -102,7 +104,7 @@ int NoteTrackingPort::send(std::uint32_t handle, std::uint32_t word, SoundTime) 
 }
 
 int NoteTrackingPort::close(std::uint32_t handle, SoundTime) {
-  if (handle == 0 || handle != openHandle_) return fail("The MIDI port is not open.");
+  if (handle == 0 || handle != openHandle_) return fail(say(Text::MidiPortNotOpen));
   for (const auto& [channel, note] : sounding_)
     out_->sendBytes(
         {static_cast<unsigned char>(0x80 | channel), static_cast<unsigned char>(note), 0});
@@ -119,7 +121,11 @@ int NoteTrackingPort::close(std::uint32_t handle, SoundTime) {
 std::string NoteTrackingPort::errorText(int code) {
   const auto it = errors_.find(code);
   if (it != errors_.end()) return it->second;
-  return "MIDI port error " + std::to_string(code) + ".";
+  return say(Text::MidiPortError, {std::to_string(code)});
+}
+
+std::string NoteTrackingPort::say(Text text, std::initializer_list<std::string> args) const {
+  return uiText(language_ ? language_() : UiLanguage::English, text, args);
 }
 
 }  // namespace tastrello

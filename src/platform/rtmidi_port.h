@@ -2,6 +2,7 @@
 // nothing by itself, so the port remembers every note it started and ends them on close.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "shell/services.h"
+#include "shell/ui_texts.h"
 
 namespace tastrello {
 
@@ -28,7 +30,8 @@ class RtMidiRawOut : public RawMidiOut {
  public:
   /// The system's MIDI: the ALSA sequencer on Linux; JACK where asked for.
   enum class System { Alsa, Jack };
-  explicit RtMidiRawOut(System system = System::Alsa);
+  /// `language` words what went wrong (English when not given).
+  explicit RtMidiRawOut(System system = System::Alsa, std::function<UiLanguage()> language = {});
   ~RtMidiRawOut() override;
   std::string openPort(const std::string& name) override;
   std::string sendBytes(const std::vector<unsigned char>& bytes) override;
@@ -39,6 +42,7 @@ class RtMidiRawOut : public RawMidiOut {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::function<UiLanguage()> language_;
 };
 
 /// A MidiPort on a raw output that ends, on close, every note started since the open, then
@@ -46,8 +50,10 @@ class RtMidiRawOut : public RawMidiOut {
 /// first open and kept until the port object goes (or a send fails).
 class NoteTrackingPort : public MidiPort {
  public:
-  NoteTrackingPort(std::unique_ptr<RawMidiOut> out, std::string portName)
-      : out_(std::move(out)), portName_(std::move(portName)) {}
+  /// `language` words its own reasons (English when not given).
+  NoteTrackingPort(std::unique_ptr<RawMidiOut> out, std::string portName,
+                   std::function<UiLanguage()> language = {})
+      : out_(std::move(out)), portName_(std::move(portName)), language_(std::move(language)) {}
   /// Closes the system port.
   ~NoteTrackingPort() override;
 
@@ -59,9 +65,11 @@ class NoteTrackingPort : public MidiPort {
 
  private:
   int fail(std::string text);
+  std::string say(Text text, std::initializer_list<std::string> args = {}) const;
 
   std::unique_ptr<RawMidiOut> out_;
   std::string portName_;
+  std::function<UiLanguage()> language_;
   std::set<std::pair<int, int>> sounding_;  ///< (channel, note) started since the open
   bool rawOpen_ = false;                    ///< the system port, opened at the first open
   std::uint32_t openHandle_ = 0;

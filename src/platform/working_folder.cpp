@@ -43,7 +43,21 @@ bool holdsSettings(const fs::path& folder) {
   return files.read("Data/Tastrel.Ini").has_value();
 }
 
-std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
+namespace {
+
+FolderProblem problemOf(Text text, std::string what, std::string detail = {}) {
+  return [=](UiLanguage language) { return uiText(language, text, {what, detail}); };
+}
+
+FolderProblem problemOf(Text text, std::string what, const std::error_code& ec) {
+  return [=](UiLanguage language) {
+    return uiText(language, text, {what, systemErrorText(ec.value(), language)});
+  };
+}
+
+}  // namespace
+
+FolderProblem seedUserFolder(const fs::path& shipped, const fs::path& target) {
   std::error_code ec;
   std::vector<std::string> shippedFiles;  // relative paths with "/"
   for (auto it = fs::recursive_directory_iterator(shipped, ec);
@@ -51,10 +65,10 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
     if (it->is_regular_file(ec))
       shippedFiles.push_back(fs::relative(it->path(), shipped, ec).generic_string());
   }
-  if (ec) return "cannot read " + shipped.string() + ": " + ec.message();
+  if (ec) return problemOf(Text::MsgSeedRead, shipped.string(), ec);
 
   fs::create_directories(target / "Data", ec);
-  if (ec) return "cannot create " + target.string() + ": " + ec.message();
+  if (ec) return problemOf(Text::MsgSeedCreate, target.string(), ec);
   DiskFiles files(target);
   std::set<std::string> offered;
   if (const auto list = files.read(kOfferedList)) {
@@ -65,7 +79,7 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
     offered.insert(std::begin(kFirstVersionFiles), std::end(kFirstVersionFiles));
   }
 
-  std::string problem;
+  FolderProblem problem;
   bool grown = false;
   for (const auto& file : shippedFiles) {
     if (offered.count(file)) continue;
@@ -74,7 +88,7 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
     if (!ec && !fs::exists(destination, ec))
       fs::copy_file(shipped / file, destination, fs::copy_options::skip_existing, ec);
     if (ec) {
-      problem = "cannot copy " + file + ": " + ec.message();
+      problem = problemOf(Text::MsgSeedCopy, file, ec);
       ec.clear();
       continue;  // offered again at the next start
     }
@@ -84,7 +98,8 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
   if (grown || !files.read(kOfferedList)) {
     const std::string error = files.replace(
         kOfferedList, joinLines(std::vector<std::string>(offered.begin(), offered.end())));
-    if (!error.empty() && problem.empty()) problem = "cannot write " + kOfferedList + ": " + error;
+    // The file writer's reason is already in the language in force: English at this time.
+    if (!error.empty() && !problem) problem = problemOf(Text::MsgSeedList, kOfferedList, error);
   }
   return problem;
 }
@@ -92,13 +107,13 @@ std::string seedUserFolder(const fs::path& shipped, const fs::path& target) {
 WorkingFolder chooseWorkingFolder() {
   std::error_code ec;
   const fs::path here = fs::current_path(ec);
-  if (!ec && holdsSettings(here)) return {here, {}};
+  if (!ec && holdsSettings(here)) return {here, {}, false};
 
   WorkingFolder folder;
   folder.path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
   const fs::path shipped = shippedData();
   if (shipped.empty()) {
-    folder.problem = "The shipped data folder was not found.";
+    folder.problem = [](UiLanguage language) { return uiText(language, Text::MsgNoShippedData); };
   } else {
     folder.firstStart = !holdsSettings(folder.path);
     folder.problem = seedUserFolder(shipped, folder.path);

@@ -3,13 +3,20 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#include "shell/ui_texts.h"
 
 namespace tastrello {
 
+/// What could not be prepared, worded in the language asked: the folder is chosen before the
+/// settings say which language the learner reads. Empty when all went well.
+using FolderProblem = std::function<std::string(UiLanguage)>;
+
 struct WorkingFolder {
   std::filesystem::path path;
-  std::string problem;  ///< what could not be prepared, or ""
+  FolderProblem problem;
   bool firstStart = false;  ///< the folder was made now, for a learner's first start
 };
 
@@ -28,8 +35,8 @@ inline const std::string kOfferedList = "Data/Offered.txt";
 /// Gives `target` each file of `shipped` that it was never given before, and never
 /// overwrites: a file the user removed stays removed. The files given are listed in
 /// `target`/Data/Offered.txt. A folder seeded by version 1.1 (no list) is taken to have been
-/// given what 1.1 shipped. Returns "" or what went wrong.
-std::string seedUserFolder(const std::filesystem::path& shipped,
-                           const std::filesystem::path& target);
+/// given what 1.1 shipped. Returns nothing or what went wrong.
+FolderProblem seedUserFolder(const std::filesystem::path& shipped,
+                             const std::filesystem::path& target);
 
 }  // namespace tastrello

@@ -224,13 +224,15 @@ void Form1::AudioTimer_Timer() {
 }
 
 void Form1::midi_outerr(int code) {
-  if (code == kErrDataByte) {
-    midiErrorText = "Note " + std::to_string(noteNumber) +
-                    " is outside the MIDI range 0 to 127 and was not sent.";
-  } else {
-    midiErrorText = services.midi->errorText(code).substr(0, 128);
-  }
-  report("MIDI: " + midiErrorText);
+  midiErrorText = code == kErrDataByte
+                      ? say(Text::MsgNoteOutsideMidi, {std::to_string(noteNumber)})
+                      : services.midi->errorText(code).substr(0, 128);
+  // An output that is gone fails every open and every message of every note: each of its
+  // reasons is said once, not once a message, until something else is reported.
+  const std::string shown = "MIDI: " + midiErrorText;
+  for (auto it = problems.rbegin(); it != problems.rend() && it->rfind("MIDI: ", 0) == 0; ++it)
+    if (*it == shown) return;
+  report(shown);
 }
 
 }  // namespace tastrello
