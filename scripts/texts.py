@@ -281,6 +281,7 @@ T = [
  ("ImportCaption", "MIDI/MusicXML laden", "Import MIDI/MusicXML", "Importar MIDI/MusicXML", "MIDI/MusicXML ladn"),
  ("TipExport", "Die geladene Aufnahme als MIDI-Datei oder als MusicXML-Noten speichern, mit Takt und Tempo", "Save the loaded record as a MIDI file or as a MusicXML score, with its meter and tempo", "Guardar la grabación cargada como archivo MIDI o como partitura MusicXML, con su compás y tempo", "De gladne Aufnahm ois MIDI-Datei oder ois MusicXML-Notn speichern, mit Takt und Tempo"),
  # What the synthesizer, the MIDI ports and the files of other programs say, in the learner's language
+ ("NeverShowCaption", "Nicht mehr zeigen", "Don't show again", "No volver a mostrar", "Nimma zoang"),
  ("SynthNotSetUp", "FluidSynth konnte nicht eingerichtet werden.", "FluidSynth could not be set up.", "No se pudo preparar FluidSynth.", "FluidSynth hod se ned eirichtn lassn."),
  ("SynthNotMade", "FluidSynth konnte keinen Synthesizer starten.", "FluidSynth could not start a synthesizer.", "FluidSynth no pudo iniciar un sintetizador.", "FluidSynth hod koan Synthesizer startn kenna."),
  ("SynthNoSoundFont", "Keine General-MIDI-SoundFont gefunden (fluid-soundfont-gm installieren).", "No General MIDI SoundFont found (install fluid-soundfont-gm).", "No se encontró ninguna SoundFont General MIDI (instala fluid-soundfont-gm).", "Koa General-MIDI-SoundFont gfundn (fluid-soundfont-gm installiern)."),

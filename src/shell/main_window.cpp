@@ -266,7 +266,7 @@ Form1::Form1(Services s) : services(s) {
   place(Splashscreen, 12000, 12000, 6315, 2475);
   Splashscreen.picture = "splash";
   Splashscreen.visible = false;
-  NeverShow.caption = "Nicht mehr zeigen / Don't show again";
+  NeverShow.caption = "Nicht mehr zeigen";
   place(NeverShow, 240, 2100, 4200, 300);
   SplashTimer = {false, 2000};
   scrolltext = {false, 150};

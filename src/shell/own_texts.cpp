@@ -30,6 +30,7 @@ void Form1::applyOwnTexts() {
   PracticeChart.caption = say(Text::ChartCaption);
   MidiExport.caption = say(Text::ExportCaption);
   MidiImport.caption = say(Text::ImportCaption);
+  NeverShow.caption = say(Text::NeverShowCaption);
   // The line under the transport names the loaded record once there is one.
   const std::string prefix = left(Label2.caption, 6);
   if (!Label2.caption.empty() && prefix != "Record" && prefix != "Lesson")
