@@ -101,6 +101,33 @@ constexpr std::uint32_t kAccordion = 0x000015C0;
 
 }  // namespace
 
+TEST(PlaybackLagTest, ReadingsThatMoveInWholeCyclesAreNoSilence) {
+  // PipeWire moves the read index a cycle (10.7 ms) at a time: each reading lags somewhere
+  // between the true lag and a cycle more, for a minute of readings every 1.5 s.
+  PlaybackLag lag;
+  int silences = 0;
+  for (int i = 0; i < 40; ++i) silences += lag.fellSilent(double((i * 7) % 11));
+  EXPECT_EQ(silences, 0);
+  // A reading now and then below where the measure started (the clock's jitter) moves the
+  // start down, and the cycle's jitter above it is still none.
+  silences += lag.fellSilent(-3.0);
+  for (int i = 0; i < 40; ++i) silences += lag.fellSilent(-3.0 + double((i * 5) % 10));
+  EXPECT_EQ(silences, 0);
+}
+
+TEST(PlaybackLagTest, AMissedCycleIsOneSilenceOnceEveryReadingShowsIt) {
+  PlaybackLag lag;
+  for (double r : {0.0, 10.6, 2.0, 1.0}) ASSERT_FALSE(lag.fellSilent(r));
+  // 5.3 ms missing from here on: the readings' least rises by it.
+  EXPECT_FALSE(lag.fellSilent(5.3 + 1.0));
+  EXPECT_FALSE(lag.fellSilent(5.3 + 8.0));
+  EXPECT_TRUE(lag.fellSilent(5.3 + 3.0)) << "the third reading after the gap shows it";
+  for (double r : {5.3 + 9.0, 5.3 + 0.5, 5.3 + 6.0}) EXPECT_FALSE(lag.fellSilent(r));
+  // A measure begun afresh sets its start again: a higher lag there is no silence.
+  lag.reset();
+  for (double r : {40.0, 45.0, 41.0, 50.0}) EXPECT_FALSE(lag.fellSilent(r));
+}
+
 TEST(DropoutTest, SilenceInsideTheSoundCountsAndSilenceAroundItDoesNot) {
   // Leading and trailing silence, a 1 ms gap (too short to count), gaps of 3 and 10 ms.
   const auto sound = joined({silence(50), tone(100), silence(1), tone(100), silence(3), tone(50),

@@ -258,17 +258,12 @@ void PulseOutput::timingUpdated() {
     tracking_ = true;
     playedFrom_ = played;
     trackedFrom_ = at;
-    lagMs_ = 0;
+    lag_.reset();
     return;
   }
   const double passedMs = std::chrono::duration<double, std::milli>(at - trackedFrom_).count();
   const double lag = passedMs - double(played - playedFrom_) * 1000.0 / rate_;
-  if (lag - lagMs_ >= kSilenceMs) {
-    if (notice_) notice_(Event::Silence);
-    lagMs_ = lag;
-  } else if (lag < lagMs_) {
-    lagMs_ = lag;  // the measure's own jitter; a real gap only ever adds
-  }
+  if (lag_.fellSilent(lag) && notice_) notice_(Event::Silence);
 }
 
 void PulseOutput::write(std::size_t n) {

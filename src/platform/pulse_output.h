@@ -8,6 +8,7 @@
 // passed on.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -19,6 +20,39 @@ struct pa_context;
 struct pa_stream;
 
 namespace tastrello {
+
+/// How far a stream's playback fell behind the clock, from readings of its timing, and
+/// whether it fell further: a silence the server did not report. A read index moves in whole
+/// cycles of the server (10.7 ms on PipeWire), so one reading may lag by up to a cycle more
+/// than the playback does; the least of a few readings does not, and a real gap raises every
+/// reading after it.
+class PlaybackLag {
+ public:
+  /// A lag of the playback behind the clock by this much more, unreported, is a silence.
+  static constexpr double kSilenceMs = 4.0;
+  /// Readings a silence must show in before it counts; the first ones set where it starts.
+  static constexpr int kReadings = 3;
+
+  /// Measures afresh (a new stream, a new buffer, a gap the server told of).
+  void reset() { count_ = 0; }
+  /// One reading of the lag, in milliseconds from where the measure started; true when the
+  /// playback fell silent since the silence last answered.
+  bool fellSilent(double lagMs) {
+    readings_[std::size_t(count_++ % kReadings)] = lagMs;
+    if (count_ < kReadings) return false;
+    double least = readings_[0];
+    for (double r : readings_) least = r < least ? r : least;
+    const bool silent = count_ > kReadings && least - answered_ >= kSilenceMs;
+    // A lower lag is the measure's own jitter (a real gap only ever adds): it is followed.
+    if (count_ == kReadings || silent || least < answered_) answered_ = least;
+    return silent;
+  }
+
+ private:
+  std::array<double, kReadings> readings_{};
+  int count_ = 0;
+  double answered_ = 0;  ///< how far the playback fell behind, answered already
+};
 
 class PulseOutput {
  public:
@@ -35,8 +69,6 @@ class PulseOutput {
   /// A request that finds less than this left to play came late: one more scheduling hiccup
   /// would have been heard.
   static constexpr double kLateMs = 2.0;
-  /// A lag of the stream's playback behind the clock by this much, unreported, is a silence.
-  static constexpr double kSilenceMs = 4.0;
   /// On PipeWire the stream's own cycle: the node latency the buffer asks for at least, so
   /// that the program never pulls every application on the desktop down to short cycles.
   static constexpr int kPipeWireCycle = 512;
@@ -95,7 +127,7 @@ class PulseOutput {
   bool tracking_ = false;
   long long playedFrom_ = 0;        ///< read index (frames) when tracking began
   Clock::time_point trackedFrom_;   ///< the moment of that read index
-  double lagMs_ = 0;                ///< how far the playback fell behind, answered already
+  PlaybackLag lag_;
   int underflowsSinceTiming_ = 0;   ///< underflows told since the last timing update
 };
 
