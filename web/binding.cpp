@@ -326,6 +326,9 @@ class WebWindow {
     form_.Form_Activate();
   }
 
+  /// A learner's first start: the lessons listed and what to do first said.
+  void welcome() { form_.welcome(); }
+
   /// One event; then what the page needs to draw: see update().
   std::string dispatch(int kind, const std::string& control, int index, const std::string& text,
                        const val& bytes, bool repeat, unsigned word, int request, bool cancelled) {
@@ -485,6 +488,7 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .constructor<val>()
       .function("putFile", &WebWindow::putFile)
       .function("start", &WebWindow::start)
+      .function("welcome", &WebWindow::welcome)
       .function("dispatch", &WebWindow::dispatch)
       .function("update", &WebWindow::update)
       .function("takeRequestBytes", &WebWindow::takeRequestBytes)

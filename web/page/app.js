@@ -297,6 +297,8 @@ async function main() {
   if (navigator.storage && navigator.storage.persist) navigator.storage.persist().then((kept) => (page.persistent = kept));
   page.folder = new WorkingFolder(store);
   const shipped = await (await fetch('data/shipped.json')).json();
+  // A folder without settings is a learner's first start, once the shipped ones are in it.
+  const hadSettings = Boolean(await page.folder.resolve('Data/Tastrel.Ini'));
   const seedProblem = await page.folder.seed(shipped, async (path) => {
     const response = await fetch(`data/${path.split('/').map(encodeURIComponent).join('/')}`);
     if (!response.ok) throw new Error(`${response.status}`);
@@ -309,7 +311,8 @@ async function main() {
   page.win = win;
   page.send = send;
   if (storeProblem) win.window.report(say('WebStorageProblem', storeProblem));
-  if (seedProblem) win.window.report(seedProblem);
+  if (!hadSettings && (await page.folder.resolve('Data/Tastrel.Ini'))) win.window.welcome();
+  if (seedProblem) win.window.report(say(seedProblem.text, ...seedProblem.args));
   settle(win.update());
   toolbar();
   addEventListener('pointerdown', firstGesture, {capture: true});

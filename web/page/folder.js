@@ -134,11 +134,13 @@ export class WorkingFolder {
 
   /// Offers the shipped files (paths; `fetchFile(path)` gives the bytes) that were never
   /// offered: each is copied unless a file of its name is there, and listed in the offered
-  /// list. A file that cannot be fetched is offered again next time. "" or the first problem.
+  /// list. A file that cannot be fetched is offered again next time. Null, or the first problem
+  /// as a text of the program's table and its arguments ({text, args}), for the page to say in
+  /// the learner's language once the window is there.
   async seed(shipped, fetchFile) {
     const listed = await this.read(kOfferedList);
     const offered = new Set(listed ? splitLines(listed) : []);
-    let problem = '';
+    let problem = null;
     let grown = false;
     for (const path of shipped) {
       if (offered.has(path)) continue;
@@ -150,12 +152,12 @@ export class WorkingFolder {
         offered.add(path);
         grown = true;
       } catch (error) {
-        if (!problem) problem = `cannot copy ${path}: ${error.message || error}`;
+        if (!problem) problem = {text: 'MsgSeedCopy', args: [path, String(error.message || error)]};
       }
     }
     if (grown || !listed) {
       const error = await this.replace(kOfferedList, joinLines([...offered].sort(byBytes)));
-      if (error && !problem) problem = `cannot write ${kOfferedList}: ${error}`;
+      if (error && !problem) problem = {text: 'MsgSeedList', args: [kOfferedList, error]};
     }
     return problem;
   }

@@ -34,6 +34,12 @@ test('the window is drawn: 68 keys with their notes, the transport and the statu
     .filter((e) => e.offsetParent !== null).map((e) => e.dataset.control));
   for (const name of ['PlayStop', 'Practice', 'PlayAlong', 'RecordList', 'StatusLine'])
     assert.ok(shown.some((n) => n === name || n.startsWith(name)), `${name} is not shown`);
+  // A fresh browser is a learner's first start: the lessons are listed and the status line
+  // says what to do first.
+  const status = await page.$eval('[data-control="StatusLine"]', (e) => e.textContent);
+  assert.match(status, /^Willkommen!/);
+  const records = await page.$eval('[data-control="RecordList"]', (e) => e.textContent);
+  assert.match(records, /Alle meine Entchen/);
 });
 
 test('a key pressed with the pointer sends the note-on the desktop sends, and lights', {skip: skip || false, timeout: 60000}, async () => {

@@ -87,7 +87,7 @@ describe('seeding from the shipped data', () => {
   it('copies every shipped file once and lists it as offered, in byte order', async () => {
     const folder = new WorkingFolder(new MemoryStore());
     const s = shippedFrom(shipped);
-    assert.equal(await folder.seed(s.paths, s.fetchFile), '');
+    assert.equal(await folder.seed(s.paths, s.fetchFile), null);
     assert.equal(text(await folder.read('Records/Lessons_1 C.txt')), 'L1');
     assert.deepEqual(splitLines(await folder.read(kOfferedList)),
                      ['Data/Tastrel.Ini', 'Records/Lessons_1 C.txt', 'Records/Records_Demo.txt']);
@@ -99,7 +99,7 @@ describe('seeding from the shipped data', () => {
     await folder.remove('Records/Lessons_1 C.txt');
     await folder.replace('Records/Records_Demo.txt', bytes('mine'));
     s = shippedFrom(shipped);
-    assert.equal(await folder.seed(s.paths, s.fetchFile), '');
+    assert.equal(await folder.seed(s.paths, s.fetchFile), null);
     assert.deepEqual(s.fetched, []);
     assert.equal(await folder.read('Records/Lessons_1 C.txt'), null);
     assert.equal(text(await folder.read('Records/Records_Demo.txt')), 'mine');
@@ -110,7 +110,7 @@ describe('seeding from the shipped data', () => {
     await folder.seed(s.paths, s.fetchFile);
     await folder.replace('records/lessons_9 new.TXT', bytes('mine'));
     s = shippedFrom({...shipped, 'Records/Lessons_5 Neu.txt': 'L5', 'Records/Lessons_9 New.txt': 'theirs'});
-    assert.equal(await folder.seed(s.paths, s.fetchFile), '');
+    assert.equal(await folder.seed(s.paths, s.fetchFile), null);
     assert.equal(text(await folder.read('Records/Lessons_5 Neu.txt')), 'L5');
     assert.equal(text(await folder.read('Records/Lessons_9 New.txt')), 'mine');
     assert.ok(splitLines(await folder.read(kOfferedList)).includes('Records/Lessons_9 New.txt'));
@@ -119,10 +119,12 @@ describe('seeding from the shipped data', () => {
     const folder = new WorkingFolder(new MemoryStore());
     const s = shippedFrom(shipped);
     const paths = [...s.paths, 'Records/Lessons_2 Lost.txt'];
-    assert.match(await folder.seed(paths, s.fetchFile), /Lessons_2 Lost.txt: 404/);
+    const problem = await folder.seed(paths, s.fetchFile);
+    assert.equal(problem.text, 'MsgSeedCopy');
+    assert.deepEqual(problem.args, ['Records/Lessons_2 Lost.txt', '404']);
     assert.ok(!splitLines(await folder.read(kOfferedList)).includes('Records/Lessons_2 Lost.txt'));
     const again = shippedFrom({...shipped, 'Records/Lessons_2 Lost.txt': 'found'});
-    assert.equal(await folder.seed(again.paths, again.fetchFile), '');
+    assert.equal(await folder.seed(again.paths, again.fetchFile), null);
     assert.deepEqual(again.fetched, ['Records/Lessons_2 Lost.txt']);
   });
 });
