@@ -343,6 +343,7 @@ T = [
  ("WhyScoreTimewise", "eine Datei im Format score-timewise (nur score-partwise wird gelesen)", "a score-timewise file (only score-partwise is read)", "un archivo score-timewise (solo se lee score-partwise)", "a Datei im Format score-timewise (nur score-partwise werd glesn)"),
  ("WhyNotScore", "keine MusicXML-Partitur (ihr Wurzelelement ist <%1>)", "not a MusicXML score (its root is <%1>)", "no es una partitura MusicXML (su raíz es <%1>)", "koa MusicXML-Partitur (ihr Wurzelelement is <%1>)"),
  ("WhyXmlMalformed", "kein wohlgeformtes XML (%1 bei Byte %2)", "not well-formed XML (%1 at byte %2)", "XML mal formado (%1 en el byte %2)", "koa wohlgformts XML (%1 bei Byte %2)"),
+ ("WhyXmlMalformedHere", "kein wohlgeformtes XML (%1)", "not well-formed XML (%1)", "XML mal formado (%1)", "koa wohlgformts XML (%1)"),
  ("WhyXmlEmpty", "ein XML-Dokument ohne Element", "an XML document without an element", "un documento XML sin elementos", "a XML-Dokument ohne Element"),
  ("WhyXmlTooMany", "mehr als %1 XML-Elemente", "more than %1 XML elements", "más de %1 elementos XML", "mehra ois %1 XML-Elemente"),
  ("WhyXmlTooDeep", "XML-Elemente mehr als %1 Ebenen tief verschachtelt", "XML elements nested more than %1 deep", "elementos XML anidados a más de %1 niveles", "XML-Elemente mehra ois %1 Ebenen tief verschachtlt"),

@@ -11,6 +11,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "exchange/markup.h"
 #include "shell/main_window.h"
 #include "shell/text.h"
 
@@ -309,14 +310,101 @@ class PageWorld : public OutputChoice, public Clock, public MidiPorts, public Au
   val page_;
 };
 
+/// Scores read by the page: its DOMParser gives the tree as marked text (page/markup.js),
+/// its fflate inflates. The marks are characters no XML document holds.
+class PageMarkupReader : public MarkupReader {
+ public:
+  explicit PageMarkupReader(val page) : page_(std::move(page)) {}
+
+  std::optional<XmlElement> parseXml(std::string_view bytes, std::size_t largestElements,
+                                     std::string& problem, UiLanguage language) const override {
+    if (page_["parseXml"].isUndefined()) {
+      problem = uiText(language, Text::WhyNoMusicXml);
+      return std::nullopt;
+    }
+    const val r = page_.call<val>("parseXml", arrayOf(std::string(bytes)), largestElements,
+                                  kDeepestXml);
+    if (!r["tree"].isUndefined()) {
+      XmlElement root;
+      const std::string tree = r["tree"].as<std::string>();
+      std::size_t at = 0;
+      if (readElement(tree, at, root, 1) && at == tree.size()) return root;
+      problem = uiText(language, Text::WhyXmlEmpty);
+      return std::nullopt;
+    }
+    const std::string kind = r["problem"].as<std::string>();
+    if (kind == "many")
+      problem = uiText(language, Text::WhyXmlTooMany, {std::to_string(largestElements)});
+    else if (kind == "deep")
+      problem = uiText(language, Text::WhyXmlTooDeep, {std::to_string(kDeepestXml)});
+    else if (kind == "malformed")
+      problem = uiText(language, Text::WhyXmlMalformedHere, {fromPage(r["detail"].as<std::string>())});
+    else
+      problem = uiText(language, Text::WhyXmlEmpty);
+    return std::nullopt;
+  }
+
+  std::optional<std::string> inflate(std::string_view deflated, std::size_t size,
+                                     std::string& problem, UiLanguage language) const override {
+    if (page_["inflate"].isUndefined()) {
+      problem = uiText(language, Text::WhyNoMusicXml);
+      return std::nullopt;
+    }
+    const val r = page_.call<val>("inflate", arrayOf(std::string(deflated)), size);
+    if (!r["bytes"].isUndefined()) return bytesOf(r["bytes"]);
+    problem = uiText(language, r["problem"].as<std::string>() == "damaged" ? Text::WhyInflateDamaged
+                                                                          : Text::WhyInflateSize);
+    return std::nullopt;
+  }
+
+ private:
+  static constexpr char kOpen = '\x01', kField = '\x02', kText = '\x03', kClose = '\x04';
+
+  /// The text from `at` up to the next mark.
+  static std::string upToMark(const std::string& tree, std::size_t& at) {
+    const std::size_t end = tree.find_first_of("\x01\x02\x03\x04", at);
+    const std::size_t stop = end == std::string::npos ? tree.size() : end;
+    std::string out = tree.substr(at, stop - at);
+    at = stop;
+    return out;
+  }
+
+  /// One element and its children from `at`; false when the marks are not as the page writes
+  /// them. The page keeps to the depth asked; this keeps to it too.
+  static bool readElement(const std::string& tree, std::size_t& at, XmlElement& out, int depth) {
+    if (depth > kDeepestXml || at >= tree.size() || tree[at] != kOpen) return false;
+    ++at;
+    out.name = upToMark(tree, at);
+    while (at < tree.size() && tree[at] == kField) {
+      ++at;
+      std::string name = upToMark(tree, at);
+      if (at >= tree.size() || tree[at] != kField) return false;
+      ++at;
+      out.attributes.emplace_back(std::move(name), upToMark(tree, at));
+    }
+    if (at >= tree.size() || tree[at] != kText) return false;
+    ++at;
+    out.text = upToMark(tree, at);
+    while (at < tree.size() && tree[at] == kOpen) {
+      out.children.emplace_back();
+      if (!readElement(tree, at, out.children.back(), depth + 1)) return false;
+    }
+    if (at >= tree.size() || tree[at] != kClose) return false;
+    ++at;
+    return true;
+  }
+
+  val page_;
+};
+
 }  // namespace
 
 /// The window object as the page sees it.
 class WebWindow {
  public:
   explicit WebWindow(val page)
-      : midi_(page), files_(page), world_(page),
-        form_(Services{&midi_, &files_, &world_, &world_, &world_, &world_}) {}
+      : midi_(page), files_(page), world_(page), markup_(page),
+        form_(Services{&midi_, &files_, &world_, &world_, &world_, &world_, &markup_}) {}
 
   /// A file of the working folder, before the start.
   void putFile(const std::string& path, const val& bytes) { files_.put(fromPage(path), bytesOf(bytes)); }
@@ -461,6 +549,7 @@ class WebWindow {
   PageMidiPort midi_;
   PageFiles files_;
   PageWorld world_;
+  PageMarkupReader markup_;
   Form1 form_;
   std::unordered_map<std::string, std::string> sent_;
   std::string sentWindow_;

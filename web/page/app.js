@@ -2,6 +2,7 @@
 // the window drawn from its state, and the world it asks for: sound, MIDI, files, time.
 import createTastrello from '../tastrello.js';
 import * as zip from '../vendor/fflate.js';
+import {decodeXml, flattenXml, inflateExactly} from './markup.js';
 
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
@@ -77,6 +78,8 @@ const world = {
   midiInputs: () => (midi.access ? new MidiInput(midi.access, () => {}).names() : []),
   midiOutputs: () => (midi.access ? new MidiOutput(midi.access).names() : []),
   audioReport: () => synth.report(),
+  parseXml: (bytes, largest, deepest) => flattenXml(decodeXml(bytes), new DOMParser(), largest, deepest),
+  inflate: (bytes, size) => inflateExactly(zip, bytes, size),
 };
 
 /// One event to the window object, then what it asks for.

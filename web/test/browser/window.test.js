@@ -4,6 +4,7 @@
 import assert from 'node:assert/strict';
 import {mkdirSync} from 'node:fs';
 import path from 'node:path';
+import {fileURLToPath} from 'node:url';
 import {after, before, test} from 'node:test';
 
 import {kSite, start, whyNot} from './harness.js';
@@ -64,4 +65,26 @@ test('a key pressed with the pointer sends the note-on the desktop sends, and li
   const out = path.join(kSite, '..', 'screenshots');
   mkdirSync(out, {recursive: true});
   await page.screenshot({path: path.join(out, 'web-page.png')});
+});
+
+test('a score archive chosen for import is read by the page, asks for the voice and opens in the editor', {skip: skip || false, timeout: 60000}, async () => {
+  const here = path.dirname(fileURLToPath(import.meta.url));
+  const archive = path.resolve(here, '../../../tests/fuzz/corpus/musicxml/archive.mxl');
+  const [chooser] = await Promise.all([
+    page.waitForFileChooser({timeout: 10000}),
+    page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'MidiImport'})),
+  ]);
+  await chooser.accept([archive]);
+  // The archive's score has a melody and a bass: the page asks which voice to take.
+  await page.waitForSelector('dialog.choose button', {timeout: 10000});
+  const voices = await page.$$eval('dialog.choose button:not(.cancel)', (bs) => bs.map((b) => b.textContent));
+  assert.deepEqual(voices, ['Stimme 1: Melody (Noten: 9)', 'Stimme 2: Bass (Noten: 1)']);
+  await page.click('dialog.choose button:not(.cancel)');
+  await page.waitForFunction(() => /^Geholte Schritte: [1-9]/.test(document.querySelector('[data-control="StatusLine"]').textContent),
+                             {timeout: 10000}).catch(() => {});
+  const status = await page.$eval('[data-control="StatusLine"]', (e) => e.textContent);
+  const said = await page.evaluate(() => window.tastrello.problems.join(' | '));
+  assert.match(status, /^Geholte Schritte: [1-9]/, `messages of the page: ${said}`);
+  const rows = await page.$eval('[data-control="EditBox"]', (e) => e.textContent);
+  assert.ok(rows.trim().length > 0, 'the editor shows no events');
 });
