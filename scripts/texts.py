@@ -180,7 +180,6 @@ T = [
  ("WebImportRefused", "Nichts geholt: %1", "Nothing imported: %1", "No se importó nada: %1", "Nix gholt: %1"),
  ("WebNoWebMidi", "Dieser Browser hat kein Web MIDI (etwa Safari): gespielt wird mit Maus, Fingern oder Tastatur.", "This browser has no Web MIDI (Safari, for one): play with the mouse, your fingers or the keyboard.", "Este navegador no tiene Web MIDI (Safari, por ejemplo): toca con el ratón, los dedos o el teclado.", "Der Browser hod koa Web MIDI (wia Safari): gspuit werd mit da Maus, de Finger oder da Tastatur."),
  ("WebStorageProblem", "Der Browser behält keine Dateien: %1", "The browser keeps no files: %1", "El navegador no guarda archivos: %1", "Da Browser behoit koane Dateien: %1"),
- ("WebTabNotYet", "Die Web-Ausgabe kann die Griffschrift noch nicht speichern.", "The web edition cannot save the tablature yet.", "La edición web aún no puede guardar la tablatura.", "De Web-Ausgab ko d' Griffschrift no ned speichern."),
  ("WebChoose", "Wählen", "Choose", "Elegir", "Wähln"),
  ("WebCancel", "Abbrechen", "Cancel", "Cancelar", "Obbrecha"),
  ("WebTapToStart", "Zum Starten tippen oder klicken", "Tap or click to start", "Toca o haz clic para empezar", "Zum Ofanga tippn oder klicka"),

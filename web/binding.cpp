@@ -14,6 +14,7 @@
 #include "exchange/markup.h"
 #include "shell/main_window.h"
 #include "shell/text.h"
+#include "tablature/tab_svg.h"
 
 using emscripten::val;
 
@@ -461,6 +462,11 @@ class WebWindow {
         j.key("window").raw(window);
         sentWindow_ = window;
       }
+      const std::string sheet = form_.TabSheet.visible ? tablatureState() : std::string();
+      if (sheet != sentSheet_) {
+        j.key("tablature").raw(sheet.empty() ? "null" : sheet);
+        sentSheet_ = sheet;
+      }
     }
     j.key("requests").open('[');
     for (const Request& r : form_.takeRequests()) {
@@ -483,6 +489,15 @@ class WebWindow {
     requestBytes_.erase(it);
     return bytes;
   }
+
+  /// A page of the tablature the last update described (UTF-8 SVG), "" past the last.
+  std::string tablaturePage(int page) {
+    if (page < 0 || page >= static_cast<int>(sheetPages_.size())) return {};
+    return tabPageSvg(sheetDocument_, sheetPages_, page);
+  }
+
+  /// Every page of the tablature in one SVG document, as the desktop saves it.
+  std::string tablatureDocument() { return tabDocumentSvg(sheetDocument_, sheetPages_); }
 
   /// Whether a key (by its place) plays now: the page then keeps it from the browser.
   bool claimsKey(const std::string& key) { return form_.claimsKey(fromPage(key)); }
@@ -546,6 +561,32 @@ class WebWindow {
     return j.str();
   }
 
+  /// The tablature while its sheet is shown: {version, pages, width, height, page, title,
+  /// mark: [x, y, width, height] in the page's points, or null}. The pages are laid out again
+  /// only when the record, its meter or its tuning changed (the version says so); replay only
+  /// moves the mark and the page it is on.
+  std::string tablatureState() {
+    TabDocument document = form_.tablatureDocument();
+    if (document != sheetDocument_ || sheetVersion_ == 0) {
+      sheetDocument_ = std::move(document);
+      sheetPages_ = layoutTablature(sheetDocument_);
+      ++sheetVersion_;
+    }
+    const TabGeometry geometry;
+    const int current = form_.currentEvent();
+    const int page = current > 0 && !sheetPages_.empty() ? tabPlaceOf(sheetPages_, current).first : 0;
+    Json j;
+    j.open('{').key("version").number(sheetVersion_).key("pages").number(static_cast<long long>(sheetPages_.size()));
+    j.key("width").decimal(geometry.width).key("height").decimal(geometry.height).key("page").number(page);
+    j.key("title").string(form_.say(Text::TabCaption) + " - " + sheetDocument_.title).key("mark");
+    if (const auto mark = tabMarkOf(sheetPages_, page, current, geometry))
+      j.open('[').decimal(mark->x).decimal(mark->y).decimal(mark->width).decimal(mark->height).close(']');
+    else
+      j.raw("null");
+    j.close('}');
+    return j.str();
+  }
+
   PageMidiPort midi_;
   PageFiles files_;
   PageWorld world_;
@@ -553,6 +594,10 @@ class WebWindow {
   Form1 form_;
   std::unordered_map<std::string, std::string> sent_;
   std::string sentWindow_;
+  std::string sentSheet_;
+  TabDocument sheetDocument_;
+  std::vector<TabPage> sheetPages_;
+  int sheetVersion_ = 0;
   std::map<int, std::string> requestBytes_;
 };
 
@@ -581,6 +626,8 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .function("dispatch", &WebWindow::dispatch)
       .function("update", &WebWindow::update)
       .function("takeRequestBytes", &WebWindow::takeRequestBytes)
+      .function("tablaturePage", &WebWindow::tablaturePage)
+      .function("tablatureDocument", &WebWindow::tablatureDocument)
       .function("claimsKey", &WebWindow::claimsKey)
       .function("say", &WebWindow::say)
       .function("report", &WebWindow::report)

@@ -9,7 +9,7 @@ import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
 import {keyName} from './keys.js';
 import {MidiInput, MidiOutput, requestMidi} from './midi.js';
 import {pageSeconds, Synth} from './synth.js';
-import {View} from './view.js';
+import {View, svgUrl} from './view.js';
 import {EventKind, RequestKind, startWindow} from './window.js';
 
 /// What the tests and the benchmark look at: the parts of the running page.
@@ -145,9 +145,19 @@ function answer(r) {
       choose(r.title, r.name, r.options).then((entry) =>
         answerWith(entry < 0 ? {request: r.id, cancelled: true} : {request: r.id, index: entry}));
       return;
-    case RequestKind.SaveTablature:
-      answerWith({request: r.id, text: r.name, index: -1, bytes: new TextEncoder().encode(say('WebTabNotYet'))});
+    case RequestKind.SaveTablature: {
+      const pages = view.sheet ? view.sheet.pages : 0;
+      if (r.format === 'SVG') {
+        download(r.name, new TextEncoder().encode(win.tablatureDocument()));
+        answerWith({request: r.id, text: r.name, index: pages});
+      } else {
+        // A PDF is what the browser's print makes ("Save as PDF"); where it went only its
+        // dialog knows, so nothing is said to have been saved.
+        printTablature(pages);
+        answerWith({request: r.id, cancelled: true});
+      }
       return;
+    }
     case RequestKind.OpenMidiInput: {
       if (!r.name) {
         if (midiInput) midiInput.close();
@@ -199,6 +209,20 @@ function choose(title, question, options) {
     dialog.addEventListener('cancel', () => done(-1));
     document.body.appendChild(dialog);
     dialog.showModal();
+  });
+}
+
+/// The tablature's pages alone on the printed sheets, then the browser's print.
+function printTablature(pages) {
+  let holder = document.getElementById('print');
+  if (!holder) holder = document.body.appendChild(Object.assign(document.createElement('div'), {id: 'print'}));
+  for (const img of holder.querySelectorAll('img')) URL.revokeObjectURL(img.src);
+  holder.replaceChildren(...Array.from({length: pages}, (_, i) =>
+    Object.assign(document.createElement('img'), {src: svgUrl(win.tablaturePage(i)), alt: ''})));
+  Promise.all([...holder.querySelectorAll('img')].map((img) => img.decode())).then(() => {
+    document.body.classList.add('printing');
+    addEventListener('afterprint', () => document.body.classList.remove('printing'), {once: true});
+    window.print();
   });
 }
 
@@ -282,6 +306,8 @@ async function reloadFolder() {
   win = startWindow(page.module, world, files);
   view.root.replaceChildren();
   view = new View(view.root, win.table, send);
+  view.sheetPage = (i) => win.tablaturePage(i);
+  page.view = view;
   settle(win.update());
 }
 
@@ -310,6 +336,7 @@ async function main() {
   page.module = await createTastrello();
   win = startWindow(page.module, world, await page.folder.all());
   view = new View(document.getElementById('window'), win.table, send);
+  view.sheetPage = (i) => win.tablaturePage(i);
   page.view = view;
   page.win = win;
   page.send = send;

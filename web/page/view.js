@@ -21,6 +21,9 @@ async function pictureUrl(name, text) {
   return URL.createObjectURL(new Blob([svg], {type: 'image/svg+xml'}));
 }
 
+/// An SVG document as an address an image can show.
+export const svgUrl = (svg) => URL.createObjectURL(new Blob([svg], {type: 'image/svg+xml'}));
+
 export class View {
   /// `root`: the window's element; `table`: the table of controls; `send(event)`: an event to
   /// the window object ({kind, control, index, ...} with kind a name of EventKind).
@@ -29,6 +32,8 @@ export class View {
     this.send = send;
     this.elements = new Map();  // "Keys[3]" -> {el, kind, info, state}
     this.passes = [];
+    this.sheet = null;  // the tablature as last drawn
+    this.sheetPage = () => '';  // a page of it as SVG, given by the page's module
     this.width = 15165;
     this.height = 10500;
     for (const info of table) {
@@ -136,7 +141,15 @@ export class View {
         return el;
       }
       case 'Sheet': {
+        // The tablature: a panel over the window with its pages one under the other; closing
+        // it is the click that unticks its check box, as closing the desktop's window is.
         const el = document.createElement('div');
+        const close = el.appendChild(document.createElement('button'));
+        close.type = 'button';
+        close.className = 'sheet-close';
+        close.textContent = '\u00D7';
+        close.addEventListener('click', () => this.send({kind: 'Click', control: 'TabView'}));
+        el.appendChild(document.createElement('div')).className = 'sheet-title';
         el.appendChild(document.createElement('div')).className = 'sheet-body';
         return el;
       }
@@ -155,6 +168,40 @@ export class View {
       this.draw(entry, state, before);
     }
     if (update.window) this.drawWindow(update.window);
+    if ('tablature' in update) this.drawSheet(update.tablature);
+  }
+
+  /// The tablature's pages (SVG from the window object, asked for by `sheetPage(i)`) when
+  /// they changed, and the mark over the event replay shows. `t` is null while it is closed.
+  drawSheet(t) {
+    const entry = this.elements.get('TabSheet');
+    if (!entry) return;
+    const body = entry.el.querySelector('.sheet-body');
+    const before = this.sheet;
+    this.sheet = t;
+    if (!t) return;
+    entry.el.querySelector('.sheet-title').textContent = t.title;
+    if (!before || before.version !== t.version) {
+      for (const url of this.sheetUrls || []) URL.revokeObjectURL(url);
+      this.sheetUrls = Array.from({length: t.pages}, (_, i) => svgUrl(this.sheetPage(i)));
+      body.replaceChildren(...this.sheetUrls.map((url) => {
+        const page = document.createElement('div');
+        page.className = 'sheet-page';
+        page.style.aspectRatio = `${t.width} / ${t.height}`;
+        page.appendChild(Object.assign(document.createElement('img'), {src: url, alt: '', draggable: false}));
+        return page;
+      }));
+    }
+    body.querySelectorAll('.sheet-mark').forEach((m) => m.remove());
+    const page = body.children[t.page];
+    if (!page || !t.mark) return;
+    const [x, y, w, h] = t.mark;
+    const mark = page.appendChild(document.createElement('div'));
+    mark.className = 'sheet-mark';
+    Object.assign(mark.style, {left: `${(100 * x) / t.width}%`, top: `${(100 * y) / t.height}%`,
+      width: `${(100 * w) / t.width}%`, height: `${(100 * h) / t.height}%`});
+    // The page replay is on stays in sight.
+    if (!before || before.page !== t.page || before.version !== t.version) body.scrollTop = page.offsetTop - body.offsetTop;
   }
 
   draw({el, info}, s, before) {

@@ -40,6 +40,14 @@ export class WindowObject {
   requestBytes(id) {
     return this.window.takeRequestBytes(id);
   }
+  /// A page of the tablature the last update described, as SVG text.
+  tablaturePage(i) {
+    return this.window.tablaturePage(i);
+  }
+  /// Every page of the tablature in one SVG document, as the desktop saves it.
+  tablatureDocument() {
+    return this.window.tablatureDocument();
+  }
   claimsKey(name) {
     return this.window.claimsKey(name);
   }

@@ -67,6 +67,76 @@ test('a key pressed with the pointer sends the note-on the desktop sends, and li
   await page.screenshot({path: path.join(out, 'web-page.png')});
 });
 
+test('a lesson\'s tablature is drawn over the window, follows replay, saves as SVG and prints its pages alone', {skip: skip || false, timeout: 90000}, async () => {
+  // The splash lies over the lists until it is clicked away.
+  await page.evaluate(() => {
+    if (getComputedStyle(document.querySelector('[data-control="Splashscreen"]')).display !== 'none')
+      window.tastrello.send({kind: 'Click', control: 'Splashscreen'});
+  });
+  const rows = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
+  const lesson = rows.findIndex((t) => /Alle meine Entchen/.test(t));
+  assert.ok(lesson >= 0, `no lesson among ${rows}`);
+  await page.click(`[data-control="RecordList"] .row[data-row="${lesson}"]`);
+  await page.click('[data-control="TabView"] input');
+  await page.waitForFunction(() => {
+    const imgs = [...document.querySelectorAll('[data-control="TabSheet"] .sheet-page img')];
+    return imgs.length > 0 && imgs.every((i) => i.complete && i.naturalWidth > 0);
+  }, {timeout: 10000});
+  const sheet = await page.evaluate(() => window.tastrello.view.sheet);
+  const drawn = await page.$$eval('[data-control="TabSheet"] .sheet-page', (ps) => ps.length);
+  assert.equal(drawn, sheet.pages);
+  assert.match(sheet.title, /Alle meine Entchen/);
+  assert.ok(sheet.mark, 'the first chord is not marked');
+  const visible = await page.$eval('[data-control="TabSheet"]', (e) => getComputedStyle(e).display !== 'none');
+  assert.ok(visible, 'the sheet is not shown');
+
+  // Replay moves the mark from chord to chord on its page.
+  await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
+  await page.waitForFunction((first) => window.tastrello.view.sheet.mark && window.tastrello.view.sheet.mark[0] > first,
+                             {timeout: 20000}, sheet.mark[0]);
+  const mark = await page.$eval('.sheet-mark', (m) => {
+    const r = m.getBoundingClientRect();
+    const p = m.parentElement.getBoundingClientRect();
+    return {inside: r.left >= p.left && r.right <= p.right && r.top >= p.top && r.bottom <= p.bottom, width: r.width};
+  });
+  assert.ok(mark.inside && mark.width > 0, `the mark lies outside its page: ${JSON.stringify(mark)}`);
+  await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
+
+  // SVG: every page in one document, as the desktop writes it.
+  await page.evaluate(() => (window.tastrello.downloads = []));
+  await page.click('[data-control="TabSaveSvg"]');
+  const saved = await page.evaluate(() => window.tastrello.downloads.map(({name, bytes}) => ({name, text: new TextDecoder().decode(bytes)})));
+  assert.equal(saved.length, 1);
+  assert.match(saved[0].name, /Alle meine Entchen.*\.svg$/);
+  assert.match(saved[0].text, /^<\?xml[^>]*\?>\s*<svg/);
+  assert.ok(saved[0].text.includes('class="chord"'), 'the saved SVG holds no chord');
+  const status = await page.$eval('[data-control="StatusLine"]', (e) => e.textContent);
+  assert.match(status, new RegExp(`\\b${sheet.pages}\\b`), `the status line does not count the pages: ${status}`);
+
+  // PDF: the browser's print, with the tablature's pages alone on the sheets.
+  await page.evaluate(() => {
+    window.tastrello.printed = 0;
+    window.print = () => (window.tastrello.printed += 1);
+  });
+  await page.click('[data-control="TabSavePdf"]');
+  await page.waitForFunction(() => window.tastrello.printed === 1, {timeout: 10000});
+  await page.emulateMediaType('print');
+  const printed = await page.evaluate(() => ({
+    window: getComputedStyle(document.getElementById('stage')).display,
+    pages: [...document.querySelectorAll('#print img')].filter((i) => i.naturalWidth > 0 && getComputedStyle(i).display !== 'none').length,
+  }));
+  await page.emulateMediaType(null);
+  assert.deepEqual(printed, {window: 'none', pages: sheet.pages}, 'what is printed is not the tablature alone');
+  const pdf = Buffer.from(await page.pdf({format: 'A4'})).toString('latin1');
+  const printedPages = (pdf.match(/\/Type\s*\/Page[^s]/g) || []).length;
+  assert.equal(printedPages, sheet.pages, 'the printed PDF does not have one sheet a page of the tablature');
+  await page.evaluate(() => document.body.classList.remove('printing'));
+
+  await page.click('[data-control="TabSheet"] .sheet-close');
+  await page.waitForFunction(() => getComputedStyle(document.querySelector('[data-control="TabSheet"]')).display === 'none', {timeout: 5000});
+  assert.equal(await page.$eval('[data-control="TabView"] input', (e) => e.checked), false);
+});
+
 test('a score archive chosen for import is read by the page, asks for the voice and opens in the editor', {skip: skip || false, timeout: 60000}, async () => {
   const here = path.dirname(fileURLToPath(import.meta.url));
   const archive = path.resolve(here, '../../../tests/fuzz/corpus/musicxml/archive.mxl');
