@@ -80,10 +80,13 @@ export class View {
         const box = el.appendChild(document.createElement('input'));
         box.type = info.kind === 'Option' ? 'radio' : 'checkbox';
         el.appendChild(document.createElement('span'));
-        box.addEventListener('click', (e) => {
-          // The window object says whether it is ticked: drawn from its state, not the click.
-          e.preventDefault();
+        // The window object says whether it is ticked: drawn from its state, not the click.
+        // (Cancelling the click instead would have the browser put the old tick back after
+        // the new state was drawn.)
+        box.addEventListener('change', () => {
           click();
+          const state = this.elements.get(info.count > 1 ? `${name}[${index}]` : name)?.state;
+          box.checked = Boolean(state && state.value === 1);
         });
         return el;
       }

@@ -59,3 +59,12 @@ export function samplesOf(base64) {
   const bytes = Buffer.from(base64, 'base64');
   return new Float32Array(bytes.buffer, bytes.byteOffset, bytes.byteLength / 4);
 }
+
+/// Past the splash as a learner gets past it: it comes two seconds after the start and lies
+/// over the lists until it is clicked (or five seconds pass).
+export async function passSplash(page) {
+  const splash = '[data-control="Splashscreen"]';
+  await page.waitForFunction((s) => getComputedStyle(document.querySelector(s)).display !== 'none', {timeout: 15000}, splash);
+  await page.click(splash);
+  await page.waitForFunction((s) => getComputedStyle(document.querySelector(s)).display === 'none', {timeout: 5000}, splash);
+}

@@ -7,7 +7,7 @@ import path from 'node:path';
 import {fileURLToPath} from 'node:url';
 import {after, before, test} from 'node:test';
 
-import {kSite, start, whyNot} from './harness.js';
+import {kSite, passSplash, start, whyNot} from './harness.js';
 
 const skip = whyNot();
 let world = null;
@@ -21,6 +21,7 @@ before(async () => {
   await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
   const failed = await page.evaluate(() => window.tastrello.failed);
   assert.equal(failed, undefined, `the page failed to start: ${failed}`);
+  await passSplash(page);
 });
 
 after(async () => {
@@ -68,16 +69,12 @@ test('a key pressed with the pointer sends the note-on the desktop sends, and li
 });
 
 test('a lesson\'s tablature is drawn over the window, follows replay, saves as SVG and prints its pages alone', {skip: skip || false, timeout: 90000}, async () => {
-  // The splash lies over the lists until it is clicked away.
-  await page.evaluate(() => {
-    if (getComputedStyle(document.querySelector('[data-control="Splashscreen"]')).display !== 'none')
-      window.tastrello.send({kind: 'Click', control: 'Splashscreen'});
-  });
   const rows = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
   const lesson = rows.findIndex((t) => /Alle meine Entchen/.test(t));
   assert.ok(lesson >= 0, `no lesson among ${rows}`);
   await page.click(`[data-control="RecordList"] .row[data-row="${lesson}"]`);
   await page.click('[data-control="TabView"] input');
+  assert.equal(await page.$eval('[data-control="TabView"] input', (e) => e.checked), true, 'the tick is not shown');
   await page.waitForFunction(() => {
     const imgs = [...document.querySelectorAll('[data-control="TabSheet"] .sheet-page img')];
     return imgs.length > 0 && imgs.every((i) => i.complete && i.naturalWidth > 0);

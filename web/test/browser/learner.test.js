@@ -1,0 +1,120 @@
+// The page used as a learner uses it: a lesson practised by pressing the buttons the markers
+// show, playing along with a lesson and its chords judged in time, and the page started again
+// with its server gone (the copy the service worker keeps).
+import assert from 'node:assert/strict';
+import {after, before, test} from 'node:test';
+
+import {passSplash, start, whyNot} from './harness.js';
+
+const skip = whyNot();
+let world = null;
+let page = null;
+
+before(async () => {
+  if (skip) return;
+  world = await start();
+  page = await world.page();
+  await page.setViewport({width: 1280, height: 900});
+  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
+  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  await passSplash(page);
+});
+
+after(async () => {
+  if (world) await world.close();
+});
+
+const shown = (name) => page.$eval(`[data-control="${name}"]`, (e) => getComputedStyle(e).display !== 'none');
+const status = () => page.$eval('[data-control="StatusLine"]', (e) => e.textContent);
+
+async function loadLesson(title) {
+  const rows = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
+  const row = rows.findIndex((t) => t.includes(title));
+  assert.ok(row >= 0, `no "${title}" among ${rows}`);
+  await page.click(`[data-control="RecordList"] .row[data-row="${row}"]`);
+  await page.waitForFunction((t) => document.querySelector('[data-control="Label2"]').textContent.includes(t), {timeout: 5000}, title);
+}
+
+/// The keys the replay markers stand on: the key under each marker's centre.
+function markedKeys() {
+  return page.evaluate(() => {
+    const keys = [...document.querySelectorAll('[data-control^="Keys["]')];
+    return [...document.querySelectorAll('[data-control^="Acco2["]')]
+      .filter((m) => getComputedStyle(m).display !== 'none')
+      .map((m) => {
+        const r = m.getBoundingClientRect();
+        const x = r.left + r.width / 2;
+        const y = r.top + r.height / 2;
+        const key = keys.find((k) => {
+          const b = k.getBoundingClientRect();
+          return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;
+        });
+        return key ? key.dataset.control : null;
+      })
+      .sort();
+  });
+}
+
+async function press(control) {
+  const box = await (await page.$(`[data-control="${control}"]`)).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.up();
+}
+
+test('practice waits for the chord the markers show; pressing its buttons moves them on', {skip: skip || false, timeout: 90000}, async () => {
+  await loadLesson('C-Dur Tonleiter');
+  await page.click('[data-control="Practice"] input');
+  assert.equal(await page.$eval('[data-control="Practice"] input', (e) => e.checked), true, 'the tick is not shown');
+  await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
+  // After the count-in practice says which chord it waits for, and the markers stand on it.
+  await page.waitForFunction(() => /^Spiel: /.test(document.querySelector('[data-control="StatusLine"]').textContent), {timeout: 20000});
+  const first = await markedKeys();
+  assert.ok(first.length > 0 && first.every(Boolean), `markers not over keys: ${first}`);
+  await new Promise((r) => setTimeout(r, 1500));
+  assert.deepEqual(await markedKeys(), first, 'practice did not wait for the learner');
+  const markersNow = () => page.$$eval('[data-control^="Acco2["]', (ms) => ms.filter((m) => getComputedStyle(m).display !== 'none')
+    .map((m) => `${m.style.left},${m.style.top}`).join(' '));
+  const before = await markersNow();
+  for (const key of first) await press(key);
+  const moved = await page.waitForFunction((was) => [...document.querySelectorAll('[data-control^="Acco2["]')]
+    .filter((m) => getComputedStyle(m).display !== 'none').map((m) => `${m.style.left},${m.style.top}`).join(' ') !== was,
+  {timeout: 10000}, before).then(() => true, () => false);
+  assert.ok(moved, `pressed ${first}; the page says: ${await status()}`);
+  const next = await markedKeys();
+  assert.notDeepEqual(next, first, 'the markers did not move on to the next chord');
+  await page.click('[data-control="StopReplay"]');
+  await page.click('[data-control="Practice"] input');
+});
+
+test('playing along runs the lesson without waiting and judges each chord in its row, the status line and the strip', {skip: skip || false, timeout: 90000}, async () => {
+  await loadLesson('Alle meine Entchen');
+  await page.click('[data-control="PlayAlong"] input');
+  assert.equal(await page.$eval('[data-control="PlayAlong"] input', (e) => e.checked), true, 'the tick is not shown');
+  await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
+  // Nobody plays: after the count-in the chords pass at the lesson's tempo and each is judged
+  // missed when its time is over, beside its number.
+  const missedRows = () => page.$$eval('[data-control="ZahlenSchirm"] .row', (rs) => rs.filter((r) => / -$/.test(r.textContent)).length);
+  await page.waitForFunction(() => [...document.querySelectorAll('[data-control="ZahlenSchirm"] .row')]
+    .filter((r) => / -$/.test(r.textContent)).length >= 2, {timeout: 30000});
+  assert.equal(await status(), 'Verpasst.');
+  const crosses = await page.$$eval('[data-control="TimingStrip"] svg path', (ps) => ps.length);
+  assert.ok(crosses >= 2, `the strip shows ${crosses} missed chords`);
+  const rows = await missedRows();
+  await page.click('[data-control="StopReplay"]');
+  // Stopped: no more verdicts come.
+  await new Promise((r) => setTimeout(r, 1500));
+  assert.ok(await missedRows() <= rows + 1, 'chords are still judged after playing along stopped');
+});
+
+test('the page starts again from its own copy when its server is gone', {skip: skip || false, timeout: 90000}, async () => {
+  // The worker has cached the site once it is active.
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await world.server.close();
+  await page.reload({waitUntil: 'load'});
+  await page.waitForFunction(() => window.tastrello && (window.tastrello.ready || window.tastrello.failed), {timeout: 60000});
+  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  assert.equal(await page.$$eval('[data-control^="Keys["]', (ks) => ks.length), 68);
+  const lists = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
+  assert.ok(lists.some((t) => t.includes('Alle meine Entchen')), `the stored folder is not listed: ${lists}`);
+});
