@@ -2,7 +2,12 @@
 // show, playing along with a lesson and its chords judged in time, and the page started again
 // with its server gone (the copy the service worker keeps).
 import assert from 'node:assert/strict';
+import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {dirname, join} from 'node:path';
 import {after, before, test} from 'node:test';
+
+import {unzipSync} from 'fflate';
 
 import {passSplash, start, whyNot} from './harness.js';
 
@@ -105,6 +110,56 @@ test('playing along runs the lesson without waiting and judges each chord in its
   // Stopped: no more verdicts come.
   await new Promise((r) => setTimeout(r, 1500));
   assert.ok(await missedRows() <= rows + 1, 'chords are still judged after playing along stopped');
+});
+
+test('a record saved and a choice made survive a reload; the folder goes out as a zip byte for byte and comes back from it', {skip: skip || false, timeout: 90000}, async () => {
+  // A record of one chord, named with letters outside ASCII.
+  await page.click('[data-control="Record"]');
+  await press('Keys[3]');
+  await page.click('[data-control="NextRecord"]');
+  await page.click('[data-control="SaveName"]', {clickCount: 3});
+  await page.keyboard.type('Grüße');
+  await page.click('[data-control="SaveRecord"]');
+  // Saved beside the lessons, as the lessons are listed.
+  const path = 'Records/Lessons_Grüße.txt';
+  const stored = async () => page.evaluate(async (p) => {
+    const bytes = await window.tastrello.folder.read(p);
+    return bytes ? [...bytes] : null;
+  }, path);
+  const saved = await stored();
+  assert.ok(saved, `the record is not in the working folder; the page says: ${await status()}`);
+  const text = Buffer.from(saved).toString('latin1');
+  assert.ok(text.includes('\r\n') && !text.replace(/\r\n/g, '').includes('\n'), 'not CR LF');
+  await page.click('[data-control="KeyLetters"] input');
+  assert.equal(await page.$eval('[data-control="KeyLetters"] input', (e) => e.checked), true);
+
+  await page.reload({waitUntil: 'load'});
+  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
+  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  await passSplash(page);
+  assert.equal(await page.$eval('[data-control="KeyLetters"] input', (e) => e.checked), true, '"Show the keys" was forgotten');
+  assert.deepEqual(await stored(), saved);
+
+  // Out as a zip: the record's bytes as stored, under its name.
+  await page.evaluate(() => (window.tastrello.downloads = []));
+  const [exportButton] = await page.$$('#toolbar button');
+  await exportButton.click();
+  await page.waitForFunction(() => window.tastrello.downloads.length === 1, {timeout: 10000});
+  const archive = Buffer.from(Object.values(await page.evaluate(() => window.tastrello.downloads[0].bytes)));
+  const members = unzipSync(new Uint8Array(archive));
+  const member = Object.keys(members).find((name) => name.endsWith('Lessons_Grüße.txt'));
+  assert.ok(member, `the zip holds no record: ${Object.keys(members).slice(0, 8)}`);
+  assert.deepEqual([...members[member]], saved);
+
+  // Gone from the folder, then back from the zip the learner chooses.
+  await page.evaluate((p) => window.tastrello.folder.remove(p), path);
+  const file = join(mkdtempSync(join(tmpdir(), 'tastrello-zip-')), 'Tastrello.zip');
+  writeFileSync(file, archive);
+  const [chooser] = await Promise.all([page.waitForFileChooser({timeout: 10000}), page.evaluate(() => window.tastrello.importPicker.click())]);
+  await chooser.accept([file]);
+  await page.waitForFunction(async (p) => Boolean(await window.tastrello.folder.read(p)), {timeout: 10000}, path);
+  assert.deepEqual(await stored(), saved);
+  rmSync(dirname(file), {recursive: true, force: true});
 });
 
 test('the page starts again from its own copy when its server is gone', {skip: skip || false, timeout: 90000}, async () => {

@@ -68,6 +68,31 @@ test('a key pressed with the pointer sends the note-on the desktop sends, and li
   await page.screenshot({path: path.join(out, 'web-page.png')});
 });
 
+test('keys play by their place, whatever letter the layout prints on them; a held key\'s repeats play nothing', {skip: skip || false, timeout: 60000}, async () => {
+  const strike = (type, code, key, repeat = false) => page.evaluate((t, c, k, r) => {
+    window.dispatchEvent(new KeyboardEvent(t, {code: c, key: k, repeat: r, bubbles: true, cancelable: true}));
+  }, type, code, key, repeat);
+  const notes = () => page.evaluate(() => window.tastrello.sent.map(([w]) => w).filter((w) => (w & 0xe0) === 0x80)
+    .map((w) => `${(w & 0xf0) === 0x90 && (w >> 16) & 0x7f ? 'on' : 'off'} ${(w >> 8) & 0x7f}`));
+  const play = async (code, key) => {
+    await page.evaluate(() => (window.tastrello.sent = []));
+    await strike('keydown', code, key);
+    await strike('keydown', code, key, true);
+    await strike('keydown', code, key, true);
+    await strike('keyup', code, key);
+    return notes();
+  };
+  await page.evaluate(() => (window.tastrello.recordWords = true));
+  // The key right of T: "Y" on a US keyboard, "Z" on a German one.
+  const us = await play('KeyY', 'y');
+  const german = await play('KeyY', 'z');
+  assert.equal(us.filter((n) => n.startsWith('on')).length, 1, `one note-on for a key held with repeats: ${us}`);
+  assert.ok(us.some((n) => n.startsWith('off')), `no note-off when the key is let go: ${us}`);
+  assert.deepEqual(german, us);
+  const other = await play('KeyU', 'u');
+  assert.notDeepEqual(other, us, 'two keys played the same note');
+});
+
 test('a lesson\'s tablature is drawn over the window, follows replay, saves as SVG and prints its pages alone', {skip: skip || false, timeout: 90000}, async () => {
   const rows = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
   const lesson = rows.findIndex((t) => /Alle meine Entchen/.test(t));
