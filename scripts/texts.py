@@ -63,7 +63,7 @@ T = [
  ("TipTuning", "Eine andere Stimmung auf die Knöpfe legen; die geladene Aufnahme spielt darauf", "Put another tuning on the buttons; the loaded record plays on it", "Poner otra afinación en los botones; la grabación cargada suena en ella", "A andre Stimmung auf d' Knöpf legn; de gladne Aufnahm spuit drauf"),
  ("TabCaption", "Griffschrift", "Tablature", "Tablatura", "Griffschrift"),
  ("TipTab", "Die geladene Aufnahme als Griffschrift, die dem Abspielen folgt; als PDF oder SVG speichern", "The loaded record as tablature that follows the replay; save it as PDF or SVG", "La grabación cargada como tablatura que sigue la reproducción; guardarla como PDF o SVG", "De gladne Aufnahm ois Griffschrift, de beim Obspuin mitgeht; ois PDF oder SVG speichern"),
- ("MsgExported", "%1 geschrieben (%2 Seiten).", "Wrote %1 (%2 pages).", "%1 escrito (%2 páginas).", "%1 gschriebn (%2 Seitn)."),
+ ("MsgExported", "%1 geschrieben (Seiten: %2).", "Wrote %1 (pages: %2).", "%1 escrito (páginas: %2).", "%1 gschriebn (Seitn: %2)."),
  ("TipInstruments", "Ein Instrument direkt wählen", "Pick an instrument directly", "Elegir un instrumento directamente", "A Instrument glei aussuacha"),
  # practice
  ("PracticeCaption", "Üben: wartet auf mich", "Practice: waits for me", "Practicar: me espera", "Üben: wart auf mi"),

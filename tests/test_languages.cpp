@@ -295,3 +295,41 @@ TEST_F(FormTest, AnOutputThatIsGoneIsReportedOnceNotOnceANote) {
 }
 
 }  // namespace
+
+TEST(UiTextTest, EachMarkIsFilledWhereverItStandsAndWhatFillsItIsNotReadForMarks) {
+  // The welcome names the Play button twice; a name that looks like a mark stays as it is.
+  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgFirstStart, {"%2", "Practise"}),
+            "Welcome! Click a lesson on the left, then \"%2\" to hear it; or tick \"Practise\" "
+            "and press \"%2\" to play it yourself.");
+  // A mark without an argument is left for the reader to see, not dropped.
+  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgFirstStart, {"Play"}),
+            "Welcome! Click a lesson on the left, then \"Play\" to hear it; or tick \"%2\" "
+            "and press \"Play\" to play it yourself.");
+}
+
+TEST_F(LanguageSweepTest, TheMessageOnShowIsSaidAgainInTheLanguageChosen) {
+  // The welcome quotes two captions; each flag says it again with the new captions.
+  form.welcome();
+  for (UiLanguage language : {UiLanguage::English, UiLanguage::Spanish, UiLanguage::Bavarian,
+                              UiLanguage::German}) {
+    form.dispatch(Event::click(flagOf(language)));
+    EXPECT_EQ(form.StatusLine.caption,
+              uiText(language, Text::MsgFirstStart, {form.Label8.caption, form.Practice.caption}))
+        << nameOf(language);
+    check("status line", form.StatusLine.caption, language);
+  }
+  // A refusal quotes its reason, and both follow the flag.
+  form.dispatch(Event::click(ControlId::MidiImport));
+  const auto requests = form.takeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  form.dispatch(Event::fileRefused(requests[0].id, "Huge", form.say(Text::WhyNotAPlainFile)));
+  form.dispatch(Event::click(flagOf(UiLanguage::Spanish)));
+  EXPECT_EQ(form.StatusLine.caption,
+            uiText(UiLanguage::Spanish, Text::MsgImportRefused,
+                   {"Huge", uiText(UiLanguage::Spanish, Text::WhyNotAPlainFile)}));
+  // A message the program did not say from its table (a name alone) is left as it was.
+  form.inform("Records_Demo.txt");
+  form.dispatch(Event::click(flagOf(UiLanguage::English)));
+  EXPECT_EQ(form.StatusLine.caption, "Records_Demo.txt");
+  EXPECT_EQ(found(), "");
+}

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -356,6 +357,17 @@ class Form1 {
   void inform(const std::string& text);
   /// One of the program's own texts in the language in force.
   std::string say(Text id, std::initializer_list<std::string> args = {}) const;
+  /// Shows a confirmation made by `make`, made again in the new language when the language
+  /// changes while it is on show (for messages that quote captions).
+  void informAgain(std::function<std::string(const Form1&)> make);
+  /// A text said and kept a while with what it was made of (see lastSaid).
+  std::string sayAndKeep(Text id, std::vector<std::string> args) const;
+  /// How the status line's message was made, when it is one of the program's own texts said
+  /// lately (with the texts it quotes, such as a refusal's reason), to say it again in the
+  /// language chosen next; names, numbers and the language files' texts stay as they are.
+  struct StatusRecipe;
+  std::optional<StatusRecipe> statusRecipe() const;
+  void sayStatusAgain(const StatusRecipe& recipe);
   /// Captions, tool tips, help boards and the tempo text in the language in force.
   void applyOwnTexts();
   /// The tool tips that follow a control's state (replace or insert, the loop mode, the panel).
@@ -472,6 +484,22 @@ class Form1 {
   std::string languageFile = "Lang_ger.txt";
   std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
   bool languageChanged = false;
+  /// The texts said lately, with what they were made of: a message on show is said again in
+  /// a language chosen after it.
+  struct Said {
+    Text id;
+    std::vector<std::string> args;
+    std::string text;
+  };
+  mutable std::deque<Said> lastSaid;
+  std::optional<Said> madeOf(const std::string& text) const;
+  struct StatusRecipe {
+    Said message;
+    std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
+  };
+  /// A message that quotes captions, made again when the language changes while it is on show.
+  std::function<std::string(const Form1&)> statusRemade;  ///< takes the window: no `this` kept
+  std::string statusRemadeText;
   std::string chordAdoptCaption;
   std::string splashState;
   std::string helpEditSetting;

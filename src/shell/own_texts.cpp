@@ -5,8 +5,48 @@
 
 namespace tastrello {
 
+namespace {
+
+constexpr std::size_t kSaidKept = 32;  // a message and what it quotes, with room to spare
+
+}  // namespace
+
 std::string Form1::say(Text id, std::initializer_list<std::string> args) const {
-  return uiText(uiLanguageOf(textsLanguage), id, args);
+  return sayAndKeep(id, std::vector<std::string>(args));
+}
+
+std::string Form1::sayAndKeep(Text id, std::vector<std::string> args) const {
+  std::string text = uiText(uiLanguageOf(textsLanguage), id, args);
+  if (lastSaid.size() == kSaidKept) lastSaid.pop_front();
+  lastSaid.push_back({id, std::move(args), text});
+  return text;
+}
+
+std::optional<Form1::Said> Form1::madeOf(const std::string& text) const {
+  for (auto it = lastSaid.rbegin(); it != lastSaid.rend(); ++it)
+    if (it->text == text) return *it;
+  return std::nullopt;
+}
+
+std::optional<Form1::StatusRecipe> Form1::statusRecipe() const {
+  auto message = madeOf(StatusLine.caption);
+  if (StatusLine.caption.empty() || !message) return std::nullopt;
+  StatusRecipe recipe{*message, {}};
+  for (const auto& arg : message->args) recipe.quoted.push_back(madeOf(arg));
+  return recipe;
+}
+
+void Form1::informAgain(std::function<std::string(const Form1&)> make) {
+  statusRemadeText = make(*this);
+  statusRemade = std::move(make);
+  inform(statusRemadeText);
+}
+
+void Form1::sayStatusAgain(const StatusRecipe& recipe) {
+  std::vector<std::string> args = recipe.message.args;
+  for (std::size_t i = 0; i < args.size(); ++i)
+    if (const auto& quoted = recipe.quoted[i]) args[i] = sayAndKeep(quoted->id, quoted->args);
+  StatusLine.caption = sayAndKeep(recipe.message.id, std::move(args));
 }
 
 void Form1::applyOwnTexts() {

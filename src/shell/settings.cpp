@@ -233,7 +233,9 @@ void Form1::restoreChoices() {
 void Form1::welcome() {
   RecordLession.value = 1;
   applyRecordKind();
-  inform(say(Text::MsgFirstStart, {Label8.caption, Practice.caption}));
+  informAgain([](const Form1& f) {
+    return f.say(Text::MsgFirstStart, {f.Label8.caption, f.Practice.caption});
+  });
   rememberChoices();
 }
 

@@ -2,6 +2,8 @@
 
 #include "shell/text.h"
 
+#include <string_view>
+
 namespace tastrello {
 
 namespace {
@@ -22,15 +24,24 @@ UiLanguage uiLanguageOf(const std::string& languageFile) {
   return UiLanguage::German;
 }
 
-std::string uiText(UiLanguage language, Text id, std::initializer_list<std::string> args) {
-  std::string text = kTexts[static_cast<int>(id)][static_cast<int>(language)];
-  int n = 1;
-  for (const auto& arg : args) {
-    const std::string mark = "%" + std::to_string(n++);
-    const auto at = text.find(mark);
-    if (at != std::string::npos) text.replace(at, mark.size(), arg);
+std::string uiText(UiLanguage language, Text id, const std::vector<std::string>& args) {
+  const std::string_view text = kTexts[static_cast<int>(id)][static_cast<int>(language)];
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t n = i + 1 < text.size() ? std::size_t(text[i + 1] - '0') : 0;
+    if (text[i] == '%' && n >= 1 && n <= 9 && n <= args.size()) {
+      out += args[n - 1];
+      ++i;
+    } else {
+      out += text[i];
+    }
   }
-  return text;
+  return out;
+}
+
+std::string uiText(UiLanguage language, Text id, std::initializer_list<std::string> args) {
+  return uiText(language, id, std::vector<std::string>(args));
 }
 
 }  // namespace tastrello

@@ -98,6 +98,7 @@ function settle(result) {
 
 function draw(result) {
   if (!result.ahead) view.apply(result);
+  if (!result.ahead) labelToolbar();
   page.lastUpdate = result;
 }
 
@@ -283,8 +284,23 @@ function toolbar() {
     }
   });
   page.importPicker = picker;
-  button(say('WebExportZip'), say('WebExportZip'), async () => download(zipName(), await exportZip(page.folder, zip)));
-  button(say('WebImport'), say('WebTipImport'), () => picker.click());
+  toolbarButtons = [
+    [button('', '', async () => download(zipName(), await exportZip(page.folder, zip))), 'WebExportZip', 'WebExportZip'],
+    [button('', '', () => picker.click()), 'WebImport', 'WebTipImport'],
+  ];
+  labelToolbar();
+}
+
+/// The page's own buttons in the language in force, relabelled when it changes.
+let toolbarButtons = [];
+function labelToolbar() {
+  for (const [b, text, tip] of toolbarButtons) {
+    const caption = say(text);
+    if (b.textContent !== caption) {
+      b.textContent = caption;
+      b.title = say(tip);
+    }
+  }
 }
 
 /// Files the learner chose: one zip, or single files.

@@ -159,6 +159,29 @@ test('a lesson\'s tablature is drawn over the window, follows replay, saves as S
   assert.equal(await page.$eval('[data-control="TabView"] input', (e) => e.checked), false);
 });
 
+test('each flag puts every caption, the status line and the page\'s own buttons into its language at once', {skip: skip || false, timeout: 60000}, async () => {
+  const visibleTexts = () => page.evaluate(() => [...document.querySelectorAll('[data-control], #toolbar button')]
+    .filter((e) => e.offsetParent !== null && !e.querySelector('[data-control]'))
+    .map((e) => e.textContent.trim()).filter(Boolean));
+  const german = await visibleTexts();
+  const expected = {
+    Picture1: ['Show the keys', 'Export the folder as a zip'],
+    Picture2: ['Mostrar las teclas', 'Exportar la carpeta como zip'],
+    Picture4: ['Tastn zoang', 'Ordner ois ZIP speichern'],
+    Picture3: ['Tasten zeigen', 'Ordner als ZIP sichern'],
+  };
+  for (const [flag, words] of Object.entries(expected)) {
+    await page.click(`[data-control="${flag}"]`);
+    const shown = await visibleTexts();
+    for (const w of words) assert.ok(shown.includes(w), `${flag}: "${w}" is not shown among ${shown.slice(0, 12)}`);
+    if (flag === 'Picture1' || flag === 'Picture2') {
+      // Nothing German stays behind (texts the same in both, such as names and numbers, aside).
+      const left = shown.filter((t) => german.includes(t) && /[a-zäöüß]{4}/.test(t) && /(ä|ö|ü|ß|sch|zeigen|Ordner|Dateien|Liste|Üben|Abspielen)/.test(t));
+      assert.deepEqual(left, [], `${flag}: German texts left`);
+    }
+  }
+});
+
 test('a score archive chosen for import is read by the page, asks for the voice and opens in the editor', {skip: skip || false, timeout: 60000}, async () => {
   const here = path.dirname(fileURLToPath(import.meta.url));
   const archive = path.resolve(here, '../../../tests/fuzz/corpus/musicxml/archive.mxl');
