@@ -485,7 +485,26 @@ TEST_F(ViewTest, ChordRowsShowTheirBellowsDirection) {
   EXPECT_TRUE(list->item(1)->text().startsWith(QString::fromUtf8("◁▷")));
   EXPECT_TRUE(list->item(2)->text().startsWith(QString::fromUtf8("◁▷▷◁")));
   EXPECT_NE(list->item(0)->background(), list->item(1)->background());
-  EXPECT_EQ(list->item(2)->toolTip().toStdString(), cp1252ToUtf8(form.say(Text::BellowsBoth)));
+  // The row's whole text, and its direction in words.
+  EXPECT_EQ(list->item(2)->toolTip().toStdString(),
+            cp1252ToUtf8(form.EditBox.items[2] + "\n" + form.say(Text::BellowsBoth)));
+}
+
+TEST_F(ViewTest, ANameCutAtTheListsEdgeIsReadWholeOnHover) {
+  const std::string name = "Lessons_5 Ein Vogel wollte Hochzeit machen.txt";
+  files.files["Records/" + name] = *files.read("Records/Lessons_2 Alle meine Entchen.txt");
+  form.clickToggle(form.RecordLession);
+  view->render();
+  auto* list = qobject_cast<QListWidget*>(view->widgetFor(form.RecordList));
+  const auto rows = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+  ASSERT_EQ(rows.size(), 1);
+  ASSERT_GT(list->fontMetrics().horizontalAdvance(rows[0]->text()), list->viewport()->width())
+      << "the name fits: nothing to read on hover";
+  const QPoint at = list->visualItemRect(rows[0]).center();
+  QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &hover);
+  EXPECT_EQ(QToolTip::text().toStdString(), name);
+  QToolTip::hideText();
 }
 
 TEST_F(ViewTest, AnInstrumentIsPickedByNameInTheWideWindow) {

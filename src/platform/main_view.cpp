@@ -524,14 +524,20 @@ QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* paren
                               std::get<2>(*shown) == marked;
         if (sameRows && std::get<3>(*shown) != l.rowNotes) {
           // Only notes changed (a verdict while playing along): those rows' texts, no rebuild.
-          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i)
-            if (w->item(int(i))->text() != rowText(i)) w->item(int(i))->setText(rowText(i));
+          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i) {
+            QListWidgetItem& item = *w->item(int(i));
+            if (item.text() == rowText(i)) continue;
+            item.setText(rowText(i));
+            item.setToolTip(rowText(i));
+          }
           std::get<3>(*shown) = l.rowNotes;
         } else if (!sameRows) {
           *shown = {l.items, l.bellows, marked, l.rowNotes};
           w->clear();
           for (std::size_t i = 0; i < l.items.size(); ++i) {
             auto* item = new QListWidgetItem(rowText(i), w);
+            // A long name is cut at the list's edge: the pointer resting on it reads it whole.
+            item->setToolTip(rowText(i));
             if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
             // A marked section: its rows bold, the others faint.
             const int row = static_cast<int>(i);
@@ -726,7 +732,7 @@ void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
   item.setText(kMarks[i] + item.text());
   if (bellows == Bellows::None) return;
   item.setBackground(kTints[i]);
-  item.setToolTip(toQt(form_.say(kWords[i])));
+  item.setToolTip(item.toolTip() + '\n' + toQt(form_.say(kWords[i])));
   if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
 }
 

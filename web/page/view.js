@@ -246,6 +246,7 @@ export class View {
         const b = s.bellows[i];
         // A row's note (how its chord was played along) stands after its text.
         if (s.notes && s.notes[i]) text = `${text} ${s.notes[i]}`;
+        row.title = text;  // a long name is cut at the list's edge: the pointer reads it whole
         if (b !== undefined) {
           row.textContent = kBellowsMarks[b] + text;
           if (b) row.classList.add(kBellowsClass[b]);
