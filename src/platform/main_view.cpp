@@ -27,6 +27,7 @@
 #include <tuple>
 
 #include "platform/disk_files.h"
+#include "platform/key_button.h"
 #include "platform/key_names.h"
 #include "platform/midi_input.h"
 #include "platform/tablature_view.h"
@@ -63,66 +64,6 @@ QColor toColor(Colour c) {
 QString picturePath(const std::string& name) {
   return QString(":/assets/%1.svg").arg(QString::fromStdString(name));
 }
-
-/// A round accordion button, or (as a marker) the ring laid over one during replay.
-class KeyButton : public QAbstractButton {
- public:
-  KeyButton(bool marker, QWidget* parent) : QAbstractButton(parent), marker_(marker) {
-    if (marker) setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFocusPolicy(marker ? Qt::NoFocus : Qt::TabFocus);
-  }
-  void setColour(QColor c) {
-    if (c != colour_) colour_ = c, update();
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal d = std::min(width(), height()) - 3;
-    const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
-    if (marker_) {
-      p.setPen(QPen(QColor(20, 90, 220), 3));
-      p.setBrush(QColor(40, 120, 255, 150));
-      p.drawEllipse(r);
-      p.setPen(Qt::white);
-    } else {
-      QRadialGradient g(r.center() - QPointF(d / 5, d / 5), d * 0.75);
-      g.setColorAt(0, colour_.lighter(135));
-      g.setColorAt(1, colour_.darker(125));
-      p.setPen(
-          QPen(hasFocus() ? QColor(30, 100, 230) : QColor(60, 50, 40), hasFocus() ? 2.5 : 1.2));
-      p.setBrush(isDown() ? QBrush(colour_.darker(130)) : QBrush(g));
-      p.drawEllipse(r);
-      p.setPen(QColor(25, 20, 15));
-    }
-    p.setFont(font());
-    p.drawText(rect(), Qt::AlignCenter, text());
-    if (!keyLetter_.isEmpty()) {
-      // The computer key that plays this button, on a badge at the lower right.
-      const QRectF badge(width() - 14.5, height() - 13.5, 14, 13);
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(30, 80, 170));
-      p.drawRoundedRect(badge, 3, 3);
-      QFont small = font();
-      small.setPixelSize(10);
-      small.setBold(true);
-      p.setFont(small);
-      p.setPen(Qt::white);
-      p.drawText(badge, Qt::AlignCenter, keyLetter_);
-    }
-  }
-
- public:
-  void setKeyLetter(const QString& letter) {
-    if (letter != keyLetter_) keyLetter_ = letter, update();
-  }
-
- private:
-  QString keyLetter_;
-  bool marker_;
-  QColor colour_ = QColor(192, 192, 192);
-};
 
 /// A label that reports clicks (the language pictures, the splash, the copyright sign).
 /// A picture that acts as a button: the mouse, or Space and Enter while it has the focus.
@@ -442,6 +383,9 @@ void MainView::build() {
       if (look.fixedPitch) w->setFont(QFont("Monospace"));
     }
   }
+  // The replay's rings lie under the buttons, around the ones to press: the name and the key's
+  // letter of the very button to press stay readable.
+  for (QWidget* marker : markers_) marker->stackUnder(keys_.front());
 }
 
 QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* parent) {
@@ -664,7 +608,9 @@ void MainView::render() {
   const Form1& f = form_;
   for (auto& b : bindings_) {
     const Control& c = state(b);
-    const QRect geometry(px(c.left), px(c.top), px(c.width), px(c.height));
+    const bool marker = controlInfo(b.id).kind == ControlKind::Marker;
+    const QRect geometry = marker ? markerGeometry(c.left, c.top, c.width, c.height)
+                                  : QRect(px(c.left), px(c.top), px(c.width), px(c.height));
     if (b.widget->geometry() != geometry) b.widget->setGeometry(geometry);
     if (b.widget->isVisibleTo(b.widget->parentWidget()) != c.visible)
       b.widget->setVisible(c.visible);
@@ -692,7 +638,6 @@ void MainView::render() {
     const QString accessible = toQt(c.caption.empty() ? c.picture : c.caption);
     if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
   }
-  for (QWidget* marker : markers_) marker->raise();
   for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
   tablature_->sync();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();

@@ -224,11 +224,12 @@ export class View {
         el.querySelector('.caption').textContent = s.caption;
         el.querySelector('.letter').textContent = s.tag;
         el.querySelector('.letter').style.display = s.tag ? '' : 'none';
+        el.classList.toggle('lettered', Boolean(s.tag));
         st.setProperty('--key', cssColour(s.back >= 0 ? s.back : 0xc0c0c0));
         el.classList.toggle('lit', s.back >= 0 && s.back !== 0xc0c0c0);
         break;
       case 'Marker':
-        el.textContent = s.caption;
+        el.setAttribute('aria-label', s.caption);  // a ring around the button: its name shows
         break;
       default:
         break;
