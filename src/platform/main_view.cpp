@@ -29,6 +29,7 @@
 #include "platform/disk_files.h"
 #include "platform/key_button.h"
 #include "platform/key_names.h"
+#include "platform/key_prints.h"
 #include "platform/midi_input.h"
 #include "platform/tablature_view.h"
 #include "shell/text.h"
@@ -348,6 +349,7 @@ MainView::MainView(Form1& form, QWidget* parent)
   tablature_ = std::make_unique<TablatureView>(form_, [this](const Event& e) { return send(e); });
   build();
   QApplication::instance()->installEventFilter(this);
+  tellKeyLayout();
   settle();
 }
 
@@ -796,6 +798,10 @@ void MainView::openMidiInput(const Request& request) {
 // ---- Keys
 
 bool MainView::eventFilter(QObject* watched, QEvent* event) {
+  // The learner may have switched layouts in another window: the letters follow on return.
+  if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::KeyboardLayoutChange) &&
+      watched == this)
+    tellKeyLayout();
   if (event->type() == QEvent::WindowDeactivate && watched == this) {
     flushReleases();
     send(Event::leave());  // no note hangs when the window loses the keys
@@ -830,6 +836,15 @@ bool MainView::onKey(QKeyEvent* key, bool press) {
   releases_.push_back({name, key->timestamp()});
   releaseTimer_.start(kReleaseWindowMs);
   return claimed;
+}
+
+void MainView::tellKeyLayout() {
+  const auto prints = keyPrintsOfTheServer();
+  if (!prints) return;  // not known here: the buttons keep the keys' US names
+  std::string lines = keyPrintsText(*prints);
+  if (lines == toldKeyLayout_) return;
+  toldKeyLayout_ = lines;
+  send(Event::keyLayout(std::move(lines)));
 }
 
 void MainView::flushReleases() {
