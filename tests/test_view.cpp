@@ -45,6 +45,18 @@ class ViewTest : public FormTest {
     QWidget* w = view->widgetFor(control);
     const QPoint at = w->mapToGlobal(QPoint(w->width() / 2, w->height() / 2));
     QToolTip::showText(at, w->toolTip(), w);
+    saveWithTip(name);
+  }
+  /// A screenshot with the tool tip of a list's row shown as the pointer resting on it asks.
+  void shootWithRowTip(const std::string& name, const ListBox& list, int row) {
+    view->render();
+    auto* w = qobject_cast<QListWidget*>(view->widgetFor(list));
+    const QPoint at = w->visualItemRect(w->item(row)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, w->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(w->viewport(), &hover);
+    saveWithTip(name);
+  }
+  void saveWithTip(const std::string& name) {
     QApplication::processEvents();
     QPixmap shot = view->grab();
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -163,6 +175,24 @@ TEST_F(ViewTest, ScreenshotsOfTheMainStates) {
   shoot("play-along");
   click(form.StopReplay);
   click(form.PlayAlong);
+}
+
+TEST_F(ViewTest, ScreenshotsOfTheFirstStartAndOfTheKeysDuringReplay) {
+  form.Picture1_Click();
+  form.welcome();
+  ASSERT_EQ(form.RecordList.items.at(1), "Lessons_2 Alle meine Entchen.txt");
+  shootWithRowTip("first-start", form.RecordList, 1);
+
+  // The keys as a German keyboard prints them, the rings around the buttons to press.
+  form.clickToggle(form.KeyLetters);
+  ASSERT_TRUE(form.dispatch(Event::keyLayout(
+      "Y=z\nZ=y\nMinus=\xDF\nBracketLeft=\xFC\nBracketRight=+\nSemicolon=\xF6\nApostrophe=\xE4\n")));
+  clickRow(form.RecordList, 1);
+  click(form.PlayStop);
+  for (int i = 0; i < 6; ++i) form.Timer1_Timer();
+  EXPECT_TRUE(form.Acco2[1].visible);
+  shoot("key-badges");
+  click(form.StopReplay);
 }
 
 TEST_F(ViewTest, RealReplayTimerTicksAtTheFastestTempo) {
