@@ -209,9 +209,12 @@ TEST_F(KeyLayoutTest, EveryButtonShowsTheLetterTheLearnersKeyPrints) {
   layout(german());
   // The keycaps of a German keyboard at the places the shipped map uses, where they are not
   // the US names.
-  const std::map<std::string, std::string> keycaps = {
-      {"Y", "Z"},           {"Minus", "\xDF"},     {"BracketLeft", "\xDC"}, {"BracketRight", "+"},
-      {"Semicolon", "\xD6"}, {"Apostrophe", "\xC4"}};
+  const std::map<std::string, std::string> keycaps = {{"Y", "Z"},
+                                                      {"Minus", "\xDF"},
+                                                      {"BracketLeft", "\xDC"},
+                                                      {"BracketRight", "+"},
+                                                      {"Semicolon", "\xD6"},
+                                                      {"Apostrophe", "\xC4"}};
   const auto names = keyNamesByPosition(form.hands.keyMap);
   for (int b = 0; b < kKeyCount; ++b) {
     const std::string& name = names[static_cast<std::size_t>(b % kButtonsPerBlock)];
@@ -263,8 +266,10 @@ TEST_F(KeyLayoutTest, LettersComeWhenTheKeysAreShownLaterAndGoWhenHidden) {
 
 TEST(KeyPrintsTest, OnlyKnownKeysWithOnePrintableCharacterAreTaken) {
   const KeyPrints prints = parseKeyPrints(
-      "Equal==\nY=z\r\nNonsense=x\nQ=\nW=ab\nE= \nR=\t\nT\n=5\nS=\x9A\nD=\xA0\nF=\xDF\nG=\xFF\nU=\x81\n");
-  EXPECT_EQ(prints, (KeyPrints{{"Equal", "="}, {"Y", "z"}, {"S", "\x9A"}, {"F", "\xDF"}, {"G", "\xFF"}}));
+      "Equal==\nY=z\r\nNonsense=x\nQ=\nW=ab\nE= "
+      "\nR=\t\nT\n=5\nS=\x9A\nD=\xA0\nF=\xDF\nG=\xFF\nU=\x81\n");
+  EXPECT_EQ(prints,
+            (KeyPrints{{"Equal", "="}, {"Y", "z"}, {"S", "\x9A"}, {"F", "\xDF"}, {"G", "\xFF"}}));
   EXPECT_EQ(parseKeyPrints(keyPrintsText(prints)), prints);
 }
 

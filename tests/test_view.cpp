@@ -185,8 +185,9 @@ TEST_F(ViewTest, ScreenshotsOfTheFirstStartAndOfTheKeysDuringReplay) {
 
   // The keys as a German keyboard prints them, the rings around the buttons to press.
   form.clickToggle(form.KeyLetters);
-  ASSERT_TRUE(form.dispatch(Event::keyLayout(
-      "Y=z\nZ=y\nMinus=\xDF\nBracketLeft=\xFC\nBracketRight=+\nSemicolon=\xF6\nApostrophe=\xE4\n")));
+  ASSERT_TRUE(
+      form.dispatch(Event::keyLayout("Y=z\nZ=y\nMinus=\xDF\nBracketLeft=\xFC\nBracketRight=+"
+                                     "\nSemicolon=\xF6\nApostrophe=\xE4\n")));
   clickRow(form.RecordList, 1);
   click(form.PlayStop);
   for (int i = 0; i < 6; ++i) form.Timer1_Timer();
@@ -638,7 +639,8 @@ class KeyFaceTest : public ViewTest {
     std::vector<std::string> problems;
     for (int i = 0; i < kKeyCount; ++i) {
       const KeyFace& face = key(i).face();
-      const std::string at = where + " " + form.Keys[i].caption + " (button " + std::to_string(i) + ")";
+      const std::string at =
+          where + " " + form.Keys[i].caption + " (button " + std::to_string(i) + ")";
       const QRectF inside(QPointF(0, 0), key(i).size());
       if (face.badge.isEmpty()) problems.push_back(at + ": no badge");
       if (face.name.intersects(face.badge)) problems.push_back(at + ": the badge covers the name");
@@ -650,19 +652,22 @@ class KeyFaceTest : public ViewTest {
       auto& ring = dynamic_cast<KeyButton&>(*view->widgetFor(form.Acco2[k]));
       QWidget* marked = nullptr;
       for (int i = 0; i < kKeyCount; ++i)
-        if (view->keyWidget(i)->geometry().contains(ring.geometry().center())) marked = view->keyWidget(i);
+        if (view->keyWidget(i)->geometry().contains(ring.geometry().center()))
+          marked = view->keyWidget(i);
       if (!marked) {
         problems.push_back(where + ": a ring around no button");
         continue;
       }
       const KeyButton& button = dynamic_cast<KeyButton&>(*marked);
       const QRectF circle = button.face().circle.translated(button.pos() - ring.pos());
-      if (!ring.ringInside().contains(circle)) problems.push_back(where + ": the ring covers the face");
+      if (!ring.ringInside().contains(circle))
+        problems.push_back(where + ": the ring covers the face");
       if (std::abs(ring.ringInside().center().x() - circle.center().x()) > 0.5 ||
           std::abs(ring.ringInside().center().y() - circle.center().y()) > 0.5)
         problems.push_back(where + ": the ring is off its button's middle");
       const QObjectList& stack = view->children();  // bottom first
-      if (stack.indexOf(&ring) > stack.indexOf(marked)) problems.push_back(where + ": the ring lies above");
+      if (stack.indexOf(&ring) > stack.indexOf(marked))
+        problems.push_back(where + ": the ring lies above");
     }
     return problems;
   }

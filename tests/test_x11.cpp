@@ -86,7 +86,8 @@ bool xdotool(const std::string& arguments) {
 
 /// Sets the keyboard layout of the test's server; false when setxkbmap is not there or fails.
 bool setLayout(const std::string& layout) {
-  const std::string command = "DISPLAY=" + server->display + " setxkbmap " + layout + " 2>/dev/null";
+  const std::string command =
+      "DISPLAY=" + server->display + " setxkbmap " + layout + " 2>/dev/null";
   return std::system(command.c_str()) == 0;
 }
 
@@ -140,15 +141,15 @@ TEST_F(HeldKeyTest, AKeyHeldWithTheBellowsHeldSoundsOnceAndTheBellowsStay) {
 
 TEST(PrintedCharacterTest, KeySymbolsPrintTheirCharacterDeadKeysTheirAccent) {
   EXPECT_EQ(printedCharacter(0x7A), "z");
-  EXPECT_EQ(printedCharacter(0xF6), "\u00F6");        // odiaeresis
-  EXPECT_EQ(printedCharacter(0x20AC), "\u20AC");      // EuroSign
-  EXPECT_EQ(printedCharacter(0x1000160), "\u0160");   // a symbol by its Unicode number
-  EXPECT_EQ(printedCharacter(0x1B9), "\u0161");       // scaron of Latin-2
-  EXPECT_EQ(printedCharacter(0xFE51), "\u00B4");      // dead_acute
-  EXPECT_EQ(printedCharacter(0xFE52), "^");           // dead_circumflex
-  EXPECT_EQ(printedCharacter(0xFF08), "");            // BackSpace
-  EXPECT_EQ(printedCharacter(0xFFE1), "");            // Shift_L
-  EXPECT_EQ(printedCharacter(0x20), " ");             // the logic shows no blank badge
+  EXPECT_EQ(printedCharacter(0xF6), "\u00F6");       // odiaeresis
+  EXPECT_EQ(printedCharacter(0x20AC), "\u20AC");     // EuroSign
+  EXPECT_EQ(printedCharacter(0x1000160), "\u0160");  // a symbol by its Unicode number
+  EXPECT_EQ(printedCharacter(0x1B9), "\u0161");      // scaron of Latin-2
+  EXPECT_EQ(printedCharacter(0xFE51), "\u00B4");     // dead_acute
+  EXPECT_EQ(printedCharacter(0xFE52), "^");          // dead_circumflex
+  EXPECT_EQ(printedCharacter(0xFF08), "");           // BackSpace
+  EXPECT_EQ(printedCharacter(0xFFE1), "");           // Shift_L
+  EXPECT_EQ(printedCharacter(0x20), " ");            // the logic shows no blank badge
 }
 
 class ServerLayoutTest : public HeldKeyTest {
@@ -169,11 +170,11 @@ class ServerLayoutTest : public HeldKeyTest {
 
 TEST_F(ServerLayoutTest, TheButtonsShowTheServersLettersAndTheirKeysPlayThem) {
   form.clickToggle(form.KeyLetters);
-  EXPECT_EQ(form.Keys[16].tag, "Z");     // the place of the US Y
-  EXPECT_EQ(form.Keys[27].tag, "\xD6");  // of the semicolon
-  EXPECT_EQ(form.Keys[30].tag, "\xC4");  // of the apostrophe
-  EXPECT_EQ(form.Keys[32].tag, "\xDF");  // of the minus
-  EXPECT_EQ(form.Keys[33].tag, "+");     // of the right bracket
+  EXPECT_EQ(form.Keys[16].tag, "Z");               // the place of the US Y
+  EXPECT_EQ(form.Keys[27].tag, "\xD6");            // of the semicolon
+  EXPECT_EQ(form.Keys[30].tag, "\xC4");            // of the apostrophe
+  EXPECT_EQ(form.Keys[32].tag, "\xDF");            // of the minus
+  EXPECT_EQ(form.Keys[33].tag, "+");               // of the right bracket
   EXPECT_EQ(form.hands.printed["Equal"], "\xB4");  // a dead key: its accent
   // The key printing Z, pressed as the learner would, plays the button showing Z.
   hold("z", 100, "z");

@@ -27,8 +27,8 @@ KeyFace keyFaceOf(QSizeF size, QSizeF nameInk, QSizeF badge) {
   face.circle = circleIn(size);
   QPointF centre = face.circle.center();
   if (!badge.isEmpty()) {
-    face.badge = QRectF(QPointF(size.width() - badge.width() - 0.5,
-                                size.height() - badge.height() - 0.5), badge);
+    face.badge = QRectF(
+        QPointF(size.width() - badge.width() - 0.5, size.height() - badge.height() - 0.5), badge);
     // The badge covered the octave's digit ("c1" read "c]"): the name rises just clear of it.
     centre.setY(std::min(centre.y(), face.badge.top() - kNameGap - nameInk.height() / 2));
   }
@@ -78,8 +78,8 @@ void KeyButton::paintButton(QPainter& p) {
   const QRectF ink = QFontMetricsF(font()).tightBoundingRect(text());
   QSizeF badge;
   if (!keyLetter_.isEmpty())
-    badge = QSizeF(std::max<qreal>(14, QFontMetricsF(badgeFont()).horizontalAdvance(keyLetter_) + 4),
-                   12);
+    badge = QSizeF(
+        std::max<qreal>(14, QFontMetricsF(badgeFont()).horizontalAdvance(keyLetter_) + 4), 12);
   face_ = keyFaceOf(size(), ink.size(), badge);
 
   const QRectF& r = face_.circle;
@@ -106,8 +106,8 @@ void KeyButton::paintButton(QPainter& p) {
 void KeyButton::paintRing(QPainter& p) {
   // Around the button's circle as the button draws it, in the middle of the marker: the ring
   // lies under the buttons and covers nothing of the one it marks.
-  const QRectF button = circleIn(size() - QSize(2 * kRingRoom, 2 * kRingRoom))
-                            .translated(kRingRoom, kRingRoom);
+  const QRectF button =
+      circleIn(size() - QSize(2 * kRingRoom, 2 * kRingRoom)).translated(kRingRoom, kRingRoom);
   ringInside_ = button.adjusted(-kRingGap, -kRingGap, kRingGap, kRingGap);
   ringOutside_ = ringInside_.adjusted(-kRingWidth, -kRingWidth, kRingWidth, kRingWidth);
   QPainterPath ring;

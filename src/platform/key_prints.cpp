@@ -1,8 +1,9 @@
 #include "platform/key_prints.h"
 
+#include <QtGui/qguiapplication_platform.h>
+
 #include <QGuiApplication>
 #include <QString>
-#include <QtGui/qguiapplication_platform.h>
 #include <memory>
 
 #include "platform/key_names.h"
