@@ -179,3 +179,106 @@ TEST_F(HandTest, AMidiInstrumentPlaysButtonsAndTheBellowsController) {
   form.MidiIn_Message(0x90u | 5u << 8);  // a note-on of velocity 0 ends it
   EXPECT_EQ(stream().back(), "off 05");
 }
+
+// ---- The letters on the buttons: what the learner's own layout prints on the keys
+
+class KeyLayoutTest : public FormTest {
+ protected:
+  /// What a German layout prints, unshifted, on the places of a US keyboard where the two differ
+  /// (as the desktop reads it from the X server; the web page from the browser).
+  static std::string german() {
+    return keyPrintsText({{"Y", "z"},
+                          {"Z", "y"},
+                          {"Minus", "\xDF"},
+                          {"Equal", "\xB4"},
+                          {"BracketLeft", "\xFC"},
+                          {"BracketRight", "+"},
+                          {"Semicolon", "\xF6"},
+                          {"Apostrophe", "\xE4"},
+                          {"Backslash", "#"},
+                          {"QuoteLeft", "^"},
+                          {"Slash", "-"},
+                          {"A", "a"},
+                          {"1", "1"}});
+  }
+  void layout(const std::string& lines) { ASSERT_TRUE(form.dispatch(Event::keyLayout(lines))); }
+};
+
+TEST_F(KeyLayoutTest, EveryButtonShowsTheLetterTheLearnersKeyPrints) {
+  form.clickToggle(form.KeyLetters);
+  layout(german());
+  // The keycaps of a German keyboard at the places the shipped map uses, where they are not
+  // the US names.
+  const std::map<std::string, std::string> keycaps = {{"Y", "Z"},
+                                                      {"Minus", "\xDF"},
+                                                      {"BracketLeft", "\xDC"},
+                                                      {"BracketRight", "+"},
+                                                      {"Semicolon", "\xD6"},
+                                                      {"Apostrophe", "\xC4"}};
+  const auto names = keyNamesByPosition(form.hands.keyMap);
+  for (int b = 0; b < kKeyCount; ++b) {
+    const std::string& name = names[static_cast<std::size_t>(b % kButtonsPerBlock)];
+    const auto keycap = keycaps.find(name);
+    EXPECT_EQ(form.Keys[b].tag, keycap == keycaps.end() ? name : keycap->second) << "button " << b;
+  }
+}
+
+TEST_F(KeyLayoutTest, AKeyStillPlaysByItsPlaceWhateverItPrints) {
+  form.clickToggle(form.KeyLetters);
+  const std::string shownBefore = form.Keys[16].tag;
+  form.handKeyDown("Y");
+  const auto before = port.notes();
+  form.handKeyUp("Y");
+  port.log.clear();
+  layout(german());
+  EXPECT_NE(form.Keys[16].tag, shownBefore);
+  form.handKeyDown("Y");  // the key a German keyboard prints Z on, where the badge now says Z
+  EXPECT_EQ(port.notes(), before);
+}
+
+TEST_F(KeyLayoutTest, TheHelpBoardNamesTheRestKeysAsPrinted) {
+  layout(german());
+  // The rest that rings on is the place of US Z, which prints Y here; Return prints nothing.
+  EXPECT_NE(form.Tafel1.caption.find("(Y)"), std::string::npos) << form.Tafel1.caption;
+  EXPECT_NE(form.Tafel1.caption.find("(Enter)"), std::string::npos) << form.Tafel1.caption;
+  EXPECT_NE(form.Tafel1.caption.find("(X)"), std::string::npos) << form.Tafel1.caption;
+}
+
+TEST_F(KeyLayoutTest, ANewLayoutReplacesTheOldOneAndKeysItLeavesOutShowTheirUsNames) {
+  form.clickToggle(form.KeyLetters);
+  layout(german());
+  layout("Q=a\n");  // a layout told in part (French: A where the US Q is)
+  EXPECT_EQ(form.Keys[1].tag, "A");
+  EXPECT_EQ(form.Keys[16].tag, "Y");
+  EXPECT_EQ(form.Keys[27].tag, ";");
+  layout("");
+  EXPECT_EQ(form.Keys[1].tag, "Q");
+}
+
+TEST_F(KeyLayoutTest, LettersComeWhenTheKeysAreShownLaterAndGoWhenHidden) {
+  layout(german());
+  EXPECT_EQ(form.Keys[16].tag, "");
+  form.clickToggle(form.KeyLetters);
+  EXPECT_EQ(form.Keys[16].tag, "Z");
+  form.clickToggle(form.KeyLetters);
+  EXPECT_EQ(form.Keys[16].tag, "");
+}
+
+TEST(KeyPrintsTest, OnlyKnownKeysWithOnePrintableCharacterAreTaken) {
+  const KeyPrints prints = parseKeyPrints(
+      "Equal==\nY=z\r\nNonsense=x\nQ=\nW=ab\nE= "
+      "\nR=\t\nT\n=5\nS=\x9A\nD=\xA0\nF=\xDF\nG=\xFF\nU=\x81\n");
+  EXPECT_EQ(prints,
+            (KeyPrints{{"Equal", "="}, {"Y", "z"}, {"S", "\x9A"}, {"F", "\xDF"}, {"G", "\xFF"}}));
+  EXPECT_EQ(parseKeyPrints(keyPrintsText(prints)), prints);
+}
+
+TEST_F(KeyLayoutTest, LettersAreShownInCapitalsAsOnTheKeysSharpSAndYDiaeresisAsTheyAre) {
+  form.clickToggle(form.KeyLetters);
+  // Positions 0 (A), 3 (S), 6 (D) and 9 (F) of the shipped map.
+  layout("A=\xE9\nS=\x9A\nD=\xDF\nF=\xFF\n");
+  EXPECT_EQ(form.Keys[0].tag, "\xC9");
+  EXPECT_EQ(form.Keys[3].tag, "\x8A");
+  EXPECT_EQ(form.Keys[6].tag, "\xDF");
+  EXPECT_EQ(form.Keys[9].tag, "\xFF");
+}

@@ -12,6 +12,7 @@
 #include <QToolTip>
 #include <set>
 
+#include "platform/key_button.h"
 #include "platform/main_view.h"
 #include "platform/output_switch.h"
 #include "platform/tablature_view.h"
@@ -44,6 +45,18 @@ class ViewTest : public FormTest {
     QWidget* w = view->widgetFor(control);
     const QPoint at = w->mapToGlobal(QPoint(w->width() / 2, w->height() / 2));
     QToolTip::showText(at, w->toolTip(), w);
+    saveWithTip(name);
+  }
+  /// A screenshot with the tool tip of a list's row shown as the pointer resting on it asks.
+  void shootWithRowTip(const std::string& name, const ListBox& list, int row) {
+    view->render();
+    auto* w = qobject_cast<QListWidget*>(view->widgetFor(list));
+    const QPoint at = w->visualItemRect(w->item(row)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, w->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(w->viewport(), &hover);
+    saveWithTip(name);
+  }
+  void saveWithTip(const std::string& name) {
     QApplication::processEvents();
     QPixmap shot = view->grab();
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -164,6 +177,25 @@ TEST_F(ViewTest, ScreenshotsOfTheMainStates) {
   click(form.PlayAlong);
 }
 
+TEST_F(ViewTest, ScreenshotsOfTheFirstStartAndOfTheKeysDuringReplay) {
+  form.Picture1_Click();
+  form.welcome();
+  ASSERT_EQ(form.RecordList.items.at(1), "Lessons_2 Alle meine Entchen.txt");
+  shootWithRowTip("first-start", form.RecordList, 1);
+
+  // The keys as a German keyboard prints them, the rings around the buttons to press.
+  form.clickToggle(form.KeyLetters);
+  ASSERT_TRUE(
+      form.dispatch(Event::keyLayout("Y=z\nZ=y\nMinus=\xDF\nBracketLeft=\xFC\nBracketRight=+"
+                                     "\nSemicolon=\xF6\nApostrophe=\xE4\n")));
+  clickRow(form.RecordList, 1);
+  click(form.PlayStop);
+  for (int i = 0; i < 6; ++i) form.Timer1_Timer();
+  EXPECT_TRUE(form.Acco2[1].visible);
+  shoot("key-badges");
+  click(form.StopReplay);
+}
+
 TEST_F(ViewTest, RealReplayTimerTicksAtTheFastestTempo) {
   form.services.clock = nullptr;  // the system's clock: the window's timer really waits
   form.clickToggle(form.RecordLession);
@@ -235,7 +267,7 @@ std::vector<std::string> layoutProblems(MainView& view, const Form1& form,
   }
   const std::vector<std::pair<const Control*, const Control*>> sharing = {
       {&form.Infos, &form.InfosCopy}, {&form.Version, &form.Version_Shadow}};
-  std::vector<QWidget*> above;  // drawn over others on purpose
+  std::vector<QWidget*> above;  // drawn over or around others on purpose
   for (int k = 1; k <= 4; ++k) above.push_back(view.widgetFor(form.Acco2[k]));
   above.push_back(view.widgetFor(form.Splashscreen));
   for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -485,7 +517,26 @@ TEST_F(ViewTest, ChordRowsShowTheirBellowsDirection) {
   EXPECT_TRUE(list->item(1)->text().startsWith(QString::fromUtf8("◁▷")));
   EXPECT_TRUE(list->item(2)->text().startsWith(QString::fromUtf8("◁▷▷◁")));
   EXPECT_NE(list->item(0)->background(), list->item(1)->background());
-  EXPECT_EQ(list->item(2)->toolTip().toStdString(), cp1252ToUtf8(form.say(Text::BellowsBoth)));
+  // The row's whole text, and its direction in words.
+  EXPECT_EQ(list->item(2)->toolTip().toStdString(),
+            cp1252ToUtf8(form.EditBox.items[2] + "\n" + form.say(Text::BellowsBoth)));
+}
+
+TEST_F(ViewTest, ANameCutAtTheListsEdgeIsReadWholeOnHover) {
+  const std::string name = "Lessons_5 Ein Vogel wollte Hochzeit machen.txt";
+  files.files["Records/" + name] = *files.read("Records/Lessons_2 Alle meine Entchen.txt");
+  form.clickToggle(form.RecordLession);
+  view->render();
+  auto* list = qobject_cast<QListWidget*>(view->widgetFor(form.RecordList));
+  const auto rows = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+  ASSERT_EQ(rows.size(), 1);
+  ASSERT_GT(list->fontMetrics().horizontalAdvance(rows[0]->text()), list->viewport()->width())
+      << "the name fits: nothing to read on hover";
+  const QPoint at = list->visualItemRect(rows[0]).center();
+  QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &hover);
+  EXPECT_EQ(QToolTip::text().toStdString(), name);
+  QToolTip::hideText();
 }
 
 TEST_F(ViewTest, AnInstrumentIsPickedByNameInTheWideWindow) {
@@ -573,6 +624,87 @@ TEST_F(ViewTest, TheButtonsCanShowTheirKeys) {
   shoot("key-map");
   form.clickToggle(form.KeyLetters);
   EXPECT_EQ(form.Keys[0].tag, "");
+}
+
+// ---- The button's face: its name, its key's letter and the replay's ring
+
+class KeyFaceTest : public ViewTest {
+ protected:
+  KeyButton& key(int index) { return dynamic_cast<KeyButton&>(*view->keyWidget(index)); }
+  /// What overlaps on the buttons as last painted: the name and the badge, either outside its
+  /// button, a ring over the face of the button it marks or above that button.
+  std::vector<std::string> facesCovered(const std::string& where) {
+    view->render();
+    view->grab();  // every button paints its face
+    std::vector<std::string> problems;
+    for (int i = 0; i < kKeyCount; ++i) {
+      const KeyFace& face = key(i).face();
+      const std::string at =
+          where + " " + form.Keys[i].caption + " (button " + std::to_string(i) + ")";
+      const QRectF inside(QPointF(0, 0), key(i).size());
+      if (face.badge.isEmpty()) problems.push_back(at + ": no badge");
+      if (face.name.intersects(face.badge)) problems.push_back(at + ": the badge covers the name");
+      if (!inside.contains(face.name) || !inside.contains(face.badge))
+        problems.push_back(at + ": drawn outside the button");
+    }
+    for (int k = 1; k <= 4; ++k) {
+      if (!form.Acco2[k].visible) continue;
+      auto& ring = dynamic_cast<KeyButton&>(*view->widgetFor(form.Acco2[k]));
+      QWidget* marked = nullptr;
+      for (int i = 0; i < kKeyCount; ++i)
+        if (view->keyWidget(i)->geometry().contains(ring.geometry().center()))
+          marked = view->keyWidget(i);
+      if (!marked) {
+        problems.push_back(where + ": a ring around no button");
+        continue;
+      }
+      const KeyButton& button = dynamic_cast<KeyButton&>(*marked);
+      const QRectF circle = button.face().circle.translated(button.pos() - ring.pos());
+      if (!ring.ringInside().contains(circle))
+        problems.push_back(where + ": the ring covers the face");
+      if (std::abs(ring.ringInside().center().x() - circle.center().x()) > 0.5 ||
+          std::abs(ring.ringInside().center().y() - circle.center().y()) > 0.5)
+        problems.push_back(where + ": the ring is off its button's middle");
+      const QObjectList& stack = view->children();  // bottom first
+      if (stack.indexOf(&ring) > stack.indexOf(marked))
+        problems.push_back(where + ": the ring lies above");
+    }
+    return problems;
+  }
+};
+
+TEST_F(KeyFaceTest, TheNameTheKeysLetterAndTheRingNeverCoverEachOtherInAnyTuning) {
+  form.clickToggle(form.KeyLetters);
+  form.clickToggle(form.RecordLession);
+  clickRow(form.RecordList, 0);
+  click(form.PlayStop);
+  std::vector<std::string> problems;
+  for (const std::string& tuning : form.NoteList.items) {
+    form.chooseTuning(tuning);
+    for (int step = 0; step < 4; ++step) form.Timer1_Timer();
+    ASSERT_TRUE(form.Acco2[1].visible) << "no ring to look at";
+    auto found = facesCovered(tuning);
+    problems.insert(problems.end(), found.begin(), found.end());
+  }
+  for (const auto& p : problems) ADD_FAILURE() << p;
+}
+
+TEST_F(KeyFaceTest, WithoutTheKeysTheNameStandsInTheMiddle) {
+  view->render();
+  view->grab();
+  const KeyFace& face = key(44).face();
+  EXPECT_TRUE(face.badge.isEmpty());
+  EXPECT_NEAR(face.name.center().y(), face.circle.center().y(), 1.0);
+  EXPECT_NEAR(face.name.center().x(), face.circle.center().x(), 1.0);
+}
+
+TEST(KeyFaceLayoutTest, ANameTooTallForTheRoomAboveTheBadgeStillKeepsClearOfIt) {
+  // A large font (a desktop's bigger text): the name rises as far as it must.
+  for (qreal height : {6.0, 9.0, 12.0, 16.0}) {
+    const KeyFace face = keyFaceOf(QSizeF(41, 33), QSizeF(22, height), QSizeF(14, 13));
+    EXPECT_FALSE(face.name.intersects(face.badge)) << height;
+    EXPECT_LE(face.name.bottom(), face.badge.top() - 1) << height;
+  }
 }
 
 TEST_F(ViewTest, TheTuningChooserOffersTheLayoutsAndPutsOneOnTheButtons) {

@@ -1,6 +1,7 @@
 // The window on a real X server (its own Xvfb, with the server's key auto-repeat on): keys held
 // down by the X test extension sound once however long they are held, also with the bellows
-// key held, whatever the server sends for its repeats.
+// key held, whatever the server sends for its repeats; and the buttons show the letters of the
+// server's keyboard layout.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/key_prints.h"
 #include "platform/main_view.h"
 #include "test_support.h"
 
@@ -82,6 +84,13 @@ bool xdotool(const std::string& arguments) {
   return std::system(command.c_str()) == 0;
 }
 
+/// Sets the keyboard layout of the test's server; false when setxkbmap is not there or fails.
+bool setLayout(const std::string& layout) {
+  const std::string command =
+      "DISPLAY=" + server->display + " setxkbmap " + layout + " 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
 }  // namespace
 
 class HeldKeyTest : public FormTest {
@@ -126,6 +135,63 @@ TEST_F(HeldKeyTest, AKeyHeldWithTheBellowsHeldSoundsOnceAndTheBellowsStay) {
   EXPECT_EQ(strikes(*form.keyNote(34)), 1) << "the held key struck again while pushing";
   EXPECT_EQ(strikes(*form.keyNote(0)), 0) << "the bellows flipped back to pull on a repeat";
   EXPECT_FALSE(form.hands.keys.pushing());
+}
+
+// ---- The letters of the learner's layout
+
+TEST(PrintedCharacterTest, KeySymbolsPrintTheirCharacterDeadKeysTheirAccent) {
+  EXPECT_EQ(printedCharacter(0x7A), "z");
+  EXPECT_EQ(printedCharacter(0xF6), "\u00F6");       // odiaeresis
+  EXPECT_EQ(printedCharacter(0x20AC), "\u20AC");     // EuroSign
+  EXPECT_EQ(printedCharacter(0x1000160), "\u0160");  // a symbol by its Unicode number
+  EXPECT_EQ(printedCharacter(0x1B9), "\u0161");      // scaron of Latin-2
+  EXPECT_EQ(printedCharacter(0xFE51), "\u00B4");     // dead_acute
+  EXPECT_EQ(printedCharacter(0xFE52), "^");          // dead_circumflex
+  EXPECT_EQ(printedCharacter(0xFF08), "");           // BackSpace
+  EXPECT_EQ(printedCharacter(0xFFE1), "");           // Shift_L
+  EXPECT_EQ(printedCharacter(0x20), " ");            // the logic shows no blank badge
+}
+
+class ServerLayoutTest : public HeldKeyTest {
+ protected:
+  void SetUp() override {
+    if (server->display.empty()) GTEST_SKIP() << server->why;
+    if (!setLayout("de")) GTEST_SKIP() << "setxkbmap could not set a German layout on the server";
+    HeldKeyTest::SetUp();  // the window starts on the German layout
+  }
+  void TearDown() override {
+    if (!server->display.empty()) setLayout("us");
+  }
+  void layoutChanged() {
+    QEvent change(QEvent::KeyboardLayoutChange);
+    QApplication::sendEvent(view.get(), &change);
+  }
+};
+
+TEST_F(ServerLayoutTest, TheButtonsShowTheServersLettersAndTheirKeysPlayThem) {
+  form.clickToggle(form.KeyLetters);
+  EXPECT_EQ(form.Keys[16].tag, "Z");               // the place of the US Y
+  EXPECT_EQ(form.Keys[27].tag, "\xD6");            // of the semicolon
+  EXPECT_EQ(form.Keys[30].tag, "\xC4");            // of the apostrophe
+  EXPECT_EQ(form.Keys[32].tag, "\xDF");            // of the minus
+  EXPECT_EQ(form.Keys[33].tag, "+");               // of the right bracket
+  EXPECT_EQ(form.hands.printed["Equal"], "\xB4");  // a dead key: its accent
+  // The key printing Z, pressed as the learner would, plays the button showing Z.
+  hold("z", 100, "z");
+  EXPECT_EQ(strikes(*form.keyNote(16)), 1);
+}
+
+TEST_F(ServerLayoutTest, TheLettersFollowTheLayoutWhenItChanges) {
+  form.clickToggle(form.KeyLetters);
+  ASSERT_EQ(form.Keys[16].tag, "Z");
+  ASSERT_TRUE(setLayout("us"));
+  layoutChanged();
+  EXPECT_EQ(form.Keys[16].tag, "Y");
+  EXPECT_EQ(form.Keys[27].tag, ";");
+  ASSERT_TRUE(setLayout("fr"));
+  layoutChanged();
+  EXPECT_EQ(form.Keys[1].tag, "A");  // AZERTY: A where the US Q is
+  EXPECT_EQ(form.Keys[0].tag, "Q");
 }
 
 int main(int argc, char** argv) {

@@ -18,6 +18,7 @@ constexpr int kLastBellowsController = 119;
 
 struct HandInput {
   KeyMap keyMap;
+  KeyPrints printed;                  ///< what the learner's layout prints on the keys
   Hands keys;                         ///< positions held on the computer keyboard
   std::vector<std::string> keysDown;  ///< claimed keys now held, to ignore their repeats
 

@@ -204,7 +204,15 @@ void Form1::showKeyLetters() {
   }
 }
 
-std::string Form1::keyLabel(const std::string& keyName) {
+void Form1::takeKeyPrints(const std::string& lines) {
+  hands.printed = parseKeyPrints(lines);
+  showKeyLetters();
+  showHelpBoards();
+}
+
+std::string Form1::keyLabel(const std::string& keyName) const {
+  const auto printed = hands.printed.find(keyName);
+  if (printed != hands.printed.end()) return upperLetters(printed->second);
   static const std::pair<const char*, const char*> kSigns[] = {
       {"Minus", "-"},     {"Equal", "="},      {"BracketLeft", "["}, {"BracketRight", "]"},
       {"Semicolon", ";"}, {"Apostrophe", "'"}, {"Comma", ","},       {"Period", "."},

@@ -55,4 +55,16 @@ KeyMap defaultKeyMap();
 /// Each position's key name ("" where none), for showing the letters on the buttons.
 std::vector<std::string> keyNamesByPosition(const KeyMap& map);
 
+/// What the learner's keyboard layout prints on keys a map may name: the key's name (its place,
+/// as on a US keyboard) -> the character on it unshifted, one Windows-1252 byte ("z" on the
+/// place of Y of a German keyboard). A front end reads it from the system; keys it could not
+/// read are missing, and show their US names.
+using KeyPrints = std::map<std::string, std::string>;
+
+/// Reads the "KEY=CHARACTER" lines a front end sends. A line naming a key no map may name, or
+/// giving anything but one printable character, is left out.
+KeyPrints parseKeyPrints(std::string_view lines);
+/// The lines `parseKeyPrints` reads.
+std::string keyPrintsText(const KeyPrints& prints);
+
 }  // namespace tastrello

@@ -5,10 +5,8 @@
 
 namespace tastrello {
 
-namespace {
-
 // Linux input event codes of the keys a key map may name (linux/input-event-codes.h).
-const std::map<std::uint32_t, std::string>& evdevNames() {
+const std::map<std::uint32_t, std::string>& evdevKeyNames() {
   static const std::map<std::uint32_t, std::string> names = [] {
     std::map<std::uint32_t, std::string> n;
     const char* numberRow[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0", "Minus", "Equal"};
@@ -38,12 +36,10 @@ const std::map<std::uint32_t, std::string>& evdevNames() {
   return names;
 }
 
-}  // namespace
-
 std::string physicalKeyName(std::uint32_t nativeScanCode, int qtKey, bool scanCodesAreEvdev) {
   if (scanCodesAreEvdev && nativeScanCode >= 8) {
-    const auto it = evdevNames().find(nativeScanCode - 8);
-    if (it != evdevNames().end()) return it->second;
+    const auto it = evdevKeyNames().find(nativeScanCode - 8);
+    if (it != evdevKeyNames().end()) return it->second;
   }
   if (qtKey == Qt::Key_Enter) return "Return";
   const char* name = QMetaEnum::fromType<Qt::Key>().valueToKey(qtKey);

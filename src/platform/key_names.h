@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace tastrello {
@@ -10,5 +11,8 @@ namespace tastrello {
 /// The key's name from the scan code the window system reports (X11 and Wayland give the
 /// evdev code + 8); where that is not known, the name of the key Qt reports.
 std::string physicalKeyName(std::uint32_t nativeScanCode, int qtKey, bool scanCodesAreEvdev);
+
+/// The keys a key map may name by their Linux input event codes (an X11 key code less 8).
+const std::map<std::uint32_t, std::string>& evdevKeyNames();
 
 }  // namespace tastrello

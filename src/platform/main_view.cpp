@@ -27,7 +27,9 @@
 #include <tuple>
 
 #include "platform/disk_files.h"
+#include "platform/key_button.h"
 #include "platform/key_names.h"
+#include "platform/key_prints.h"
 #include "platform/midi_input.h"
 #include "platform/tablature_view.h"
 #include "shell/text.h"
@@ -63,66 +65,6 @@ QColor toColor(Colour c) {
 QString picturePath(const std::string& name) {
   return QString(":/assets/%1.svg").arg(QString::fromStdString(name));
 }
-
-/// A round accordion button, or (as a marker) the ring laid over one during replay.
-class KeyButton : public QAbstractButton {
- public:
-  KeyButton(bool marker, QWidget* parent) : QAbstractButton(parent), marker_(marker) {
-    if (marker) setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFocusPolicy(marker ? Qt::NoFocus : Qt::TabFocus);
-  }
-  void setColour(QColor c) {
-    if (c != colour_) colour_ = c, update();
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal d = std::min(width(), height()) - 3;
-    const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
-    if (marker_) {
-      p.setPen(QPen(QColor(20, 90, 220), 3));
-      p.setBrush(QColor(40, 120, 255, 150));
-      p.drawEllipse(r);
-      p.setPen(Qt::white);
-    } else {
-      QRadialGradient g(r.center() - QPointF(d / 5, d / 5), d * 0.75);
-      g.setColorAt(0, colour_.lighter(135));
-      g.setColorAt(1, colour_.darker(125));
-      p.setPen(
-          QPen(hasFocus() ? QColor(30, 100, 230) : QColor(60, 50, 40), hasFocus() ? 2.5 : 1.2));
-      p.setBrush(isDown() ? QBrush(colour_.darker(130)) : QBrush(g));
-      p.drawEllipse(r);
-      p.setPen(QColor(25, 20, 15));
-    }
-    p.setFont(font());
-    p.drawText(rect(), Qt::AlignCenter, text());
-    if (!keyLetter_.isEmpty()) {
-      // The computer key that plays this button, on a badge at the lower right.
-      const QRectF badge(width() - 14.5, height() - 13.5, 14, 13);
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(30, 80, 170));
-      p.drawRoundedRect(badge, 3, 3);
-      QFont small = font();
-      small.setPixelSize(10);
-      small.setBold(true);
-      p.setFont(small);
-      p.setPen(Qt::white);
-      p.drawText(badge, Qt::AlignCenter, keyLetter_);
-    }
-  }
-
- public:
-  void setKeyLetter(const QString& letter) {
-    if (letter != keyLetter_) keyLetter_ = letter, update();
-  }
-
- private:
-  QString keyLetter_;
-  bool marker_;
-  QColor colour_ = QColor(192, 192, 192);
-};
 
 /// A label that reports clicks (the language pictures, the splash, the copyright sign).
 /// A picture that acts as a button: the mouse, or Space and Enter while it has the focus.
@@ -407,6 +349,7 @@ MainView::MainView(Form1& form, QWidget* parent)
   tablature_ = std::make_unique<TablatureView>(form_, [this](const Event& e) { return send(e); });
   build();
   QApplication::instance()->installEventFilter(this);
+  tellKeyLayout();
   settle();
 }
 
@@ -442,6 +385,9 @@ void MainView::build() {
       if (look.fixedPitch) w->setFont(QFont("Monospace"));
     }
   }
+  // The replay's rings lie under the buttons, around the ones to press: the name and the key's
+  // letter of the very button to press stay readable.
+  for (QWidget* marker : markers_) marker->stackUnder(keys_.front());
 }
 
 QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* parent) {
@@ -524,14 +470,20 @@ QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* paren
                               std::get<2>(*shown) == marked;
         if (sameRows && std::get<3>(*shown) != l.rowNotes) {
           // Only notes changed (a verdict while playing along): those rows' texts, no rebuild.
-          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i)
-            if (w->item(int(i))->text() != rowText(i)) w->item(int(i))->setText(rowText(i));
+          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i) {
+            QListWidgetItem& item = *w->item(int(i));
+            if (item.text() == rowText(i)) continue;
+            item.setText(rowText(i));
+            item.setToolTip(rowText(i));
+          }
           std::get<3>(*shown) = l.rowNotes;
         } else if (!sameRows) {
           *shown = {l.items, l.bellows, marked, l.rowNotes};
           w->clear();
           for (std::size_t i = 0; i < l.items.size(); ++i) {
             auto* item = new QListWidgetItem(rowText(i), w);
+            // A long name is cut at the list's edge: the pointer resting on it reads it whole.
+            item->setToolTip(rowText(i));
             if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
             // A marked section: its rows bold, the others faint.
             const int row = static_cast<int>(i);
@@ -658,7 +610,9 @@ void MainView::render() {
   const Form1& f = form_;
   for (auto& b : bindings_) {
     const Control& c = state(b);
-    const QRect geometry(px(c.left), px(c.top), px(c.width), px(c.height));
+    const bool marker = controlInfo(b.id).kind == ControlKind::Marker;
+    const QRect geometry = marker ? markerGeometry(c.left, c.top, c.width, c.height)
+                                  : QRect(px(c.left), px(c.top), px(c.width), px(c.height));
     if (b.widget->geometry() != geometry) b.widget->setGeometry(geometry);
     if (b.widget->isVisibleTo(b.widget->parentWidget()) != c.visible)
       b.widget->setVisible(c.visible);
@@ -686,7 +640,6 @@ void MainView::render() {
     const QString accessible = toQt(c.caption.empty() ? c.picture : c.caption);
     if (b.widget->accessibleName() != accessible) b.widget->setAccessibleName(accessible);
   }
-  for (QWidget* marker : markers_) marker->raise();
   for (; beepsShown_ < f.beepCount; ++beepsShown_) showBeep();
   tablature_->sync();
   if (auto* splash = widgetFor(f.Splashscreen)) splash->raise();
@@ -726,7 +679,7 @@ void MainView::markBellows(QListWidgetItem& item, Bellows bellows) const {
   item.setText(kMarks[i] + item.text());
   if (bellows == Bellows::None) return;
   item.setBackground(kTints[i]);
-  item.setToolTip(toQt(form_.say(kWords[i])));
+  item.setToolTip(item.toolTip() + '\n' + toQt(form_.say(kWords[i])));
   if (bellows == Bellows::Both) item.setForeground(QColor(170, 0, 0));
 }
 
@@ -845,6 +798,10 @@ void MainView::openMidiInput(const Request& request) {
 // ---- Keys
 
 bool MainView::eventFilter(QObject* watched, QEvent* event) {
+  // The learner may have switched layouts in another window: the letters follow on return.
+  if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::KeyboardLayoutChange) &&
+      watched == this)
+    tellKeyLayout();
   if (event->type() == QEvent::WindowDeactivate && watched == this) {
     flushReleases();
     send(Event::leave());  // no note hangs when the window loses the keys
@@ -879,6 +836,15 @@ bool MainView::onKey(QKeyEvent* key, bool press) {
   releases_.push_back({name, key->timestamp()});
   releaseTimer_.start(kReleaseWindowMs);
   return claimed;
+}
+
+void MainView::tellKeyLayout() {
+  const auto prints = keyPrintsOfTheServer();
+  if (!prints) return;  // not known here: the buttons keep the keys' US names
+  std::string lines = keyPrintsText(*prints);
+  if (lines == toldKeyLayout_) return;
+  toldKeyLayout_ = lines;
+  send(Event::keyLayout(std::move(lines)));
 }
 
 void MainView::flushReleases() {

@@ -71,6 +71,9 @@ class MainView : public QWidget {
   QWidget* makeWidget(const ControlInfo& info, int index, QWidget* parent);
   const Control& state(const Binding& b) const { return *form_.control(b.id, b.index); }
   bool onKey(QKeyEvent* key, bool press);
+  /// Tells the window object what the learner's keyboard layout prints on the keys, when the
+  /// window system says and it changed since last told.
+  void tellKeyLayout();
   void flushReleases();
   void armWake();
   void answer(const Request& request);
@@ -92,6 +95,7 @@ class MainView : public QWidget {
   QTimer wake_, flashTimer_, releaseTimer_;
   std::vector<Release> releases_;
   bool settling_ = false;
+  std::string toldKeyLayout_;
   int shownLeftShift_ = 0;
   int heldBack_ = 0;    ///< pixels of a left move that the screen's edge prevented
   int beepsShown_ = 0;  ///< the window object's beeps the view has sounded

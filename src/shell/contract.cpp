@@ -198,6 +198,9 @@ bool Form1::dispatch(const Event& e) {
     case Event::Kind::Answer:
       answer(e);
       break;
+    case Event::Kind::KeyLayout:
+      takeKeyPrints(e.text);
+      break;
     case Event::Kind::Leave:
       releaseHands();
       break;

@@ -73,6 +73,7 @@ struct Event {
     Tick,    ///< time has passed: the timers that are due run
     Answer,  ///< a request answered (request; what it gives: see Request)
     Leave,   ///< the window lost the keyboard: every key is let go
+    KeyLayout,  ///< what the learner's layout prints on the keys (text: see Event::keyLayout)
   };
   Kind kind = Kind::Tick;
   ControlId control = ControlId::Window;
@@ -118,6 +119,15 @@ struct Event {
   }
   static Event tick() { return of(Kind::Tick); }
   static Event leave() { return of(Kind::Leave); }
+  /// What the learner's keyboard layout prints on the keys: "KEY=CHARACTER" lines, a key by
+  /// its place as KeyDown names it, the character in Windows-1252 (input/keymap.h reads them).
+  /// Sent at the start and when the layout changes; a front end that cannot tell sends none,
+  /// and the buttons show the keys' US names.
+  static Event keyLayout(std::string lines) {
+    Event e = of(Kind::KeyLayout);
+    e.text = std::move(lines);
+    return e;
+  }
   /// A file chosen to open: its name (without folder and extension) and its bytes.
   static Event fileChosen(int request, std::string name, std::string bytes) {
     Event e = of(Kind::Answer);

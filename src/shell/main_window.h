@@ -197,8 +197,13 @@ class Form1 {
   int currentEvent() const;
   /// Puts each button's key on it (its tag) while KeyLetters is ticked.
   void showKeyLetters();
-  /// What a button shows of a key's name: the sign for punctuation keys.
-  static std::string keyLabel(const std::string& keyName);
+  /// What a button shows of a key's name: the character the learner's layout prints on it,
+  /// letters in capitals as on the key; where that is not known, the US name, with the sign
+  /// for punctuation keys.
+  std::string keyLabel(const std::string& keyName) const;
+  /// The front end says what the learner's layout prints on the keys: the buttons' letters
+  /// and the help boards' keys follow.
+  void takeKeyPrints(const std::string& lines);
   /// The MIDI input chooser: stores the choice and asks the front end to open the port.
   void chooseMidiInput(const std::string& port);
   /// Asks the front end to open the MIDI input of the settings ("" closes it).

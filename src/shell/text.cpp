@@ -113,6 +113,12 @@ std::string upper(std::string_view s) {
   return out;
 }
 
+std::string upperLetters(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out) c = static_cast<char>(upperByte(static_cast<unsigned char>(c)));
+  return out;
+}
+
 bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return upperByte(static_cast<unsigned char>(x)) ==

@@ -42,6 +42,10 @@ std::optional<double> parseDecimal(std::string_view s);
 
 /// ASCII upper case (Windows-1252 letters above 127 are compared as they are).
 std::string upper(std::string_view s);
+/// Upper case of ASCII and Windows-1252 letters ("\xF6" o with diaeresis becomes "\xD6"), as
+/// a keyboard prints them; the sharp s and the y with diaeresis stay as they are, as names are
+/// compared.
+std::string upperLetters(std::string_view s);
 /// Compares two names without regard to letter case (ASCII and Windows-1252 letters).
 bool sameNameIgnoringCase(std::string_view a, std::string_view b);
 /// Matches a file name against a pattern with "*" and "?" wildcards, ignoring letter case.

@@ -6,7 +6,7 @@ import {decodeXml, flattenXml, inflateExactly} from './markup.js';
 
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
-import {keyName} from './keys.js';
+import {keyName, learnersLayout} from './keys.js';
 import {MidiInput, MidiOutput, requestMidi} from './midi.js';
 import {pageSeconds, Synth} from './synth.js';
 import {View, svgUrl} from './view.js';
@@ -250,6 +250,12 @@ function typing(target) {
   return target && (target.tagName === 'INPUT' && target.type === 'text' || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT');
 }
 
+/// The buttons show the letters the learner's own layout prints on the keys.
+async function tellKeyLayout() {
+  const text = await learnersLayout();
+  if (text) send({kind: 'KeyLayout', text});
+}
+
 function onKey(e, down) {
   firstGesture();
   if (typing(e.target)) return;  // typing in the name field never plays
@@ -325,6 +331,7 @@ async function reloadFolder() {
   view.sheetPage = (i) => win.tablaturePage(i);
   page.view = view;
   settle(win.update());
+  tellKeyLayout();
 }
 
 // ---- Start
@@ -360,11 +367,13 @@ async function main() {
   if (!hadSettings && (await page.folder.resolve('Data/Tastrel.Ini'))) win.window.welcome();
   if (seedProblem) win.window.report(say(seedProblem.text, ...seedProblem.args));
   settle(win.update());
+  tellKeyLayout();
   toolbar();
   addEventListener('pointerdown', firstGesture, {capture: true});
   addEventListener('keydown', (e) => onKey(e, true));
   addEventListener('keyup', (e) => onKey(e, false));
   addEventListener('blur', () => send({kind: 'Leave'}));
+  addEventListener('focus', tellKeyLayout);  // the learner may have switched layouts meanwhile
   addEventListener('resize', () => view.fit());
   addEventListener('pagehide', () => win.window.stop());
   if ('serviceWorker' in navigator && !new URLSearchParams(location.search).has('nocache'))

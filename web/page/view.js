@@ -274,11 +274,12 @@ export class View {
         el.querySelector('.caption').textContent = s.caption;
         el.querySelector('.letter').textContent = s.tag;
         el.querySelector('.letter').style.display = s.tag ? '' : 'none';
+        el.classList.toggle('lettered', Boolean(s.tag));
         st.setProperty('--key', cssColour(s.back >= 0 ? s.back : 0xc0c0c0));
         el.classList.toggle('lit', s.back >= 0 && s.back !== 0xc0c0c0);
         break;
       case 'Marker':
-        el.textContent = s.caption;
+        el.setAttribute('aria-label', s.caption);  // a ring around the button: its name shows
         break;
       default:
         break;
@@ -296,6 +297,7 @@ export class View {
         const b = s.bellows[i];
         // A row's note (how its chord was played along) stands after its text.
         if (s.notes && s.notes[i]) text = `${text} ${s.notes[i]}`;
+        row.title = text;  // a long name is cut at the list's edge: the pointer reads it whole
         if (b !== undefined) {
           row.textContent = kBellowsMarks[b] + text;
           if (b) row.classList.add(kBellowsClass[b]);

@@ -2,7 +2,7 @@
 import assert from 'node:assert/strict';
 import {describe, it} from 'node:test';
 
-import {keyName} from '../../page/keys.js';
+import {keyName, layoutLines, learnersLayout} from '../../page/keys.js';
 import {bytesOf, kNoWebMidi, MidiInput, MidiOutput, requestMidi, wordOf} from '../../page/midi.js';
 
 /// A stand-in for the browser's MIDI access: ports that record what is sent to them.
@@ -66,5 +66,16 @@ describe('keys by their place', () => {
     const codes = ['KeyQ', 'KeyZ', 'Digit0', 'Minus', 'Quote', 'Backquote', 'IntlBackslash', 'Semicolon', 'BracketRight', 'Space', 'NumpadEnter', 'Enter'];
     assert.deepEqual(codes.map(keyName), ['Q', 'Z', '0', 'Minus', 'Apostrophe', 'QuoteLeft', 'Less', 'Semicolon', 'BracketRight', 'Space', 'Return', 'Return']);
     for (const other of ['F1', 'ArrowUp', 'Numpad1', 'KeyAB', '', 'MetaLeft']) assert.equal(keyName(other), '', other);
+  });
+  it('tells what the layout prints on them, leaving out what a badge cannot show', () => {
+    const german = new Map([['KeyY', 'z'], ['KeyZ', 'y'], ['Semicolon', 'ö'], ['Equal', '´'], ['Minus', 'ß'], ['F1', 'x'],
+      ['Digit2', '2'], ['KeyE', 'ě'], ['Backquote', 'Dead'], ['IntlBackslash', '<']]);
+    assert.equal(layoutLines(german), 'Y=z\nZ=y\nSemicolon=ö\nEqual=´\nMinus=ß\n2=2\nLess=<');
+  });
+  it('tells nothing where the browser has no layout map or refuses it', async () => {
+    assert.equal(await learnersLayout(null), '');
+    assert.equal(await learnersLayout({}), '');
+    assert.equal(await learnersLayout({getLayoutMap: async () => { throw new Error('not allowed'); }}), '');
+    assert.equal(await learnersLayout({getLayoutMap: async () => new Map([['KeyQ', 'a']])}), 'Q=a');
   });
 });
