@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/stamp_clock.h"
 #include "shell/main_window.h"
 
 class QListWidgetItem;
@@ -64,6 +65,7 @@ class MainView : public QWidget {
   struct Release {
     std::string key;
     unsigned long timestamp;
+    double at;  ///< when it was let go, on the window object's clock
   };
 
   /// Builds a widget for every control of the table, in its order.
@@ -71,6 +73,9 @@ class MainView : public QWidget {
   QWidget* makeWidget(const ControlInfo& info, int index, QWidget* parent);
   const Control& state(const Binding& b) const { return *form_.control(b.id, b.index); }
   bool onKey(QKeyEvent* key, bool press);
+  /// When the key's event happened, from the system's stamp; -1 when it has none (an event
+  /// Qt made up).
+  double momentOf(const QKeyEvent& key);
   void flushReleases();
   void armWake();
   void answer(const Request& request);
@@ -91,6 +96,7 @@ class MainView : public QWidget {
   std::unique_ptr<RtMidiInput> input_;
   QTimer wake_, flashTimer_, releaseTimer_;
   std::vector<Release> releases_;
+  StampClock stamps_;
   bool settling_ = false;
   int shownLeftShift_ = 0;
   int heldBack_ = 0;    ///< pixels of a left move that the screen's edge prevented
