@@ -2,83 +2,22 @@
 // down by the X test extension sound once however long they are held, also with the bellows
 // key held, whatever the server sends for its repeats.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QTest>
 #include <cstdlib>
 #include <string>
 
-#include "platform/main_view.h"
 #include "test_support.h"
+#include "x11_harness.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
 
 namespace {
 
-/// An X server of the test's own; `display` is empty when none could be started.
-struct XServer {
-  pid_t pid = -1;
-  std::string display;
-  std::string why;
-  int reading_ = -1;
-
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-      why = "no pipe";
-      return;
-    }
-    pid = ::fork();
-    if (pid == 0) {
-      // The server dies with the test, however the test ends, and keeps none of its output
-      // streams: an orphan holding them would keep the test runner waiting for ever.
-      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      ::close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-               "1400x900x24", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    char buffer[16] = {};
-    pollfd ready{fds[0], POLLIN, 0};
-    const bool told = pid > 0 && ::poll(&ready, 1, 20000) == 1;
-    const ssize_t n = told ? ::read(fds[0], buffer, sizeof buffer - 1) : -1;
-    reading_ = fds[0];  // kept open: the server may write to it again, and dies of a closed pipe
-    if (n <= 0) {
-      why = "Xvfb could not be started or named no display in 20 s (is the xvfb package "
-            "installed?)";
-      return;
-    }
-    display = ":" + std::string(buffer, std::size_t(n));
-    while (!display.empty() && (display.back() == '\n' || display.back() == ' '))
-      display.pop_back();
-  }
-  ~XServer() {
-    if (reading_ >= 0) ::close(reading_);
-    if (pid > 0) {
-      ::kill(pid, SIGTERM);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
-XServer* server = nullptr;
-
 /// Runs xdotool against the test's server; false when it is not there or fails.
 bool xdotool(const std::string& arguments) {
-  const std::string command = "DISPLAY=" + server->display + " xdotool " + arguments;
+  const std::string command = "DISPLAY=" + xServer->display + " xdotool " + arguments;
   return std::system(command.c_str()) == 0;
 }
 
@@ -87,7 +26,7 @@ bool xdotool(const std::string& arguments) {
 class HeldKeyTest : public FormTest {
  protected:
   void SetUp() override {
-    if (server->display.empty()) GTEST_SKIP() << server->why;
+    if (xServer->display.empty()) GTEST_SKIP() << xServer->why;
     if (std::system("command -v xdotool >/dev/null") != 0)
       GTEST_SKIP() << "xdotool is not installed";
     FormTest::SetUp();
@@ -130,13 +69,8 @@ TEST_F(HeldKeyTest, AKeyHeldWithTheBellowsHeldSoundsOnceAndTheBellowsStay) {
 
 int main(int argc, char** argv) {
   XServer x;
-  server = &x;
-  if (!x.display.empty()) {
-    setenv("DISPLAY", x.display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-  } else {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
+  xServer = &x;
+  prepareX(x);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -1,0 +1,66 @@
+// Keys pressed on the real window (its own Xvfb, the real clock) by the X test extension at
+// known offsets from each chord's moment while a record plays along: how far each deviation
+// as judged is from the one pressed, idle and with both cores busy. Beside it, in the same run,
+// the baseline: the error had each key been judged by the moment the window's thread took it.
+#include <cstdio>
+#include <cstdlib>
+
+#include "x11_harness.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+namespace {
+
+void report(const char* label, const KeyTimingErrors& e) {
+  std::printf("%s: %zu keys, %zu early releases\n", label, e.stamped.size(), e.releases.size());
+  std::printf("  judged minus pressed            median %+5.1f  p99 %+5.1f  largest %5.1f\n",
+              percentile(e.stamped, 0.5), percentile(e.stamped, 0.99), largest(e.stamped));
+  std::printf("  the server took the key after   median %5.1f  p99 %5.1f\n",
+              percentile(e.serverLag, 0.5), percentile(e.serverLag, 0.99));
+  std::printf("  baseline, judged when taken     median %+5.1f  p99 %+5.1f  largest %5.1f\n",
+              percentile(e.taken, 0.5), percentile(e.taken, 0.99), largest(e.taken));
+  std::printf("  early releases, judged - true   median %+5.1f  largest %5.1f\n",
+              percentile(e.releases, 0.5), largest(e.releases));
+}
+
+bool run(const XServer& server, const char* label, int busyCores, int chords) {
+  AlongOnX window(server.display);
+  if (!window.active()) {
+    std::printf("%s: the window never got the keyboard\n", label);
+    return false;
+  }
+  KeyTimingErrors errors;
+  std::string problem;
+  {
+    BusyCores busy(busyCores);
+    problem = window.play(chords, 120, errors);
+  }
+  if (!problem.empty()) {
+    std::printf("%s: %s\n", label, problem.c_str());
+    return false;
+  }
+  report(label, errors);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int chords = argc > 1 ? std::max(8, std::atoi(argv[1])) : 64;
+  XServer server;
+  prepareX(server);
+  if (server.display.empty()) {
+    std::printf("Key timing: not measured: %s\n", server.why.c_str());
+    return 0;
+  }
+  QApplication app(argc, argv);
+  std::printf(
+      "Key timing (ms): %d chords at 120 a minute, each key pressed -40, 0, +25 or +60 "
+      "ms from its chord's moment on the real window; the deviation judged minus the one "
+      "pressed\n",
+      chords);
+  const bool idle = run(server, "idle", 0, chords);
+  const bool busy = run(server, "both cores busy", 2, chords);
+  return idle && busy ? 0 : 1;
+}
