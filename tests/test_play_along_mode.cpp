@@ -171,6 +171,22 @@ TEST_F(PlayAlongModeTest, AChordHeldThroughRingingRestsLetGoEarlyIsSaid) {
   EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgAlongShort, {"1500"}));
 }
 
+TEST_F(PlayAlongModeTest, TheFirstChordPlayedWhileReplayStillCountsInCountsEarly) {
+  // Given: the first chord pressed 40 ms before its moment, before replay's tick reaches it.
+  loadEvents({"44/", "47/"});
+  form.clickToggle(form.PlayAlong);
+  setTempo(60);
+  clock.now = 1000;
+  form.PlayStop_Click();
+  double at = 1000;
+  for (int i = 0; i < 20 && form.replayPosition < 0; ++i) tickAt(at += 1.0);
+  ASSERT_EQ(form.replayPosition, 0);
+  holdAt(at + 0.960, 44);
+  tickAt(at + 1.0);
+  ASSERT_GE(form.ZahlenSchirm.rowNotes.size(), 1u);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes[0], "-40");
+}
+
 TEST_F(PlayAlongModeTest, TheMeterSetsTheGridTheCountInAndTheBeatsOfTheMetronome) {
   loadEvents({"44/", "47/", "50/", "53/", "56/", "59/"});
   // 3/4 in eighths: a step is half a beat; the meter is kept beside the record.
@@ -245,4 +261,98 @@ TEST_F(PlayAlongModeTest, TooFewTapsKeepTheOffsetAndSayWhy) {
   }
   EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgCalibrationFailed));
   EXPECT_DOUBLE_EQ(form.practice.offsetSeconds, 0);
+}
+
+// Keys carry the moment the system stamped on them: a busy thread that takes them late does not
+// move them, and a tick that runs late does not move its chord off the beat.
+class StampedKeyTest : public PlayAlongModeTest {
+ protected:
+  /// The key of `button` (and the bellows for a push) pressed at `pressed`, taken at `taken`.
+  void pressTaken(double taken, double pressed, int button) {
+    clock.now = taken;
+    if (button >= kButtonsPerBlock && !form.hands.keys.pushing())
+      form.dispatch(Event::keyDown(form.hands.keyMap.bellows, false, pressed));
+    form.dispatch(Event::keyDown(keyFor(button), false, pressed));
+  }
+  void releaseTaken(double taken, double released, int button) {
+    clock.now = taken;
+    form.dispatch(Event::keyUp(keyFor(button), released));
+  }
+};
+
+TEST_F(StampedKeyTest, APressTakenLateIsJudgedByItsOwnMoment) {
+  loadEvents({"44/", "47/", "50/"});
+  const double t1 = startAlong();
+  pressTaken(t1 + 0.150, t1 + 0.020, 44);  // the thread got to it 130 ms after the press
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "+20");
+  releaseTaken(t1 + 0.300, t1 + 0.290, 44);
+  // Without a moment of its own the key counts from when it is taken.
+  tickAt(t1 + 1);
+  pressTaken(t1 + 1.150, -1, 47);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(1), "+150");
+}
+
+TEST_F(StampedKeyTest, AnEarlyPressTakenAfterItsChordWasHandedOverCountsEarly) {
+  // Given: pressed 60 ms before the chord, taken only after replay handed the chord over.
+  loadEvents({"44/", "47/", "50/"});
+  const double t1 = startAlong();
+  tickAt(t1 + 1.010);
+  pressTaken(t1 + 1.030, t1 + 0.940, 47);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(1), "-70");
+}
+
+TEST_F(StampedKeyTest, AMomentStillToComeIsTakenAsNow) {
+  loadEvents({"44/", "47/"});
+  const double t1 = startAlong();
+  pressTaken(t1 + 0.030, t1 + 5, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "+30");
+}
+
+TEST_F(StampedKeyTest, AReleaseTakenLateIsJudgedByItsOwnMoment) {
+  // Given: a chord held through two ringing rests (until t1 + 3), let go at t1 + 2.5 but taken
+  // at t1 + 2.95, inside the last window's worth that is forgiven.
+  loadEvents({"44/", kBreakPlay, kBreakPlay, "47/"});
+  const double t1 = startAlong();
+  pressTaken(t1, t1, 44);
+  tickAt(t1 + 1);
+  tickAt(t1 + 2);
+  releaseTaken(t1 + 2.95, t1 + 2.5, 44);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgAlongShort, {"500"}));
+}
+
+TEST_F(StampedKeyTest, ATickRunningLateLeavesItsChordOnTheBeat) {
+  // Every tick runs 30 ms after its moment; the chord stays due at the moment.
+  loadEvents({"44/", "47/"});
+  form.clickToggle(form.PlayAlong);
+  setTempo(60);
+  clock.now = 1000;
+  form.PlayStop_Click();
+  double due = 0;
+  for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
+    due = form.Timer1.due;
+    clock.now = due + 0.030;
+    form.dispatch(Event::tick());
+  }
+  ASSERT_EQ(form.currentEvent(), 1);
+  pressTaken(due + 0.040, -1, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "+40");
+}
+
+TEST_F(StampedKeyTest, CalibrationTapsCountFromTheirOwnMoment) {
+  loadEvents({"44/"});
+  setTempo(60);
+  clock.now = 500;
+  form.Calibrate_Click();
+  const std::string key = keyFor(44);
+  for (int i = 0; i < 8; ++i) {
+    clock.now = 500 + i;
+    form.CalibrationTimer_Timer();
+    // Tapped 50 ms after the click, taken 100 to 240 ms after it.
+    clock.now = 500 + i + 0.100 + 0.020 * i;
+    form.dispatch(Event::keyDown(key, false, 500 + i + 0.050));
+    form.dispatch(Event::keyUp(key, 500 + i + 0.090));
+  }
+  clock.now = 508;
+  form.CalibrationTimer_Timer();
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgCalibrated, {"50"}));
 }

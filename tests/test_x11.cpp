@@ -3,14 +3,7 @@
 // key held, whatever the server sends for its repeats; and the buttons show the letters of the
 // server's keyboard layout.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QTest>
 #include <cstdlib>
 #include <string>
@@ -18,76 +11,23 @@
 #include "platform/key_prints.h"
 #include "platform/main_view.h"
 #include "test_support.h"
+#include "x11_harness.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
 
 namespace {
 
-/// An X server of the test's own; `display` is empty when none could be started.
-struct XServer {
-  pid_t pid = -1;
-  std::string display;
-  std::string why;
-  int reading_ = -1;
-
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-      why = "no pipe";
-      return;
-    }
-    pid = ::fork();
-    if (pid == 0) {
-      // The server dies with the test, however the test ends, and keeps none of its output
-      // streams: an orphan holding them would keep the test runner waiting for ever.
-      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 0);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      ::close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-               "1400x900x24", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    char buffer[16] = {};
-    pollfd ready{fds[0], POLLIN, 0};
-    const bool told = pid > 0 && ::poll(&ready, 1, 20000) == 1;
-    const ssize_t n = told ? ::read(fds[0], buffer, sizeof buffer - 1) : -1;
-    reading_ = fds[0];  // kept open: the server may write to it again, and dies of a closed pipe
-    if (n <= 0) {
-      why = "Xvfb could not be started or named no display in 20 s (is the xvfb package "
-            "installed?)";
-      return;
-    }
-    display = ":" + std::string(buffer, std::size_t(n));
-    while (!display.empty() && (display.back() == '\n' || display.back() == ' '))
-      display.pop_back();
-  }
-  ~XServer() {
-    if (reading_ >= 0) ::close(reading_);
-    if (pid > 0) {
-      ::kill(pid, SIGTERM);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
-XServer* server = nullptr;
-
 /// Runs xdotool against the test's server; false when it is not there or fails.
 bool xdotool(const std::string& arguments) {
-  const std::string command = "DISPLAY=" + server->display + " xdotool " + arguments;
+  const std::string command = "DISPLAY=" + xServer->display + " xdotool " + arguments;
   return std::system(command.c_str()) == 0;
 }
 
 /// Sets the keyboard layout of the test's server; false when setxkbmap is not there or fails.
 bool setLayout(const std::string& layout) {
   const std::string command =
-      "DISPLAY=" + server->display + " setxkbmap " + layout + " 2>/dev/null";
+      "DISPLAY=" + xServer->display + " setxkbmap " + layout + " 2>/dev/null";
   return std::system(command.c_str()) == 0;
 }
 
@@ -96,7 +36,7 @@ bool setLayout(const std::string& layout) {
 class HeldKeyTest : public FormTest {
  protected:
   void SetUp() override {
-    if (server->display.empty()) GTEST_SKIP() << server->why;
+    if (xServer->display.empty()) GTEST_SKIP() << xServer->why;
     if (std::system("command -v xdotool >/dev/null") != 0)
       GTEST_SKIP() << "xdotool is not installed";
     FormTest::SetUp();
@@ -155,12 +95,12 @@ TEST(PrintedCharacterTest, KeySymbolsPrintTheirCharacterDeadKeysTheirAccent) {
 class ServerLayoutTest : public HeldKeyTest {
  protected:
   void SetUp() override {
-    if (server->display.empty()) GTEST_SKIP() << server->why;
+    if (xServer->display.empty()) GTEST_SKIP() << xServer->why;
     if (!setLayout("de")) GTEST_SKIP() << "setxkbmap could not set a German layout on the server";
     HeldKeyTest::SetUp();  // the window starts on the German layout
   }
   void TearDown() override {
-    if (!server->display.empty()) setLayout("us");
+    if (!xServer->display.empty()) setLayout("us");
   }
   void layoutChanged() {
     QEvent change(QEvent::KeyboardLayoutChange);
@@ -196,13 +136,8 @@ TEST_F(ServerLayoutTest, TheLettersFollowTheLayoutWhenItChanges) {
 
 int main(int argc, char** argv) {
   XServer x;
-  server = &x;
-  if (!x.display.empty()) {
-    setenv("DISPLAY", x.display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-  } else {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
+  xServer = &x;
+  prepareX(x);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

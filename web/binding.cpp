@@ -420,7 +420,8 @@ class WebWindow {
 
   /// One event; then what the page needs to draw: see update().
   std::string dispatch(int kind, const std::string& control, int index, const std::string& text,
-                       const val& bytes, bool repeat, unsigned word, int request, bool cancelled) {
+                       const val& bytes, bool repeat, unsigned word, int request, bool cancelled,
+                       double at) {
     Event e;
     e.kind = static_cast<Event::Kind>(kind);
     e.control = controlNamed(control);
@@ -431,6 +432,7 @@ class WebWindow {
     e.word = word;
     e.request = request;
     e.cancelled = cancelled;
+    e.at = at;
     const bool taken = form_.dispatch(e);
     return update(taken);
   }

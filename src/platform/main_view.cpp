@@ -829,11 +829,12 @@ bool MainView::onKey(QKeyEvent* key, bool press) {
       return form_.claimsKey(name);
     }
     flushReleases();  // what was let go before goes first
-    return send(Event::keyDown(name, key->isAutoRepeat()));
+    return send(Event::keyDown(name, key->isAutoRepeat(), momentOf(*key)));
   }
   if (key->isAutoRepeat()) return form_.claimsKey(name);
   const bool claimed = form_.claimsKey(name);
-  releases_.push_back({name, key->timestamp()});
+  // Let go now, though told only after the wait for a repeat: its moment is taken now.
+  releases_.push_back({name, key->timestamp(), momentOf(*key)});
   releaseTimer_.start(kReleaseWindowMs);
   return claimed;
 }
@@ -850,7 +851,13 @@ void MainView::tellKeyLayout() {
 void MainView::flushReleases() {
   releaseTimer_.stop();
   auto releases = std::exchange(releases_, {});
-  for (const Release& r : releases) send(Event::keyUp(r.key));
+  for (const Release& r : releases) send(Event::keyUp(r.key, r.at));
+}
+
+double MainView::momentOf(const QKeyEvent& key) {
+  // The system's stamps are 32-bit milliseconds; Qt keeps them in a wider type.
+  const auto stamp = static_cast<std::uint32_t>(key.timestamp());
+  return stamp != 0 ? stamps_.moment(stamp, form_.now()) : -1;
 }
 
 void MainView::paintEvent(QPaintEvent*) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/stamp_clock.h"
 #include "shell/main_window.h"
 
 class QListWidgetItem;
@@ -64,6 +65,7 @@ class MainView : public QWidget {
   struct Release {
     std::string key;
     unsigned long timestamp;
+    double at;  ///< when it was let go, on the window object's clock
   };
 
   /// Builds a widget for every control of the table, in its order.
@@ -74,6 +76,9 @@ class MainView : public QWidget {
   /// Tells the window object what the learner's keyboard layout prints on the keys, when the
   /// window system says and it changed since last told.
   void tellKeyLayout();
+  /// When the key's event happened, from the system's stamp; -1 when it has none (an event
+  /// Qt made up).
+  double momentOf(const QKeyEvent& key);
   void flushReleases();
   void armWake();
   void answer(const Request& request);
@@ -94,6 +99,7 @@ class MainView : public QWidget {
   std::unique_ptr<RtMidiInput> input_;
   QTimer wake_, flashTimer_, releaseTimer_;
   std::vector<Release> releases_;
+  StampClock stamps_;
   bool settling_ = false;
   std::string toldKeyLayout_;
   int shownLeftShift_ = 0;

@@ -68,6 +68,7 @@ void Form1::PlayAlong_Click() {
   if (PlayAlong.value == 1) setToggleValue(Metronome, 1);
   practice.passOpen = false;
   practice.judge.clear();
+  practice.heldBeforePass.clear();
   if (PlayAlong.value == 1) applyRamp();
   if (PlayAlong.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
     inform(say(Text::MsgScoredFromNextPass));
@@ -181,7 +182,9 @@ void Form1::expectChord() {
   int steps = 1;
   for (int k = replayPosition + 1; k <= replaySpan().second && eventButtonLines[std::size_t(k)] == kBreakPlay; ++k)
     ++steps;
-  const double at = soundTime != kAtOnce ? soundTime : clock().seconds();
+  // The chord is due at its step's place on the beat, also when the tick came late (a busy
+  // machine): the learner keeping the beat is not judged by the thread's delay.
+  const double at = tickMoment();
   const double step = stepInterval() / 1000.0;
   practice.alongClicked.clear();
   if (!practice.passOpen) return;
@@ -191,10 +194,26 @@ void Form1::expectChord() {
 }
 
 void Form1::alongHeld(const std::vector<int>& held) {
-  if (!practice.passOpen) return;
-  const double now = clock().seconds();
+  const double now = inputMoment();
+  if (!practice.passOpen) {
+    keepHeldBeforePass(now, held);
+    return;
+  }
   practice.judge.held(now, held);
   collectVerdicts(now);
+}
+
+void Form1::keepHeldBeforePass(double now, const std::vector<int>& held) {
+  auto& kept = practice.heldBeforePass;
+  const auto isHeld = [&](int button) {
+    return std::find(held.begin(), held.end(), button) != held.end();
+  };
+  kept.erase(
+      std::remove_if(kept.begin(), kept.end(), [&](const auto& k) { return !isHeld(k.first); }),
+      kept.end());
+  for (int button : held)
+    if (std::none_of(kept.begin(), kept.end(), [&](const auto& k) { return k.first == button; }))
+      kept.emplace_back(button, now);
 }
 
 void Form1::alongClick(int button) {
@@ -345,7 +364,7 @@ void Form1::CalibrationTimer_Timer() {
 
 void Form1::tap() {
   if (practice.calibration.clicksLeft > 0 || CalibrationTimer.enabled)
-    practice.calibration.taps.push_back(clock().seconds());
+    practice.calibration.taps.push_back(inputMoment());
 }
 
 void Form1::finishCalibration() {

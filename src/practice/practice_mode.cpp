@@ -5,6 +5,7 @@
 // and a metronome click on the percussion channel.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "shell/main_window.h"
 #include "shell/text.h"
@@ -198,6 +199,12 @@ void Form1::beginPass() {
   // Playing along: the chords are judged against their moments, heard through the output.
   const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
   practice.judge = PlayAlongJudge(practice.windowMs, latency + practice.offsetSeconds);
+  // A chord played just before the first one's moment, while replay counted in, counts for it.
+  std::vector<int> held;
+  for (const auto& [button, at] : std::exchange(practice.heldBeforePass, {})) {
+    held.push_back(button);
+    practice.judge.held(at, held);
+  }
   practice.verdicts.clear();
   ZahlenSchirm.rowNotes.clear();
   practice.passStarted = clock().seconds();

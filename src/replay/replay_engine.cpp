@@ -116,7 +116,7 @@ int Form1::tempoInterval() const {
 
 void Form1::Timer1_Timer() {
   Timer1.interval = stepInterval();
-  if (playingAlong()) collectVerdicts(soundTime != kAtOnce ? soundTime : clock().seconds());
+  if (playingAlong()) collectVerdicts(tickMoment());
   // The count-in clicks its beats (the first was clicked at Play).
   const int beat = stepsPerBeat();
   const bool countingIn = CountInClick.value == 1 && countIn > 1;
@@ -168,6 +168,8 @@ void Form1::PlayStop_Click() {
   }
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
+  // What is held is followed for the first chord from here on (see keepHeldBeforePass).
+  practice.heldBeforePass.clear();
   Timer1.enabled = true;
   restartTimer(Timer1);
   showPanel(browserPanel(), false);

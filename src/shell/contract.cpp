@@ -145,6 +145,8 @@ bool Form1::dispatch(const Event& e) {
   handled = "";
   const double now = clock().seconds();
   syncTimers(now);  // a timer enabled by code since the last event counts from its start
+  // A key counts from when it was pressed, not from when this thread got to it.
+  inputAt = e.at;
   bool taken = true;
   switch (e.kind) {
     case Event::Kind::Click:
@@ -205,6 +207,7 @@ bool Form1::dispatch(const Event& e) {
       releaseHands();
       break;
   }
+  inputAt = -1;
   syncTimers(clock().seconds());
   // A choice the learner made comes back after a restart.
   if (e.kind != Event::Kind::Tick && e.kind != Event::Kind::Midi) rememberChoices();
@@ -274,6 +277,15 @@ double Form1::nextWake() {
   return wake;
 }
 
+double Form1::inputMoment() {
+  const double now = clock().seconds();
+  return inputAt >= 0 ? std::min(inputAt, now) : now;
+}
+
+double Form1::tickMoment() {
+  return tickAt >= 0 ? tickAt : clock().seconds();
+}
+
 bool Form1::showsAhead() {
   return showAt > clock().seconds();
 }
@@ -304,7 +316,9 @@ void Form1::fireTimer(ControlId id, double now) {
   t.due = at;
   const bool placed = leadOf(id) > 0;
   soundTime = placed ? at : kAtOnce;
+  tickAt = at;
   runHandler(id, 0);
+  tickAt = -1;
   soundTime = kAtOnce;
   if (placed && at > now) showAt = at;
   // A handler that stopped its timer, or started its wait afresh, has said when it ticks next.

@@ -84,6 +84,10 @@ struct Event {
   std::uint32_t word = 0;
   int request = 0;         ///< Answer: the request's id
   bool cancelled = false;  ///< Answer: the learner said no (closed the dialog)
+  /// KeyDown, KeyUp (and Midi): when the key went down or up, on the window object's clock
+  /// (Clock::seconds), from the system's stamp on the key's event; negative when the front end
+  /// does not know: then it is the moment the event is taken. A moment to come is taken as now.
+  double at = -1;
 
   static Event of(Kind kind, ControlId id = ControlId::Window, int index = 0) {
     Event e;
@@ -101,15 +105,17 @@ struct Event {
   }
   static Event value(ControlId id, int value) { return of(Kind::Value, id, value); }
   static Event choose(ControlId id, int entry) { return of(Kind::Choose, id, entry); }
-  static Event keyDown(std::string key, bool repeat = false) {
+  static Event keyDown(std::string key, bool repeat = false, double at = -1) {
     Event e = of(Kind::KeyDown);
     e.text = std::move(key);
     e.repeat = repeat;
+    e.at = at;
     return e;
   }
-  static Event keyUp(std::string key) {
+  static Event keyUp(std::string key, double at = -1) {
     Event e = of(Kind::KeyUp);
     e.text = std::move(key);
+    e.at = at;
     return e;
   }
   static Event midi(std::uint32_t word) {

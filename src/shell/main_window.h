@@ -442,6 +442,16 @@ class Form1 {
   // ---- Time: the messages of a replay step prepared ahead sound at the step's moment
   SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound
   double showAt = 0;              ///< the moment of the replay step prepared last
+  /// While a timer's handler runs: the moment the timer was due, its place on the beat however
+  /// late the thread got to it; negative at other times.
+  double tickAt = -1;
+  /// While an event is taken: when its key or MIDI message came (Event::at); negative: now.
+  double inputAt = -1;
+  /// When the key or MIDI message being taken came: its own moment where the front end gave
+  /// one (never later than now), otherwise now.
+  double inputMoment();
+  /// The moment of the timer's tick being handled: tickAt, or now outside a timer.
+  double tickMoment();
 
   // ---- Note layout
   std::string noteFileName = "Notes_G-C-F.txt";
@@ -601,6 +611,8 @@ class Form1 {
   // Playing along (src/practice/play_along_mode.cpp).
   void expectChord();
   void alongHeld(const std::vector<int>& held);
+  /// While no pass is open: which buttons are held since when, for the pass that opens next.
+  void keepHeldBeforePass(double now, const std::vector<int>& held);
   void alongClick(int button);
   void collectVerdicts(double now);
   void showVerdict(const TimedVerdict& verdict);

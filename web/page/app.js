@@ -261,7 +261,10 @@ function onKey(e, down) {
   if (typing(e.target)) return;  // typing in the name field never plays
   const name = keyName(e.code);
   if (!name) return;
-  const taken = down ? send({kind: 'KeyDown', text: name, repeat: e.repeat}) : send({kind: 'KeyUp', text: name});
+  // The key counts from when it went down, not from when a busy page got to it: the event's
+  // time stamp is on the page's clock (performance.now()).
+  const at = e.timeStamp > 0 ? e.timeStamp / 1000 : -1;
+  const taken = down ? send({kind: 'KeyDown', text: name, repeat: e.repeat, at}) : send({kind: 'KeyUp', text: name, at});
   if (taken) e.preventDefault();
 }
 

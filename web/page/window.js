@@ -20,11 +20,13 @@ export class WindowObject {
     this.window = window;
     this.table = JSON.parse(module.controlTable());
   }
-  /// Sends one event ({kind, control, index, text, bytes, repeat, word, request, cancelled});
-  /// returns {taken, ahead, changes, window, requests, wake, now}.
+  /// Sends one event ({kind, control, index, text, bytes, repeat, word, request, cancelled, at});
+  /// `at`: when a key went down or up, in seconds of the page's clock (left out: now).
+  /// Returns {taken, ahead, changes, window, requests, wake, now}.
   send(e) {
     const json = this.window.dispatch(e.kind, e.control || '', e.index || 0, e.text || '', e.bytes || null,
-                                      !!e.repeat, (e.word || 0) >>> 0, e.request || 0, !!e.cancelled);
+                                      !!e.repeat, (e.word || 0) >>> 0, e.request || 0, !!e.cancelled,
+                                      e.at ?? -1);
     return JSON.parse(json);
   }
   /// What changed since the last look, without an event (the first drawing).
