@@ -169,9 +169,13 @@ describe('the synthesizer in the browser', {skip: skip || false}, () => {
     const ticks = await grid(page, 'ticks', false);
     console.log(`grid ahead idle: ${JSON.stringify(idle)}; loaded: ${JSON.stringify(loaded)}; ` +
                 `on timer ticks idle: ${JSON.stringify(ticks)}`);
+    // Every note is there and on the grid; how closely (p99 under a millisecond on this
+    // machine) is a figure for `scripts/web bench`, not a pass or a fail on a busy machine. A
+    // fault of the scheduling (a wrong clock, notes sent when handed over) misses by tens of
+    // milliseconds: notes are handed over 200 ms ahead.
     for (const run of [idle, loaded]) {
       assert.equal(run.found, 60);
-      assert.ok(run.p99 < 1, `p99 ${run.p99.toFixed(2)} ms`);
+      assert.ok(run.max < 20, `largest deviation ${run.max.toFixed(2)} ms`);
     }
     assert.equal(ticks.found, 60);
   });
