@@ -34,7 +34,7 @@ T = [
  ("TipSpanish", "Spanisch", "Spanish", "Español", "Spanisch"),
  ("TipGerman", "Deutsch", "German", "Alemán", "Deitsch"),
  ("TipBavarian", "Bairisch", "Bavarian", "Bávaro", "Boarisch"),
- ("MsgFirstStart", "Willkommen! Links eine Lektion anklicken, dann \"%1\" zum Anhören; oder \"%2\" ankreuzen und mit \"%1\" selbst spielen.", "Welcome! Click a lesson on the left, then \"%1\" to hear it; or tick \"%2\" and press \"%1\" to play it yourself.", "¡Bienvenido! Haz clic en una lección a la izquierda, luego en \"%1\" para oírla; o marca \"%2\" y pulsa \"%1\" para tocarla tú.", "Servus! Links a Lektion oklicka, dann \"%1\" zum Ohörn; oder \"%2\" okreizn und mit \"%1\" söba spuin."),
+ ("MsgFirstStart", "Willkommen! Links eine Lektion anklicken, dann \"%1\": zum Anhören, oder mit \"%2\" angekreuzt zum Selbstspielen.", "Welcome! Click a lesson on the left, then \"%1\": to hear it, or with \"%2\" ticked to play it yourself.", "¡Bienvenido! Haz clic en una lección a la izquierda y luego en \"%1\": para oírla, o con \"%2\" marcado para tocarla tú.", "Servus! Links a Lektion oklicka, dann \"%1\": zum Ohörn, oder mit \"%2\" okreizt zum Söbaspuin."),
  ("MsgSettingsChoiceRefused", "%1: \"%2\" ist kein Wert, den das Programm kennt; es gilt der Anfangswert.", "%1: \"%2\" is no value the program knows; the default holds.", "%1: \"%2\" no es un valor que el programa conozca; vale el valor inicial.", "%1: \"%2\" is koa Wert, den's Programm kennt; es gilt da Ofangswert."),
  ("TipCredits", "Über Tastrello", "About Tastrello", "Acerca de Tastrello", "Iba Tastrello"),
  ("TipSound", "Töne an oder aus", "Sound on or off", "Sonido sí o no", "Tön o oder aus"),

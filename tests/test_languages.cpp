@@ -296,15 +296,13 @@ TEST_F(FormTest, AnOutputThatIsGoneIsReportedOnceNotOnceANote) {
 
 }  // namespace
 
-TEST(UiTextTest, EachMarkIsFilledWhereverItStandsAndWhatFillsItIsNotReadForMarks) {
-  // The welcome names the Play button twice; a name that looks like a mark stays as it is.
-  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgFirstStart, {"%2", "Practise"}),
-            "Welcome! Click a lesson on the left, then \"%2\" to hear it; or tick \"Practise\" "
-            "and press \"%2\" to play it yourself.");
+TEST(UiTextTest, WhatFillsAMarkIsNotReadForMarksAndAMarkWithoutArgumentStays) {
+  // A file name that looks like a mark stays as it is; the reason goes where %2 stands.
+  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgImportRefused, {"100%2.mid", "damaged"}),
+            "100%2.mid was not imported: damaged.");
   // A mark without an argument is left for the reader to see, not dropped.
-  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgFirstStart, {"Play"}),
-            "Welcome! Click a lesson on the left, then \"Play\" to hear it; or tick \"%2\" "
-            "and press \"Play\" to play it yourself.");
+  EXPECT_EQ(uiText(UiLanguage::English, Text::MsgImportRefused, {"Tune.mid"}),
+            "Tune.mid was not imported: %2.");
 }
 
 TEST_F(LanguageSweepTest, TheMessageOnShowIsSaidAgainInTheLanguageChosen) {

@@ -21,8 +21,8 @@ enum class Text {
 /// The language of a language file's name (German for any name it does not know).
 UiLanguage uiLanguageOf(const std::string& languageFile);
 
-/// The text in the language, with each "%1", "%2", ... (a text may use one twice) replaced by
-/// the arguments in order; what an argument holds is never read for marks.
+/// The text in the language, with each "%1", "%2", ... replaced by the arguments in order; what
+/// an argument holds is never read for marks.
 std::string uiText(UiLanguage language, Text id, std::initializer_list<std::string> args = {});
 std::string uiText(UiLanguage language, Text id, const std::vector<std::string>& args);
 

@@ -1,5 +1,6 @@
 // The web edition's figures: the site's size, how long the page takes to start (first visit
-// and from the offline copy), how long the sound takes after the first click, and what a click
+// and from the offline copy), how long the sound takes after the first click, a note's way to
+// its first sound on the audio clock, and what a click
 // on a button costs from the page into the WebAssembly module and back, beside a look at the
 // state with nothing changed (the baseline in the same run). Prints a table; asserts nothing.
 import {readdirSync, readFileSync, statSync} from 'node:fs';
@@ -92,6 +93,42 @@ async function clickCost() {
   }
 }
 
+/// A note sent at once, to its first sound in the audio the synthesizer renders, on the audio
+/// clock (frames), and the latency the browser states for its output beside it.
+async function clickToOnset() {
+  const world = await start();
+  try {
+    const page = await world.page();
+    await page.waitForFunction(() => window.tastrello.ready, {timeout: 60000});
+    return await page.evaluate(async (n) => {
+      const {Synth, tapOutput} = await import('./page/synth.js');
+      const synth = new Synth({base: '.'});
+      const problem = await synth.open();
+      if (problem) return {problem};
+      const tap = tapOutput(synth);
+      const rate = synth.context.sampleRate;
+      const wait = (ms) => new Promise((r) => setTimeout(r, ms));
+      const delays = [];
+      for (let i = 0; i < n; ++i) {
+        synth.silence();
+        await wait(80);
+        tap.start();
+        await wait(30 + (i % 7) * 3);  // not always at the same place in a block
+        const sent = Math.round(synth.context.currentTime * rate);
+        synth.send(0x90 | (69 << 8) | (110 << 16), 0);
+        await wait(120);
+        const rec = await tap.stop();
+        const first = rec.samples.findIndex((x) => Math.abs(x) > 1e-4);
+        if (first >= 0) delays.push(((rec.start + first - sent) / rate) * 1000);
+      }
+      synth.silence();
+      return {delays, base: synth.context.baseLatency * 1000, output: (synth.context.outputLatency || 0) * 1000};
+    }, 40);
+  } finally {
+    await world.close();
+  }
+}
+
 async function main() {
   const why = whyNot();
   if (why) {
@@ -108,6 +145,14 @@ async function main() {
     ['start, from the offline copy', 'again'], ['sound ready after the first click', 'sound']]) {
     const v = visits.map((x) => x[key]);
     console.log(`${label}: median ${ms(quantile(v, 0.5))}, worst ${ms(Math.max(...v))} (${v.length} visits)`);
+  }
+  const onset = await clickToOnset();
+  if (onset.problem) {
+    console.log(`a note to its sound: not measured (${onset.problem})`);
+  } else {
+    console.log(`a note sent at once to its first sound, on the audio clock: median ${quantile(onset.delays, 0.5).toFixed(2)} ms, ` +
+                `p99 ${quantile(onset.delays, 0.99).toFixed(2)} ms (${onset.delays.length} notes); the browser states ` +
+                `${onset.base.toFixed(1)} ms for its audio graph and ${onset.output.toFixed(1)} ms for the output`);
   }
   const cost = await clickCost();
   console.log(`a look at the state with nothing changed: median ${us(quantile(cost.idle, 0.5))}, p99 ${us(quantile(cost.idle, 0.99))}`);
