@@ -28,11 +28,16 @@ class PlayAlongModeTest : public FormTest {
   }
   /// Switches playing along on at 60 a minute, starts replay at `start` and ticks a second a
   /// step through the count-in; the first event sounds at `start` + the count-in.
-  double startAlong(double start = 1000) {
+  /// Playing along at 60 a minute, Play pressed at `start`: replay counts in.
+  void pressPlayAlong(double start = 1000) {
     form.clickToggle(form.PlayAlong);
     setTempo(60);
     clock.now = start;
     form.PlayStop_Click();
+  }
+  /// The same, counted in up to the first chord; its moment.
+  double startAlong(double start = 1000) {
+    pressPlayAlong(start);
     double at = start;
     for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) tickAt(at += 1.0);
     EXPECT_EQ(form.currentEvent(), 1);
@@ -174,10 +179,7 @@ TEST_F(PlayAlongModeTest, AChordHeldThroughRingingRestsLetGoEarlyIsSaid) {
 TEST_F(PlayAlongModeTest, TheFirstChordPlayedWhileReplayStillCountsInCountsEarly) {
   // Given: the first chord pressed 40 ms before its moment, before replay's tick reaches it.
   loadEvents({"44/", "47/"});
-  form.clickToggle(form.PlayAlong);
-  setTempo(60);
-  clock.now = 1000;
-  form.PlayStop_Click();
+  pressPlayAlong();
   double at = 1000;
   for (int i = 0; i < 20 && form.replayPosition < 0; ++i) tickAt(at += 1.0);
   ASSERT_EQ(form.replayPosition, 0);
@@ -323,10 +325,7 @@ TEST_F(StampedKeyTest, AReleaseTakenLateIsJudgedByItsOwnMoment) {
 TEST_F(StampedKeyTest, ATickRunningLateLeavesItsChordOnTheBeat) {
   // Every tick runs 30 ms after its moment; the chord stays due at the moment.
   loadEvents({"44/", "47/"});
-  form.clickToggle(form.PlayAlong);
-  setTempo(60);
-  clock.now = 1000;
-  form.PlayStop_Click();
+  pressPlayAlong();
   double due = 0;
   for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
     due = form.Timer1.due;

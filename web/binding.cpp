@@ -518,6 +518,9 @@ class WebWindow {
     return {};
   }
 
+  /// The language file in force: the page relabels its own buttons when it changes.
+  std::string language() const { return form_.textsLanguage; }
+
   /// Tells the window object of a problem met by the page (shown and kept with the others).
   void report(const std::string& text) { form_.report(fromPage(text)); }
 
@@ -632,6 +635,7 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .function("tablatureDocument", &WebWindow::tablatureDocument)
       .function("claimsKey", &WebWindow::claimsKey)
       .function("say", &WebWindow::say)
+      .function("language", &WebWindow::language)
       .function("report", &WebWindow::report)
       .function("stop", &WebWindow::stop);
   emscripten::function("controlTable", &controlTableJson);

@@ -384,10 +384,10 @@ std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& cho
                                         const ButtonNotes& notes,
                                         std::vector<std::pair<int, int>>& missing,
                                         const FingeringCosts& costs) {
-  std::vector<ChordToFinger> specs;
-  for (const auto& pitches : chords) specs.push_back({pitches, {}, std::nullopt, false});
+  std::vector<ChordToFinger> toFinger;
+  for (const auto& pitches : chords) toFinger.push_back({pitches, {}, std::nullopt, false});
   std::vector<MissingPitch> lost;
-  auto out = fingerChords(specs, notes, lost, costs);
+  auto out = fingerChords(toFinger, notes, lost, costs);
   for (const auto& m : lost) missing.push_back({m.chord, m.pitch});
   return out;
 }

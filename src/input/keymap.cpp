@@ -165,11 +165,8 @@ KeyPrints parseKeyPrints(std::string_view lines) {
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos || !isKnownKeyName(line.substr(0, equals))) continue;
     const std::string printed = line.substr(equals + 1);
-    const auto byte = printed.size() == 1 ? static_cast<unsigned char>(printed[0]) : 0;
-    // A control character, a blank or a hole of the code page shows nothing on a badge.
-    if (byte <= ' ' || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
-        byte == 0x90 || byte == 0x9D || byte == 0xA0 || byte == 0xAD)
-      continue;
+    // What shows nothing on a badge (a control character, a blank) is left out.
+    if (printed.size() != 1 || !showsInk(static_cast<unsigned char>(printed[0]))) continue;
     prints[line.substr(0, equals)] = printed;
   }
   return prints;

@@ -54,7 +54,6 @@ bool Form1::loadLanguage() {
 
 void Form1::chooseLanguage(const std::string& file) {
   const std::string before = languageFile;
-  const auto status = statusRecipe();  // read before the new texts crowd it out
   languageFile = file;
   if (!loadLanguage()) {
     // A language that cannot be loaded changes nothing: not the setting, not the credits.
@@ -62,10 +61,7 @@ void Form1::chooseLanguage(const std::string& file) {
     return;
   }
   languageChanged = true;
-  if (statusRemade && StatusLine.caption == statusRemadeText)
-    informAgain(statusRemade);
-  else if (status)
-    sayStatusAgain(*status);
+  sayStatusAgain();
   settingKey = "LANGUAGE:";
   settingValue = languageFile;
   storeSetting();

@@ -291,7 +291,7 @@ void Form1::report(const std::string& text) {
   // A problem quoting a huge line of a file would make every later report slow to show.
   const std::string kept =
       text.size() > kLongestProblem ? text.substr(0, kLongestProblem - 1) + "\x85" : text;
-  StatusLine.caption = kept;
+  showStatus(kept);
   // The line shows the latest; resting the pointer on it shows all that are kept. The list is
   // extended at its end and cut at its front, never rebuilt, so a report costs the same
   // however many came before.
@@ -321,7 +321,7 @@ void Form1::showProblemCount() {
 }
 
 void Form1::inform(const std::string& text) {
-  StatusLine.caption = text;
+  showStatus(text);
 }
 
 void Form1::beep() {

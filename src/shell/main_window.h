@@ -367,12 +367,10 @@ class Form1 {
   void informAgain(std::function<std::string(const Form1&)> make);
   /// A text said and kept a while with what it was made of (see lastSaid).
   std::string sayAndKeep(Text id, std::vector<std::string> args) const;
-  /// How the status line's message was made, when it is one of the program's own texts said
-  /// lately (with the texts it quotes, such as a refusal's reason), to say it again in the
-  /// language chosen next; names, numbers and the language files' texts stay as they are.
-  struct StatusRecipe;
-  std::optional<StatusRecipe> statusRecipe() const;
-  void sayStatusAgain(const StatusRecipe& recipe);
+  /// Shows `text` in the status line and notes how it was made (see statusRecipe).
+  void showStatus(const std::string& text);
+  /// The status line's message made again in the language in force, as statusRecipe says.
+  void sayStatusAgain();
   /// Captions, tool tips, help boards and the tempo text in the language in force.
   void applyOwnTexts();
   /// The tool tips that follow a control's state (replace or insert, the loop mode, the panel).
@@ -499,8 +497,8 @@ class Form1 {
   std::string languageFile = "Lang_ger.txt";
   std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
   bool languageChanged = false;
-  /// The texts said lately, with what they were made of: a message on show is said again in
-  /// a language chosen after it.
+  /// The texts said lately, with what they were made of; a message is looked up here the
+  /// moment it is shown, just after it was said.
   struct Said {
     Text id;
     std::vector<std::string> args;
@@ -508,13 +506,16 @@ class Form1 {
   };
   mutable std::deque<Said> lastSaid;
   std::optional<Said> madeOf(const std::string& text) const;
+  /// How the status line's message was made, to make it again in a language chosen while it
+  /// is on show: by `make` (a message quoting captions), or as the table's text with the texts
+  /// it quotes (a refusal's reason); names, numbers and the language files' texts stay.
   struct StatusRecipe {
-    Said message;
+    std::string shown;
+    std::function<std::string(const Form1&)> make;  ///< takes the window: no `this` kept
+    std::optional<Said> message;
     std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
   };
-  /// A message that quotes captions, made again when the language changes while it is on show.
-  std::function<std::string(const Form1&)> statusRemade;  ///< takes the window: no `this` kept
-  std::string statusRemadeText;
+  StatusRecipe statusRecipe;
   std::string chordAdoptCaption;
   std::string splashState;
   std::string helpEditSetting;

@@ -28,25 +28,29 @@ std::optional<Form1::Said> Form1::madeOf(const std::string& text) const {
   return std::nullopt;
 }
 
-std::optional<Form1::StatusRecipe> Form1::statusRecipe() const {
-  auto message = madeOf(StatusLine.caption);
-  if (StatusLine.caption.empty() || !message) return std::nullopt;
-  StatusRecipe recipe{*message, {}};
-  for (const auto& arg : message->args) recipe.quoted.push_back(madeOf(arg));
-  return recipe;
+void Form1::showStatus(const std::string& text) {
+  StatusLine.caption = text;
+  statusRecipe = {text, nullptr, madeOf(text), {}};
+  if (statusRecipe.message)
+    for (const auto& arg : statusRecipe.message->args) statusRecipe.quoted.push_back(madeOf(arg));
 }
 
 void Form1::informAgain(std::function<std::string(const Form1&)> make) {
-  statusRemadeText = make(*this);
-  statusRemade = std::move(make);
-  inform(statusRemadeText);
+  inform(make(*this));
+  statusRecipe.make = std::move(make);
 }
 
-void Form1::sayStatusAgain(const StatusRecipe& recipe) {
-  std::vector<std::string> args = recipe.message.args;
-  for (std::size_t i = 0; i < args.size(); ++i)
-    if (const auto& quoted = recipe.quoted[i]) args[i] = sayAndKeep(quoted->id, quoted->args);
-  StatusLine.caption = sayAndKeep(recipe.message.id, std::move(args));
+void Form1::sayStatusAgain() {
+  const StatusRecipe recipe = statusRecipe;
+  if (recipe.shown != StatusLine.caption) return;  // set some other way since
+  if (recipe.make) {
+    informAgain(recipe.make);
+  } else if (recipe.message) {
+    std::vector<std::string> args = recipe.message->args;
+    for (std::size_t i = 0; i < args.size(); ++i)
+      if (const auto& quoted = recipe.quoted[i]) args[i] = sayAndKeep(quoted->id, quoted->args);
+    showStatus(sayAndKeep(recipe.message->id, std::move(args)));
+  }
 }
 
 void Form1::applyOwnTexts() {

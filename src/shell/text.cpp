@@ -192,6 +192,11 @@ std::string cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+bool showsInk(unsigned char byte) {
+  if (byte <= ' ' || byte == 0x7F || byte == 0xA0 || byte == 0xAD) return false;
+  return byte < 0x80 || byte > 0x9F || kHighTable[byte - 0x80] != 0;
+}
+
 std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
   std::string out;
   for (std::size_t i = 0; i < utf8.size();) {

@@ -60,6 +60,10 @@ bool isSafeRelativePath(std::string_view path);
 
 /// Windows-1252 bytes to UTF-8 (undefined bytes map to U+FFFD).
 std::string cp1252ToUtf8(std::string_view bytes);
+
+/// Whether a Windows-1252 byte shows something on its own: not a control character, a blank,
+/// a byte the code page leaves undefined, the no-break space or the soft hyphen.
+bool showsInk(unsigned char byte);
 /// UTF-8 to Windows-1252; nothing when a character has no Windows-1252 byte or the input is
 /// not valid UTF-8.
 std::optional<std::string> utf8ToCp1252(std::string_view utf8);

@@ -297,18 +297,20 @@ function toolbar() {
     [button('', '', async () => download(zipName(), await exportZip(page.folder, zip))), 'WebExportZip', 'WebExportZip'],
     [button('', '', () => picker.click()), 'WebImport', 'WebTipImport'],
   ];
+  toolbarLanguage = '';  // labelled now, whatever was drawn before
   labelToolbar();
 }
 
 /// The page's own buttons in the language in force, relabelled when it changes.
 let toolbarButtons = [];
+let toolbarLanguage = '';
 function labelToolbar() {
+  const language = win.window.language();
+  if (language === toolbarLanguage) return;
+  toolbarLanguage = language;
   for (const [b, text, tip] of toolbarButtons) {
-    const caption = say(text);
-    if (b.textContent !== caption) {
-      b.textContent = caption;
-      b.title = say(tip);
-    }
+    b.textContent = say(text);
+    b.title = say(tip);
   }
 }
 

@@ -7,7 +7,7 @@ import {readdirSync, readFileSync, statSync} from 'node:fs';
 import path from 'node:path';
 import {gzipSync} from 'node:zlib';
 
-import {kSite, start, whyNot} from '../test/browser/harness.js';
+import {kSite, start, startedPage, whenStarted, whyNot} from '../test/browser/harness.js';
 
 const kLoads = Number(process.env.TASTRELLO_BENCH_LOADS || 5);
 const kClicks = 4000;
@@ -39,16 +39,23 @@ function siteSize() {
   return {raw, zipped, wasm: wasm.length, wasmZipped: gzipSync(wasm, {level: 9}).length};
 }
 
-/// One visit in a fresh browser: the start, then from the offline copy, then the sound.
-async function visit() {
+/// `work(page)` on the started page in a browser of its own (an empty profile: a first visit).
+async function inFreshBrowser(work) {
   const world = await start();
   try {
-    const page = await world.page();
-    await page.waitForFunction(() => window.tastrello.ready, {timeout: 60000});
+    return await work(await startedPage(world));
+  } finally {
+    await world.close();
+  }
+}
+
+/// One visit: the start, then from the offline copy, then the sound.
+function visit() {
+  return inFreshBrowser(async (page) => {
     const first = await page.evaluate(() => window.tastrello.loadSeconds);
     await page.evaluate(() => navigator.serviceWorker.ready);
     await page.reload({waitUntil: 'load'});
-    await page.waitForFunction(() => window.tastrello.ready, {timeout: 60000});
+    await whenStarted(page);
     const again = await page.evaluate(() => window.tastrello.loadSeconds);
     const clickedAt = await page.evaluate(async () => {
       const {pageSeconds} = await import('./page/synth.js');
@@ -58,20 +65,14 @@ async function visit() {
     await page.waitForFunction(() => window.tastrello.soundReadyAt, {timeout: 60000});
     const sound = (await page.evaluate(() => window.tastrello.soundReadyAt)) - clickedAt;
     return {first, again, sound};
-  } finally {
-    await world.close();
-  }
+  });
 }
 
 /// Clicks on a button through the module (a note on and its light, the changes serialised),
 /// against a look at the state with nothing changed, in microseconds a call (the mean of
 /// each batch of twenty; median and p99 over the batches).
-async function clickCost() {
-  const world = await start();
-  try {
-    const page = await world.page();
-    await page.waitForFunction(() => window.tastrello.ready, {timeout: 60000});
-    return await page.evaluate((n) => {
+function clickCost() {
+  return inFreshBrowser((page) => page.evaluate((n) => {
       const win = window.tastrello.win;
       // The page's clock has a tenth of a millisecond: calls are timed twenty at a time.
       const batch = 20;
@@ -87,20 +88,13 @@ async function clickCost() {
       const idle = time(() => win.update());
       const click = time((i) => win.click('Keys', 40 + (i % 4)));
       return {idle, click};
-    }, kClicks);
-  } finally {
-    await world.close();
-  }
+    }, kClicks));
 }
 
 /// A note sent at once, to its first sound in the audio the synthesizer renders, on the audio
 /// clock (frames), and the latency the browser states for its output beside it.
-async function clickToOnset() {
-  const world = await start();
-  try {
-    const page = await world.page();
-    await page.waitForFunction(() => window.tastrello.ready, {timeout: 60000});
-    return await page.evaluate(async (n) => {
+function clickToOnset() {
+  return inFreshBrowser((page) => page.evaluate(async (n) => {
       const {Synth, tapOutput} = await import('./page/synth.js');
       const synth = new Synth({base: '.'});
       const problem = await synth.open();
@@ -123,10 +117,7 @@ async function clickToOnset() {
       }
       synth.silence();
       return {delays, base: synth.context.baseLatency * 1000, output: (synth.context.outputLatency || 0) * 1000};
-    }, 40);
-  } finally {
-    await world.close();
-  }
+    }, 40));
 }
 
 async function main() {

@@ -40,9 +40,12 @@ export async function start({serve = true} = {}) {
     server,
     browser,
     url: server ? server.url : '',
-    async page(url = server.url + '/') {
+    /// A new tab at `url`; `prepare(page)` runs before the page loads (stand-ins for what the
+    /// browser would give).
+    async page(url = server.url + '/', {prepare} = {}) {
       const page = await browser.newPage();
       page.on('pageerror', (error) => console.error('page error:', error.message));
+      if (prepare) await prepare(page);
       await page.goto(url, {waitUntil: 'load'});
       return page;
     },
@@ -52,6 +55,22 @@ export async function start({serve = true} = {}) {
       rmSync(profile, {recursive: true, force: true});
     },
   };
+}
+
+/// The page in a laptop's window, once it has started (its module loaded, its folder seeded,
+/// the window drawn); fails with the page's own reason when it did not start.
+export async function startedPage(world, options = {}) {
+  const page = await world.page(undefined, options);
+  await page.setViewport({width: 1280, height: 900});
+  await whenStarted(page);
+  return page;
+}
+
+/// Waits until the page (loaded or reloaded) has started; fails with its reason when it did not.
+export async function whenStarted(page) {
+  await page.waitForFunction(() => window.tastrello && (window.tastrello.ready || window.tastrello.failed), {timeout: 60000});
+  const failed = await page.evaluate(() => window.tastrello.failed);
+  if (failed !== undefined) throw new Error(`the page failed to start: ${failed}`);
 }
 
 /// The samples a page returns as base64 of float32 bytes, back as a Float32Array.

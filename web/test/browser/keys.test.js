@@ -6,7 +6,7 @@ import {mkdirSync} from 'node:fs';
 import path from 'node:path';
 import {after, before, test} from 'node:test';
 
-import {kSite, start, whyNot} from './harness.js';
+import {kSite, start, startedPage, whyNot} from './harness.js';
 
 const skip = whyNot();
 let world = null;
@@ -15,17 +15,12 @@ let page = null;
 before(async () => {
   if (skip) return;
   world = await start();
-  page = await world.browser.newPage();
-  page.on('pageerror', (error) => console.error('page error:', error.message));
-  await page.evaluateOnNewDocument(() => {
+  // The Keyboard API answers as on a German keyboard.
+  page = await startedPage(world, {prepare: (p) => p.evaluateOnNewDocument(() => {
     const german = new Map([['KeyY', 'z'], ['KeyZ', 'y'], ['Semicolon', 'ö'], ['Quote', 'ä'], ['BracketLeft', 'ü'],
       ['BracketRight', '+'], ['Minus', 'ß'], ['KeyA', 'a']]);
     Object.defineProperty(navigator, 'keyboard', {value: {getLayoutMap: async () => german}, configurable: true});
-  });
-  await page.setViewport({width: 1280, height: 900});
-  await page.goto(world.url + '/', {waitUntil: 'load'});
-  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
-  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  })});
   await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'KeyLetters'}));
 });
 

@@ -9,7 +9,7 @@ import {after, before, test} from 'node:test';
 
 import {unzipSync} from 'fflate';
 
-import {passSplash, start, whyNot} from './harness.js';
+import {passSplash, start, startedPage, whenStarted, whyNot} from './harness.js';
 
 const skip = whyNot();
 let world = null;
@@ -18,10 +18,7 @@ let page = null;
 before(async () => {
   if (skip) return;
   world = await start();
-  page = await world.page();
-  await page.setViewport({width: 1280, height: 900});
-  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
-  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  page = await startedPage(world);
   await passSplash(page);
 });
 
@@ -134,8 +131,7 @@ test('a record saved and a choice made survive a reload; the folder goes out as 
   assert.equal(await page.$eval('[data-control="KeyLetters"] input', (e) => e.checked), true);
 
   await page.reload({waitUntil: 'load'});
-  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
-  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  await whenStarted(page);
   await passSplash(page);
   assert.equal(await page.$eval('[data-control="KeyLetters"] input', (e) => e.checked), true, '"Show the keys" was forgotten');
   assert.deepEqual(await stored(), saved);
@@ -167,8 +163,7 @@ test('the page starts again from its own copy when its server is gone', {skip: s
   await page.evaluate(() => navigator.serviceWorker.ready);
   await world.server.close();
   await page.reload({waitUntil: 'load'});
-  await page.waitForFunction(() => window.tastrello && (window.tastrello.ready || window.tastrello.failed), {timeout: 60000});
-  assert.equal(await page.evaluate(() => window.tastrello.failed), undefined);
+  await whenStarted(page);
   assert.equal(await page.$$eval('[data-control^="Keys["]', (ks) => ks.length), 68);
   const lists = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
   assert.ok(lists.some((t) => t.includes('Alle meine Entchen')), `the stored folder is not listed: ${lists}`);

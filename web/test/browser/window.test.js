@@ -7,7 +7,7 @@ import path from 'node:path';
 import {fileURLToPath} from 'node:url';
 import {after, before, test} from 'node:test';
 
-import {kSite, passSplash, start, whyNot} from './harness.js';
+import {kSite, passSplash, start, startedPage, whyNot} from './harness.js';
 
 const skip = whyNot();
 let world = null;
@@ -16,11 +16,7 @@ let page = null;
 before(async () => {
   if (skip) return;
   world = await start();
-  page = await world.page();
-  await page.setViewport({width: 1280, height: 900});
-  await page.waitForFunction(() => window.tastrello.ready || window.tastrello.failed, {timeout: 60000});
-  const failed = await page.evaluate(() => window.tastrello.failed);
-  assert.equal(failed, undefined, `the page failed to start: ${failed}`);
+  page = await startedPage(world);
   await passSplash(page);
 });
 
