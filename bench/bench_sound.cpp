@@ -2,10 +2,13 @@
 // PipeWire (with pipewire-pulse and WirePlumber) in the same run: the program's real FluidSynth
 // audio output, the sink's monitor recorded, and the runs of digital silence inside a held
 // four-note chord counted, idle and with busy loops on every core; PipeWire's cycle, the
-// latency the output tells, the silence when the buffer grows.
+// latency the output tells, the silence when the buffer grows. On PipeWire each measure is
+// taken with the program's native output (its default there) and with its PulseAudio output
+// through pipewire-pulse.
 // Usage: tastrello_bench_sound [SECONDS per chord, default 20] [SETUP ...]
-//          SETUP: auto (the program's default), fluidsynth (FluidSynth's own PulseAudio
-//          driver, 1024 frames), or a number of frames for a fixed buffer
+//          SETUP: auto (the program's default), pulse (the program's PulseAudio output, on
+//          PipeWire through pipewire-pulse), fluidsynth (FluidSynth's own PulseAudio driver,
+//          1024 frames), or a number of frames for a fixed buffer
 //        tastrello_bench_sound replay   (click to onset and replay timing at the sink)
 //        tastrello_bench_sound growth   (the silence when the buffer grows, and the latency
 //                                        told against the latency heard)
@@ -45,6 +48,17 @@ struct Figures {
 std::unique_ptr<SoundServer> startServer(int which) {
   if (which == 0) return std::make_unique<PulseServer>();
   return std::make_unique<PipeWireServer>(which == 2);
+}
+
+/// The program's outputs worth measuring on a server: its default, and on PipeWire also its
+/// PulseAudio output through pipewire-pulse ("pulse").
+std::vector<std::string> ownOutputs(const SoundServer& server) {
+  if (dynamic_cast<const PipeWireServer*>(&server)) return {"", "pulse"};
+  return {""};
+}
+
+std::string outputName(const std::string& driver) {
+  return driver.empty() ? "native" : "via pulse";
 }
 
 Figures holdChord(const SoundServer& server, FluidSynthPort::Options options, bool automatic,
@@ -132,9 +146,12 @@ class LeadPort : public MidiPort {
 /// Replays chords and silent rests in turn through the real window and the built-in
 /// synthesizer; the deviation of each chord's onset at the sink from n x interval.
 void replayAtTheSink(const SoundServer& server, const std::filesystem::path& folder,
-                     std::chrono::milliseconds lead, bool loaded, const char* what) {
+                     const std::string& driver, std::chrono::milliseconds lead, bool loaded,
+                     const char* what) {
   DiskFiles files(folder);
-  OutputSwitch outputs(folder, {});
+  FluidSynthPort::Options options;
+  options.driver = driver;
+  OutputSwitch outputs(folder, options);
   LeadPort port(outputs, std::chrono::duration<double>(lead).count());
   Form1 form({&port, &files, &outputs});
   form.Form_Load();
@@ -181,8 +198,8 @@ void replayAtTheSink(const SoundServer& server, const std::filesystem::path& fol
   if (std::getenv("TASTRELLO_ONSETS"))
     for (std::size_t k = 0; k < std::min<std::size_t>(found.size(), 12); ++k)
       std::printf("   onset %zu at %.2f ms\n", k, double(found[k] - found[0]) * 1000.0 / 48000.0);
-  std::printf("%-10s %-46s %-6s %3zu onsets  deviation median %6.2f  p99 %6.2f  max %6.2f ms  [%s]\n",
-              server.name().c_str(), what, loaded ? "loaded" : "idle", found.size(), s.median,
+  std::printf("%-10s %-9s %-46s %-6s %3zu onsets  deviation median %6.2f  p99 %6.2f  max %6.2f ms  [%s]\n",
+              server.name().c_str(), outputName(driver).c_str(), what, loaded ? "loaded" : "idle", found.size(), s.median,
               s.p99, s.max, outputs.synth().describe().c_str());
   std::fflush(stdout);
 }
@@ -196,9 +213,12 @@ void spin(std::chrono::milliseconds span) {
 
 /// A mouse click on a key of the real window to the onset of its note at the sink, measured
 /// on one clock: the click's time, and the time the sink played the onset's frame.
-void clickToSound(const SoundServer& server, const std::filesystem::path& folder, bool loaded) {
+void clickToSound(const SoundServer& server, const std::filesystem::path& folder,
+                  const std::string& driver, bool loaded) {
   DiskFiles files(folder);
-  OutputSwitch outputs(folder, {});
+  FluidSynthPort::Options options;
+  options.driver = driver;
+  OutputSwitch outputs(folder, options);
   Form1 form({&outputs, &files, &outputs});
   form.Form_Load();
   MainView view(form);
@@ -234,17 +254,19 @@ void clickToSound(const SoundServer& server, const std::filesystem::path& folder
   }
   const Stats s = stats(latency);
   std::printf(
-      "%-10s click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
+      "%-10s %-9s click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
       "p99 %6.2f  max %6.2f ms  [%s]\n",
-      server.name().c_str(), loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
+      server.name().c_str(), outputName(driver).c_str(), loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
       outputs.synth().describe().c_str());
   std::fflush(stdout);
 }
 
 /// The silence at the sink while the buffer of a held chord grows 1024 -> 2048 -> 4096 frames
 /// on the running stream, and the latency told against the latency heard for a note.
-void growth(const SoundServer& server) {
-  FluidSynthPort synth(FluidSynthPort::Options{});
+void growth(const SoundServer& server, const std::string& driver) {
+  FluidSynthPort::Options options;
+  options.driver = driver;
+  FluidSynthPort synth(options);
   std::uint32_t handle = 0;
   if (synth.open(-1, handle) != 0) return;
   MonitorRecorder recorder(server);
@@ -277,10 +299,11 @@ void growth(const SoundServer& server) {
   const std::vector<float> during(samples.begin() + std::ptrdiff_t(2 * from), samples.end());
   const Dropouts d = findDropouts(during, 2, 48000, 0.5);
   std::printf(
-      "%-27s 1024 frames asked: %5d in force, cycle %4s, latency told %5.1f ms, note heard "
+      "%-27s %-9s 1024 frames asked: %5d in force, cycle %4s, latency told %5.1f ms, note heard "
       "after %5.1f ms | grown to 4096 while playing: %5d in force, latency told %5.1f ms, "
       "silences of 0.5 ms or more %d (longest %.1f ms)\n",
-      server.name().c_str(), told.framesInForce, cycle > 0 ? std::to_string(cycle).c_str() : "-",
+      server.name().c_str(), outputName(driver).c_str(), told.framesInForce,
+      cycle > 0 ? std::to_string(cycle).c_str() : "-",
       told.latencyMs, heardMs, grown.framesInForce, grown.latencyMs, d.count, d.longestMs);
   std::fflush(stdout);
 }
@@ -299,7 +322,7 @@ int main(int argc, char** argv) {
         std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
         continue;
       }
-      growth(*server);
+      for (const std::string& driver : ownOutputs(*server)) growth(*server, driver);
     }
     return 0;
   }
@@ -315,12 +338,14 @@ int main(int argc, char** argv) {
         std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
         continue;
       }
-      for (bool loaded : {false, true}) clickToSound(*server, folder, loaded);
-      for (bool loaded : {false, true}) {
-        replayAtTheSink(*server, folder, std::chrono::milliseconds(40), loaded,
-                        "steps prepared 40 ms early (the program)");
-        replayAtTheSink(*server, folder, std::chrono::milliseconds(0), loaded,
-                        "notes sent on the tick (baseline)");
+      for (const std::string& driver : ownOutputs(*server)) {
+        for (bool loaded : {false, true}) clickToSound(*server, folder, driver, loaded);
+        for (bool loaded : {false, true}) {
+          replayAtTheSink(*server, folder, driver, std::chrono::milliseconds(40), loaded,
+                          "steps prepared 40 ms early (the program)");
+          replayAtTheSink(*server, folder, driver, std::chrono::milliseconds(0), loaded,
+                          "notes sent on the tick (baseline)");
+        }
       }
     }
     std::filesystem::remove_all(folder);
@@ -329,7 +354,7 @@ int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 20;
   std::vector<std::string> setups;
   for (int i = 2; i < argc; ++i) setups.push_back(argv[i]);
-  if (setups.empty()) setups = {"auto", "fluidsynth"};
+  if (setups.empty()) setups = {"auto", "pulse", "fluidsynth"};
   std::printf(
       "Held four-note chord, %.0f s, null sink, dropouts = runs of >= 2 ms of silence\n",
       seconds);
@@ -339,12 +364,19 @@ int main(int argc, char** argv) {
       std::printf("%s skipped: %s\n", server->name().c_str(), server->whyNot().c_str());
       continue;
     }
+    const bool pipeWire = dynamic_cast<const PipeWireServer*>(server.get()) != nullptr;
     for (const std::string& setup : setups) {
+      // On PulseAudio the program's default is its PulseAudio output.
+      if (setup == "pulse" && !pipeWire) continue;
       for (bool loaded : {false, true}) {
         FluidSynthPort::Options options;
-        const bool automatic = setup == "auto";
-        std::string what = automatic ? "the program, automatic" : "";
-        if (setup == "fluidsynth") {
+        const bool automatic = setup == "auto" || setup == "pulse";
+        std::string what = setup == "pulse" ? "the program via pulse, automatic"
+                           : automatic      ? "the program, automatic"
+                                            : "";
+        if (setup == "pulse") {
+          options.driver = "pulse";
+        } else if (setup == "fluidsynth") {
           options.driver = "pulseaudio";
           what = "FluidSynth's PulseAudio driver, 1024";
         } else if (!automatic) {
@@ -359,6 +391,8 @@ int main(int argc, char** argv) {
             f.dropouts.soundMs > 0 ? f.dropouts.count * 60000.0 / f.dropouts.soundMs : 0.0,
             f.dropouts.longestMs, f.cycle > 0 ? std::to_string(f.cycle).c_str() : "-", f.told,
             f.counted, f.inForce);
+        // Where they were: a harness's own hiccup falls on the same moment in every run.
+        for (double at : f.dropouts.atMs) std::printf("           a dropout %.1f ms into the sound\n", at);
         std::fflush(stdout);
       }
     }

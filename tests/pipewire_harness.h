@@ -6,6 +6,9 @@
 #pragma once
 
 #include <fcntl.h>
+#include <pipewire/pipewire.h>
+#include <spa/param/audio/format-utils.h>
+#include <spa/pod/builder.h>
 
 #include <algorithm>
 #include <sstream>
@@ -13,6 +16,144 @@
 #include "pulse_harness.h"
 
 namespace tastrello::testing {
+
+/// Records the null sink's monitor as the graph hands it over, each cycle with the graph's own
+/// moment for it, on the monotonic clock (the steady clock's). The sink drives the graph: it
+/// takes what its streams rendered at the end of a cycle, and hands it to its monitor at the
+/// start of the next (a driver's outputs are processed as its cycle begins), so the frames a
+/// recording gets in a cycle were played in the cycle before. PulseAudio's protocol on PipeWire
+/// tells a recording's latency only roughly, so that the frames' moments were off by up to a
+/// cycle or two; the graph's clock is not.
+class GraphRecording : public SinkRecording {
+ public:
+  explicit GraphRecording(const std::string& sink) {
+    // Room for the longest recording made, taken now: growing a vector of several megabytes
+    // in the graph's real-time thread takes longer than a cycle, and the cycle's sound is lost.
+    samples_.reserve(2 * 48000 * std::size_t(kLongestSeconds));
+    cycles_.reserve(48000 * std::size_t(kLongestSeconds) / 128);
+    pw_init(nullptr, nullptr);
+    events_.version = PW_VERSION_STREAM_EVENTS;
+    events_.io_changed = [](void* data, std::uint32_t id, void* area, std::uint32_t size) {
+      if (id == SPA_IO_Position)
+        static_cast<GraphRecording*>(data)->position_.store(
+            area && size >= sizeof(spa_io_position) ? static_cast<spa_io_position*>(area)
+                                                    : nullptr);
+    };
+    events_.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
+      auto* self = static_cast<GraphRecording*>(data);
+      self->state_ = state;
+      pw_thread_loop_signal(self->loop_, false);
+    };
+    events_.process = [](void* data) { static_cast<GraphRecording*>(data)->process(); };
+    loop_ = pw_thread_loop_new("tastrello-test-recorder", nullptr);
+    context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+    pw_thread_loop_start(loop_);
+    pw_thread_loop_lock(loop_);
+    core_ = pw_context_connect(context_, nullptr, 0);
+    if (core_) {
+      // A long cycle of its own (the most PipeWire runs): the recording never shortens the
+      // graph's cycle.
+      pw_properties* props = pw_properties_new(
+          PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE,
+          "Music", PW_KEY_TARGET_OBJECT, sink.c_str(), PW_KEY_STREAM_CAPTURE_SINK, "true",
+          PW_KEY_NODE_LATENCY, "2048/48000", PW_KEY_NODE_NAME, "tastrello-test-recorder",
+          nullptr);
+      stream_ = pw_stream_new(core_, "tastrello-test-recorder", props);
+      pw_stream_add_listener(stream_, &hook_, &events_, this);
+      spa_audio_info_raw format{};
+      format.format = SPA_AUDIO_FORMAT_F32;
+      format.rate = 48000;
+      format.channels = 2;
+      format.position[0] = SPA_AUDIO_CHANNEL_FL;
+      format.position[1] = SPA_AUDIO_CHANNEL_FR;
+      std::uint8_t bytes[1024];
+      spa_pod_builder builder{};
+      spa_pod_builder_init(&builder, bytes, sizeof bytes);
+      const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
+      pw_stream_connect(stream_, PW_DIRECTION_INPUT, PW_ID_ANY,
+                        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
+                                                     PW_STREAM_FLAG_MAP_BUFFERS |
+                                                     PW_STREAM_FLAG_RT_PROCESS),
+                        params, 1);
+      timespec until{};
+      pw_thread_loop_get_time(loop_, &until, 10 * SPA_NSEC_PER_SEC);
+      while (state_ != PW_STREAM_STATE_STREAMING && state_ != PW_STREAM_STATE_ERROR)
+        if (pw_thread_loop_timed_wait_full(loop_, &until) != 0) break;
+    }
+    pw_thread_loop_unlock(loop_);
+  }
+  ~GraphRecording() override { stop(); }
+  bool running() const override { return state_ == PW_STREAM_STATE_STREAMING; }
+  std::size_t frames() const override { return recorded_; }
+  std::vector<float> stop() override {
+    if (loop_) {
+      pw_thread_loop_lock(loop_);
+      if (stream_) pw_stream_destroy(stream_);
+      if (core_) pw_core_disconnect(core_);
+      pw_thread_loop_unlock(loop_);
+      pw_thread_loop_stop(loop_);
+      pw_context_destroy(context_);
+      pw_thread_loop_destroy(loop_);
+      loop_ = nullptr;
+      stream_ = nullptr;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return samples_;
+  }
+  std::chrono::steady_clock::time_point playedAt(std::size_t frame) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The last cycle that began at or before the frame.
+    auto cycle = std::upper_bound(cycles_.begin(), cycles_.end(), frame,
+                                  [](std::size_t f, const Cycle& c) { return f < c.firstFrame; });
+    if (cycle == cycles_.begin()) return {};
+    --cycle;
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(
+        cycle->nsec + static_cast<long long>(double(frame - cycle->firstFrame) * 1e9 / 48000)));
+  }
+
+ private:
+  static constexpr int kLongestSeconds = 150;
+  struct Cycle {
+    std::size_t firstFrame;
+    long long nsec;
+  };
+  void process() {
+    pw_buffer* b = pw_stream_dequeue_buffer(stream_);
+    if (!b) return;
+    const spa_data& d = b->buffer->datas[0];
+    const spa_io_position* position = position_.load();
+    if (d.data && position) {
+      const std::uint32_t offset = std::min(d.chunk->offset, d.maxsize);
+      const std::uint32_t size = std::min(d.chunk->size, d.maxsize - offset);
+      const auto* samples = reinterpret_cast<const float*>(static_cast<const char*>(d.data) + offset);
+      const spa_io_clock& clock = position->clock;
+      const double cycleNs =
+          clock.rate.denom > 0 ? double(clock.duration) * 1e9 * clock.rate.num / clock.rate.denom : 0;
+      std::lock_guard<std::mutex> lock(mutex_);
+      const std::size_t count = size / sizeof(float);
+      if (samples_.size() + count <= samples_.capacity() && cycles_.size() < cycles_.capacity()) {
+        cycles_.push_back(
+            {samples_.size() / 2, static_cast<long long>(double(clock.nsec) - cycleNs)});
+        samples_.insert(samples_.end(), samples, samples + count);
+        recorded_ = samples_.size() / 2;
+      }
+    }
+    pw_stream_queue_buffer(stream_, b);
+  }
+
+  pw_thread_loop* loop_ = nullptr;
+  pw_context* context_ = nullptr;
+  pw_core* core_ = nullptr;
+  pw_stream* stream_ = nullptr;
+  spa_hook hook_{};
+  pw_stream_events events_{};
+  std::atomic<int> state_{PW_STREAM_STATE_UNCONNECTED};
+  std::atomic<spa_io_position*> position_{nullptr};
+  std::atomic<std::size_t> recorded_{0};
+  std::mutex mutex_;
+  std::vector<float> samples_;
+  std::vector<Cycle> cycles_;
+};
 
 class PipeWireServer : public SoundServer {
  public:
@@ -46,13 +187,13 @@ class PipeWireServer : public SoundServer {
       return;
     }
     spawn({"pipewire"}, "pipewire");
+    pipeWirePid_ = pids_.back();
     if (!waitFor([&] { return fs::exists(dir_ / "pipewire-0"); })) {
       why_ = "PipeWire did not start (see its log in " + dir_.string() + ")";
       return;
     }
     spawn({"wireplumber"}, "wireplumber");
     spawn({"pipewire-pulse"}, "pipewire-pulse");
-    pulsePid_ = pids_.back();
     const std::string pactlHere = "PULSE_SERVER=" + server() + " pactl ";
     if (!waitFor([&] { return commandOutput(pactlHere + "info").find("PipeWire") != std::string::npos; })) {
       why_ = "pipewire-pulse did not answer (see its log in " + dir_.string() + ")";
@@ -87,10 +228,15 @@ class PipeWireServer : public SoundServer {
   std::string name() const override { return vm_ ? "PipeWire (virtual machine)" : "PipeWire"; }
   std::string server() const override { return "unix:" + (dir_ / "pulse" / "native").string(); }
   std::size_t recordFrames() const override { return 1024; }
+  std::unique_ptr<SinkRecording> record() const override {
+    return std::make_unique<GraphRecording>(kSink);
+  }
+  /// PipeWire itself stops: its graph runs no cycle for a while, for the program's own streams
+  /// and for pipewire-pulse's alike.
   void pause(std::chrono::milliseconds how_long) const override {
-    ::kill(pulsePid_, SIGSTOP);
+    ::kill(pipeWirePid_, SIGSTOP);
     std::this_thread::sleep_for(how_long);
-    ::kill(pulsePid_, SIGCONT);
+    ::kill(pipeWirePid_, SIGCONT);
   }
   /// The graph's cycle while something plays, in frames at 48 kHz (the median of what
   /// PipeWire's profiler saw in `span`); 0 when it saw nothing.
@@ -158,7 +304,7 @@ class PipeWireServer : public SoundServer {
   bool vm_;
   std::filesystem::path dir_;
   std::vector<pid_t> pids_;
-  pid_t pulsePid_ = -1;
+  pid_t pipeWirePid_ = -1;
   bool ready_ = false;
   std::string why_;
 };

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,7 +32,8 @@ namespace tastrello::testing {
 struct Dropouts {
   int count = 0;
   double longestMs = 0;
-  double soundMs = 0;  ///< from the first to the last sounding frame
+  double soundMs = 0;         ///< from the first to the last sounding frame
+  std::vector<double> atMs;  ///< where each began, from the first sounding frame
 };
 
 inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels, double rate,
@@ -58,6 +60,7 @@ inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels
     if (run >= minFrames) {
       ++d.count;
       d.longestMs = std::max(d.longestMs, double(run) * 1000.0 / rate);
+      d.atMs.push_back(double(f - run - first) * 1000.0 / rate);
     }
     run = 0;
   }
@@ -118,6 +121,24 @@ inline std::string commandOutput(const std::string& command) {
   return out;
 }
 
+/// What a sink played, recorded while alive, and when each frame was played, on the steady
+/// clock. `stop` gives the samples (stereo float at 48 kHz).
+class SinkRecording {
+ public:
+  virtual ~SinkRecording() = default;
+  virtual bool running() const = 0;
+  /// Frames recorded so far.
+  virtual std::size_t frames() const = 0;
+  /// The samples recorded so far; the recording ends.
+  virtual std::vector<float> stop() = 0;
+  /// When a frame recorded was played at the sink.
+  virtual std::chrono::steady_clock::time_point playedAt(std::size_t frame) = 0;
+};
+
+class SoundServer;
+/// Records the sink's monitor through PulseAudio's protocol (see its definition below).
+std::unique_ptr<SinkRecording> recordThroughPulse(const SoundServer& server);
+
 /// A sound server of the test's own with one null sink, reached by PulseAudio clients (the
 /// program's output, pactl and the monitor recorder) through its socket.
 class SoundServer {
@@ -137,6 +158,8 @@ class SoundServer {
   /// Makes the clients' streams miss the server for a while, as a machine too busy to run it
   /// would: PulseAudio stops, on PipeWire the PulseAudio bridge does.
   virtual void pause(std::chrono::milliseconds how_long) const = 0;
+  /// Records what the sink plays, from now on.
+  virtual std::unique_ptr<SinkRecording> record() const { return recordThroughPulse(*this); }
   /// `pactl` output, e.g. about the stream of a client.
   std::string pactl(const std::string& args) const {
     return commandOutput("PULSE_SERVER=" + server() + " pactl " + args);
@@ -220,12 +243,12 @@ class PulseServer : public SoundServer {
   std::string why_;
 };
 
-/// Records the sink's monitor (stereo float at 48 kHz) while alive, and knows when each
-/// frame was played: the time of each read less the recording's latency. `stop` gives the
-/// samples.
-class MonitorRecorder {
+/// Records the sink's monitor (stereo float at 48 kHz) through PulseAudio's protocol while
+/// alive, and knows when each frame was played: the time of each read less the recording's
+/// latency, as the server tells it.
+class PulseMonitorRecording : public SinkRecording {
  public:
-  explicit MonitorRecorder(const SoundServer& server) : chunk_(server.recordFrames()) {
+  explicit PulseMonitorRecording(const SoundServer& server) : chunk_(server.recordFrames()) {
     pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 48000, 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
@@ -249,8 +272,7 @@ class MonitorRecorder {
       }
     });
   }
-  /// The samples recorded so far; the recorder ends.
-  std::vector<float> stop() {
+  std::vector<float> stop() override {
     stopping_ = true;
     if (reader_.joinable()) reader_.join();
     if (stream_) pa_simple_free(stream_);
@@ -258,16 +280,15 @@ class MonitorRecorder {
     std::lock_guard<std::mutex> lock(mutex_);
     return samples_;
   }
-  ~MonitorRecorder() { stop(); }
-  bool running() const { return stream_ != nullptr; }
-  /// Frames recorded so far.
-  std::size_t frames() const { return recorded_; }
-  /// When a frame recorded was played at the sink, on the steady clock. The sink plays at a
+  ~PulseMonitorRecording() override { stop(); }
+  bool running() const override { return stream_ != nullptr; }
+  std::size_t frames() const override { return recorded_; }
+  /// The sink plays at a
   /// steady 48 kHz, so every read tells when frame 0 was played; the median of what the later
   /// half of the reads tell is kept, as a server's first latency figures can be far off
   /// (PulseAudio's monitor reports hundreds of milliseconds too much until a playing stream
   /// has settled its sink).
-  std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
+  std::chrono::steady_clock::time_point playedAt(std::size_t frame) override {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::chrono::steady_clock::duration> starts;
     for (const auto& read :
@@ -293,6 +314,25 @@ class MonitorRecorder {
   std::mutex mutex_;
   std::vector<float> samples_;
   std::vector<Read> reads_;
+};
+
+inline std::unique_ptr<SinkRecording> recordThroughPulse(const SoundServer& server) {
+  return std::make_unique<PulseMonitorRecording>(server);
+}
+
+/// The recording the server makes best of its sink (SoundServer::record).
+class MonitorRecorder {
+ public:
+  explicit MonitorRecorder(const SoundServer& server) : recording_(server.record()) {}
+  bool running() const { return recording_->running(); }
+  std::size_t frames() const { return recording_->frames(); }
+  std::vector<float> stop() { return recording_->stop(); }
+  std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
+    return recording_->playedAt(frame);
+  }
+
+ private:
+  std::unique_ptr<SinkRecording> recording_;
 };
 
 }  // namespace tastrello::testing

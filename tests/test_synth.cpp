@@ -1,5 +1,6 @@
 // The built-in synthesizer rendered to memory: sound at the right pitch after a note-on,
 // silence right after the device reset.
+#include <fluidsynth.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,4 +247,63 @@ TEST_F(SynthTest, ReplayedLessonSoundsOnItsTicksAndFallsSilentOnAMuteRest) {
       EXPECT_GT(rms(block), 0.01) << "event " << event;
     }
   }
+}
+
+TEST(SequencerTimingTest, ANoteGivenTheTickForABlockSoundsFromThatBlockAndNotBefore) {
+  // FluidSynth's sequencer on the synthesizer's own clock, as the program runs it: whatever
+  // the block's place against the millisecond, a note given the tick for a block starts in it.
+  const std::string font = FluidSynthPort::findSoundFont();
+  if (font.empty()) GTEST_SKIP() << "no General MIDI SoundFont";
+  constexpr double kRate = 48000;
+  fluid_settings_t* settings = new_fluid_settings();
+  fluid_settings_setnum(settings, "synth.sample-rate", kRate);
+  fluid_settings_setint(settings, "synth.reverb.active", 0);
+  fluid_settings_setint(settings, "synth.chorus.active", 0);
+  fluid_synth_t* synth = new_fluid_synth(settings);
+  ASSERT_GE(fluid_synth_sfload(synth, font.c_str(), 1), 0);
+  fluid_synth_program_change(synth, 0, 21);
+  fluid_sequencer_t* sequencer = new_fluid_sequencer2(0);
+  fluid_sequencer_set_time_scale(sequencer, FluidSynthPort::kTicksPerSecond);
+  const short destination = fluid_sequencer_register_fluidsynth(sequencer, synth);
+  fluid_event_t* event = new_fluid_event();
+  fluid_event_set_source(event, -1);
+  fluid_event_set_dest(event, destination);
+
+  long long rendered = 0;
+  std::vector<float> left(512), right(512);
+  for (long long block = 40; block < 64; ++block) {
+    const long long frame = block * FluidSynthPort::kSynthBlock + 9600 * (block - 40);
+    fluid_event_noteon(event, 0, 60, 100);
+    ASSERT_EQ(fluid_sequencer_send_at(sequencer, event, FluidSynthPort::tickFor(frame, kRate), 1),
+              FLUID_OK);
+    long long firstSound = -1;
+    while (rendered < frame + 4800) {
+      std::fill(left.begin(), left.end(), 0.0f);
+      std::fill(right.begin(), right.end(), 0.0f);
+      float* out[] = {left.data(), right.data()};
+      fluid_synth_process(synth, 512, 0, nullptr, 2, out);
+      for (int i = 0; i < 512 && firstSound < 0; ++i)
+        if (std::fabs(left[std::size_t(i)]) > 1e-6f) firstSound = rendered + i;
+      rendered += 512;
+    }
+    EXPECT_GE(firstSound, frame) << "block " << block << ": sounded early";
+    EXPECT_LT(firstSound, frame + FluidSynthPort::kSynthBlock) << "block " << block;
+    fluid_synth_all_sounds_off(synth, -1);
+  }
+  delete_fluid_event(event);
+  delete_fluid_sequencer(sequencer);
+  delete_fluid_synth(synth);
+  delete_fluid_settings(settings);
+}
+
+TEST(SequencerTimingTest, AMomentIsTakenToTheNearestBlock) {
+  // Frame 4800 is heard at 1 s. 0.6 ms later is frame 4828.8, nearer to 4800 than to 4864;
+  // 0.7 ms later is 4833.6, nearer to 4864. 151 ms later is 12048, nearer to 12032 than to
+  // 12096; 11 ms earlier is 4272, nearer to 4288 than to 4224.
+  const long long heard = 1'000'000'000;
+  EXPECT_EQ(FluidSynthPort::blockFor(4800, heard, heard, 48000), 4800);
+  EXPECT_EQ(FluidSynthPort::blockFor(4800, heard, heard + 600'000, 48000), 4800);
+  EXPECT_EQ(FluidSynthPort::blockFor(4800, heard, heard + 700'000, 48000), 4864);
+  EXPECT_EQ(FluidSynthPort::blockFor(4800, heard, heard + 151'000'000, 48000), 12032);
+  EXPECT_EQ(FluidSynthPort::blockFor(4800, heard, heard - 11'000'000, 48000), 4288);
 }

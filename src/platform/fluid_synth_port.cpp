@@ -1,10 +1,14 @@
 #include "platform/fluid_synth_port.h"
 
+#include "platform/pipewire_output.h"
+#include "platform/pulse_output.h"
+
 #include <fluidsynth.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <iomanip>
 #include <mutex>
@@ -161,19 +165,18 @@ void FluidSynthPort::startDriver() {
   anchored_ = false;
   anchor_.store(0, 0);
   std::string why = "not tried";
-  if (options_.driver.empty()) {
-    // PulseAudio (which also serves PipeWire desktops) through the program's own output; ALSA
-    // and JACK through FluidSynth's drivers after it.
-    pulse_ = PulseOutput::open(
-        options_.sampleRate, kPulseBlock, options_.periodSize,
-        [this](float* left, float* right, int frames, std::chrono::steady_clock::time_point at) {
-          float* out[] = {left, right};
-          renderBlockAt(frames, out, at);
-        },
-        [this](PulseOutput::Event event) { notice(event); }, why);
-    if (pulse_) {
-      driverName_ = pulse_->status().server;
+  const bool own = options_.driver.empty() || options_.driver == "pipewire" ||
+                   options_.driver == "pulse";
+  if (own) {
+    output_ = openOwnOutput(why);
+    if (output_) {
+      driverName_ = output_->status().server;
       startProblem_.reset();
+      return;
+    }
+    if (!options_.driver.empty()) {
+      driverName_.clear();
+      startProblem_.emplace(Text::SynthNoOutput, why);
       return;
     }
   }
@@ -192,23 +195,48 @@ void FluidSynthPort::startDriver() {
   startProblem_.emplace(Text::SynthNoOutput, why);
 }
 
+std::unique_ptr<AudioOutput> FluidSynthPort::openOwnOutput(std::string& why) {
+  auto render = [this](float* left, float* right, int frames,
+                       std::chrono::steady_clock::time_point at) {
+    float* out[] = {left, right};
+    renderBlockAt(frames, out, at);
+  };
+  auto notice = [this](AudioOutput::Event event) { this->notice(event); };
+  // The desktop's sound server decides: PipeWire is played natively, since its PulseAudio
+  // bridge holds two more cycles of sound than the graph needs; PulseAudio through its own
+  // protocol. The server PulseAudio's clients are pointed at (PULSE_SERVER) is asked first,
+  // so that the choice follows it.
+  const std::optional<PulseOutput::Server> pulse =
+      options_.driver.empty() ? PulseOutput::answering() : std::nullopt;
+  if (options_.driver == "pipewire" || (options_.driver.empty() && (!pulse || pulse->pipeWire))) {
+    std::string pipeWireWhy;
+    if (auto output = PipeWireOutput::open(options_.sampleRate, options_.periodSize, render,
+                                           notice, pipeWireWhy))
+      return output;
+    why = pipeWireWhy;
+    if (options_.driver == "pipewire" || !pulse) return nullptr;
+  }
+  return PulseOutput::open(options_.sampleRate, kPulseBlock, options_.periodSize, render, notice,
+                           why);
+}
+
 void FluidSynthPort::stopOutput() {
-  pulse_.reset();
+  output_.reset();
   driver_.reset();
 }
 
-void FluidSynthPort::notice(PulseOutput::Event event) {
-  if (event == PulseOutput::Event::Underflow) ++serverUnderflows_;
+void FluidSynthPort::notice(AudioOutput::Event event) {
+  if (event == AudioOutput::Event::Underflow) ++serverUnderflows_;
   // Silence running dry, and a late request while nothing sounds, are heard by nobody.
   if (fluid_synth_get_active_voice_count(synth_.get()) == 0) return;
   switch (event) {
-    case PulseOutput::Event::Underflow:
+    case AudioOutput::Event::Underflow:
       ++underruns_;
       break;
-    case PulseOutput::Event::LateWrite:
+    case AudioOutput::Event::LateWrite:
       ++lateWrites_;
       break;
-    case PulseOutput::Event::Silence:
+    case AudioOutput::Event::Silence:
       ++silences_;
       break;
   }
@@ -230,45 +258,61 @@ int FluidSynthPort::renderBlock(void* data, int frames, int nfx, float* fx[], in
   return FLUID_OK;
 }
 
-void FluidSynthPort::Anchor::store(unsigned tick, long long heardNs) {
+void FluidSynthPort::Anchor::store(long long frame, long long heardNs) {
   sequence_.fetch_add(1);  // odd: being written
-  tick_.store(tick);
+  frame_.store(frame);
   heardNs_.store(heardNs);
   sequence_.fetch_add(1);
 }
 
-bool FluidSynthPort::Anchor::load(unsigned& tick, long long& heardNs) const {
+bool FluidSynthPort::Anchor::load(long long& frame, long long& heardNs) const {
   for (;;) {
     const unsigned before = sequence_.load();
     if (before % 2 == 1) continue;
-    tick = tick_.load();
+    frame = frame_.load();
     heardNs = heardNs_.load();
     if (sequence_.load() == before) return heardNs != 0;
   }
 }
 
+long long FluidSynthPort::blockFor(long long frame, long long heardNs, long long dueNs,
+                                   double rate) {
+  const double due = double(frame) + double(dueNs - heardNs) * rate / 1e9;
+  return static_cast<long long>(std::llround(due / kSynthBlock)) * kSynthBlock;
+}
+
+unsigned FluidSynthPort::tickFor(long long frame, double rate) {
+  // As FluidSynth counts: its frames as a 32-bit number, whole milliseconds of them, and the
+  // sequencer's ticks from those (it began at tick 0 at the synthesizer's frame 0).
+  const auto before = static_cast<std::uint32_t>(std::max(0LL, frame - kSynthBlock));
+  const auto ms = static_cast<long>(1000.0 * double(before) / rate);
+  return static_cast<unsigned>(double(ms) * kTicksPerSecond / 1000.0);
+}
+
 void FluidSynthPort::renderBlockAt(int frames, float* out[2],
                                    std::chrono::steady_clock::time_point heardAt) {
-  // The sequencer's tick at the start of this block, and the moment it will be heard: a
-  // message due later than that moment goes that much later into the sound. The moment each
-  // block gives is measured and jitters with the machine's load; the pair published follows
-  // the measure slowly and jumps only when the sound really moved (a buffer that grew, a
-  // silence), so that messages sent at different moments keep their distance.
+  // The synthesizer's frame at the start of this block, and the moment it will be heard: a
+  // message due later than that moment goes that much later into the sound. The moment a
+  // server's timing gives jitters with the machine's load (PipeWire's graph clock does not);
+  // the pair published follows the measure slowly and jumps only when the sound really moved
+  // (a buffer that grew, a silence), so that messages sent at different moments keep their
+  // distance.
+  const long long frame = framesRendered_;
+  framesRendered_ += frames;
   if (sequencer_) {
-    const unsigned tick = fluid_sequencer_get_tick(sequencer_.get());
     const double measured =
         double(std::chrono::duration_cast<std::chrono::nanoseconds>(heardAt.time_since_epoch())
                    .count());
     const double predicted =
-        anchorNs_ + double(static_cast<int>(tick - anchorTick_)) * 1e9 / kTicksPerSecond;
+        anchorNs_ + double(frame - anchorFrame_) * 1e9 / options_.sampleRate;
     const double error = measured - predicted;
     if (!anchored_ || std::abs(error) > 4e6)
       anchorNs_ = measured;
     else
       anchorNs_ = predicted + error / 16;
     anchored_ = true;
-    anchorTick_ = tick;
-    anchor_.store(tick, static_cast<long long>(anchorNs_));
+    anchorFrame_ = frame;
+    anchor_.store(frame, static_cast<long long>(anchorNs_));
   }
   std::fill(out[0], out[0] + frames, 0.0f);
   std::fill(out[1], out[1] + frames, 0.0f);
@@ -293,8 +337,8 @@ void FluidSynthPort::limit(float* left, float* right, int frames) {
 void FluidSynthPort::setBufferFrames(int frames) {
   if (frames == options_.periodSize) return;
   options_.periodSize = frames;
-  if (pulse_) {
-    pulse_->resize(frames);
+  if (output_) {
+    output_->resize(frames);
     return;
   }
   if (!driver_) return;
@@ -321,16 +365,16 @@ int FluidSynthPort::open(int, std::uint32_t& handle) {
 }
 
 bool FluidSynthPort::schedule(fluid_event_t* event, SoundTime at) {
-  unsigned blockTick = 0;
+  long long frame = 0;
   long long heardNs = 0;
-  if (at <= kAtOnce || !sequencer_ || !outputRunning() || !anchor_.load(blockTick, heardNs))
+  if (at <= kAtOnce || !sequencer_ || !outputRunning() || !anchor_.load(frame, heardNs))
     return false;
-  // The tick heard at `at`: as far from the anchor's tick as `at` is from its moment.
+  // The block heard nearest to `at`, as far from the anchor's frame as `at` is from its moment.
   const auto dueNs = static_cast<long long>(at * 1e9);
-  const double ticks = double(blockTick) + double(dueNs - heardNs) * kTicksPerSecond / 1e9;
-  if (ticks <= double(fluid_sequencer_get_tick(sequencer_.get()))) return false;
-  return fluid_sequencer_send_at(sequencer_.get(), event, static_cast<unsigned>(ticks), 1) ==
-         FLUID_OK;
+  const unsigned tick = tickFor(blockFor(frame, heardNs, dueNs, options_.sampleRate),
+                                options_.sampleRate);
+  if (tick <= fluid_sequencer_get_tick(sequencer_.get())) return false;
+  return fluid_sequencer_send_at(sequencer_.get(), event, tick, 1) == FLUID_OK;
 }
 
 int FluidSynthPort::send(std::uint32_t handle, std::uint32_t word, SoundTime at) {
@@ -405,6 +449,7 @@ std::string FluidSynthPort::errorText(int code) {
 void FluidSynthPort::render(float* left, float* right, int frames) {
   if (!synth_) return;
   fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+  framesRendered_ += frames;
   limit(left, right, frames);
 }
 
@@ -420,9 +465,10 @@ AudioReport FluidSynthPort::report() {
   r.lateWrites = lateWrites_;
   r.silences = silences_;
   r.problems = takeLogLines(options_.language ? options_.language() : UiLanguage::English);
-  if (pulse_) {
-    const PulseOutput::Status s = pulse_->status();
+  if (output_) {
+    const AudioOutput::Status s = output_->status();
     r.framesInForce = s.framesInForce;
+    r.cycleFrames = s.cycleFrames;
     r.latencyMs = s.latencyMs;
   } else if (driver_) {
     // ALSA holds every period; JACK's buffer is the server's own, not known here.

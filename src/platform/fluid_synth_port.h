@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/pulse_output.h"
+#include "platform/audio_output.h"
 #include "shell/services.h"
 #include "shell/ui_texts.h"
 
@@ -33,18 +33,31 @@ class FluidSynthPort : public MidiPort {
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
     /// Frames of the audio buffer, as the window object's policy gives it
     /// (sound/audio_buffer.h): with PulseAudio the buffer the server holds (rendered in
-    /// blocks of kPulseBlock frames); with ALSA a period, of which there are `periods`.
+    /// blocks of kPulseBlock frames); with PipeWire twice the graph's cycle; with ALSA a
+    /// period, of which there are `periods`.
     int periodSize = 1024;
     int periods = 2;
     double sampleRate = 48000;
-    /// "": the program's own PulseAudio output, else ALSA or JACK; a FluidSynth driver's name
-    /// ("pulseaudio", "alsa", "jack"): that driver alone (to compare with, in the benchmark).
+    /// "": the program's own output to the desktop's sound server (PipeWire's own where
+    /// PipeWire serves the desktop, else PulseAudio's), else ALSA or JACK. "pipewire" or
+    /// "pulse": that output of the program's alone; a FluidSynth driver's name ("pulseaudio",
+    /// "alsa", "jack"): that driver alone (to compare with, in the benchmark).
     std::string driver;
     Tap tap;
     /// The language its reasons are worded in (English when not given); asked each time.
     std::function<UiLanguage()> language;
   };
   static constexpr double kTicksPerSecond = 10000;
+  /// The synthesizer applies a message at the start of one of its blocks of this many frames.
+  static constexpr int kSynthBlock = 64;
+  /// The synthesizer's frame at which a message due at `dueNs` is applied: the start of the
+  /// block nearest to it, when frame `frame` is heard at `heardNs`.
+  static long long blockFor(long long frame, long long heardNs, long long dueNs, double rate);
+  /// The sequencer's tick for a message to sound from the block that starts at frame `frame`.
+  /// The sequencer's clock is the synthesizer's frames counted in whole milliseconds
+  /// (FluidSynth's sample timer, run as each block begins), and a voice it starts sounds from
+  /// the block after the one it was started in: the tick of the block before.
+  static unsigned tickFor(long long frame, double rate);
   /// Frames rendered per write to PulseAudio: a new note waits at most this long (2.7 ms).
   static constexpr int kPulseBlock = 128;
   /// The synthesizer's gain: a held four-note accordion chord near -16 dBFS RMS, as loud as
@@ -78,7 +91,8 @@ class FluidSynthPort : public MidiPort {
   std::string describe();
   /// The buffer asked for, in milliseconds.
   double bufferMs() const { return 1000.0 * options_.periodSize / options_.sampleRate; }
-  /// Another buffer size: PulseAudio's stream takes it while it plays; ALSA and JACK restart.
+  /// Another buffer size: PipeWire's and PulseAudio's streams take it while they play; ALSA
+  /// and JACK restart.
   void setBufferFrames(int frames);
   /// Times the server said it had nothing left while notes sounded (ALSA, JACK: not counted).
   int underruns() const { return underruns_; }
@@ -97,7 +111,9 @@ class FluidSynthPort : public MidiPort {
  private:
   void startDriver();
   void stopOutput();
-  bool outputRunning() const { return driver_ || pulse_; }
+  bool outputRunning() const { return driver_ || output_; }
+  /// The program's own output to the sound server that `options_.driver` asks for.
+  std::unique_ptr<AudioOutput> openOwnOutput(std::string& why);
   /// Hands an event to the sequencer for `at`; false when it is due already (send it now).
   bool schedule(_fluid_event_t* event, SoundTime at);
   static int renderBlock(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
@@ -107,8 +123,8 @@ class FluidSynthPort : public MidiPort {
   /// frame needs and comes back over about 100 ms, so a loud chord is turned down as a whole
   /// rather than clipped at each peak.
   void limit(float* left, float* right, int frames);
-  /// In the audio thread: counts what the PulseAudio output noticed.
-  void notice(PulseOutput::Event event);
+  /// In the audio thread: counts what the program's own output noticed.
+  void notice(AudioOutput::Event event);
 
   struct Deleters {
     void operator()(_fluid_hashtable_t* s) const;
@@ -118,17 +134,17 @@ class FluidSynthPort : public MidiPort {
     void operator()(_fluid_event_t* e) const;
   };
 
-  /// Which sequencer tick is heard when: written by the audio thread, read by the window's,
-  /// always as one pair (the sequence number is odd while the pair is being written).
+  /// Which frame of the synthesizer is heard when: written by the audio thread, read by the
+  /// window's, always as one pair (the sequence number is odd while the pair is being written).
   class Anchor {
    public:
-    void store(unsigned tick, long long heardNs);
+    void store(long long frame, long long heardNs);
     /// False before the first block.
-    bool load(unsigned& tick, long long& heardNs) const;
+    bool load(long long& frame, long long& heardNs) const;
 
    private:
     std::atomic<unsigned> sequence_{0};
-    std::atomic<unsigned> tick_{0};
+    std::atomic<long long> frame_{0};
     std::atomic<long long> heardNs_{0};
   };
 
@@ -139,13 +155,14 @@ class FluidSynthPort : public MidiPort {
   std::unique_ptr<_fluid_sequencer_t, Deleters> sequencer_;
   std::unique_ptr<_fluid_event_t, Deleters> event_;
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
-  std::unique_ptr<PulseOutput> pulse_;
+  std::unique_ptr<AudioOutput> output_;  ///< the program's own: PipeWire or PulseAudio
   short synthDestination_ = -1;
   Anchor anchor_;
   // The audio thread's own smoothed pair, from which anchor_ is published.
   bool anchored_ = false;
-  unsigned anchorTick_ = 0;
+  long long anchorFrame_ = 0;
   double anchorNs_ = 0;
+  long long framesRendered_ = 0;  ///< by the synthesizer since it was made (audio thread)
   float limiterGain_ = 1.0f;
   int fontId_ = -1;
   std::string driverName_;

@@ -23,11 +23,88 @@ bool settled(pa_stream_state_t s) {
   return s == PA_STREAM_READY || s == PA_STREAM_FAILED || s == PA_STREAM_TERMINATED;
 }
 
-struct ServerInfo {
-  pa_threaded_mainloop* loop;
-  std::string name;
-  std::string version;
-  bool done = false;
+/// A PulseAudio main loop and context of its own, connected to the default server. The loop
+/// is left locked when `open` succeeds.
+struct Connection {
+  pa_threaded_mainloop* loop = nullptr;
+  pa_context* context = nullptr;
+
+  bool open(std::string& why) {
+    loop = pa_threaded_mainloop_new();
+    if (!loop) {
+      why = "no PulseAudio main loop";
+      return false;
+    }
+    context = pa_context_new(pa_threaded_mainloop_get_api(loop), "Tastrello");
+    pa_context_set_state_callback(
+        context,
+        [](pa_context*, void* l) {
+          pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(l), 0);
+        },
+        loop);
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(loop) < 0) {
+      why = pa_strerror(pa_context_errno(context));
+      return false;
+    }
+    pa_threaded_mainloop_lock(loop);
+    while (!settled(pa_context_get_state(context))) pa_threaded_mainloop_wait(loop);
+    if (pa_context_get_state(context) != PA_CONTEXT_READY) {
+      why = pa_strerror(pa_context_errno(context));
+      pa_threaded_mainloop_unlock(loop);
+      return false;
+    }
+    return true;
+  }
+
+  /// Which server answered (the loop locked).
+  PulseOutput::Server server() {
+    struct Reply {
+      pa_threaded_mainloop* loop;
+      std::string name, version;
+      bool done = false;
+    } reply{loop, {}, {}};
+    if (pa_operation* op = pa_context_get_server_info(
+            context,
+            [](pa_context*, const pa_server_info* i, void* data) {
+              auto* r = static_cast<Reply*>(data);
+              if (i) {
+                r->name = i->server_name ? i->server_name : "";
+                r->version = i->server_version ? i->server_version : "";
+              }
+              r->done = true;
+              pa_threaded_mainloop_signal(r->loop, 0);
+            },
+            &reply)) {
+      while (!reply.done && pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+        pa_threaded_mainloop_wait(loop);
+      pa_operation_unref(op);
+    }
+    // pipewire-pulse names itself "PulseAudio (on PipeWire 0.3.65)".
+    PulseOutput::Server server;
+    const auto onPipeWire = reply.name.find("on PipeWire ");
+    server.pipeWire = onPipeWire != std::string::npos;
+    if (server.pipeWire) {
+      std::string version = reply.name.substr(onPipeWire + 12);
+      if (!version.empty() && version.back() == ')') version.pop_back();
+      server.name = "PipeWire " + version + " (pulse)";
+    } else {
+      server.name = "PulseAudio " + reply.version;
+    }
+    return server;
+  }
+
+  /// Ends the loop and lets the context go; the stream, if any, must be gone before.
+  void close() {
+    if (loop) pa_threaded_mainloop_stop(loop);
+    if (context) {
+      pa_context_disconnect(context);
+      pa_context_unref(context);
+    }
+    if (loop) pa_threaded_mainloop_free(loop);
+    loop = nullptr;
+    context = nullptr;
+  }
 };
 
 std::uint32_t bytes(int frames) {
@@ -49,7 +126,7 @@ PulseOutput::Attributes PulseOutput::attributesFor(int bufferFrames, int blockFr
   // that adjusts its latency into its node's latency (its cycle), (tlength - 2 x minreq) / 2,
   // and the rest, which it holds for the stream.
   a.minreq = std::max(blockFrames, 256);
-  a.tlength = std::max(bufferFrames, 2 * kPipeWireCycle + 2 * a.minreq);
+  a.tlength = std::max(bufferFrames, 2 * kLeastPipeWireCycle + 2 * a.minreq);
   return a;
 }
 
@@ -60,58 +137,15 @@ std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrame
   out->notice_ = std::move(notice);
   out->blockFrames_ = blockFrames;
   out->rate_ = sampleRate;
-  out->loop_ = pa_threaded_mainloop_new();
-  if (!out->loop_) {
-    why = "no PulseAudio main loop";
-    return nullptr;
-  }
-  out->context_ = pa_context_new(pa_threaded_mainloop_get_api(out->loop_), "Tastrello");
-  pa_context_set_state_callback(
-      out->context_,
-      [](pa_context*, void* loop) {
-        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
-      },
-      out->loop_);
-  if (pa_context_connect(out->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-      pa_threaded_mainloop_start(out->loop_) < 0) {
-    why = pa_strerror(pa_context_errno(out->context_));
-    return nullptr;
-  }
-  pa_threaded_mainloop_lock(out->loop_);
-  while (!settled(pa_context_get_state(out->context_))) pa_threaded_mainloop_wait(out->loop_);
-  if (pa_context_get_state(out->context_) != PA_CONTEXT_READY) {
-    why = pa_strerror(pa_context_errno(out->context_));
-    pa_threaded_mainloop_unlock(out->loop_);
-    return nullptr;
-  }
+  Connection connection;
+  const bool connected = connection.open(why);
+  out->loop_ = connection.loop;
+  out->context_ = connection.context;
+  if (!connected) return nullptr;
   // Which server answers decides the buffer attributes (see attributesFor).
-  ServerInfo info{out->loop_, {}, {}};
-  if (pa_operation* op = pa_context_get_server_info(
-          out->context_,
-          [](pa_context*, const pa_server_info* i, void* data) {
-            auto* result = static_cast<ServerInfo*>(data);
-            if (i) {
-              result->name = i->server_name ? i->server_name : "";
-              result->version = i->server_version ? i->server_version : "";
-            }
-            result->done = true;
-            pa_threaded_mainloop_signal(result->loop, 0);
-          },
-          &info)) {
-    while (!info.done && pa_operation_get_state(op) == PA_OPERATION_RUNNING)
-      pa_threaded_mainloop_wait(out->loop_);
-    pa_operation_unref(op);
-  }
-  // pipewire-pulse names itself "PulseAudio (on PipeWire 0.3.65)".
-  const auto onPipeWire = info.name.find("on PipeWire ");
-  out->pipeWire_ = onPipeWire != std::string::npos;
-  if (out->pipeWire_) {
-    std::string version = info.name.substr(onPipeWire + 12);
-    if (!version.empty() && version.back() == ')') version.pop_back();
-    out->server_ = "PipeWire " + version;
-  } else {
-    out->server_ = "PulseAudio " + info.version;
-  }
+  const Server server = connection.server();
+  out->pipeWire_ = server.pipeWire;
+  out->server_ = server.name;
 
   const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 2};
   out->stream_ = pa_stream_new(out->context_, "Built-in synthesizer", &format, nullptr);
@@ -159,17 +193,25 @@ std::unique_ptr<PulseOutput> PulseOutput::open(double sampleRate, int blockFrame
   return out;
 }
 
+std::optional<PulseOutput::Server> PulseOutput::answering() {
+  Connection connection;
+  std::string why;
+  std::optional<Server> server;
+  if (connection.open(why)) {
+    server = connection.server();
+    pa_threaded_mainloop_unlock(connection.loop);
+  }
+  connection.close();
+  return server;
+}
+
 PulseOutput::~PulseOutput() {
   if (loop_) pa_threaded_mainloop_stop(loop_);
   if (stream_) {
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
   }
-  if (context_) {
-    pa_context_disconnect(context_);
-    pa_context_unref(context_);
-  }
-  if (loop_) pa_threaded_mainloop_free(loop_);
+  Connection{loop_, context_}.close();
 }
 
 bool PulseOutput::resize(int bufferFrames) {
@@ -218,23 +260,35 @@ PulseOutput::Status PulseOutput::status() {
   s.server = server_;
   s.pipeWire = pipeWire_;
   pa_threaded_mainloop_lock(loop_);
+  s.latencyMs = latencyNowMs();
   if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_)) {
-    // The server splits the buffer between the stream's own (tlength) and the sink's.
     const int tlength = static_cast<int>(attr->tlength / kFrameBytes);
     const int minreq = static_cast<int>(attr->minreq / kFrameBytes);
-    const pa_timing_info* t = pa_stream_get_timing_info(stream_);
-    int sinkFrames = t ? static_cast<int>(double(t->configured_sink_usec) * rate_ / 1e6 + 0.5) : 0;
     if (pipeWire_) {
-      // What the node was asked to run at; pipewire-pulse gives the sink's whole range for a
-      // while after a change, which is no latency of this stream.
-      s.cycleFrames = tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
-      if (sinkFrames > 4 * tlength || sinkFrames <= 0) sinkFrames = s.cycleFrames;
+      // A note waits for the bridge's next request, half a cycle on average, and is then
+      // played after what it holds.
+      const Bridge bridge = bridgeOf(tlength, minreq);
+      s.cycleFrames = bridge.cycleFrames;
+      s.framesInForce = bridge.cycleFrames + bridge.aheadFrames;
+      s.latencyMs = 1000.0 * (bridge.cycleFrames / 2.0 + bridge.aheadFrames) / rate_;
+    } else {
+      // PulseAudio splits the buffer between the stream's own (tlength) and the sink's.
+      const pa_timing_info* t = pa_stream_get_timing_info(stream_);
+      const int sinkFrames =
+          t ? static_cast<int>(double(t->configured_sink_usec) * rate_ / 1e6 + 0.5) : 0;
+      s.framesInForce = tlength + sinkFrames;
     }
-    s.framesInForce = tlength + sinkFrames;
   }
-  s.latencyMs = latencyNowMs();
   pa_threaded_mainloop_unlock(loop_);
   return s;
+}
+
+PulseOutput::Bridge PulseOutput::bridgeOf(int tlength, int minreq) {
+  Bridge b;
+  // pipewire-pulse keeps tlength at the cycle and two requests (see attributesFor).
+  b.cycleFrames = tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
+  b.aheadFrames = tlength;
+  return b;
 }
 
 void PulseOutput::timingUpdated() {
@@ -276,15 +330,20 @@ void PulseOutput::write(std::size_t n) {
   }
   const auto frames = static_cast<int>(n / kFrameBytes);
   // What is still to be played when the server asks: a frame written now is heard that much
-  // later. Before the first timing update the server's buffer stands in for it.
+  // later. Before the first timing update the server's buffer stands in for it; on PipeWire
+  // the bridge's buffer always does, as its timing drifts.
   const auto now = Clock::now();
-  double aheadMs = latencyNowMs();
-  const bool measured = aheadMs > 0;
-  if (!measured) {
+  const double measuredMs = latencyNowMs();
+  const bool measured = measuredMs > 0;
+  if (measured && measuredMs < kLateMs && notice_) notice_(Event::LateWrite);
+  double aheadMs = measuredMs;
+  if (!measured || pipeWire_) {
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-    aheadMs = attr ? 1000.0 * (attr->tlength / kFrameBytes) / rate_ : 0;
+    const int tlength = attr ? static_cast<int>(attr->tlength / kFrameBytes) : 0;
+    const int minreq = attr ? static_cast<int>(attr->minreq / kFrameBytes) : 0;
+    const int ahead = pipeWire_ ? bridgeOf(tlength, minreq).aheadFrames : tlength;
+    aheadMs = 1000.0 * ahead / rate_;
   }
-  if (measured && aheadMs < kLateMs && notice_) notice_(Event::LateWrite);
   left_.resize(std::size_t(blockFrames_));
   right_.resize(std::size_t(blockFrames_));
   both_.resize(2 * std::size_t(frames));

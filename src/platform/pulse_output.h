@@ -9,11 +9,12 @@
 #pragma once
 
 #include <array>
-#include <chrono>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/audio_output.h"
 
 struct pa_threaded_mainloop;
 struct pa_context;
@@ -54,48 +55,34 @@ class PlaybackLag {
   double answered_ = 0;  ///< how far the playback fell behind, answered already
 };
 
-class PulseOutput {
+class PulseOutput : public AudioOutput {
  public:
-  using Clock = std::chrono::steady_clock;
-  /// Fills the two buffers with `frames` frames, which will be heard from `heardAt` on.
-  using Render = std::function<void(float* left, float* right, int frames, Clock::time_point heardAt)>;
-  /// What the output noticed, told in the audio thread.
-  enum class Event {
-    Underflow,  ///< the server said it had nothing left to play
-    LateWrite,  ///< the server asked for sound when less than kLateMs were left to play
-    Silence,    ///< the stream played less than the time that passed, and the server said nothing
-  };
-  using Notice = std::function<void(Event)>;
   /// A request that finds less than this left to play came late: one more scheduling hiccup
   /// would have been heard.
   static constexpr double kLateMs = 2.0;
-  /// On PipeWire the stream's own cycle: the node latency the buffer asks for at least, so
-  /// that the program never pulls every application on the desktop down to short cycles.
-  static constexpr int kPipeWireCycle = 512;
+
+  /// Which server answers PulseAudio's clients here: its name as PulseOutput's status gives
+  /// it, and whether it is PipeWire's bridge; nothing when none answers.
+  struct Server {
+    std::string name;
+    bool pipeWire = false;
+  };
+  static std::optional<Server> answering();
 
   /// Connects to the default server and sink. Nothing, with `why`, when none answers.
   static std::unique_ptr<PulseOutput> open(double sampleRate, int blockFrames, int bufferFrames,
                                            Render render, Notice notice, std::string& why);
-  ~PulseOutput();
+  ~PulseOutput() override;
 
   PulseOutput(const PulseOutput&) = delete;
   PulseOutput& operator=(const PulseOutput&) = delete;
 
-  /// Asks the running stream for another buffer; the sound goes on. False when refused.
-  bool resize(int bufferFrames);
-
-  struct Status {
-    std::string server;     ///< "PulseAudio 16.1", "PipeWire 0.3.65"
-    bool pipeWire = false;  ///< the server is pipewire-pulse
-    int framesInForce = 0;  ///< the buffer the server holds for the stream
-    int cycleFrames = 0;    ///< on PipeWire the node latency the server made of the buffer; else 0
-    double latencyMs = 0;   ///< a frame written now is heard this much later (0: not known yet)
-  };
-  Status status();
+  bool resize(int bufferFrames) override;
+  Status status() override;
 
   /// The buffer attributes asked for `bufferFrames` (tlength, minreq, in frames) on a PipeWire
   /// or a PulseAudio server. pipewire-pulse makes its node's cycle (tlength - 2 x minreq) / 2,
-  /// so on PipeWire tlength is at least what gives a cycle of kPipeWireCycle.
+  /// so on PipeWire tlength is at least what gives a cycle of kLeastPipeWireCycle.
   struct Attributes {
     int tlength = 0;
     int minreq = 0;
@@ -103,13 +90,23 @@ class PulseOutput {
   };
   static Attributes attributesFor(int bufferFrames, int blockFrames, bool pipeWire);
 
+  /// What pipewire-pulse makes of the buffer it gives a stream (tlength, minreq, in frames):
+  /// its node's cycle, and how much later a frame written when it asks is played. It asks
+  /// once a cycle, just after the cycle took its frames, and holds tlength frames: those ahead
+  /// of a new frame, and the cycle until they begin to play. (Its own latency figures drift by
+  /// tens of milliseconds between its timing updates.)
+  struct Bridge {
+    int cycleFrames = 0;
+    int aheadFrames = 0;
+  };
+  static Bridge bridgeOf(int tlength, int minreq);
+
  private:
   PulseOutput() = default;
   /// In the main loop's thread: the server asks for `bytes`.
   void write(std::size_t bytes);
   /// In the main loop's thread: the stream's timing was brought up to date.
   void timingUpdated();
-  bool applyAttributes(int bufferFrames, bool onRunningStream);
   double latencyNowMs();
 
   pa_threaded_mainloop* loop_ = nullptr;

@@ -110,7 +110,8 @@ struct AudioReport {
   std::string soundFont;  ///< the SoundFont file in use
   std::string problem;    ///< why it does not run ("" when it does)
   int bufferFrames = 0;   ///< the buffer asked for
-  int framesInForce = 0;  ///< the buffer the server gave (more than asked on some servers)
+  int framesInForce = 0;  ///< the most a note waits, as the server gave the buffer
+  int cycleFrames = 0;    ///< on PipeWire the graph's cycle; else 0
   double sampleRate = 0;  ///< frames per second
   double latencyMs = 0;   ///< a note played now is heard this much later, as measured
   int underruns = 0;      ///< times the server said it had nothing left to play
