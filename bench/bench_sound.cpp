@@ -57,7 +57,9 @@ std::vector<std::string> ownOutputs(const SoundServer& server) {
   return {""};
 }
 
-std::string outputName(const std::string& driver) {
+/// How the program's output reaches the server, for the tables.
+std::string outputName(const SoundServer& server, const std::string& driver) {
+  if (!dynamic_cast<const PipeWireServer*>(&server)) return "";
   return driver.empty() ? "native" : "via pulse";
 }
 
@@ -199,7 +201,7 @@ void replayAtTheSink(const SoundServer& server, const std::filesystem::path& fol
     for (std::size_t k = 0; k < std::min<std::size_t>(found.size(), 12); ++k)
       std::printf("   onset %zu at %.2f ms\n", k, double(found[k] - found[0]) * 1000.0 / 48000.0);
   std::printf("%-10s %-9s %-46s %-6s %3zu onsets  deviation median %6.2f  p99 %6.2f  max %6.2f ms  [%s]\n",
-              server.name().c_str(), outputName(driver).c_str(), what, loaded ? "loaded" : "idle", found.size(), s.median,
+              server.name().c_str(), outputName(server, driver).c_str(), what, loaded ? "loaded" : "idle", found.size(), s.median,
               s.p99, s.max, outputs.synth().describe().c_str());
   std::fflush(stdout);
 }
@@ -256,7 +258,7 @@ void clickToSound(const SoundServer& server, const std::filesystem::path& folder
   std::printf(
       "%-10s %-9s click on a key to its onset at the sink, %-6s %2zu of %zu clicks  median %6.2f  "
       "p99 %6.2f  max %6.2f ms  [%s]\n",
-      server.name().c_str(), outputName(driver).c_str(), loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
+      server.name().c_str(), outputName(server, driver).c_str(), loaded ? "loaded" : "idle", latency.size(), clicks.size(), s.median, s.p99, s.max,
       outputs.synth().describe().c_str());
   std::fflush(stdout);
 }
@@ -302,7 +304,7 @@ void growth(const SoundServer& server, const std::string& driver) {
       "%-27s %-9s 1024 frames asked: %5d in force, cycle %4s, latency told %5.1f ms, note heard "
       "after %5.1f ms | grown to 4096 while playing: %5d in force, latency told %5.1f ms, "
       "silences of 0.5 ms or more %d (longest %.1f ms)\n",
-      server.name().c_str(), outputName(driver).c_str(), told.framesInForce,
+      server.name().c_str(), outputName(server, driver).c_str(), told.framesInForce,
       cycle > 0 ? std::to_string(cycle).c_str() : "-",
       told.latencyMs, heardMs, grown.framesInForce, grown.latencyMs, d.count, d.longestMs);
   std::fflush(stdout);

@@ -1,8 +1,5 @@
 #include "platform/fluid_synth_port.h"
 
-#include "platform/pipewire_output.h"
-#include "platform/pulse_output.h"
-
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -13,6 +10,9 @@
 #include <iomanip>
 #include <mutex>
 #include <sstream>
+
+#include "platform/pipewire_output.h"
+#include "platform/pulse_output.h"
 
 namespace tastrello {
 

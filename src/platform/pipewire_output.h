@@ -28,7 +28,10 @@ class CycleWatch {
  public:
   enum class Verdict { OnTime, Late, Missed };
   /// One cycle: the graph clock's `id`, its `position` and `duration` in frames at `rate`, the
-  /// moment `cycleNs` the cycle began, and `nowNs`, when the stream began rendering it.
+  /// moment `cycleNs` the cycle began, and `nowNs`, when the stream began rendering it. Missed:
+  /// the graph ran cycles without the stream since its last, or the stream began after the
+  /// cycle's end; Late: after its middle. A run of troubled cycles is told at its first, and
+  /// again only where it grows worse.
   Verdict cycle(std::uint32_t id, std::uint64_t position, std::uint64_t duration, double rate,
                 std::int64_t cycleNs, std::int64_t nowNs);
 

@@ -1,11 +1,10 @@
-// The built-in synthesizer's own PulseAudio output (also through pipewire-pulse on PipeWire
-// desktops). FluidSynth's PulseAudio driver asks the server for a buffer of one period and
-// renders a whole period per write, so a larger buffer also meant a longer wait before a new
-// note was rendered, and it never learns that the sound ran dry. Here the buffer the server
+// The built-in synthesizer's own PulseAudio output, also through pipewire-pulse on PipeWire
+// desktops where the program cannot reach PipeWire itself. FluidSynth's PulseAudio driver asks
+// the server for a buffer of one period and renders a whole period per write, so a larger
+// buffer also meant a longer wait before a new note was rendered. Here the buffer the server
 // holds (which keeps the sound from running dry) and the block rendered per request (which
-// bounds how long a new note waits) are chosen apart; the buffer changes on the running stream;
-// and what the server says of the stream, and what its timing shows when it says nothing, is
-// passed on.
+// bounds how long a new note waits) are chosen apart, and what the server says of the stream,
+// and what its timing shows when it says nothing, is passed on.
 #pragma once
 
 #include <array>
