@@ -403,17 +403,23 @@ TEST_P(SoundServerTest, EachChannelCarriesWhatIsPannedToItAndNothingOfTheOther) 
 
 TEST_P(SoundServerTest, RunningDryWhileNothingSoundsCountsNothingAndWhileNotesSoundItCounts) {
   ASSERT_TRUE(waitFor([&] { return stream.frames() > 48000; }, std::chrono::seconds(10)));
-  // The audio thread stalled for longer than the buffer lasts, with nothing sounding.
-  for (int attempt = 0; attempt < 5 && synth->serverUnderflows() == 0; ++attempt) {
+  // The audio thread stalled for longer than the buffer lasts, with nothing sounding. Through
+  // PulseAudio's protocol the server says it ran dry (pipewire-pulse may say nothing; the
+  // stream's own timing still shows the gap below); PipeWire's graph plays on without the
+  // stream, which its clock shows.
+  if (GetParam().native()) {
     stream.stall(std::chrono::milliseconds(300));
-    waitFor([&] { return synth->serverUnderflows() > 0; }, std::chrono::seconds(2));
-  }
-  if (synth->serverUnderflows() == 0 && GetParam().kind != Kind::Pulse) {
-    // pipewire-pulse may say nothing; the stream's own timing still shows the gap below.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
   } else {
-    ASSERT_GT(synth->serverUnderflows(), 0) << "the server never ran dry";
+    for (int attempt = 0; attempt < 5 && synth->serverUnderflows() == 0; ++attempt) {
+      stream.stall(std::chrono::milliseconds(300));
+      waitFor([&] { return synth->serverUnderflows() > 0; }, std::chrono::seconds(2));
+    }
+    if (GetParam().kind == Kind::Pulse) {
+      ASSERT_GT(synth->serverUnderflows(), 0) << "the server never ran dry";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(dropoutsCounted(), 0) << synth->describe();
 
   holdChord();
