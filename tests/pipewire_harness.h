@@ -194,7 +194,8 @@ class PipeWireServer : public SoundServer {
     }
     spawn({"wireplumber"}, "wireplumber");
     spawn({"pipewire-pulse"}, "pipewire-pulse");
-    const std::string pactlHere = "PULSE_SERVER=" + server() + " pactl ";
+    // pactl's words in English, whatever the language of the desktop the tests run on.
+    const std::string pactlHere = "LC_ALL=C PULSE_SERVER=" + server() + " pactl ";
     if (!waitFor([&] { return commandOutput(pactlHere + "info").find("PipeWire") != std::string::npos; })) {
       why_ = "pipewire-pulse did not answer (see its log in " + dir_.string() + ")";
       return;

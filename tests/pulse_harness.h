@@ -160,9 +160,9 @@ class SoundServer {
   virtual void pause(std::chrono::milliseconds how_long) const = 0;
   /// Records what the sink plays, from now on.
   virtual std::unique_ptr<SinkRecording> record() const { return recordThroughPulse(*this); }
-  /// `pactl` output, e.g. about the stream of a client.
+  /// `pactl` output in English, e.g. about the stream of a client.
   std::string pactl(const std::string& args) const {
-    return commandOutput("PULSE_SERVER=" + server() + " pactl " + args);
+    return commandOutput("LC_ALL=C PULSE_SERVER=" + server() + " pactl " + args);
   }
 };
 

@@ -230,6 +230,10 @@ TEST_F(AudioPanelTest, ThePanelSaysWhatIsAskedWhatTheServerGaveAndTheLatencyMeas
   EXPECT_NE(given.find("32"), std::string::npos) << given;
   EXPECT_NE(given.find("33"), std::string::npos) << given;
   EXPECT_GT(given.size(), same.size()) << "asked and given are both said";
+  // Where the panel cuts the line, the latency is read before the sizes; the whole line is
+  // read where the pointer rests on it.
+  EXPECT_LT(given.find("33"), given.find("21")) << given;
+  EXPECT_EQ(form.AudioInfo.toolTip, given);
   form.Picture1_Click();  // English
   EXPECT_NE(form.AudioInfo.caption, given) << "in the language in force";
   EXPECT_NE(form.AudioInfo.caption.find("32"), std::string::npos);

@@ -203,6 +203,7 @@ void Form1::AudioTimer_Timer() {
   for (const std::string& line : r.problems) report(say(Text::MsgSynthProblem, {line}));
   if (!r.running) {
     AudioInfo.caption = say(Text::AudioNotRunning, {r.problem});
+    AudioInfo.toolTip = AudioInfo.caption;
     return;
   }
   const AudioBuffer next = audio_buffer::afterDropouts(audioBuffer, r.dropouts());
@@ -218,9 +219,12 @@ void Form1::AudioTimer_Timer() {
       r.framesInForce > 0 ? r.framesInForce : audioBuffer.frames, r.sampleRate));
   const std::string latency = std::to_string(static_cast<int>(r.latencyMs + 0.5));
   const std::string dropouts = std::to_string(r.dropouts());
+  // The latency and the dropouts come first: where the panel's line is cut, they are read
+  // still, and the whole line where the pointer rests on it.
   AudioInfo.caption =
       asked == given ? say(Text::AudioRunning, {r.driver, asked, latency, dropouts})
                      : say(Text::AudioRunningGiven, {r.driver, asked, given, latency, dropouts});
+  AudioInfo.toolTip = AudioInfo.caption;
 }
 
 void Form1::midi_outerr(int code) {
