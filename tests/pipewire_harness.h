@@ -7,12 +7,11 @@
 
 #include <fcntl.h>
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
-#include <spa/pod/builder.h>
 
 #include <algorithm>
 #include <sstream>
 
+#include "platform/pipewire_output.h"
 #include "pulse_harness.h"
 
 namespace tastrello::testing {
@@ -60,21 +59,7 @@ class GraphRecording : public SinkRecording {
           nullptr);
       stream_ = pw_stream_new(core_, "tastrello-test-recorder", props);
       pw_stream_add_listener(stream_, &hook_, &events_, this);
-      spa_audio_info_raw format{};
-      format.format = SPA_AUDIO_FORMAT_F32;
-      format.rate = 48000;
-      format.channels = 2;
-      format.position[0] = SPA_AUDIO_CHANNEL_FL;
-      format.position[1] = SPA_AUDIO_CHANNEL_FR;
-      std::uint8_t bytes[1024];
-      spa_pod_builder builder{};
-      spa_pod_builder_init(&builder, bytes, sizeof bytes);
-      const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
-      pw_stream_connect(stream_, PW_DIRECTION_INPUT, PW_ID_ANY,
-                        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
-                                                     PW_STREAM_FLAG_MAP_BUFFERS |
-                                                     PW_STREAM_FLAG_RT_PROCESS),
-                        params, 1);
+      connectStereo(stream_, false, false, 48000);
       timespec until{};
       pw_thread_loop_get_time(loop_, &until, 10 * SPA_NSEC_PER_SEC);
       while (state_ != PW_STREAM_STATE_STREAMING && state_ != PW_STREAM_STATE_ERROR)

@@ -94,6 +94,23 @@ struct PipeWireOutput::Hooks {
   }
 };
 
+int connectStereo(pw_stream* stream, bool playback, bool planar, std::uint32_t rate) {
+  spa_audio_info_raw format{};
+  format.format = planar ? SPA_AUDIO_FORMAT_F32P : SPA_AUDIO_FORMAT_F32;
+  format.rate = rate;
+  format.channels = 2;
+  format.position[0] = SPA_AUDIO_CHANNEL_FL;
+  format.position[1] = SPA_AUDIO_CHANNEL_FR;
+  std::uint8_t podBytes[1024];
+  spa_pod_builder builder{};
+  spa_pod_builder_init(&builder, podBytes, sizeof podBytes);
+  const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
+  const auto flags = static_cast<pw_stream_flags>(
+      PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
+  return pw_stream_connect(stream, playback ? PW_DIRECTION_OUTPUT : PW_DIRECTION_INPUT,
+                           PW_ID_ANY, flags, params, 1);
+}
+
 int PipeWireOutput::cycleFor(int bufferFrames) {
   return std::max(kLeastPipeWireCycle, bufferFrames / 2);
 }
@@ -159,21 +176,10 @@ std::unique_ptr<PipeWireOutput> PipeWireOutput::open(double sampleRate, int buff
   pw_stream_add_listener(out->stream_, &out->hooks_->stream, &out->hooks_->streamEvents,
                          out.get());
 
-  // Planar stereo float: the synthesizer renders each channel straight into its buffer.
-  spa_audio_info_raw format{};
-  format.format = SPA_AUDIO_FORMAT_F32P;
-  format.rate = static_cast<std::uint32_t>(sampleRate);
-  format.channels = 2;
-  format.position[0] = SPA_AUDIO_CHANNEL_FL;
-  format.position[1] = SPA_AUDIO_CHANNEL_FR;
-  std::uint8_t podBytes[1024];
-  spa_pod_builder builder{};
-  spa_pod_builder_init(&builder, podBytes, sizeof podBytes);
-  const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
-  const auto flags = static_cast<pw_stream_flags>(
-      PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-  if (pw_stream_connect(out->stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0)
-    return fail(std::string("the PipeWire stream did not connect: ") + std::strerror(errno));
+  // Planar: the synthesizer renders each channel straight into its buffer.
+  if (const int error = connectStereo(out->stream_, true, true, std::uint32_t(sampleRate));
+      error < 0)
+    return fail(std::string("the PipeWire stream did not connect: ") + std::strerror(-error));
   // Streaming once a sink took it; a desktop without any sink leaves it waiting.
   const bool streaming = out->waitFor(
       [](PipeWireOutput& o) {

@@ -42,6 +42,12 @@ class CycleWatch {
   Verdict last_ = Verdict::OnTime;
 };
 
+/// Connects `stream` to the graph for stereo float at `rate`, linked where the session manager
+/// links it, with its process called in the graph's real-time thread; `planar`: a buffer for
+/// each channel, else the two interleaved. The stream's loop must be locked. pw_stream_connect's
+/// result: 0, or a negative error number.
+int connectStereo(pw_stream* stream, bool playback, bool planar, std::uint32_t rate);
+
 class PipeWireOutput : public AudioOutput {
  public:
   /// Connects to the PipeWire of this session (PIPEWIRE_REMOTE, PIPEWIRE_RUNTIME_DIR or
