@@ -168,6 +168,9 @@ test('each flag puts every caption, the status line and the page\'s own buttons 
   };
   for (const [flag, words] of Object.entries(expected)) {
     await page.click(`[data-control="${flag}"]`);
+    // The page draws the change when the module has answered: wait for the flag's own word.
+    await page.waitForFunction((word) => [...document.querySelectorAll('[data-control="KeyLetters"]')]
+      .some((e) => e.textContent.trim() === word), {timeout: 5000}, words[0]).catch(() => {});
     const shown = await visibleTexts();
     for (const w of words) assert.ok(shown.includes(w), `${flag}: "${w}" is not shown among ${shown.slice(0, 12)}`);
     if (flag === 'Picture1' || flag === 'Picture2') {
