@@ -223,6 +223,26 @@ TEST(CycleWatchTest, ANewClockOrAGrownCycleIsNoSilence) {
             CycleWatch::Verdict::OnTime);
 }
 
+TEST(OutputChoiceTest, PipeWireIsPlayedNativelyWhereItServesThisMachine) {
+  const PulseOutput::Server pulse{"PulseAudio 16.1", false};
+  const PulseOutput::Server bridge{"PipeWire 0.3.65 (pulse)", true};
+  EXPECT_TRUE(FluidSynthPort::playsPipeWireNatively(bridge, nullptr));
+  EXPECT_TRUE(FluidSynthPort::playsPipeWireNatively(std::nullopt, nullptr))
+      << "a PipeWire without its bridge may still answer";
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(pulse, nullptr));
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(pulse, "unix:/run/user/1000/pulse/native"));
+  // Sockets of this machine, in PULSE_SERVER's forms.
+  EXPECT_TRUE(FluidSynthPort::playsPipeWireNatively(bridge, "unix:/run/user/1000/pulse/native"));
+  EXPECT_TRUE(FluidSynthPort::playsPipeWireNatively(
+      bridge, "{4c4c4544}unix:/run/user/1000/pulse/native /run/pulse/native"));
+  EXPECT_TRUE(FluidSynthPort::playsPipeWireNatively(bridge, "  "));
+  // A server elsewhere plays what is sent to it, even where PipeWire answers through it.
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(bridge, "tcp:studio.local:4713"));
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(bridge, "studio.local"));
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(bridge, "unix:/run/pulse/native tcp:10.0.0.2"));
+  EXPECT_FALSE(FluidSynthPort::playsPipeWireNatively(std::nullopt, "tcp:studio.local"));
+}
+
 TEST(PipeWireCycleTest, TheCycleAskedIsHalfTheBufferAndNeverShort) {
   EXPECT_EQ(PipeWireOutput::cycleFor(1024), AudioOutput::kLeastPipeWireCycle);
   EXPECT_EQ(PipeWireOutput::cycleFor(480), AudioOutput::kLeastPipeWireCycle) << "10 ms chosen";

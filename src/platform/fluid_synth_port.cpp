@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <iomanip>
 #include <mutex>
@@ -195,6 +196,21 @@ void FluidSynthPort::startDriver() {
   startProblem_.emplace(Text::SynthNoOutput, why);
 }
 
+bool FluidSynthPort::playsPipeWireNatively(const std::optional<PulseOutput::Server>& answering,
+                                           const char* pulseServer) {
+  // PipeWire is played natively, since its PulseAudio bridge holds two more cycles of sound
+  // than the graph needs; PulseAudio through its own protocol. Where PulseAudio's clients are
+  // sent to a server elsewhere on the network, that server plays: PipeWire here is not it.
+  if (answering && !answering->pipeWire) return false;
+  std::istringstream servers(pulseServer ? pulseServer : "");
+  for (std::string server; servers >> server;) {
+    // "{machine-id}unix:/path" names a socket of one machine: the one it runs on here.
+    if (server.front() == '{') server.erase(0, std::min(server.size(), server.find('}') + 1));
+    if (server.rfind("unix:", 0) != 0 && server.rfind("/", 0) != 0) return false;
+  }
+  return true;
+}
+
 std::unique_ptr<AudioOutput> FluidSynthPort::openOwnOutput(std::string& why) {
   auto render = [this](float* left, float* right, int frames,
                        std::chrono::steady_clock::time_point at) {
@@ -202,13 +218,11 @@ std::unique_ptr<AudioOutput> FluidSynthPort::openOwnOutput(std::string& why) {
     renderBlockAt(frames, out, at);
   };
   auto notice = [this](AudioOutput::Event event) { this->notice(event); };
-  // The desktop's sound server decides: PipeWire is played natively, since its PulseAudio
-  // bridge holds two more cycles of sound than the graph needs; PulseAudio through its own
-  // protocol. The server PulseAudio's clients are pointed at (PULSE_SERVER) is asked first,
-  // so that the choice follows it.
+  // The desktop's sound server decides (see playsPipeWireNatively).
   const std::optional<PulseOutput::Server> pulse =
       options_.driver.empty() ? PulseOutput::answering() : std::nullopt;
-  if (options_.driver == "pipewire" || (options_.driver.empty() && (!pulse || pulse->pipeWire))) {
+  if (options_.driver == "pipewire" ||
+      (options_.driver.empty() && playsPipeWireNatively(pulse, std::getenv("PULSE_SERVER")))) {
     std::string pipeWireWhy;
     if (auto output = PipeWireOutput::open(options_.sampleRate, options_.periodSize, render,
                                            notice, pipeWireWhy))

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/audio_output.h"
+#include "platform/pulse_output.h"
 #include "shell/services.h"
 #include "shell/ui_texts.h"
 
@@ -103,6 +104,11 @@ class FluidSynthPort : public MidiPort {
   double sampleRate() const { return options_.sampleRate; }
   bool ready() const { return synth_ != nullptr && fontId_ >= 0; }
 
+  /// Whether the program's output plays to PipeWire natively, given the server that answers
+  /// PulseAudio's clients (none, PulseAudio, or PipeWire's bridge) and where they are sent
+  /// (PULSE_SERVER, or null): where PipeWire serves this machine's desktop, or nothing answers.
+  static bool playsPipeWireNatively(const std::optional<PulseOutput::Server>& answering,
+                                    const char* pulseServer);
   /// The first existing file of the usual General MIDI SoundFonts, or "".
   static std::string findSoundFont();
   /// FluidSynth's audio drivers in this build ("alsa", "jack", "pulseaudio", ...).
