@@ -257,10 +257,18 @@ void PipeWireOutput::process() {
   // When this cycle is heard: the graph's moment for it (on the monotonic clock, which is the
   // steady clock's) and the delay of everything between the stream and the device.
   pw_time time{};
+#if PW_CHECK_VERSION(0, 3, 50)
   pw_stream_get_time_n(stream_, &time, sizeof time);
+  const double buffered = double(time.buffered);  // in the resampler, at the stream's rate
+#else
+  // Before 0.3.50 (Ubuntu 22.04) the delay of an output stream is told as a negative number.
+  pw_stream_get_time(stream_, &time);
+  time.delay = time.delay < 0 ? -time.delay : time.delay;
+  const double buffered = 0;
+#endif
   const double tickNs =
       time.rate.denom > 0 ? 1e9 * time.rate.num / time.rate.denom : 1e9 / rate_;
-  const double delayNs = double(time.delay) * tickNs + double(time.buffered) * 1e9 / rate_;
+  const double delayNs = double(time.delay) * tickNs + buffered * 1e9 / rate_;
   delayMs_.store(delayNs / 1e6);
   const std::int64_t cycleNs = time.now > 0 ? time.now : nowNs;
   const Clock::time_point heardAt{
@@ -272,7 +280,11 @@ void PipeWireOutput::process() {
   }
   const std::uint32_t room =
       std::min(buf->datas[0].maxsize, buf->datas[1].maxsize) / std::uint32_t(sizeof(float));
-  std::uint64_t wanted = b->requested;
+#if PW_CHECK_VERSION(0, 3, 49)
+  std::uint64_t wanted = b->requested;  // what the resampler needs, where there is one
+#else
+  std::uint64_t wanted = 0;
+#endif
   if (wanted == 0) wanted = std::uint64_t(std::max(1, cycleFrames_.load()));
   const auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, room));
   render_(static_cast<float*>(buf->datas[0].data), static_cast<float*>(buf->datas[1].data),
