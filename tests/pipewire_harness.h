@@ -171,30 +171,7 @@ class PipeWireServer : public SoundServer {
       why_ = "the session bus did not start (see " + dir_.string() + ")";
       return;
     }
-    spawn({"pipewire"}, "pipewire");
-    pipeWirePid_ = pids_.back();
-    if (!waitFor([&] { return fs::exists(dir_ / "pipewire-0"); })) {
-      why_ = "PipeWire did not start (see its log in " + dir_.string() + ")";
-      return;
-    }
-    spawn({"wireplumber"}, "wireplumber");
-    spawn({"pipewire-pulse"}, "pipewire-pulse");
-    // pactl's words in English, whatever the language of the desktop the tests run on.
-    const std::string pactlHere = "LC_ALL=C PULSE_SERVER=" + server() + " pactl ";
-    if (!waitFor([&] { return commandOutput(pactlHere + "info").find("PipeWire") != std::string::npos; })) {
-      why_ = "pipewire-pulse did not answer (see its log in " + dir_.string() + ")";
-      return;
-    }
-    commandOutput(pactlHere + "load-module module-null-sink sink_name=" + kSink +
-                  " rate=48000 channels=2");
-    commandOutput(pactlHere + "set-default-sink " + kSink);
-    if (!waitFor([&] {
-          return commandOutput(pactlHere + "info").find(std::string("Default Sink: ") + kSink) !=
-                 std::string::npos;
-        })) {
-      why_ = "the null sink did not become the default (see the logs in " + dir_.string() + ")";
-      return;
-    }
+    if (!startServers()) return;
     ready_ = true;
     ::setenv("PULSE_SERVER", server().c_str(), 1);
     ::setenv("PULSE_SINK", kSink, 1);
@@ -208,6 +185,12 @@ class PipeWireServer : public SoundServer {
     }
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
+  }
+  /// PipeWire, WirePlumber and pipewire-pulse; the session bus stays.
+  bool restart() override {
+    stopServers();
+    ready_ = startServers();
+    return ready_;
   }
   bool ready() const override { return ready_; }
   const std::string& whyNot() const override { return why_; }
@@ -251,6 +234,48 @@ class PipeWireServer : public SoundServer {
   }
 
  private:
+  /// PipeWire, WirePlumber and pipewire-pulse, with the null sink as the default.
+  bool startServers() {
+    namespace fs = std::filesystem;
+    spawn({"pipewire"}, "pipewire");
+    pipeWirePid_ = pids_.back();
+    if (!waitFor([&] { return fs::exists(dir_ / "pipewire-0"); })) {
+      why_ = "PipeWire did not start (see its log in " + dir_.string() + ")";
+      return false;
+    }
+    spawn({"wireplumber"}, "wireplumber");
+    spawn({"pipewire-pulse"}, "pipewire-pulse");
+    // pactl's words in English, whatever the language of the desktop the tests run on.
+    const std::string pactlHere = "LC_ALL=C PULSE_SERVER=" + server() + " pactl ";
+    if (!waitFor([&] { return commandOutput(pactlHere + "info").find("PipeWire") != std::string::npos; })) {
+      why_ = "pipewire-pulse did not answer (see its log in " + dir_.string() + ")";
+      return false;
+    }
+    commandOutput(pactlHere + "load-module module-null-sink sink_name=" + kSink +
+                  " rate=48000 channels=2");
+    commandOutput(pactlHere + "set-default-sink " + kSink);
+    if (!waitFor([&] {
+          return commandOutput(pactlHere + "info").find(std::string("Default Sink: ") + kSink) !=
+                 std::string::npos;
+        })) {
+      why_ = "the null sink did not become the default (see the logs in " + dir_.string() + ")";
+      return false;
+    }
+    return true;
+  }
+  /// Ends the daemons the session bus aside (it was started first).
+  void stopServers() {
+    while (pids_.size() > 1) {
+      ::kill(pids_.back(), SIGCONT);
+      ::kill(pids_.back(), SIGTERM);
+      ::waitpid(pids_.back(), nullptr, 0);
+      pids_.pop_back();
+    }
+    std::error_code ec;
+    for (const char* socket : {"pipewire-0", "pipewire-0.lock", "pipewire-0-manager",
+                               "pipewire-0-manager.lock"})
+      std::filesystem::remove(dir_ / socket, ec);
+  }
   template <typename Done>
   static bool waitFor(Done done) {
     for (int tries = 0; tries < 200; ++tries) {

@@ -158,6 +158,9 @@ class SoundServer {
   /// Makes the clients' streams miss the server for a while, as a machine too busy to run it
   /// would: PulseAudio stops, on PipeWire the PulseAudio bridge does.
   virtual void pause(std::chrono::milliseconds how_long) const = 0;
+  /// Stops the server and starts it again, as a desktop's restart of its sound does; its
+  /// clients lose their connections. False, with whyNot, when it did not come back.
+  virtual bool restart() = 0;
   /// Records what the sink plays, from now on.
   virtual std::unique_ptr<SinkRecording> record() const { return recordThroughPulse(*this); }
   /// `pactl` output in English, e.g. about the stream of a client.
@@ -178,6 +181,38 @@ class PulseServer : public SoundServer {
       why_ = "pulseaudio is not installed (scripts/setup installs it)";
       return;
     }
+    ready_ = startDaemon();
+  }
+  ~PulseServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  bool restart() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ready_ = startDaemon();
+    return ready_;
+  }
+  bool ready() const override { return ready_; }
+  void pause(std::chrono::milliseconds how_long) const override {
+    ::kill(pid_, SIGSTOP);
+    std::this_thread::sleep_for(how_long);
+    ::kill(pid_, SIGCONT);
+  }
+  const std::string& whyNot() const override { return why_; }
+  std::string name() const override { return "PulseAudio"; }
+  std::string server() const override { return "unix:" + socket_; }
+  std::size_t recordFrames() const override { return 240; }  // 5 ms
+
+ private:
+  /// The daemon with its null sink, answering on the socket.
+  bool startDaemon() {
     pid_ = ::fork();
     if (pid_ == 0) {
       // The server dies with the test however it ends, and holds none of the test's output
@@ -201,41 +236,21 @@ class PulseServer : public SoundServer {
     const std::string probe = "PULSE_SERVER=unix:" + socket_ + " pactl info >/dev/null 2>&1";
     for (int tries = 0; tries < 200; ++tries) {
       if (std::system(probe.c_str()) == 0) {
-        ready_ = true;
         ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
         ::setenv("PULSE_SINK", kSink, 1);
-        return;
+        return true;
       }
       int status = 0;
       if (::waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
         why_ = "the PulseAudio daemon ended at start (see its log in " + dir_.string() + ")";
-        return;
+        return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     why_ = "the PulseAudio daemon did not answer within 10 s";
+    return false;
   }
-  ~PulseServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  bool ready() const override { return ready_; }
-  void pause(std::chrono::milliseconds how_long) const override {
-    ::kill(pid_, SIGSTOP);
-    std::this_thread::sleep_for(how_long);
-    ::kill(pid_, SIGCONT);
-  }
-  const std::string& whyNot() const override { return why_; }
-  std::string name() const override { return "PulseAudio"; }
-  std::string server() const override { return "unix:" + socket_; }
-  std::size_t recordFrames() const override { return 240; }  // 5 ms
-
- private:
   std::filesystem::path dir_;
   std::string socket_;
   pid_t pid_ = -1;

@@ -499,6 +499,33 @@ TEST_P(SoundServerTest, TheBufferGrowsWhilePlayingWithoutAHole) {
       << "a silence of " << longest << " ms or more in each of " << holes << " growths";
 }
 
+TEST_P(SoundServerTest, TheSoundComesBackWhenTheServerIsStartedAgain) {
+  holdChord();
+  ASSERT_TRUE(waitFor([&] { return stream.frames() > 24000; }, std::chrono::seconds(10)));
+  ASSERT_TRUE(server->restart()) << server->whyNot();
+  // The window asks for the report every two seconds; so does this.
+  AudioReport report;
+  const bool back = waitFor(
+      [&] {
+        report = synth->report();
+        if (report.running) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return false;
+      },
+      std::chrono::seconds(20));
+  ASSERT_TRUE(back) << "still without sound: " << report.problem;
+  EXPECT_EQ(report.driver.rfind(GetParam().kind == Kind::Pulse ? "PulseAudio" : "PipeWire", 0), 0u)
+      << report.driver;
+  ASSERT_EQ(synth->open(-1, handle), 0) << synth->errorText(2);
+  MonitorRecorder recorder(*server);
+  record(recorder, 4800);
+  synth->send(handle, kAccordion, kAtOnce);
+  holdChord();
+  record(recorder, 24000);
+  EXPECT_GT(findDropouts(recorder.stop(), 2, 48000).soundMs, 300)
+      << "no sound at the sink of the server started again (" << synth->describe() << ")";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Servers, SoundServerTest,
     ::testing::Values(Setup{Kind::Pulse, ""}, Setup{Kind::PipeWire, ""},

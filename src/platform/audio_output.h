@@ -43,6 +43,9 @@ class AudioOutput {
   virtual bool resize(int bufferFrames) = 0;
   /// What the server and the stream's timing say now.
   virtual Status status() = 0;
+  /// False once the server went away (a desktop's sound restarted) or failed the stream: no
+  /// sound comes from this output any more.
+  virtual bool alive() = 0;
 };
 
 }  // namespace tastrello

@@ -159,7 +159,7 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
   startDriver();
 }
 
-void FluidSynthPort::startDriver() {
+void FluidSynthPort::startDriver(bool ownOnly) {
   if (!options_.audioOutput || !synth_) return;
   fluid_settings_setint(settings_.get(), "audio.period-size", options_.periodSize);
   fluid_settings_setint(settings_.get(), "audio.periods", options_.periods);
@@ -175,7 +175,7 @@ void FluidSynthPort::startDriver() {
       startProblem_.reset();
       return;
     }
-    if (!options_.driver.empty()) {
+    if (!options_.driver.empty() || ownOnly) {
       driverName_.clear();
       startProblem_.emplace(Text::SynthNoOutput, why);
       return;
@@ -237,6 +237,20 @@ std::unique_ptr<AudioOutput> FluidSynthPort::openOwnOutput(std::string& why) {
 void FluidSynthPort::stopOutput() {
   output_.reset();
   driver_.reset();
+}
+
+void FluidSynthPort::restartLostOutput() {
+  if (output_ && !output_->alive()) {
+    stopOutput();
+    outputLost_ = true;
+    nextTry_ = {};
+  }
+  if (!outputLost_ || outputRunning()) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextTry_) return;
+  nextTry_ = now + std::chrono::seconds(2);
+  startDriver(true);
+  outputLost_ = !outputRunning();
 }
 
 void FluidSynthPort::notice(AudioOutput::Event event) {
@@ -468,6 +482,7 @@ void FluidSynthPort::render(float* left, float* right, int frames) {
 }
 
 AudioReport FluidSynthPort::report() {
+  restartLostOutput();
   AudioReport r;
   r.running = outputRunning();
   r.driver = driverName_;

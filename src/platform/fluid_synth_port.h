@@ -87,6 +87,8 @@ class FluidSynthPort : public MidiPort {
   void render(float* left, float* right, int frames);
 
   /// What the output says of itself; hands FluidSynth's new warnings and errors over once.
+  /// Where the sound server the program played to went away, it is looked for again first
+  /// (every two seconds at the most): the sound comes back when the server does.
   AudioReport report();
   /// The driver, the buffer and the latency in a line, for the benchmark's tables.
   std::string describe();
@@ -115,8 +117,13 @@ class FluidSynthPort : public MidiPort {
   static std::vector<std::string> driversBuilt();
 
  private:
-  void startDriver();
+  /// Starts the output that `options_.driver` asks for; `ownOnly`: the program's own outputs
+  /// to PipeWire and PulseAudio alone, never ALSA or JACK (which would take the device from a
+  /// sound server coming back).
+  void startDriver(bool ownOnly = false);
   void stopOutput();
+  /// Starts the program's own output again where its server went away.
+  void restartLostOutput();
   bool outputRunning() const { return driver_ || output_; }
   /// The program's own output to the sound server that `options_.driver` asks for.
   std::unique_ptr<AudioOutput> openOwnOutput(std::string& why);
@@ -162,6 +169,8 @@ class FluidSynthPort : public MidiPort {
   std::unique_ptr<_fluid_event_t, Deleters> event_;
   std::unique_ptr<_fluid_audio_driver_t, Deleters> driver_;  ///< ALSA or JACK
   std::unique_ptr<AudioOutput> output_;  ///< the program's own: PipeWire or PulseAudio
+  bool outputLost_ = false;  ///< its server went away, and no output has come back yet
+  std::chrono::steady_clock::time_point nextTry_;  ///< when to look for the server again
   short synthDestination_ = -1;
   Anchor anchor_;
   // The audio thread's own smoothed pair, from which anchor_ is published.

@@ -72,7 +72,9 @@ struct PipeWireOutput::Hooks {
     coreEvents.error = [](void* data, std::uint32_t id, int, int res, const char* message) {
       auto* self = static_cast<PipeWireOutput*>(data);
       if (id == PW_ID_CORE) {
+        // At the start the reason why not; later, the server went away (or broke with us).
         self->coreError_ = message ? message : std::strerror(-res);
+        self->lost_ = true;
         pw_thread_loop_signal(self->loop_, false);
       }
     };
@@ -82,6 +84,8 @@ struct PipeWireOutput::Hooks {
       auto* self = static_cast<PipeWireOutput*>(data);
       self->state_ = state;
       if (error) self->streamError_ = error;
+      if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+        self->lost_ = true;
       pw_thread_loop_signal(self->loop_, false);
     };
     streamEvents.io_changed = [](void* data, std::uint32_t id, void* area, std::uint32_t size) {

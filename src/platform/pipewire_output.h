@@ -62,6 +62,7 @@ class PipeWireOutput : public AudioOutput {
 
   bool resize(int bufferFrames) override;
   Status status() override;
+  bool alive() override { return !lost_.load(); }
 
   /// The cycle asked of the graph for a buffer: a note waits up to a cycle for its turn and
   /// then up to about a cycle in the device, so half the buffer; never less than
@@ -90,6 +91,7 @@ class PipeWireOutput : public AudioOutput {
   std::string coreError_;
   int state_ = 0;  ///< the stream's pw_stream_state
   std::string streamError_;
+  std::atomic<bool> lost_{false};  ///< the server went away, or the stream failed
 
   /// The graph's clock as the stream sees it, set by the main loop, read in each cycle.
   std::atomic<spa_io_position*> positionArea_{nullptr};

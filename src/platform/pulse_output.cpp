@@ -283,6 +283,14 @@ PulseOutput::Status PulseOutput::status() {
   return s;
 }
 
+bool PulseOutput::alive() {
+  pa_threaded_mainloop_lock(loop_);
+  const bool ready = pa_context_get_state(context_) == PA_CONTEXT_READY &&
+                     pa_stream_get_state(stream_) == PA_STREAM_READY;
+  pa_threaded_mainloop_unlock(loop_);
+  return ready;
+}
+
 PulseOutput::Bridge PulseOutput::bridgeOf(int tlength, int minreq) {
   Bridge b;
   // pipewire-pulse keeps tlength at the cycle and two requests (see attributesFor).

@@ -78,6 +78,7 @@ class PulseOutput : public AudioOutput {
 
   bool resize(int bufferFrames) override;
   Status status() override;
+  bool alive() override;
 
   /// The buffer attributes asked for `bufferFrames` (tlength, minreq, in frames) on a PipeWire
   /// or a PulseAudio server. pipewire-pulse makes its node's cycle (tlength - 2 x minreq) / 2,
