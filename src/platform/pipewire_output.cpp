@@ -61,8 +61,10 @@ struct PipeWireOutput::Hooks {
   Hooks() {
     coreEvents.version = PW_VERSION_CORE_EVENTS;
     coreEvents.info = [](void* data, const pw_core_info* info) {
+      // Taken while the output opens; status() reads it unlocked afterwards.
       auto* self = static_cast<PipeWireOutput*>(data);
-      if (info && info->version) self->server_ = std::string("PipeWire ") + info->version;
+      if (info && info->version && self->server_.empty())
+        self->server_ = std::string("PipeWire ") + info->version;
     };
     coreEvents.done = [](void* data, std::uint32_t id, int seq) {
       auto* self = static_cast<PipeWireOutput*>(data);
@@ -180,7 +182,9 @@ std::unique_ptr<PipeWireOutput> PipeWireOutput::open(double sampleRate, int buff
   pw_stream_add_listener(out->stream_, &out->hooks_->stream, &out->hooks_->streamEvents,
                          out.get());
 
-  // Planar: the synthesizer renders each channel straight into its buffer.
+  // Planar: the synthesizer renders each channel straight into its buffer. Connecting until
+  // the stream says otherwise.
+  out->state_ = PW_STREAM_STATE_CONNECTING;
   if (const int error = connectStereo(out->stream_, true, true, std::uint32_t(sampleRate));
       error < 0)
     return fail(std::string("the PipeWire stream did not connect: ") + std::strerror(-error));
