@@ -196,7 +196,6 @@ class PipeWireServer : public SoundServer {
   const std::string& whyNot() const override { return why_; }
   std::string name() const override { return vm_ ? "PipeWire (virtual machine)" : "PipeWire"; }
   std::string server() const override { return "unix:" + (dir_ / "pulse" / "native").string(); }
-  std::size_t recordFrames() const override { return 1024; }
   std::unique_ptr<SinkRecording> record() const override {
     return std::make_unique<GraphRecording>(kSink);
   }

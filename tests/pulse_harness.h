@@ -151,12 +151,8 @@ class SoundServer {
   virtual std::string name() const = 0;
   /// The PulseAudio clients' server address, "unix:/...".
   virtual std::string server() const = 0;
-  /// The frames a monitor recorder reads at a time: small for a fine grid of times, but on
-  /// PipeWire never less than the server's own cycle, which a smaller read would force on the
-  /// whole graph.
-  virtual std::size_t recordFrames() const = 0;
   /// Makes the clients' streams miss the server for a while, as a machine too busy to run it
-  /// would: PulseAudio stops, on PipeWire the PulseAudio bridge does.
+  /// would: the daemon (PulseAudio, or PipeWire with its graph) stops.
   virtual void pause(std::chrono::milliseconds how_long) const = 0;
   /// Stops the server and starts it again, as a desktop's restart of its sound does; its
   /// clients lose their connections. False, with whyNot, when it did not come back.
@@ -184,18 +180,12 @@ class PulseServer : public SoundServer {
     ready_ = startDaemon();
   }
   ~PulseServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    stopDaemon();
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
   bool restart() override {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    stopDaemon();
     ready_ = startDaemon();
     return ready_;
   }
@@ -208,9 +198,15 @@ class PulseServer : public SoundServer {
   const std::string& whyNot() const override { return why_; }
   std::string name() const override { return "PulseAudio"; }
   std::string server() const override { return "unix:" + socket_; }
-  std::size_t recordFrames() const override { return 240; }  // 5 ms
 
  private:
+  void stopDaemon() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
   /// The daemon with its null sink, answering on the socket.
   bool startDaemon() {
     pid_ = ::fork();
@@ -263,7 +259,8 @@ class PulseServer : public SoundServer {
 /// latency, as the server tells it.
 class PulseMonitorRecording : public SinkRecording {
  public:
-  explicit PulseMonitorRecording(const SoundServer& server) : chunk_(server.recordFrames()) {
+  /// Reads 5 ms at a time: a fine grid of moments.
+  explicit PulseMonitorRecording(const SoundServer& server) : chunk_(240) {
     pa_sample_spec format{PA_SAMPLE_FLOAT32LE, 48000, 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);

@@ -31,7 +31,6 @@ class AudioOutput {
 
   struct Status {
     std::string server;     ///< "PulseAudio 16.1", "PipeWire 0.3.65", "PipeWire 0.3.65 (pulse)"
-    bool pipeWire = false;  ///< a PipeWire graph plays the sound
     int framesInForce = 0;  ///< the most a note waits before it is heard, in frames
     int cycleFrames = 0;    ///< on PipeWire the graph's cycle while the stream plays; else 0
     double latencyMs = 0;   ///< a note played now is heard this much later on average (0: not

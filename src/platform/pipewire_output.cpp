@@ -16,6 +16,11 @@ namespace {
 
 constexpr double kConnectSeconds = 3;  ///< for the server, and for a sink to take the stream
 
+/// The node latency that asks the graph for cycles of `frames` at `rate`.
+std::string nodeLatency(int frames, double rate) {
+  return std::to_string(frames) + "/" + std::to_string(static_cast<int>(rate));
+}
+
 std::int64_t monotonicNs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -169,9 +174,7 @@ std::unique_ptr<PipeWireOutput> PipeWireOutput::open(double sampleRate, int buff
                 (out->coreError_.empty() ? std::string("no reply") : out->coreError_));
   if (out->server_.empty()) out->server_ = std::string("PipeWire ") + pw_get_library_version();
 
-  const int cycle = cycleFor(bufferFrames);
-  const std::string latency =
-      std::to_string(cycle) + "/" + std::to_string(static_cast<int>(sampleRate));
+  const std::string latency = nodeLatency(cycleFor(bufferFrames), sampleRate);
   pw_properties* props = pw_properties_new(
       PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, "Music",
       PW_KEY_APP_NAME, "Tastrello", PW_KEY_NODE_NAME, "tastrello", PW_KEY_NODE_DESCRIPTION,
@@ -215,18 +218,13 @@ PipeWireOutput::~PipeWireOutput() {
   pw_thread_loop_destroy(loop_);
 }
 
-void PipeWireOutput::askCycle(int frames) {
-  const std::string latency =
-      std::to_string(frames) + "/" + std::to_string(static_cast<int>(rate_));
+bool PipeWireOutput::resize(int bufferFrames) {
+  const std::string latency = nodeLatency(cycleFor(bufferFrames), rate_);
   const spa_dict_item item{PW_KEY_NODE_LATENCY, latency.c_str()};
   const spa_dict dict{0, 1, &item};
-  pw_stream_update_properties(stream_, &dict);
-}
-
-bool PipeWireOutput::resize(int bufferFrames) {
   pw_thread_loop_lock(loop_);
   // The graph takes the new cycle at one of its cycles' ends: the sound goes on.
-  askCycle(cycleFor(bufferFrames));
+  pw_stream_update_properties(stream_, &dict);
   pw_thread_loop_unlock(loop_);
   return true;
 }
@@ -234,7 +232,6 @@ bool PipeWireOutput::resize(int bufferFrames) {
 AudioOutput::Status PipeWireOutput::status() {
   Status s;
   s.server = server_;
-  s.pipeWire = true;
   const int cycle = cycleFrames_.load();
   const double graphRate = graphRate_.load();
   if (cycle <= 0 || graphRate <= 0) return s;

@@ -74,7 +74,6 @@ class PipeWireOutput : public AudioOutput {
   /// In the graph's real-time thread: renders one cycle.
   void process();
   bool waitFor(bool (*done)(PipeWireOutput&), double seconds);
-  void askCycle(int frames);
 
   struct Hooks;
   std::unique_ptr<Hooks> hooks_;

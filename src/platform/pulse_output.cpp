@@ -258,7 +258,6 @@ double PulseOutput::latencyNowMs() {
 PulseOutput::Status PulseOutput::status() {
   Status s;
   s.server = server_;
-  s.pipeWire = pipeWire_;
   pa_threaded_mainloop_lock(loop_);
   s.latencyMs = latencyNowMs();
   if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_)) {
@@ -266,11 +265,10 @@ PulseOutput::Status PulseOutput::status() {
     const int minreq = static_cast<int>(attr->minreq / kFrameBytes);
     if (pipeWire_) {
       // A note waits for the bridge's next request, half a cycle on average, and is then
-      // played after what it holds.
-      const Bridge bridge = bridgeOf(tlength, minreq);
-      s.cycleFrames = bridge.cycleFrames;
-      s.framesInForce = bridge.cycleFrames + bridge.aheadFrames;
-      s.latencyMs = 1000.0 * (bridge.cycleFrames / 2.0 + bridge.aheadFrames) / rate_;
+      // played after the tlength frames it holds (see write).
+      s.cycleFrames = bridgeCycle(tlength, minreq);
+      s.framesInForce = s.cycleFrames + tlength;
+      s.latencyMs = 1000.0 * (s.cycleFrames / 2.0 + tlength) / rate_;
     } else {
       // PulseAudio splits the buffer between the stream's own (tlength) and the sink's.
       const pa_timing_info* t = pa_stream_get_timing_info(stream_);
@@ -291,12 +289,9 @@ bool PulseOutput::alive() {
   return ready;
 }
 
-PulseOutput::Bridge PulseOutput::bridgeOf(int tlength, int minreq) {
-  Bridge b;
+int PulseOutput::bridgeCycle(int tlength, int minreq) {
   // pipewire-pulse keeps tlength at the cycle and two requests (see attributesFor).
-  b.cycleFrames = tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
-  b.aheadFrames = tlength;
-  return b;
+  return tlength > 2 * minreq ? tlength - 2 * minreq : minreq;
 }
 
 void PulseOutput::timingUpdated() {
@@ -339,7 +334,9 @@ void PulseOutput::write(std::size_t n) {
   const auto frames = static_cast<int>(n / kFrameBytes);
   // What is still to be played when the server asks: a frame written now is heard that much
   // later. Before the first timing update the server's buffer stands in for it; on PipeWire
-  // the bridge's buffer always does, as its timing drifts.
+  // it always does, as the bridge's timing drifts: it asks just after a cycle took its frames,
+  // and a frame written then plays after the rest of the tlength frames it holds and the
+  // cycle until they begin to play, tlength frames in all.
   const auto now = Clock::now();
   const double measuredMs = latencyNowMs();
   const bool measured = measuredMs > 0;
@@ -347,10 +344,7 @@ void PulseOutput::write(std::size_t n) {
   double aheadMs = measuredMs;
   if (!measured || pipeWire_) {
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-    const int tlength = attr ? static_cast<int>(attr->tlength / kFrameBytes) : 0;
-    const int minreq = attr ? static_cast<int>(attr->minreq / kFrameBytes) : 0;
-    const int ahead = pipeWire_ ? bridgeOf(tlength, minreq).aheadFrames : tlength;
-    aheadMs = 1000.0 * ahead / rate_;
+    aheadMs = attr ? 1000.0 * (attr->tlength / kFrameBytes) / rate_ : 0;
   }
   left_.resize(std::size_t(blockFrames_));
   right_.resize(std::size_t(blockFrames_));

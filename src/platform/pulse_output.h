@@ -90,16 +90,10 @@ class PulseOutput : public AudioOutput {
   };
   static Attributes attributesFor(int bufferFrames, int blockFrames, bool pipeWire);
 
-  /// What pipewire-pulse makes of the buffer it gives a stream (tlength, minreq, in frames):
-  /// its node's cycle, and how much later a frame written when it asks is played. It asks
-  /// once a cycle, just after the cycle took its frames, and holds tlength frames: those ahead
-  /// of a new frame, and the cycle until they begin to play. (Its own latency figures drift by
-  /// tens of milliseconds between its timing updates.)
-  struct Bridge {
-    int cycleFrames = 0;
-    int aheadFrames = 0;
-  };
-  static Bridge bridgeOf(int tlength, int minreq);
+  /// The cycle pipewire-pulse runs a stream's node at, from the buffer it gives the stream
+  /// (tlength, minreq, in frames). Its own latency figures drift by tens of milliseconds
+  /// between its timing updates; the program works its latency out from these.
+  static int bridgeCycle(int tlength, int minreq);
 
  private:
   PulseOutput() = default;
