@@ -1,11 +1,13 @@
 // The status line's problems: the latest shown, the last ones kept for the tool tip in order,
-// a huge one cut, and a file's many problems said as a few and how many more.
-#include "test_support.h"
+// a huge one cut, a file's many problems said as a few and how many more; and the message on
+// show said again in another language.
+#include <gtest/gtest.h>
+
+#include "shell/status_line.h"
 
 using namespace tastrello;
-using namespace tastrello::testing;
 
-class StatusReportTest : public FormTest {
+class StatusReportTest : public ::testing::Test {
  protected:
   /// The tool tip the kept problems must give: the last ones, oldest first, a line each.
   static std::string expectedTip(int from, int to) {
@@ -14,47 +16,97 @@ class StatusReportTest : public FormTest {
     return tip;
   }
   static std::string problem(int i) { return "problem " + std::to_string(i); }
+
+  StatusLine status;
 };
 
 TEST_F(StatusReportTest, TheToolTipHoldsTheLatestProblemsInOrderAfterAnyNumber) {
-  form = Form1({&port, &files, nullptr, &clock});  // not started: no problem of its own yet
-  const int kept = int(Form1::kProblemsKept);
+  const int kept = int(StatusLine::kProblemsKept);
   int reported = 0;
   for (int total : {1, kept - 1, kept, kept + 1, 3 * kept + 7}) {
-    while (reported < total) form.report(problem(reported++));
-    EXPECT_EQ(form.StatusLine.toolTip, expectedTip(std::max(0, total - kept), total)) << total;
-    EXPECT_EQ(form.StatusLine.caption, problem(total - 1));
-    EXPECT_EQ(form.problemCount, total);
+    while (reported < total) status.report(problem(reported++));
+    EXPECT_EQ(status.view().lineTip, expectedTip(std::max(0, total - kept), total)) << total;
+    EXPECT_EQ(status.view().line, problem(total - 1));
+    EXPECT_EQ(status.problemCount(), total);
   }
   // Problems of many lines each are kept and cut as wholes too.
-  for (int i = 0; i < kept + 3; ++i) form.report("two\nlines " + std::to_string(i));
-  EXPECT_EQ(form.StatusLine.toolTip.rfind("two\nlines 3\n", 0), 0u) << form.StatusLine.toolTip;
+  for (int i = 0; i < kept + 3; ++i) status.report("two\nlines " + std::to_string(i));
+  EXPECT_EQ(status.view().lineTip.rfind("two\nlines 3\n", 0), 0u) << status.view().lineTip;
 }
 
 TEST_F(StatusReportTest, AProblemQuotingAHugeLineIsCutInTheLineAndTheToolTip) {
-  form.report("unknown key \"" + std::string(10'000'000, 'K') + "\"");
-  EXPECT_EQ(form.StatusLine.caption.size(), Form1::kLongestProblem);
-  EXPECT_EQ(form.StatusLine.caption.back(), '\x85');  // the ellipsis of Windows-1252
-  EXPECT_LT(form.StatusLine.toolTip.size(), Form1::kLongestProblem * Form1::kProblemsKept);
-  form.report("short");
-  EXPECT_EQ(form.StatusLine.caption, "short");
+  status.report("unknown key \"" + std::string(10'000'000, 'K') + "\"");
+  EXPECT_EQ(status.view().line.size(), StatusLine::kLongestProblem);
+  EXPECT_EQ(status.view().line.back(), '\x85');  // the ellipsis of Windows-1252
+  EXPECT_LT(status.view().lineTip.size(), StatusLine::kLongestProblem * StatusLine::kProblemsKept);
+  status.report("short");
+  EXPECT_EQ(status.view().line, "short");
 }
 
 TEST_F(StatusReportTest, AFilesManyProblemsAreAFewAndHowManyMore) {
-  for (std::size_t count : {std::size_t(0), Form1::kReportsPerFile, Form1::kReportsPerFile + 1,
-                            std::size_t(2000)}) {
-    const int before = form.problemCount;
+  for (std::size_t count : {std::size_t(0), StatusLine::kReportsPerFile,
+                            StatusLine::kReportsPerFile + 1, std::size_t(2000)}) {
+    const int before = status.problemCount();
     std::size_t asked = 0;
-    form.reportFew("Data/x.txt", count, [&](std::size_t i) {
+    status.reportFew("Data/x.txt", count, [&](std::size_t i) {
       ++asked;
       return problem(int(i));
     });
-    const std::size_t shown = std::min(count, Form1::kReportsPerFile);
+    const std::size_t shown = std::min(count, StatusLine::kReportsPerFile);
     EXPECT_EQ(asked, shown) << "texts beyond those shown were made";
-    EXPECT_EQ(form.problemCount - before, int(shown + (count > shown ? 1 : 0)));
+    EXPECT_EQ(status.problemCount() - before, int(shown + (count > shown ? 1 : 0)));
     if (count > shown) {
-      EXPECT_EQ(form.StatusLine.caption,
-                form.say(Text::MsgMoreProblems, {"Data/x.txt", std::to_string(count - shown)}));
+      EXPECT_EQ(status.view().line,
+                status.say(Text::MsgMoreProblems, {"Data/x.txt", std::to_string(count - shown)}));
     }
   }
+}
+
+TEST_F(StatusReportTest, TheCounterAppearsWithTheSecondProblemAndAConfirmationCountsNothing) {
+  status.inform("saved");
+  status.report("one");
+  EXPECT_EQ(status.view().count, "");
+  EXPECT_EQ(status.view().countTip, status.say(Text::TipStatus) + ":\none");
+  status.inform("saved again");
+  status.report("two");
+  EXPECT_EQ(status.problemCount(), 2);
+  EXPECT_EQ(status.view().count, status.say(Text::MsgMessages, {"2"}));
+  EXPECT_EQ(status.problems(), (std::vector<std::string>{"one", "two"}));
+}
+
+class StatusLanguageTest : public StatusReportTest {};
+
+TEST_F(StatusLanguageTest, AMessageIsSaidAgainWithTheTextsItQuotesNamesStayAsTheyWere) {
+  const std::string why = status.say(Text::WhyUnreadable);
+  status.report(status.say(Text::MsgRecordRefused, {"Records_Jodler.txt", why}));
+  status.useLanguage(UiLanguage::English);
+  status.sayAgain();
+  EXPECT_EQ(status.view().line,
+            uiText(UiLanguage::English, Text::MsgRecordRefused,
+                   {"Records_Jodler.txt", uiText(UiLanguage::English, Text::WhyUnreadable)}));
+  // The counter and its tip follow the language too.
+  status.report("another");
+  EXPECT_EQ(status.view().count, uiText(UiLanguage::English, Text::MsgMessages, {"2"}));
+}
+
+TEST_F(StatusLanguageTest, AMessageMadeByItsMakerIsMadeAgainByIt) {
+  std::string caption = "Abspielen";
+  status.informAgain([&] { return status.say(Text::MsgMessages, {caption}); });
+  caption = "Play";
+  status.useLanguage(UiLanguage::English);
+  status.sayAgain();
+  EXPECT_EQ(status.view().line, uiText(UiLanguage::English, Text::MsgMessages, {"Play"}));
+}
+
+TEST_F(StatusLanguageTest, ATextNotMadeFromTheTableStaysAsItIs) {
+  status.inform("Records_Demo.txt");
+  status.useLanguage(UiLanguage::Spanish);
+  status.sayAgain();
+  EXPECT_EQ(status.view().line, "Records_Demo.txt");
+  // Nor is a message said again once another has replaced it.
+  status.inform(status.say(Text::WhyUnreadable));
+  status.inform("plain");
+  status.useLanguage(UiLanguage::German);
+  status.sayAgain();
+  EXPECT_EQ(status.view().line, "plain");
 }

@@ -22,6 +22,7 @@
 #include "shell/ui_texts.h"
 #include "sound/audio_buffer.h"
 #include "sound/layout_format.h"
+#include "sound/sound_out.h"
 #include "tablature/tab_layout.h"
 
 namespace tastrello {
@@ -41,8 +42,6 @@ constexpr int kWindowHeight = 10500;
 
 inline const std::string kFreePlay = "FREE PLAY";
 
-/// Own error codes of the MIDI layer, beside the ones the port reports.
-constexpr int kErrDataByte = 9001;  // a data byte outside 0..127 was not sent
 
 class Form1 {
  public:

@@ -1,0 +1,94 @@
+// The status line: the program's one place for what it has to tell the learner. A problem is
+// shown and kept (the line's tip lists the latest, a counter says how many since start); a
+// confirmation is shown and not kept. The texts are said in the language in force, and the
+// message on show is said again when the language changes.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/ui_texts.h"
+
+namespace tastrello {
+
+class StatusLine {
+ public:
+  /// The bytes of a problem shown and kept: a problem quoting a huge line is cut.
+  static constexpr std::size_t kLongestProblem = 400;
+  static constexpr std::size_t kProblemsKept = 50;
+  /// A damaged file reports this many problems one by one, and the rest as one.
+  static constexpr std::size_t kReportsPerFile = 10;
+
+  /// What the line shows: the message, every problem kept (oldest first, a line each), and the
+  /// counter with its tip. The window copies these onto its two labels.
+  struct View {
+    std::string line;
+    std::string lineTip;
+    std::string count;
+    std::string countTip;
+    bool operator==(const View&) const = default;
+  };
+
+  /// One of the program's own texts in the language in force. It is kept a while with what it
+  /// was made of, so that a message shown just after can be said again in another language.
+  std::string say(Text id, std::vector<std::string> args = {}) const;
+  std::string say(Text id, std::initializer_list<std::string> args) const {
+    return say(id, std::vector<std::string>(args));
+  }
+
+  /// Shows a problem and keeps it with the others met since start.
+  void report(const std::string& text);
+  /// Reports the first kReportsPerFile of `count` problems of one file one by one (`text` gives
+  /// the i-th) and the rest as one "and N more": a damaged file costs a few lines.
+  void reportFew(const std::string& file, std::size_t count,
+                 const std::function<std::string(std::size_t)>& text);
+  /// Shows a confirmation; it is no problem and is not kept.
+  void inform(const std::string& text);
+  /// Shows a confirmation made by `make`, made again when the language changes while it is on
+  /// show (for messages that quote captions, which change with the language too).
+  void informAgain(std::function<std::string()> make);
+
+  /// The language the texts are said in from now on.
+  void useLanguage(UiLanguage language);
+  UiLanguage language() const { return language_; }
+  /// Says the message on show again in the language in force: made again by its maker, or the
+  /// table's text with the texts it quotes made again (names and numbers stay as they were).
+  /// Nothing when the message was not made here.
+  void sayAgain();
+
+  int problemCount() const { return problemCount_; }
+  const std::vector<std::string>& problems() const { return problems_; }
+  const View& view() const { return view_; }
+
+ private:
+  struct Said {
+    Text id;
+    std::vector<std::string> args;
+    std::string text;
+  };
+  /// How the message on show was made, to make it again in another language.
+  struct Recipe {
+    std::string shown;
+    std::function<std::string()> make;
+    std::optional<Said> message;
+    std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
+  };
+
+  std::optional<Said> madeOf(const std::string& text) const;
+  void show(const std::string& text);
+  void showCount();
+
+  UiLanguage language_ = UiLanguage::German;
+  mutable std::deque<Said> lastSaid_;
+  Recipe recipe_;
+  std::vector<std::string> problems_;  ///< the latest problems, oldest first
+  int problemCount_ = 0;               ///< problems met since start
+  View view_;
+};
+
+}  // namespace tastrello
