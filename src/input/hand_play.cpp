@@ -40,7 +40,7 @@ bool Form1::claimsKey(const std::string& key) const {
   if (KeyboardPlay.value == 0) return false;
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows || map.positions.count(key)) return true;
-  return keyMode == "EDIT" && (key == map.commit || key == map.restPlay || key == map.restMute);
+  return editing() && (key == map.commit || key == map.restPlay || key == map.restMute);
 }
 
 bool Form1::handKeyDown(const std::string& key) {
@@ -96,7 +96,7 @@ void Form1::startHandButton(int button) {
     playnote();
   }
   Keys[button].backColor = keyLitColor;
-  if (keyMode == "EDIT") addToPendingChord(button);
+  if (editing()) addToPendingChord(button);
 }
 
 void Form1::stopHandButton(int button) {

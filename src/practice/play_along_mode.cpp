@@ -41,7 +41,7 @@ bool Form1::practiceOn() const {
 }
 
 bool Form1::playingAlong() const {
-  return PlayAlong.value == 1 && Timer1.enabled && replayMode != "Test";
+  return PlayAlong.value == 1 && Timer1.enabled && replayMode != ReplayMode::Test;
 }
 
 int Form1::stepInterval() const {

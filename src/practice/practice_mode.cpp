@@ -42,7 +42,7 @@ Clock& Form1::clock() {
 }
 
 bool Form1::practising() const {
-  return Practice.value == 1 && Timer1.enabled && replayMode != "Test";
+  return Practice.value == 1 && Timer1.enabled && replayMode != ReplayMode::Test;
 }
 
 void Form1::Practice_Click() {

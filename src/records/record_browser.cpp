@@ -102,14 +102,14 @@ void Form1::loadRecord() {
   // The dry run walks once through every event; replayEnd is at least 1, so it ends after
   // at most replayEnd steps.
   for (int guard = 0; !testPassDone && guard <= kTableSlots; ++guard) {
-    replayMode = "Test";
+    replayMode = ReplayMode::Test;
     advanceReplay();
   }
   // Event 1 is shown alone: a rest there shows no markers, not those of an earlier chord.
   hideMarkers();
   advanceReplay();
   Midi_Out_Reset();
-  replayMode = "Single";
+  replayMode = ReplayMode::Single;
   PlayMode.picture = pictures::kSingle;
 }
 

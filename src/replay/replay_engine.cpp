@@ -9,7 +9,7 @@ namespace tastrello {
 
 void Form1::advanceReplay() {
   replayPosition += replayStep;
-  if (replayMode == "Test") {
+  if (replayMode == ReplayMode::Test) {
     // The dry run of a load walks the whole record once.
     if (replayPosition == replayEnd) {
       replayPosition = 0;
@@ -32,7 +32,7 @@ void Form1::advanceReplay() {
         if (CountInClick.value == 1) sendClick(true);
         return;
       }
-      if (replayMode == "Single" || practising()) {
+      if (replayMode == ReplayMode::Single || practising()) {
         replayPosition = first - 1;
         replayStep = 1;
       } else {
@@ -226,16 +226,16 @@ void Form1::StopReplay_Click() {
 }
 
 void Form1::PlayMode_Click() {
-  if (replayMode.empty() || replayMode == "Single") {
-    replayMode = "Repeat";
+  if (replayMode.empty() || replayMode == ReplayMode::Single) {
+    replayMode = ReplayMode::Repeat;
     PlayMode.picture = pictures::kRepeat;
     updateStateTips();
     return;
   }
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
-  if (replayMode == "Repeat") {
-    replayMode = "Single";
+  if (replayMode == ReplayMode::Repeat) {
+    replayMode = ReplayMode::Single;
     PlayMode.picture = pictures::kSingle;
   }
   updateStateTips();

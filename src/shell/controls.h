@@ -6,14 +6,10 @@
 #include <vector>
 
 #include "records/buttons.h"
+#include "shell/colour.h"
 
 namespace tastrello {
 
-/// A 24-bit colour &HBBGGRR, red in the low byte.
-using Colour = std::uint32_t;
-constexpr Colour kWhite = 0xFFFFFF;
-/// No colour of its own: the control is drawn in the view's default look.
-constexpr Colour kDefaultColour = 0xFFFFFFFF;
 
 /// Everything a control shows. Positions and sizes are in twips (15 twips = 1 pixel at 96 dpi).
 struct Control {

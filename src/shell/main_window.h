@@ -23,19 +23,16 @@
 #include "sound/audio_buffer.h"
 #include "sound/layout_format.h"
 #include "sound/sound_out.h"
+#include "sound/sound_variables.h"
+#include "editor/editor_variables.h"
+#include "replay/replay_variables.h"
+#include "shell/shell_variables.h"
 #include "tablature/tab_layout.h"
 
 namespace tastrello {
 
-constexpr int kTableSlots = 201;   // text tables with slots 0..200
 constexpr int kCommitLimit = 198;  // commit requests per recording
 constexpr int kCountInClicks = 4;  // the clicked count-in: a bar of four
-constexpr Colour kIdleKeyColour = 0xC0C0C0;
-constexpr Colour kLitKeyColour = 0x55F0;
-// While practising, a held button shows what it is to the chord waited for.
-constexpr Colour kRightKeyColour = 0x3CB43C;        ///< one of its buttons
-constexpr Colour kWrongButtonColour = 0x3C28DC;     ///< a button it does not have
-constexpr Colour kWrongDirectionColour = 0x00BEF5;  ///< its place, the other bellows block
 constexpr int kNarrowWidth = 15165;
 constexpr int kWideWidth = 19350;
 constexpr int kWindowHeight = 10500;
@@ -43,7 +40,10 @@ constexpr int kWindowHeight = 10500;
 inline const std::string kFreePlay = "FREE PLAY";
 
 
-class Form1 {
+class Form1 : public ShellVariables,
+              public SoundVariables,
+              public EditorVariables,
+              public ReplayVariables {
  public:
   explicit Form1(Services services);
 
@@ -431,9 +431,6 @@ class Form1 {
   void showProblemCount();
 
   // ---- MIDI output
-  std::uint32_t midiOutHandle = 0;
-  int noteNumber = 0;
-  int instrumentNumber = 22;
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
 
   // ---- Time: the messages of a replay step prepared ahead sound at the step's moment
@@ -451,30 +448,13 @@ class Form1 {
   double tickMoment();
 
   // ---- Note layout
-  std::string noteFileName = "Notes_G-C-F.txt";
   std::string layoutInForce;  ///< the layout last loaded successfully
   std::string chosenTuning;   ///< the layout the tuning chooser keeps on the keyboard, or ""
-  std::array<std::optional<std::string>, kKeyTableSize> keyNotes;
 
   // ---- Keyboard
-  int litKeyCount = 0;
-  Colour keyIdleColor = kIdleKeyColour;
-  Colour keyLitColor = kLitKeyColour;
-  std::string keyMode;
-  bool panelExpanded = false;
 
   // ---- Replay
-  std::string replayMode = "Single";
-  int replayPosition = 0;
-  int replayEnd = 0;
-  int replayStep = 0;
-  bool testPassDone = false;
-  bool replayStarted = false;
   int countIn = 0;  ///< steps left before the first event of a replay started afresh
-  std::array<std::string, kTableSlots> eventButtonLines;
-  std::array<std::string, kTableSlots> eventNameLines;
-  std::array<int, 5> chordButtons{};
-  std::array<std::string, 5> chordNames;
 
   // ---- Editor
   int unsavedChanges = 0;        ///< changes since Record that a cancel would lose
@@ -482,20 +462,9 @@ class Form1 {
   std::string replaceConfirmed;  ///< the file Save was clicked once for, to replace it
   std::string recordingSource;   ///< the record's file continued by this recording, or ""
   std::optional<Meter> importedMeter;  ///< the meter of the tune imported into the editor
-  int commitCounter = 0;
-  bool replaceMode = true;
-  int editClickState = 0;
 
   // ---- Shell
-  std::string newLine = "\r\n";
-  std::string titleBanner;
-  std::string scrollText;
-  int scrollPosition = 0;
-  std::array<std::string, 11> creditsTexts;
-  std::string dataFolder = "Data/";
-  std::string languageFile = "Lang_ger.txt";
   std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
-  bool languageChanged = false;
   /// The texts said lately, with what they were made of; a message is looked up here the
   /// moment it is shown, just after it was said.
   struct Said {
@@ -515,16 +484,10 @@ class Form1 {
     std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
   };
   StatusRecipe statusRecipe;
-  std::string chordAdoptCaption;
-  std::string splashState;
-  std::string helpEditSetting;
   std::string midiOutSetting;      ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
   std::string soundFontSetting;    ///< value of "SOUNDFONT:" (empty: the first GM font found)
   std::string audioBufferSetting;  ///< value of "AUDIO-BUFFER:" (empty: automatic)
   AudioBuffer audioBuffer;         ///< the buffer asked of the output, and dropouts answered
-  std::array<std::string, kTableSlots> instrumentNames;
-  std::string settingKey;
-  std::string settingValue;
   /// The choices as read from the settings file, then as last stored there.
   std::vector<std::pair<std::string, std::string>> storedChoices;
 

@@ -22,7 +22,7 @@ void Form1::Form_Load() {
   dataFolder = "Data/";
   noteFileName = "Notes_G-C-F.txt";
   loadNoteLayout();
-  replayMode = "Single";
+  replayMode = ReplayMode::Single;
   testPassDone = false;
   languageFile = "Lang_ger.txt";
   readSettingsFile();

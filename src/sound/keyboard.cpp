@@ -24,7 +24,7 @@ void Form1::Keys_Click(int i) {
     Midi_Out_Reset();
   };
 
-  if (keyMode == "EDIT") appendToPending({c + " ", right(c, 3) + "/", buttonField(i)});
+  if (editing()) appendToPending({c + " ", right(c, 3) + "/", buttonField(i)});
   if (Keys[i].backColor == keyLitColor) {
     release();
   } else {
