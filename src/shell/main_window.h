@@ -238,8 +238,6 @@ class Form1 {
                   const std::vector<std::string>& warnings);
   /// The loaded record's meter, from its meter file; the default meter when it has none.
   Meter loadedMeter();
-  /// Writes the meter an import brought beside the record just saved as `recordFile`.
-  void saveImportedMeter(const std::string& recordFile);
 
   // ---- Tablature
   /// The tablature window of the loaded record, opened and closed.
@@ -257,7 +255,15 @@ class Form1 {
   Meter tablatureMeter();
 
   // ---- Record files and recording
-  bool writeRecordFile(const std::string& path);
+  /// Saves the record under edit as `fileName` in the records folder, together with the meter
+  /// file meterSavedWith gives, as one change; false (reported, naming the file that failed,
+  /// nothing changed) when it cannot be.
+  bool writeRecordFile(const std::string& fileName);
+  /// The meter file's bytes saved with the record under edit as `fileName`: the imported
+  /// tune's meter; the meter of the record continued, carried to a new name; or, for a record
+  /// of its own where another of the name left its meter, the plain meter, so that no other
+  /// record's meter stands beside it. Nothing when the meter file is to stay as it is.
+  std::optional<std::string> meterSavedWith(const std::string& fileName);
   void applyRecordKind();
   void Record_Click();
   void SaveRecord_Click();
