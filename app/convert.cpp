@@ -187,10 +187,11 @@ Meter meterBeside(const fs::path& record) {
     if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
     std::string problem;
     const auto bytes = readWhole(entry.path(), problem);
-    if (const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt) return *meter;
-    std::fprintf(stderr, "%s: %s; the tablature is in 4/4, a step a beat\n",
-                 entry.path().string().c_str(), problem.c_str());
-    break;
+    const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+    if (!problem.empty())
+      std::fprintf(stderr, "%s: %s; %s\n", entry.path().string().c_str(), problem.c_str(),
+                   meter ? "the line is not used" : "the tablature is in 4/4, a step a beat");
+    return meter.value_or(Meter{});
   }
   return {};
 }

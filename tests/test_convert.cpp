@@ -327,6 +327,17 @@ TEST_F(ConvertTest, TheRealReasonOfAFailureIsShown) {
   EXPECT_FALSE(fs::exists(dir / "out.pdf"));
 }
 
+TEST_F(ConvertTest, AMeterLineThatIsNotUsedIsSaidAndTheMeterStillCounts) {
+  std::ofstream(dir / "Records/Meter_Records_Tune.txt", std::ios::binary)
+      << "METER;beats=3;steps=2;pickup=0\r\nTEMPO;bpm=999\r\n";
+  const auto run = convert({in(), (dir / "tune.mid").string()});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.err.find("Meter_Records_Tune.txt: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("TEMPO;bpm=999"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("3/4 in steps of 1/8"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("tempo 999"), std::string::npos) << run.out;
+}
+
 // ---- The output: only a plain file, never through a link, never into a pipe or a device
 
 TEST_F(ConvertTest, TheOutputIsNeverWrittenThroughALinkOrIntoAPipeOrADevice) {

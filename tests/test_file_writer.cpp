@@ -440,3 +440,34 @@ TEST_F(PracticeOnDiskTest, AKeyMapThatIsAFolderOrAPipeIsSaidAsSuch) {
       << form.StatusLine.toolTip;
   EXPECT_EQ(form.hands.keyMap, defaultKeyMap());
 }
+
+TEST_F(PracticeOnDiskTest, AMeterFileThatIsNoPlainFileOrFarTooLargeIsSaidAsSuch) {
+  const fs::path meter = dir.path / "Records/Meter_Records_T.txt";
+  const std::string notPlain = uiText(UiLanguage::English, Text::WhyNotPlain);
+  struct Case {
+    std::string what, why;
+  };
+  std::vector<Case> cases{{"folder", uiText(UiLanguage::English, Text::WhyFolder)},
+                          {"fifo", notPlain},
+                          {"link to a device", notPlain},
+                          {"101 MB", uiText(UiLanguage::English, Text::WhyTooLarge, {"64 MB"})}};
+  for (const Case& c : cases) {
+    fs::remove_all(meter);
+    if (c.what == "folder") fs::create_directory(meter);
+    if (c.what == "fifo") {
+      ASSERT_EQ(::mkfifo(meter.c_str(), 0600), 0);
+    }
+    if (c.what == "link to a device") fs::create_symlink("/dev/zero", meter);
+    if (c.what == "101 MB") {
+      dir.write("Records/Meter_Records_T.txt", "METER;beats=3;steps=2;pickup=0\r\n");
+      fs::resize_file(meter, 101u << 20);  // sparse: no disk is used
+    }
+    form = Form1({&port, &files, nullptr, &clock});
+    startAndLoad();  // would hang on the pipe or the device if either were read
+    EXPECT_NE(form.StatusLine.toolTip.find(
+                  form.say(Text::MsgMeterRefused, {"Meter_Records_T.txt", c.why})),
+              std::string::npos)
+        << c.what << ": " << form.StatusLine.toolTip;
+    EXPECT_EQ(form.practice.meter, Meter{}) << c.what;
+  }
+}

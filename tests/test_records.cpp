@@ -389,6 +389,23 @@ TEST_F(RecordMeterTest, AContinuedRecordKeepsItsMeterAndTakesItToANewName) {
   EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 96}));
 }
 
+TEST_F(RecordMeterTest, ATempoOutOfRangeIsSaidAndTheMeterStillCounts) {
+  files.files["Records/Meter_Records_T.txt"] =
+      joinLines({"METER;beats=3;steps=2;pickup=1", "TEMPO;bpm=999"});
+  loadEvents({"44/", "47/"});
+  EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 0}));
+  EXPECT_NE(form.StatusLine.caption.find("Meter_Records_T.txt"), std::string::npos);
+  EXPECT_NE(form.StatusLine.caption.find("TEMPO;bpm=999"), std::string::npos)
+      << form.StatusLine.caption;
+  // Within the range nothing is said.
+  files.files["Records/Meter_Records_T.txt"] =
+      joinLines({"METER;beats=3;steps=2;pickup=1", "TEMPO;bpm=300"});
+  const int problems = form.problemCount;
+  loadEvents({"44/", "47/"});
+  EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 300}));
+  EXPECT_EQ(form.problemCount, problems) << form.StatusLine.toolTip;
+}
+
 /// A store that only reads and replaces, as the page's is.
 class ReplacingFiles : public Files {
  public:

@@ -104,6 +104,17 @@ std::optional<std::string> Form1::meterSavedWith(const std::string& fileName) {
   return std::nullopt;
 }
 
+Meter Form1::readMeterBeside(const std::string& recordFile) {
+  const std::string name = meterFileName(recordFile);
+  const std::string path = RecordList.folder + name;
+  const auto bytes = services.files->read(path);
+  std::string problem = bytes ? std::string() : services.files->readProblem(path);
+  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+  if (!problem.empty())
+    report(say(meter ? Text::MsgMeterLineIgnored : Text::MsgMeterRefused, {name, problem}));
+  return meter.value_or(Meter{});
+}
+
 std::optional<RecordContent> Form1::readRecordContent(const std::string& path,
                                                       std::string& problem) {
   const auto bytes = services.files->read(path);

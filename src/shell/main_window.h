@@ -98,6 +98,12 @@ class Form1 {
   /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
   /// controller left as it was, for anything else.
   bool readBellowsController(const std::string& value);
+  /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
+  /// False, with the offset left as it was, for anything else.
+  bool readTapOffset(const std::string& value);
+  /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
+  /// value. False, with the window left as it was, for anything else.
+  bool readTimingWindow(const std::string& value);
   void Check2_Click();
 
   // ---- Language
@@ -264,6 +270,9 @@ class Form1 {
   /// of its own where another of the name left its meter, the plain meter, so that no other
   /// record's meter stands beside it. Nothing when the meter file is to stay as it is.
   std::optional<std::string> meterSavedWith(const std::string& fileName);
+  /// The meter file of a record in the records folder; the default meter when it has none. A
+  /// file that cannot be read or used, and a line of it that is not used, is reported.
+  Meter readMeterBeside(const std::string& recordFile);
   void applyRecordKind();
   void Record_Click();
   void SaveRecord_Click();
