@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 
   const tastrello::WorkingFolder folder = tastrello::chooseWorkingFolder();
   tastrello::DiskFiles files(folder.path);
-  for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
+  for (const char* dir : {"Data", "Records", "Notes"}) files.finishInterruptedSaves(dir);
   tastrello::OutputSwitch outputs(folder.path, {});
   tastrello::RtMidiPorts ports;
   const tastrello::PugiMarkupReader markup;
