@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kPixel = 15;  // twips, at 96 dots per inch
 constexpr int kRankPitch = 720;
+constexpr int kKeyHeight = 495;
 constexpr int kButtonGap = 105;      // between the columns of a block, as three rows have it
 constexpr int kBlockGap = 360;       // between the pull and the push block of four or more rows
 constexpr int kBassGap = 60;
@@ -25,11 +26,30 @@ struct TrebleGeometry {
   int pitch;
   int width;
   int height;
+  int rankPitch;
 };
 
-TrebleGeometry trebleGeometry(int rows) {
+int firstTop(int row, bool push) {
+  // Odd rows start lower; the even rows of the push block sit a little lower than the pull
+  // block's, as the window has always drawn the middle row.
+  return row % 2 == 0 ? (push ? 600 : 480) : 840;
+}
+
+/// Ranks stay 720 apart unless a row is too long to end above the bass side.
+int rankPitch(const std::vector<int>& rows) {
+  int pitch = kRankPitch;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r] < 2) continue;
+    const int room = kBassBandTop - kBassGap - kKeyHeight - firstTop(static_cast<int>(r + 1), true);
+    pitch = std::min(pitch, wholePixels(room / (rows[r] - 1)));
+  }
+  return pitch;
+}
+
+TrebleGeometry trebleGeometry(const std::vector<int>& rowLengths) {
+  const int rows = static_cast<int>(rowLengths.size());
   // Three rows (and fewer) keep the window's own places: 615 x 495, 720 apart.
-  if (rows <= 3) return {{6240, 9000}, 720, 615, 495};
+  if (rows <= 3) return {{6240, 9000}, 720, 615, kKeyHeight, rankPitch(rowLengths)};
   // Two blocks of `rows` columns and the gap between them fill the room.
   const int room = kInstrumentRight - kInstrumentLeft - kBlockGap + 2 * kButtonGap;
   const int pitch = wholePixels(room / (2 * rows));
@@ -38,16 +58,14 @@ TrebleGeometry trebleGeometry(int rows) {
   return {{kInstrumentLeft, kInstrumentLeft + block + kBlockGap},
           pitch,
           width,
-          wholePixels(width * 495 / 615)};
+          wholePixels(width * kKeyHeight / 615),
+          rankPitch(rowLengths)};
 }
 
 TwipRect treblePlace(const TrebleGeometry& g, const ButtonAt& at) {
-  // Odd rows start lower; the even rows of the push block sit a little lower than the pull
-  // block's, as the window has always drawn the middle row.
-  const bool offset = at.row % 2 == 0;
-  const int slotTop = (offset ? (at.push ? 600 : 480) : 840) + kRankPitch * (at.number - 1);
+  const int slotTop = firstTop(at.row, at.push) + g.rankPitch * (at.number - 1);
   const int left = g.blockLeft[at.push ? 1 : 0] + g.pitch * (at.row - 1);
-  return {left, slotTop + wholePixels((495 - g.height) / 2), g.width, g.height};
+  return {left, slotTop + wholePixels((kKeyHeight - g.height) / 2), g.width, g.height};
 }
 
 int bassSize(const std::vector<int>& rows, int left) {
@@ -81,7 +99,7 @@ std::vector<TwipRect> bassPlaces(const std::vector<int>& rows, int left) {
 InstrumentPlaces placeInstrument(const std::vector<int>& trebleRows,
                                  const std::vector<int>& bassRows) {
   InstrumentPlaces places;
-  const TrebleGeometry geometry = trebleGeometry(static_cast<int>(trebleRows.size()));
+  const TrebleGeometry geometry = trebleGeometry(trebleRows);
   const ButtonNumbering numbering(trebleRows);
   for (int id = 0; id < numbering.count(); ++id)
     places.treble.push_back(treblePlace(geometry, *numbering.placeOf(id)));

@@ -5,7 +5,8 @@
 // other row set off by half a button. Three rows stand exactly where the window has always put
 // them. Four and five rows share the same room between the lists on the left (which end at
 // 5820) and the panel on the right (from 11460): the columns move closer and the buttons grow
-// smaller so that both blocks fit, ranks keeping their heights.
+// smaller so that both blocks fit. Ranks stay where they are unless a row is longer than the
+// window's (rows of 13 or more buttons): then the ranks move closer, to end above the bass side.
 //
 // The bass side is drawn once, as a player sees it and as Griffschrift names it (a letter, with
 // the bellows direction shown apart): a band under the treble blocks, from the treble's left
