@@ -11,6 +11,7 @@
 #include <random>
 #include <tuple>
 
+#include "platform/output_switch.h"
 #include "sound/reed_presets.h"
 #include "tone_analysis.h"
 
@@ -305,4 +306,18 @@ TEST(ReedStackTest, AReedFontThatCannotBeLoadedLeavesTheSoundAndIsReportedOnce) 
     for (float x : sound) sum += x * x;
     EXPECT_GT(std::sqrt(sum / 9600), 0.005) << bank << ":" << program;
   }
+}
+
+TEST(ReedStackTest, ASoundFontTheLearnerNamedIsPlayedWholeWithItsOwnAccordion) {
+  const std::string font = FluidSynthPort::findSoundFont();
+  if (font.empty()) GTEST_SKIP() << "no General MIDI SoundFont";
+  FluidSynthPort::Options options;
+  options.audioOutput = false;
+  options.reedFont = TASTRELLO_REEDS;
+  OutputSwitch found(std::filesystem::temp_directory_path(), options);
+  EXPECT_TRUE(found.synth().reedsLoaded());
+  OutputSwitch named(std::filesystem::temp_directory_path(), options);
+  named.useSoundFont(font);  // SOUNDFONT:
+  EXPECT_TRUE(named.synth().ready());
+  EXPECT_FALSE(named.synth().reedsLoaded());
 }
