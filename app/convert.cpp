@@ -2,7 +2,8 @@
 // tablature, a MIDI file or a MusicXML score, or a MIDI file or a score as a record. Formats by
 // extension: .txt in and .pdf, .svg, .mid or .musicxml out; or .mid, .musicxml, .xml or .mxl
 // in and .txt out. One summary line on success; on any
-// problem a clear message and a non-zero exit, and never a partial output file. Output goes
+// problem a clear message and a non-zero exit, and never a partial output file (a record and
+// its meter file are written as one: both new, or both as they were). Output goes
 // through the program's one file writer: only a plain file (or nothing) at OUT is replaced,
 // never a link, a pipe or a device, and a full disk is a failure.
 #include <fcntl.h>
@@ -155,9 +156,12 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
     record.buttonLines.push_back(buttonLine);
     record.nameLines.push_back(nameLine);
   }
-  std::string error = writeWhole(out, formatRecord(record));
-  if (error.empty()) error = writeWhole(meterPathOf(out), formatMeter(imported.meter));
-  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+  // The record and its meter are one change: both new, or both as they were.
+  const std::string recordBytes = formatRecord(record), meterBytes = formatMeter(imported.meter);
+  const std::vector<FileReplacement> files{{out, recordBytes}, {meterPathOf(out), meterBytes}};
+  if (const ChangeResult saved = replaceFilesTogether(files); !saved.ok())
+    return fail(kOutput, files[saved.file].target.string() + ": " +
+                             cp1252ToUtf8(saved.result.text(UiLanguage::English)));
   for (const auto& warning : warnings)
     std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
   for (const auto& note : imported.notes)
@@ -183,10 +187,11 @@ Meter meterBeside(const fs::path& record) {
     if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
     std::string problem;
     const auto bytes = readWhole(entry.path(), problem);
-    if (const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt) return *meter;
-    std::fprintf(stderr, "%s: %s; the tablature is in 4/4, a step a beat\n",
-                 entry.path().string().c_str(), problem.c_str());
-    break;
+    const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+    if (!problem.empty())
+      std::fprintf(stderr, "%s: %s; %s\n", entry.path().string().c_str(), problem.c_str(),
+                   meter ? "the line is not used" : "the tablature is in 4/4, a step a beat");
+    return meter.value_or(Meter{});
   }
   return {};
 }
@@ -294,6 +299,9 @@ int main(int argc, char** argv) {
   const std::string kind = extensionOf(out);
   // Nothing is drawn or read for an output that could not be written anyway.
   auto refusedOutput = [&]() -> std::optional<int> {
+    // What saves cut short left where the output goes is ended first: a record and its meter
+    // completed or as they were, temporary files removed.
+    finishInterruptedSaves(out.has_parent_path() ? out.parent_path() : fs::path("."));
     const WriteResult target = checkTarget(out);
     if (!target.ok())
       return fail(kOutput, out.string() + ": " + cp1252ToUtf8(target.text(UiLanguage::English)));

@@ -209,14 +209,17 @@ class PipeWireServer : public SoundServer {
   /// The graph's cycle while something plays, in frames at 48 kHz (the median of what
   /// PipeWire's profiler saw in `span`); 0 when it saw nothing.
   int cycleFrames(std::chrono::milliseconds span = std::chrono::milliseconds(1500)) const {
-    const auto log = dir_ / "profiler.log";
-    std::filesystem::remove(log);
-    // pw-profiler writes its gnuplot scripts (Timing*.plot) into the folder it runs in: the
-    // server's temporary folder, never the source tree.
-    const std::string command = "cd " + dir_.string() + " && PIPEWIRE_RUNTIME_DIR=" +
-                                dir_.string() + " timeout " +
+    // pw-profiler writes its plots and their page (Timing*.plot, Timings.html,
+    // generate_timings.sh) into the folder it runs in: a folder of its own, made for the run
+    // and removed after it, never the folder the tests run in or the source tree.
+    const auto folder = dir_ / "profiler";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "profiler.log";
+    const std::string command = "cd '" + folder.string() + "' && PIPEWIRE_RUNTIME_DIR='" +
+                                dir_.string() + "' timeout " +
                                 std::to_string(double(span.count()) / 1000).substr(0, 4) +
-                                " pw-profiler -o " + log.string() + " >/dev/null";
+                                " pw-profiler -o '" + log.string() + "' >/dev/null";
     commandOutput(command);
     std::ifstream in(log);
     std::vector<double> periods;
@@ -227,6 +230,8 @@ class PipeWireServer : public SoundServer {
       double column[4] = {};
       if (fields >> column[0] >> column[1] >> column[2] >> column[3]) periods.push_back(column[3]);
     }
+    in.close();
+    std::filesystem::remove_all(folder);
     if (periods.empty()) return 0;
     std::sort(periods.begin(), periods.end());
     return static_cast<int>(periods[periods.size() / 2] * 48000 / 1e6 + 0.5);

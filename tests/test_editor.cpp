@@ -301,7 +301,7 @@ TEST_F(SaveThenLoadTest, RandomEditingSavesWhatReadsBackTheSame) {
     for (std::size_t i = 0; i < names.size(); ++i)
       ASSERT_EQ(form.EditBox.items[i], eventFromLines(buttonLines[i], names[i]).display);
     // A second save of what was loaded is the same file, byte for byte.
-    ASSERT_TRUE(form.writeRecordFile("Records/Records_Prop2.txt"));
+    ASSERT_TRUE(form.writeRecordFile("Records_Prop2.txt"));
     ASSERT_EQ(files.files["Records/Records_Prop2.txt"], saved);
     form.Record_Click();
   }

@@ -81,7 +81,7 @@ TEST(DiskFilesTest, TemporariesOfCutShortSavesAreRemovedButNotThoseOfALiveWriter
   const std::string live = "Records/.~tastrello-" + std::to_string(::getpid()) + "-11bb.tmp";
   dir.write(live, "writing");
   DiskFiles files(dir.path);
-  files.removeStaleTemporaries("Records");
+  files.finishInterruptedSaves("Records");
   EXPECT_FALSE(fs::exists(dir.path / "Records/.~tastrello-999999999-00aa.tmp"));
   EXPECT_TRUE(fs::exists(dir.path / live));
   EXPECT_EQ(dir.read("Records/Records_A.txt"), "whole");
@@ -98,7 +98,7 @@ TEST(DiskFilesTest, NoNameInAFolderStopsTheCleanupOrIsTakenForATemporaryFile) {
                                        "Records_y.tmp-999999999"};
   for (const auto& name : names) dir.write("Records/" + name, "user data");
   DiskFiles files(dir.path);
-  for (const char* folder : {"Records", "Data", "Notes"}) files.removeStaleTemporaries(folder);
+  for (const char* folder : {"Records", "Data", "Notes"}) files.finishInterruptedSaves(folder);
   for (const auto& name : names) EXPECT_TRUE(fs::exists(dir.path / "Records" / name)) << name;
   // A user's file whose name merely looks like an old temporary file is listed.
   const auto listed = files.list("Records").value();

@@ -167,3 +167,57 @@ TEST(KilledSaveTest, EveryFileIsWholeAfterAKillAtAnyMoment) {
   EXPECT_GE(replacing, trials / 4);  // the child really got to replace the files
   fs::remove_all(dir);
 }
+
+TEST(KilledSaveTest, ARecordAndItsMeterAreBothOldOrBothNewAfterAKillAtAnyMoment) {
+  const fs::path dir = freshFolder("killed-pair");
+  // Two versions of the pair; the records large enough that a kill often lands inside one.
+  const std::string recordA(300000, 'a'), recordB(200000, 'b');
+  const std::string meterA = formatMeter({3, 2, 1, 90}), meterB = formatMeter({4, 1, 0, 0});
+  DiskFiles files(dir);
+  auto pair = [](const std::string& record, const std::string& meter) {
+    return std::vector<FileChange>{{"Records/Records_K.txt", record},
+                                   {"Records/Meter_Records_K.txt", meter}};
+  };
+  ASSERT_TRUE(files.replaceTogether(pair(recordA, meterA)).ok());
+
+  std::mt19937 random(4711);
+  const int trials = 200;
+  int replacing = 0, interrupted = 0;
+  for (int trial = 0; trial < trials; ++trial) {
+    int done[2];
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(done[0]);
+      for (unsigned i = 0;; ++i) {
+        const bool whole =
+            files.replaceTogether(i % 2 ? pair(recordA, meterA) : pair(recordB, meterB)).ok();
+        if (i == 0) (void)!::write(done[1], whole ? "r" : "f", 1);
+      }
+    }
+    ::close(done[1]);
+    char byte = 0;
+    if (trial % 4 == 0) {
+      ASSERT_EQ(::read(done[0], &byte, 1), 1);
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 4000)(random));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    if (byte == 0 && ::read(done[0], &byte, 1) != 1) byte = 0;
+    replacing += byte == 'r';
+    ::close(done[0]);
+    // The next start finishes what the kill cut short.
+    interrupted += countFiles(dir / "Records") > 2;
+    files.finishInterruptedSaves("Records");
+    const std::string record = readAll(dir / "Records/Records_K.txt");
+    const std::string meter = readAll(dir / "Records/Meter_Records_K.txt");
+    ASSERT_TRUE((record == recordA && meter == meterA) || (record == recordB && meter == meterB))
+        << "trial " << trial << ": a record of " << record.size() << " bytes beside the meter "
+        << meter;
+    ASSERT_EQ(countFiles(dir / "Records"), 2) << "trial " << trial << ": leftovers";
+  }
+  EXPECT_GE(replacing, trials / 4);     // the child really got to replace the pair
+  EXPECT_GE(interrupted, trials / 10);  // and many kills cut a change short
+  fs::remove_all(dir);
+}

@@ -239,6 +239,57 @@ TEST_F(SettingsTest, TheBellowsControllersAtTheEdgesAreTakenByTheInputAndTheExpo
   EXPECT_EQ(form.hands.bellowsController, -1);
 }
 
+struct PlayAlongValue {
+  std::string key, value;
+  friend std::ostream& operator<<(std::ostream& out, const PlayAlongValue& v) {
+    return out << v.key << " " << v.value;
+  }
+};
+
+class PlayAlongSettingTest : public SettingsTest,
+                             public ::testing::WithParamInterface<PlayAlongValue> {};
+
+TEST_P(PlayAlongSettingTest, AValueOutOfItsRangeIsSaidWithTheRangeAndTheStartValueHolds) {
+  const auto& [key, value] = GetParam();
+  restartWith({"LANGUAGE:", "Lang_ENG.txt", key, value, "SPLASH:", "FALSE"});
+  const bool offset = key == "TAP-OFFSET:";
+  const std::string said = form.StatusLine.toolTip;
+  EXPECT_NE(said.find("Setting " + key + " \"" + value + "\" is ignored"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find(offset ? "from -500 to 500; 0 ms holds"
+                             : "from 10 to 300; \xB1"
+                               "80 ms holds"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(form.practice.offsetSeconds, 0.0);
+  EXPECT_EQ(form.practice.windowMs, 80);
+  EXPECT_EQ(form.splashState, "FALSE");  // the rest of the file still counts
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, PlayAlongSettingTest,
+    ::testing::Values(PlayAlongValue{"TAP-OFFSET:", "501"}, PlayAlongValue{"TAP-OFFSET:", "-501"},
+                      PlayAlongValue{"TAP-OFFSET:", "32767"},
+                      PlayAlongValue{"TAP-OFFSET:", "99999"}, PlayAlongValue{"TAP-OFFSET:", "12.5"},
+                      PlayAlongValue{"TAP-OFFSET:", "abc"}, PlayAlongValue{"TIMING-WINDOW:", "9"},
+                      PlayAlongValue{"TIMING-WINDOW:", "0"},
+                      PlayAlongValue{"TIMING-WINDOW:", "-80"},
+                      PlayAlongValue{"TIMING-WINDOW:", "301"},
+                      PlayAlongValue{"TIMING-WINDOW:", "80ms"}));
+
+TEST_F(SettingsTest, PlayAlongValuesAtTheEdgesOfTheirRangesAreTakenAndEmptyOnesAreTheStartValues) {
+  for (const auto& [offset, window] : std::vector<std::pair<int, int>>{{-500, 10}, {500, 300}}) {
+    restartWith({"TAP-OFFSET:", std::to_string(offset), "TIMING-WINDOW:", std::to_string(window)});
+    EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+    EXPECT_EQ(form.practice.offsetSeconds, offset / 1000.0);
+    EXPECT_EQ(form.practice.windowMs, window);
+  }
+  restartWith({"TAP-OFFSET:", "", "TIMING-WINDOW:", ""});
+  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.practice.offsetSeconds, 0.0);
+  EXPECT_EQ(form.practice.windowMs, 80);
+}
+
 TEST_F(SettingsTest, AFileFarTooLargeForSettingsIsNeitherReadNorRewritten) {
   std::vector<std::string> lines{"LANGUAGE:", "Lang_ENG.txt"};
   lines.insert(lines.end(), 120'000, "some line that is no setting");

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <mutex>
+#include <regex>
 
 #include "pipewire_harness.h"
 #include "platform/fluid_synth_port.h"
@@ -515,6 +516,32 @@ INSTANTIATE_TEST_SUITE_P(
                       Setup{Kind::PipeWireVm, "pulse"}),
     setupName);
 
+namespace {
+
+/// The files PipeWire's profiler writes into the folder it runs in, found in `folder` (and,
+/// with `below`, in the folders under it but for those of the build, git and npm).
+std::vector<std::string> profilerOutput(const std::filesystem::path& folder, bool below) {
+  namespace fs = std::filesystem;
+  const std::regex output("Timing[0-9]+\\.(plot|svg)|Timings\\.html|generate_timings\\.sh");
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (it->is_directory(ec) &&
+        (!below || name.rfind("build", 0) == 0 || name == ".git" || name == "node_modules"))
+      it.disable_recursion_pending();
+    if (std::regex_match(name, output)) found.push_back(it->path().string());
+  }
+  return found;
+}
+
+}  // namespace
+
+TEST(SourceTreeTest, HoldsNothingPipeWiresProfilerWrites) {
+  EXPECT_EQ(profilerOutput(std::filesystem::path(TASTRELLO_DATA).parent_path(), true),
+            std::vector<std::string>{});
+}
+
 class PipeWireDesktopTest : public ::testing::TestWithParam<Setup> {
  protected:
   std::unique_ptr<PipeWireServer> server;
@@ -538,6 +565,8 @@ TEST_P(PipeWireDesktopTest, TheProgramLeavesTheDesktopsCycleAtTenMillisecondsOrM
   ASSERT_TRUE(waitFor([&] { return recorder.frames() > 4800; }, std::chrono::seconds(20)));
   const int cycle = server->cycleFrames();
   ASSERT_GT(cycle, 0) << "the profiler saw no cycle";
+  EXPECT_EQ(profilerOutput(std::filesystem::current_path(), false), std::vector<std::string>{})
+      << "the profiler wrote into the folder the tests run in";
   EXPECT_GE(cycle, 480) << "frames per cycle at 48 kHz";
   if (GetParam().kind == Kind::PipeWireVm) {
     EXPECT_GE(cycle, 1024) << "the server's own least";

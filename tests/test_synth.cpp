@@ -52,8 +52,10 @@ class SynthTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (FluidSynthPort::findSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont";
+    // As the program starts it: the General MIDI font found, the reed font over it.
     FluidSynthPort::Options options;
     options.audioOutput = false;
+    options.reedFont = TASTRELLO_REEDS;
     synth = std::make_unique<FluidSynthPort>(options);
     ASSERT_TRUE(synth->ready());
     ASSERT_EQ(synth->open(-1, handle), 0);

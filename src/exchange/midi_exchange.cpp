@@ -43,15 +43,6 @@ Meter Form1::loadedMeter() {
   return meter.value_or(Meter{});
 }
 
-void Form1::saveImportedMeter(const std::string& recordFile) {
-  if (!importedMeter) return;
-  const std::string name = meterFileName(recordFile);
-  const std::string why =
-      services.files->replace(RecordList.folder + name, formatMeter(*importedMeter));
-  if (!why.empty()) report(say(Text::MsgNotSaved, {name, why}));
-  importedMeter.reset();
-}
-
 std::optional<std::string> Form1::exportMusicXml() {
   const auto events = loadedEvents();
   if (events.empty()) {

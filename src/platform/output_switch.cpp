@@ -31,6 +31,8 @@ FluidSynthPort& OutputSwitch::synth() {
   if (!synth_) {
     FluidSynthPort::Options options = synthOptions_;
     options.language = [this] { return language(); };
+    // A SoundFont the learner named (SOUNDFONT:) is theirs to hear whole, its accordion too.
+    if (!options.soundFont.empty()) options.reedFont.clear();
     synth_ = std::make_unique<FluidSynthPort>(options);
   }
   return *synth_;

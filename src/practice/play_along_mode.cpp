@@ -144,14 +144,7 @@ void Form1::fillMeterChoosers() {
 
 void Form1::loadMeter(const std::string& recordFile) {
   practice.meterPath = RecordList.folder + meterFileName(recordFile);
-  practice.meter = {};
-  if (const auto bytes = services.files->read(practice.meterPath)) {
-    std::string problem;
-    if (const auto meter = parseMeter(*bytes, problem))
-      practice.meter = *meter;
-    else
-      report(say(Text::MsgMeterRefused, {meterFileName(recordFile), problem}));
-  }
+  practice.meter = readMeterBeside(recordFile);
   if (practice.meter.tempo > 0) practice.tempo = practice.meter.tempo;
   PracticeTempo.value = std::clamp(practice.tempo, PracticeTempo.minimum, PracticeTempo.maximum);
   fillMeterChoosers();

@@ -62,10 +62,6 @@ class PassCounter {
   Verdict last_ = Verdict::Waiting;
 };
 
-/// Tempi of practice are beats per minute.
-constexpr int kSlowestTempo = 20;
-constexpr int kFastestTempo = 300;
-
 /// Raise the tempo by `stepPercent` (at least one beat a minute) after `cleanPasses` clean
 /// passes in a row, up to `target`.
 struct TempoRamp {

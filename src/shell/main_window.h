@@ -97,6 +97,12 @@ class Form1 : public ShellVariables,
   /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
   /// controller left as it was, for anything else.
   bool readBellowsController(const std::string& value);
+  /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
+  /// False, with the offset left as it was, for anything else.
+  bool readTapOffset(const std::string& value);
+  /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
+  /// value. False, with the window left as it was, for anything else.
+  bool readTimingWindow(const std::string& value);
   void Check2_Click();
 
   // ---- Language
@@ -237,8 +243,6 @@ class Form1 : public ShellVariables,
                   const std::vector<std::string>& warnings);
   /// The loaded record's meter, from its meter file; the default meter when it has none.
   Meter loadedMeter();
-  /// Writes the meter an import brought beside the record just saved as `recordFile`.
-  void saveImportedMeter(const std::string& recordFile);
 
   // ---- Tablature
   /// The tablature window of the loaded record, opened and closed.
@@ -256,7 +260,18 @@ class Form1 : public ShellVariables,
   Meter tablatureMeter();
 
   // ---- Record files and recording
-  bool writeRecordFile(const std::string& path);
+  /// Saves the record under edit as `fileName` in the records folder, together with the meter
+  /// file meterSavedWith gives, as one change; false (reported, naming the file that failed,
+  /// nothing changed) when it cannot be.
+  bool writeRecordFile(const std::string& fileName);
+  /// The meter file's bytes saved with the record under edit as `fileName`: the imported
+  /// tune's meter; the meter of the record continued, carried to a new name; or, for a record
+  /// of its own where another of the name left its meter, the plain meter, so that no other
+  /// record's meter stands beside it. Nothing when the meter file is to stay as it is.
+  std::optional<std::string> meterSavedWith(const std::string& fileName);
+  /// The meter file of a record in the records folder; the default meter when it has none. A
+  /// file that cannot be read or used, and a line of it that is not used, is reported.
+  Meter readMeterBeside(const std::string& recordFile);
   void applyRecordKind();
   void Record_Click();
   void SaveRecord_Click();

@@ -40,6 +40,20 @@ class MidiPort {
   virtual double leadSeconds() { return 0; }
 };
 
+/// One file of a change of several files: where it is, and its new bytes.
+struct FileChange {
+  std::string path;
+  std::string bytes;
+};
+
+/// Why a change of files was not made: the file it failed at, and what went wrong there.
+/// `why` is "" when the change was made.
+struct FileProblem {
+  std::string path;
+  std::string why;
+  bool ok() const { return why.empty(); }
+};
+
 /// Whole-file access relative to the working folder. Paths use "/" and are Windows-1252
 /// bytes; names are matched without regard to letter case.
 /// Real implementation: DiskFiles (src/platform/disk_files.h).
@@ -66,6 +80,29 @@ class Files {
     }
     if (!old->empty() && old->back() != '\n') *old += "\r\n";
     return replace(path, *old + bytes);
+  }
+  /// Replaces files of one folder as one change (a record and its meter): afterwards either
+  /// every one has its new bytes or every one is as it was, also when the program is killed
+  /// in between (DiskFiles completes an interrupted change at its next start).
+  /// This default is for stores that change each file at once, with no moment between two
+  /// files at which the program could be stopped (the page's memory): it replaces them in
+  /// turn and, when one fails, puts back the old bytes of those it had replaced (a file that
+  /// was not there before stays, as this interface cannot remove one).
+  virtual FileProblem replaceTogether(const std::vector<FileChange>& changes) {
+    std::vector<std::optional<std::string>> old;  // nothing: the file is not there yet
+    for (const FileChange& change : changes) {
+      old.push_back(read(change.path));
+      if (!old.back())
+        if (std::string why = readProblem(change.path); !why.empty()) return {change.path, why};
+    }
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+      const std::string why = replace(changes[i].path, changes[i].bytes);
+      if (why.empty()) continue;
+      for (std::size_t j = 0; j < i; ++j)
+        if (old[j]) replace(changes[j].path, *old[j]);
+      return {changes[i].path, why};
+    }
+    return {};
   }
   /// Why `read` gives nothing for the path: "" when nothing is there (or it can be read),
   /// otherwise the reason (a folder, a link to nothing, too large, no permission ...).
