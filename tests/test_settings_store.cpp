@@ -12,7 +12,7 @@ class SettingsStoreTest : public ::testing::Test {
  protected:
   MemoryFiles files;
   StatusLine status;
-  SettingsStore store{files, status, "Data/Tastrel.Ini"};
+  SettingsStore store{&files, "Data/Tastrel.Ini"};
 
   void write(const std::vector<std::string>& lines) {
     files.files["Data/Tastrel.Ini"] = joinLines(lines);
@@ -24,7 +24,7 @@ TEST_F(SettingsStoreTest, ARewriteChangesTheValuesAndKeepsEveryOtherLineAsItWas)
   write({"# a teacher's note", "LANGUAGE:", "Lang_ENG.txt", "UNKNOWN:", "kept", "SPLASH:",
          "TRUE", "LANGUAGE:", "Lang_SPA.txt"});
   EXPECT_EQ(store.read().last("LANGUAGE:"), "Lang_SPA.txt");
-  store.write({{"LANGUAGE:", "Lang_ger.txt"}, {"TAP-OFFSET:", "12"}});
+  store.write({{"LANGUAGE:", "Lang_ger.txt"}, {"TAP-OFFSET:", "12"}}, status);
   EXPECT_EQ(lines(), (std::vector<std::string>{"TAP-OFFSET:", "12", "# a teacher's note",
                                                "LANGUAGE:", "Lang_ger.txt", "UNKNOWN:", "kept",
                                                "SPLASH:", "TRUE", "LANGUAGE:", "Lang_ger.txt"}));
@@ -40,7 +40,7 @@ TEST_F(SettingsStoreTest, TheInstrumentListIsNeverReadAsKeys) {
   EXPECT_EQ(reading.instruments[4], "Instrument 4");
   EXPECT_EQ(reading.instruments[5], "ASH:");  // a name is what its line holds from column 4
   EXPECT_EQ(reading.last("SPLASH:"), "FALSE");
-  store.write({{"SPLASH:", "TRUE"}});
+  store.write({{"SPLASH:", "TRUE"}}, status);
   EXPECT_EQ(lines()[5], "SPLASH:");  // the list's line is untouched
   EXPECT_EQ(lines().back(), "TRUE");
 }
@@ -51,9 +51,9 @@ TEST_F(SettingsStoreTest, OnlyTheChoicesThatChangedAreWrittenInOneRewrite) {
   EXPECT_EQ(store.storedChoice("TEMPO:"), "23");
   const std::vector<Setting> now{{"LESSONS:", "TRUE"}, {"TEMPO:", "23"}};
   store.rememberAsStored(now);
-  store.remember(now);
+  store.remember(now, status);
   EXPECT_EQ(files.replaceCount, 0);
-  store.remember({{"LESSONS:", "FALSE"}, {"TEMPO:", "23"}});
+  store.remember({{"LESSONS:", "FALSE"}, {"TEMPO:", "23"}}, status);
   EXPECT_EQ(files.replaceCount, 1);
   EXPECT_EQ(lines(), (std::vector<std::string>{"LESSONS:", "FALSE", "TEMPO:", "23"}));
 }
@@ -64,13 +64,13 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverRewrittenAndSaysWhy) {
   const auto reading = store.read();
   ASSERT_EQ(reading.problems.size(), 1u);
   EXPECT_NE(reading.problems[0](UiLanguage::English).find("no permission"), std::string::npos);
-  store.write({{"SPLASH:", "TRUE"}});
+  store.write({{"SPLASH:", "TRUE"}}, status);
   EXPECT_EQ(files.replaceCount, 0);
   EXPECT_NE(status.view().line.find("no permission"), std::string::npos);
 
   files.unreadable.clear();
   write({std::string(2 * 1024 * 1024, 'x')});
-  store.write({{"SPLASH:", "TRUE"}});
+  store.write({{"SPLASH:", "TRUE"}}, status);
   EXPECT_EQ(files.replaceCount, 0);
   EXPECT_EQ(status.problemCount(), 2);
 }
@@ -78,6 +78,6 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverRewrittenAndSaysWhy) {
 TEST_F(SettingsStoreTest, AFailedReplaceIsReportedWithThePath) {
   write({"SPLASH:", "TRUE"});
   files.failReplace = true;
-  store.write({{"SPLASH:", "FALSE"}});
+  store.write({{"SPLASH:", "FALSE"}}, status);
   EXPECT_EQ(status.view().line, status.say(Text::MsgSettingsNotChanged, {"Data/Tastrel.Ini", "disk full"}));
 }

@@ -80,7 +80,7 @@ TEST_F(StatusLanguageTest, AMessageIsSaidAgainWithTheTextsItQuotesNamesStayAsThe
   const std::string why = status.say(Text::WhyUnreadable);
   status.report(status.say(Text::MsgRecordRefused, {"Records_Jodler.txt", why}));
   status.useLanguage(UiLanguage::English);
-  status.sayAgain();
+  status.sayAgain(*this);
   EXPECT_EQ(status.view().line,
             uiText(UiLanguage::English, Text::MsgRecordRefused,
                    {"Records_Jodler.txt", uiText(UiLanguage::English, Text::WhyUnreadable)}));
@@ -89,24 +89,45 @@ TEST_F(StatusLanguageTest, AMessageIsSaidAgainWithTheTextsItQuotesNamesStayAsThe
   EXPECT_EQ(status.view().count, uiText(UiLanguage::English, Text::MsgMessages, {"2"}));
 }
 
-TEST_F(StatusLanguageTest, AMessageMadeByItsMakerIsMadeAgainByIt) {
+namespace {
+
+/// A window as far as its status line knows one: a caption that changes with the language.
+struct Window {
+  StatusLine status;
   std::string caption = "Abspielen";
-  status.informAgain([&] { return status.say(Text::MsgMessages, {caption}); });
-  caption = "Play";
-  status.useLanguage(UiLanguage::English);
-  status.sayAgain();
-  EXPECT_EQ(status.view().line, uiText(UiLanguage::English, Text::MsgMessages, {"Play"}));
+};
+
+std::string quoteCaption(const Window& w) {
+  return w.status.say(Text::MsgMessages, {w.caption});
+}
+
+}  // namespace
+
+TEST_F(StatusLanguageTest, AMessageMadeByItsMakerIsMadeAgainByItFromTheWindowAsItIsThen) {
+  Window window;
+  window.status.informAgain(window, quoteCaption);
+  EXPECT_EQ(window.status.view().line, uiText(UiLanguage::German, Text::MsgMessages, {"Abspielen"}));
+  // A copy of the window keeps nothing of the first: its maker reads the copy.
+  Window copy = window;
+  copy.caption = "Play";
+  copy.status.useLanguage(UiLanguage::English);
+  copy.status.sayAgain(copy);
+  EXPECT_EQ(copy.status.view().line, uiText(UiLanguage::English, Text::MsgMessages, {"Play"}));
+  copy.caption = "Tocar";
+  copy.status.useLanguage(UiLanguage::Spanish);
+  copy.status.sayAgain(copy);  // said again, and again makeable
+  EXPECT_EQ(copy.status.view().line, uiText(UiLanguage::Spanish, Text::MsgMessages, {"Tocar"}));
 }
 
 TEST_F(StatusLanguageTest, ATextNotMadeFromTheTableStaysAsItIs) {
   status.inform("Records_Demo.txt");
   status.useLanguage(UiLanguage::Spanish);
-  status.sayAgain();
+  status.sayAgain(*this);
   EXPECT_EQ(status.view().line, "Records_Demo.txt");
   // Nor is a message said again once another has replaced it.
   status.inform(status.say(Text::WhyUnreadable));
   status.inform("plain");
   status.useLanguage(UiLanguage::German);
-  status.sayAgain();
+  status.sayAgain(*this);
   EXPECT_EQ(status.view().line, "plain");
 }

@@ -18,63 +18,71 @@ void eraseAt(std::vector<T>& items, int row) {
 
 }  // namespace
 
-RecordDraft::RecordDraft(DraftLists lists) : lists_(lists) {}
+void RecordDraft::bind(const DraftLists& lists) {
+  display_ = &lists.display;
+  bellows_ = &lists.bellows;
+  names_ = &lists.names;
+  buttons_ = &lists.buttons;
+  pendingDisplay_ = &lists.pendingDisplay;
+  pendingNames_ = &lists.pendingNames;
+  pendingButtons_ = &lists.pendingButtons;
+}
 
 void RecordDraft::insert(int row, const RecordEvent& event) {
   if (row < 0 || row > eventCount()) return;
-  insertAt(lists_.display, row, event.display);
-  insertAt(lists_.bellows, row, bellowsOf(event.buttonLine));
-  insertAt(lists_.names, row, event.nameLine);
-  insertAt(lists_.buttons, row, event.buttonLine);
+  insertAt(*display_, row, event.display);
+  insertAt(*bellows_, row, bellowsOf(event.buttonLine));
+  insertAt(*names_, row, event.nameLine);
+  insertAt(*buttons_, row, event.buttonLine);
 }
 
 void RecordDraft::replace(int row, const RecordEvent& event) {
   if (!isEventRow(row)) return;
   const auto i = static_cast<std::size_t>(row);
-  lists_.display[i] = event.display;
-  lists_.bellows[i] = bellowsOf(event.buttonLine);
-  lists_.names[i] = event.nameLine;
-  lists_.buttons[i] = event.buttonLine;
+  (*display_)[i] = event.display;
+  (*bellows_)[i] = bellowsOf(event.buttonLine);
+  (*names_)[i] = event.nameLine;
+  (*buttons_)[i] = event.buttonLine;
 }
 
 void RecordDraft::erase(int row) {
   if (!isEventRow(row)) return;
-  eraseAt(lists_.display, row);
-  eraseAt(lists_.bellows, row);
-  eraseAt(lists_.names, row);
-  eraseAt(lists_.buttons, row);
+  eraseAt(*display_, row);
+  eraseAt(*bellows_, row);
+  eraseAt(*names_, row);
+  eraseAt(*buttons_, row);
 }
 
 void RecordDraft::clear() {
-  lists_.display.clear();
-  lists_.bellows.clear();
-  lists_.names.clear();
-  lists_.buttons.clear();
+  display_->clear();
+  bellows_->clear();
+  names_->clear();
+  buttons_->clear();
 }
 
 RecordContent RecordDraft::content(const std::string& layoutName) const {
-  return {layoutName, lists_.buttons, lists_.names};
+  return {layoutName, *buttons_, *names_};
 }
 
 RecordEvent RecordDraft::pending() const {
-  return {lists_.pendingDisplay, lists_.pendingNames, lists_.pendingButtons};
+  return {*pendingDisplay_, *pendingNames_, *pendingButtons_};
 }
 
 void RecordDraft::addToPending(const RecordEvent& part) {
-  lists_.pendingDisplay += part.display;
-  lists_.pendingNames += part.nameLine;
-  lists_.pendingButtons += part.buttonLine;
+  *pendingDisplay_ += part.display;
+  *pendingNames_ += part.nameLine;
+  *pendingButtons_ += part.buttonLine;
 }
 
 void RecordDraft::clearPending() {
-  lists_.pendingDisplay.clear();
-  lists_.pendingNames.clear();
-  lists_.pendingButtons.clear();
+  pendingDisplay_->clear();
+  pendingNames_->clear();
+  pendingButtons_->clear();
 }
 
 void RecordDraft::holdButton(int button, const std::string& caption) {
   const std::string field = buttonField(button);
-  const std::string& buttons = lists_.pendingButtons;
+  const std::string& buttons = *pendingButtons_;
   for (std::size_t i = 0; i + 3 <= buttons.size(); i += 3)
     if (buttons.compare(i, 3, field) == 0) return;
   if (buttons.size() >= 12)

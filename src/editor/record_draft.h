@@ -32,10 +32,13 @@ class RecordDraft {
   /// Commits a recording may make before it must be saved and begun anew.
   static constexpr int kCommitLimit = 198;
 
-  explicit RecordDraft(DraftLists lists);
+  explicit RecordDraft(const DraftLists& lists) { bind(lists); }
+  /// Works from now on on these lists (the window's own, after a copy of the window); what it
+  /// keeps of its own (changes unsaved, the confirmations) stays.
+  void bind(const DraftLists& lists);
 
   // ---- The events
-  int eventCount() const { return static_cast<int>(lists_.display.size()); }
+  int eventCount() const { return static_cast<int>(display_->size()); }
   bool isEventRow(int row) const { return row >= 0 && row < eventCount(); }
   /// Inserts before `row`; the end (eventCount()) appends.
   void insert(int row, const RecordEvent& event);
@@ -47,7 +50,7 @@ class RecordDraft {
 
   // ---- The pending chord
   RecordEvent pending() const;
-  bool pendingEmpty() const { return lists_.pendingDisplay.empty(); }
+  bool pendingEmpty() const { return pendingDisplay_->empty(); }
   void addToPending(const RecordEvent& part);
   void clearPending();
   /// Adds a button held towards the chord: a button is in a chord once, and a fifth lets the
@@ -88,7 +91,13 @@ class RecordDraft {
   std::optional<Meter> importedMeter;
 
  private:
-  DraftLists lists_;
+  std::vector<std::string>* display_ = nullptr;
+  std::vector<Bellows>* bellows_ = nullptr;
+  std::vector<std::string>* names_ = nullptr;
+  std::vector<std::string>* buttons_ = nullptr;
+  std::string* pendingDisplay_ = nullptr;
+  std::string* pendingNames_ = nullptr;
+  std::string* pendingButtons_ = nullptr;
   int unsaved_ = 0;
   bool cancelConfirmed_ = false;  ///< Cancel was clicked once and said what would be lost
   std::string replaceConfirmed_;  ///< the file Save was clicked once for, to replace it

@@ -47,8 +47,8 @@ bool hasValueLine(const std::vector<std::string>& lines, std::size_t key) {
 
 }  // namespace
 
-SettingsStore::SettingsStore(Files& files, StatusLine& status, std::string path)
-    : files_(files), status_(status), path_(std::move(path)) {}
+SettingsStore::SettingsStore(Files* files, std::string path)
+    : files_(files), path_(std::move(path)) {}
 
 bool SettingsStore::isChoiceKey(const std::string& key) {
   return std::find(std::begin(kChoiceKeys), std::end(kChoiceKeys), key) != std::end(kChoiceKeys);
@@ -62,12 +62,12 @@ std::optional<std::string> SettingsStore::Reading::last(const std::string& key) 
 
 SettingsStore::FileRead SettingsStore::readFile() {
   FileRead f;
-  f.bytes = files_.read(path_);
+  f.bytes = files_->read(path_);
   if (f.bytes && f.bytes->size() > kLargestSettings) {
     f.bytes.reset();
     f.tooLarge = true;
   } else if (!f.bytes) {
-    f.why = files_.readProblem(path_);
+    f.why = files_->readProblem(path_);
   }
   return f;
 }
@@ -116,15 +116,15 @@ SettingsStore::Reading SettingsStore::read() {
   return r;
 }
 
-void SettingsStore::write(const std::vector<Setting>& values) {
+void SettingsStore::write(const std::vector<Setting>& values, StatusLine& status) {
   const FileRead file = readFile();
   if (!file.bytes) {
     // The reason is said through the status line, so that it is said again in another
     // language with the message.
-    const std::string reason = file.tooLarge      ? status_.say(Text::WhyTooLarge, {"1 MB"})
-                               : file.why.empty() ? status_.say(Text::WhyMissing)
+    const std::string reason = file.tooLarge      ? status.say(Text::WhyTooLarge, {"1 MB"})
+                               : file.why.empty() ? status.say(Text::WhyMissing)
                                                   : file.why;
-    status_.report(status_.say(Text::MsgSettingsThisRun, {path_, reason}));
+    status.report(status.say(Text::MsgSettingsThisRun, {path_, reason}));
     return;
   }
   auto lines = splitLines(*file.bytes);
@@ -142,8 +142,8 @@ void SettingsStore::write(const std::vector<Setting>& values) {
     }
     if (!found) lines.insert(lines.begin(), {key, value});
   }
-  const std::string error = files_.replace(path_, joinLines(lines));
-  if (!error.empty()) status_.report(status_.say(Text::MsgSettingsNotChanged, {path_, error}));
+  const std::string error = files_->replace(path_, joinLines(lines));
+  if (!error.empty()) status.report(status.say(Text::MsgSettingsNotChanged, {path_, error}));
 }
 
 std::optional<std::string> SettingsStore::storedChoice(const std::string& key) const {
@@ -152,13 +152,13 @@ std::optional<std::string> SettingsStore::storedChoice(const std::string& key) c
   return std::nullopt;
 }
 
-void SettingsStore::remember(const std::vector<Setting>& choices) {
+void SettingsStore::remember(const std::vector<Setting>& choices, StatusLine& status) {
   if (choices == stored_) return;
   std::vector<Setting> changed;
   for (std::size_t i = 0; i < choices.size(); ++i)
     if (i >= stored_.size() || stored_[i] != choices[i]) changed.push_back(choices[i]);
   stored_ = choices;
-  write(changed);
+  write(changed, status);
 }
 
 }  // namespace tastrello

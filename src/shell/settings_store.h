@@ -22,8 +22,8 @@ class SettingsStore {
  public:
   static constexpr int kInstrumentCount = 128;
 
-  /// `status` hears what cannot be written; `path` is the file's place in the working folder.
-  SettingsStore(Files& files, StatusLine& status, std::string path);
+  /// `path` is the file's place in the working folder.
+  SettingsStore(Files* files, std::string path);
 
   /// What the file says. A problem is made in a language: the file's own LANGUAGE: decides
   /// which, and that is known only once the whole file is read.
@@ -42,13 +42,13 @@ class SettingsStore {
 
   /// Gives each key its value in one rewrite: every occurrence of a key, a key on the last line
   /// its value after it, a missing key added at the top (where no list can swallow it). What
-  /// cannot be written is reported, and the file stays as it was.
-  void write(const std::vector<Setting>& values);
+  /// cannot be written is reported to `status`, and the file stays as it was.
+  void write(const std::vector<Setting>& values, StatusLine& status);
 
   /// The learner's choices that come back after a restart: which keys they are.
   static bool isChoiceKey(const std::string& key);
   /// Stores those of `choices` that changed since they were last stored (or read).
-  void remember(const std::vector<Setting>& choices);
+  void remember(const std::vector<Setting>& choices, StatusLine& status);
   /// Takes `choices` as the ones stored, without writing them.
   void rememberAsStored(std::vector<Setting> choices) { stored_ = std::move(choices); }
   /// The value a choice key had in the file (its last), or nothing.
@@ -67,8 +67,7 @@ class SettingsStore {
   };
   FileRead readFile();
 
-  Files& files_;
-  StatusLine& status_;
+  Files* files_;
   std::string path_;
   std::vector<Setting> stored_;  ///< the choices as read from the file, then as last stored
 };

@@ -54,21 +54,18 @@ void StatusLine::inform(const std::string& text) {
   show(text);
 }
 
-void StatusLine::informAgain(std::function<std::string()> make) {
-  inform(make());
-  recipe_.make = std::move(make);
-}
-
 void StatusLine::useLanguage(UiLanguage language) {
   language_ = language;
   showCount();
 }
 
-void StatusLine::sayAgain() {
+void StatusLine::sayAgainFrom(const void* window) {
   const Recipe recipe = recipe_;
   if (recipe.shown != view_.line) return;
   if (recipe.make) {
-    informAgain(recipe.make);
+    inform(recipe.call(recipe.make, window));
+    recipe_.make = recipe.make;
+    recipe_.call = recipe.call;
   } else if (recipe.message) {
     std::vector<std::string> args = recipe.message->args;
     for (std::size_t i = 0; i < args.size(); ++i)
@@ -80,7 +77,7 @@ void StatusLine::sayAgain() {
 void StatusLine::show(const std::string& text) {
   view_.line = text;
   // How the message was made is looked up the moment it is shown, just after it was said.
-  recipe_ = {text, nullptr, madeOf(text), {}};
+  recipe_ = {text, nullptr, nullptr, madeOf(text), {}};
   if (recipe_.message)
     for (const auto& arg : recipe_.message->args) recipe_.quoted.push_back(madeOf(arg));
 }

@@ -49,17 +49,28 @@ class StatusLine {
                  const std::function<std::string(std::size_t)>& text);
   /// Shows a confirmation; it is no problem and is not kept.
   void inform(const std::string& text);
-  /// Shows a confirmation made by `make`, made again when the language changes while it is on
-  /// show (for messages that quote captions, which change with the language too).
-  void informAgain(std::function<std::string()> make);
+  /// Shows a confirmation made by `make` from the window, made again from it when the language
+  /// changes while it is on show (for messages that quote captions, which change with the
+  /// language too). The maker is a plain function: it keeps nothing of the window it was given.
+  template <class Window>
+  void informAgain(const Window& window, std::string (*make)(const Window&)) {
+    inform(make(window));
+    recipe_.make = reinterpret_cast<Maker>(make);
+    recipe_.call = [](Maker maker, const void* from) {
+      return reinterpret_cast<std::string (*)(const Window&)>(maker)(*static_cast<const Window*>(from));
+    };
+  }
 
   /// The language the texts are said in from now on.
   void useLanguage(UiLanguage language);
   UiLanguage language() const { return language_; }
-  /// Says the message on show again in the language in force: made again by its maker, or the
-  /// table's text with the texts it quotes made again (names and numbers stay as they were).
-  /// Nothing when the message was not made here.
-  void sayAgain();
+  /// Says the message on show again in the language in force: made again by its maker from
+  /// `window`, or the table's text with the texts it quotes made again (names and numbers stay
+  /// as they were). Nothing when the message was not made here.
+  template <class Window>
+  void sayAgain(const Window& window) {
+    sayAgainFrom(&window);
+  }
 
   int problemCount() const { return problemCount_; }
   const std::vector<std::string>& problems() const { return problems_; }
@@ -71,15 +82,18 @@ class StatusLine {
     std::vector<std::string> args;
     std::string text;
   };
+  using Maker = void (*)();
   /// How the message on show was made, to make it again in another language.
   struct Recipe {
     std::string shown;
-    std::function<std::string()> make;
+    Maker make = nullptr;  ///< the maker, its type restored by `call`
+    std::string (*call)(Maker, const void* window) = nullptr;
     std::optional<Said> message;
     std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
   };
 
   std::optional<Said> madeOf(const std::string& text) const;
+  void sayAgainFrom(const void* window);
   void show(const std::string& text);
   void showCount();
 

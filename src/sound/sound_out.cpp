@@ -1,7 +1,5 @@
 #include "sound/sound_out.h"
 
-#include <utility>
-
 namespace tastrello {
 
 namespace {
@@ -17,24 +15,21 @@ constexpr int kClick = 77;        // low wood block
 
 }  // namespace
 
-SoundOut::SoundOut(MidiPort& port, std::uint32_t& handle, ErrorSink onError)
-    : port_(port), handle_(handle), onError_(std::move(onError)) {}
-
 bool SoundOut::open(int deviceId) {
   close();
-  const int result = port_.open(deviceId, handle_);
+  const int result = port_->open(deviceId, *handle_);
   if (result != 0) {
-    handle_ = 0;
+    *handle_ = 0;
     onError_(result);
   }
-  return handle_ != 0;
+  return *handle_ != 0;
 }
 
 void SoundOut::close() {
-  if (handle_ == 0) return;
-  const int result = port_.close(handle_, at_);
+  if (*handle_ == 0) return;
+  const int result = port_->close(*handle_, at_);
   if (result != 0) onError_(result);
-  handle_ = 0;
+  *handle_ = 0;
 }
 
 void SoundOut::reset() {
@@ -52,7 +47,7 @@ void SoundOut::send(int status, int data1, int data2) {
     }
   }
   const auto word = static_cast<std::uint32_t>(pack(data2, data1, status));
-  const int result = port_.send(handle_, word, at_);
+  const int result = port_->send(*handle_, word, at_);
   if (result != 0) onError_(result);
 }
 
@@ -74,7 +69,7 @@ void SoundOut::click(bool accent) {
 }
 
 std::string SoundOut::errorText(int code) {
-  return port_.errorText(code).substr(0, 128);
+  return port_->errorText(code).substr(0, 128);
 }
 
 }  // namespace tastrello

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "shell/services.h"
 
@@ -23,7 +24,16 @@ class SoundOut {
   using ErrorSink = std::function<void(int code)>;
 
   /// `handle` is the device's handle, kept by the caller (0 while no device is open).
-  SoundOut(MidiPort& port, std::uint32_t& handle, ErrorSink onError);
+  SoundOut(MidiPort& port, std::uint32_t& handle, ErrorSink onError) {
+    bind(port, handle, std::move(onError));
+  }
+  /// Works from now on with this port, handle and sink (the window's own, after a copy of the
+  /// window); what it keeps of its own (the moment, the click sounding) stays.
+  void bind(MidiPort& port, std::uint32_t& handle, ErrorSink onError) {
+    port_ = &port;
+    handle_ = &handle;
+    onError_ = std::move(onError);
+  }
 
   /// Opens the output for `deviceId` (-1: the output chosen), closing the one open first.
   /// True when a device is open after it.
@@ -48,7 +58,7 @@ class SoundOut {
   void soundAt(SoundTime at) { at_ = at; }
   SoundTime moment() const { return at_; }
   /// How long before their moment messages may be handed over (0: the output plays at once).
-  double lead() { return port_.leadSeconds(); }
+  double lead() { return port_->leadSeconds(); }
 
   /// The port's text for an error code, at most 128 characters.
   std::string errorText(int code);
@@ -61,8 +71,8 @@ class SoundOut {
   }
 
  private:
-  MidiPort& port_;
-  std::uint32_t& handle_;
+  MidiPort* port_ = nullptr;
+  std::uint32_t* handle_ = nullptr;
   ErrorSink onError_;
   SoundTime at_ = kAtOnce;
   int clickNote_ = 0;  ///< the click sounding (0: none)
