@@ -75,18 +75,18 @@ void measure(const char* name, const std::function<void(const fs::path&)>& prepa
 
 int startUp(Form1& form, DiskFiles&) {
   form.Form_Load();
-  return form.problemCount;
+  return form.status().problemCount();
 }
 
 int loadRecordWithHistory(Form1& form, DiskFiles&) {
   form.Form_Load();
-  const int before = form.problemCount;
+  const int before = form.status().problemCount();
   form.refreshFileList(form.RecordList);
   const auto& items = form.RecordList.items;
   form.RecordList.selected =
       int(std::find(items.begin(), items.end(), "Records_Demo.txt") - items.begin());
   form.RecordList_Click();
-  return form.problemCount - before;
+  return form.status().problemCount() - before;
 }
 
 void reportCost() {

@@ -124,7 +124,7 @@ class AudioPanelTest : public ::testing::Test {
     outputs.log.clear();
   }
   bool reported(const std::string& part) const {
-    for (const auto& p : form.problems)
+    for (const auto& p : form.status().problems())
       if (p.find(part) != std::string::npos) return true;
     return false;
   }
@@ -156,7 +156,6 @@ TEST_F(AudioPanelTest, EachRefusalGivesItsOwnReasonInTheLanguageInForce) {
     start();
     messages.insert(form.StatusLine.caption);
     form.Picture1_Click();  // English
-    form.problems.clear();
     form.startAudioBuffer();
     messages.insert(form.StatusLine.caption);
   }
@@ -169,7 +168,7 @@ TEST_F(AudioPanelTest, AnAcceptedSizeIsGivenToTheOutputInWholeBlocks) {
   form.Form_Activate();
   EXPECT_EQ(outputs.log.front(), "buffer 8192");
   EXPECT_EQ(form.audioBufferMs(), 170);
-  EXPECT_TRUE(form.problems.empty() || !reported("AUDIO-BUFFER"));
+  EXPECT_TRUE(form.status().problems().empty() || !reported("AUDIO-BUFFER"));
 }
 
 TEST_F(AudioPanelTest, TheTimerGrowsTheAutomaticBufferOnlyForNewDropoutsOfAnyKind) {
@@ -250,7 +249,7 @@ TEST_F(AudioPanelTest, TheSynthesizersOwnProblemsReachTheStatusLineOnce) {
   form.AudioTimer_Timer();
   form.AudioTimer_Timer();
   int seen = 0;
-  for (const auto& p : form.problems)
+  for (const auto& p : form.status().problems())
     if (p.find("could not be loaded") != std::string::npos ||
         p.find("out of voices") != std::string::npos)
       ++seen;

@@ -307,7 +307,7 @@ TEST_F(RequestTest, ACancelledOrRefusedFileChangesNothingButSaysWhy) {
   form.dispatch(Event::click(ControlId::MidiImport));
   form.dispatch(Event::cancelledAnswer(only().id));
   EXPECT_FALSE(form.EditBox.visible);
-  EXPECT_EQ(form.problemCount, 0);
+  EXPECT_EQ(form.status().problemCount(), 0);
   form.dispatch(Event::click(ControlId::MidiImport));
   form.dispatch(Event::fileRefused(only().id, "Pipe", form.say(Text::WhyNotAPlainFile)));
   EXPECT_FALSE(form.EditBox.visible);
@@ -340,7 +340,7 @@ TEST_F(RequestTest, TheExportAsksTheFormatHandsOverTheFilesBytesAndSaysWhereThey
   form.dispatch(Event::chosen(only().id, 0));
   form.dispatch(Event::notSaved(only().id, "/full/T.mid", "no space left"));
   EXPECT_NE(form.StatusLine.caption.find("no space left"), std::string::npos);
-  EXPECT_EQ(form.problemCount, 1);
+  EXPECT_EQ(form.status().problemCount(), 1);
 }
 
 TEST_F(RequestTest, TheMidiInputOfTheSettingsIsOpenedAtTheStartAndAFailureIsSaid) {

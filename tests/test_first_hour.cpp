@@ -70,7 +70,7 @@ TEST_F(FirstHourTest, EveryChoiceMadeInTheWindowComesBackAfterARestart) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "LANGUAGE:"), 1);
   EXPECT_EQ(setting("LANGUAGE:"), "Lang_ger.txt");
   EXPECT_EQ(form.instrumentNames[128], "Gunshot");
-  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
 }
 
 TEST_F(FirstHourTest, TheWaitingPracticeAndTheRecordsOwnTuningComeBackToo) {
@@ -108,7 +108,7 @@ TEST_F(FirstHourTest, AChoiceTheProgramDoesNotKnowIsSaidAndTheDefaultHolds) {
   EXPECT_EQ(form.chosenTuning, "");  // a tuning that cannot be loaded leaves the shipped one
   EXPECT_EQ(form.layoutInForce, "Notes_G-C-F.txt");
   EXPECT_EQ(form.KeyLetters.value, 1);  // the good values still count
-  EXPECT_GE(form.problemCount, 4);
+  EXPECT_GE(form.status().problemCount(), 4);
   for (const char* said : {"TEMPO: 99", "PRACTICE: MAYBE", "METRONOME: yes"})
     EXPECT_NE(form.StatusLine.toolTip.find(said), std::string::npos) << said;
 }
@@ -122,7 +122,7 @@ TEST_F(FirstHourTest, TheFirstStartShowsTheLessonsAndSaysWhatToDoFirst) {
   EXPECT_EQ(form.RecordList.items.size(), 4u);
   EXPECT_EQ(form.RecordList.items.front(), "Lessons_1 C-Dur Tonleiter.txt");
   EXPECT_NE(form.StatusLine.caption.find(form.Label8.caption), std::string::npos);
-  EXPECT_EQ(form.problemCount, 0);
+  EXPECT_EQ(form.status().problemCount(), 0);
   // The next start is no first start, and the lessons stay until the learner switches.
   restart();
   EXPECT_EQ(form.RecordLession.value, 1);
@@ -191,7 +191,7 @@ TEST_F(FirstHourTest, ContinuingARecordSavesItUnderItsOwnNameAndShowsWhatWasSave
   form.Keys_Click(44);
   form.NextRecord_Click();
   click(ControlId::SaveRecord);  // the record's own file: no second click needed
-  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
   EXPECT_FALSE(form.EditBox.visible);
   EXPECT_EQ(form.Label2.caption, "Records_Demo.txt");
   EXPECT_EQ(form.Infos.caption, "Demo");

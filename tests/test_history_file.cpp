@@ -181,11 +181,11 @@ TEST_F(HistoryAppendTest, ADamagedHistoryCostsAFewReportsWhateverItsSize) {
   for (int i = 0; i < 5000; ++i) bytes += "junk " + std::to_string(i) + "\r\n";
   bytes += oldPass;
   files.files[kHistory] = bytes;
-  const int before = form.problemCount;
+  const int before = form.status().problemCount();
   loadRecord();
-  EXPECT_EQ(form.problemCount - before, int(Form1::kReportsPerFile) + 1);
+  EXPECT_EQ(form.status().problemCount() - before, int(StatusReports::kReportsPerFile) + 1);
   EXPECT_EQ(form.StatusLine.caption,
             form.say(Text::MsgMoreProblems,
-                     {"Practice_Records_T.txt", std::to_string(5000 - Form1::kReportsPerFile)}));
+                     {"Practice_Records_T.txt", std::to_string(5000 - StatusReports::kReportsPerFile)}));
   EXPECT_EQ(form.practice.history.passes.size(), 2u);  // the good lines are read all the same
 }

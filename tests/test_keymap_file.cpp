@@ -165,7 +165,7 @@ TEST_F(KeyMapFileTest, AMapThatCannotBeUsedIsSaidAndTheShippedOneIsUsed) {
   files.files.erase(path);
   files.unreadable.clear();
   restart();
-  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
   EXPECT_EQ(form.hands.keyMap, defaultKeyMap());
 }
 
@@ -174,10 +174,10 @@ TEST_F(KeyMapFileTest, AMapOfManyBadLinesCostsAFewReportsAndItsGoodLinesCount) {
   for (int i = 0; i < 3000; ++i) bytes += "Nonsense" + std::to_string(i) + "=1\r\n";
   files.files[path] = bytes;
   restart();
-  EXPECT_EQ(form.problemCount, int(Form1::kReportsPerFile) + 1);
+  EXPECT_EQ(form.status().problemCount(), int(StatusReports::kReportsPerFile) + 1);
   EXPECT_EQ(form.StatusLine.caption,
             form.say(Text::MsgMoreProblems,
-                     {path, std::to_string(3000 - Form1::kReportsPerFile)}));
+                     {path, std::to_string(3000 - StatusReports::kReportsPerFile)}));
   EXPECT_EQ(form.hands.keyMap.positions, (std::map<std::string, int>{{"A", 0}}));
 }
 

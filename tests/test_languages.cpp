@@ -173,8 +173,8 @@ class LanguageSweepTest : public FormTest {
   }
 
   void checkMessagesSince(std::size_t first, UiLanguage language) {
-    for (std::size_t i = first; i < form.problems.size(); ++i)
-      check("message", form.problems[i], language);
+    for (std::size_t i = first; i < form.status().problems().size(); ++i)
+      check("message", form.status().problems()[i], language);
     check("status line", form.StatusLine.caption, language);
   }
 
@@ -229,7 +229,7 @@ TEST_F(LanguageSweepTest, EveryControlAndMessageFollowsEachFlag) {
   // the window is built, and never again, shows up in the second language at the latest.
   for (UiLanguage language : {UiLanguage::English, UiLanguage::Spanish, UiLanguage::Bavarian,
                               UiLanguage::German}) {
-    const std::size_t first = form.problems.size();
+    const std::size_t first = form.status().problems().size();
     form.dispatch(Event::click(flagOf(language)));
     // Messages of each kind: a file refused, a note outside MIDI's range, the score refused
     // where no reader of XML is given.
@@ -240,7 +240,7 @@ TEST_F(LanguageSweepTest, EveryControlAndMessageFollowsEachFlag) {
     answerWith("Tune.musicxml", "<score-partwise/>", language);
     form.noteNumber = 130;
     form.Midi_Out_Send(0x90, 130, 100);
-    ASSERT_GT(form.problems.size(), first + 2) << nameOf(language);
+    ASSERT_GT(form.status().problems().size(), first + 2) << nameOf(language);
     checkMessagesSince(first, language);
     checkControls(language);
   }
@@ -252,12 +252,12 @@ TEST_F(LanguageSweepTest, AnImportWithPartsWarningsAndRemarksSpeaksTheLanguage) 
     Form1 fresh({&port, &files, nullptr, &clock});
     form = std::move(fresh);
     start();
-    const std::size_t first = form.problems.size();
+    const std::size_t first = form.status().problems().size();
     form.dispatch(Event::click(flagOf(language)));
     form.dispatch(Event::click(ControlId::MidiImport));
     answerWith("Remarks", midiWithRemarks(), language);
     // The track count and the note without a button are said; the summary counts them.
-    ASSERT_GE(form.problems.size(), first + 2) << nameOf(language);
+    ASSERT_GE(form.status().problems().size(), first + 2) << nameOf(language);
     checkMessagesSince(first, language);
   }
   EXPECT_EQ(found(), "");
@@ -281,17 +281,17 @@ TEST(FormatLanguageTest, AFileFormatsReasonsComeInTheLanguageAsked) {
 TEST_F(FormTest, AnOutputThatIsGoneIsReportedOnceNotOnceANote) {
   port.failOpen = true;
   form.Midi_Out_Reset();
-  const std::size_t after = form.problems.size();
-  ASSERT_EQ(form.problems.back(), "MIDI: error 7");
+  const std::size_t after = form.status().problems().size();
+  ASSERT_EQ(form.status().problems().back(), "MIDI: error 7");
   for (int i = 0; i < 20; ++i) clickKeys({3, 5});
   // Each note reopens (refused again) and sends on no handle: two reasons, each said once.
-  ASSERT_EQ(form.problems.size(), after + 1) << form.StatusLine.toolTip;
-  EXPECT_EQ(form.problems.back(), "MIDI: error 5");
+  ASSERT_EQ(form.status().problems().size(), after + 1) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problems().back(), "MIDI: error 5");
   // Something else said in between: the output's failures are said again when they recur.
-  form.report("Something else");
+  form.status().report("Something else");
   clickKeys({3});
-  ASSERT_EQ(form.problems.size(), after + 3) << form.StatusLine.toolTip;
-  EXPECT_EQ(form.problems.back(), "MIDI: error 5");
+  ASSERT_EQ(form.status().problems().size(), after + 3) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problems().back(), "MIDI: error 5");
 }
 
 }  // namespace
@@ -329,7 +329,7 @@ TEST_F(LanguageSweepTest, TheMessageOnShowIsSaidAgainInTheLanguageChosen) {
             uiText(UiLanguage::Spanish, Text::MsgImportRefused,
                    {"Huge", uiText(UiLanguage::Spanish, Text::WhyNotAPlainFile)}));
   // A message the program did not say from its table (a name alone) is left as it was.
-  form.inform("Records_Demo.txt");
+  form.status().inform("Records_Demo.txt");
   form.dispatch(Event::click(flagOf(UiLanguage::English)));
   EXPECT_EQ(form.StatusLine.caption, "Records_Demo.txt");
   EXPECT_EQ(found(), "");

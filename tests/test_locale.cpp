@@ -92,7 +92,7 @@ TEST_F(GermanDesktopTest, APassIsReadBackAfterARestartWithItsTimeAndTheRamp) {
 
   form = start();
   load(*form, "Records_T.txt");
-  EXPECT_EQ(form->problemCount, 0) << form->StatusLine.toolTip;
+  EXPECT_EQ(form->status().problemCount(), 0) << form->StatusLine.toolTip;
   ASSERT_EQ(form->practice.history.passes.size(), 1u) << "the pass was lost at the restart";
   EXPECT_EQ(form->practice.history.passes[0].score.seconds, 5.3);
   EXPECT_TRUE(form->practice.history.ramp);
@@ -108,7 +108,7 @@ TEST_F(GermanDesktopTest, TheSettingsComeBackAsTheyWereChosen) {
   form->Speed_Click();
   EXPECT_EQ(form->Tempo.caption, "Tempo 0 (11.7 per min)");
   form = start();
-  EXPECT_EQ(form->problemCount, 0) << form->StatusLine.toolTip;
+  EXPECT_EQ(form->status().problemCount(), 0) << form->StatusLine.toolTip;
   EXPECT_EQ(form->languageFile, "Lang_ENG.txt");
   EXPECT_EQ(form->splashState, "FALSE");
   // Only the two values changed, byte for byte.

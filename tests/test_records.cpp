@@ -400,10 +400,10 @@ TEST_F(RecordMeterTest, ATempoOutOfRangeIsSaidAndTheMeterStillCounts) {
   // Within the range nothing is said.
   files.files["Records/Meter_Records_T.txt"] =
       joinLines({"METER;beats=3;steps=2;pickup=1", "TEMPO;bpm=300"});
-  const int problems = form.problemCount;
+  const int problems = form.status().problemCount();
   loadEvents({"44/", "47/"});
   EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 300}));
-  EXPECT_EQ(form.problemCount, problems) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problemCount(), problems) << form.StatusLine.toolTip;
 }
 
 /// A store that only reads and replaces, as the page's is.

@@ -136,7 +136,7 @@ TEST_F(SettingsTest, AKeyFollowedByAKeyHasNoValueAndSwallowsNothing) {
   EXPECT_EQ(form.splashState, "FALSE");
   EXPECT_EQ(form.midiOutSetting, "");
   EXPECT_EQ(form.soundFontSetting, "");
-  EXPECT_EQ(form.problemCount, 2);
+  EXPECT_EQ(form.status().problemCount(), 2);
   // Storing the valueless key gives it a value line of its own.
   form.settingKey = "MIDI-OUT:";
   form.settingValue = "SYNTH";
@@ -162,22 +162,22 @@ TEST_F(SettingsTest, AnEmptyOrJunkFileIsReportedAndLaterChoicesAreKept) {
 TEST_F(SettingsTest, EveryStartUpProblemIsKeptAndTheLatestShown) {
   files.files.erase("Data/Lang_ger.txt");
   restartWith({"LANGUAGE:", "MIDI-LIST:", "001Piano"});
-  EXPECT_EQ(form.problemCount, 3);  // no value, short list, no language file
-  EXPECT_EQ(form.problems.size(), 3u);
-  EXPECT_EQ(form.StatusLine.caption, form.problems.back());
+  EXPECT_EQ(form.status().problemCount(), 3);  // no value, short list, no language file
+  EXPECT_EQ(form.status().problems().size(), 3u);
+  EXPECT_EQ(form.StatusLine.caption, form.status().problems().back());
   EXPECT_NE(form.StatusCount.caption.find('3'), std::string::npos);
-  for (const auto& problem : form.problems)
+  for (const auto& problem : form.status().problems())
     EXPECT_NE(form.StatusLine.toolTip.find(problem), std::string::npos) << problem;
   // A confirmation shows but is no problem.
-  form.inform("Saved.");
-  EXPECT_EQ(form.problemCount, 3);
+  form.status().inform("Saved.");
+  EXPECT_EQ(form.status().problemCount(), 3);
 }
 
 TEST_F(SettingsTest, OnlyTheLatestProblemsAreKept) {
-  for (int i = 0; i < 200; ++i) form.report("problem " + std::to_string(i));
-  EXPECT_EQ(form.problems.size(), Form1::kProblemsKept);
-  EXPECT_EQ(form.problems.back(), "problem 199");
-  EXPECT_EQ(form.problemCount, 200);
+  for (int i = 0; i < 200; ++i) form.status().report("problem " + std::to_string(i));
+  EXPECT_EQ(form.status().problems().size(), StatusReports::kProblemsKept);
+  EXPECT_EQ(form.status().problems().back(), "problem 199");
+  EXPECT_EQ(form.status().problemCount(), 200);
 }
 
 // ---- Values that cannot be used are said, and the rest of the file still counts
@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(Refused, BellowsControllerSettingTest,
 TEST_F(SettingsTest, TheBellowsControllersAtTheEdgesAreTakenByTheInputAndTheExportAlike) {
   for (int number : {0, 119}) {
     restartWith({"BELLOWS-CC:", std::to_string(number)});
-    EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+    EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
     EXPECT_EQ(form.hands.bellowsController, number);
     form.MidiIn_Message(0xB0u | unsigned(number) << 8 | 127u << 16);
     EXPECT_EQ(form.hands.controllerPush, true);
@@ -235,7 +235,7 @@ TEST_F(SettingsTest, TheBellowsControllersAtTheEdgesAreTakenByTheInputAndTheExpo
     EXPECT_NE(bytes->find(std::string{'\xB0', char(number)}), std::string::npos) << number;
   }
   restartWith({"BELLOWS-CC:", ""});  // empty: none, and nothing to say
-  EXPECT_EQ(form.problemCount, 0);
+  EXPECT_EQ(form.status().problemCount(), 0);
   EXPECT_EQ(form.hands.bellowsController, -1);
 }
 
@@ -280,12 +280,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SettingsTest, PlayAlongValuesAtTheEdgesOfTheirRangesAreTakenAndEmptyOnesAreTheStartValues) {
   for (const auto& [offset, window] : std::vector<std::pair<int, int>>{{-500, 10}, {500, 300}}) {
     restartWith({"TAP-OFFSET:", std::to_string(offset), "TIMING-WINDOW:", std::to_string(window)});
-    EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+    EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
     EXPECT_EQ(form.practice.offsetSeconds, offset / 1000.0);
     EXPECT_EQ(form.practice.windowMs, window);
   }
   restartWith({"TAP-OFFSET:", "", "TIMING-WINDOW:", ""});
-  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
   EXPECT_EQ(form.practice.offsetSeconds, 0.0);
   EXPECT_EQ(form.practice.windowMs, 80);
 }

@@ -11,7 +11,7 @@ using namespace tastrello::testing;
 class SettingsStoreTest : public ::testing::Test {
  protected:
   MemoryFiles files;
-  StatusLine status;
+  StatusReports status;
   SettingsStore store{&files, "Data/Tastrel.Ini"};
 
   void write(const std::vector<std::string>& lines) {
@@ -23,7 +23,7 @@ class SettingsStoreTest : public ::testing::Test {
 TEST_F(SettingsStoreTest, ARewriteChangesTheValuesAndKeepsEveryOtherLineAsItWas) {
   write({"# a teacher's note", "LANGUAGE:", "Lang_ENG.txt", "UNKNOWN:", "kept", "SPLASH:",
          "TRUE", "LANGUAGE:", "Lang_SPA.txt"});
-  EXPECT_EQ(store.read().last("LANGUAGE:"), "Lang_SPA.txt");
+  EXPECT_EQ(store.read(status).last("LANGUAGE:"), "Lang_SPA.txt");
   store.write({{"LANGUAGE:", "Lang_ger.txt"}, {"TAP-OFFSET:", "12"}}, status);
   EXPECT_EQ(lines(), (std::vector<std::string>{"TAP-OFFSET:", "12", "# a teacher's note",
                                                "LANGUAGE:", "Lang_ger.txt", "UNKNOWN:", "kept",
@@ -36,7 +36,7 @@ TEST_F(SettingsStoreTest, TheInstrumentListIsNeverReadAsKeys) {
   for (int i = 1; i <= 128; ++i) file.push_back(i == 5 ? "SPLASH:" : "001Instrument " + std::to_string(i));
   file.insert(file.end(), {"SPLASH:", "FALSE"});
   write(file);
-  const auto reading = store.read();
+  const auto reading = store.read(status);
   EXPECT_EQ(reading.instruments[4], "Instrument 4");
   EXPECT_EQ(reading.instruments[5], "ASH:");  // a name is what its line holds from column 4
   EXPECT_EQ(reading.last("SPLASH:"), "FALSE");
@@ -47,7 +47,7 @@ TEST_F(SettingsStoreTest, TheInstrumentListIsNeverReadAsKeys) {
 
 TEST_F(SettingsStoreTest, OnlyTheChoicesThatChangedAreWrittenInOneRewrite) {
   write({"LESSONS:", "TRUE", "TEMPO:", "23"});
-  store.read();
+  store.read(status);
   EXPECT_EQ(store.storedChoice("TEMPO:"), "23");
   const std::vector<Setting> now{{"LESSONS:", "TRUE"}, {"TEMPO:", "23"}};
   store.rememberAsStored(now);
@@ -61,9 +61,10 @@ TEST_F(SettingsStoreTest, OnlyTheChoicesThatChangedAreWrittenInOneRewrite) {
 TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverRewrittenAndSaysWhy) {
   files.unreadable["Data/Tastrel.Ini"] = "no permission";
   write({"LANGUAGE:", "Lang_ENG.txt"});
-  const auto reading = store.read();
-  ASSERT_EQ(reading.problems.size(), 1u);
-  EXPECT_NE(reading.problems[0](UiLanguage::English).find("no permission"), std::string::npos);
+  const auto reading = store.read(status);
+  EXPECT_TRUE(reading.values.empty());
+  EXPECT_EQ(status.problemCount(), 1);
+  EXPECT_NE(status.view().line.find("no permission"), std::string::npos);
   store.write({{"SPLASH:", "TRUE"}}, status);
   EXPECT_EQ(files.replaceCount, 0);
   EXPECT_NE(status.view().line.find("no permission"), std::string::npos);
@@ -72,7 +73,7 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverRewrittenAndSaysWhy) {
   write({std::string(2 * 1024 * 1024, 'x')});
   store.write({{"SPLASH:", "TRUE"}}, status);
   EXPECT_EQ(files.replaceCount, 0);
-  EXPECT_EQ(status.problemCount(), 2);
+  EXPECT_EQ(status.problemCount(), 3);
 }
 
 TEST_F(SettingsStoreTest, AFailedReplaceIsReportedWithThePath) {

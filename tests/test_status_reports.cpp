@@ -3,7 +3,7 @@
 // show said again in another language.
 #include <gtest/gtest.h>
 
-#include "shell/status_line.h"
+#include "shell/status_reports.h"
 
 using namespace tastrello;
 
@@ -17,11 +17,11 @@ class StatusReportTest : public ::testing::Test {
   }
   static std::string problem(int i) { return "problem " + std::to_string(i); }
 
-  StatusLine status;
+  StatusReports status;
 };
 
 TEST_F(StatusReportTest, TheToolTipHoldsTheLatestProblemsInOrderAfterAnyNumber) {
-  const int kept = int(StatusLine::kProblemsKept);
+  const int kept = int(StatusReports::kProblemsKept);
   int reported = 0;
   for (int total : {1, kept - 1, kept, kept + 1, 3 * kept + 7}) {
     while (reported < total) status.report(problem(reported++));
@@ -36,23 +36,23 @@ TEST_F(StatusReportTest, TheToolTipHoldsTheLatestProblemsInOrderAfterAnyNumber) 
 
 TEST_F(StatusReportTest, AProblemQuotingAHugeLineIsCutInTheLineAndTheToolTip) {
   status.report("unknown key \"" + std::string(10'000'000, 'K') + "\"");
-  EXPECT_EQ(status.view().line.size(), StatusLine::kLongestProblem);
+  EXPECT_EQ(status.view().line.size(), StatusReports::kLongestProblem);
   EXPECT_EQ(status.view().line.back(), '\x85');  // the ellipsis of Windows-1252
-  EXPECT_LT(status.view().lineTip.size(), StatusLine::kLongestProblem * StatusLine::kProblemsKept);
+  EXPECT_LT(status.view().lineTip.size(), StatusReports::kLongestProblem * StatusReports::kProblemsKept);
   status.report("short");
   EXPECT_EQ(status.view().line, "short");
 }
 
 TEST_F(StatusReportTest, AFilesManyProblemsAreAFewAndHowManyMore) {
-  for (std::size_t count : {std::size_t(0), StatusLine::kReportsPerFile,
-                            StatusLine::kReportsPerFile + 1, std::size_t(2000)}) {
+  for (std::size_t count : {std::size_t(0), StatusReports::kReportsPerFile,
+                            StatusReports::kReportsPerFile + 1, std::size_t(2000)}) {
     const int before = status.problemCount();
     std::size_t asked = 0;
     status.reportFew("Data/x.txt", count, [&](std::size_t i) {
       ++asked;
       return problem(int(i));
     });
-    const std::size_t shown = std::min(count, StatusLine::kReportsPerFile);
+    const std::size_t shown = std::min(count, StatusReports::kReportsPerFile);
     EXPECT_EQ(asked, shown) << "texts beyond those shown were made";
     EXPECT_EQ(status.problemCount() - before, int(shown + (count > shown ? 1 : 0)));
     if (count > shown) {
@@ -93,7 +93,7 @@ namespace {
 
 /// A window as far as its status line knows one: a caption that changes with the language.
 struct Window {
-  StatusLine status;
+  StatusReports status;
   std::string caption = "Abspielen";
 };
 

@@ -522,7 +522,7 @@ class WebWindow {
   std::string language() const { return form_.textsLanguage; }
 
   /// Tells the window object of a problem met by the page (shown and kept with the others).
-  void report(const std::string& text) { form_.report(fromPage(text)); }
+  void report(const std::string& text) { form_.status().report(fromPage(text)); }
 
   void stop() { form_.Form_Unload(); }
 
@@ -553,7 +553,7 @@ class WebWindow {
     j.open('{').key("caption").string(form_.windowCaption).key("width").number(form_.windowWidth);
     j.key("height").number(kWindowHeight).key("beeps").number(form_.beepCount);
     j.key("problems").open('[');
-    for (const auto& p : form_.problems) j.string(p);
+    for (const auto& p : form_.status().problems()) j.string(p);
     j.close(']').key("passes").open('[');
     const auto& passes = form_.practice.history.passes;
     const std::size_t shown = std::min<std::size_t>(passes.size(), 20);

@@ -14,14 +14,14 @@ void Form1::commitPendingEvent() {
       (grows && eventCount() >= kMaxEvents && !event.display.empty())) {
     setInfos("** LIMIT **", Infos.fontSize);
     beep();
-    report(say(Text::MsgLimit, {std::to_string(eventCount()), std::to_string(kCommitLimit)}));
+    status().report(say(Text::MsgLimit, {std::to_string(eventCount()), std::to_string(kCommitLimit)}));
     discardPendingChord();  // a refused commit leaves nothing half-pending
   } else if (event.display.empty()) {
     beep();
-    report(say(Text::MsgNoChord));
+    status().report(say(Text::MsgNoChord));
   } else if (!isWritableEvent(event.buttonLine, event.nameLine)) {
     beep();
-    report(say(Text::MsgChordNotStorable));
+    status().report(say(Text::MsgChordNotStorable));
     discardPendingChord();
   } else {
     editClickState = 0;
@@ -70,7 +70,7 @@ void Form1::commitRest(const std::string& marker) {
   // buttons are disabled while one is pending).
   if (!pendingEvent().display.empty()) {
     beep();
-    report(say(Text::MsgRestWithChord));
+    status().report(say(Text::MsgRestWithChord));
     return;
   }
   appendToPending(restEvent(marker));

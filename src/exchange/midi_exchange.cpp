@@ -22,7 +22,7 @@ constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score'
 std::optional<std::string> Form1::exportMidi() {
   const auto events = loadedEvents();
   if (events.empty()) {
-    report(say(Text::MsgPlayNothing));
+    status().report(say(Text::MsgPlayNothing));
     return std::nullopt;
   }
   ExportSettings settings;
@@ -46,7 +46,7 @@ Meter Form1::loadedMeter() {
 std::optional<std::string> Form1::exportMusicXml() {
   const auto events = loadedEvents();
   if (events.empty()) {
-    report(say(Text::MsgPlayNothing));
+    status().report(say(Text::MsgPlayNothing));
     return std::nullopt;
   }
   MusicXmlSettings settings;
@@ -63,7 +63,7 @@ std::optional<std::string> Form1::exportMusicXml() {
 
 void Form1::MidiExport_Click() {
   if (loadedEvents().empty()) {
-    report(say(Text::MsgPlayNothing));
+    status().report(say(Text::MsgPlayNothing));
     return;
   }
   Request request;
@@ -91,9 +91,9 @@ void Form1::exportAs(int format) {
   ask(std::move(request), [this, events](const Event& e) {
     if (e.cancelled) return;
     if (e.index < 0)
-      report(say(Text::MsgNotSaved, {e.text, e.bytes}));
+      status().report(say(Text::MsgNotSaved, {e.text, e.bytes}));
     else
-      inform(say(Text::MsgExportedMidi, {e.text, events}));
+      status().inform(say(Text::MsgExportedMidi, {e.text, events}));
   });
 }
 
@@ -107,7 +107,7 @@ void Form1::MidiImport_Click() {
   ask(std::move(request), [this](const Event& e) {
     if (e.cancelled) return;
     if (e.index < 0)
-      report(say(Text::MsgImportRefused, {e.text, e.bytes}));
+      status().report(say(Text::MsgImportRefused, {e.text, e.bytes}));
     else
       openMidiFile(e.text, e.bytes);
   });
@@ -121,7 +121,7 @@ void Form1::openMidiFile(const std::string& name, const std::string& bytes) {
   std::string problem;
   auto file = readMidiFile(bytes, problem, uiLanguageOf(textsLanguage));
   if (!file) {
-    report(say(Text::MsgImportRefused, {name, problem}));
+    status().report(say(Text::MsgImportRefused, {name, problem}));
     return;
   }
   const auto parts = midiParts(*file, uiLanguageOf(textsLanguage));
@@ -144,13 +144,13 @@ void Form1::openMidiFile(const std::string& name, const std::string& bytes) {
 
 void Form1::openMusicXml(const std::string& name, const std::string& bytes) {
   if (!services.markup) {
-    report(say(Text::MsgImportRefused, {name, say(Text::WhyNoMusicXml)}));
+    status().report(say(Text::MsgImportRefused, {name, say(Text::WhyNoMusicXml)}));
     return;
   }
   std::string problem;
   auto score = readMusicXml(bytes, *services.markup, problem, uiLanguageOf(textsLanguage));
   if (!score) {
-    report(say(Text::MsgImportRefused, {name, problem}));
+    status().report(say(Text::MsgImportRefused, {name, problem}));
     return;
   }
   const auto parts = scoreParts(*score, uiLanguageOf(textsLanguage));
@@ -174,7 +174,7 @@ void Form1::importMidi(const std::string& bytes, const std::string& name, const 
   std::string problem;
   const auto file = readMidiFile(bytes, problem, uiLanguageOf(textsLanguage));
   if (!file) {
-    report(say(Text::MsgImportRefused, {name, problem}));
+    status().report(say(Text::MsgImportRefused, {name, problem}));
     return;
   }
   importMidi(*file, name, part);
@@ -191,7 +191,7 @@ void Form1::importMidi(const MidiFileContent& content, const std::string& name,
 void Form1::importTune(const Tune& tune, const std::string& name,
                        const std::vector<std::string>& warnings) {
   if (EditBox.visible && unsavedChanges > 0) {
-    report(say(Text::MsgImportUnsaved, {std::to_string(unsavedChanges)}));
+    status().report(say(Text::MsgImportUnsaved, {std::to_string(unsavedChanges)}));
     return;
   }
   ImportOptions options;
@@ -199,7 +199,7 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   const ImportResult imported = tastrello::importTune(tune, buttonNotes(), options);
   if (std::none_of(imported.events.begin(), imported.events.end(),
                    [](const ImportedEvent& e) { return !e.buttons.empty(); })) {
-    report(say(Text::MsgImportRefused, {name, say(Text::WhyNoPlayableNote)}));
+    status().report(say(Text::MsgImportRefused, {name, say(Text::WhyNoPlayableNote)}));
     return;
   }
   // Replay and practice belong to the record loaded before: they end before the editor opens.
@@ -219,9 +219,9 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   unsavedChanges = eventCount();
   SaveName.text = name;
   SaveName_Change();
-  for (const auto& warning : warnings) report(name + ": " + warning);
+  for (const auto& warning : warnings) status().report(name + ": " + warning);
   for (const auto& note : imported.notes)
-    report(name + ": " + describe(note, uiLanguageOf(textsLanguage)));
+    status().report(name + ": " + describe(note, uiLanguageOf(textsLanguage)));
   const Meter& m = imported.meter;
   const std::string grid = say(m.stepsPerBeat == 4   ? Text::GridSixteenths
                                : m.stepsPerBeat == 2 ? Text::GridEighths
@@ -230,7 +230,7 @@ void Form1::importTune(const Tune& tune, const std::string& name,
       m.tempo > 0 ? say(Text::ImportMeterTempo,
                         {std::to_string(m.beatsPerBar), grid, std::to_string(m.tempo)})
                   : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid});
-  inform(
+  status().inform(
       say(Text::MsgImported, {std::to_string(eventCount()), std::to_string(imported.bellowsChanges),
                               std::to_string(imported.notes.size() + warnings.size()), meter}));
 }

@@ -17,18 +17,18 @@ void Form1::loadKeyMap() {
   std::string why = bytes ? std::string() : services.files->readProblem(path);
   if (bytes && bytes->size() > kLargestKeyMap) why = say(Text::WhyTooLarge, {"256 KB"});
   if (!why.empty()) {
-    report(say(Text::MsgKeyMapUnread, {path, why}));
+    status().report(say(Text::MsgKeyMapUnread, {path, why}));
   } else if (bytes) {
     std::vector<KeyMapProblem> skipped;
     KeyMap map = parseKeyMap(*bytes, skipped, uiLanguageOf(textsLanguage));
-    reportFew(path, skipped.size(), [&](std::size_t i) {
+    status().reportFew(path, skipped.size(), [&](std::size_t i) {
       const KeyMapProblem& problem = skipped[i];
       return problem.line == 0
                  ? say(Text::MsgKeyMap, {problem.reason})
                  : say(Text::MsgKeyMapLine, {std::to_string(problem.line), problem.reason});
     });
     if (map.positions.empty())
-      report(say(Text::MsgKeyMapNoKeys, {path}));
+      status().report(say(Text::MsgKeyMapNoKeys, {path}));
     else
       hands.keyMap = std::move(map);
   }
@@ -173,7 +173,7 @@ void Form1::placeMidiPitches() {
     if (wanted >= 0) {
       startHandButton(wanted);
     } else if (before == hands.pitchButtons.end() || before->second >= 0) {
-      report(say(Text::MsgNoButtonForPitch, {std::to_string(pitch)}));
+      status().report(say(Text::MsgNoButtonForPitch, {std::to_string(pitch)}));
       noteNumber = pitch;
       if (SoundOnOff.value == 1) playnote();  // it still sounds
     }

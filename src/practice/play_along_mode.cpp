@@ -18,7 +18,6 @@ constexpr std::size_t kVerdictsShown = 16;  // the timing strip's chords
 constexpr int kWindows[] = {120, 100, 80, 60, 40, 30, 20};
 constexpr int kBeatsOffered[] = {2, 3, 4, 5, 6};
 constexpr int kGrids[] = {1, 2, 4};
-constexpr int kAccentClick = 76;  // as the count-in's first click
 
 Colour timingColour(Timing timing) {
   switch (timing) {
@@ -71,7 +70,7 @@ void Form1::PlayAlong_Click() {
   practice.heldBeforePass.clear();
   if (PlayAlong.value == 1) applyRamp();
   if (PlayAlong.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
-    inform(say(Text::MsgScoredFromNextPass));
+    status().inform(say(Text::MsgScoredFromNextPass));
   Speed_Click();
   showPracticePanel();
 }
@@ -153,7 +152,7 @@ void Form1::loadMeter(const std::string& recordFile) {
 void Form1::saveMeter() {
   if (practice.meterPath.empty()) return;
   const std::string problem = services.files->replace(practice.meterPath, formatMeter(practice.meter));
-  if (!problem.empty()) report(say(Text::MsgNotSaved, {practice.meterPath, problem}));
+  if (!problem.empty()) status().report(say(Text::MsgNotSaved, {practice.meterPath, problem}));
 }
 
 // ---- Playing along
@@ -270,7 +269,7 @@ void Form1::showVerdict(const TimedVerdict& v) {
   }
   const std::string& line = eventButtonLines.at(std::size_t(v.event));
   for (int button : buttonsOfLine(line)) Keys[std::size_t(button)].backColor = timingColour(v.timing);
-  inform(say(message, {std::to_string(std::abs(v.ms))}));
+  status().inform(say(message, {std::to_string(std::abs(v.ms))}));
   fillTimingStrip();
 }
 
@@ -312,7 +311,7 @@ void Form1::finishAlongPass() {
   showPracticePanel();
   const int before = practice.tempo;
   applyRamp();
-  if (practice.tempo > before) inform(say(Text::MsgTempoUp, {std::to_string(practice.tempo)}));
+  if (practice.tempo > before) status().inform(say(Text::MsgTempoUp, {std::to_string(practice.tempo)}));
 }
 
 void Form1::showAlongScore() {
@@ -338,7 +337,7 @@ void Form1::Calibrate_Click() {
   CalibrationTimer.interval = std::max(200, 60000 / std::max(1, practice.tempo));
   CalibrationTimer.enabled = true;
   restartTimer(CalibrationTimer);
-  inform(say(Text::MsgCalibrate, {std::to_string(kCalibrationClicks)}));
+  status().inform(say(Text::MsgCalibrate, {std::to_string(kCalibrationClicks)}));
 }
 
 void Form1::CalibrationTimer_Timer() {
@@ -349,9 +348,7 @@ void Form1::CalibrationTimer_Timer() {
   }
   const bool first = c.clicksLeft == kCalibrationClicks;
   --c.clicksLeft;
-  if (practice.clickNote) Midi_Out_Send(0x89, practice.clickNote, 0);
-  practice.clickNote = first ? kAccentClick : kAccentClick + 1;
-  Midi_Out_Send(0x99, practice.clickNote, first ? 127 : 90);
+  sound().click(first);
   c.clicks.push_back(clock().seconds());
 }
 
@@ -367,7 +364,7 @@ void Form1::finishCalibration() {
   const auto offset = tapOffset(c.clicks, c.taps, CalibrationTimer.interval / 1000.0);
   c = {};
   if (!offset) {
-    report(say(Text::MsgCalibrationFailed));
+    status().report(say(Text::MsgCalibrationFailed));
     return;
   }
   // The taps answer the clicks as they are heard: the output's latency is no part of the
@@ -377,7 +374,7 @@ void Form1::finishCalibration() {
   settingKey = "TAP-OFFSET:";
   settingValue = std::to_string(ms);
   storeSetting();
-  inform(say(Text::MsgCalibrated, {std::to_string(ms)}));
+  status().inform(say(Text::MsgCalibrated, {std::to_string(ms)}));
 }
 
 }  // namespace tastrello

@@ -161,7 +161,6 @@ struct PracticeState {
   /// Lines that could not be appended to a history yet (history path -> its lines, CR LF):
   /// they go out with the next line appended to it, and count as read meanwhile.
   std::map<std::string, std::string> unwritten;
-  int clickNote = 0;  ///< the metronome's note sounding (0: none)
 
   // Time: the loaded record's meter, the practice tempo, and playing along.
   Meter meter;                 ///< the loaded record's (4/4, a step a beat when it has none)

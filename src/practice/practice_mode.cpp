@@ -14,10 +14,6 @@ namespace tastrello {
 
 namespace {
 
-constexpr int kPercussionNoteOn = 0x99;  // note-on, channel 10: General MIDI percussion
-constexpr int kPercussionNoteOff = 0x89;
-constexpr int kAccentClick = 76;  // high wood block
-constexpr int kClick = 77;        // low wood block
 constexpr int kRampPercent = 4;   // a ramp's step: a small one
 
 Colour verdictColour(Verdict verdict) {
@@ -54,7 +50,7 @@ void Form1::Practice_Click() {
   practice.clicked.clear();
   if (Practice.value == 1) applyRamp();
   if (Practice.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
-    inform(say(Text::MsgScoredFromNextPass));
+    status().inform(say(Text::MsgScoredFromNextPass));
   Speed_Click();
   showPracticePanel();
 }
@@ -118,10 +114,10 @@ void Form1::loadPracticeHistory(const std::string& recordFile) {
     bytes = std::move(*read);
   } else if (const std::string why = services.files->readProblem(practice.historyPath);
              !why.empty()) {
-    report(say(Text::MsgHistoryUnread, {name, why}));
+    status().report(say(Text::MsgHistoryUnread, {name, why}));
   }
   if (bytes.size() > kLargestHistory) {
-    report(say(Text::MsgHistoryUnread, {name, say(Text::WhyTooLarge, {"16 MB"})}));
+    status().report(say(Text::MsgHistoryUnread, {name, say(Text::WhyTooLarge, {"16 MB"})}));
     bytes.clear();
   }
   // Passes of this run that could not be written yet count and show as if they had been.
@@ -136,7 +132,7 @@ void Form1::loadPracticeHistory(const std::string& recordFile) {
     damaged.erase(std::remove_if(damaged.begin(), damaged.end(),
                                  [&](int line) { return std::size_t(line) > fileLines; }),
                   damaged.end());
-  reportFew(name, damaged.size(), [&](std::size_t i) {
+  status().reportFew(name, damaged.size(), [&](std::size_t i) {
     return say(Text::MsgHistoryLine, {name, std::to_string(damaged[i])});
   });
   PracticeRamp.value = practice.history.ramp ? 1 : 0;
@@ -157,13 +153,13 @@ void Form1::appendToHistory(const std::string& line) {
     practice.unwritten.erase(practice.historyPath);
     return;
   }
-  report(say(Text::MsgHistoryNotSaved, {practice.historyPath, problem}));
+  status().report(say(Text::MsgHistoryNotSaved, {practice.historyPath, problem}));
 }
 
 void Form1::PracticeRamp_Click() {
   if (practice.historyPath.empty()) {
     PracticeRamp.value = 0;
-    report(say(Text::MsgPlayNothing));
+    status().report(say(Text::MsgPlayNothing));
     return;
   }
   History& history = practice.history;
@@ -226,7 +222,7 @@ void Form1::finishPass() {
   showPracticePanel();
   const int before = practice.tempo;
   applyRamp();
-  if (practice.tempo > before) inform(say(Text::MsgTempoUp, {std::to_string(practice.tempo)}));
+  if (practice.tempo > before) status().inform(say(Text::MsgTempoUp, {std::to_string(practice.tempo)}));
 }
 
 void Form1::fillPracticeChart() {
@@ -288,7 +284,7 @@ void Form1::waitForChord() {
   practice.waiting = !practice.wanted.empty();
   if (!practice.waiting) return;
   if (practice.passOpen) practice.pass.beginEvent();
-  inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
+  status().inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
 }
 
 void Form1::judgeKeys(bool pressed) {
@@ -375,11 +371,11 @@ void Form1::takeVerdict(Verdict verdict, const std::vector<int>& held) {
     if (judgeButton(practice.wanted, button) != Verdict::Right) wrong.push_back(button);
   const std::string wanted = buttonNames(practice.wanted);
   if (verdict == Verdict::WrongDirection) {
-    inform(say(Text::MsgWrongDirection, {buttonNames(wrong.empty() ? held : wrong),
+    status().inform(say(Text::MsgWrongDirection, {buttonNames(wrong.empty() ? held : wrong),
                                          directionOf(wrong.empty() ? held : wrong),
                                          wanted + " (" + directionOf(practice.wanted) + ")"}));
   } else {
-    inform(say(Text::MsgWrongButton,
+    status().inform(say(Text::MsgWrongButton,
                {buttonNames(wrong.empty() ? held : wrong), wanted, directionOf(practice.wanted)}));
   }
 }
@@ -446,7 +442,7 @@ void Form1::markSection(bool first) {
   const int count = static_cast<int>(NotenSchirm.items.size());
   const int row = NotenSchirm.selected;
   if (row < 0 || row >= count) {
-    report(say(Text::MsgSectionPick));
+    status().report(say(Text::MsgSectionPick));
     return;
   }
   const int event = row + 1;
@@ -463,7 +459,7 @@ void Form1::markSection(bool first) {
   practice.section = {from, to};
   practice.passOpen = false;  // a pass runs through one section
   showSection();
-  inform(say(Text::MsgSection, {std::to_string(from), std::to_string(to)}));
+  status().inform(say(Text::MsgSection, {std::to_string(from), std::to_string(to)}));
 }
 
 void Form1::showSection() {
@@ -473,16 +469,6 @@ void Form1::showSection() {
     view->markedFirst = whole ? -1 : from - 1;
     view->markedLast = whole ? -1 : to - 1;
   }
-}
-
-// ---- Count-in and metronome
-
-void Form1::sendClick(bool accent) {
-  // The click before is let go first: a percussion note needs no note-off to end, but some
-  // instruments hold it until one comes.
-  if (practice.clickNote) Midi_Out_Send(kPercussionNoteOff, practice.clickNote, 0);
-  practice.clickNote = accent ? kAccentClick : kClick;
-  Midi_Out_Send(kPercussionNoteOn, practice.clickNote, accent ? 127 : 90);
 }
 
 }  // namespace tastrello

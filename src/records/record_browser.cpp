@@ -56,7 +56,7 @@ void Form1::RecordList_Click() {
   }
   if (!record) {
     RecordList.backColor = keyLitColor;
-    report(say(Text::MsgRecordRefused, {fileName, problem}));
+    status().report(say(Text::MsgRecordRefused, {fileName, problem}));
     return;
   }
   loadingRecord = std::move(*record);

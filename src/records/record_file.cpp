@@ -84,7 +84,7 @@ bool Form1::writeRecordFile(const std::string& fileName) {
     changes.push_back({RecordList.folder + meterFileName(fileName), std::move(*meter)});
   const FileProblem problem = services.files->replaceTogether(changes);
   if (!problem.ok()) {
-    report(problem.path == path ? say(Text::MsgRecordNotSaved, {path, problem.why})
+    status().report(problem.path == path ? say(Text::MsgRecordNotSaved, {path, problem.why})
                                 : say(Text::MsgRecordMeterNotSaved, {problem.path, problem.why}));
     return false;
   }
@@ -111,7 +111,7 @@ Meter Form1::readMeterBeside(const std::string& recordFile) {
   std::string problem = bytes ? std::string() : services.files->readProblem(path);
   const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
   if (!problem.empty())
-    report(say(meter ? Text::MsgMeterLineIgnored : Text::MsgMeterRefused, {name, problem}));
+    status().report(say(meter ? Text::MsgMeterLineIgnored : Text::MsgMeterRefused, {name, problem}));
   return meter.value_or(Meter{});
 }
 

@@ -56,12 +56,12 @@ void Form1::SaveRecord_Click() {
     // An empty name, or one that could leave the records folder or that the file system
     // refuses, is not used.
     SaveName.backColor = keyLitColor;
-    report(whyNot);
+    status().report(whyNot);
     return;
   }
   if (ShadowListe2.items.empty()) {
     beep();
-    report(say(Text::MsgEmptyRecord));
+    status().report(say(Text::MsgEmptyRecord));
     return;
   }
   const std::string prefix = RecordLession.value == 1 ? "Lessons_" : "Records_";
@@ -70,7 +70,7 @@ void Form1::SaveRecord_Click() {
     // Another record would be lost by one click: the second click with this name replaces it.
     replaceConfirmed = fileName;
     SaveName.backColor = keyLitColor;
-    report(say(Text::MsgFileExists, {fileName}));
+    status().report(say(Text::MsgFileExists, {fileName}));
     return;
   }
   if (!writeRecordFile(fileName)) return;  // still recording, nothing lost
@@ -82,7 +82,7 @@ void Form1::SaveRecord_Click() {
   resetToFreePlay();
   // What was saved is what the window then shows: the record loaded, under its heading.
   showSavedRecord(fileName);
-  inform(say(Text::MsgSaved, {fileName}));
+  status().inform(say(Text::MsgSaved, {fileName}));
 }
 
 void Form1::showSavedRecord(const std::string& fileName) {
@@ -132,10 +132,10 @@ void Form1::CancelRec_Click() {
   if (unsavedChanges > 0 && !cancelConfirmed) {
     // Work would be lost by one click: the second click discards it.
     cancelConfirmed = true;
-    report(say(Text::MsgCancelAsk, {std::to_string(unsavedChanges)}));
+    status().report(say(Text::MsgCancelAsk, {std::to_string(unsavedChanges)}));
     return;
   }
-  if (cancelConfirmed) inform("");  // the question is answered
+  if (cancelConfirmed) status().inform("");  // the question is answered
   unsavedChanges = 0;
   resetToFreePlay();
   // A loaded record stays on show after the cancel, and so it stays playable.

@@ -29,7 +29,7 @@ void Form1::advanceReplay() {
         replayPosition = first - countIn;
         replayStep = 1;
         showCountIn();
-        if (CountInClick.value == 1) sendClick(true);
+        if (CountInClick.value == 1) sound().click(true);
         return;
       }
       if (replayMode == ReplayMode::Single || practising()) {
@@ -137,7 +137,7 @@ void Form1::Timer1_Timer() {
   }
   // The click comes after the step, so that a chord cutting the sound before it (or a silent
   // rest) does not cut the click.
-  if (countInClick || metronomeClick) sendClick(accent);
+  if (countInClick || metronomeClick) sound().click(accent);
   if (countIn > 0) {
     --countIn;
     showCountIn();
@@ -163,7 +163,7 @@ void Form1::PlayStop_Click() {
   const std::string prefix = left(Label2.caption, 6);
   if (prefix != "Lesson" && prefix != "Record") {
     RecordList.backColor = keyLitColor;
-    report(say(Text::MsgPlayNothing));
+    status().report(say(Text::MsgPlayNothing));
     return;
   }
   AccordDisplay.caption.clear();
@@ -187,7 +187,7 @@ void Form1::PlayStop_Click() {
     replayPosition = replaySpan().first - countIn;
     Timer1.interval = stepInterval();
     showCountIn();
-    if (CountInClick.value == 1) sendClick(true);
+    if (CountInClick.value == 1) sound().click(true);
   }
 }
 
@@ -220,7 +220,7 @@ void Form1::StopReplay_Click() {
   replayStarted = false;
   // A pass left unfinished is not scored.
   practice.passOpen = practice.waiting = practice.correcting = false;
-  practice.clickNote = 0;
+  sound().forgetClick();
   showPracticePanel();
   Midi_Out_Reset();
 }

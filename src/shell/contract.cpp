@@ -315,11 +315,11 @@ void Form1::fireTimer(ControlId id, double now) {
   if (now > at + interval) at = now;
   t.due = at;
   const bool placed = leadOf(id) > 0;
-  soundTime = placed ? at : kAtOnce;
+  sound().soundAt(placed ? at : kAtOnce);
   tickAt = at;
   runHandler(id, 0);
   tickAt = -1;
-  soundTime = kAtOnce;
+  sound().soundAt(kAtOnce);
   if (placed && at > now) showAt = at;
   // A handler that stopped its timer, or started its wait afresh, has said when it ticks next.
   if (!t.enabled)

@@ -16,7 +16,7 @@ bool Form1::loadLanguage() {
   const auto bytes = services.files->read(path);
   const auto lines = bytes ? splitLines(*bytes) : std::vector<std::string>{};
   if (!bytes || lines.size() < 2 * kEntries) {
-    report(say(Text::MsgLanguageRefused,
+    status().report(say(Text::MsgLanguageRefused,
                {path, bytes ? say(Text::WhyLineCount, {std::to_string(lines.size()), "46"})
                             : say(Text::WhyUnreadable)}));
     applyRecordKind();  // the record list is still needed
@@ -47,6 +47,7 @@ bool Form1::loadLanguage() {
   // The kind switch carries the lessons heading as its caption.
   RecordLession.caption = Label25.caption;
   textsLanguage = languageFile;
+  status().useLanguage(uiLanguageOf(textsLanguage));
   applyRecordKind();
   applyOwnTexts();
   return true;
@@ -61,7 +62,7 @@ void Form1::chooseLanguage(const std::string& file) {
     return;
   }
   languageChanged = true;
-  sayStatusAgain();
+  status().sayAgain(*this);
   settingKey = "LANGUAGE:";
   settingValue = languageFile;
   storeSetting();

@@ -286,44 +286,6 @@ Form1::Form1(Services s) : services(s) {
   StatusCount = label("", kNarrowWidth - 1860, 10080, 1740, 330);
 }
 
-void Form1::report(const std::string& text) {
-  ++problemCount;
-  // A problem quoting a huge line of a file would make every later report slow to show.
-  const std::string kept =
-      text.size() > kLongestProblem ? text.substr(0, kLongestProblem - 1) + "\x85" : text;
-  showStatus(kept);
-  // The line shows the latest; resting the pointer on it shows all that are kept. The list is
-  // extended at its end and cut at its front, never rebuilt, so a report costs the same
-  // however many came before.
-  std::string& tip = StatusLine.toolTip;
-  if (problems.size() == kProblemsKept) {
-    tip.erase(0, problems.front().size() + 1);  // the oldest and the line end after it
-    problems.erase(problems.begin());
-  }
-  if (!tip.empty()) tip += '\n';
-  tip += kept;
-  problems.push_back(kept);
-  showProblemCount();
-}
-
-void Form1::reportFew(const std::string& file, std::size_t count,
-                      const std::function<std::string(std::size_t)>& text) {
-  const std::size_t shown = std::min(count, kReportsPerFile);
-  for (std::size_t i = 0; i < shown; ++i) report(text(i));
-  if (count > shown) report(say(Text::MsgMoreProblems, {file, std::to_string(count - shown)}));
-}
-
-void Form1::showProblemCount() {
-  StatusCount.caption =
-      problemCount > 1 ? say(Text::MsgMessages, {std::to_string(problemCount)}) : "";
-  StatusCount.toolTip =
-      StatusLine.toolTip.empty() ? "" : say(Text::TipStatus) + ":\n" + StatusLine.toolTip;
-}
-
-void Form1::inform(const std::string& text) {
-  showStatus(text);
-}
-
 void Form1::beep() {
   ++beepCount;
 }
@@ -331,7 +293,7 @@ void Form1::beep() {
 void Form1::refreshFileList(FileList& list) {
   std::vector<std::string> names;
   auto listed = services.files->list(list.folder);
-  if (!listed) report(say(Text::MsgFolderUnread, {list.folder}));
+  if (!listed) status().report(say(Text::MsgFolderUnread, {list.folder}));
   for (auto& name : listed.value_or(std::vector<std::string>{})) {
     if (matchesPattern(name, list.pattern)) names.push_back(std::move(name));
   }

@@ -19,6 +19,8 @@
 #include "shell/controls.h"
 #include "shell/services.h"
 #include "shell/standard_clock.h"
+#include "shell/settings_store.h"
+#include "shell/status_reports.h"
 #include "shell/ui_texts.h"
 #include "sound/audio_buffer.h"
 #include "sound/layout_format.h"
@@ -80,8 +82,8 @@ class Form1 : public ShellVariables,
   // ---- Settings
   void readSettingsFile();
   void storeSetting();
-  /// Gives each key its value in the settings file in one rewrite.
-  void storeSettings(const std::vector<std::pair<std::string, std::string>>& values);
+  /// The settings file: reading, checking and writing its keys.
+  SettingsStore& settings();
   /// The learner's choices that come back after a restart, as settings keys and values.
   std::vector<std::pair<std::string, std::string>> choicesInForce() const;
   /// Puts the choices read from the settings file into force.
@@ -91,9 +93,6 @@ class Form1 : public ShellVariables,
   void welcome();
   /// Stores the choices that changed since they were last stored.
   void rememberChoices();
-  /// The settings file's bytes; nothing (reported with `message`) when it cannot be read or
-  /// is far too large for one.
-  std::optional<std::string> readSettings(Text message);
   /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
   /// controller left as it was, for anything else.
   bool readBellowsController(const std::string& value);
@@ -123,6 +122,8 @@ class Form1 : public ShellVariables,
   void showCredits();
 
   // ---- MIDI output
+  /// Sound out: every note, click and reset goes through it, at the moment in force.
+  SoundOut& sound();
   bool Midi_Out_Open(int deviceId);
   void Midi_Out_close();
   void Midi_Out_Reset();
@@ -365,26 +366,14 @@ class Form1 : public ShellVariables,
   void restartTimer(Timer& timer);
   /// Sets a toggle from code; runs its click handler when the value changes.
   void setToggleValue(Toggle& toggle, int value);
-  /// Shows a problem in the status line and keeps it with the others met since start.
-  void report(const std::string& text);
-  /// Reports the first kReportsPerFile of `count` problems of one file one by one (`text`
-  /// gives the i-th) and the rest as one "and N more": a damaged file costs a few lines.
-  void reportFew(const std::string& file, std::size_t count,
-                 const std::function<std::string(std::size_t)>& text);
-  static constexpr std::size_t kReportsPerFile = 10;
-  /// Shows a confirmation in the status line; it is no problem and is not kept.
-  void inform(const std::string& text);
+  /// The status line: problems, confirmations and the message on show, shown on StatusLine and
+  /// StatusCount.
+  StatusReports& status();
+  const StatusReports& status() const { return status_; }
   /// One of the program's own texts in the language in force.
-  std::string say(Text id, std::initializer_list<std::string> args = {}) const;
-  /// Shows a confirmation made by `make`, made again in the new language when the language
-  /// changes while it is on show (for messages that quote captions).
-  void informAgain(std::function<std::string(const Form1&)> make);
-  /// A text said and kept a while with what it was made of (see lastSaid).
-  std::string sayAndKeep(Text id, std::vector<std::string> args) const;
-  /// Shows `text` in the status line and notes how it was made (see statusRecipe).
-  void showStatus(const std::string& text);
-  /// The status line's message made again in the language in force, as statusRecipe says.
-  void sayStatusAgain();
+  std::string say(Text id, std::initializer_list<std::string> args = {}) const {
+    return status_.say(id, args);
+  }
   /// Captions, tool tips, help boards and the tempo text in the language in force.
   void applyOwnTexts();
   /// The tool tips that follow a control's state (replace or insert, the loop mode, the panel).
@@ -438,18 +427,11 @@ class Form1 : public ShellVariables,
   std::string windowCaption;
   int windowWidth = kNarrowWidth;
   int windowLeft = 0;  ///< change of the window's left edge, in twips, since start
-  /// The bytes of a problem shown and kept: a problem quoting a huge line is cut.
-  static constexpr std::size_t kLongestProblem = 400;
-  static constexpr std::size_t kProblemsKept = 50;
-  std::vector<std::string> problems;  ///< the latest problems, oldest first
-  int problemCount = 0;               ///< problems met since start
-  void showProblemCount();
 
   // ---- MIDI output
   std::string midiErrorText;  ///< text of the last code given to midi_outerr
 
   // ---- Time: the messages of a replay step prepared ahead sound at the step's moment
-  SoundTime soundTime = kAtOnce;  ///< when the messages sent now are to sound
   double showAt = 0;              ///< the moment of the replay step prepared last
   /// While a timer's handler runs: the moment the timer was due, its place on the beat however
   /// late the thread got to it; negative at other times.
@@ -480,31 +462,10 @@ class Form1 : public ShellVariables,
 
   // ---- Shell
   std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
-  /// The texts said lately, with what they were made of; a message is looked up here the
-  /// moment it is shown, just after it was said.
-  struct Said {
-    Text id;
-    std::vector<std::string> args;
-    std::string text;
-  };
-  mutable std::deque<Said> lastSaid;
-  std::optional<Said> madeOf(const std::string& text) const;
-  /// How the status line's message was made, to make it again in a language chosen while it
-  /// is on show: by `make` (a message quoting captions), or as the table's text with the texts
-  /// it quotes (a refusal's reason); names, numbers and the language files' texts stay.
-  struct StatusRecipe {
-    std::string shown;
-    std::function<std::string(const Form1&)> make;  ///< takes the window: no `this` kept
-    std::optional<Said> message;
-    std::vector<std::optional<Said>> quoted;  ///< for each argument, how it was said, if so
-  };
-  StatusRecipe statusRecipe;
   std::string midiOutSetting;      ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
   std::string soundFontSetting;    ///< value of "SOUNDFONT:" (empty: the first GM font found)
   std::string audioBufferSetting;  ///< value of "AUDIO-BUFFER:" (empty: automatic)
   AudioBuffer audioBuffer;         ///< the buffer asked of the output, and dropouts answered
-  /// The choices as read from the settings file, then as last stored there.
-  std::vector<std::pair<std::string, std::string>> storedChoices;
 
   HandInput hands;
   PracticeState practice;
@@ -603,11 +564,13 @@ class Form1 : public ShellVariables,
   void tap();
   void finishCalibration();
   std::vector<int> wantedButtons() const;
-  void sendClick(bool accent);
   std::string buttonNames(const std::vector<int>& buttons) const;
   std::string directionOf(const std::vector<int>& buttons) const;
 
   StandardClock standardClock_;
+  StatusReports status_;
+  SoundOut sound_;
+  SettingsStore settings_{nullptr, ""};
 };
 
 /// The Windows-1252 texts of the credits and the suggestions line.

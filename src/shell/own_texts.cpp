@@ -5,52 +5,9 @@
 
 namespace tastrello {
 
-namespace {
-
-constexpr std::size_t kSaidKept = 32;  // a message and what it quotes, with room to spare
-
-}  // namespace
-
-std::string Form1::say(Text id, std::initializer_list<std::string> args) const {
-  return sayAndKeep(id, std::vector<std::string>(args));
-}
-
-std::string Form1::sayAndKeep(Text id, std::vector<std::string> args) const {
-  std::string text = uiText(uiLanguageOf(textsLanguage), id, args);
-  if (lastSaid.size() == kSaidKept) lastSaid.pop_front();
-  lastSaid.push_back({id, std::move(args), text});
-  return text;
-}
-
-std::optional<Form1::Said> Form1::madeOf(const std::string& text) const {
-  for (auto it = lastSaid.rbegin(); it != lastSaid.rend(); ++it)
-    if (it->text == text) return *it;
-  return std::nullopt;
-}
-
-void Form1::showStatus(const std::string& text) {
-  StatusLine.caption = text;
-  statusRecipe = {text, nullptr, madeOf(text), {}};
-  if (statusRecipe.message)
-    for (const auto& arg : statusRecipe.message->args) statusRecipe.quoted.push_back(madeOf(arg));
-}
-
-void Form1::informAgain(std::function<std::string(const Form1&)> make) {
-  inform(make(*this));
-  statusRecipe.make = std::move(make);
-}
-
-void Form1::sayStatusAgain() {
-  const StatusRecipe recipe = statusRecipe;
-  if (recipe.shown != StatusLine.caption) return;  // set some other way since
-  if (recipe.make) {
-    informAgain(recipe.make);
-  } else if (recipe.message) {
-    std::vector<std::string> args = recipe.message->args;
-    for (std::size_t i = 0; i < args.size(); ++i)
-      if (const auto& quoted = recipe.quoted[i]) args[i] = sayAndKeep(quoted->id, quoted->args);
-    showStatus(sayAndKeep(recipe.message->id, std::move(args)));
-  }
+StatusReports& Form1::status() {
+  status_.showOn({&StatusLine.caption, &StatusLine.toolTip, &StatusCount.caption, &StatusCount.toolTip});
+  return status_;
 }
 
 void Form1::applyOwnTexts() {
@@ -126,7 +83,7 @@ void Form1::applyOwnTexts() {
   updateStateTips();
   updateKeyTips();
   Speed_Click();
-  showProblemCount();
+
   if (PlayAlong.value == 1)
     showAlongScore();
   else

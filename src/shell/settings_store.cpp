@@ -47,9 +47,6 @@ bool hasValueLine(const std::vector<std::string>& lines, std::size_t key) {
 
 }  // namespace
 
-SettingsStore::SettingsStore(Files* files, std::string path)
-    : files_(files), path_(std::move(path)) {}
-
 bool SettingsStore::isChoiceKey(const std::string& key) {
   return std::find(std::begin(kChoiceKeys), std::end(kChoiceKeys), key) != std::end(kChoiceKeys);
 }
@@ -72,18 +69,22 @@ SettingsStore::FileRead SettingsStore::readFile() {
   return f;
 }
 
-std::string SettingsStore::FileRead::reason(UiLanguage l) const {
-  if (tooLarge) return uiText(l, Text::WhyTooLarge, {"1 MB"});
-  return why.empty() ? uiText(l, Text::WhyMissing) : why;
+void SettingsStore::reportUnread(const FileRead& file, Text message,
+                                 StatusReports& status) const {
+  // The reason is said through the status line, so that it is said again in another language
+  // with the message.
+  const std::string reason = file.tooLarge      ? status.say(Text::WhyTooLarge, {"1 MB"})
+                             : file.why.empty() ? status.say(Text::WhyMissing)
+                                                : file.why;
+  status.report(status.say(message, {path_, reason}));
 }
 
-SettingsStore::Reading SettingsStore::read() {
+SettingsStore::Reading SettingsStore::read(StatusReports& status) {
   Reading r;
+  stored_.clear();
   const FileRead file = readFile();
   if (!file.bytes) {
-    r.problems.push_back([path = path_, file](UiLanguage l) {
-      return uiText(l, Text::MsgSettingsUnread, {path, file.reason(l)});
-    });
+    reportUnread(file, Text::MsgSettingsUnread, status);
     return r;
   }
   const auto lines = splitLines(*file.bytes);
@@ -94,6 +95,7 @@ SettingsStore::Reading SettingsStore::read() {
       int k = 1;
       for (std::size_t line = i + 1; k <= kInstrumentCount && line < lines.size(); ++k, ++line)
         r.instruments[std::size_t(k)] = mid(lines[line], 4, 50);
+      r.instrumentsListed = k - 1;
       if (k <= kInstrumentCount)
         r.problems.push_back([path = path_, listed = std::to_string(k - 1)](UiLanguage l) {
           return uiText(l, Text::MsgSettingsShortList, {path, listed});
@@ -116,15 +118,10 @@ SettingsStore::Reading SettingsStore::read() {
   return r;
 }
 
-void SettingsStore::write(const std::vector<Setting>& values, StatusLine& status) {
+void SettingsStore::write(const std::vector<Setting>& values, StatusReports& status) {
   const FileRead file = readFile();
   if (!file.bytes) {
-    // The reason is said through the status line, so that it is said again in another
-    // language with the message.
-    const std::string reason = file.tooLarge      ? status.say(Text::WhyTooLarge, {"1 MB"})
-                               : file.why.empty() ? status.say(Text::WhyMissing)
-                                                  : file.why;
-    status.report(status.say(Text::MsgSettingsThisRun, {path_, reason}));
+    reportUnread(file, Text::MsgSettingsThisRun, status);
     return;
   }
   auto lines = splitLines(*file.bytes);
@@ -152,7 +149,7 @@ std::optional<std::string> SettingsStore::storedChoice(const std::string& key) c
   return std::nullopt;
 }
 
-void SettingsStore::remember(const std::vector<Setting>& choices, StatusLine& status) {
+void SettingsStore::remember(const std::vector<Setting>& choices, StatusReports& status) {
   if (choices == stored_) return;
   std::vector<Setting> changed;
   for (std::size_t i = 0; i < choices.size(); ++i)

@@ -33,7 +33,7 @@ void Form1::Keys_Click(int i) {
       noteNumber = *note;
       if (SoundOnOff.value == 1) playnote();
     } else {
-      report(say(Text::MsgButtonNoNote, {std::to_string(i), noteFileName}));
+      status().report(say(Text::MsgButtonNoNote, {std::to_string(i), noteFileName}));
     }
     if (litKeyCount > 3) {
       release();

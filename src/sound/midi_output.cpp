@@ -5,46 +5,33 @@
 
 namespace tastrello {
 
+SoundOut& Form1::sound() {
+  sound_.bind(services.midi, &midiOutHandle, [this](int code) { midi_outerr(code); });
+  return sound_;
+}
+
 bool Form1::Midi_Out_Open(int deviceId) {
-  Midi_Out_close();
-  const int result = services.midi->open(deviceId, midiOutHandle);
-  if (result != 0) {
-    midiOutHandle = 0;
-    midi_outerr(result);
-  }
-  return midiOutHandle != 0;
+  return sound().open(deviceId);
 }
 
 void Form1::Midi_Out_close() {
-  if (midiOutHandle == 0) return;
-  const int result = services.midi->close(midiOutHandle, soundTime);
-  if (result != 0) midi_outerr(result);
-  midiOutHandle = 0;
+  sound().close();
 }
 
 void Form1::Midi_Out_Reset() {
-  Midi_Out_close();
-  Midi_Out_Open(-1);
+  sound().reset();
 }
 
 void Form1::Midi_Out_Send(int status, int data1, int data2) {
-  // A data byte outside 0..127 would be read as another message by the device: never send it.
-  if (data1 < 0 || data1 > 127 || data2 < 0 || data2 > 127) {
-    midi_outerr(kErrDataByte);
-    return;
-  }
-  const auto word = static_cast<std::uint32_t>(packdword(data2, data1, status));
-  const int result = services.midi->send(midiOutHandle, word, soundTime);
-  if (result != 0) midi_outerr(result);
+  sound().send(status, data1, data2);
 }
 
 std::int32_t Form1::packdword(int data2, int data1, int status) {
-  return data2 * 65536 + data1 * 256 + status;
+  return SoundOut::pack(data2, data1, status);
 }
 
 void Form1::playnote() {
-  Midi_Out_Send(192, instrumentNumber - 1, 0);
-  Midi_Out_Send(144, noteNumber, 99);
+  sound().note(instrumentNumber, noteNumber);
 }
 
 void Form1::chooseOutput(const std::string& setting) {
@@ -90,7 +77,7 @@ void Form1::startAudioBuffer() {
       break;
   }
   // The value stays in the file as it is: the learner's own, to correct.
-  if (!why.empty()) report(say(Text::MsgAudioBufferRefused, {audioBufferSetting, why}));
+  if (!why.empty()) status().report(say(Text::MsgAudioBufferRefused, {audioBufferSetting, why}));
   audioBuffer = audio_buffer::start(reading.choice, audio_buffer::kRate);
   if (services.outputs) services.outputs->useAudioBuffer(audioBuffer.frames);
 }
@@ -119,7 +106,7 @@ void Form1::openMidiInput() {
   request.kind = Request::Kind::OpenMidiInput;
   request.name = hands.midiInSetting;
   ask(std::move(request), [this](const Event& e) {
-    if (e.index < 0) report(say(Text::MsgMidiIn, {e.bytes}));
+    if (e.index < 0) status().report(say(Text::MsgMidiIn, {e.bytes}));
   });
 }
 
@@ -200,7 +187,7 @@ void Form1::BufferChooser_Click() {
 void Form1::AudioTimer_Timer() {
   if (!services.audio) return;
   const AudioReport r = services.audio->audioReport();
-  for (const std::string& line : r.problems) report(say(Text::MsgSynthProblem, {line}));
+  for (const std::string& line : r.problems) status().report(say(Text::MsgSynthProblem, {line}));
   if (!r.running) {
     AudioInfo.caption = say(Text::AudioNotRunning, {r.problem});
     AudioInfo.toolTip = AudioInfo.caption;
@@ -209,7 +196,7 @@ void Form1::AudioTimer_Timer() {
   const AudioBuffer next = audio_buffer::afterDropouts(audioBuffer, r.dropouts());
   if (next.frames != audioBuffer.frames && services.outputs) {
     services.outputs->useAudioBuffer(next.frames);
-    report(say(Text::MsgAudioGrew,
+    status().report(say(Text::MsgAudioGrew,
                {std::to_string(audio_buffer::millisecondsOf(next.frames, r.sampleRate))}));
   }
   audioBuffer = next;
@@ -234,9 +221,10 @@ void Form1::midi_outerr(int code) {
   // An output that is gone fails every open and every message of every note: each of its
   // reasons is said once, not once a message, until something else is reported.
   const std::string shown = "MIDI: " + midiErrorText;
+  const auto& problems = status().problems();
   for (auto it = problems.rbegin(); it != problems.rend() && it->rfind("MIDI: ", 0) == 0; ++it)
     if (*it == shown) return;
-  report(shown);
+  status().report(shown);
 }
 
 }  // namespace tastrello

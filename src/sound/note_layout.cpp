@@ -26,7 +26,7 @@ bool Form1::loadNoteLayout() {
   std::string problem;
   const auto layout = readNoteLayout(noteFileName, problem);
   if (!layout) {
-    report(say(Text::MsgLayoutRefused, {noteFileName, problem}));
+    status().report(say(Text::MsgLayoutRefused, {noteFileName, problem}));
     // The layout in force stays, and so does its name, which records are saved with.
     if (!layoutInForce.empty()) noteFileName = layoutInForce;
     return false;

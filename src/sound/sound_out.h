@@ -23,15 +23,17 @@ class SoundOut {
   /// Hears the code of every call that failed (see MidiPort, and kErrDataByte).
   using ErrorSink = std::function<void(int code)>;
 
+  /// Bound to nothing: `bind` gives it a port before it is used.
+  SoundOut() = default;
   /// `handle` is the device's handle, kept by the caller (0 while no device is open).
   SoundOut(MidiPort& port, std::uint32_t& handle, ErrorSink onError) {
-    bind(port, handle, std::move(onError));
+    bind(&port, &handle, std::move(onError));
   }
   /// Works from now on with this port, handle and sink (the window's own, after a copy of the
   /// window); what it keeps of its own (the moment, the click sounding) stays.
-  void bind(MidiPort& port, std::uint32_t& handle, ErrorSink onError) {
-    port_ = &port;
-    handle_ = &handle;
+  void bind(MidiPort* port, std::uint32_t* handle, ErrorSink onError) {
+    port_ = port;
+    handle_ = handle;
     onError_ = std::move(onError);
   }
 

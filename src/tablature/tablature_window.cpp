@@ -40,9 +40,9 @@ void Form1::saveTablature(const std::string& format) {
   ask(std::move(request), [this](const Event& e) {
     if (e.cancelled) return;
     if (e.index < 0)
-      report(say(Text::MsgNotSaved, {e.text, e.bytes}));
+      status().report(say(Text::MsgNotSaved, {e.text, e.bytes}));
     else
-      inform(say(Text::MsgExported, {e.text, std::to_string(e.index)}));
+      status().inform(say(Text::MsgExported, {e.text, std::to_string(e.index)}));
   });
 }
 

@@ -16,7 +16,7 @@
 
 namespace tastrello {
 
-class StatusLine {
+class StatusReports {
  public:
   /// The bytes of a problem shown and kept: a problem quoting a huge line is cut.
   static constexpr std::size_t kLongestProblem = 400;
@@ -33,6 +33,17 @@ class StatusLine {
     std::string countTip;
     bool operator==(const View&) const = default;
   };
+
+  /// Where the window shows the line: its labels' captions and tips, written on every change.
+  /// The window gives its own labels each time it uses the line, so a copy of the window shows
+  /// on its own labels.
+  struct Display {
+    std::string* line = nullptr;
+    std::string* lineTip = nullptr;
+    std::string* count = nullptr;
+    std::string* countTip = nullptr;
+  };
+  void showOn(const Display& display) { display_ = display; }
 
   /// One of the program's own texts in the language in force. It is kept a while with what it
   /// was made of, so that a message shown just after can be said again in another language.
@@ -96,6 +107,8 @@ class StatusLine {
   void sayAgainFrom(const void* window);
   void show(const std::string& text);
   void showCount();
+  /// The message on show: the window's label's (something else may have been put there since).
+  const std::string& onShow() const { return display_.line ? *display_.line : view_.line; }
 
   UiLanguage language_ = UiLanguage::German;
   mutable std::deque<Said> lastSaid_;
@@ -103,6 +116,7 @@ class StatusLine {
   std::vector<std::string> problems_;  ///< the latest problems, oldest first
   int problemCount_ = 0;               ///< problems met since start
   View view_;
+  Display display_;
 };
 
 }  // namespace tastrello

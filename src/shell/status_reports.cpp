@@ -1,4 +1,4 @@
-#include "shell/status_line.h"
+#include "shell/status_reports.h"
 
 #include <algorithm>
 
@@ -10,20 +10,20 @@ constexpr std::size_t kSaidKept = 32;  // a message and what it quotes, with roo
 
 }  // namespace
 
-std::string StatusLine::say(Text id, std::vector<std::string> args) const {
+std::string StatusReports::say(Text id, std::vector<std::string> args) const {
   std::string text = uiText(language_, id, args);
   if (lastSaid_.size() == kSaidKept) lastSaid_.pop_front();
   lastSaid_.push_back({id, std::move(args), text});
   return text;
 }
 
-std::optional<StatusLine::Said> StatusLine::madeOf(const std::string& text) const {
+std::optional<StatusReports::Said> StatusReports::madeOf(const std::string& text) const {
   for (auto it = lastSaid_.rbegin(); it != lastSaid_.rend(); ++it)
     if (it->text == text) return *it;
   return std::nullopt;
 }
 
-void StatusLine::report(const std::string& text) {
+void StatusReports::report(const std::string& text) {
   ++problemCount_;
   // A problem quoting a huge line of a file would make every later report slow to show.
   const std::string kept =
@@ -40,28 +40,29 @@ void StatusLine::report(const std::string& text) {
   if (!tip.empty()) tip += '\n';
   tip += kept;
   problems_.push_back(kept);
+  if (display_.lineTip) *display_.lineTip = tip;
   showCount();
 }
 
-void StatusLine::reportFew(const std::string& file, std::size_t count,
+void StatusReports::reportFew(const std::string& file, std::size_t count,
                            const std::function<std::string(std::size_t)>& text) {
   const std::size_t shown = std::min(count, kReportsPerFile);
   for (std::size_t i = 0; i < shown; ++i) report(text(i));
   if (count > shown) report(say(Text::MsgMoreProblems, {file, std::to_string(count - shown)}));
 }
 
-void StatusLine::inform(const std::string& text) {
+void StatusReports::inform(const std::string& text) {
   show(text);
 }
 
-void StatusLine::useLanguage(UiLanguage language) {
+void StatusReports::useLanguage(UiLanguage language) {
   language_ = language;
   showCount();
 }
 
-void StatusLine::sayAgainFrom(const void* window) {
+void StatusReports::sayAgainFrom(const void* window) {
   const Recipe recipe = recipe_;
-  if (recipe.shown != view_.line) return;
+  if (recipe.shown != onShow()) return;  // set some other way since
   if (recipe.make) {
     inform(recipe.call(recipe.make, window));
     recipe_.make = recipe.make;
@@ -74,18 +75,21 @@ void StatusLine::sayAgainFrom(const void* window) {
   }
 }
 
-void StatusLine::show(const std::string& text) {
+void StatusReports::show(const std::string& text) {
   view_.line = text;
+  if (display_.line) *display_.line = text;
   // How the message was made is looked up the moment it is shown, just after it was said.
   recipe_ = {text, nullptr, nullptr, madeOf(text), {}};
   if (recipe_.message)
     for (const auto& arg : recipe_.message->args) recipe_.quoted.push_back(madeOf(arg));
 }
 
-void StatusLine::showCount() {
+void StatusReports::showCount() {
   view_.count =
       problemCount_ > 1 ? say(Text::MsgMessages, {std::to_string(problemCount_)}) : std::string();
   view_.countTip = view_.lineTip.empty() ? std::string() : say(Text::TipStatus) + ":\n" + view_.lineTip;
+  if (display_.count) *display_.count = view_.count;
+  if (display_.countTip) *display_.countTip = view_.countTip;
 }
 
 }  // namespace tastrello
