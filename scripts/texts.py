@@ -171,6 +171,7 @@ T = [
  ("AudioRunning", "Eingebauter Synthesizer: %1, Verzögerung %3 ms, %4 Aussetzer, Tonpuffer %2 ms", "Built-in synthesizer: %1, latency %3 ms, %4 dropouts, buffer %2 ms", "Sintetizador integrado: %1, latencia %3 ms, %4 cortes, búfer %2 ms", "Eibauta Synthesizer: %1, Verzögerung %3 ms, %4 Aussetzer, Tonpuffa %2 ms"),
  ("MsgScoredFromNextPass", "Geübt wird jetzt; gezählt wird ab dem nächsten Durchgang vom Anfang an.", "Practice is on; it is scored from the next pass, which starts at the beginning.", "La práctica está activa; se puntúa desde la próxima pasada, que empieza al principio.", "Gübt werd jetzt; zählt werd ab'm nächstn Durchgang vom Ofang o."),
  ("AudioNotRunning", "Eingebauter Synthesizer ohne Ton: %1", "Built-in synthesizer without sound: %1", "Sintetizador integrado sin sonido: %1", "Eibauta Synthesizer ohne Ton: %1"),
+ ("AudioPort", "MIDI-Ausgang %1: Verzögerung unbekannt, mit 0 ms gerechnet (\"%2\" gleicht sie aus)", "MIDI output %1: latency unknown, taken as 0 ms (\"%2\" makes up for it)", "Salida MIDI %1: latencia desconocida, se cuenta 0 ms (\"%2\" la compensa)", "MIDI-Ausgang %1: Verzögerung unbekannt, mit 0 ms grechnet (\"%2\" gleicht's aus)"),
  # The web edition: the page's own buttons and lines
  ("WebExportZip", "Ordner als ZIP sichern", "Export the folder as a zip", "Exportar la carpeta como zip", "Ordner ois ZIP speichern"),
  ("WebExportFile", "Datei exportieren", "Export a file", "Exportar un archivo", "Datei exportiern"),
