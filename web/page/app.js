@@ -4,6 +4,7 @@ import createTastrello from '../tastrello.js';
 import * as zip from '../vendor/fflate.js';
 import {decodeXml, flattenXml, inflateExactly} from './markup.js';
 
+import {encode} from './cp1252.js';
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
 import {keyName, learnersLayout} from './keys.js';
@@ -26,6 +27,12 @@ let wakeTimer = 0;
 
 function say(name, ...args) {
   return win ? win.window.say(name, args.map(String)) : name;
+}
+
+/// A reason ({text, args}: folder.js's `why`) in the learner's language; a plain text as it is.
+function sayWhy(problem) {
+  if (!problem || typeof problem !== 'object') return String(problem);
+  return say(problem.text, ...problem.args.map(sayWhy));
 }
 
 function report(text) {
@@ -58,7 +65,7 @@ const world = {
   },
   leadSeconds: () => output.leadSeconds,
   writeFile(path, bytes) {
-    page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, problem)));
+    page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, sayWhy(problem))));
   },
   chooseOutput(setting) {
     if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) {
@@ -127,8 +134,9 @@ function answer(r) {
       input.addEventListener('change', async () => {
         const file = input.files[0];
         if (!file) return answerWith({request: r.id, cancelled: true});
+        // The reason goes in as the window object's texts are: Windows-1252.
         if (r.largest && file.size > r.largest)
-          return answerWith({request: r.id, text: baseName(file.name), bytes: new TextEncoder().encode(say('WhyNotAPlainFile')), index: -1});
+          return answerWith({request: r.id, text: baseName(file.name), bytes: encode(say('WhyNotAPlainFile')), index: -1});
         answerWith({request: r.id, text: baseName(file.name), bytes: new Uint8Array(await file.arrayBuffer())});
       });
       input.addEventListener('cancel', () => answerWith({request: r.id, cancelled: true}));
@@ -285,10 +293,11 @@ function toolbar() {
     const chosen = [...picker.files];
     picker.value = '';
     const result = await importChosen(chosen);
-    if (result.problem) report(say('WebImportRefused', result.problem));
+    if (result.problem) report(say('WebImportRefused', sayWhy(result.problem)));
     else {
       await reloadFolder();
-      win.window.report(say('WebImported', result.imported.length));
+      const [only] = result.imported;
+      win.window.report(result.imported.length === 1 ? say('WebImportedOne', only) : say('WebImported', result.imported.length));
       draw(win.update());
     }
   });
@@ -316,7 +325,8 @@ function labelToolbar() {
 
 /// Files the learner chose: one zip, or single files.
 export async function importChosen(files) {
-  if (files.length === 1 && /\.zip$/i.test(files[0].name)) return importZip(page.folder, new Uint8Array(await files[0].arrayBuffer()), zip);
+  if (files.length === 1 && /\.zip$/i.test(files[0].name))
+    return importZip(page.folder, new Uint8Array(await files[0].arrayBuffer()), zip, files[0].name);
   const read = [];
   for (const f of files) {
     const check = checkImport(f.name, new Uint8Array(0));
@@ -326,17 +336,25 @@ export async function importChosen(files) {
   return importFiles(page.folder, read);
 }
 
-/// After an import: the window object starts afresh on the folder as it now is.
+/// After an import: the window object starts afresh on the folder as it now is, in the same
+/// visit (its splash was seen).
 async function reloadFolder() {
   const files = await page.folder.all();
   win.window.stop();
   win = startWindow(page.module, world, files);
+  win.window.splashSeen();
+  page.win = win;
   view.root.replaceChildren();
-  view = new View(view.root, win.table, send);
-  view.sheetPage = (i) => win.tablaturePage(i);
-  page.view = view;
+  showWindow(view.root);
   settle(win.update());
   tellKeyLayout();
+}
+
+/// The window object's view in `root`.
+function showWindow(root) {
+  view = new View(root, win.table, send);
+  view.sheetPage = (i) => win.tablaturePage(i);
+  page.view = view;
 }
 
 // ---- Start
@@ -363,14 +381,12 @@ async function main() {
   });
   page.module = await createTastrello();
   win = startWindow(page.module, world, await page.folder.all());
-  view = new View(document.getElementById('window'), win.table, send);
-  view.sheetPage = (i) => win.tablaturePage(i);
-  page.view = view;
+  showWindow(document.getElementById('window'));
   page.win = win;
   page.send = send;
   if (storeProblem) win.window.report(say('WebStorageProblem', storeProblem));
   if (!hadSettings && (await page.folder.resolve('Data/Tastrel.Ini'))) win.window.welcome();
-  if (seedProblem) win.window.report(say(seedProblem.text, ...seedProblem.args));
+  if (seedProblem) win.window.report(sayWhy(seedProblem));
   settle(win.update());
   tellKeyLayout();
   toolbar();
