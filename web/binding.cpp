@@ -289,6 +289,7 @@ class PageWorld : public OutputChoice, public Clock, public MidiPorts, public Au
   AudioReport audioReport() override {
     const val r = page_.call<val>("audioReport");
     AudioReport report;
+    if (!r["port"].isUndefined()) report.port = fromPage(r["port"].as<std::string>());
     report.running = r["running"].as<bool>();
     report.driver = fromPage(r["driver"].as<std::string>());
     report.soundFont = fromPage(r["soundFont"].as<std::string>());

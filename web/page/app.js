@@ -8,7 +8,7 @@ import {encode} from './cp1252.js';
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
 import {keyName, learnersLayout} from './keys.js';
-import {MidiInput, MidiOutput, requestMidi} from './midi.js';
+import {MidiInput, MidiOutput, outputNames, requestMidi} from './midi.js';
 import {pageSeconds, Synth} from './synth.js';
 import {View, svgUrl} from './view.js';
 import {EventKind, RequestKind, startWindow} from './window.js';
@@ -18,8 +18,9 @@ export const page = {ready: false, problems: [], sent: []};
 window.tastrello = page;
 
 const synth = new Synth();
+page.synth = synth;
 let output = synth;  // the built-in synthesizer, or a Web MIDI port chosen in the panel
-let midi = {access: null, problem: ''};
+let midi = {access: null, problem: null, asking: null};
 let midiInput = null;
 let win = null;
 let view = null;
@@ -68,23 +69,24 @@ const world = {
     page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, sayWhy(problem))));
   },
   chooseOutput(setting) {
-    if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) {
-      if (output !== synth) output.close();
+    if (output !== synth) output.close();
+    output = synth;
+    if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) return;
+    // The port chosen (or kept from the last visit) is in force at once: it plays once the
+    // browser has given the ports; a port that is not there gives the synthesizer back.
+    const port = new MidiOutput(setting);
+    output = port;
+    openMidi().then(() => {
+      if (output !== port) return;  // chosen again meanwhile
+      const problem = midi.access ? port.open(midi.access) : midi.problem;
+      if (!problem) return;
       output = synth;
-      return;
-    }
-    const port = new MidiOutput(midi.access);
-    const problem = port.open(setting);
-    if (problem) {
-      report(problem);
-      output = synth;
-    } else {
-      output = port;
-    }
+      if (midi.access) report(sayWhy(problem));  // else said when the browser answered
+    });
   },
   midiInputs: () => (midi.access ? new MidiInput(midi.access, () => {}).names() : []),
-  midiOutputs: () => (midi.access ? new MidiOutput(midi.access).names() : []),
-  audioReport: () => synth.report(),
+  midiOutputs: () => outputNames(midi.access),
+  audioReport: () => output.report(),
   parseXml: (bytes, largest, deepest) => flattenXml(decodeXml(bytes), new DOMParser(), largest, deepest),
   inflate: (bytes, size) => inflateExactly(zip, bytes, size),
 };
@@ -173,9 +175,10 @@ function answer(r) {
         return;
       }
       openMidi().then(() => {
+        if (!midi.access) return;  // why was said when the browser answered
         midiInput = midiInput || new MidiInput(midi.access, (word) => send({kind: 'Midi', word}));
-        const problem = midi.access ? midiInput.open(r.name) : say('WebNoWebMidi');
-        if (problem) report(problem);
+        const problem = midiInput.open(r.name);
+        if (problem) report(sayWhy(problem));
       });
       return;
     }
@@ -235,9 +238,28 @@ function printTablature(pages) {
   });
 }
 
-async function openMidi() {
-  if (!midi.access && !midi.problem) midi = await requestMidi();
-  return midi;
+/// The browser's MIDI ports, asked for once, when a MIDI choice needs them: the learner opens
+/// a MIDI chooser, or a port or an input is kept from the last visit. The browser may ask the
+/// learner first; its no is said once. The choosers offer the ports as soon as they are known,
+/// and again whenever a device comes or goes.
+function openMidi() {
+  if (!midi.asking) {
+    midi.asking = requestMidi().then((answer) => {
+      midi.access = answer.access || null;
+      midi.problem = answer.problem || null;
+      if (midi.problem) report(sayWhy(midi.problem));
+      if (midi.access) {
+        midi.access.onstatechange = () => send({kind: 'Ports'});
+        send({kind: 'Ports'});
+      }
+    });
+  }
+  return midi.asking;
+}
+
+/// A MIDI chooser opened (pressed or given the focus): the ports are asked for then.
+function chooserOpened(name) {
+  if (name === 'OutputChooser' || name === 'InputChooser') openMidi();
 }
 
 // ---- Playing: the sound starts with the first gesture; keys by their place
@@ -354,6 +376,7 @@ async function reloadFolder() {
 function showWindow(root) {
   view = new View(root, win.table, send);
   view.sheetPage = (i) => win.tablaturePage(i);
+  view.chooserOpened = chooserOpened;
   page.view = view;
 }
 
