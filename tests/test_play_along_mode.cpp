@@ -265,6 +265,34 @@ TEST_F(PlayAlongModeTest, TooFewTapsKeepTheOffsetAndSayWhy) {
   EXPECT_DOUBLE_EQ(form.practice.offsetSeconds, 0);
 }
 
+// A chord is heard when the output in force sounds it: the built-in synthesizer its latency after
+// the chord's moment, a MIDI port (whose latency is unknown) at the moment itself.
+class PlayAlongOutputTest : public PlayAlongModeTest {
+ protected:
+  FakeAudio audio;
+  void SetUp() override {
+    files.loadShippedData();
+    form = Form1({&port, &files, nullptr, &clock, nullptr, &audio});
+    start();
+    loadEvents({"44/", "47/"});
+  }
+};
+
+TEST_F(PlayAlongOutputTest, AChordIsOnTimeWhenTheSynthesizerSoundsItAfterItsLatency) {
+  audio.next.running = true;
+  audio.next.latencyMs = 42;
+  const double t1 = startAlong();
+  holdAt(t1 + 0.042, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "0");
+}
+
+TEST_F(PlayAlongOutputTest, AChordIsOnTimeWhenAPortSoundsItAtItsMoment) {
+  audio.next.port = "USB Keys MIDI 1";
+  const double t1 = startAlong();
+  holdAt(t1, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "0");
+}
+
 // Keys carry the moment the system stamped on them: a busy thread that takes them late does not
 // move them, and a tick that runs late does not move its chord off the beat.
 class StampedKeyTest : public PlayAlongModeTest {

@@ -13,6 +13,7 @@
 
 #include "pipewire_harness.h"
 #include "platform/fluid_synth_port.h"
+#include "platform/output_switch.h"
 #include "platform/pipewire_output.h"
 #include "platform/pulse_output.h"
 #include "pulse_harness.h"
@@ -540,6 +541,34 @@ std::vector<std::string> profilerOutput(const std::filesystem::path& folder, boo
 TEST(SourceTreeTest, HoldsNothingPipeWiresProfilerWrites) {
   EXPECT_EQ(profilerOutput(std::filesystem::path(TASTRELLO_DATA).parent_path(), true),
             std::vector<std::string>{});
+}
+
+TEST(OutputInForceTest, APortChosenIsToldWithoutTheLatencyOfTheSynthesizerStillRunning) {
+  // Playing along takes the latency told off each chord: a port's is unknown, so none, however
+  // long the synthesizer behind it keeps its stream open.
+  PulseServer server;
+  if (!server.ready()) GTEST_SKIP() << "no PulseAudio server could run: " << server.whyNot();
+  FluidSynthPort::Options options;
+  options.driver = "pulse";
+  OutputSwitch outputs(std::filesystem::temp_directory_path(), options);
+  std::uint32_t handle = 0;
+  ASSERT_EQ(outputs.open(-1, handle), 0);
+  ASSERT_EQ(outputs.send(handle, kAccordion, kAtOnce), 0);
+  ASSERT_EQ(outputs.send(handle, 0x00643C90, kAtOnce), 0);
+  ASSERT_TRUE(waitFor([&] { return outputs.audioReport().latencyMs > 3; }, std::chrono::seconds(10)))
+      << outputs.synth().describe();
+  outputs.close(handle, kAtOnce);
+
+  outputs.choose("USB Keys MIDI 1");
+  const AudioReport port = outputs.audioReport();
+  EXPECT_EQ(port.port, "USB Keys MIDI 1");
+  EXPECT_EQ(port.latencyMs, 0);
+  EXPECT_TRUE(outputs.synth().report().running) << "the synthesizer was stopped, not left behind";
+
+  outputs.choose("SYNTH");
+  const AudioReport synth = outputs.audioReport();
+  EXPECT_EQ(synth.port, "");
+  EXPECT_GT(synth.latencyMs, 3) << "the synthesizer in force again tells its own";
 }
 
 class PipeWireDesktopTest : public ::testing::TestWithParam<Setup> {

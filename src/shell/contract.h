@@ -74,6 +74,7 @@ struct Event {
     Answer,  ///< a request answered (request; what it gives: see Request)
     Leave,   ///< the window lost the keyboard: every key is let go
     KeyLayout,  ///< what the learner's layout prints on the keys (text: see Event::keyLayout)
+    Ports,      ///< the MIDI ports changed or became known: the choosers offer them afresh
   };
   Kind kind = Kind::Tick;
   ControlId control = ControlId::Window;

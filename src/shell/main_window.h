@@ -119,6 +119,9 @@ class Form1 {
   void SplashTimer_Timer();
   void Splashscreen_Click();
   void NeverShow_Click();
+  /// The splash was shown in this visit: a window object started again within it (the page's,
+  /// on a folder just imported) does not show it again over the lists.
+  void splashSeen();
   void Copyright_Click();
   void scrolltext_Timer();
   void showCredits();
