@@ -612,7 +612,7 @@ class Form1 {
   // Playing along (src/practice/play_along_mode.cpp).
   void expectChord();
   void alongHeld(const std::vector<int>& held);
-  /// While no pass is open: which buttons are held since when, for the pass that opens next.
+  /// While no pass is open: how the buttons held change, for the pass that opens next.
   void keepHeldBeforePass(double now, const std::vector<int>& held);
   void alongClick(int button);
   void collectVerdicts(double now);
