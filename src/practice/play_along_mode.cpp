@@ -56,7 +56,21 @@ int Form1::stepsPerBeat() const {
 
 int Form1::countInSteps() const {
   if (CountInClick.value != 1) return 2;
+  // A whole bar, and on to the beat the first event falls on (a pickup, a section).
+  return countInBar() + firstEventPlace();
+}
+
+int Form1::countInBar() const {
   return practiceOn() ? std::max(1, practice.meter.stepsPerBar()) : kCountInClicks;
+}
+
+int Form1::firstEventPlace() const {
+  return practiceOn() ? barPlaceOf(practice.meter, replaySpan().first - 1).step : 0;
+}
+
+int Form1::countInPlace() const {
+  const int bar = countInBar();
+  return ((firstEventPlace() - countIn) % bar + bar) % bar;
 }
 
 // ---- The controls
