@@ -192,6 +192,29 @@ TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBack
   EXPECT_NE(back.out.find("events: 3,"), std::string::npos) << back.out;
 }
 
+TEST_F(ConvertTest, AnExportedLessonEndsAfterItsClosingRestForAnyReader) {
+  const std::string lesson = std::string(TASTRELLO_DATA) + "/Records/Lessons_2 Alle meine Entchen.txt";
+  const auto mid = convert({lesson, (dir / "lesson.mid").string()});
+  ASSERT_EQ(mid.exit, 0) << mid.err;
+  if (std::system("command -v midicsv >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "midicsv is not installed (scripts/setup installs it)";
+  const fs::path text = dir / "lesson.csv";
+  ASSERT_EQ(std::system(("midicsv '" + (dir / "lesson.mid").string() + "' '" + text.string() + "'")
+                            .c_str()),
+            0);
+  std::ifstream in(text);
+  std::vector<std::string> ends;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(", End_track") != std::string::npos)
+      ends.push_back(line.substr(line.find(", ") + 2, line.find(", End") - line.find(", ") - 2));
+  }
+  // 31 events of 480 ticks, the last a silent rest: every track ends after it.
+  EXPECT_EQ(ends, std::vector<std::string>(4, "14880"));
+  const auto back = convert({(dir / "lesson.mid").string(), (dir / "Records/Records_Back.txt").string()});
+  ASSERT_EQ(back.exit, 0) << back.err;
+  EXPECT_NE(back.out.find("events: 31,"), std::string::npos) << back.out;
+}
+
 TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBlocking) {
   const fs::path pipe = dir / "pipe.mid";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);

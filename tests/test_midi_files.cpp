@@ -288,6 +288,68 @@ TEST(MidiExportTest, QuartersWrittenOnAFinerGridComeBackOnIt) {
   EXPECT_EQ(back.meter, (Meter{3, 2, 0, 90}));
 }
 
+TEST(MidiExportTest, EachShippedLessonComesBackWithItsClosingRest) {
+  // Each lesson ends in a silent rest that gives replay its breath before the loop begins
+  // again: the file ends after it, and the import keeps the silence up to the file's end.
+  const ButtonNotes notes = shippedKeyboard();
+  const auto lessons = tastrello::testing::shippedLessons();
+  ASSERT_EQ(lessons.size(), 4u);
+  for (const auto& [name, lines] : lessons) {
+    ASSERT_EQ(lines.back(), kBreakMute) << name;
+    std::string problem;
+    const auto file = readMidiFile(exportRecordToMidi(lines, notes, {}, {}), problem);
+    ASSERT_TRUE(file) << problem;
+    EXPECT_EQ(file->end, static_cast<long long>(lines.size()) * kExportDivision) << name;
+    EXPECT_EQ(linesOf(importMidi(*file, {}, notes)), lines) << name;
+  }
+}
+
+class MidiEndTest : public ::testing::Test {
+ protected:
+  /// A format 0 file of one note of a beat (96 ticks), its track ending `after` ticks later.
+  static std::string noteThenSilence(int after) {
+    std::string delta = bytes({after & 0x7F});
+    for (int rest = after >> 7; rest > 0; rest >>= 7) delta.insert(0, bytes({0x80 | (rest & 0x7F)}));
+    return header(0, 1) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) + delta +
+                                bytes({0xFF, 0x2F, 0}));
+  }
+  static ImportResult imported(const std::string& midi) {
+    std::string problem;
+    const auto file = readMidiFile(midi, problem);
+    EXPECT_TRUE(file) << problem;
+    return file ? importMidi(*file, {}, smallKeyboard()) : ImportResult{};
+  }
+};
+
+TEST_F(MidiEndTest, SilenceUpToTheEndOfTrackIsPartOfTheTuneAsFarAsARecordReaches) {
+  EXPECT_EQ(linesOf(imported(noteThenSilence(2 * 96))),
+            (std::vector<std::string>{"00/", kBreakMute, kBreakMute}));
+  EXPECT_EQ(linesOf(imported(noteThenSilence(0))), (std::vector<std::string>{"00/"}));
+  // An end a little off the grid is rounded to it as the notes are.
+  EXPECT_EQ(imported(noteThenSilence(96 + 10)).events.size(), 2u);
+  const auto far = imported(noteThenSilence(100000));
+  EXPECT_EQ(far.events.size(), 200u);
+  for (const auto& note : far.notes) EXPECT_NE(note.kind, ImportNote::Kind::RecordFull);
+}
+
+TEST_F(MidiEndTest, AFileWithoutAnEndOfTrackSaysNothingOfWhereItEnds) {
+  // The second track is cut short: the first one's end says nothing for the piece.
+  const std::string cut = header(1, 2) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) +
+                                                bytes({0x83, 0x00, 0xFF, 0x2F, 0})) +
+                          track(bytes({0, 0xFF, 0x03, 1, 'x'}));
+  std::string problem;
+  const auto file = readMidiFile(cut, problem);
+  ASSERT_TRUE(file) << problem;
+  EXPECT_FALSE(file->end);
+  EXPECT_EQ(linesOf(importMidi(*file, {}, smallKeyboard())), (std::vector<std::string>{"00/"}));
+  // Every track ended: the last end is the file's.
+  const std::string two = header(1, 2) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) + kEnd) +
+                          track(bytes({0x83, 0x00, 0xFF, 0x2F, 0}));
+  const auto both = readMidiFile(two, problem);
+  ASSERT_TRUE(both);
+  EXPECT_EQ(both->end, 384) << "the second track's end, the later one";
+}
+
 TEST(MidiExportTest, RowsGoOnTheirChannelsTheBellowsBeforeEachTurnAndAPlayRestRingsOn) {
   ButtonNotes notes = smallKeyboard();
   notes[1] = 70;  // row 2 of the pull block

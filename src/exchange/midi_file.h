@@ -61,6 +61,9 @@ struct MidiFileContent {
   std::vector<MidiControl> controls;  ///< controller changes, in order of time
   std::vector<MidiTimeSignature> timeSignatures;  ///< in order of time
   std::vector<MidiTempo> tempos;                  ///< in order of time
+  /// Where the file says it ends: its last end of track, when every track has one (a track
+  /// cut short says nothing of where the piece ends).
+  std::optional<long long> end;
   std::vector<std::string> warnings;              ///< what was repaired or left out, in words
 };
 
@@ -78,10 +81,11 @@ struct MidiEvent {
 };
 
 /// A format 1 file: a first track with the name and the `conductor`'s events (tempo, time
-/// signature), then one track per list.
+/// signature), then one track per list. Every track ends at `end` (a silence after the last
+/// note belongs to the piece), or at its last event when that comes later.
 std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
                           const std::string& name,
-                          const std::vector<std::vector<MidiEvent>>& tracks);
+                          const std::vector<std::vector<MidiEvent>>& tracks, long long end = 0);
 /// The same with one tempo (microseconds per quarter note) as the conductor.
 std::string writeMidiFile(int division, long long tempo, const std::string& name,
                           const std::vector<std::vector<MidiEvent>>& tracks);

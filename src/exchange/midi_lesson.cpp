@@ -94,7 +94,7 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
   if (meter.pickupSteps > 0)
     conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
   conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
-  return writeMidiFile(kExportDivision, conductor, settings.name, rows);
+  return writeMidiFile(kExportDivision, conductor, settings.name, rows, tick);
 }
 
 ButtonNotes buttonNotesOf(const NoteLayout& layout) {
@@ -147,6 +147,7 @@ Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportO
     tune.notes.push_back(
         {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
   }
+  tune.endTick = file.end;
 
   // The meter: a first bar shorter than the next time signature's is a pickup.
   const auto& signatures = file.timeSignatures;

@@ -222,12 +222,18 @@ class ScoreWriter {
             "</words></direction-type></direction>\n";
   }
 
-  /// Fills the last bar with rests and drops the measure opened after it.
+  /// Ends the score where the record ends: the last bar is as long as the record leaves it
+  /// (a reader then knows where the piece ends, closing rest and all), and the measure opened
+  /// after a full last bar is dropped. A pickup keeps its length, so a record shorter than its
+  /// pickup, and an empty one, fill their only bar.
   void end() {
+    if (at_ == 0 || measure_ == 0) event({}, static_cast<int>(barEnd_ - at_));
     const long long barStart =
         barEnd_ - (measure_ == 0 ? meter_.pickupSteps : meter_.stepsPerBar());
-    if (at_ > barStart || at_ == 0) event({}, static_cast<int>(barEnd_ - at_));
-    out_.erase(measureOpenedAt_);
+    if (at_ > barStart)
+      closeMeasure();
+    else
+      out_.erase(measureOpenedAt_);
   }
 
  private:
@@ -494,7 +500,10 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
     if (meter && tune.division > 0) {
       const long long bar =
           meter->second >= 0 ? 4LL * tune.division * meter->first >> meter->second : 0;
-      if (measureIndex == 0 && length > 0 && length < bar)
+      // The only bar, shorter than its time signature and numbered, is a piece that ends
+      // early; a pickup is followed by bars or marked as no numbered bar.
+      const bool pickup = measures > 1 || measure.attribute("implicit") == "yes";
+      if (measureIndex == 0 && length > 0 && length < bar && pickup)
         tune.pickupTicks = length;
       else if (bar > 0 && length != bar && std::size_t(measureIndex) + 1 < measures &&
                tune.notesOnReading.size() < 20)
@@ -510,6 +519,8 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
   }
 
   if (tune.division <= 0) tune.division = 1;
+  // The score ends with its last bar, rests and all.
+  tune.endTick = measureStart;
   std::stable_sort(tune.notes.begin(), tune.notes.end(),
                    [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
   std::stable_sort(tune.bellows.begin(), tune.bellows.end());

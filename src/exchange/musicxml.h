@@ -1,9 +1,9 @@
 // Records and lessons as MusicXML and back. Export: a score in ordinary notation (real
-// pitches, note values tied across bar lines, rests, the meter, the tempo) with each note's
-// button (row/number) as its fingering and the bellows as words at each turn. Import: the
-// melody of a part of a .musicxml/.xml file or of the score a .mxl archive names, as a tune
-// (exchange/tune.h) with its rhythm, meter and tempo; the program's own markings give rows and
-// bellows back. Standard library only: parsing and inflating go through a MarkupReader.
+// pitches, note values tied across bar lines, rests, the meter, the tempo, a last bar that
+// ends where the record ends) with each note's button (row/number) as its fingering and the
+// bellows as words at each turn. Import: the melody of a part of a .musicxml/.xml file or of
+// the score a .mxl archive names, as a tune (exchange/tune.h) with its rhythm, meter, tempo and
+// end; the program's own markings give rows and bellows back. Standard library only: parsing and inflating go through a MarkupReader.
 #pragma once
 
 #include <optional>
@@ -43,8 +43,8 @@ std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language);
 
 /// The melody of the part `partId` ("": the first part with notes): the notes of the first
 /// voice of its first staff, tied notes joined, with the first time signature and tempo, an
-/// opening bar shorter than its time signature as the pickup, and the program's own bellows
-/// words and fingerings where the score has them.
+/// opening bar shorter than its time signature as the pickup, its end at the end of its last
+/// bar, and the program's own bellows words and fingerings where the score has them.
 Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId);
 
 struct MusicXmlSettings {
