@@ -326,6 +326,8 @@ T = [
  ("MidiPartTrack", "Spur %1 (Töne: %2)", "Track %1 (notes: %2)", "Pista %1 (notas: %2)", "Spur %1 (Tön: %2)"),
  ("MidiPartTrackNamed", "Spur %1: %2 (Töne: %3)", "Track %1: %2 (notes: %3)", "Pista %1: %2 (notas: %3)", "Spur %1: %2 (Tön: %3)"),
  ("MidiPartChannel", "Kanal %1 (Töne: %2)", "Channel %1 (notes: %2)", "Canal %1 (notas: %2)", "Kanal %1 (Tön: %2)"),
+ ("MidiPartInstrumentTracks", "Instrument %1, Spuren %2 (Töne: %3)", "Instrument %1, tracks %2 (notes: %3)", "Instrumento %1, pistas %2 (notas: %3)", "Instrument %1, Spurn %2 (Tön: %3)"),
+ ("MidiPartInstrumentChannels", "Instrument %1, Kanäle %2 (Töne: %3)", "Instrument %1, channels %2 (notes: %3)", "Instrumento %1, canales %2 (notas: %3)", "Instrument %1, Kanäle %2 (Tön: %3)"),
  ("WhyNotZip", "kein Zip-Archiv", "not a zip archive", "no es un archivo zip", "koa Zip-Archiv"),
  ("WhyZipNoEnd", "kein Zip-Archiv (das Ende seines Verzeichnisses fehlt)", "not a zip archive (no end of its directory)", "no es un archivo zip (falta el final de su directorio)", "koa Zip-Archiv (as End vo sein Verzeichnis fehlt)"),
  ("WhyZip64", "ein Zip-Archiv einer Art, die nicht gelesen wird (zip64)", "a zip archive of a kind not read (zip64)", "un archivo zip de un tipo que no se lee (zip64)", "a Zip-Archiv vo ana Art, de ned glesn werd (zip64)"),

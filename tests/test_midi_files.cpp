@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -144,6 +145,30 @@ TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   const auto channels = midiParts(*zero);
   ASSERT_EQ(channels.size(), 2u);
   EXPECT_EQ(channels[1].label, "Channel 4 (notes: 1)");
+}
+
+TEST(MidiReaderTest, TheTracksOfOneInstrumentAreOnePartAndOthersStandApart) {
+  // Tracks 1 and 3 are played by instrument 22, track 2 by instrument 1, track 4 names none.
+  const auto played = [](int program, int channel, int pitch) {
+    return track(bytes({0, 0xC0 | channel, program, 0, 0x90 | channel, pitch, 100, 96,
+                        0x80 | channel, pitch, 0}) +
+                 kEnd);
+  };
+  const std::string unnamed = track(bytes({0, 0x93, 67, 100, 96, 0x83, 67, 0}) + kEnd);
+  std::string problem;
+  const auto file = readMidiFile(
+      header(1, 4) + played(21, 0, 60) + played(0, 1, 62) + played(21, 2, 64) + unnamed, problem);
+  ASSERT_TRUE(file) << problem;
+  const auto parts = midiParts(*file);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0].label, "Instrument 22, tracks 1, 3 (notes: 2)");
+  EXPECT_EQ(parts[1].label, "Track 2 (notes: 1)");
+  EXPECT_EQ(parts[2].label, "Track 4 (notes: 1)");
+  const auto together = importMidi(*file, parts[0], smallKeyboard());
+  std::vector<int> pitches;
+  for (const auto& e : together.events)
+    for (int b : e.buttons) pitches.push_back(*smallKeyboard()[std::size_t(b)]);
+  EXPECT_EQ(pitches, (std::vector<int>{60, 64}));
 }
 
 TEST(FingeringTest, AScaleStaysInTheOneDirectionThatHasAllOfIt) {
@@ -301,6 +326,56 @@ TEST(MidiExportTest, EachShippedLessonComesBackWithItsClosingRest) {
     ASSERT_TRUE(file) << problem;
     EXPECT_EQ(file->end, static_cast<long long>(lines.size()) * kExportDivision) << name;
     EXPECT_EQ(linesOf(importMidi(*file, {}, notes)), lines) << name;
+  }
+}
+
+/// The file a notation program makes of an export when it gives each channel a part of its own
+/// and saves it back: one track per channel with its instrument and notes, the bellows
+/// controller and the names dropped, the time signatures and tempo kept.
+std::string splitIntoParts(const MidiFileContent& file) {
+  std::map<int, std::vector<MidiEvent>> parts;
+  for (const auto& p : file.programs)
+    parts[p.channel].push_back({0, {std::uint8_t(0xC0 | p.channel), std::uint8_t(p.program)}});
+  for (const auto& n : file.notes) {
+    const auto channel = std::uint8_t(n.channel);
+    parts[n.channel].push_back({n.tick, {std::uint8_t(0x90 | channel), std::uint8_t(n.pitch), 80}});
+    parts[n.channel].push_back(
+        {n.tick + n.length, {std::uint8_t(0x80 | channel), std::uint8_t(n.pitch), 0}});
+  }
+  std::vector<MidiEvent> conductor;
+  for (const auto& t : file.tempos) conductor.push_back(tempoEvent(t.tick, t.micros));
+  for (const auto& t : file.timeSignatures)
+    conductor.push_back(timeSignatureEvent(t.tick, t.numerator, t.denominatorPower, t.clocksPerClick));
+  std::vector<std::vector<MidiEvent>> tracks;
+  for (auto& [channel, events] : parts) tracks.push_back(std::move(events));
+  return writeMidiFile(file.division, conductor, "", tracks, file.end.value_or(0));
+}
+
+TEST(MidiExportTest, EachShippedLessonComesBackWholeFromAFileSplitIntoPartsByChannel) {
+  // The rows' channels become parts of one instrument: offered together, the melody whole,
+  // each event's notes as they were (the buttons chosen afresh: the bellows went with the split).
+  const ButtonNotes notes = shippedKeyboard();
+  const auto pitchesOf = [&](const std::vector<std::string>& lines) {
+    std::vector<std::set<int>> out;
+    for (const auto& line : lines) {
+      std::set<int> chord;
+      if (line != kBreakMute && line != kBreakPlay)
+        for (int b : buttonsOfLine(line)) chord.insert(*notes[std::size_t(b)]);
+      out.push_back(chord);
+    }
+    return out;
+  };
+  for (const auto& [name, lines] : tastrello::testing::shippedLessons()) {
+    std::string problem;
+    const auto exported = readMidiFile(exportRecordToMidi(lines, notes, {}, {}), problem);
+    ASSERT_TRUE(exported) << problem;
+    const auto split = readMidiFile(splitIntoParts(*exported), problem);
+    ASSERT_TRUE(split) << problem;
+    ASSERT_GT(split->tracks, 2) << name << ": a part for each row played";
+    const auto parts = midiParts(*split);
+    EXPECT_TRUE(parts.empty()) << name << ": " << parts.size() << " parts offered";
+    const MidiPart part = parts.empty() ? MidiPart{} : parts.front();
+    EXPECT_EQ(pitchesOf(linesOf(importMidi(*split, part, notes))), pitchesOf(lines)) << name;
   }
 }
 

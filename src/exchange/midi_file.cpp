@@ -167,6 +167,8 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& wh
     }
     if (kind == 0xB0 && out.controls.size() < kMaxControls)
       out.controls.push_back({tick, track, channel, *d1, *d2});
+    if (kind == 0xC0 && out.programs.size() < kMaxControls)
+      out.programs.push_back({tick, track, channel, *d1});
     if (kind == 0x90 && *d2 > 0)
       reader.on(tick, channel, *d1, *d2);
     else if (kind == 0x80 || kind == 0x90)

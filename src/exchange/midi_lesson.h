@@ -47,9 +47,14 @@ struct MidiPart {
   int channel = -1;  ///< -1: every channel
   int notes = 0;
   std::string label;  ///< "Track 2: Melody (120 notes)", in the language asked
+  /// 0..127: every track (or channel of a format 0 file) whose notes this instrument plays,
+  /// together; -1: the track and channel above.
+  int program = -1;
 };
 
-/// The parts worth offering when a file has several (each with notes); empty when one.
+/// The parts worth offering when a file has several (each with notes); empty when one. The
+/// tracks (or channels) of one instrument are one part: a tune a notation program split into
+/// parts by channel (the export's rows) comes back whole.
 std::vector<MidiPart> midiParts(const MidiFileContent& file,
                                 UiLanguage language = UiLanguage::English);
 
