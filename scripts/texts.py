@@ -136,6 +136,9 @@ T = [
  ("ImportPartialBar", "%1: ein Takt, der nicht zur Taktart passt; so gelesen, wie er steht", "%1: a bar that does not fit its time signature; read as it stands", "%1: un compás que no encaja con su indicación; leído tal cual", "%1: a Takt, der ned zur Taktart passt; so glesn, wia a dosteht"),
  ("ImportMeterTempo", "%1/4, %2, %3 pro Min.", "%1/4, %2, %3 per min", "%1/4, %2, %3 por min", "%1/4, %2, %3 pro Minutn"),
  ("ImportMeterOnly", "%1/4, %2", "%1/4, %2", "%1/4, %2", "%1/4, %2"),
+ ("ImportNoTempo", "ohne Tempoangabe, es gilt das eingestellte Tempo", "no tempo mark, the tempo set in the program is used", "sin indicación de tempo, se usa el tempo ajustado en el programa", "ohne Tempoangab, es gilt des eigstellte Tempo"),
+ ("ImportPartTaken", "genommen: %1; die anderen: %2 (eine andere mit --part N)", "took %1; the others: %2 (another one with --part N)", "tomada: %1; las demás: %2 (otra con --part N)", "gnumma: %1; de andern: %2 (a andere mit --part N)"),
+ ("ImportPartsTogether", "alle %1 Stimmen zusammen genommen: %2 (eine davon mit --part N)", "took all %1 parts together: %2 (one of them with --part N)", "se tomaron juntas las %1 partes: %2 (una de ellas con --part N)", "olle %1 Stimmen zamm gnumma: %2 (oane davo mit --part N)"),
  # messages
  ("MsgNameEmpty", "Bitte zuerst einen Namen für die Aufnahme eingeben.", "Type a name for the record first.", "Escribe primero un nombre para la grabación.", "Zerst an Nama für d' Aufnahm eigebn."),
  ("MsgNameUnsafe", "Der Name geht nicht: %1.", "The name cannot be used: %1.", "El nombre no sirve: %1.", "Der Nama geht ned: %1."),
