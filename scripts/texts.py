@@ -274,6 +274,7 @@ T = [
  # into a score (and recognised when it comes back), the export's choice of format
  ("ScorePartQuestion", "Welche Stimme?", "Which part?", "¿Qué parte?", "Wöche Stimm?"),
  ("ScorePartLabel", "Stimme %1: %2 (Noten: %3)", "Part %1: %2 (notes: %3)", "Parte %1: %2 (notas: %3)", "Stimm %1: %2 (Notn: %3)"),
+ ("ScorePartsTogether", "Stimmen %1 eines Instruments (Noten: %2)", "Parts %1 of one instrument (notes: %2)", "Partes %1 de un instrumento (notas: %2)", "Stimmen %1 vo oam Instrument (Notn: %2)"),
  ("ScorePartUnnamed", "Stimme %1 (Noten: %2)", "Part %1 (notes: %2)", "Parte %1 (notas: %2)", "Stimm %1 (Notn: %2)"),
  ("WhyNoMusicXml", "diese Ausgabe liest kein MusicXML", "this edition reads no MusicXML", "esta edición no lee MusicXML", "de Ausgab liest koa MusicXML"),
  ("BellowsPushWord", "Druck", "push", "cerrar", "Druck"),

@@ -450,6 +450,50 @@ TEST(MusicXmlImportTest, TheRestsOfTheLastBarAreTheTunesClosingSilence) {
             (std::vector<std::string>{"00/", "03/", "06/", "00/", M, M}));
 }
 
+/// A 4/4 bar in the parts given, each part's notes on its own beats and rests elsewhere, each
+/// part played by the MIDI program given ("" names none): a melody a notation program split
+/// into parts, one a channel.
+std::string splitScore(const std::vector<std::pair<std::string, std::string>>& programAndBeats) {
+  std::string list = "<part-list>", parts;
+  for (std::size_t p = 0; p < programAndBeats.size(); ++p) {
+    const std::string id = "P" + std::to_string(p + 1);
+    const auto& [program, beats] = programAndBeats[p];
+    list += "<score-part id=\"" + id + "\"><part-name>Accordion</part-name>" +
+            (program.empty() ? "" : "<midi-instrument id=\"" + id + "-I1\"><midi-program>" + program +
+                                        "</midi-program></midi-instrument>") +
+            "</score-part>";
+    parts += "<part id=\"" + id + "\"><measure><attributes><divisions>" +
+             std::to_string(p + 1) + "</divisions><time><beats>4</beats><beat-type>4</beat-type>"
+             "</time></attributes>";
+    for (char beat : beats)
+      parts += beat == '-' ? "<note><rest/><duration>" + std::to_string(p + 1) + "</duration></note>"
+                           : note(std::string(1, beat), 4, int(p + 1));
+    parts += "</measure></part>";
+  }
+  return "<score-partwise>" + list + "</part-list>" + parts + "</score-partwise>";
+}
+
+TEST(MusicXmlImportTest, TheMelodyOfOneInstrumentSplitIntoPartsComesBackWhole) {
+  // Each part with its own divisions: the parts are laid on a common grid.
+  const std::string score = splitScore({{"22", "C--F"}, {"22", "-D--"}, {"22", "--E-"}});
+  const auto back = imported(score, pullKeyboard());
+  EXPECT_EQ(linesOf(back), (std::vector<std::string>{"00/", "03/", "06/", "09/"}));
+}
+
+TEST(MusicXmlImportTest, PartsOfOneInstrumentAreOfferedAsOneAndOthersApart) {
+  const std::string score = splitScore({{"22", "C---"}, {"1", "-D--"}, {"22", "--E-"}, {"", "---F"}});
+  std::string problem;
+  const auto root = readMusicXml(score, kReader, problem);
+  ASSERT_TRUE(root) << problem;
+  const auto parts = scoreParts(*root, UiLanguage::English);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0].label, "Parts 1, 3 of one instrument (notes: 2)");
+  EXPECT_EQ(parts[1].label, "Part 2: Accordion (notes: 1)");
+  EXPECT_EQ(parts[2].label, "Part 4: Accordion (notes: 1)");
+  EXPECT_EQ(linesOf(importTune(tuneOfMusicXml(*root, parts[0].id), pullKeyboard(), {})),
+            (std::vector<std::string>{"00/", kBreakMute, "06/", kBreakMute}));
+}
+
 class MusicXmlWindowTest : public ::testing::Test {
  protected:
   tastrello::testing::FakePort port;
