@@ -136,6 +136,9 @@ T = [
  ("ImportPartialBar", "%1: ein Takt, der nicht zur Taktart passt; so gelesen, wie er steht", "%1: a bar that does not fit its time signature; read as it stands", "%1: un compás que no encaja con su indicación; leído tal cual", "%1: a Takt, der ned zur Taktart passt; so glesn, wia a dosteht"),
  ("ImportMeterTempo", "%1/4, %2, %3 pro Min.", "%1/4, %2, %3 per min", "%1/4, %2, %3 por min", "%1/4, %2, %3 pro Minutn"),
  ("ImportMeterOnly", "%1/4, %2", "%1/4, %2", "%1/4, %2", "%1/4, %2"),
+ ("ImportNoTempo", "ohne Tempoangabe, es gilt das eingestellte Tempo", "no tempo mark, the tempo set in the program is used", "sin indicación de tempo, se usa el tempo ajustado en el programa", "ohne Tempoangab, es gilt des eigstellte Tempo"),
+ ("ImportPartTaken", "genommen: %1; die anderen: %2 (eine andere mit --part N)", "took %1; the others: %2 (another one with --part N)", "tomada: %1; las demás: %2 (otra con --part N)", "gnumma: %1; de andern: %2 (a andere mit --part N)"),
+ ("ImportPartsTogether", "alle %1 Stimmen zusammen genommen: %2 (eine davon mit --part N)", "took all %1 parts together: %2 (one of them with --part N)", "se tomaron juntas las %1 partes: %2 (una de ellas con --part N)", "olle %1 Stimmen zamm gnumma: %2 (oane davo mit --part N)"),
  # messages
  ("MsgNameEmpty", "Bitte zuerst einen Namen für die Aufnahme eingeben.", "Type a name for the record first.", "Escribe primero un nombre para la grabación.", "Zerst an Nama für d' Aufnahm eigebn."),
  ("MsgNameUnsafe", "Der Name geht nicht: %1.", "The name cannot be used: %1.", "El nombre no sirve: %1.", "Der Nama geht ned: %1."),
@@ -288,6 +291,7 @@ T = [
  # into a score (and recognised when it comes back), the export's choice of format
  ("ScorePartQuestion", "Welche Stimme?", "Which part?", "¿Qué parte?", "Wöche Stimm?"),
  ("ScorePartLabel", "Stimme %1: %2 (Noten: %3)", "Part %1: %2 (notes: %3)", "Parte %1: %2 (notas: %3)", "Stimm %1: %2 (Notn: %3)"),
+ ("ScorePartsTogether", "Stimmen %1 eines Instruments (Noten: %2)", "Parts %1 of one instrument (notes: %2)", "Partes %1 de un instrumento (notas: %2)", "Stimmen %1 vo oam Instrument (Notn: %2)"),
  ("ScorePartUnnamed", "Stimme %1 (Noten: %2)", "Part %1 (notes: %2)", "Parte %1 (notas: %2)", "Stimm %1 (Notn: %2)"),
  ("WhyNoMusicXml", "diese Ausgabe liest kein MusicXML", "this edition reads no MusicXML", "esta edición no lee MusicXML", "de Ausgab liest koa MusicXML"),
  ("BellowsPushWord", "Druck", "push", "cerrar", "Druck"),
@@ -344,6 +348,8 @@ T = [
  ("MidiPartTrack", "Spur %1 (Töne: %2)", "Track %1 (notes: %2)", "Pista %1 (notas: %2)", "Spur %1 (Tön: %2)"),
  ("MidiPartTrackNamed", "Spur %1: %2 (Töne: %3)", "Track %1: %2 (notes: %3)", "Pista %1: %2 (notas: %3)", "Spur %1: %2 (Tön: %3)"),
  ("MidiPartChannel", "Kanal %1 (Töne: %2)", "Channel %1 (notes: %2)", "Canal %1 (notas: %2)", "Kanal %1 (Tön: %2)"),
+ ("MidiPartInstrumentTracks", "Instrument %1, Spuren %2 (Töne: %3)", "Instrument %1, tracks %2 (notes: %3)", "Instrumento %1, pistas %2 (notas: %3)", "Instrument %1, Spurn %2 (Tön: %3)"),
+ ("MidiPartInstrumentChannels", "Instrument %1, Kanäle %2 (Töne: %3)", "Instrument %1, channels %2 (notes: %3)", "Instrumento %1, canales %2 (notas: %3)", "Instrument %1, Kanäle %2 (Tön: %3)"),
  ("WhyNotZip", "kein Zip-Archiv", "not a zip archive", "no es un archivo zip", "koa Zip-Archiv"),
  ("WhyZipNoEnd", "kein Zip-Archiv (das Ende seines Verzeichnisses fehlt)", "not a zip archive (no end of its directory)", "no es un archivo zip (falta el final de su directorio)", "koa Zip-Archiv (as End vo sein Verzeichnis fehlt)"),
  ("WhyZip64", "ein Zip-Archiv einer Art, die nicht gelesen wird (zip64)", "a zip archive of a kind not read (zip64)", "un archivo zip de un tipo que no se lee (zip64)", "a Zip-Archiv vo ana Art, de ned glesn werd (zip64)"),
