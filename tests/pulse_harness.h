@@ -133,6 +133,9 @@ class SinkRecording {
   virtual std::vector<float> stop() = 0;
   /// When a frame recorded was played at the sink.
   virtual std::chrono::steady_clock::time_point playedAt(std::size_t frame) = 0;
+  /// Frames from `from` to `to` that the recording itself did not get (its thread held up past
+  /// what the server keeps for it): silence in the samples, whatever was played there.
+  virtual std::size_t framesMissed(std::size_t /*from*/, std::size_t /*to*/) { return 0; }
 };
 
 class SoundServer;
@@ -341,6 +344,9 @@ class MonitorRecorder {
   std::vector<float> stop() { return recording_->stop(); }
   std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
     return recording_->playedAt(frame);
+  }
+  std::size_t framesMissed(std::size_t from, std::size_t to) {
+    return recording_->framesMissed(from, to);
   }
 
  private:
