@@ -322,8 +322,8 @@ int millisecondsUntil(double moment, double now) {
 
 }  // namespace
 
-MainView::MainView(Form1& form, QWidget* parent)
-    : QWidget(parent), form_(form), beepsShown_(form.beepCount) {
+MainView::MainView(Form1& form, QWidget* parent, RtMidiRawOut::System midiSystem)
+    : QWidget(parent), form_(form), midiSystem_(midiSystem), beepsShown_(form.beepCount) {
   registerArtwork();
   setObjectName("Form1");
   wake_.setSingleShot(true);
@@ -781,11 +781,15 @@ void MainView::saveTablature(const Request& request) {
 
 void MainView::openMidiInput(const Request& request) {
   if (!input_) {
-    // Messages come on RtMidi's thread; the window object is handed them on the window's.
-    input_ = std::make_unique<RtMidiInput>([this](std::uint32_t word) {
-      QMetaObject::invokeMethod(
-          this, [this, word] { send(Event::midi(word)); }, Qt::QueuedConnection);
-    });
+    // Messages come on RtMidi's thread; the window object is handed them on the window's,
+    // each with the moment it was played: a busy window gets to it later.
+    input_ = std::make_unique<RtMidiInput>(
+        [this](std::uint32_t word, double at) {
+          QMetaObject::invokeMethod(
+              this, [this, word, at] { send(Event::midi(word, at)); }, Qt::QueuedConnection);
+        },
+        // The window object's clock, read on RtMidi's thread as each message is taken.
+        [this] { return form_.now(); }, midiSystem_);
   }
   const std::string error = input_->open(request.name, uiLanguageOf(form_.textsLanguage));
   if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));

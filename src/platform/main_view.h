@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/key_repeats.h"
+#include "platform/rtmidi_port.h"
 #include "platform/stamp_clock.h"
 #include "shell/main_window.h"
 
@@ -30,7 +31,9 @@ class MainView : public QWidget {
   Q_OBJECT
 
  public:
-  explicit MainView(Form1& form, QWidget* parent = nullptr);
+  /// `midiSystem`: where the MIDI input's ports are (JACK for the tests that run a server).
+  explicit MainView(Form1& form, QWidget* parent = nullptr,
+                    RtMidiRawOut::System midiSystem = RtMidiRawOut::System::Alsa);
   ~MainView() override;
 
   /// Sends an event to the window object, then answers its requests, draws what it left and
@@ -103,6 +106,7 @@ class MainView : public QWidget {
   std::vector<QWidget*> keys_;
   std::vector<QWidget*> markers_;
   std::unique_ptr<TablatureView> tablature_;
+  RtMidiRawOut::System midiSystem_;
   std::unique_ptr<RtMidiInput> input_;
   QTimer wake_, flashTimer_;
   std::vector<Release> releases_;
