@@ -34,6 +34,11 @@ struct Dropouts {
   double longestMs = 0;
   double soundMs = 0;         ///< from the first to the last sounding frame
   std::vector<double> atMs;  ///< where each began, from the first sounding frame
+  struct Run {
+    std::size_t firstFrame;  ///< in the recording
+    std::size_t frames;
+  };
+  std::vector<Run> runs;  ///< each one's frames in the recording
 };
 
 inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels, double rate,
@@ -61,6 +66,7 @@ inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels
       ++d.count;
       d.longestMs = std::max(d.longestMs, double(run) * 1000.0 / rate);
       d.atMs.push_back(double(f - run - first) * 1000.0 / rate);
+      d.runs.push_back({f - run, run});
     }
     run = 0;
   }
