@@ -437,13 +437,20 @@ TEST_P(SoundServerTest, NotesGivenTheirTimeAreRenderedThatFarApartAndASilenceGiv
   // At the sink a server that ran dry in between adds its silence, or cuts a note in two:
   // counted and said, not a scheduling error. So is a cycle the recording itself missed (its
   // thread held up longer than the server keeps the sound for it): a gap of silence in its
-  // place, which would make a note of the tail.
+  // place, which hides a note's start when it ends where the note seems to begin, and leaves
+  // the notes their places anywhere else.
   const std::size_t recorded = recorder.frames();
   const auto samples = recorder.stop();
   const auto atSink = findOnsets(samples);
   const std::size_t missed = recorder.framesMissed(0, recorded);
+  const auto startHidden = [&](std::size_t onset) {
+    const std::size_t quietBefore = 30 * 48;  // what makes an onset
+    return recorder.framesMissed(onset > quietBefore ? onset - quietBefore : 0, onset + 1) > 0;
+  };
+  const bool wholeAroundTheNotes =
+      missed == 0 || (atSink.size() == 2 && !startHidden(atSink[0]) && !startHidden(atSink[1]));
   if (synth->serverUnderflows() + synth->silences() + synth->lateWrites() == dryBefore &&
-      missed == 0) {
+      wholeAroundTheNotes) {
     ASSERT_EQ(atSink.size(), 2u);
     EXPECT_NEAR(double(atSink[1] - atSink[0]) * 1000.0 / 48000.0, 300, 3);
     if (GetParam().native()) {
