@@ -156,6 +156,34 @@ TEST_F(DispatchTest, ValuesAreHeldInsideWhatTheControlOffers) {
   EXPECT_EQ(form.chosenTuning, form.TuningChooser.values[2]);
 }
 
+TEST_F(DispatchTest, AChoiceJustPastTheLastEntryIsRefusedAndTheLastIsTaken) {
+  form.Expand_Click();
+  const int count = int(form.TuningChooser.values.size());
+  ASSERT_GE(count, 3);
+  ASSERT_NE(form.TuningChooser.selected, count - 1);
+  const int before = form.TuningChooser.selected;
+  const std::string tuning = form.chosenTuning;
+  for (int outside : {count, -1}) {
+    EXPECT_FALSE(form.dispatch(Event::choose(ControlId::TuningChooser, outside))) << outside;
+    EXPECT_EQ(form.TuningChooser.selected, before) << outside;
+    EXPECT_EQ(form.chosenTuning, tuning) << outside;
+  }
+  EXPECT_TRUE(form.dispatch(Event::choose(ControlId::TuningChooser, count - 1)));
+  EXPECT_EQ(form.TuningChooser.selected, count - 1);
+  EXPECT_EQ(form.chosenTuning, form.TuningChooser.values[std::size_t(count) - 1]);
+}
+
+TEST_F(DispatchTest, ARowJustPastTheLastIsNoRowAndTheLastIsSelected) {
+  const int rows = int(form.NoteList.items.size());
+  ASSERT_GE(rows, 2);
+  for (int outside : {rows, -1}) {
+    EXPECT_TRUE(form.dispatch(Event::row(ControlId::NoteList, rows - 1)));
+    EXPECT_EQ(form.NoteList.selected, rows - 1);
+    EXPECT_TRUE(form.dispatch(Event::row(ControlId::NoteList, outside))) << outside;
+    EXPECT_EQ(form.NoteList.selected, -1) << outside;
+  }
+}
+
 TEST_F(DispatchTest, AKeyHeldDownSoundsOnceWhateverItsRepeatsAndTheBellows) {
   EXPECT_TRUE(form.dispatch(Event::keyDown("A")));
   for (int i = 0; i < 25; ++i) EXPECT_TRUE(form.dispatch(Event::keyDown("A", true)));

@@ -122,6 +122,24 @@ TEST(MidiReaderTest, ATruncatedOrLyingFileIsReadAsFarAsItGoesAndSaysSo) {
   EXPECT_NE(stray->warnings.at(0).find("no status"), std::string::npos);
 }
 
+TEST(MidiReaderTest, TimesOfUpToFourBytesAreReadAndAFifthByteIsNoTime) {
+  // A note-on after 2^21 ticks (four bytes), its note-off 2^14 ticks later (three bytes).
+  const std::string events =
+      bytes({0x81, 0x80, 0x80, 0x00, 0x90, 60, 100, 0x81, 0x80, 0x00, 0x80, 60, 0}) + kEnd;
+  std::string problem;
+  const auto file = readMidiFile(header(0, 1) + track(events), problem);
+  ASSERT_TRUE(file) << problem;
+  EXPECT_EQ(file->notes, (std::vector<MidiNote>{{1 << 21, 1 << 14, 0, 0, 60, 100}}));
+  EXPECT_TRUE(file->warnings.empty());
+  // Five bytes are more than the format allows: the track is read no further.
+  const auto endless =
+      readMidiFile(header(0, 1) + track(bytes({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}) + kEnd),
+                   problem);
+  ASSERT_TRUE(endless) << problem;
+  EXPECT_TRUE(endless->notes.empty());
+  EXPECT_FALSE(endless->warnings.empty());
+}
+
 TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   const std::string melody =
       bytes({0, 0xFF, 0x03, 6}) + "Melody" +

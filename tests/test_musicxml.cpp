@@ -307,6 +307,30 @@ TEST(MusicXmlImportTest, ATransposingPartIsTakenAtTheSoundingPitch) {
             (std::vector<std::string>{"00/", "03/"}));
 }
 
+TEST(MusicXmlImportTest, ABackupLongerThanTheBarSoFarGoesBackOnlyToTheBarsStart) {
+  // 4/4 in quarters: a damaged score backs up three quarters after one, in the first bar and
+  // in the second; the melody note after it starts its own bar, never before it.
+  auto tuneOf = [](const std::string& bars) {
+    const std::string xml =
+        "<score-partwise><part id=\"P1\"><measure><attributes><divisions>1</divisions>"
+        "<time><beats>4</beats><beat-type>4</beat-type></time></attributes>" +
+        bars + "</measure></part></score-partwise>";
+    std::string problem;
+    const auto score = readMusicXml(xml, kReader, problem);
+    EXPECT_TRUE(score) << problem;
+    return score ? tuneOfMusicXml(*score, "") : Tune{};
+  };
+  const std::string tooFar = "<backup><duration>3</duration></backup>";
+  const Tune first = tuneOf(note("C", 4, 1) + tooFar + note("D", 4, 4));
+  EXPECT_EQ(first.notes, (std::vector<TuneNote>{{0, 1, 60, -1}, {0, 4, 62, -1}}));
+  EXPECT_EQ(first.pickupTicks, 0) << "the bar still holds four quarters";
+
+  const Tune second = tuneOf(note("G", 4, 4) + "</measure><measure>" + note("C", 4, 1) +
+                             tooFar + note("D", 4, 4) + "</measure><measure>" + note("E", 4, 4));
+  EXPECT_EQ(second.notes, (std::vector<TuneNote>{
+                              {0, 4, 67, -1}, {4, 1, 60, -1}, {4, 4, 62, -1}, {8, 4, 64, -1}}));
+}
+
 TEST(MusicXmlImportTest, AUtf16ScoreIsRecognisedAndRead) {
   std::string utf16 = "\xFF\xFE";
   for (char c : tiedScore()) utf16 += {c, '\0'};

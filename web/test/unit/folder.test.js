@@ -34,6 +34,21 @@ describe('Windows-1252', () => {
     assert.equal(encode('Łódź'), null);
     assert.equal(encode('🎵'), null);
   });
+  it('holds Latin-1 up to U+00FF and nothing above it but the table\'s characters', () => {
+    assert.deepEqual(encode('\u00a0\u00ff'), Uint8Array.of(0xa0, 0xff));
+    // U+0100 is the first character past Latin-1: a byte of its own would be 0x00 cut from 0x100.
+    assert.equal(encode('\u0100'), null);
+    assert.equal(encode('a\u0100b'), null);
+    assert.equal(encode('\u0101'), null);
+    assert.deepEqual(encode('\u0152\u0178\u2122'), Uint8Array.of(0x8c, 0x9f, 0x99));
+  });
+  it('takes the C1 code points only where the code page has a hole', () => {
+    // 0x80 and 0x9F are the euro and Ÿ in the code page: their C1 code points have no byte.
+    assert.equal(encode('\u0080'), null);
+    assert.equal(encode('\u009f'), null);
+    assert.deepEqual(encode('\u0081\u009d'), Uint8Array.of(0x81, 0x9d));
+    assert.deepEqual(encode('\u007f\u20ac'), Uint8Array.of(0x7f, 0x80));
+  });
   it('compares names as the desktop does: ASCII, Latin-1 and š œ ž by case, ÿ not', () => {
     assert.ok(sameName('records/LESSONS_ä.TXT', 'Records/Lessons_Ä.txt'));
     assert.ok(sameName('\u0161\u0153\u017e', '\u0160\u0152\u017d'));
