@@ -168,11 +168,13 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
     std::fprintf(stderr, "%s: %s\n", in.string().c_str(),
                  describe(note, UiLanguage::English).c_str());
   const Meter& m = imported.meter;
+  const std::string tempo =
+      m.tempo > 0 ? "tempo " + std::to_string(m.tempo) : english(Text::ImportNoTempo);
   std::printf(
-      "%s -> %s: events: %zu, %d/4 in steps of 1/%d, tempo %d, bellows changes: %d, remarks: "
+      "%s -> %s: events: %zu, %d/4 in steps of 1/%d, %s, bellows changes: %d, remarks: "
       "%zu, layout %s\n",
       in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
-      m.beatsPerBar, 4 * m.stepsPerBeat, m.tempo, imported.bellowsChanges,
+      m.beatsPerBar, 4 * m.stepsPerBeat, tempo.c_str(), imported.bellowsChanges,
       imported.notes.size() + warnings.size(), layoutName.c_str());
   return kOk;
 }
@@ -194,6 +196,23 @@ Meter meterBeside(const fs::path& record) {
     return meter.value_or(Meter{});
   }
   return {};
+}
+
+/// Without --part, which of several parts was taken (the first, or all `together`) and which
+/// there are: the window asks, the converter says.
+void sayPartsTaken(const fs::path& in, const std::vector<std::string>& labels, bool together) {
+  if (labels.size() < 2) return;
+  const auto joined = [](auto from, auto to) {
+    std::string text;
+    for (auto it = from; it != to; ++it) text += (text.empty() ? "" : "; ") + *it;
+    return text;
+  };
+  const std::string said =
+      together ? english(Text::ImportPartsTogether,
+                         {std::to_string(labels.size()), joined(labels.begin(), labels.end())})
+               : english(Text::ImportPartTaken,
+                         {labels.front(), joined(labels.begin() + 1, labels.end())});
+  std::fprintf(stderr, "%s: %s\n", in.string().c_str(), said.c_str());
 }
 
 /// A MIDI file as a record in the layout's tuning.
@@ -221,6 +240,10 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
       return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
                               (partCount == 1 ? " part" : " parts"));
     if (!parts.empty()) part = parts[std::size_t(partNumber - 1)];
+  } else {
+    std::vector<std::string> labels;
+    for (const auto& p : parts) labels.push_back(p.label);
+    sayPartsTaken(in, labels, true);
   }
   return tuneToRecord(in, out, tuneOfMidi(*file, part, {}), *layout, layoutFileName,
                       file->warnings);
@@ -249,6 +272,10 @@ int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string&
       return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
                               (partCount == 1 ? " part with notes" : " parts with notes"));
     if (!parts.empty()) partId = parts[std::size_t(partNumber - 1)].id;
+  } else {
+    std::vector<std::string> labels;
+    for (const auto& p : parts) labels.push_back(p.label);
+    sayPartsTaken(in, labels, false);
   }
   return tuneToRecord(in, out, tuneOfMusicXml(*score, partId), *layout,
                       path->filename().string(), {});

@@ -198,6 +198,62 @@ TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBack
   EXPECT_NE(back.out.find("events: 3,"), std::string::npos) << back.out;
 }
 
+TEST_F(ConvertTest, AnExportedLessonEndsAfterItsClosingRestForAnyReader) {
+  const std::string lesson = std::string(TASTRELLO_DATA) + "/Records/Lessons_2 Alle meine Entchen.txt";
+  const auto mid = convert({lesson, (dir / "lesson.mid").string()});
+  ASSERT_EQ(mid.exit, 0) << mid.err;
+  if (std::system("command -v midicsv >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "midicsv is not installed (scripts/setup installs it)";
+  const fs::path text = dir / "lesson.csv";
+  ASSERT_EQ(std::system(("midicsv '" + (dir / "lesson.mid").string() + "' '" + text.string() + "'")
+                            .c_str()),
+            0);
+  std::ifstream in(text);
+  std::vector<std::string> ends;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(", End_track") != std::string::npos)
+      ends.push_back(line.substr(line.find(", ") + 2, line.find(", End") - line.find(", ") - 2));
+  }
+  // 31 events of 480 ticks, the last a silent rest: every track ends after it.
+  EXPECT_EQ(ends, std::vector<std::string>(4, "14880"));
+  const auto back = convert({(dir / "lesson.mid").string(), (dir / "Records/Records_Back.txt").string()});
+  ASSERT_EQ(back.exit, 0) << back.err;
+  EXPECT_NE(back.out.find("events: 31,"), std::string::npos) << back.out;
+}
+
+TEST_F(ConvertTest, AScoreOfSeveralPartsSaysWhichWasTakenAndThatItHasNoTempoMark) {
+  // Four parts of one note each, the third without notes; no tempo mark anywhere.
+  std::string score = "<score-partwise><part-list>";
+  for (const char* id : {"A", "B", "C", "D"})
+    score += std::string("<score-part id=\"") + id + "\"><part-name>" + id + "</part-name></score-part>";
+  score += "</part-list>";
+  for (const char* id : {"A", "B", "C", "D"}) {
+    const std::string body = std::string(id) == "C" ? "<note><rest/><duration>4</duration></note>"
+                                                     : "<note><pitch><step>C</step><octave>5</octave>"
+                                                       "</pitch><duration>4</duration></note>";
+    score += std::string("<part id=\"") + id + "\"><measure><attributes><divisions>1</divisions>"
+             "<time><beats>4</beats><beat-type>4</beat-type></time></attributes>" + body +
+             "</measure></part>";
+  }
+  score += "</score-partwise>";
+  std::ofstream(dir / "four.musicxml", std::ios::binary) << score;
+  const std::string out = (dir / "Records/Records_Four.txt").string();
+  const auto run = convert({(dir / "four.musicxml").string(), out});
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.err.find("took Part 1: A (notes: 1); the others: Part 2: B (notes: 1); Part 4: D "
+                         "(notes: 1) (another one with --part N)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("4/4 in steps of 1/4, no tempo mark, the tempo set in the program is used"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("tempo 0"), std::string::npos) << run.out;
+  // A part asked for is taken without a word.
+  const auto second = convert({(dir / "four.musicxml").string(), out, "--part", "2", "--force"});
+  ASSERT_EQ(second.exit, 0) << second.err;
+  EXPECT_EQ(second.err.find("took"), std::string::npos) << second.err;
+}
+
 TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBlocking) {
   const fs::path pipe = dir / "pipe.mid";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);

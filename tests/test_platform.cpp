@@ -328,6 +328,25 @@ TEST(OutputSwitchTest, SaysInTheLearnersLanguageThatTheSynthesizerIsNotStarted) 
   EXPECT_EQ(outputs.audioReport().problem, "a\xFAn no iniciado (se inicia con la primera nota)");
 }
 
+TEST(OutputSwitchTest, ReportsThePortOrLogInForceAndNothingOfTheSynthesizerBehindIt) {
+  // What sounds is the port: the synthesizer's latency, state and reasons are not the learner's.
+  TempFolder dir;
+  OutputSwitch outputs(dir.path, {});
+  for (const std::string& setting : {std::string("USB Keys MIDI 1"), std::string("LOG:midi.log")}) {
+    outputs.choose(setting);
+    const AudioReport told = outputs.audioReport();
+    EXPECT_EQ(told.port, setting);
+    EXPECT_EQ(told.problem, "") << setting;
+    AudioReport port;
+    port.port = setting;
+    EXPECT_TRUE(told == port) << setting << ": more than the port is told";
+  }
+  outputs.choose("SYNTH");
+  const AudioReport synth = outputs.audioReport();
+  EXPECT_EQ(synth.port, "");
+  EXPECT_EQ(synth.problem, "not started yet (it starts with the first note)");
+}
+
 TEST(NoteTrackingPortTest, ItsOwnReasonsFollowTheLearnersLanguage) {
   std::vector<std::string> log;
   UiLanguage language = UiLanguage::German;

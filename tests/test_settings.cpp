@@ -173,6 +173,22 @@ TEST_F(SettingsTest, EveryStartUpProblemIsKeptAndTheLatestShown) {
   EXPECT_EQ(form.status().problemCount(), 3);
 }
 
+TEST_F(SettingsTest, AnInstrumentListOneNameShortIsSaidAndAFullOneIsNot) {
+  std::vector<std::string> lines{"SPLASH:", "FALSE", "MIDI-LIST:"};
+  for (int i = 1; i <= 127; ++i) {
+    const std::string number = std::to_string(i);
+    lines.push_back(std::string(3 - number.size(), '0') + number + "Voice " + number);
+  }
+  restartWith(lines);
+  EXPECT_EQ(form.status().problemCount(), 1) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgSettingsShortList, {path, "127"}));
+  EXPECT_EQ(form.instrumentNames[127], "Voice 127");
+  lines.push_back("128Voice 128");
+  restartWith(lines);
+  EXPECT_EQ(form.status().problemCount(), 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.instrumentNames[128], "Voice 128");
+}
+
 TEST_F(SettingsTest, OnlyTheLatestProblemsAreKept) {
   for (int i = 0; i < 200; ++i) form.status().report("problem " + std::to_string(i));
   EXPECT_EQ(form.status().problems().size(), StatusReports::kProblemsKept);

@@ -43,6 +43,15 @@ TEST_F(StatusReportTest, AProblemQuotingAHugeLineIsCutInTheLineAndTheToolTip) {
   EXPECT_EQ(status.view().line, "short");
 }
 
+TEST_F(StatusReportTest, AProblemAsLongAsTheLongestKeptIsShownWholeAndOneMoreIsCut) {
+  const std::string longest(StatusReports::kLongestProblem, 'L');
+  form.status().report(longest);
+  EXPECT_EQ(form.StatusLine.caption, longest);
+  EXPECT_EQ(form.status().problems().back(), longest);
+  form.status().report(longest + "M");
+  EXPECT_EQ(form.StatusLine.caption, longest.substr(1) + '\x85');
+}
+
 TEST_F(StatusReportTest, AFilesManyProblemsAreAFewAndHowManyMore) {
   for (std::size_t count : {std::size_t(0), StatusReports::kReportsPerFile,
                             StatusReports::kReportsPerFile + 1, std::size_t(2000)}) {

@@ -118,7 +118,8 @@ TEST_F(SynthTest, TheLoudestFourButtonChordOfEveryShippedLayoutPeaksAtMinusOneDb
   double loudest = -100;
   std::string which;
   for (const auto& [path, bytes] : files.files) {
-    if (path.rfind("Notes/", 0) != 0) continue;
+    // The layouts alone: the instrument files beside them are no tunings of the 68 buttons.
+    if (path.rfind("Notes/Notes_", 0) != 0) continue;
     Form1 form({synth.get(), &files, nullptr});
     form.Form_Load();
     form.noteFileName = path.substr(6);

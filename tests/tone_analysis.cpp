@@ -12,6 +12,7 @@
 #include <numbers>
 #include <set>
 
+#include "instrument/instrument_format.h"
 #include "sound/layout_format.h"
 
 namespace tastrello::testing {
@@ -244,23 +245,46 @@ std::vector<float> holdNote(FluidSynthPort& synth, int bank, int program, int no
   return mixed;
 }
 
+namespace {
+
+std::string fileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void addLayoutNotes(const std::string& bytes, std::set<int>& notes) {
+  std::size_t lines = 0;
+  const auto layout = parseNoteLayout(bytes, lines);
+  if (!layout) return;
+  for (const auto& field : layout->notes) {
+    if (!field || field->empty() || field->size() > 3 ||
+        !std::all_of(field->begin(), field->end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    const int note = std::stoi(*field);
+    if (note > 0 && note < 128) notes.insert(note);
+  }
+}
+
+/// An instrument's own treble rows (those taken from a layout have none of their own).
+void addInstrumentTrebleNotes(const std::string& bytes, std::set<int>& notes) {
+  std::vector<InstrumentProblem> problems;
+  const auto instrument = parseInstrument(bytes, problems);
+  if (!instrument) return;
+  for (const auto& row : instrument->treble)
+    for (const auto& button : row.buttons) notes.insert({button.push, button.pull});
+}
+
+}  // namespace
+
 std::vector<int> shippedLayoutNotes(const std::string& dataFolder) {
   std::set<int> notes;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(dataFolder + "/Notes", ec)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    std::size_t lines = 0;
-    const auto layout = parseNoteLayout(bytes, lines);
-    if (!layout) continue;
-    for (const auto& field : layout->notes) {
-      if (!field || field->empty() || field->size() > 3 ||
-          !std::all_of(field->begin(), field->end(), [](char c) { return c >= '0' && c <= '9'; }))
-        continue;
-      const int note = std::stoi(*field);
-      if (note > 0 && note < 128) notes.insert(note);
-    }
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("Notes_", 0) == 0) addLayoutNotes(fileBytes(entry.path()), notes);
+    if (name.rfind("Instrument_", 0) == 0) addInstrumentTrebleNotes(fileBytes(entry.path()), notes);
   }
+  notes.erase(0);
   return {notes.begin(), notes.end()};
 }
 

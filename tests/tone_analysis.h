@@ -70,7 +70,8 @@ std::string noteName(int note);
 std::vector<float> holdNote(FluidSynthPort& synth, int bank, int program, int note,
                             double skipSeconds, int frames);
 
-/// Every MIDI note the shipped layouts give a button (data/Notes/*.txt), sorted.
+/// Every MIDI note a shipped treble button sounds: the layouts' (Notes_*.txt) and the four- and
+/// five-row instruments' own rows (Instrument_*.txt), sorted.
 std::vector<int> shippedLayoutNotes(const std::string& dataFolder);
 
 }  // namespace tastrello::testing

@@ -229,7 +229,8 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   const std::string meter =
       m.tempo > 0 ? say(Text::ImportMeterTempo,
                         {std::to_string(m.beatsPerBar), grid, std::to_string(m.tempo)})
-                  : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid});
+                  : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid}) + ", " +
+                        say(Text::ImportNoTempo);
   status().inform(
       say(Text::MsgImported, {std::to_string(eventCount()), std::to_string(imported.bellowsChanges),
                               std::to_string(imported.notes.size() + warnings.size()), meter}));

@@ -45,6 +45,13 @@ void OutputSwitch::useAudioBuffer(int frames) {
 }
 
 AudioReport OutputSwitch::audioReport() {
+  if (other_) {
+    // A port's latency is unknown: nothing is said of it, and the synthesizer that keeps
+    // running meanwhile is not what the learner hears.
+    AudioReport r;
+    r.port = choice_;
+    return r;
+  }
   if (synth_) return synth_->report();
   AudioReport r;
   r.problem = uiText(language(), Text::SynthNotYetUsed);

@@ -172,8 +172,9 @@ struct PracticeState {
   int windowMs = 80;           ///< how far from its moment a chord is on time
   double offsetSeconds = 0;    ///< the learner's own offset, from tapping to clicks
   std::vector<int> alongClicked;  ///< buttons clicked with the mouse towards the chord due
-  /// Buttons held while no pass is open (the count-in), with the moment each went down.
-  std::vector<std::pair<int, double>> heldBeforePass;
+  /// The buttons held while no pass is open (the count-in), as they changed: each change's
+  /// moment and the buttons held after it.
+  std::vector<std::pair<double, std::vector<int>>> heldBeforePass;
   struct Calibration {
     int clicksLeft = 0;  ///< 0: not calibrating
     std::vector<double> clicks, taps;

@@ -117,6 +117,9 @@ class Form1 : public ShellVariables,
   void SplashTimer_Timer();
   void Splashscreen_Click();
   void NeverShow_Click();
+  /// The splash was shown in this visit: a window object started again within it (the page's,
+  /// on a folder just imported) does not show it again over the lists.
+  void splashSeen();
   void Copyright_Click();
   void scrolltext_Timer();
   void showCredits();
@@ -299,6 +302,11 @@ class Form1 : public ShellVariables,
   void Speed_Click();
   /// Shows how many steps remain before the first event (nothing once it has come).
   void showCountIn();
+  /// Count-in from the first event's place: the position, the steps left, the first click.
+  void startCountIn();
+  void clickCountIn();
+  /// The metronome's click for the step just taken; `held`: a chord is waited for.
+  void clickMetronome(bool held);
   /// The replay interval the tempo slider gives, in milliseconds.
   int tempoInterval() const;
   void PlayStop_Click();
@@ -343,7 +351,14 @@ class Form1 : public ShellVariables,
   int stepInterval() const;
   /// The steps counted in before the first event: a bar of the record's meter while practising
   /// with the count-in clicked (four steps otherwise), two without it.
+  /// The steps counted in before the first event.
   int countInSteps() const;
+  /// The bar the count-in counts: the meter's while practising, else a bar of four.
+  int countInBar() const;
+  /// The step within its bar of the first event replayed.
+  int firstEventPlace() const;
+  /// The step within its bar of the count-in's step now.
+  int countInPlace() const;
   /// The steps a beat has: the record's grid while practising, one otherwise.
   int stepsPerBeat() const;
   /// The loaded record's meter file: read (4/4 a step a beat when there is none).
@@ -550,7 +565,7 @@ class Form1 : public ShellVariables,
   // Playing along (src/practice/play_along_mode.cpp).
   void expectChord();
   void alongHeld(const std::vector<int>& held);
-  /// While no pass is open: which buttons are held since when, for the pass that opens next.
+  /// While no pass is open: how the buttons held change, for the pass that opens next.
   void keepHeldBeforePass(double now, const std::vector<int>& held);
   void alongClick(int button);
   void collectVerdicts(double now);

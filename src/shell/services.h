@@ -1,7 +1,7 @@
 // The small interfaces through which the logic reaches the world. Each has one real
 // implementation in src/platform (or, for the web edition, in web/). The test doubles of
-// MidiPort, Files, OutputChoice and Clock are in tests/fakes.h; MidiPorts and AudioStatus have
-// none, as the tests leave them null.
+// MidiPort, Files, OutputChoice, Clock and AudioStatus are in tests/fakes.h; MidiPorts has
+// none, as the tests leave it null.
 #pragma once
 
 #include <cstdint>
@@ -139,9 +139,14 @@ class MidiPorts {
   virtual std::vector<std::string> outputs() = 0;
 };
 
-/// What the built-in synthesizer's sound output says of itself. The counts run from the
-/// synthesizer's start and count only while notes sound: silence running dry is heard by nobody.
+/// What the output in force says of itself: the built-in synthesizer's sound output, or the MIDI
+/// port (or log) chosen instead, whose latency the program cannot know and takes as 0 (the
+/// learner's tap calibration makes up for the rest). The counts run from the synthesizer's start
+/// and count only while notes sound: silence running dry is heard by nobody.
 struct AudioReport {
+  /// The MIDI port or "LOG:file" in force; "" for the built-in synthesizer. With a port in
+  /// force every field below is left as it starts.
+  std::string port;
   bool running = false;   ///< an audio output is open
   std::string driver;     ///< "PulseAudio 16.1", "PipeWire 0.3.65", "alsa", "web audio" ...
   std::string soundFont;  ///< the SoundFont file in use
@@ -160,12 +165,12 @@ struct AudioReport {
   bool operator==(const AudioReport&) const = default;
 };
 
-/// The state of the sound output. Real implementation: OutputSwitch (src/platform).
+/// The state of the output in force. Real implementation: OutputSwitch (src/platform).
 class AudioStatus {
  public:
   virtual ~AudioStatus() = default;
-  /// What the output says now; its `problems` are handed over once (the next report has only
-  /// newer ones).
+  /// What the output in force says now; its `problems` are handed over once (the next report
+  /// has only newer ones).
   virtual AudioReport audioReport() = 0;
 };
 
