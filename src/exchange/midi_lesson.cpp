@@ -140,7 +140,11 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file, UiLanguage language
     if (program >= 0) byInstrument[program].push_back(part);
     parts.push_back(std::move(part));
   }
-  for (const auto& [program, played] : byInstrument) {
+  for (const auto& entry : byInstrument) {
+    // Named apart: clang before 16 (the WebAssembly compiler) cannot capture a structured
+    // binding in the lambdas below.
+    const int program = entry.first;
+    const std::vector<MidiPart>& played = entry.second;
     if (played.size() < 2) continue;
     // One instrument's tracks become one part, where its first track was.
     MidiPart together{-1, -1, 0, {}, program};
