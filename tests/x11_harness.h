@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -276,6 +278,23 @@ inline double largest(const std::vector<double>& values) {
   double most = 0;
   for (double v : values) most = std::max(most, std::abs(v));
   return most;
+}
+
+/// Every press judged between the moment it was sent and the moment its server had carried it,
+/// and every early release no earlier than it was let go (a release stamped later is judged as
+/// less early), each within `withinMs`. A learner lets go early once a bar but for the last.
+inline void expectJudgedByTheTruth(const KeyTimingErrors& errors, std::size_t chords,
+                                   double withinMs) {
+  ASSERT_EQ(errors.stamped.size(), chords);
+  for (std::size_t i = 0; i < errors.stamped.size(); ++i) {
+    EXPECT_GE(errors.stamped[i], -withinMs) << "press " << i;
+    EXPECT_LE(errors.stamped[i], errors.serverLag[i] + withinMs) << "press " << i;
+  }
+  ASSERT_EQ(errors.releases.size(), chords / 4 - 1);
+  for (std::size_t i = 0; i < errors.releases.size(); ++i) {
+    EXPECT_LE(errors.releases[i], withinMs) << "release " << i;
+    EXPECT_GE(errors.releases[i], -errors.releaseLag[i] - withinMs) << "release " << i;
+  }
 }
 
 /// The real window with the real clock playing a record along; the learner is the X test
