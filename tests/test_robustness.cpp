@@ -181,9 +181,12 @@ TEST(KilledSaveTest, ARecordAndItsMeterAreBothOldOrBothNewAfterAKillAtAnyMoment)
   ASSERT_TRUE(files.replaceTogether(pair(recordA, meterA)).ok());
 
   std::mt19937 random(4711);
-  const int trials = 200;
+  // How often a kill lands inside a change depends on how fast the machine is: the kills go on
+  // until enough have cut a change short (a busy machine takes more of them), within a bound.
+  const int trials = 200, enoughInterrupted = 20, mostTrials = 1000;
   int replacing = 0, interrupted = 0;
-  for (int trial = 0; trial < trials; ++trial) {
+  for (int trial = 0; trial < mostTrials && (trial < trials || interrupted < enoughInterrupted);
+       ++trial) {
     int done[2];
     ASSERT_EQ(::pipe(done), 0);
     const pid_t child = ::fork();
@@ -217,7 +220,7 @@ TEST(KilledSaveTest, ARecordAndItsMeterAreBothOldOrBothNewAfterAKillAtAnyMoment)
         << meter;
     ASSERT_EQ(countFiles(dir / "Records"), 2) << "trial " << trial << ": leftovers";
   }
-  EXPECT_GE(replacing, trials / 4);     // the child really got to replace the pair
-  EXPECT_GE(interrupted, trials / 10);  // and many kills cut a change short
+  EXPECT_GE(replacing, trials / 4);           // the child really got to replace the pair
+  EXPECT_GE(interrupted, enoughInterrupted);  // and many kills cut a change short
   fs::remove_all(dir);
 }

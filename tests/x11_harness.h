@@ -352,7 +352,9 @@ class AlongOnX {
             verdicts = form.practice.verdicts;  // before the next pass clears them
           return presser.done() && !verdicts.empty();
         },
-        int(actions.back().at - form.now()) * 1000 + 10000);
+        // A bound against a hang, not a judgement: a window starved by a busy machine (or a
+        // sanitizer) may take long to come to the last verdict.
+        int((actions.back().at - form.now()) * 1000) + 40000);
     view->send(Event::click(ControlId::StopReplay));
     if (presser.failed()) return "the learner could not play (no display, or no instrument)";
     if (!finished) return "only " + std::to_string(form.practice.verdicts.size()) + " verdicts";
