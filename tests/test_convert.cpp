@@ -2,6 +2,8 @@
 // overwrite, valid PDF and SVG, and no partial output after a failure.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include "file_bytes.h"
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -436,10 +438,7 @@ TEST_F(ConvertTest, TheOutputIsNeverWrittenThroughALinkOrIntoAPipeOrADevice) {
 namespace {
 
 std::string readAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return tastrello::testing::fileBytes(file);
 }
 
 /// The names in `dir` that the program gives its temporary files and journals.

@@ -1,4 +1,5 @@
 #include "tone_analysis.h"
+#include "file_bytes.h"
 
 #include <kissfft/kissfft.hh>
 
@@ -246,11 +247,6 @@ std::vector<float> holdNote(FluidSynthPort& synth, int bank, int program, int no
 }
 
 namespace {
-
-std::string fileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 void addLayoutNotes(const std::string& bytes, std::set<int>& notes) {
   std::size_t lines = 0;
