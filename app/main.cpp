@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
   if (folder.firstStart) form.welcome();
-  if (folder.problem) form.report(folder.problem(tastrello::uiLanguageOf(form.textsLanguage)));
+  if (folder.problem) form.status().report(folder.problem(tastrello::uiLanguageOf(form.textsLanguage)));
 
   tastrello::MainView view(form);
   view.show();

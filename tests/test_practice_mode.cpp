@@ -336,7 +336,7 @@ TEST_F(PracticeModeTest, TheCountInClicksABarOfFourAndTheMetronomeEveryStepWhile
   form.clickToggle(form.Practice);
   form.clickToggle(form.CountInClick);
   form.PlayStop_Click();
-  EXPECT_EQ(form.countIn, kCountInClicks);
+  EXPECT_EQ(form.replay().countInLeft(), kCountInClicks);
   std::vector<int> events;
   for (int i = 0; i < 4; ++i) {
     form.Timer1_Timer();

@@ -45,11 +45,11 @@ TEST_F(StatusReportTest, AProblemQuotingAHugeLineIsCutInTheLineAndTheToolTip) {
 
 TEST_F(StatusReportTest, AProblemAsLongAsTheLongestKeptIsShownWholeAndOneMoreIsCut) {
   const std::string longest(StatusReports::kLongestProblem, 'L');
-  form.status().report(longest);
-  EXPECT_EQ(form.StatusLine.caption, longest);
-  EXPECT_EQ(form.status().problems().back(), longest);
-  form.status().report(longest + "M");
-  EXPECT_EQ(form.StatusLine.caption, longest.substr(1) + '\x85');
+  status.report(longest);
+  EXPECT_EQ(status.view().line, longest);
+  EXPECT_EQ(status.view().lineTip, longest);
+  status.report(longest + "M");
+  EXPECT_EQ(status.view().line, longest.substr(1) + '\x85');
 }
 
 TEST_F(StatusReportTest, AFilesManyProblemsAreAFewAndHowManyMore) {

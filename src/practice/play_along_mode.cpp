@@ -69,7 +69,7 @@ int Form1::firstEventPlace() const {
 
 int Form1::countInPlace() const {
   const int bar = countInBar();
-  return ((firstEventPlace() - countIn) % bar + bar) % bar;
+  return ((firstEventPlace() - replay_.countInLeft()) % bar + bar) % bar;
 }
 
 // ---- The controls

@@ -2,88 +2,47 @@
 // buttons of each chord, its notes, the two rests, and the transport buttons.
 #include <algorithm>
 
+#include "replay/replay.h"
 #include "shell/main_window.h"
 #include "shell/text.h"
 
 namespace tastrello {
 
+ReplayRules Form1::replayRules() const {
+  const auto [first, last] = replaySpan();
+  return {first, last, practising(), playingAlong()};
+}
+
+Replay& Form1::replay() {
+  replay_.bind(this);
+  return replay_;
+}
+
 void Form1::advanceReplay() {
-  replayPosition += replayStep;
-  if (countIn > 0) {
-    --countIn;
-    showCountIn();
-  }
-  if (replayMode == "Test") {
-    // The dry run of a load walks the whole record once.
-    if (replayPosition == replayEnd) {
-      replayPosition = 0;
-      testPassDone = true;
+  const ReplayStep step = replay().advance(replayRules());
+  if (step.countInRan) showCountIn();
+  // A pass is scored from the first event of what is played to its last.
+  if (step.passBegins) beginPass();
+  switch (step.kind) {
+    case ReplayStepKind::Quiet:
+    case ReplayStepKind::DryRunDone:
+    case ReplayStepKind::TurnsBack:
       return;
-    }
-  } else {
-    // Replay runs through the section (the whole record when none is marked): forwards in a
-    // loop, or back and forth. Practice always goes forwards, a pass at a time.
-    const auto [first, last] = replaySpan();
-    if (replayStep > 0 && replayPosition > last) {
+    case ReplayStepKind::PassEnds:
       if (practising()) finishPass();
-      if (playingAlong()) {
-        // The next pass comes after a count-in, as the first did.
+      if (step.countsInAgain) {
         finishAlongPass();
         startCountIn();
-        return;
-      }
-      if (replayMode == ReplayMode::Single || practising()) {
-        replayPosition = first - 1;
-        replayStep = 1;
-      } else {
-        replayPosition = last + 1;
-        replayStep = -1;
       }
       return;
-    }
-    if (replayStep < 0 && replayPosition < first) {
-      replayPosition = first - 1;
-      replayStep = 1;
-      return;
-    }
-    if (replayPosition < first) return;  // the steps counted in before the first event
-    // A pass is scored from the first event of what is played to its last.
-    if (replayStep > 0 && replayPosition == first && (practising() || playingAlong()))
-      beginPass();
-  }
-  if (replayPosition < 1 || replayPosition > kMaxEvents) return;  // outside the tables
-
-  const std::string& a = eventButtonLines[replayPosition];
-  const std::string& b = eventNameLines[replayPosition];
-  if (a == kBreakMute) {
-    Midi_Out_Reset();
-  } else if (a == kBreakPlay) {
-    // The notes ring on.
-  } else {
-    // While practising the notes are the learner's own: they sound when played, not here.
-    const bool waits = practising();
-    const bool along = playingAlong();
-    const bool quiet = waits || along;
-    if (Check4.value == 1 && !quiet) Midi_Out_Reset();
-    for (int k = 1; k <= 4; ++k) chordButtons[k] = leadingNumber(mid(a, 3 * k - 2, 2));
-    const auto names = nameLineFields(b);
-    for (int k = 1; k <= 4; ++k) chordNames[k] = names[k - 1];
-    hideMarkers();
-    for (int k = 1; k <= 4; ++k) {
-      const int button = chordButtons[k];
-      // A field without a name, or naming no button of the keyboard, plays nothing.
-      if (chordNames[k].empty() || button < 0 || button >= kKeyCount) continue;
-      Acco2[k].left = Keys[button].left - 3;
-      Acco2[k].top = Keys[button].top - 3;
-      Acco2[k].caption = Keys[button].caption;
-      Acco2[k].visible = true;
-      const std::optional<int> note = keyNote(button);
-      if (!note || quiet) continue;
-      noteNumber = *note;
-      if (SoundOnOff.value == 1) playnote();
-    }
-    if (waits) waitForChord();
-    if (along) expectChord();
+    case ReplayStepKind::SilentRest:
+      Midi_Out_Reset();
+      break;
+    case ReplayStepKind::RingingRest:
+      break;  // the notes ring on
+    case ReplayStepKind::Chord:
+      showReplayChord();
+      break;
   }
   if (static_cast<int>(NotenSchirm.items.size()) < replayPosition) {
     beep();
@@ -91,6 +50,30 @@ void Form1::advanceReplay() {
     NotenSchirm.selected = replayPosition - 1;
     ZahlenSchirm.selected = replayPosition - 1;
   }
+}
+
+void Form1::showReplayChord() {
+  // While practising the notes are the learner's own: they sound when played, not here.
+  const bool waits = practising();
+  const bool along = playingAlong();
+  const bool quiet = waits || along;
+  if (Check4.value == 1 && !quiet) Midi_Out_Reset();
+  hideMarkers();
+  for (int k = 1; k <= 4; ++k) {
+    const int button = chordButtons[k];
+    // A field without a name, or naming no button of the keyboard, plays nothing.
+    if (chordNames[k].empty() || button < 0 || button >= kKeyCount) continue;
+    Acco2[k].left = Keys[button].left - 3;
+    Acco2[k].top = Keys[button].top - 3;
+    Acco2[k].caption = Keys[button].caption;
+    Acco2[k].visible = true;
+    const std::optional<int> note = keyNote(button);
+    if (!note || quiet) continue;
+    noteNumber = *note;
+    if (SoundOnOff.value == 1) playnote();
+  }
+  if (waits) waitForChord();
+  if (along) expectChord();
 }
 
 int Form1::loadedEventCount() const {
@@ -122,7 +105,7 @@ void Form1::Timer1_Timer() {
   if (!held) advanceReplay();
   // The click comes after the step, so that a chord cutting the sound before it (or a silent
   // rest) does not cut the click.
-  if (countIn > 0)
+  if (replay().countInLeft() > 0)
     clickCountIn();
   else
     clickMetronome(held);
@@ -154,9 +137,7 @@ void Form1::startCountIn() {
   // The first event comes after a count-in at this tempo (two silent steps without the
   // clicked one), shown as it runs down, so that the silence is not taken for a fault. Its
   // first step is the one taken now: the caller clicks it.
-  countIn = countInSteps();
-  replayPosition = replaySpan().first - countIn;
-  replayStep = 1;
+  replay().countIn(countInSteps(), replaySpan().first);
   showCountIn();
 }
 
@@ -164,8 +145,9 @@ void Form1::showCountIn() {
   AccordDisplay.fontSize = 18;
   // Counted in beats: a count-in of eighths shows each beat once.
   const int beat = stepsPerBeat();
+  const int left = replay_.countInLeft();
   AccordDisplay.caption =
-      countIn > 0 ? say(Text::CountIn, {std::to_string((countIn + beat - 1) / beat)}) : "";
+      left > 0 ? say(Text::CountIn, {std::to_string((left + beat - 1) / beat)}) : "";
 }
 
 void Form1::Speed_Click() {
@@ -201,7 +183,7 @@ void Form1::PlayStop_Click() {
   Timer1.due = at + Timer1.interval / 1000.0;
   // A count-in paused is counted in afresh. An output that takes the steps ahead gets Play's
   // click placed as theirs are, so that the first beat is as long as the others.
-  if (replayStarted && countIn == 0) return;
+  if (replayStarted && replay().countInLeft() == 0) return;
   replayStarted = true;
   sound().soundAt(lead > 0 ? at : kAtOnce);
   startCountIn();
@@ -222,20 +204,18 @@ void Form1::StopReplay_Click() {
     Midi_Out_Open(-1);  // a failure is reported by midi_outerr
   }
   Timer1.enabled = false;
-  if (countIn > 0) {
-    countIn = 0;
+  if (replay().countInLeft() > 0) {
+    replay().endCountIn();
     showCountIn();
   }
   showPanel(replayPanel(), false);
   showPanel(browserPanel(), true);
   hideMarkers();
   PlayStop.visible = Label8.visible = true;
-  replayStep = 1;
-  replayPosition = 0;
   practice.judge.clear();
   // The next Play starts afresh: it counts in again, and starts at the section when one is
   // marked.
-  replayStarted = false;
+  replay().stop();
   // A pass left unfinished is not scored.
   practice.passOpen = practice.waiting = practice.correcting = false;
   sound().forgetClick();

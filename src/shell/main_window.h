@@ -14,6 +14,7 @@
 #include "exchange/midi_lesson.h"
 #include "input/hand_input.h"
 #include "practice/practice.h"
+#include "replay/replay.h"
 #include "records/record_format.h"
 #include "shell/contract.h"
 #include "shell/controls.h"
@@ -298,6 +299,13 @@ class Form1 : public ShellVariables,
 
   // ---- Replay
   void advanceReplay();
+  /// The replay, working on the window's replay variables.
+  Replay& replay();
+  const Replay& replay() const { return replay_; }
+  /// How replay runs through the span now (practice, playing along, the section).
+  ReplayRules replayRules() const;
+  /// The markers and notes of the chord replay reached, and the practice waiting for it.
+  void showReplayChord();
   void Timer1_Timer();
   void Speed_Click();
   /// Shows how many steps remain before the first event (nothing once it has come).
@@ -466,7 +474,6 @@ class Form1 : public ShellVariables,
   // ---- Keyboard
 
   // ---- Replay
-  int countIn = 0;  ///< steps left before the first event of a replay started afresh
 
   // ---- Editor
   int unsavedChanges = 0;        ///< changes since Record that a cancel would lose
@@ -585,6 +592,7 @@ class Form1 : public ShellVariables,
   StandardClock standardClock_;
   StatusReports status_;
   SoundOut sound_;
+  Replay replay_;
   SettingsStore settings_{nullptr, ""};
 };
 
