@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -147,7 +147,7 @@ void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::
   const int ticks = 60;
   const auto start = SteadyClock::now();
   form.PlayStop_Click();
-  const int countIn = form.countIn;  // the steps before the first event
+  const int countIn = form.replay().countInLeft();  // the steps before the first event
   view.render();
   QElapsedTimer wait;
   wait.start();

@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello::testing {

@@ -89,7 +89,7 @@ TEST_F(ControlTableTest, CheckBoxesWithoutAHandlerTakeTheirValueFromTheClick) {
 }
 
 TEST(ControlTableSourceTest, EveryHandlerTheWindowObjectDeclaresIsInTheTable) {
-  std::ifstream header(std::string(TASTRELLO_SOURCE) + "/shell/main_window.h");
+  std::ifstream header(std::string(TASTRELLO_SOURCE) + "/window/form1.h");
   ASSERT_TRUE(header);
   std::stringstream text;
   text << header.rdbuf();

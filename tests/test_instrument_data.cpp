@@ -181,7 +181,7 @@ class InstrumentPlacesTest : public FormTest {
   for (const auto& c : form.name) add(#name, #kind, #parent, c);
 #define PASSIVE_ARRAY(name, kind, type, count, parent) \
   for (const auto& c : form.name) add(#name, #kind, #parent, c);
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY

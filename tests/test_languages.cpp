@@ -8,7 +8,7 @@
 #include "exchange/midi_file.h"
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
-#include "shell/contract.h"
+#include "window/contract.h"
 #include "test_support.h"
 
 using namespace tastrello;

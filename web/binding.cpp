@@ -12,7 +12,7 @@
 #include <unordered_map>
 
 #include "exchange/markup.h"
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 #include "tablature/tab_svg.h"
 
@@ -541,7 +541,7 @@ class WebWindow {
   case ControlId::name:                                 \
     return serialise(form_.name[static_cast<std::size_t>(index)]);
 #define PASSIVE_ARRAY(name, kind, type, count, parent) ARRAY(name, kind, type, count, parent, none)
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY

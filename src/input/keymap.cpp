@@ -1,6 +1,7 @@
 #include "input/keymap.h"
 
 #include <algorithm>
+#include <functional>
 #include <array>
 #include <climits>
 #include <set>
@@ -38,74 +39,77 @@ bool isKnownKeyName(std::string_view name) {
   return knownKeys().count(name) > 0;
 }
 
-KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
-                   UiLanguage language) {
-  KeyMap map;
-  const std::size_t firstProblem = problems.size();
-  struct Role {
-    const char* name;
-    std::string KeyMap::*key;
-    Text phrase;
-    std::string set;  ///< the key the file gives it ("" when it gives none)
-    int line = 0;
-  };
+namespace {
+
+/// A role of a key (the bellows, commit, the two rests) and the key the file gives it.
+struct Role {
+  const char* name;
+  std::string KeyMap::*key;
+  Text phrase;
+  std::string set;  ///< the key the file gives it ("" when it gives none)
+  int line = 0;
+};
+
+/// A key the file puts on a button position.
+struct Binding {
+  std::string key;
+  int position;
+  int line;
+};
+
+/// What a key map file says, line by line, before the keys are shared out.
+struct KeyMapLines {
   std::array<Role, 4> roles{{{"BELLOWS", &KeyMap::bellows, Text::RoleBellows, {}, 0},
                              {"COMMIT", &KeyMap::commit, Text::RoleCommit, {}, 0},
                              {"REST-PLAY", &KeyMap::restPlay, Text::RoleRestPlay, {}, 0},
                              {"REST-MUTE", &KeyMap::restMute, Text::RoleRestMute, {}, 0}}};
-  struct Binding {
-    std::string key;
-    int position;
-    int line;
-  };
   std::vector<Binding> bindings;
   std::map<std::string, int> boundOn;  // key -> the line that gave it a button
-  auto skip = [&](int line, Text why, std::initializer_list<std::string> args) {
-    problems.push_back({line, uiText(language, why, args)});
-  };
-  const auto lines = splitLines(bytes);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const int number = static_cast<int>(i + 1);
-    const std::string line = trimmed(lines[i]);
-    if (line.empty() || line[0] == '#') continue;
-    const auto equals = line.find('=');
-    if (equals == std::string::npos) {
-      skip(number, Text::KeyNoEquals, {});
-      continue;
-    }
-    const std::string left = trimmed(std::string_view(line).substr(0, equals));
-    const std::string right = trimmed(std::string_view(line).substr(equals + 1));
-    const auto role =
-        std::find_if(roles.begin(), roles.end(), [&](const Role& r) { return left == r.name; });
-    if (role != roles.end()) {
-      if (!isKnownKeyName(right))
-        skip(number, Text::KeyUnknown, {right});
-      else if (role->line != 0)
-        skip(number, Text::KeyRoleTwice, {left, std::to_string(role->line)});
-      else
-        role->set = right, role->line = number;
-      continue;
-    }
-    if (!isKnownKeyName(left)) {
-      skip(number, Text::KeyUnknown, {left});
-      continue;
-    }
-    const auto position = parseInt16(right);
-    if (!position || *position < 0 || *position >= kButtonsPerBlock) {
-      skip(number, Text::KeyPosition, {right});
-      continue;
-    }
-    if (const auto before = boundOn.find(left); before != boundOn.end()) {
-      skip(number, Text::KeyTwice, {left, std::to_string(before->second)});
-      continue;
-    }
-    boundOn.emplace(left, number);
-    bindings.push_back({left, *position, number});
-  }
+};
 
-  // The roles take their keys first, in their order; each key does one thing.
+using Skip = std::function<void(int line, Text why, std::initializer_list<std::string> args)>;
+
+/// One line of the file: a role's key, or a key's button position.
+void readKeyMapLine(KeyMapLines& read, int number, const std::string& line, const Skip& skip) {
+  const auto equals = line.find('=');
+  if (equals == std::string::npos) {
+    skip(number, Text::KeyNoEquals, {});
+    return;
+  }
+  const std::string left = trimmed(std::string_view(line).substr(0, equals));
+  const std::string right = trimmed(std::string_view(line).substr(equals + 1));
+  const auto role = std::find_if(read.roles.begin(), read.roles.end(),
+                                 [&](const Role& r) { return left == r.name; });
+  if (role != read.roles.end()) {
+    if (!isKnownKeyName(right))
+      skip(number, Text::KeyUnknown, {right});
+    else if (role->line != 0)
+      skip(number, Text::KeyRoleTwice, {left, std::to_string(role->line)});
+    else
+      role->set = right, role->line = number;
+    return;
+  }
+  if (!isKnownKeyName(left)) {
+    skip(number, Text::KeyUnknown, {left});
+    return;
+  }
+  const auto position = parseInt16(right);
+  if (!position || *position < 0 || *position >= kButtonsPerBlock) {
+    skip(number, Text::KeyPosition, {right});
+    return;
+  }
+  if (const auto before = read.boundOn.find(left); before != read.boundOn.end()) {
+    skip(number, Text::KeyTwice, {left, std::to_string(before->second)});
+    return;
+  }
+  read.boundOn.emplace(left, number);
+  read.bindings.push_back({left, *position, number});
+}
+
+/// The roles take their keys first, in their order; each key does one thing.
+void shareOutKeys(KeyMap& map, KeyMapLines& read, const Skip& skip, UiLanguage language) {
   std::map<std::string, Text> taken;  // key -> the role that has it
-  for (Role& role : roles) {
+  for (Role& role : read.roles) {
     std::string& key = map.*role.key;  // its default until the file's line is taken
     if (!role.set.empty()) {
       if (const auto owner = taken.find(role.set); owner != taken.end())
@@ -121,16 +125,35 @@ KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
     }
     taken.emplace(key, role.phrase);
   }
-  for (const Binding& binding : bindings) {
+  for (const Binding& binding : read.bindings) {
     if (const auto owner = taken.find(binding.key); owner != taken.end())
       skip(binding.line, Text::KeyTaken, {binding.key, uiText(language, owner->second)});
     else
       map.positions[binding.key] = binding.position;
   }
+}
+
+}  // namespace
+
+KeyMap parseKeyMap(std::string_view bytes, std::vector<KeyMapProblem>& problems,
+                   UiLanguage language) {
+  KeyMap map;
+  const std::size_t firstProblem = problems.size();
+  const Skip skip = [&](int line, Text why, std::initializer_list<std::string> args) {
+    problems.push_back({line, uiText(language, why, args)});
+  };
+  KeyMapLines read;
+  const auto lines = splitLines(bytes);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = trimmed(lines[i]);
+    if (line.empty() || line[0] == '#') continue;
+    readKeyMapLine(read, static_cast<int>(i + 1), line, skip);
+  }
+  shareOutKeys(map, read, skip, language);
   // In the order of the file; what concerns the map as a whole last.
   const auto ours = problems.begin() + static_cast<std::ptrdiff_t>(firstProblem);
-  std::stable_sort(ours, problems.end(), [](const auto& a, const auto& b) {
-    return (a.line == 0 ? INT_MAX : a.line) < (b.line == 0 ? INT_MAX : b.line);
+  std::stable_sort(ours, problems.end(), [](const auto& x, const auto& y) {
+    return (x.line == 0 ? INT_MAX : x.line) < (y.line == 0 ? INT_MAX : y.line);
   });
   return map;
 }

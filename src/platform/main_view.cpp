@@ -387,191 +387,234 @@ void MainView::build() {
 }
 
 QWidget* MainView::makeWidget(const ControlInfo& info, int index, QWidget* parent) {
-  const ControlId id = info.id;
   // Timers and data have no widget (and no Control to show).
-  Control* const found = form_.control(id, index);
+  Control* const found = form_.control(info.id, index);
   if (found == nullptr) return nullptr;
   Control& c = *found;
-  const Look look = lookOf(id);
-  auto bind = [&](QWidget* w, std::function<void()> update) {
-    bindings_.push_back({w, id, index, std::move(update)});
-    return w;
-  };
   switch (info.kind) {
-    case ControlKind::Label: {
-      auto* w = new QLabel(parent);
-      w->setWordWrap(look.wrap);
-      if (look.topLeft) w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      return bind(w, [w, &c] {
-        const QString text = toQt(c.caption);
-        if (w->text() != text) w->setText(text);
-        w->setFrameShape(c.border ? QFrame::Box : QFrame::NoFrame);
-      });
-    }
-    case ControlKind::Button: {
-      auto* w = new QPushButton(parent);
-      connect(w, &QPushButton::clicked, this, [this, id] { send(Event::click(id)); });
-      auto shown = std::make_shared<std::string>();
-      return bind(w, [w, &c, shown] {
-        if (!c.picture.empty() && *shown != c.picture) {
-          *shown = c.picture;
-          w->setIcon(QIcon(picturePath(c.picture)));
-          w->setIconSize(QSize(px(c.width) - 12, px(c.height) - 12));
-        }
-        const QString text = c.picture.empty() ? toQt(c.caption) : QString();
-        if (w->text() != text) w->setText(text);
-      });
-    }
-    case ControlKind::Picture: {
-      auto* w = new ClickLabel(parent);
-      if (info.handler[0] != 0) w->setClick([this, id] { send(Event::click(id)); });
-      auto shown = std::make_shared<std::string>();
-      return bind(w, [w, &c, shown] {
-        if (*shown == c.picture + '\0' + c.caption) return;
-        *shown = c.picture + '\0' + c.caption;
-        w->setPixmap(svgPixmap(c.picture, c.caption, QSize(px(c.width), px(c.height)),
-                               w->devicePixelRatioF()));
-      });
-    }
+    case ControlKind::Label:
+      return makeLabel(info, index, c, parent);
+    case ControlKind::Button:
+      return makeButton(info, index, c, parent);
+    case ControlKind::Picture:
+      return makePicture(info, index, c, parent);
     case ControlKind::CheckBox:
-    case ControlKind::Option: {
-      QAbstractButton* w = info.kind == ControlKind::Option
-                               ? static_cast<QAbstractButton*>(new QRadioButton(parent))
-                               : static_cast<QAbstractButton*>(new QCheckBox(parent));
-      connect(w, &QAbstractButton::clicked, this, [this, id] { send(Event::click(id)); });
-      auto& t = static_cast<Toggle&>(c);
-      return bind(w, [w, &t] {
-        const QString text = toQt(t.caption);
-        if (w->text() != text) w->setText(text);
-        if (w->isChecked() != (t.value == 1)) w->setChecked(t.value == 1);
-      });
-    }
-    case ControlKind::List: {
-      auto& l = static_cast<ListBox&>(c);
-      auto* w = new RowList(l, parent);
-      w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      if (look.noScrollBar) w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      w->onRowClicked = [this, id](int row) { send(Event::row(id, row)); };
-      using Shown = std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>,
-                               std::vector<std::string>>;
-      auto shown = std::make_shared<Shown>();
-      return bind(w, [this, w, &l, shown] {
-        const std::pair<int, int> marked{l.markedFirst, l.markedLast};
-        // A row's note (how its chord was played) stands after its text.
-        auto rowText = [&l](std::size_t i) {
-          const std::string note = i < l.rowNotes.size() ? l.rowNotes[i] : std::string();
-          return toQt(note.empty() ? l.items[i] : l.items[i] + " " + note);
-        };
-        const bool sameRows = std::get<0>(*shown) == l.items && std::get<1>(*shown) == l.bellows &&
-                              std::get<2>(*shown) == marked;
-        if (sameRows && std::get<3>(*shown) != l.rowNotes) {
-          // Only notes changed (a verdict while playing along): those rows' texts, no rebuild.
-          for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i) {
-            QListWidgetItem& item = *w->item(int(i));
-            if (item.text() == rowText(i)) continue;
-            item.setText(rowText(i));
-            item.setToolTip(rowText(i));
-          }
-          std::get<3>(*shown) = l.rowNotes;
-        } else if (!sameRows) {
-          *shown = {l.items, l.bellows, marked, l.rowNotes};
-          w->clear();
-          for (std::size_t i = 0; i < l.items.size(); ++i) {
-            auto* item = new QListWidgetItem(rowText(i), w);
-            // A long name is cut at the list's edge: the pointer resting on it reads it whole.
-            item->setToolTip(rowText(i));
-            if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
-            // A marked section: its rows bold, the others faint.
-            const int row = static_cast<int>(i);
-            if (marked.first < 0) continue;
-            if (row >= marked.first && row <= marked.second) {
-              QFont bold = item->font();
-              bold.setBold(true);
-              item->setFont(bold);
-            } else {
-              item->setForeground(QColor(150, 150, 150));
-            }
-          }
-        }
-        // Compared with the highlighted row the widget shows (its current row may differ:
-        // focus makes a row current without highlighting it).
-        const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
-        const auto highlighted = w->selectedItems();
-        if ((highlighted.isEmpty() ? -1 : w->row(highlighted.front())) == want) return;
-        if (want >= 0) {
-          w->setCurrentRow(want);
-          w->scrollToItem(w->item(want));
-        } else {
-          w->clearSelection();
-          w->setCurrentRow(-1);
-        }
-      });
-    }
-    case ControlKind::TextField: {
-      auto* w = new QLineEdit(parent);
-      auto& field = static_cast<TextField&>(c);
-      connect(w, &QLineEdit::textEdited, this,
-              [this, id, w] { send(Event::typed(id, fromQt(w->text()))); });
-      return bind(w, [w, &field] {
-        if (fromQt(w->text()) != field.text) w->setText(toQt(field.text));
-      });
-    }
-    case ControlKind::Slider: {
-      auto* w = new QSlider(Qt::Horizontal, parent);
-      auto& slider = static_cast<Slider&>(c);
-      w->setRange(slider.minimum, slider.maximum);
-      connect(w, &QSlider::valueChanged, this, [this, id, &slider](int value) {
-        if (value != slider.value) send(Event::value(id, value));
-      });
-      return bind(w, [w, &slider] {
-        if (w->value() != slider.value) w->setValue(slider.value);
-      });
-    }
-    case ControlKind::Chooser: {
-      auto* w = new QComboBox(parent);
-      auto& chooser = static_cast<Chooser&>(c);
-      connect(w, &QComboBox::activated, this,
-              [this, id](int entry) { send(Event::choose(id, entry)); });
-      auto shown = std::make_shared<std::vector<std::string>>();
-      return bind(w, [w, &chooser, shown] {
-        if (*shown != chooser.items) {
-          *shown = chooser.items;
-          const QSignalBlocker quiet(w);
-          w->clear();
-          for (const auto& item : chooser.items) w->addItem(toQt(item));
-        }
-        const int want = chooser.selected < w->count() ? chooser.selected : -1;
-        if (w->currentIndex() != want) w->setCurrentIndex(want);
-      });
-    }
-    case ControlKind::Chart: {
-      auto* w = new ChartView(static_cast<const Chart&>(c), parent);
-      return bind(w, [w] { w->sync(); });
-    }
+    case ControlKind::Option:
+      return makeToggle(info, index, c, parent);
+    case ControlKind::List:
+      return makeList(info, index, c, parent);
+    case ControlKind::TextField:
+      return makeTextField(info, index, c, parent);
+    case ControlKind::Slider:
+      return makeSlider(info, index, c, parent);
+    case ControlKind::Chooser:
+      return makeChooser(info, index, c, parent);
+    case ControlKind::Chart:
+      return makeChart(info, index, c, parent);
     case ControlKind::Key:
-    case ControlKind::Marker: {
-      const bool marker = info.kind == ControlKind::Marker;
-      auto* w = new KeyButton(marker, parent);
-      if (marker) {
-        markers_.push_back(w);
-      } else {
-        keys_.push_back(w);
-        connect(w, &QAbstractButton::clicked, this,
-                [this, id, index] { send(Event::click(id, index)); });
-      }
-      return bind(w, [w, &c, marker] {
-        w->setText(toQt(c.caption));
-        if (marker) return;
-        w->setKeyLetter(toQt(c.tag));
-        w->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
-      });
-    }
+    case ControlKind::Marker:
+      return makeKey(info, index, c, parent);
     case ControlKind::Sheet:
     case ControlKind::Timer:
     case ControlKind::Data:
       return nullptr;  // the tablature is a window of its own; timers and data show nothing
   }
   return nullptr;
+}
+
+
+
+QWidget* MainView::bindWidget(QWidget* w, ControlId id, int index, std::function<void()> update) {
+  bindings_.push_back({w, id, index, std::move(update)});
+  return w;
+}
+
+QWidget* MainView::makeLabel(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  const Look look = lookOf(id);
+  auto* w = new QLabel(parent);
+  w->setWordWrap(look.wrap);
+  if (look.topLeft) w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return bindWidget(w, id, index, [w, &c] {
+    const QString text = toQt(c.caption);
+    if (w->text() != text) w->setText(text);
+    w->setFrameShape(c.border ? QFrame::Box : QFrame::NoFrame);
+  });
+}
+
+QWidget* MainView::makeButton(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new QPushButton(parent);
+  connect(w, &QPushButton::clicked, this, [this, id] { send(Event::click(id)); });
+  auto shown = std::make_shared<std::string>();
+  return bindWidget(w, id, index, [w, &c, shown] {
+    if (!c.picture.empty() && *shown != c.picture) {
+      *shown = c.picture;
+      w->setIcon(QIcon(picturePath(c.picture)));
+      w->setIconSize(QSize(px(c.width) - 12, px(c.height) - 12));
+    }
+    const QString text = c.picture.empty() ? toQt(c.caption) : QString();
+    if (w->text() != text) w->setText(text);
+  });
+}
+
+QWidget* MainView::makePicture(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new ClickLabel(parent);
+  if (info.handler[0] != 0) w->setClick([this, id] { send(Event::click(id)); });
+  auto shown = std::make_shared<std::string>();
+  return bindWidget(w, id, index, [w, &c, shown] {
+    if (*shown == c.picture + '\0' + c.caption) return;
+    *shown = c.picture + '\0' + c.caption;
+    w->setPixmap(svgPixmap(c.picture, c.caption, QSize(px(c.width), px(c.height)),
+                           w->devicePixelRatioF()));
+  });
+}
+
+QWidget* MainView::makeToggle(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  QAbstractButton* w = info.kind == ControlKind::Option
+                           ? static_cast<QAbstractButton*>(new QRadioButton(parent))
+                           : static_cast<QAbstractButton*>(new QCheckBox(parent));
+  connect(w, &QAbstractButton::clicked, this, [this, id] { send(Event::click(id)); });
+  auto& t = static_cast<Toggle&>(c);
+  return bindWidget(w, id, index, [w, &t] {
+    const QString text = toQt(t.caption);
+    if (w->text() != text) w->setText(text);
+    if (w->isChecked() != (t.value == 1)) w->setChecked(t.value == 1);
+  });
+}
+
+QWidget* MainView::makeList(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  const Look look = lookOf(id);
+  auto& l = static_cast<ListBox&>(c);
+  auto* w = new RowList(l, parent);
+  w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  if (look.noScrollBar) w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  w->onRowClicked = [this, id](int row) { send(Event::row(id, row)); };
+  using Shown = std::tuple<std::vector<std::string>, std::vector<Bellows>, std::pair<int, int>,
+                           std::vector<std::string>>;
+  auto shown = std::make_shared<Shown>();
+  return bindWidget(w, id, index, [this, w, &l, shown] {
+    const std::pair<int, int> marked{l.markedFirst, l.markedLast};
+    // A row's note (how its chord was played) stands after its text.
+    auto rowText = [&l](std::size_t i) {
+      const std::string note = i < l.rowNotes.size() ? l.rowNotes[i] : std::string();
+      return toQt(note.empty() ? l.items[i] : l.items[i] + " " + note);
+    };
+    const bool sameRows = std::get<0>(*shown) == l.items && std::get<1>(*shown) == l.bellows &&
+                          std::get<2>(*shown) == marked;
+    if (sameRows && std::get<3>(*shown) != l.rowNotes) {
+      // Only notes changed (a verdict while playing along): those rows' texts, no rebuild.
+      for (std::size_t i = 0; i < l.items.size() && int(i) < w->count(); ++i) {
+        QListWidgetItem& item = *w->item(int(i));
+        if (item.text() == rowText(i)) continue;
+        item.setText(rowText(i));
+        item.setToolTip(rowText(i));
+      }
+      std::get<3>(*shown) = l.rowNotes;
+    } else if (!sameRows) {
+      *shown = {l.items, l.bellows, marked, l.rowNotes};
+      w->clear();
+      for (std::size_t i = 0; i < l.items.size(); ++i) {
+        auto* item = new QListWidgetItem(rowText(i), w);
+        // A long name is cut at the list's edge: the pointer resting on it reads it whole.
+        item->setToolTip(rowText(i));
+        if (i < l.bellows.size()) markBellows(*item, l.bellows[i]);
+        // A marked section: its rows bold, the others faint.
+        const int row = static_cast<int>(i);
+        if (marked.first < 0) continue;
+        if (row >= marked.first && row <= marked.second) {
+          QFont bold = item->font();
+          bold.setBold(true);
+          item->setFont(bold);
+        } else {
+          item->setForeground(QColor(150, 150, 150));
+        }
+      }
+    }
+    // Compared with the highlighted row the widget shows (its current row may differ:
+    // focus makes a row current without highlighting it).
+    const int want = l.selected >= 0 && l.selected < w->count() ? l.selected : -1;
+    const auto highlighted = w->selectedItems();
+    if ((highlighted.isEmpty() ? -1 : w->row(highlighted.front())) == want) return;
+    if (want >= 0) {
+      w->setCurrentRow(want);
+      w->scrollToItem(w->item(want));
+    } else {
+      w->clearSelection();
+      w->setCurrentRow(-1);
+    }
+  });
+}
+
+QWidget* MainView::makeTextField(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new QLineEdit(parent);
+  auto& field = static_cast<TextField&>(c);
+  connect(w, &QLineEdit::textEdited, this,
+          [this, id, w] { send(Event::typed(id, fromQt(w->text()))); });
+  return bindWidget(w, id, index, [w, &field] {
+    if (fromQt(w->text()) != field.text) w->setText(toQt(field.text));
+  });
+}
+
+QWidget* MainView::makeSlider(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new QSlider(Qt::Horizontal, parent);
+  auto& slider = static_cast<Slider&>(c);
+  w->setRange(slider.minimum, slider.maximum);
+  connect(w, &QSlider::valueChanged, this, [this, id, &slider](int value) {
+    if (value != slider.value) send(Event::value(id, value));
+  });
+  return bindWidget(w, id, index, [w, &slider] {
+    if (w->value() != slider.value) w->setValue(slider.value);
+  });
+}
+
+QWidget* MainView::makeChooser(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new QComboBox(parent);
+  auto& chooser = static_cast<Chooser&>(c);
+  connect(w, &QComboBox::activated, this,
+          [this, id](int entry) { send(Event::choose(id, entry)); });
+  auto shown = std::make_shared<std::vector<std::string>>();
+  return bindWidget(w, id, index, [w, &chooser, shown] {
+    if (*shown != chooser.items) {
+      *shown = chooser.items;
+      const QSignalBlocker quiet(w);
+      w->clear();
+      for (const auto& item : chooser.items) w->addItem(toQt(item));
+    }
+    const int want = chooser.selected < w->count() ? chooser.selected : -1;
+    if (w->currentIndex() != want) w->setCurrentIndex(want);
+  });
+}
+
+QWidget* MainView::makeChart(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  auto* w = new ChartView(static_cast<const Chart&>(c), parent);
+  return bindWidget(w, id, index, [w] { w->sync(); });
+}
+
+QWidget* MainView::makeKey(const ControlInfo& info, int index, Control& c, QWidget* parent) {
+  const ControlId id = info.id;
+  const bool marker = info.kind == ControlKind::Marker;
+  auto* w = new KeyButton(marker, parent);
+  if (marker) {
+    markers_.push_back(w);
+  } else {
+    keys_.push_back(w);
+    connect(w, &QAbstractButton::clicked, this,
+            [this, id, index] { send(Event::click(id, index)); });
+  }
+  return bindWidget(w, id, index, [w, &c, marker] {
+    w->setText(toQt(c.caption));
+    if (marker) return;
+    w->setKeyLetter(toQt(c.tag));
+    w->setColour(toColor(c.backColor == kDefaultColour ? kIdleKeyColour : c.backColor));
+  });
 }
 
 bool MainView::send(const Event& event) {

@@ -13,7 +13,7 @@
 #include "platform/key_repeats.h"
 #include "platform/rtmidi_port.h"
 #include "platform/stamp_clock.h"
-#include "shell/main_window.h"
+#include "window/form1.h"
 
 class QListWidgetItem;
 
@@ -77,6 +77,19 @@ class MainView : public QWidget {
   /// Builds a widget for every control of the table, in its order.
   void build();
   QWidget* makeWidget(const ControlInfo& info, int index, QWidget* parent);
+  /// Keeps `update` to bring the widget in line with its control; gives the widget back.
+  QWidget* bindWidget(QWidget* w, ControlId id, int index, std::function<void()> update);
+  // One maker for each kind of control.
+  QWidget* makeLabel(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeButton(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makePicture(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeToggle(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeList(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeTextField(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeSlider(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeChooser(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeChart(const ControlInfo& info, int index, Control& c, QWidget* parent);
+  QWidget* makeKey(const ControlInfo& info, int index, Control& c, QWidget* parent);
   const Control& state(const Binding& b) const { return *form_.control(b.id, b.index); }
   bool onKey(QKeyEvent* key, bool press);
   /// Tells the window object what the learner's keyboard layout prints on the keys, when the

@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <QPainter>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 #include "tablature/tab_svg.h"
 

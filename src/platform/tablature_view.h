@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "platform/tablature_render.h"
-#include "shell/contract.h"
+#include "window/contract.h"
 
 namespace tastrello {
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "records/meter.h"
-#include "shell/controls.h"
+#include "records/buttons.h"
 #include "sound/layout_format.h"
 #include "tablature/tab_rhythm.h"
 

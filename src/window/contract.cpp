@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 
 namespace tastrello {
 
@@ -18,7 +18,7 @@ const std::vector<ControlInfo>& controlTable() {
   {ControlId::name, #name, ControlKind::kind, count, ControlId::parent, #handler},
 #define PASSIVE_ARRAY(name, kind, type, count, parent) \
   {ControlId::name, #name, ControlKind::kind, count, ControlId::parent, ""},
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY
@@ -66,7 +66,7 @@ Control* Form1::control(ControlId id, int index) {
   case ControlId::name:                                 \
     return index >= 0 && index < (count) ? asControl(name[std::size_t(index)]) : nullptr;
 #define PASSIVE_ARRAY(name, kind, type, count, parent) ARRAY(name, kind, type, count, parent, none)
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY
@@ -85,7 +85,7 @@ Timer* Form1::timer(ControlId id) {
 #define PASSIVE(name, kind, type, parent) CONTROL(name, kind, type, parent, none)
 #define ARRAY(name, kind, type, count, parent, handler)
 #define PASSIVE_ARRAY(name, kind, type, count, parent)
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY
@@ -114,7 +114,7 @@ void Form1::callHandler(ControlId id, int index) {
     handler(index);                                     \
     return;
 #define PASSIVE_ARRAY(name, kind, type, count, parent)
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY

@@ -28,13 +28,13 @@ enum class ControlKind : std::uint8_t {
   Data,
 };
 
-/// Every control of the window object, in the order of the table (shell/controls.inc).
+/// Every control of the window object, in the order of the table (window/controls.inc).
 enum class ControlId : std::uint16_t {
 #define CONTROL(name, kind, type, parent, handler) name,
 #define PASSIVE(name, kind, type, parent) name,
 #define ARRAY(name, kind, type, count, parent, handler) name,
 #define PASSIVE_ARRAY(name, kind, type, count, parent) name,
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY

@@ -1,6 +1,6 @@
 // The splash screen, the credits scroller that runs through the window caption, and the
 // credits notice in the language in force.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

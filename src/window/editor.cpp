@@ -1,6 +1,6 @@
 // The record editor: committing the pending chord or a rest (append, replace or insert at
 // the selected event), deleting, the replace/insert switch, starting afresh.
-#include "shell/main_window.h"
+#include "window/form1.h"
 
 namespace tastrello {
 

@@ -7,7 +7,7 @@
 
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -14,10 +14,11 @@
 #include "exchange/midi_lesson.h"
 #include "input/hand_input.h"
 #include "practice/practice.h"
+#include "practice/practice_session.h"
 #include "replay/replay.h"
 #include "records/record_format.h"
-#include "shell/contract.h"
-#include "shell/controls.h"
+#include "window/contract.h"
+#include "window/controls.h"
 #include "shell/services.h"
 #include "shell/standard_clock.h"
 #include "shell/settings_store.h"
@@ -50,7 +51,7 @@ class Form1 : public ShellVariables,
  public:
   explicit Form1(Services services);
 
-  // ---- The contract with a front end (src/shell/contract.cpp)
+  // ---- The contract with a front end (contract.cpp)
   /// Takes an event of a front end: a click, a row, typed text, a slider's value, a chooser's
   /// entry, a key by its place, a MIDI word, time passing, a request answered. Events to a
   /// control that is not shown or not enabled are not taken. True when the event was taken
@@ -440,7 +441,7 @@ class Form1 : public ShellVariables,
 #define PASSIVE(name, kind, type, parent) type name;
 #define ARRAY(name, kind, type, count, parent, handler) std::array<type, count> name;
 #define PASSIVE_ARRAY(name, kind, type, count, parent) std::array<type, count> name;
-#include "shell/controls.inc"
+#include "window/controls.inc"
 #undef CONTROL
 #undef PASSIVE
 #undef ARRAY
@@ -501,7 +502,7 @@ class Form1 : public ShellVariables,
   int beepCount = 0;  ///< beeps since start: the view sounds the system beep for each new one
 
  private:
-  // The contract (src/shell/contract.cpp).
+  // The contract (contract.cpp).
   void runHandler(ControlId id, int index);
   void callHandler(ControlId id, int index);
   bool clickControl(ControlId id, int index);
@@ -547,11 +548,12 @@ class Form1 : public ShellVariables,
   void commitRest(const std::string& marker);
   void showSelectionActions();
   void chooseLanguage(const std::string& file);
-  void setTransportIdle();
 
-  // Practice (src/practice/practice_mode.cpp).
+  // Practice (practice.cpp).
   Clock& clock();
   void waitForChord();
+  /// The practice session, working on the window's practice state.
+  PracticeSession& practiceSession();
   void beginPass();
   void finishPass();
   void appendToHistory(const std::string& line);
@@ -567,9 +569,10 @@ class Form1 : public ShellVariables,
   void judgeKeys(bool pressed);
   void judgePitchesHeld(bool pressed);
   void practiceClick(int button);
-  void takeVerdict(Verdict verdict, const std::vector<int>& held);
+  /// Shows a try at the chord waited for: its buttons' colours, and what its verdict says.
+  void showTry(const PracticeTry& attempt);
   void chordPlayed();
-  // Playing along (src/practice/play_along_mode.cpp).
+  // Playing along (play_along.cpp).
   void expectChord();
   void alongHeld(const std::vector<int>& held);
   /// While no pass is open: how the buttons held change, for the pass that opens next.
@@ -593,6 +596,7 @@ class Form1 : public ShellVariables,
   StatusReports status_;
   SoundOut sound_;
   Replay replay_;
+  PracticeSession practiceSession_;
   SettingsStore settings_{nullptr, ""};
 };
 

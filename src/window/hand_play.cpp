@@ -3,7 +3,7 @@
 // they build the pending chord as clicks do.
 #include <algorithm>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,6 +1,6 @@
 // Playing the keyboard: the 68 buttons, the lit chord of up to four, the release, the sound
 // and view switches, the wide window with the instrument panel.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,6 +1,6 @@
 // Language files: 23 two-line entries, a note for the translator and the text, that give
 // the window its fixed texts; and the four language pictures.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

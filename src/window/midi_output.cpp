@@ -1,6 +1,6 @@
 // The program's only path to sound: one output device, a program change and a note-on on
 // channel 1, and the device reset (close and reopen) that silences every sounding note.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

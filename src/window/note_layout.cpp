@@ -1,6 +1,6 @@
 // Note layout files: 25 caption lines and 26 note lines that give each of the 68 buttons its
 // name and its MIDI note; and the choice of a layout in the note list.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,9 +1,59 @@
 // The program's own texts in the language in force: the captions the language files do not
 // hold, every tool tip (also the accessible description), the help boards and the tempo.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {
+
+namespace {
+
+/// The tool tips of the buttons and switches, which the language files do not hold.
+void sayToolTips(Form1& w) {
+  const std::pair<Control*, Text> tips[] = {{&w.Record, Text::TipRecord},
+                                              {&w.CancelRec, Text::TipCancel},
+                                              {&w.SaveRecord, Text::TipSave},
+                                              {&w.NextRecord, Text::TipCommit},
+                                              {&w.EditBreak, Text::TipRestPlay},
+                                              {&w.EditMute, Text::TipRestMute},
+                                              {&w.KillNote, Text::TipDelete},
+                                              {&w.ReEd, Text::TipAfresh},
+                                              {&w.PlayStop, Text::TipPlay},
+                                              {&w.Break, Text::TipPause},
+                                              {&w.StopReplay, Text::TipStop},
+                                              {&w.MinusIns, Text::TipMinus},
+                                              {&w.PlusIns, Text::TipPlus},
+                                              {&w.Picture1, Text::TipEnglish},
+                                              {&w.Picture2, Text::TipSpanish},
+                                              {&w.Picture3, Text::TipGerman},
+                                              {&w.Picture4, Text::TipBavarian},
+                                              {&w.Copyright, Text::TipCredits},
+                                              {&w.SoundOnOff, Text::TipSound},
+                                              {&w.Check4, Text::TipCut},
+                                              {&w.Check1, Text::TipNotes},
+                                              {&w.Check3, Text::TipNumbers},
+                                              {&w.Check2, Text::TipHelp},
+                                              {&w.RecordLession, Text::TipLessons},
+                                              {&w.Speed, Text::TipSpeed},
+                                              {&w.SaveName, Text::TipName},
+                                              {&w.InstrumentList, Text::TipInstruments},
+                                              {&w.KeyboardPlay, Text::TipKeyboardPlay},
+                                              {&w.KeyLetters, Text::TipKeyLetters},
+                                              {&w.TabView, Text::TipTab},
+                                              {&w.Practice, Text::TipPractice},
+                                              {&w.PlayAlong, Text::TipPlayAlong},
+                                              {&w.PracticeTempo, Text::TipPracticeTempo},
+                                              {&w.Calibrate, Text::TipCalibrate},
+                                              {&w.CountInClick, Text::TipCountIn},
+                                              {&w.Metronome, Text::TipMetronome},
+                                              {&w.SectionFirst, Text::TipSectionFirst},
+                                              {&w.SectionLast, Text::TipSectionLast},
+                                              {&w.SectionAll, Text::TipSectionAll},
+                                              {&w.MidiExport, Text::TipExport},
+                                              {&w.MidiImport, Text::TipMidiImport}};
+  for (const auto& [control, text] : tips) control->toolTip = w.say(text);
+}
+
+}  // namespace
 
 StatusReports& Form1::status() {
   status_.showOn({&StatusLine.caption, &StatusLine.toolTip, &StatusCount.caption, &StatusCount.toolTip});
@@ -38,48 +88,7 @@ void Form1::applyOwnTexts() {
     Label2.caption = say(Text::ReplayCaption);
   showHelpBoards();
 
-  const std::pair<Control*, Text> tips[] = {{&Record, Text::TipRecord},
-                                            {&CancelRec, Text::TipCancel},
-                                            {&SaveRecord, Text::TipSave},
-                                            {&NextRecord, Text::TipCommit},
-                                            {&EditBreak, Text::TipRestPlay},
-                                            {&EditMute, Text::TipRestMute},
-                                            {&KillNote, Text::TipDelete},
-                                            {&ReEd, Text::TipAfresh},
-                                            {&PlayStop, Text::TipPlay},
-                                            {&Break, Text::TipPause},
-                                            {&StopReplay, Text::TipStop},
-                                            {&MinusIns, Text::TipMinus},
-                                            {&PlusIns, Text::TipPlus},
-                                            {&Picture1, Text::TipEnglish},
-                                            {&Picture2, Text::TipSpanish},
-                                            {&Picture3, Text::TipGerman},
-                                            {&Picture4, Text::TipBavarian},
-                                            {&Copyright, Text::TipCredits},
-                                            {&SoundOnOff, Text::TipSound},
-                                            {&Check4, Text::TipCut},
-                                            {&Check1, Text::TipNotes},
-                                            {&Check3, Text::TipNumbers},
-                                            {&Check2, Text::TipHelp},
-                                            {&RecordLession, Text::TipLessons},
-                                            {&Speed, Text::TipSpeed},
-                                            {&SaveName, Text::TipName},
-                                            {&InstrumentList, Text::TipInstruments},
-                                            {&KeyboardPlay, Text::TipKeyboardPlay},
-                                            {&KeyLetters, Text::TipKeyLetters},
-                                            {&TabView, Text::TipTab},
-                                            {&Practice, Text::TipPractice},
-                                            {&PlayAlong, Text::TipPlayAlong},
-                                            {&PracticeTempo, Text::TipPracticeTempo},
-                                            {&Calibrate, Text::TipCalibrate},
-                                            {&CountInClick, Text::TipCountIn},
-                                            {&Metronome, Text::TipMetronome},
-                                            {&SectionFirst, Text::TipSectionFirst},
-                                            {&SectionLast, Text::TipSectionLast},
-                                            {&SectionAll, Text::TipSectionAll},
-                                            {&MidiExport, Text::TipExport},
-                                            {&MidiImport, Text::TipMidiImport}};
-  for (const auto& [control, text] : tips) control->toolTip = say(text);
+  sayToolTips(*this);
   updateStateTips();
   updateKeyTips();
   Speed_Click();

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

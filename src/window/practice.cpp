@@ -7,7 +7,7 @@
 #include <cmath>
 #include <utility>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {
@@ -45,9 +45,7 @@ void Form1::Practice_Click() {
   if (Practice.value == 1) setToggleValue(PlayAlong, 0);
   // A pass is scored only when it was practised from its first event to its last: switched on
   // in the middle, practice scores from the next pass on.
-  practice.passOpen = false;
-  practice.waiting = false;
-  practice.clicked.clear();
+  practiceSession().drop();
   if (Practice.value == 1) applyRamp();
   if (Practice.value == 1 && Timer1.enabled && currentEvent() > replaySpan().first)
     status().inform(say(Text::MsgScoredFromNextPass));
@@ -189,33 +187,23 @@ void Form1::applyRamp() {
 
 // ---- Passes
 
+PracticeSession& Form1::practiceSession() {
+  practiceSession_.bind(&practice);
+  return practiceSession_;
+}
+
 void Form1::beginPass() {
-  practice.passOpen = true;
-  practice.passFirst = replaySpan().first;
   // Playing along: the chords are judged against their moments, heard through the output.
   const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
-  practice.judge = PlayAlongJudge(practice.windowMs, latency + practice.offsetSeconds);
-  // What was played while replay counted in reaches the judge as it came: a chord played just
-  // before the first one's moment counts for it, however soon it was let go.
-  for (const auto& [at, held] : std::exchange(practice.heldBeforePass, {}))
-    practice.judge.held(at, held);
-  practice.verdicts.clear();
+  practiceSession().beginPass(replaySpan().first, clock().seconds(), latency);
   ZahlenSchirm.rowNotes.clear();
-  practice.passStarted = clock().seconds();
-  practice.pass = PassCounter();
 }
 
 void Form1::finishPass() {
   if (!practice.passOpen) return;
-  practice.passOpen = false;
-  // The file keeps tenths of a second; so does what is shown.
-  practice.pass.finish(std::round((clock().seconds() - practice.passStarted) * 10) / 10);
-  const int last = replaySpan().second;
-  const int first = std::clamp(practice.passFirst, 1, std::max(1, last));
-  const PassRecord pass{clock().localTime(), practice.tempo, first, last, practice.pass.score()};
-  appendToHistory(formatPass(pass));
-  practice.history.passes.push_back(pass);
-  practice.lastPass = pass;
+  const std::optional<PassRecord> pass =
+      practiceSession().finishPass(clock().seconds(), replaySpan().second, clock().localTime());
+  appendToHistory(formatPass(*pass));
   showPassScore();
   showPracticePanel();
   const int before = practice.tempo;
@@ -271,17 +259,10 @@ void Form1::showPassScore() {
 // ---- Waiting for a chord and judging what is played
 
 void Form1::waitForChord() {
-  practice.wanted.clear();
-  for (int k = 1; k <= 4; ++k) {
-    const int button = chordButtons[k];
-    if (!chordNames[k].empty() && button >= 0 && button < kKeyCount)
-      practice.wanted.push_back(button);
-  }
-  practice.clicked.clear();
-  // A line that names no button of the keyboard is passed over as a rest is.
-  practice.waiting = !practice.wanted.empty();
-  if (!practice.waiting) return;
-  if (practice.passOpen) practice.pass.beginEvent();
+  std::vector<int> buttons;
+  for (int k = 1; k <= 4; ++k)
+    if (!chordNames[k].empty()) buttons.push_back(chordButtons[k]);
+  if (!practiceSession().waitFor(buttons)) return;
   status().inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
 }
 
@@ -293,39 +274,23 @@ void Form1::judgeKeys(bool pressed) {
     return;
   }
   if (!practising() || !practice.waiting) return;
-  for (int button : held)
-    Keys[button].backColor = verdictColour(judgeButton(practice.wanted, button));
-  if (!pressed && !practice.correcting) return;
-  takeVerdict(judgeButtons(practice.wanted, held), held);
+  showTry(practiceSession().held(held, pressed));
 }
 
 void Form1::judgePitchesHeld(bool pressed) {
+  std::vector<int> buttons;
+  for (int pitch : hands.pitches) buttons.push_back(hands.pitchButtons[pitch]);
   if (playingAlong()) {
-    std::vector<int> held;
-    for (int pitch : hands.pitches)
-      if (const int button = hands.pitchButtons[pitch]; button >= 0) held.push_back(button);
-    alongHeld(held);
+    std::erase(buttons, -1);
+    alongHeld(buttons);
     return;
   }
   if (!practising() || !practice.waiting) return;
   std::vector<int> wantedPitches;
   for (int button : practice.wanted)
     if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
-  const bool push = practice.wanted.front() >= kButtonsPerBlock;
-  const Verdict verdict = judgePitches(wantedPitches, push, hands.pitches, hands.controllerPush);
-  std::vector<int> held;
-  for (int pitch : hands.pitches) {
-    const int button = hands.pitchButtons[pitch];
-    if (button < 0) continue;
-    held.push_back(button);
-    const bool wantedPitch =
-        std::find(wantedPitches.begin(), wantedPitches.end(), pitch) != wantedPitches.end();
-    Keys[button].backColor = verdict == Verdict::WrongDirection
-                                 ? kWrongDirectionColour
-                                 : (wantedPitch ? kRightKeyColour : kWrongButtonColour);
-  }
-  if (!pressed && !practice.correcting) return;
-  takeVerdict(verdict, held);
+  showTry(practiceSession().heldPitches(wantedPitches, hands.pitches, buttons,
+                                        hands.controllerPush, pressed));
 }
 
 void Form1::practiceClick(int button) {
@@ -337,7 +302,7 @@ void Form1::practiceClick(int button) {
     }
     return;
   }
-  if (practice.clicked.empty()) {
+  if (practiceSession().freshTry()) {
     // A new try: the buttons of the last one go dark and, when chords are cut, fall silent.
     for (auto& key : Keys) key.backColor = keyIdleColor;
     if (Check4.value == 1) Midi_Out_Reset();
@@ -346,42 +311,29 @@ void Form1::practiceClick(int button) {
     noteNumber = *note;
     playnote();
   }
-  if (std::find(practice.clicked.begin(), practice.clicked.end(), button) == practice.clicked.end())
-    practice.clicked.push_back(button);
-  for (int b : practice.clicked) Keys[b].backColor = verdictColour(judgeButton(practice.wanted, b));
-  const std::vector<int> held = practice.clicked;
-  const Verdict verdict = judgeButtons(practice.wanted, held);
-  // The mouse holds nothing: a wrong try ends with the click, the next click starts anew.
-  if (isWrong(verdict)) practice.clicked.clear();
-  takeVerdict(verdict, held);
+  showTry(practiceSession().clicked(button));
 }
 
-void Form1::takeVerdict(Verdict verdict, const std::vector<int>& held) {
-  practice.pass.judged(verdict);
-  practice.correcting = isWrong(verdict);
-  if (verdict == Verdict::Right) {
+void Form1::showTry(const PracticeTry& attempt) {
+  for (const auto& [button, verdict] : attempt.colours) Keys[button].backColor = verdictColour(verdict);
+  if (!attempt.verdict) return;
+  if (*attempt.verdict == Verdict::Right) {
     chordPlayed();
     return;
   }
-  if (!isWrong(verdict)) return;
-  std::vector<int> wrong;
-  for (int button : held)
-    if (judgeButton(practice.wanted, button) != Verdict::Right) wrong.push_back(button);
+  if (!isWrong(*attempt.verdict)) return;
   const std::string wanted = buttonNames(practice.wanted);
-  if (verdict == Verdict::WrongDirection) {
-    status().inform(say(Text::MsgWrongDirection, {buttonNames(wrong.empty() ? held : wrong),
-                                         directionOf(wrong.empty() ? held : wrong),
-                                         wanted + " (" + directionOf(practice.wanted) + ")"}));
+  if (*attempt.verdict == Verdict::WrongDirection) {
+    status().inform(say(Text::MsgWrongDirection, {buttonNames(attempt.wrong), directionOf(attempt.wrong),
+                                                  wanted + " (" + directionOf(practice.wanted) + ")"}));
   } else {
     status().inform(say(Text::MsgWrongButton,
-               {buttonNames(wrong.empty() ? held : wrong), wanted, directionOf(practice.wanted)}));
+                        {buttonNames(attempt.wrong), wanted, directionOf(practice.wanted)}));
   }
 }
 
 void Form1::chordPlayed() {
-  practice.waiting = false;
-  practice.correcting = false;
-  practice.clicked.clear();
+  practiceSession().chordPlayed();
   StatusLine.caption.clear();
   advanceReplay();
   // What comes next (a chord, a rest) gets a whole step from now.

@@ -1,6 +1,6 @@
 // The record list and the loader: a click on a name reads the record, loads its note layout,
 // runs the replay step once through the whole record and leaves event 1 on display.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

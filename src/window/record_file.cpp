@@ -1,7 +1,7 @@
 // Record files in the window: the writer stores the record under edit, the reader fills it,
 // the replay tables and the two views; and the few operations that change the record under
 // edit, which keep its three lists aligned.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,6 +1,6 @@
 // Recording: entering the editor, saving the record under a name, cancelling, and the reset
 // that brings the window back to free play.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,9 +1,9 @@
-// The replay engine: one step per timer tick through the loaded record, markers over the
-// buttons of each chord, its notes, the two rests, and the transport buttons.
+// Replay in the window: each step the replay takes becomes markers over the buttons of its
+// chord, its notes, the two rests and the practice that waits for it; and the transport buttons.
 #include <algorithm>
 
 #include "replay/replay.h"
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {
@@ -217,7 +217,7 @@ void Form1::StopReplay_Click() {
   // marked.
   replay().stop();
   // A pass left unfinished is not scored.
-  practice.passOpen = practice.waiting = practice.correcting = false;
+  practiceSession().drop();
   sound().forgetClick();
   showPracticePanel();
   Midi_Out_Reset();

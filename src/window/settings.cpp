@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

@@ -1,6 +1,6 @@
 // The window's life cycle: the start-up sequence in its fixed order, opening the MIDI output
 // when the window is first active, and closing it at the end.
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {

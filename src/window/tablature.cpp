@@ -2,7 +2,7 @@
 // document and pages it shows, and the requests to save it as PDF or SVG.
 #include <cmath>
 
-#include "shell/main_window.h"
+#include "window/form1.h"
 #include "shell/text.h"
 #include "tablature/tab_svg.h"
 
