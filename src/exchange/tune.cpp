@@ -419,7 +419,8 @@ std::vector<ImportedEvent> eventsOf(const Placement& p, const std::vector<Import
 /// say nothing: a file that starts with them imports without them, so a record exported and
 /// imported again keeps its events. A silent pickup goes with them (and the record then has
 /// none), as when it is read.
-void dropLeadingSilentBars(ImportResult& result) {
+/// Returns how many events were dropped.
+std::ptrdiff_t dropLeadingSilentBars(ImportResult& result) {
   const auto sounding =
       std::find_if(result.events.begin(), result.events.end(),
                    [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
@@ -434,9 +435,15 @@ void dropLeadingSilentBars(ImportResult& result) {
     result.meter.pickupSteps = 0;
   }
   result.events.erase(result.events.begin(), result.events.begin() + dropped);
+  return dropped;
 }
 
 }  // namespace
+
+long long recordStepOf(long long tick, const Tune& tune, const ImportResult& result) {
+  const int grid = std::max(1, result.meter.stepsPerBeat);
+  return stepOf(tick, grid, std::max(1, tune.division)) - result.firstGridStep;
+}
 
 ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
   ImportResult result;
@@ -543,7 +550,7 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   const long long end =
       tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
   result.events = eventsOf(p, fingered, end);
-  dropLeadingSilentBars(result);
+  result.firstGridStep = p.shift + dropLeadingSilentBars(result);
   std::optional<bool> pushing;
   for (const auto& event : result.events) {
     if (event.buttons.empty()) continue;
