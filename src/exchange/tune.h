@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "input/hands.h"
+#include "instrument/instrument.h"
 #include "records/meter.h"
 #include "shell/ui_texts.h"
 #include "sound/layout_format.h"
@@ -163,6 +164,12 @@ std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords
                                         const ButtonNotes& notes,
                                         std::vector<MissingPitch>& missing,
                                         const FingeringCosts& costs = {});
+/// The same on an instrument of any rows: each chord's buttons by their places (rows from 1;
+/// the rows a chord gives count from 0, as for a layout).
+std::vector<std::vector<ButtonAt>> fingerChords(const std::vector<ChordToFinger>& chords,
+                                                const Instrument& instrument,
+                                                std::vector<MissingPitch>& missing,
+                                                const FingeringCosts& costs = {});
 /// The same for chords of pitches alone.
 std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& chords,
                                         const ButtonNotes& notes,
