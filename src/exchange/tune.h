@@ -85,6 +85,7 @@ struct Tune {
   /// the tune (a lesson's closing rest, the rest of a last bar). Nothing: it ends with its notes.
   std::optional<long long> endTick;
   std::vector<TuneHarmony> harmonies = {};  ///< the chord symbols, in order of tick
+  std::vector<TuneNote> bassNotes = {};     ///< the left hand's notes, where the file has them
 };
 
 /// One event of an imported record.

@@ -154,4 +154,43 @@ Accompaniment wechselbass(const std::vector<std::string>& buttonLines, const Rec
   return out;
 }
 
+std::vector<HandButton> bassOfTune(const Tune& tune, const ImportResult& imported,
+                                   const Instrument& instrument, int& unplaced) {
+  std::vector<HandButton> out;
+  const auto events = static_cast<long long>(imported.events.size());
+  const ButtonNumbering numbering(bassRowLengths(instrument));
+  for (std::size_t first = 0; first < tune.bassNotes.size();) {
+    const long long tick = tune.bassNotes[first].tick;
+    std::vector<int> pitches;
+    std::size_t end = first;
+    for (; end < tune.bassNotes.size() && tune.bassNotes[end].tick == tick; ++end)
+      pitches.push_back(tune.bassNotes[end].pitch);
+    first = end;
+    std::sort(pitches.begin(), pitches.end());
+    // The bellows at that moment: the last change at or before it, else the first.
+    std::optional<bool> push;
+    for (const auto& [at, pushing] : tune.bellows) {
+      if (at > tick && push) break;
+      push = pushing;
+    }
+    const long long step = recordStepOf(tick, tune, imported);
+    std::optional<ButtonAt> found;
+    for (int id = 0; id < numbering.count() && !found; ++id) {
+      const ButtonAt at = *numbering.placeOf(id);
+      if (at.push != push.value_or(false)) continue;
+      const BassButton& button = instrument.bass[std::size_t(at.row - 1)]
+                                     .buttons[std::size_t(at.number - 1)];
+      std::vector<int> notes = at.push ? button.push.notes : button.pull.notes;
+      std::sort(notes.begin(), notes.end());
+      if (notes == pitches) found = at;
+    }
+    if (!found || step < 0 || step >= events) {
+      ++unplaced;
+      continue;
+    }
+    out.push_back({static_cast<int>(step + 1), Hand::Bass, *found});
+  }
+  return out;
+}
+
 }  // namespace tastrello

@@ -60,4 +60,11 @@ Accompaniment wechselbass(const std::vector<std::string>& buttonLines, const Rec
                           const Meter& meter, const std::vector<RecordHarmony>& harmonies,
                           const Instrument& instrument);
 
+/// The left hand of an imported tune (`Tune::bassNotes`) on the record its melody became:
+/// the notes starting together are one bass button's, the one that sounds exactly them in the
+/// bellows direction the tune gives at their moment. `unplaced` counts the onsets no button
+/// sounds and those outside the record.
+std::vector<HandButton> bassOfTune(const Tune& tune, const ImportResult& imported,
+                                   const Instrument& instrument, int& unplaced);
+
 }  // namespace tastrello
