@@ -220,3 +220,26 @@ TEST(ScoreHarmonyTest, ChordSymbolsComeWithTheMelodyOntoTheRecordsSteps) {
   EXPECT_EQ(harmoniesOnRecord(tune, imported),
             (std::vector<RecordHarmony>{{1, 0, false}, {5, 9, true}, {6, 10, false}, {9, -1, false}}));
 }
+
+TEST(ScoreHarmonyTest, ChordSymbolsOfPartsTakenTogetherKeepTheirTimeOnTheCommonGrid) {
+  // The melody counts three divisions a quarter, the part with the symbols one: its symbol on
+  // the second beat stays on the second beat when both are read on a grid of three, whichever
+  // part comes first.
+  const auto part = [](const std::string& id, int divisions, std::vector<XmlElement> measure) {
+    measure.insert(measure.begin(), el("attributes", {el("divisions", {}, std::to_string(divisions)),
+                                                      el("time", {el("beats", {}, "2"),
+                                                                  el("beat-type", {}, "4")})}));
+    XmlElement p = el("part", {el("measure", std::move(measure))});
+    p.attributes = {{"id", id}};
+    return p;
+  };
+  const XmlElement score = el(
+      "score-partwise",
+      {part("P1", 3, {note("C", 3), note("D", 3)}),
+       part("P2", 1, {harmony("F", "major"), note("F", 1), harmony("C", "major"), note("E", 1)})});
+  const Tune tune = tuneOfMusicXml(score, "P1 P2");
+  ASSERT_EQ(tune.division, 3);
+  EXPECT_EQ(tune.harmonies, (std::vector<TuneHarmony>{{0, 5, false}, {3, 0, false}}));
+  const Tune melodyFirst = tuneOfMusicXml(score, "P2 P1");
+  EXPECT_EQ(melodyFirst.harmonies, tune.harmonies);
+}

@@ -317,6 +317,8 @@ void rescale(Tune& tune, int division) {
   const long long factor = division / std::max(1, tune.division);
   for (auto& note : tune.notes) note.tick *= factor, note.length *= factor;
   for (auto& turn : tune.bellows) turn.first *= factor;
+  for (auto& harmony : tune.harmonies) harmony.tick *= factor;
+  for (auto& note : tune.bassNotes) note.tick *= factor, note.length *= factor;
   tune.pickupTicks *= factor;
   if (tune.endTick) *tune.endTick *= factor;
   tune.division = division;
@@ -330,12 +332,16 @@ void addPart(Tune& tune, Tune other) {
   rescale(other, common);
   tune.notes.insert(tune.notes.end(), other.notes.begin(), other.notes.end());
   tune.bellows.insert(tune.bellows.end(), other.bellows.begin(), other.bellows.end());
+  tune.harmonies.insert(tune.harmonies.end(), other.harmonies.begin(), other.harmonies.end());
+  tune.bassNotes.insert(tune.bassNotes.end(), other.bassNotes.begin(), other.bassNotes.end());
   if (other.endTick) tune.endTick = std::max(tune.endTick.value_or(0), *other.endTick);
   std::stable_sort(tune.notes.begin(), tune.notes.end(),
                    [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
   std::stable_sort(tune.bellows.begin(), tune.bellows.end());
   std::stable_sort(tune.harmonies.begin(), tune.harmonies.end(),
                    [](const TuneHarmony& a, const TuneHarmony& b) { return a.tick < b.tick; });
+  std::stable_sort(tune.bassNotes.begin(), tune.bassNotes.end(),
+                   [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
 }
 
 }  // namespace
