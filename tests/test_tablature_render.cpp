@@ -115,6 +115,49 @@ TEST(TabSvgRenderTest, TheSvgIsWellFormedAndHoldsWhatTheLayoutSays) {
   EXPECT_EQ(whole.count("mark"), 0u);  // a file marks nothing
 }
 
+TEST(TabSvgRenderTest, ATwoHandPageShowsItsBassLettersUnderTheStaff) {
+  // The waltz with a bass-chord-chord on every beat of its bars, and a fourth-row button.
+  TabDocument document{"Two hands", "G-C-F-B", Meter{3, 2, 2, 96}, 96, waltz()};
+  const int events = static_cast<int>(document.buttonLines.size());
+  bool pushed = false;  // the way the treble's chord before goes: the bass goes with it
+  for (int event = 1, beat = 0; event <= events; ++event) {
+    const std::string& line = document.buttonLines[std::size_t(event - 1)];
+    if (!isRestMarker(line)) pushed = bellowsOf(line) == Bellows::Push;
+    if (event >= 3 && event % 2 == 1)
+      document.bass.push_back({event, beat++ % 3 == 0 ? "A" : "a", pushed});
+  }
+  document.trebleBeside = {{3, Hand::Treble, {false, 4, 8}}};
+  const auto pages = layoutTablature(document);
+  std::string error;
+  const auto found = classesOf(tabPageSvg(document, pages, 0), error);
+  ASSERT_EQ(error, "");
+  int letters = 0;
+  for (const TabSystem& system : pages[0].systems) letters += static_cast<int>(system.letters.size());
+  EXPECT_EQ(letters, static_cast<int>(document.bass.size()));
+  EXPECT_EQ(found.count("bass") ? found.at("bass") : 0, letters);
+  EXPECT_EQ(found.count("double-cross") ? found.at("double-cross") : 0, 1);
+  const double scale = 4;
+  const QImage image = render(tabPageSvg(document, pages, 0), {}, scale);
+  const std::filesystem::path dir = TASTRELLO_LOOK;
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(image.save(QString::fromStdString((dir / "two-hands.png").string())));
+  // Ink where each letter stands, and none in the gap between the letters and the staff's
+  // bottom line, left of the first letter.
+  const TabGeometry g;
+  const auto dark = [&](double x0, double y0, double x1, double y1) {
+    int n = 0;
+    for (int y = int(y0 * scale); y < int(y1 * scale); ++y)
+      for (int x = int(x0 * scale); x < int(x1 * scale); ++x) n += qGray(image.pixel(x, y)) < 100;
+    return n;
+  };
+  for (const TabSystem& system : pages[0].systems)
+    for (const TabLetter& letter : system.letters) {
+      const double base = system.top + system.letterY, size = g.letterSize();
+      EXPECT_GT(dark(letter.x - 0.3 * size, base - 0.7 * size, letter.x + 0.3 * size, base), 10)
+          << letter.text << " of event " << letter.event;
+    }
+}
+
 TEST(TabPdfTest, EveryPageOfTheLayoutOnTheChosenPaper) {
   namespace fs = std::filesystem;
   TabDocument document{"Song", "G-C-F", Meter{}, 0, song()};

@@ -61,15 +61,32 @@ MidiEvent timeSignatureOfSteps(long long tick, int steps, int stepsPerBeat) {
 
 }  // namespace
 
-std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
-                               const ButtonNotes& notes, const Meter& givenMeter,
-                               const ExportSettings& settings) {
+namespace {
+
+/// The left hand to export: the record's buttons beside it and the instrument that sounds them.
+struct BassToExport {
+  const RecordHands& hands;
+  const Instrument& instrument;
+
+  const BassSound* soundOf(const ButtonAt& at) const {
+    if (at.row < 1 || at.row > static_cast<int>(instrument.bass.size())) return nullptr;
+    const auto& row = instrument.bass[std::size_t(at.row - 1)].buttons;
+    if (at.number < 1 || at.number > static_cast<int>(row.size())) return nullptr;
+    const BassButton& button = row[std::size_t(at.number - 1)];
+    return at.push ? &button.push : &button.pull;
+  }
+};
+
+std::string exportMidi(const std::vector<std::string>& buttonLines, const ButtonNotes& notes,
+                       const Meter& givenMeter, const ExportSettings& settings,
+                       const BassToExport* bass) {
   const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
   const long long step = kExportDivision / meter.stepsPerBeat;
   std::vector<std::vector<MidiEvent>> rows(3);
   const auto program = static_cast<std::uint8_t>(std::clamp(settings.program, 1, 128) - 1);
   for (int row = 0; row < 3; ++row)
     rows[std::size_t(row)].push_back({0, {std::uint8_t(0xC0 | row), program}});
+  std::vector<MidiEvent> bassTrack{{0, {std::uint8_t(0xC0 | kBassChannel), program}}};
   std::vector<std::pair<int, int>> sounding;  // (row, pitch)
   auto stopAll = [&](long long tick) {
     for (const auto& [row, pitch] : sounding)
@@ -78,21 +95,21 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
   };
   std::optional<bool> push;
   const auto controller = static_cast<std::uint8_t>(std::clamp(settings.bellowsController, 0, 119));
+  const auto turnTo = [&](long long tick, bool eventPush) {
+    if (push == eventPush) return;
+    rows[0].push_back({tick, {0xB0, controller, std::uint8_t(eventPush ? 127 : 0)}});
+    push = eventPush;
+  };
   long long tick = 0;
-  for (const auto& line : buttonLines) {
+  for (std::size_t i = 0; i < buttonLines.size(); ++i) {
+    const std::string& line = buttonLines[i];
     if (line == kBreakMute) {
       stopAll(tick);
     } else if (line != kBreakPlay) {  // a rest that plays lets the notes ring through it
       stopAll(tick);
       const auto buttons = buttonsOfLine(line);
       const Bellows bellows = bellowsOfButtons(buttons);
-      if (bellows != Bellows::None) {
-        const bool eventPush = bellows != Bellows::Pull;
-        if (push != eventPush) {
-          rows[0].push_back({tick, {0xB0, controller, std::uint8_t(eventPush ? 127 : 0)}});
-          push = eventPush;
-        }
-      }
+      if (bellows != Bellows::None) turnTo(tick, bellows != Bellows::Pull);
       for (int button : buttons) {
         const auto pitch = notes[std::size_t(button)];
         if (!pitch || *pitch < 0 || *pitch > 127) continue;
@@ -102,9 +119,26 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
         sounding.push_back({row, *pitch});
       }
     }
+    if (bass) {
+      // Each bass button sounds for its step; in a silence of the treble it sets the bellows.
+      const auto buttons = handButtons(bass->hands, static_cast<int>(i + 1), Hand::Bass);
+      if (!buttons.empty() && bellowsOf(line) == Bellows::None && line != kBreakPlay)
+        turnTo(tick, buttons.front().push);
+      std::vector<int> pitches;
+      for (const ButtonAt& at : buttons)
+        if (const BassSound* sound = bass->soundOf(at))
+          for (int pitch : sound->notes)
+            if (pitch >= 0 && pitch <= 127) pitches.push_back(pitch);
+      for (int pitch : pitches)
+        bassTrack.push_back({tick, {std::uint8_t(0x90 | kBassChannel), std::uint8_t(pitch), 100}});
+      for (int pitch : pitches)
+        bassTrack.push_back(
+            {tick + step, {std::uint8_t(0x80 | kBassChannel), std::uint8_t(pitch), 0}});
+    }
     tick += step;
   }
   stopAll(tick);
+  if (bass) rows.push_back(std::move(bassTrack));
   const long long micros = meter.tempo > 0
                                ? (60000000LL + meter.tempo / 2) / meter.tempo
                                : std::max(1, settings.intervalMs) * 1000LL * meter.stepsPerBeat;
@@ -115,6 +149,22 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
     conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
   conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
   return writeMidiFile(kExportDivision, conductor, settings.name, rows, tick);
+}
+
+}  // namespace
+
+std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
+                               const ButtonNotes& notes, const Meter& meter,
+                               const ExportSettings& settings) {
+  return exportMidi(buttonLines, notes, meter, settings, nullptr);
+}
+
+std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
+                               const ButtonNotes& notes, const Meter& meter,
+                               const ExportSettings& settings, const RecordHands& hands,
+                               const Instrument& instrument) {
+  const BassToExport bass{hands, instrument};
+  return exportMidi(buttonLines, notes, meter, settings, &bass);
 }
 
 ButtonNotes buttonNotesOf(const NoteLayout& layout) {
@@ -189,6 +239,10 @@ Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportO
   const bool rows = !tune.bellows.empty();
   for (const auto& note : file.notes) {
     if (!inPart(file, part, note.track, note.channel)) continue;
+    if (rows && note.channel == kBassChannel) {
+      tune.bassNotes.push_back({note.tick, note.length, note.pitch, -1});
+      continue;
+    }
     tune.notes.push_back(
         {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
   }

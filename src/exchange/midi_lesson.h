@@ -13,6 +13,7 @@
 #include "input/hands.h"
 #include "records/meter.h"
 #include "records/record_format.h"
+#include "records/record_hands.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {
@@ -38,6 +39,17 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings);
 
+/// The channel (on the wire) of the left hand's notes, in a track of their own.
+constexpr int kBassChannel = 4;
+
+/// The same with the record's left hand: each bass button's notes on kBassChannel for its
+/// step, and the bellows controller also where a bass turns the bellows in a silence of the
+/// treble.
+std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
+                               const ButtonNotes& notes, const Meter& meter,
+                               const ExportSettings& settings, const RecordHands& hands,
+                               const Instrument& instrument);
+
 /// Each button's MIDI note in a layout; nothing where the layout holds no number.
 ButtonNotes buttonNotesOf(const NoteLayout& layout);
 
@@ -60,8 +72,8 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file,
 
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
 /// tempo events, its end where every track says where it ends, and, when the file carries the
-/// bellows controller (as the program's own export does), the bellows from it and the rows
-/// from channels 1, 2 and 3.
+/// bellows controller (as the program's own export does), the bellows from it, the rows
+/// from channels 1, 2 and 3 and the left hand from kBassChannel (`Tune::bassNotes`).
 Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 
 /// The part as a record (see importTune).

@@ -317,6 +317,8 @@ void rescale(Tune& tune, int division) {
   const long long factor = division / std::max(1, tune.division);
   for (auto& note : tune.notes) note.tick *= factor, note.length *= factor;
   for (auto& turn : tune.bellows) turn.first *= factor;
+  for (auto& harmony : tune.harmonies) harmony.tick *= factor;
+  for (auto& note : tune.bassNotes) note.tick *= factor, note.length *= factor;
   tune.pickupTicks *= factor;
   if (tune.endTick) *tune.endTick *= factor;
   tune.division = division;
@@ -330,10 +332,16 @@ void addPart(Tune& tune, Tune other) {
   rescale(other, common);
   tune.notes.insert(tune.notes.end(), other.notes.begin(), other.notes.end());
   tune.bellows.insert(tune.bellows.end(), other.bellows.begin(), other.bellows.end());
+  tune.harmonies.insert(tune.harmonies.end(), other.harmonies.begin(), other.harmonies.end());
+  tune.bassNotes.insert(tune.bassNotes.end(), other.bassNotes.begin(), other.bassNotes.end());
   if (other.endTick) tune.endTick = std::max(tune.endTick.value_or(0), *other.endTick);
   std::stable_sort(tune.notes.begin(), tune.notes.end(),
                    [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
   std::stable_sort(tune.bellows.begin(), tune.bellows.end());
+  std::stable_sort(tune.harmonies.begin(), tune.harmonies.end(),
+                   [](const TuneHarmony& a, const TuneHarmony& b) { return a.tick < b.tick; });
+  std::stable_sort(tune.bassNotes.begin(), tune.bassNotes.end(),
+                   [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
 }
 
 }  // namespace
@@ -460,6 +468,24 @@ std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language) 
 
 namespace {
 
+/// A chord symbol: its root and whether its triad is minor (minor and diminished kinds; the
+/// bass side has no diminished chord, and its minor one is the nearest). "none" is no chord.
+std::optional<TuneHarmony> harmonyOf(const XmlElement& harmony, long long tick) {
+  const std::string kind = harmony.childText("kind");
+  if (kind == "none") return TuneHarmony{tick, -1, false};
+  const XmlElement* root = harmony.child("root");
+  if (!root) return std::nullopt;
+  static constexpr std::string_view kSteps = "C D EF G A B";
+  const std::string step = root->childText("root-step");
+  if (step.size() != 1 || step[0] == ' ' || kSteps.find(step[0]) == std::string_view::npos)
+    return std::nullopt;
+  const long long alter = wholeNumber(root->childText("root-alter")).value_or(0);
+  const long long pitch = static_cast<long long>(kSteps.find(step[0])) + alter;
+  const bool minor = kind.rfind("minor", 0) == 0 || kind.rfind("diminished", 0) == 0 ||
+                     kind == "half-diminished";
+  return TuneHarmony{tick, static_cast<int>((pitch % 12 + 12) % 12), minor};
+}
+
 Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
   Tune tune;
   tune.division = 1;  // a score without a part or without divisions: a tick a quarter
@@ -543,6 +569,11 @@ Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
           else if (*tempo != *bpm)
             ++tempoChanges;
         }
+      } else if (item.name == "harmony") {
+        const long long offset = wholeNumber(item.childText("offset")).value_or(0);
+        const long long at = cursor + (offset < 0 ? -ticksOf(-offset) : ticksOf(offset));
+        if (const auto harmony = harmonyOf(item, std::max(measureStart, at)))
+          tune.harmonies.push_back(*harmony);
       } else if (item.name == "backup" || item.name == "forward") {
         const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
         cursor = item.name == "backup" ? std::max(measureStart, cursor - ticks) : cursor + ticks;
@@ -615,6 +646,8 @@ Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
   std::stable_sort(tune.notes.begin(), tune.notes.end(),
                    [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
   std::stable_sort(tune.bellows.begin(), tune.bellows.end());
+  std::stable_sort(tune.harmonies.begin(), tune.harmonies.end(),
+                   [](const TuneHarmony& a, const TuneHarmony& b) { return a.tick < b.tick; });
   if (meter) {
     const auto beats = meter->first > 0 && meter->second >= 0
                            ? quarterBeatsPerBar(meter->first, meter->second)

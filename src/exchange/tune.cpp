@@ -1,6 +1,7 @@
 #include "exchange/tune.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <set>
 
@@ -14,11 +15,6 @@ namespace {
 constexpr std::size_t kCandidatesPerDirection = 16;
 constexpr std::size_t kCombinationsTried = 256;
 constexpr std::size_t kMostNotesInAChord = 4;
-
-/// The row of a button from 0: its MIDI channel in a file.
-int rowOf(int button) {
-  return placeOf(button).row - 1;
-}
 
 // ---- Names of notes
 
@@ -49,40 +45,78 @@ std::string classNameInLayout(int pitchClass, const ButtonNotes& notes,
 
 // ---- The fingering search
 
+/// A treble button as the search sees it: its number, direction, place and note.
+struct Key {
+  int id = 0;
+  bool push = false;
+  int row = 1;
+  int number = 1;
+  std::optional<int> note;
+};
+
+/// The buttons of a treble, in order of number (the pull block first).
+struct Keys {
+  std::vector<Key> keys;
+  const Key& at(int id) const { return keys[std::size_t(id)]; }
+  int distance(int a, int b) const {
+    return std::abs(at(a).number - at(b).number) + std::abs(at(a).row - at(b).row);
+  }
+};
+
+/// A layout's 68 buttons, numbered and placed as records number them.
+Keys keysOf(const ButtonNotes& notes) {
+  Keys keys;
+  for (int b = 0; b < 2 * kButtonsPerBlock; ++b) {
+    const ButtonPlace place = placeOf(b);
+    keys.keys.push_back({b, place.push, place.row, place.number, notes[std::size_t(b)]});
+  }
+  return keys;
+}
+
+/// An instrument's treble buttons, numbered by ButtonNumbering.
+Keys keysOf(const Instrument& instrument) {
+  Keys keys;
+  const ButtonNumbering numbering(trebleRowLengths(instrument));
+  for (int id = 0; id < numbering.count(); ++id) {
+    const ButtonAt at = *numbering.placeOf(id);
+    const TrebleButton& button = instrument.treble[std::size_t(at.row - 1)]
+                                     .buttons[std::size_t(at.number - 1)];
+    keys.keys.push_back({id, at.push, at.row, at.number, at.push ? button.push : button.pull});
+  }
+  return keys;
+}
+
 struct Candidate {
   std::vector<int> buttons;  ///< one per pitch that has a button in this direction
   bool push = false;
   int spread = 0;
 };
 
-int spreadOf(const std::vector<int>& buttons) {
+int spreadOf(const std::vector<int>& buttons, const Keys& keys) {
   int spread = 0;
   for (std::size_t a = 0; a < buttons.size(); ++a)
     for (std::size_t b = a + 1; b < buttons.size(); ++b)
-      spread += buttonDistance(buttons[a], buttons[b]);
+      spread += keys.distance(buttons[a], buttons[b]);
   return spread;
 }
 
-bool hasButtonIn(int pitch, const ButtonNotes& notes, bool push) {
-  const int base = push ? kButtonsPerBlock : 0;
-  for (int b = base; b < base + kButtonsPerBlock; ++b)
-    if (notes[std::size_t(b)] == pitch) return true;
-  return false;
+bool hasButtonIn(int pitch, const Keys& keys, bool push) {
+  return std::any_of(keys.keys.begin(), keys.keys.end(),
+                     [&](const Key& k) { return k.push == push && k.note == pitch; });
 }
 
 /// The ways to play a chord in one direction: a button for each pitch that has one there, on
 /// the pitch's own row where the file gives one and that row has it.
-std::vector<Candidate> candidatesIn(const ChordToFinger& chord, const ButtonNotes& notes, bool push,
+std::vector<Candidate> candidatesIn(const ChordToFinger& chord, const Keys& keys, bool push,
                                     std::size_t& playable) {
   std::vector<std::vector<int>> choices;
-  const int base = push ? kButtonsPerBlock : 0;
   for (std::size_t i = 0; i < chord.pitches.size(); ++i) {
     const int row = i < chord.rows.size() ? chord.rows[i] : -1;
     std::vector<int> buttons, onRow;
-    for (int b = base; b < base + kButtonsPerBlock; ++b) {
-      if (notes[std::size_t(b)] != chord.pitches[i]) continue;
-      buttons.push_back(b);
-      if (rowOf(b) == row) onRow.push_back(b);
+    for (const Key& k : keys.keys) {
+      if (k.push != push || k.note != chord.pitches[i]) continue;
+      buttons.push_back(k.id);
+      if (k.row - 1 == row) onRow.push_back(k.id);
     }
     if (buttons.empty()) continue;
     choices.push_back(onRow.empty() ? std::move(buttons) : std::move(onRow));
@@ -95,7 +129,7 @@ std::vector<Candidate> candidatesIn(const ChordToFinger& chord, const ButtonNote
     Candidate c{{}, push, 0};
     for (std::size_t i = 0; i < choices.size(); ++i) c.buttons.push_back(choices[i][pick[i]]);
     if (std::set<int>(c.buttons.begin(), c.buttons.end()).size() == c.buttons.size()) {
-      c.spread = spreadOf(c.buttons);
+      c.spread = spreadOf(c.buttons, keys);
       out.push_back(std::move(c));
     }
     std::size_t i = 0;
@@ -283,10 +317,12 @@ std::string buttonLineOf(const ImportedEvent& event) {
   return line;
 }
 
-std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords,
-                                        const ButtonNotes& notes,
-                                        std::vector<MissingPitch>& missing,
-                                        const FingeringCosts& costs) {
+namespace {
+
+/// The search itself, on any treble: the buttons of each chord (numbers of `keys`).
+std::vector<ImportedEvent> fingerOn(const std::vector<ChordToFinger>& chords, const Keys& keys,
+                                    std::vector<MissingPitch>& missing,
+                                    const FingeringCosts& costs) {
   // The candidates of each chord: in the direction the file gives, or else in the
   // direction(s) in which most of its pitches have buttons (no chord needs both).
   std::vector<std::vector<Candidate>> options(chords.size());
@@ -294,9 +330,9 @@ std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords
     const ChordToFinger& chord = chords[e];
     if (chord.pitches.empty()) continue;
     std::size_t pullPlayable = 0, pushPlayable = 0;
-    auto pull = chord.push != true ? candidatesIn(chord, notes, false, pullPlayable)
+    auto pull = chord.push != true ? candidatesIn(chord, keys, false, pullPlayable)
                                    : std::vector<Candidate>{};
-    auto push = chord.push != false ? candidatesIn(chord, notes, true, pushPlayable)
+    auto push = chord.push != false ? candidatesIn(chord, keys, true, pushPlayable)
                                     : std::vector<Candidate>{};
     const std::size_t best = std::max(pullPlayable, pushPlayable);
     if (best == 0) continue;
@@ -336,7 +372,7 @@ std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords
             const bool same = there[i].push == here[j].push;
             const int next = same ? std::min(run + 1, cap) : 1;
             long long cost = base + here[j].spread * costs.spread +
-                             costs.jump * buttonDistance(there[i].buttons[0], here[j].buttons[0]);
+                             costs.jump * keys.distance(there[i].buttons[0], here[j].buttons[0]);
             if (!same) cost += reversal;
             if (next > costs.airEvents) cost += costs.longRun;
             const std::size_t to = j * std::size_t(cap) + std::size_t(next - 1);
@@ -368,14 +404,40 @@ std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords
   for (std::size_t e = 0; e < chords.size(); ++e) {
     const auto& buttons = out[e].buttons;
     const std::optional<bool> push =
-        !buttons.empty() ? std::optional<bool>(buttons[0] >= kButtonsPerBlock) : chords[e].push;
+        !buttons.empty() ? std::optional<bool>(keys.at(buttons[0]).push) : chords[e].push;
     for (int pitch : std::set<int>(chords[e].pitches.begin(), chords[e].pitches.end())) {
       const bool placed = std::any_of(buttons.begin(), buttons.end(),
-                                      [&](int b) { return notes[std::size_t(b)] == pitch; });
+                                      [&](int b) { return keys.at(b).note == pitch; });
       if (placed) continue;
-      const bool anywhere = hasButtonIn(pitch, notes, false) || hasButtonIn(pitch, notes, true);
+      const bool anywhere = hasButtonIn(pitch, keys, false) || hasButtonIn(pitch, keys, true);
       missing.push_back({int(e), pitch, anywhere ? push : std::nullopt});
     }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords,
+                                        const ButtonNotes& notes,
+                                        std::vector<MissingPitch>& missing,
+                                        const FingeringCosts& costs) {
+  return fingerOn(chords, keysOf(notes), missing, costs);
+}
+
+std::vector<std::vector<ButtonAt>> fingerChords(const std::vector<ChordToFinger>& chords,
+                                                const Instrument& instrument,
+                                                std::vector<MissingPitch>& missing,
+                                                const FingeringCosts& costs) {
+  const Keys keys = keysOf(instrument);
+  std::vector<std::vector<ButtonAt>> out;
+  for (const ImportedEvent& event : fingerOn(chords, keys, missing, costs)) {
+    std::vector<ButtonAt> chord;
+    for (int id : event.buttons) {
+      const Key& k = keys.at(id);
+      chord.push_back({k.push, k.row, k.number});
+    }
+    out.push_back(std::move(chord));
   }
   return out;
 }
@@ -419,7 +481,8 @@ std::vector<ImportedEvent> eventsOf(const Placement& p, const std::vector<Import
 /// say nothing: a file that starts with them imports without them, so a record exported and
 /// imported again keeps its events. A silent pickup goes with them (and the record then has
 /// none), as when it is read.
-void dropLeadingSilentBars(ImportResult& result) {
+/// Returns how many events were dropped.
+std::ptrdiff_t dropLeadingSilentBars(ImportResult& result) {
   const auto sounding =
       std::find_if(result.events.begin(), result.events.end(),
                    [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
@@ -434,9 +497,15 @@ void dropLeadingSilentBars(ImportResult& result) {
     result.meter.pickupSteps = 0;
   }
   result.events.erase(result.events.begin(), result.events.begin() + dropped);
+  return dropped;
 }
 
 }  // namespace
+
+long long recordStepOf(long long tick, const Tune& tune, const ImportResult& result) {
+  const int grid = std::max(1, result.meter.stepsPerBeat);
+  return stepOf(tick, grid, std::max(1, tune.division)) - result.firstGridStep;
+}
 
 ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
   ImportResult result;
@@ -543,7 +612,7 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   const long long end =
       tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
   result.events = eventsOf(p, fingered, end);
-  dropLeadingSilentBars(result);
+  result.firstGridStep = p.shift + dropLeadingSilentBars(result);
   std::optional<bool> pushing;
   for (const auto& event : result.events) {
     if (event.buttons.empty()) continue;

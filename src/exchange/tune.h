@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "input/hands.h"
+#include "instrument/instrument.h"
 #include "records/meter.h"
 #include "shell/ui_texts.h"
 #include "sound/layout_format.h"
@@ -57,6 +58,15 @@ struct ImportNote {
 /// direction; left out".
 std::string describe(const ImportNote& note, UiLanguage language);
 
+/// A chord symbol of the tune (MusicXML's <harmony>): where it starts, its root's pitch class
+/// (0 = C ... 11 = H; -1: no chord from here on), and whether its triad is minor.
+struct TuneHarmony {
+  long long tick = 0;
+  int root = 0;
+  bool minor = false;
+  bool operator==(const TuneHarmony&) const = default;
+};
+
 /// A tune to import: its notes in order of onset, and what the file says of its time and of
 /// the bellows.
 struct Tune {
@@ -74,6 +84,8 @@ struct Tune {
   /// Where the file says the tune ends: the silence after its last note up to there is part of
   /// the tune (a lesson's closing rest, the rest of a last bar). Nothing: it ends with its notes.
   std::optional<long long> endTick;
+  std::vector<TuneHarmony> harmonies = {};  ///< the chord symbols, in order of tick
+  std::vector<TuneNote> bassNotes = {};     ///< the left hand's notes, where the file has them
 };
 
 /// One event of an imported record.
@@ -92,7 +104,12 @@ struct ImportResult {
   std::vector<ImportNote> notes;  ///< what was left out, changed or decided
   int bellowsChanges = 0;         ///< among the events kept
   long long largestShiftMs = 0;   ///< the farthest an onset or end was moved onto the grid
+  long long firstGridStep = 0;    ///< the step of the grid, from the tune's start, of event 1
 };
+
+/// The step of the imported record (from 0) that a tick of the tune falls on, as its notes
+/// were placed; negative before the record's start.
+long long recordStepOf(long long tick, const Tune& tune, const ImportResult& result);
 
 struct ImportOptions {
   int maxEvents = 200;
@@ -148,6 +165,12 @@ std::vector<ImportedEvent> fingerChords(const std::vector<ChordToFinger>& chords
                                         const ButtonNotes& notes,
                                         std::vector<MissingPitch>& missing,
                                         const FingeringCosts& costs = {});
+/// The same on an instrument of any rows: each chord's buttons by their places (rows from 1;
+/// the rows a chord gives count from 0, as for a layout).
+std::vector<std::vector<ButtonAt>> fingerChords(const std::vector<ChordToFinger>& chords,
+                                                const Instrument& instrument,
+                                                std::vector<MissingPitch>& missing,
+                                                const FingeringCosts& costs = {});
 /// The same for chords of pitches alone.
 std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& chords,
                                         const ButtonNotes& notes,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <map>
 
 #include "records/record_format.h"
 #include "shell/text.h"
@@ -10,14 +11,35 @@
 
 namespace tastrello {
 
+TabNote tabNoteAt(const ButtonAt& at) {
+  TabNote note;
+  note.row = at.row;
+  note.number = at.number;
+  const bool betweenTheLines = at.row == 1 || at.row == 4;
+  note.step = betweenTheLines ? 2 * note.number - 11 : 2 * note.number - 8;
+  note.cross = at.row == 3;
+  note.doubleCross = at.row >= 4;
+  return note;
+}
+
 TabNote tabNoteOf(int button) {
   const ButtonPlace place = placeOf(button);
-  TabNote note;
-  note.row = place.row;
-  note.number = place.number;
-  note.step = note.row == 1 ? 2 * note.number - 11 : 2 * note.number - 8;
-  note.cross = note.row == 3;
-  return note;
+  return tabNoteAt({place.push, place.row, place.number});
+}
+
+void addHands(TabDocument& document, const RecordHands& hands, const Instrument& instrument) {
+  for (const HandButton& button : hands.buttons) {
+    if (button.hand == Hand::Treble) {
+      document.trebleBeside.push_back(button);
+      continue;
+    }
+    const ButtonAt& at = button.at;
+    if (at.row < 1 || at.row > static_cast<int>(instrument.bass.size())) continue;
+    const auto& row = instrument.bass[static_cast<std::size_t>(at.row - 1)].buttons;
+    if (at.number < 1 || at.number > static_cast<int>(row.size())) continue;
+    document.bass.push_back(
+        {button.event, row[static_cast<std::size_t>(at.number - 1)].letter, at.push});
+  }
 }
 
 namespace {
@@ -60,19 +82,60 @@ bool hasSeconds(const std::vector<TabNote>& notes) {
   return false;
 }
 
-std::vector<TabNote> notesOf(const std::string& buttonLine) {
-  std::vector<TabNote> notes;
-  for (int button : buttonsOfLine(buttonLine)) {
-    const TabNote note = tabNoteOf(button);
-    if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+/// What lies beside the record file, by event: treble buttons of further rows, and the
+/// direction the bass goes.
+struct Beside {
+  std::map<int, std::vector<ButtonAt>> treble;
+  std::map<int, Bellows> bass;
+
+  explicit Beside(const TabDocument& document) {
+    for (const HandButton& b : document.trebleBeside) treble[b.event].push_back(b.at);
+    for (const TabBass& b : document.bass)
+      bass[b.event] = joined(bass[b.event], b.push ? Bellows::Push : Bellows::Pull);
   }
+  const std::vector<ButtonAt>& trebleOf(int event) const {
+    static const std::vector<ButtonAt> none;
+    const auto it = treble.find(event);
+    return it == treble.end() ? none : it->second;
+  }
+  /// The bass's direction over events first..last.
+  Bellows bassOf(int first, int last) const {
+    Bellows out = Bellows::None;
+    for (auto it = bass.lower_bound(first); it != bass.end() && it->first <= last; ++it)
+      out = joined(out, it->second);
+    return out;
+  }
+  static Bellows joined(Bellows a, Bellows b) {
+    if (a == Bellows::None || a == b) return b;
+    return b == Bellows::None ? a : Bellows::Both;
+  }
+};
+
+/// The record's lines as they are written: an event the record file keeps silent while
+/// treble buttons beside it play is their chord.
+std::vector<std::string> writtenLines(const TabDocument& document, const Beside& beside) {
+  std::vector<std::string> lines = document.buttonLines;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (isRestMarker(lines[i]) && !beside.trebleOf(static_cast<int>(i + 1)).empty())
+      lines[i].clear();
+  return lines;
+}
+
+std::vector<TabNote> notesOf(const std::string& buttonLine, const std::vector<ButtonAt>& more) {
+  std::vector<TabNote> notes;
+  const auto add = [&notes](const TabNote& note) {
+    if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+  };
+  for (int button : buttonsOfLine(buttonLine)) add(tabNoteOf(button));
+  for (const ButtonAt& at : more) add(tabNoteAt(at));
   std::sort(notes.begin(), notes.end(), [](const TabNote& a, const TabNote& b) {
     return a.step != b.step ? a.step < b.step : a.row < b.row;
   });
   return notes;
 }
 
-std::vector<Cell> cellsOf(const std::vector<RhythmBar>& bars, const TabGeometry& g) {
+std::vector<Cell> cellsOf(const std::vector<RhythmBar>& bars, const TabGeometry& g,
+                          const Beside& beside) {
   std::vector<Cell> cells;
   int groups = 0;
   for (const RhythmBar& bar : bars) {
@@ -82,9 +145,17 @@ std::vector<Cell> cellsOf(const std::vector<RhythmBar>& bars, const TabGeometry&
       cell.rhythm = item;
       cell.bar = bar.number;
       if (!item.rest) {
-        cell.notes = notesOf(item.buttonLine);
+        const auto& more = beside.trebleOf(item.event);
+        cell.notes = notesOf(item.buttonLine, more);
         cell.bellows = bellowsOf(item.buttonLine);
+        for (const ButtonAt& at : more)
+          cell.bellows = Beside::joined(cell.bellows, at.push ? Bellows::Push : Bellows::Pull);
       }
+      const Bellows bass = beside.bassOf(item.event, item.lastEvent);
+      if (!item.rest)
+        cell.bellows = Beside::joined(cell.bellows, bass);
+      else if (bass != Bellows::Both)  // the bellows may turn in a rest of the treble
+        cell.bellows = bass;
       cells.push_back(std::move(cell));
     }
     if (cells.size() > first) cells.back().barEnd = true;
@@ -113,8 +184,9 @@ std::vector<Cell> cellsOf(const std::vector<RhythmBar>& bars, const TabGeometry&
   for (Cell& c : cells) {
     const RhythmItem& r = c.rhythm;
     c.displaced = hasSeconds(c.notes);
-    c.crossBefore = r.value.base >= 8 &&
-                    std::any_of(c.notes.begin(), c.notes.end(), [](auto& n) { return n.cross; });
+    c.crossBefore = r.value.base >= 8 && std::any_of(c.notes.begin(), c.notes.end(), [](auto& n) {
+                      return n.cross || n.doubleCross;
+                    });
     const bool flag = !r.rest && r.value.base <= 2 && c.group < 0;
     c.leftRoom = 0.35 * s + head / 2 + (c.displaced && c.stem < 0 ? head : 0) +
                  (c.crossBefore ? kCrossRoom * s : 0);
@@ -395,8 +467,9 @@ void placeTies(std::vector<TabSystem>& systems, const TabGeometry& g) {
   }
 }
 
-/// Push bars: under each pushed chord, and under the rests between two pushed chords (the
-/// bellows do not turn in a rest); a run goes on across bar lines and staves.
+/// Push bars: under each pushed chord (or rest of the treble while the bass pushes), and under
+/// the rests between two pushed chords (the bellows do not turn in a rest); a run goes on across
+/// bar lines and staves.
 void placePushBars(std::vector<TabSystem>& systems) {
   std::vector<TabItem*> all;
   for (auto& system : systems)
@@ -404,14 +477,17 @@ void placePushBars(std::vector<TabSystem>& systems) {
   const auto pushedChord = [](const TabItem* item) {
     return item->bellows == Bellows::Push || item->bellows == Bellows::Both;
   };
+  const auto played = [](const TabItem* item) {
+    return !item->rhythm.rest || item->bellows != Bellows::None;
+  };
   bool before = false;
   for (std::size_t i = 0; i < all.size(); ++i) {
-    if (!all[i]->rhythm.rest) {
+    if (played(all[i])) {
       before = all[i]->pushed = pushedChord(all[i]);
       continue;
     }
     std::size_t next = i + 1;
-    while (next < all.size() && all[next]->rhythm.rest) ++next;
+    while (next < all.size() && !played(all[next])) ++next;
     all[i]->pushed = before && next < all.size() && pushedChord(all[next]);
   }
   bool previous = false;  // the item before this staff's first
@@ -432,6 +508,40 @@ void placePushBars(std::vector<TabSystem>& systems) {
       i = end;
     }
     if (!items.empty()) previous = items.back().pushed;
+  }
+}
+
+/// The bass letters under the items they sound in, each at its moment within the item's
+/// column; the letters of one event side by side.
+void placeLetters(std::vector<TabSystem>& systems, const TabDocument& document) {
+  struct Placed {
+    TabSystem* system;
+    const TabItem* item;
+  };
+  std::vector<Placed> all;
+  for (auto& system : systems)
+    for (const auto& item : system.items) all.push_back({&system, &item});
+  const Meter meter = isValidMeter(document.meter) ? document.meter : Meter{};
+  const long long perStep = stepSixteenths(meter);
+  const int events = static_cast<int>(document.buttonLines.size());
+  for (const TabBass& bass : document.bass) {
+    if (bass.event < 1 || bass.event > events || all.empty()) continue;
+    const long long t = (bass.event - 1) * perStep;
+    std::size_t k = 0;
+    while (k + 1 < all.size() && all[k + 1].item->rhythm.start <= t) ++k;
+    const TabItem& item = *all[k].item;
+    const long long end = k + 1 < all.size() ? all[k + 1].item->rhythm.start
+                                             : item.rhythm.start + item.rhythm.value.sixteenths();
+    const double from = item.rhythm.barRest ? item.left : item.x;
+    const double share = static_cast<double>(t - item.rhythm.start) /
+                         static_cast<double>(std::max(1LL, end - item.rhythm.start));
+    auto& letters = all[k].system->letters;
+    if (!letters.empty() && letters.back().event == bass.event) {
+      letters.back().text += bass.letter;
+      continue;
+    }
+    letters.push_back({from + std::clamp(share, 0.0, 1.0) * (item.right - from), bass.letter,
+                       bass.push, bass.event});
   }
 }
 
@@ -465,6 +575,11 @@ void measure(TabSystem& system, const TabGeometry& g) {
   }
   for (const TabTie& tie : system.ties) reach(tie.y + (tie.above ? -0.8 : 0.8) * s);
   if (system.showsBarNumber) reach(-1.4 * s - g.textSize);
+  if (!system.letters.empty()) {
+    // Capitals stand about 0.72 of their size above the baseline.
+    system.letterY = std::max(g.stepY(0) + 1.2 * s, below + 0.8 * s) + 0.72 * g.letterSize();
+    below = system.letterY + 0.1 * g.letterSize();
+  }
   system.pushY = std::max(g.stepY(0) + 1.8 * s, below + 0.9 * s);
   if (!system.pushBars.empty()) below = system.pushY + g.pushThickness();
   system.above = above;
@@ -474,13 +589,16 @@ void measure(TabSystem& system, const TabGeometry& g) {
 }  // namespace
 
 std::vector<TabPage> layoutTablature(const TabDocument& document, const TabGeometry& g) {
-  std::vector<Cell> cells = cellsOf(notateRhythm(document.buttonLines, document.meter), g);
+  const Beside beside(document);
+  std::vector<Cell> cells =
+      cellsOf(notateRhythm(writtenLines(document, beside), document.meter), g, beside);
   const std::vector<Line> lines = breakLines(cells, g);
   std::vector<TabSystem> systems;
   for (std::size_t l = 0; l < lines.size(); ++l)
     systems.push_back(engrave(cells, lines[l], l == 0, g));
   placeTies(systems, g);
   placePushBars(systems);
+  placeLetters(systems, document);
   for (TabSystem& system : systems) measure(system, g);
 
   std::vector<TabPage> pages(1);

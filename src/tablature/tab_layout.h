@@ -13,8 +13,15 @@
 // - row 3 (the inner row) stands on the lines like row 2 and is marked with a cross: the cross
 //   is the head of its black notes, and stands before the open head of a half or whole note so
 //   that the value stays readable;
+// - a four-row instrument's row 4 stands between the lines as row 1 does, and a five-row one's
+//   row 5 on the lines as rows 2 and 3 do; both are marked with a double cross, which is the
+//   head of their black notes and stands before an open head, as row 3's cross does;
 // - push (bellows closing) is a bar under the staff for as long as it lasts; notes without the
 //   bar are played pulling;
+// - the bass is written under the staff as the letters of its buttons, each at the moment it is
+//   played (a capital for a bass, a small letter for a chord, as the instrument names them);
+//   the push bar runs under the letters too, as both hands play with the one bellows, and under
+//   a rest of the treble while the bass is pushed;
 // - note values, rests, ties, bars and beams as in ordinary printed music (tab_rhythm).
 #pragma once
 
@@ -25,6 +32,7 @@
 
 #include "records/meter.h"
 #include "records/buttons.h"
+#include "records/record_hands.h"
 #include "sound/layout_format.h"
 #include "tablature/tab_rhythm.h"
 
@@ -36,11 +44,22 @@ struct TabNote {
   int number = 1;      ///< the button's number in its row, from the top
   int step = 0;        ///< 0 the bottom line, each step half a line space higher (8: top line)
   bool cross = false;  ///< the inner row's cross
+  bool doubleCross = false;  ///< row 4 and row 5's double cross
   bool operator==(const TabNote&) const = default;
 };
 
 /// The staff place of a button (0..67; the push block's buttons as the pull block's).
 TabNote tabNoteOf(int button);
+/// The staff place of a button of any row (1 to 5).
+TabNote tabNoteAt(const ButtonAt& at);
+
+/// A bass button played with an event of the record: its letter and its bellows direction.
+struct TabBass {
+  int event = 1;
+  std::string letter;
+  bool push = false;
+  bool operator==(const TabBass&) const = default;
+};
 
 /// What a tablature shows.
 struct TabDocument {
@@ -50,8 +69,17 @@ struct TabDocument {
   int tempo = 0;       ///< quarters a minute shown at the head; 0 shows none
   std::vector<std::string> buttonLines;
   std::string heading = "Griffschrift";  ///< the kind of sheet, in the language in force
+  /// The treble buttons the record file does not hold (rows past the third), with their events;
+  /// an event the record file keeps silent is their chord.
+  std::vector<HandButton> trebleBeside = {};
+  std::vector<TabBass> bass = {};  ///< the left hand's buttons, in order of event
   bool operator==(const TabDocument&) const = default;
 };
+
+/// Adds a record's buttons beside its file to the document: its treble buttons past the third
+/// row, and its bass buttons with the letters the instrument gives them (buttons the instrument
+/// does not have are left out).
+void addHands(TabDocument& document, const RecordHands& hands, const Instrument& instrument);
 
 /// The page and its engraving's sizes, in points. The default page fits both A4 and Letter.
 struct TabGeometry {
@@ -66,6 +94,7 @@ struct TabGeometry {
   double beamThickness() const { return 0.48 * space; }
   double beamGap() const { return 0.76 * space; }  ///< from one beam's centre to the next
   double pushThickness() const { return 0.45 * space; }
+  double letterSize() const { return textSize + 2; }  ///< the bass letters
   /// The height of a staff step above the top line (negative: higher), 0 being the top line.
   double stepY(int step) const { return (8 - step) * space / 2; }
   /// The first page's title and the line under it (baselines).
@@ -106,6 +135,14 @@ struct TabItem {
   double markY = 0;     ///< where a chord that mixes pull and push is marked (baseline)
 };
 
+/// A bass letter under the staff: its x (the letter's centre) and its event.
+struct TabLetter {
+  double x = 0;
+  std::string text;
+  bool push = false;
+  int event = 1;
+};
+
 /// A tie from one head towards the same button's head in the next item (or the staff's end).
 struct TabTie {
   double x0 = 0, x1 = 0, y = 0;
@@ -133,6 +170,8 @@ struct TabSystem {
   std::vector<TabTie> ties;
   std::vector<std::pair<double, double>> pushBars;  ///< from x to x
   double pushY = 0;                                 ///< the push bars' top edge
+  std::vector<TabLetter> letters;                   ///< the bass, in order of time
+  double letterY = 0;                               ///< the bass letters' baseline
 };
 
 struct TabPage {

@@ -132,6 +132,11 @@ class SvgPage {
     for (const auto& [from, to] : system.pushBars)
       out += "<rect class=\"push\" x=\"" + n(from) + "\" y=\"" + n(system.pushY) + "\" width=\"" +
              n(to - from) + "\" height=\"" + n(g_.pushThickness()) + "\"/>\n";
+    for (const TabLetter& letter : system.letters)
+      text("bass", letter.x, system.letterY, g_.letterSize(), xmlText(letter.text),
+           "data-events=\"" + std::to_string(letter.event) + "\" data-bellows=\"" +
+               (letter.push ? "push" : "pull") + "\" font-family=\"" + kSans +
+               "\" font-weight=\"bold\" text-anchor=\"middle\"");
     out += "</g>\n";
   }
 
@@ -189,7 +194,13 @@ class SvgPage {
       cross(h.x, h.y, 0.45 * s, "head cross");
       return;
     }
-    if (h.note.cross) cross(leftmost - g_.headWidth() / 2 - 0.85 * s, h.y, 0.35 * s, "row3");
+    if (base < 8 && h.note.doubleCross) {
+      doubleCross(h.x, h.y, 0.45 * s, "head double-cross");
+      return;
+    }
+    const double before = leftmost - g_.headWidth() / 2 - 0.85 * s;
+    if (h.note.cross) cross(before, h.y, 0.35 * s, "row3");
+    if (h.note.doubleCross) doubleCross(before, h.y, 0.35 * s, "row4");
     if (base < 8) {
       out += "<ellipse class=\"head\" cx=\"" + n(h.x) + "\" cy=\"" + n(h.y) + "\" rx=\"" +
              n(0.59 * s) + "\" ry=\"" + n(0.42 * s) + "\" transform=\"rotate(-20 " +
@@ -231,6 +242,19 @@ class SvgPage {
     out += "<path class=\"" + cls + "\" stroke=\"#000\" stroke-width=\"" + n(0.17 * g_.space) +
            "\" stroke-linecap=\"round\" fill=\"none\" d=\"M" + pt(x - r, y - r) + "L" +
            pt(x + r, y + r) + "M" + pt(x - r, y + r) + "L" + pt(x + r, y - r) + "\"/>";
+  }
+
+  /// The double cross: an X of heavier strokes with a square at each of its ends.
+  void doubleCross(double x, double y, double r, const std::string& cls) {
+    const double q = 0.3 * r;
+    out += "<g class=\"" + cls + "\"><path stroke=\"#000\" stroke-width=\"" +
+           n(0.14 * g_.space) + "\" fill=\"none\" d=\"M" + pt(x - r, y - r) + "L" +
+           pt(x + r, y + r) + "M" + pt(x - r, y + r) + "L" + pt(x + r, y - r) + "\"/>";
+    for (const double dx : {-r, r})
+      for (const double dy : {-r, r})
+        out += "<rect x=\"" + n(x + dx - q) + "\" y=\"" + n(y + dy - q) + "\" width=\"" +
+               n(2 * q) + "\" height=\"" + n(2 * q) + "\"/>";
+    out += "</g>";
   }
 
   /// A flag from the stem's end (x, y): hanging to the right for an up stem, rising for a down
