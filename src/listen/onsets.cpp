@@ -22,9 +22,9 @@ constexpr float kBandRise = 4;
 /// reed pair rising out of its beat.
 constexpr int kLeastRisen = 2;
 constexpr float kRisenDb = 6;
-/// Hops of the past the threshold follows, and the hops kept (enough to place an onset once
-/// its rise is over: see `kPlaceAfterSeconds`).
-constexpr std::size_t kPast = 16, kKept = 32;
+/// Hops kept: the threshold follows their mean, and they reach back far enough to place an
+/// onset once its rise is over (see `kPlaceAfterSeconds`).
+constexpr std::size_t kKept = 32;
 /// The detection function must rise above this many dB summed over the bands, and above its
 /// recent mean by this factor.
 constexpr float kLeastFlux = 20, kOverMean = 1.5f;
