@@ -2,7 +2,8 @@
 // tablature, a MIDI file or a MusicXML score, or a MIDI file or a score as a record. Formats by
 // extension: .txt in and .pdf, .svg, .mid or .musicxml out; or .mid, .musicxml, .xml or .mxl
 // in and .txt out. One summary line on success; on any
-// problem a clear message and a non-zero exit, and never a partial output file. Output goes
+// problem a clear message and a non-zero exit, and never a partial output file (a record and
+// its meter file are written as one: both new, or both as they were). Output goes
 // through the program's one file writer: only a plain file (or nothing) at OUT is replaced,
 // never a link, a pipe or a device, and a full disk is a failure.
 #include <fcntl.h>
@@ -156,20 +157,25 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
     record.buttonLines.push_back(buttonLine);
     record.nameLines.push_back(nameLine);
   }
-  std::string error = writeWhole(out, formatRecord(record));
-  if (error.empty()) error = writeWhole(meterPathOf(out), formatMeter(imported.meter));
-  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
+  // The record and its meter are one change: both new, or both as they were.
+  const std::string recordBytes = formatRecord(record), meterBytes = formatMeter(imported.meter);
+  const std::vector<FileReplacement> files{{out, recordBytes}, {meterPathOf(out), meterBytes}};
+  if (const ChangeResult saved = replaceFilesTogether(files); !saved.ok())
+    return fail(kOutput, files[saved.file].target.string() + ": " +
+                             cp1252ToUtf8(saved.result.text(UiLanguage::English)));
   for (const auto& warning : warnings)
     std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
   for (const auto& note : imported.notes)
     std::fprintf(stderr, "%s: %s\n", in.string().c_str(),
                  describe(note, UiLanguage::English).c_str());
   const Meter& m = imported.meter;
+  const std::string tempo =
+      m.tempo > 0 ? "tempo " + std::to_string(m.tempo) : english(Text::ImportNoTempo);
   std::printf(
-      "%s -> %s: events: %zu, %d/4 in steps of 1/%d, tempo %d, bellows changes: %d, remarks: "
+      "%s -> %s: events: %zu, %d/4 in steps of 1/%d, %s, bellows changes: %d, remarks: "
       "%zu, layout %s\n",
       in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
-      m.beatsPerBar, 4 * m.stepsPerBeat, m.tempo, imported.bellowsChanges,
+      m.beatsPerBar, 4 * m.stepsPerBeat, tempo.c_str(), imported.bellowsChanges,
       imported.notes.size() + warnings.size(), layoutName.c_str());
   return kOk;
 }
@@ -184,12 +190,30 @@ Meter meterBeside(const fs::path& record) {
     if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
     std::string problem;
     const auto bytes = readWhole(entry.path(), problem);
-    if (const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt) return *meter;
-    std::fprintf(stderr, "%s: %s; the tablature is in 4/4, a step a beat\n",
-                 entry.path().string().c_str(), problem.c_str());
-    break;
+    const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+    if (!problem.empty())
+      std::fprintf(stderr, "%s: %s; %s\n", entry.path().string().c_str(), problem.c_str(),
+                   meter ? "the line is not used" : "the tablature is in 4/4, a step a beat");
+    return meter.value_or(Meter{});
   }
   return {};
+}
+
+/// Without --part, which of several parts was taken (the first, or all `together`) and which
+/// there are: the window asks, the converter says.
+void sayPartsTaken(const fs::path& in, const std::vector<std::string>& labels, bool together) {
+  if (labels.size() < 2) return;
+  const auto joined = [](auto from, auto to) {
+    std::string text;
+    for (auto it = from; it != to; ++it) text += (text.empty() ? "" : "; ") + *it;
+    return text;
+  };
+  const std::string said =
+      together ? english(Text::ImportPartsTogether,
+                         {std::to_string(labels.size()), joined(labels.begin(), labels.end())})
+               : english(Text::ImportPartTaken,
+                         {labels.front(), joined(labels.begin() + 1, labels.end())});
+  std::fprintf(stderr, "%s: %s\n", in.string().c_str(), said.c_str());
 }
 
 /// A MIDI file as a record in the layout's tuning.
@@ -217,6 +241,10 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
       return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
                               (partCount == 1 ? " part" : " parts"));
     if (!parts.empty()) part = parts[std::size_t(partNumber - 1)];
+  } else {
+    std::vector<std::string> labels;
+    for (const auto& p : parts) labels.push_back(p.label);
+    sayPartsTaken(in, labels, true);
   }
   return tuneToRecord(in, out, tuneOfMidi(*file, part, {}), *layout, layoutFileName,
                       file->warnings);
@@ -245,6 +273,10 @@ int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string&
       return fail(kUsage, in.string() + " has " + std::to_string(partCount) +
                               (partCount == 1 ? " part with notes" : " parts with notes"));
     if (!parts.empty()) partId = parts[std::size_t(partNumber - 1)].id;
+  } else {
+    std::vector<std::string> labels;
+    for (const auto& p : parts) labels.push_back(p.label);
+    sayPartsTaken(in, labels, false);
   }
   return tuneToRecord(in, out, tuneOfMusicXml(*score, partId), *layout,
                       path->filename().string(), {});
@@ -298,6 +330,9 @@ int main(int argc, char** argv) {
   const std::string kind = extensionOf(out);
   // Nothing is drawn or read for an output that could not be written anyway.
   auto refusedOutput = [&]() -> std::optional<int> {
+    // What saves cut short left where the output goes is ended first: a record and its meter
+    // completed or as they were, temporary files removed.
+    finishInterruptedSaves(out.has_parent_path() ? out.parent_path() : fs::path("."));
     const WriteResult target = checkTarget(out);
     if (!target.ok())
       return fail(kOutput, out.string() + ": " + cp1252ToUtf8(target.text(UiLanguage::English)));

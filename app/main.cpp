@@ -18,8 +18,10 @@ int main(int argc, char** argv) {
 
   const tastrello::WorkingFolder folder = tastrello::chooseWorkingFolder();
   tastrello::DiskFiles files(folder.path);
-  for (const char* dir : {"Data", "Records", "Notes"}) files.removeStaleTemporaries(dir);
-  tastrello::OutputSwitch outputs(folder.path, {});
+  for (const char* dir : {"Data", "Records", "Notes"}) files.finishInterruptedSaves(dir);
+  tastrello::FluidSynthPort::Options synthOptions;
+  synthOptions.reedFont = tastrello::shippedReedFont().string();
+  tastrello::OutputSwitch outputs(folder.path, synthOptions);
   tastrello::RtMidiPorts ports;
   const tastrello::PugiMarkupReader markup;
   tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs, &markup});

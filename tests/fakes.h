@@ -147,15 +147,26 @@ class MemoryFiles : public Files {
     it->second += bytes;
     return {};
   }
+  std::set<std::string> failingPaths;  ///< files whose replacement fails, as a folder there would
   std::string replace(const std::string& path, const std::string& bytes) override {
     if (path.find("..") != std::string::npos) ++writesOutside;
     if (failReplace) return "disk full";
+    if (failingPaths.count(path)) return "it is a folder";
     ++replaceCount;
     auto it = find(path);
     if (it != files.end())
       it->second = bytes;
     else
       files[path] = bytes;
+    return {};
+  }
+  /// All or nothing, as DiskFiles: the first file that would fail is named, and none changes.
+  FileProblem replaceTogether(const std::vector<FileChange>& changes) override {
+    for (const FileChange& change : changes) {
+      if (failReplace) return {change.path, "disk full"};
+      if (failingPaths.count(change.path)) return {change.path, "it is a folder"};
+    }
+    for (const FileChange& change : changes) replace(change.path, change.bytes);
     return {};
   }
   std::optional<std::vector<std::string>> list(const std::string& folder) override {

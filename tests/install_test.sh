@@ -21,6 +21,7 @@ id=org.tastrello.Tastrello
 for f in bin/tastrello bin/tastrello-convert \
   share/tastrello/Data/Tastrel.Ini share/tastrello/Data/Keymap.txt \
   share/tastrello/Notes/Notes_G-C-F.txt share/tastrello/Notes/Notes_B-Es-As.txt \
+  share/sounds/sf2/tastrello-reeds.sf2 \
   "share/tastrello/Records/Lessons_2 Alle meine Entchen.txt" \
   share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png \

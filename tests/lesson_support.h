@@ -1,8 +1,12 @@
 // Random lessons for the tests that export and import them.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +49,21 @@ inline std::vector<std::string> randomLesson(std::mt19937& random, const ButtonN
   }
   while (lines.back() == kBreakMute) lines.pop_back();
   return lines;
+}
+
+/// The shipped lessons' events, by file name.
+inline std::map<std::string, std::vector<std::string>> shippedLessons() {
+  std::map<std::string, std::vector<std::string>> lessons;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(TASTRELLO_DATA) + "/Records")) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("Lessons_", 0) != 0) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    RecordProblem problem;
+    if (const auto record = parseRecord(bytes.str(), problem)) lessons[name] = record->buttonLines;
+  }
+  return lessons;
 }
 
 }  // namespace tastrello::testing

@@ -16,20 +16,105 @@
 
 namespace tastrello::testing {
 
-/// Records the null sink's monitor as the graph hands it over, each cycle with the graph's own
-/// moment for it, on the monotonic clock (the steady clock's). The sink drives the graph: it
+/// The sound a sink played, laid out on the graph's clock: the frames of each cycle a
+/// recording got in their place, and a gap of silence, counted, where it got none. Each cycle
+/// hands a recording what the sink played in the cycle before (the sink drives the graph: it
 /// takes what its streams rendered at the end of a cycle, and hands it to its monitor at the
-/// start of the next (a driver's outputs are processed as its cycle begins), so the frames a
-/// recording gets in a cycle were played in the cycle before. PulseAudio's protocol on PipeWire
-/// tells a recording's latency only roughly, so that the frames' moments were off by up to a
-/// cycle or two; the graph's clock is not.
+/// start of the next); a recording whose thread was held up gets the latest of what it missed,
+/// or nothing of it, and what it got goes where it was played, never closing up the sound on
+/// either side of what it lost.
+class GraphTimeline {
+ public:
+  /// Room for `seconds` at 48 kHz, taken now: nothing grows in the graph's real-time thread.
+  explicit GraphTimeline(int seconds) {
+    samples_.reserve(2 * 48000 * std::size_t(seconds));
+    cycles_.reserve(48000 * std::size_t(seconds) / 128);
+    gaps_.reserve(4096);
+  }
+  struct Buffer {
+    const float* stereo;  ///< interleaved
+    std::uint32_t frames;
+  };
+  /// What a cycle gave, oldest first: the cycle's `position` on the graph's clock at `rate`,
+  /// the moment `startNs` it began, and the buffers the recording held then. The newest ends
+  /// where the cycle begins; each one before it where the next begins.
+  void cycle(std::uint64_t position, double startNs, double rate, const Buffer* buffers,
+             std::size_t count) {
+    std::uint64_t start = position;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (buffers[i].frames > start) return;
+      start -= buffers[i].frames;
+    }
+    for (std::size_t i = 0; i < count; start += buffers[i++].frames)
+      place(buffers[i], start, startNs - double(position - start) * 1e9 / rate);
+  }
+  std::size_t frames() const { return samples_.size() / 2; }
+  const std::vector<float>& samples() const { return samples_; }
+  /// When frame `frame` was played, on the monotonic clock.
+  std::chrono::steady_clock::time_point playedAt(std::size_t frame) const {
+    // The last stretch that began at or before the frame.
+    auto cycle = std::upper_bound(cycles_.begin(), cycles_.end(), frame,
+                                  [](std::size_t f, const Stretch& c) { return f < c.firstFrame; });
+    if (cycle == cycles_.begin()) return {};
+    --cycle;
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(
+        cycle->nsec + static_cast<long long>(double(frame - cycle->firstFrame) * 1e9 / 48000)));
+  }
+  /// Frames from `from` to `to` that no cycle gave (all of them, once the room ran out).
+  std::size_t framesMissed(std::size_t from, std::size_t to) const {
+    if (full_) return to - from;
+    std::size_t missed = 0;
+    for (const Gap& g : gaps_) {
+      const std::size_t begin = std::max(from, g.firstFrame);
+      const std::size_t end = std::min(to, g.firstFrame + g.frames);
+      if (begin < end) missed += end - begin;
+    }
+    return missed;
+  }
+
+ private:
+  struct Stretch {
+    std::size_t firstFrame;
+    long long nsec;
+  };
+  struct Gap {
+    std::size_t firstFrame;
+    std::size_t frames;
+  };
+  void place(const Buffer& b, std::uint64_t start, double startNs) {
+    if (b.frames == 0 || full_) return;
+    if (samples_.empty()) origin_ = start;
+    // A stretch given twice (none should be) is kept as it came first.
+    if (start < origin_ + frames()) return;
+    const std::size_t at = std::size_t(start - origin_);
+    const std::size_t gap = at - frames();
+    if (2 * (at + b.frames) > samples_.capacity() || cycles_.size() == cycles_.capacity() ||
+        gaps_.size() == gaps_.capacity()) {
+      full_ = true;
+      return;
+    }
+    if (gap > 0) gaps_.push_back({frames(), gap});
+    samples_.resize(2 * at, 0.0f);  // within the room taken: no allocation
+    cycles_.push_back({at, static_cast<long long>(startNs)});
+    samples_.insert(samples_.end(), b.stereo, b.stereo + 2 * std::size_t(b.frames));
+  }
+
+  std::vector<float> samples_;
+  std::vector<Stretch> cycles_;
+  std::vector<Gap> gaps_;
+  std::uint64_t origin_ = 0;  ///< the graph's position of the first frame
+  bool full_ = false;
+};
+
+/// Records the null sink's monitor as the graph hands it over (GraphTimeline), with the
+/// graph's own moment for each frame, on the monotonic clock (the steady clock's). PulseAudio's
+/// protocol on PipeWire tells a recording's latency only roughly, so that the frames' moments
+/// were off by up to a cycle or two; the graph's clock is not. The recording's thread runs in
+/// real time where the system allows it, as the program's output does: at normal priority a
+/// busy machine held it up for cycle after cycle.
 class GraphRecording : public SinkRecording {
  public:
   explicit GraphRecording(const std::string& sink) {
-    // Room for the longest recording made, taken now: growing a vector of several megabytes
-    // in the graph's real-time thread takes longer than a cycle, and the cycle's sound is lost.
-    samples_.reserve(2 * 48000 * std::size_t(kLongestSeconds));
-    cycles_.reserve(48000 * std::size_t(kLongestSeconds) / 128);
     pw_init(nullptr, nullptr);
     events_.version = PW_VERSION_STREAM_EVENTS;
     events_.io_changed = [](void* data, std::uint32_t id, void* area, std::uint32_t size) {
@@ -45,7 +130,9 @@ class GraphRecording : public SinkRecording {
     };
     events_.process = [](void* data) { static_cast<GraphRecording*>(data)->process(); };
     loop_ = pw_thread_loop_new("tastrello-test-recorder", nullptr);
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+    // The configuration that runs the stream's thread in real time, as the output's.
+    context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
+                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
     pw_thread_loop_start(loop_);
     pw_thread_loop_lock(loop_);
     core_ = pw_context_connect(context_, nullptr, 0);
@@ -83,47 +170,42 @@ class GraphRecording : public SinkRecording {
       stream_ = nullptr;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    return samples_;
+    return timeline_.samples();
   }
   std::chrono::steady_clock::time_point playedAt(std::size_t frame) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    // The last cycle that began at or before the frame.
-    auto cycle = std::upper_bound(cycles_.begin(), cycles_.end(), frame,
-                                  [](std::size_t f, const Cycle& c) { return f < c.firstFrame; });
-    if (cycle == cycles_.begin()) return {};
-    --cycle;
-    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(
-        cycle->nsec + static_cast<long long>(double(frame - cycle->firstFrame) * 1e9 / 48000)));
+    return timeline_.playedAt(frame);
+  }
+  std::size_t framesMissed(std::size_t from, std::size_t to) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timeline_.framesMissed(from, to);
   }
 
  private:
   static constexpr int kLongestSeconds = 150;
-  struct Cycle {
-    std::size_t firstFrame;
-    long long nsec;
-  };
   void process() {
-    pw_buffer* b = pw_stream_dequeue_buffer(stream_);
-    if (!b) return;
-    const spa_data& d = b->buffer->datas[0];
-    const spa_io_position* position = position_.load();
-    if (d.data && position) {
+    // Every buffer the stream holds, oldest first.
+    pw_buffer* held[16];
+    GraphTimeline::Buffer buffers[std::size(held)];
+    std::size_t count = 0;
+    while (count < std::size(held) && (held[count] = pw_stream_dequeue_buffer(stream_))) {
+      const spa_data& d = held[count]->buffer->datas[0];
       const std::uint32_t offset = std::min(d.chunk->offset, d.maxsize);
-      const std::uint32_t size = std::min(d.chunk->size, d.maxsize - offset);
-      const auto* samples = reinterpret_cast<const float*>(static_cast<const char*>(d.data) + offset);
-      const spa_io_clock& clock = position->clock;
-      const double cycleNs =
-          clock.rate.denom > 0 ? double(clock.duration) * 1e9 * clock.rate.num / clock.rate.denom : 0;
-      std::lock_guard<std::mutex> lock(mutex_);
-      const std::size_t count = size / sizeof(float);
-      if (samples_.size() + count <= samples_.capacity() && cycles_.size() < cycles_.capacity()) {
-        cycles_.push_back(
-            {samples_.size() / 2, static_cast<long long>(double(clock.nsec) - cycleNs)});
-        samples_.insert(samples_.end(), samples, samples + count);
-        recorded_ = samples_.size() / 2;
-      }
+      buffers[count] = {
+          d.data ? reinterpret_cast<const float*>(static_cast<const char*>(d.data) + offset)
+                 : nullptr,
+          d.data ? std::min(d.chunk->size, d.maxsize - offset) / std::uint32_t(2 * sizeof(float))
+                 : 0};
+      ++count;
     }
-    pw_stream_queue_buffer(stream_, b);
+    if (const spa_io_position* position = position_.load()) {
+      const spa_io_clock& clock = position->clock;
+      const double rate = clock.rate.num > 0 ? double(clock.rate.denom) / clock.rate.num : 48000;
+      std::lock_guard<std::mutex> lock(mutex_);
+      timeline_.cycle(clock.position, double(clock.nsec), rate, buffers, count);
+      recorded_ = timeline_.frames();
+    }
+    for (std::size_t i = 0; i < count; ++i) pw_stream_queue_buffer(stream_, held[i]);
   }
 
   pw_thread_loop* loop_ = nullptr;
@@ -136,8 +218,7 @@ class GraphRecording : public SinkRecording {
   std::atomic<spa_io_position*> position_{nullptr};
   std::atomic<std::size_t> recorded_{0};
   std::mutex mutex_;
-  std::vector<float> samples_;
-  std::vector<Cycle> cycles_;
+  GraphTimeline timeline_{kLongestSeconds};
 };
 
 class PipeWireServer : public SoundServer {
@@ -209,14 +290,17 @@ class PipeWireServer : public SoundServer {
   /// The graph's cycle while something plays, in frames at 48 kHz (the median of what
   /// PipeWire's profiler saw in `span`); 0 when it saw nothing.
   int cycleFrames(std::chrono::milliseconds span = std::chrono::milliseconds(1500)) const {
-    const auto log = dir_ / "profiler.log";
-    std::filesystem::remove(log);
-    // pw-profiler writes its gnuplot scripts (Timing*.plot) into the folder it runs in: the
-    // server's temporary folder, never the source tree.
-    const std::string command = "cd " + dir_.string() + " && PIPEWIRE_RUNTIME_DIR=" +
-                                dir_.string() + " timeout " +
+    // pw-profiler writes its plots and their page (Timing*.plot, Timings.html,
+    // generate_timings.sh) into the folder it runs in: a folder of its own, made for the run
+    // and removed after it, never the folder the tests run in or the source tree.
+    const auto folder = dir_ / "profiler";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "profiler.log";
+    const std::string command = "cd '" + folder.string() + "' && PIPEWIRE_RUNTIME_DIR='" +
+                                dir_.string() + "' timeout " +
                                 std::to_string(double(span.count()) / 1000).substr(0, 4) +
-                                " pw-profiler -o " + log.string() + " >/dev/null";
+                                " pw-profiler -o '" + log.string() + "' >/dev/null";
     commandOutput(command);
     std::ifstream in(log);
     std::vector<double> periods;
@@ -227,6 +311,8 @@ class PipeWireServer : public SoundServer {
       double column[4] = {};
       if (fields >> column[0] >> column[1] >> column[2] >> column[3]) periods.push_back(column[3]);
     }
+    in.close();
+    std::filesystem::remove_all(folder);
     if (periods.empty()) return 0;
     std::sort(periods.begin(), periods.end());
     return static_cast<int>(periods[periods.size() / 2] * 48000 / 1e6 + 0.5);

@@ -34,6 +34,11 @@ struct Dropouts {
   double longestMs = 0;
   double soundMs = 0;         ///< from the first to the last sounding frame
   std::vector<double> atMs;  ///< where each began, from the first sounding frame
+  struct Run {
+    std::size_t firstFrame;  ///< in the recording
+    std::size_t frames;
+  };
+  std::vector<Run> runs;  ///< each one's frames in the recording
 };
 
 inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels, double rate,
@@ -61,6 +66,7 @@ inline Dropouts findDropouts(const std::vector<float>& interleaved, int channels
       ++d.count;
       d.longestMs = std::max(d.longestMs, double(run) * 1000.0 / rate);
       d.atMs.push_back(double(f - run - first) * 1000.0 / rate);
+      d.runs.push_back({f - run, run});
     }
     run = 0;
   }
@@ -133,6 +139,9 @@ class SinkRecording {
   virtual std::vector<float> stop() = 0;
   /// When a frame recorded was played at the sink.
   virtual std::chrono::steady_clock::time_point playedAt(std::size_t frame) = 0;
+  /// Frames from `from` to `to` that the recording itself did not get (its thread held up past
+  /// what the server keeps for it): silence in the samples, whatever was played there.
+  virtual std::size_t framesMissed(std::size_t /*from*/, std::size_t /*to*/) { return 0; }
 };
 
 class SoundServer;
@@ -341,6 +350,9 @@ class MonitorRecorder {
   std::vector<float> stop() { return recording_->stop(); }
   std::chrono::steady_clock::time_point playedAt(std::size_t frame) {
     return recording_->playedAt(frame);
+  }
+  std::size_t framesMissed(std::size_t from, std::size_t to) {
+    return recording_->framesMissed(from, to);
   }
 
  private:

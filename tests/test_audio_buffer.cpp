@@ -244,6 +244,34 @@ TEST_F(AudioPanelTest, ThePanelSaysWhatIsAskedWhatTheServerGaveAndTheLatencyMeas
   EXPECT_NE(form.AudioInfo.caption.find("no server"), std::string::npos);
 }
 
+TEST_F(AudioPanelTest, APortInForceIsNamedAndTheSynthesizersDropoutsStayAnswered) {
+  start();
+  audio.next.underruns = 3;
+  form.AudioTimer_Timer();
+  ASSERT_EQ(outputs.log, std::vector<std::string>{"buffer 2048"});
+  const AudioReport synth = audio.next;
+
+  // A port chosen: the panel says which, with its latency unknown and what makes up for it.
+  audio.next = {};
+  audio.next.port = "USB Keys MIDI 1";
+  form.OutputChooser.items = {"x", "USB Keys MIDI 1"};
+  form.OutputChooser.values = {"", "USB Keys MIDI 1"};
+  form.OutputChooser.selected = 1;
+  form.OutputChooser_Click();
+  const std::string caption = form.AudioInfo.caption;
+  EXPECT_NE(caption.find("USB Keys MIDI 1"), std::string::npos) << caption;
+  EXPECT_NE(caption.find(form.Calibrate.caption), std::string::npos) << caption;
+  EXPECT_EQ(caption.find(form.say(Text::OutputBuiltIn)), std::string::npos) << caption;
+  EXPECT_EQ(caption.find("PulseAudio"), std::string::npos) << caption;
+
+  // A size chosen meanwhile; back on the synthesizer, its old dropouts are no new ones.
+  form.chooseAudioBuffer(0);
+  audio.next = synth;
+  form.AudioTimer_Timer();
+  EXPECT_EQ(outputs.log.back(), "buffer 1024") << "the buffer grew for dropouts it had answered";
+  EXPECT_NE(form.AudioInfo.caption.find("PulseAudio"), std::string::npos) << form.AudioInfo.caption;
+}
+
 TEST_F(AudioPanelTest, TheSynthesizersOwnProblemsReachTheStatusLineOnce) {
   start();
   audio.next.problems = {"warning: a sample could not be loaded", "error: out of voices"};

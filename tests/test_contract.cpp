@@ -156,6 +156,34 @@ TEST_F(DispatchTest, ValuesAreHeldInsideWhatTheControlOffers) {
   EXPECT_EQ(form.chosenTuning, form.TuningChooser.values[2]);
 }
 
+TEST_F(DispatchTest, AChoiceJustPastTheLastEntryIsRefusedAndTheLastIsTaken) {
+  form.Expand_Click();
+  const int count = int(form.TuningChooser.values.size());
+  ASSERT_GE(count, 3);
+  ASSERT_NE(form.TuningChooser.selected, count - 1);
+  const int before = form.TuningChooser.selected;
+  const std::string tuning = form.chosenTuning;
+  for (int outside : {count, -1}) {
+    EXPECT_FALSE(form.dispatch(Event::choose(ControlId::TuningChooser, outside))) << outside;
+    EXPECT_EQ(form.TuningChooser.selected, before) << outside;
+    EXPECT_EQ(form.chosenTuning, tuning) << outside;
+  }
+  EXPECT_TRUE(form.dispatch(Event::choose(ControlId::TuningChooser, count - 1)));
+  EXPECT_EQ(form.TuningChooser.selected, count - 1);
+  EXPECT_EQ(form.chosenTuning, form.TuningChooser.values[std::size_t(count) - 1]);
+}
+
+TEST_F(DispatchTest, ARowJustPastTheLastIsNoRowAndTheLastIsSelected) {
+  const int rows = int(form.NoteList.items.size());
+  ASSERT_GE(rows, 2);
+  for (int outside : {rows, -1}) {
+    EXPECT_TRUE(form.dispatch(Event::row(ControlId::NoteList, rows - 1)));
+    EXPECT_EQ(form.NoteList.selected, rows - 1);
+    EXPECT_TRUE(form.dispatch(Event::row(ControlId::NoteList, outside))) << outside;
+    EXPECT_EQ(form.NoteList.selected, -1) << outside;
+  }
+}
+
 TEST_F(DispatchTest, AKeyHeldDownSoundsOnceWhateverItsRepeatsAndTheBellows) {
   EXPECT_TRUE(form.dispatch(Event::keyDown("A")));
   for (int i = 0; i < 25; ++i) EXPECT_TRUE(form.dispatch(Event::keyDown("A", true)));
@@ -181,11 +209,11 @@ TEST_F(TimeTest, ReplayStepsComeAtTheirMomentsAndAStalledMachineDoesNotBurst) {
   form.Speed.value = 25;  // 150 ms a step, from the next wait on
   const double start = clock.now;
   form.dispatch(Event::click(ControlId::PlayStop));
-  EXPECT_DOUBLE_EQ(form.nextWake(), start + 1.0) << "the first wait is the timer's 1000 ms";
-  tick(0.999);
+  EXPECT_DOUBLE_EQ(form.nextWake(), start + 0.15) << "Play is a step at the tempo in force";
+  tick(0.149);
   EXPECT_EQ(form.replayPosition, -1) << "a tick before its time runs nothing";
   tick(0.001);
-  EXPECT_DOUBLE_EQ(form.nextWake(), start + 1.15);
+  EXPECT_DOUBLE_EQ(form.nextWake(), start + 0.30);
   tick(0.15);
   EXPECT_EQ(form.currentEvent(), 1);
   // The machine stalls for two seconds: one step now, then the grid goes on from here.
@@ -206,18 +234,19 @@ TEST_F(TimeTest, AnOutputThatSchedulesGetsEachStepAheadWithItsMoment) {
   form.Timer1.interval = 150;
   const double start = clock.now;
   form.dispatch(Event::click(ControlId::PlayStop));
-  EXPECT_DOUBLE_EQ(form.nextWake(), start + 0.15 - 0.04);
-  tick(0.15 - 0.04);  // the count-in step, prepared ahead
+  // Play is a step sounding 40 ms from now, as the steps handed over ahead do.
+  EXPECT_DOUBLE_EQ(form.nextWake(), start + 0.15);
+  tick(0.15);  // the count-in step, prepared ahead
   port.times.clear();
   port.closeTimes.clear();
   tick(0.15);  // event 1, 40 ms before its moment
-  const double moment = start + 0.30;
+  const double moment = start + 0.34;
   ASSERT_EQ(form.currentEvent(), 1);
   EXPECT_TRUE(form.showsAhead()) << "the front end draws the step when it sounds";
   EXPECT_DOUBLE_EQ(form.nextWake(), moment);
   ASSERT_FALSE(port.times.empty());
   for (SoundTime at : port.times) EXPECT_DOUBLE_EQ(at, moment);
-  EXPECT_EQ(port.closeTimes.back(), moment) << "the cut before the chord is placed too";
+  EXPECT_DOUBLE_EQ(port.closeTimes.back(), moment) << "the cut before the chord is placed too";
   tick(0.04);
   EXPECT_FALSE(form.showsAhead());
   // The silent rest silences at its own moment.

@@ -1,6 +1,12 @@
 // The converter program, run as a user runs it: exit codes, the summary, the refusal to
 // overwrite, valid PDF and SVG, and no partial output after a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include "file_bytes.h"
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -9,8 +15,10 @@
 #include <QFile>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -192,6 +200,62 @@ TEST_F(ConvertTest, AMidiFileReadByAnIndependentReaderHoldsTheEventsAndComesBack
   EXPECT_NE(back.out.find("events: 3,"), std::string::npos) << back.out;
 }
 
+TEST_F(ConvertTest, AnExportedLessonEndsAfterItsClosingRestForAnyReader) {
+  const std::string lesson = std::string(TASTRELLO_DATA) + "/Records/Lessons_2 Alle meine Entchen.txt";
+  const auto mid = convert({lesson, (dir / "lesson.mid").string()});
+  ASSERT_EQ(mid.exit, 0) << mid.err;
+  if (std::system("command -v midicsv >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "midicsv is not installed (scripts/setup installs it)";
+  const fs::path text = dir / "lesson.csv";
+  ASSERT_EQ(std::system(("midicsv '" + (dir / "lesson.mid").string() + "' '" + text.string() + "'")
+                            .c_str()),
+            0);
+  std::ifstream in(text);
+  std::vector<std::string> ends;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find(", End_track") != std::string::npos)
+      ends.push_back(line.substr(line.find(", ") + 2, line.find(", End") - line.find(", ") - 2));
+  }
+  // 31 events of 480 ticks, the last a silent rest: every track ends after it.
+  EXPECT_EQ(ends, std::vector<std::string>(4, "14880"));
+  const auto back = convert({(dir / "lesson.mid").string(), (dir / "Records/Records_Back.txt").string()});
+  ASSERT_EQ(back.exit, 0) << back.err;
+  EXPECT_NE(back.out.find("events: 31,"), std::string::npos) << back.out;
+}
+
+TEST_F(ConvertTest, AScoreOfSeveralPartsSaysWhichWasTakenAndThatItHasNoTempoMark) {
+  // Four parts of one note each, the third without notes; no tempo mark anywhere.
+  std::string score = "<score-partwise><part-list>";
+  for (const char* id : {"A", "B", "C", "D"})
+    score += std::string("<score-part id=\"") + id + "\"><part-name>" + id + "</part-name></score-part>";
+  score += "</part-list>";
+  for (const char* id : {"A", "B", "C", "D"}) {
+    const std::string body = std::string(id) == "C" ? "<note><rest/><duration>4</duration></note>"
+                                                     : "<note><pitch><step>C</step><octave>5</octave>"
+                                                       "</pitch><duration>4</duration></note>";
+    score += std::string("<part id=\"") + id + "\"><measure><attributes><divisions>1</divisions>"
+             "<time><beats>4</beats><beat-type>4</beat-type></time></attributes>" + body +
+             "</measure></part>";
+  }
+  score += "</score-partwise>";
+  std::ofstream(dir / "four.musicxml", std::ios::binary) << score;
+  const std::string out = (dir / "Records/Records_Four.txt").string();
+  const auto run = convert({(dir / "four.musicxml").string(), out});
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.err.find("took Part 1: A (notes: 1); the others: Part 2: B (notes: 1); Part 4: D "
+                         "(notes: 1) (another one with --part N)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("4/4 in steps of 1/4, no tempo mark, the tempo set in the program is used"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("tempo 0"), std::string::npos) << run.out;
+  // A part asked for is taken without a word.
+  const auto second = convert({(dir / "four.musicxml").string(), out, "--part", "2", "--force"});
+  ASSERT_EQ(second.exit, 0) << second.err;
+  EXPECT_EQ(second.err.find("took"), std::string::npos) << second.err;
+}
+
 TEST_F(ConvertTest, AMidiInputThatIsNoPlainFileOrFarTooLargeIsRefusedWithoutBlocking) {
   const fs::path pipe = dir / "pipe.mid";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -321,6 +385,17 @@ TEST_F(ConvertTest, TheRealReasonOfAFailureIsShown) {
   EXPECT_FALSE(fs::exists(dir / "out.pdf"));
 }
 
+TEST_F(ConvertTest, AMeterLineThatIsNotUsedIsSaidAndTheMeterStillCounts) {
+  std::ofstream(dir / "Records/Meter_Records_Tune.txt", std::ios::binary)
+      << "METER;beats=3;steps=2;pickup=0\r\nTEMPO;bpm=999\r\n";
+  const auto run = convert({in(), (dir / "tune.mid").string()});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.err.find("Meter_Records_Tune.txt: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("TEMPO;bpm=999"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("3/4 in steps of 1/8"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("tempo 999"), std::string::npos) << run.out;
+}
+
 // ---- The output: only a plain file, never through a link, never into a pipe or a device
 
 TEST_F(ConvertTest, TheOutputIsNeverWrittenThroughALinkOrIntoAPipeOrADevice) {
@@ -356,4 +431,171 @@ TEST_F(ConvertTest, TheOutputIsNeverWrittenThroughALinkOrIntoAPipeOrADevice) {
   EXPECT_EQ(convert({(dir / "one.mid").string(), (dir / "link.txt").string(), "--force"}).exit, 3);
   std::ifstream again(outside / "victim.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "a record of mine");
+}
+
+// ---- A record and its meter file: written as one, and finished after a kill
+
+namespace {
+
+std::string readAll(const fs::path& file) {
+  return tastrello::testing::fileBytes(file);
+}
+
+/// The names in `dir` that the program gives its temporary files and journals.
+std::vector<std::string> ownFiles(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().rfind(".~tastrello-", 0) == 0)
+      names.push_back(e.path().filename());
+  return names;
+}
+
+}  // namespace
+
+class ConvertPairTest : public ConvertTest {
+ protected:
+  /// Two MIDI files whose records and meters differ: a.mid in 3/4 with eighths at 90 a minute,
+  /// b.mid in 4/4 at 120.
+  void SetUp() override {
+    ConvertTest::SetUp();
+    std::ofstream(dir / "Records/Meter_Records_Tune.txt", std::ios::binary)
+        << "METER;beats=3;steps=2;pickup=0\r\nTEMPO;bpm=90\r\n";
+    std::ofstream(dir / "Records/Records_Two.txt", std::ios::binary)
+        << "Notes_G-C-F.txt\r\n10/\r\nd1/\r\n-BREAK PLAY-\r\n50/53/\r\ng1/c2/\r\n*-*\r\n \r\n";
+    std::ofstream(dir / "Records/Meter_Records_Two.txt", std::ios::binary)
+        << "METER;beats=4;steps=1;pickup=0\r\nTEMPO;bpm=120\r\n";
+    ASSERT_EQ(convert({in(), a().string()}).exit, 0);
+    ASSERT_EQ(convert({(dir / "Records/Records_Two.txt").string(), b().string()}).exit, 0);
+  }
+  fs::path a() const { return dir / "a.mid"; }
+  fs::path b() const { return dir / "b.mid"; }
+  fs::path record() const { return dir / "Records/Records_Out.txt"; }
+  fs::path meter() const { return dir / "Records/Meter_Records_Out.txt"; }
+  std::string pair() const { return readAll(record()) + "|" + readAll(meter()); }
+};
+
+TEST_F(ConvertPairTest, AMeterFileThatCannotBeWrittenLeavesTheRecordAsItWasAndIsNamed) {
+  const fs::path outside = dir / "outside";
+  fs::create_directories(outside);
+  std::ofstream(outside / "victim.txt", std::ios::binary) << "precious";
+  for (const std::string what : {"link", "folder", "fifo"}) {
+    for (bool old : {false, true}) {
+      fs::remove(record());
+      if (old) std::ofstream(record(), std::ios::binary) << "the learner's own record";
+      if (what == "link") fs::create_symlink(outside / "victim.txt", meter());
+      if (what == "folder") fs::create_directory(meter());
+      if (what == "fifo") {
+        ASSERT_EQ(::mkfifo(meter().c_str(), 0600), 0);
+      }
+      const auto run = convert({a().string(), record().string(), "--force"});
+      EXPECT_EQ(run.exit, 3) << what << ": " << run.out << run.err;
+      EXPECT_NE(run.err.find("Meter_Records_Out.txt: "), std::string::npos)
+          << what << ": " << run.err;
+      EXPECT_EQ(run.err.find(record().string() + ":"), std::string::npos) << run.err;
+      if (old) {
+        EXPECT_EQ(readAll(record()), "the learner's own record") << what;
+      } else {
+        EXPECT_FALSE(fs::exists(record())) << what << ": a record without its meter was left";
+      }
+      EXPECT_TRUE(ownFiles(dir / "Records").empty()) << what;
+      fs::remove(meter());
+    }
+  }
+  EXPECT_EQ(readAll(outside / "victim.txt"), "precious");
+  // With the way clear, both are written.
+  const auto run = convert({a().string(), record().string(), "--force"});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(readAll(meter()).find("METER;beats=3;steps=2"), std::string::npos) << readAll(meter());
+}
+
+TEST_F(ConvertPairTest, WhatASaveCutShortLeftWhereTheConverterWritesIsFinished) {
+  const fs::path records = dir / "Records";
+  // A save killed after the journal was in place and the record renamed: its meter follows.
+  std::ofstream(record(), std::ios::binary) << "the record that was renamed";
+  std::ofstream(meter(), std::ios::binary) << "METER;beats=4;steps=1;pickup=0\r\n";
+  std::ofstream(records / ".~tastrello-999999999-0b.tmp", std::ios::binary)
+      << "METER;beats=3;steps=2;pickup=0\r\n";
+  std::string journal = "TASTRELLO-JOURNAL-1";
+  for (const char* name : {".~tastrello-999999999-0a.tmp", "Records_Out.txt",
+                           ".~tastrello-999999999-0b.tmp", "Meter_Records_Out.txt"})
+    journal += '\0' + std::string(name);
+  std::ofstream(records / ".~tastrello-999999999-0c.journal", std::ios::binary) << journal + '\0';
+  // Temporary files of dead writers go; a running writer's stays, and so does a user's file.
+  std::ofstream(records / ".~tastrello-999999999-0d.tmp") << "half";
+  const std::string live = ".~tastrello-" + std::to_string(::getpid()) + "-0e.tmp";
+  std::ofstream(records / live) << "being written";
+  std::ofstream(records / "notes.tmp") << "mine";
+
+  const auto run = convert({in(), (records / "tune.pdf").string()});
+  EXPECT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(readAll(record()), "the record that was renamed");
+  EXPECT_EQ(readAll(meter()), "METER;beats=3;steps=2;pickup=0\r\n");
+  EXPECT_EQ(ownFiles(records), std::vector<std::string>{live});
+  EXPECT_TRUE(fs::exists(records / "notes.tmp"));
+}
+
+TEST_F(ConvertPairTest, ARecordAndItsMeterMatchAfterTheConverterIsKilledAtAnyMoment) {
+  // The pairs each input gives, from runs that were not cut short.
+  ASSERT_EQ(convert({b().string(), record().string()}).exit, 0);
+  const std::string pairB = pair();
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(convert({a().string(), record().string(), "--force"}).exit, 0);
+  const auto runTime = std::chrono::steady_clock::now() - started;
+  const std::string pairA = pair();
+  ASSERT_NE(readAll(meter()), "");
+  ASSERT_NE(pairA, pairB);
+
+  std::mt19937 random(36);
+  const int trials = 40;
+  int cutShort = 0;
+  for (int trial = 0; trial < trials; ++trial) {
+    // Half the kills at any moment of the run, half upon the n-th change the save makes in
+    // the folder (a file made, written, renamed or removed), wherever that lands.
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, (dir / "Records").c_str(),
+                                  IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE),
+              0);
+    const std::string input = (trial % 2 ? a() : b()).string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execl(TASTRELLO_CONVERT, TASTRELLO_CONVERT, input.c_str(), record().c_str(), "--force",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    if (trial % 4 < 2) {
+      const auto span = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+      ::usleep(std::uniform_int_distribution<int>(0, int(span * 5 / 4))(random));
+    } else {
+      const int wanted = 1 + (trial / 4) % 10;
+      int seen = 0;
+      char events[4096];
+      while (seen < wanted) {
+        pollfd p{watch, POLLIN, 0};
+        if (::poll(&p, 1, 100) == 0 && ::waitpid(child, nullptr, WNOHANG) == child) break;
+        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+          for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event)) +
+                                             reinterpret_cast<inotify_event*>(events + at)->len)
+            ++seen;
+      }
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(watch);
+    cutShort += !ownFiles(dir / "Records").empty();
+    // The next run that writes there finishes what the kill left (this one then fails on its
+    // input and writes nothing).
+    const auto next = convert({(dir / "missing.mid").string(), record().string(), "--force"});
+    ASSERT_EQ(next.exit, 2) << next.err;
+    const std::string now = pair();
+    ASSERT_TRUE(now == pairA || now == pairB)
+        << "trial " << trial << ": a record and a meter of two different saves:\n"
+        << now;
+    ASSERT_EQ(ownFiles(dir / "Records"), std::vector<std::string>{}) << "trial " << trial;
+  }
+  EXPECT_GT(cutShort, 0) << "no kill landed inside a save";
 }

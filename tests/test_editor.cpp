@@ -206,6 +206,26 @@ TEST_F(EditorAtTheLimitTest, ARefusedChordIsReleased) {
   EXPECT_TRUE(form.EditBreak.enabled);
 }
 
+TEST_F(EditorAtTheLimitTest, AChordOrRestInsertedAtASelectedEventIsRefusedAsAnAppendIs) {
+  // Inserting grows the record as appending does; only replacing keeps its length.
+  select(3);
+  form.RepIns_Click();
+  ASSERT_FALSE(form.replaceMode);
+  clickKeys({47});
+  form.NextRecord_Click();
+  EXPECT_EQ(form.Infos.caption, "** LIMIT **");
+  form.editClickState = 0;
+  select(4);
+  form.RepIns_Click();
+  ASSERT_FALSE(form.replaceMode);
+  form.EditMute_Click();
+  EXPECT_EQ(form.EditBox.items.size(), std::size_t(kMaxEvents));
+  expectAligned();
+  EXPECT_EQ(buttons()[3], "44/");
+  EXPECT_EQ(buttons()[4], "44/");
+  EXPECT_EQ(form.EditorTMP3.caption, "") << "nothing is left pending";
+}
+
 TEST_F(EditorTest, ARestIsNeverAppendedToAPendingChord) {
   clickKeys({47});
   form.EditBreak_Click();  // disabled in the window; refused here too
@@ -301,7 +321,7 @@ TEST_F(SaveThenLoadTest, RandomEditingSavesWhatReadsBackTheSame) {
     for (std::size_t i = 0; i < names.size(); ++i)
       ASSERT_EQ(form.EditBox.items[i], eventFromLines(buttonLines[i], names[i]).display);
     // A second save of what was loaded is the same file, byte for byte.
-    ASSERT_TRUE(form.writeRecordFile("Records/Records_Prop2.txt"));
+    ASSERT_TRUE(form.writeRecordFile("Records_Prop2.txt"));
     ASSERT_EQ(files.files["Records/Records_Prop2.txt"], saved);
     form.Record_Click();
   }

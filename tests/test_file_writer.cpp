@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -179,6 +180,145 @@ TEST(FileWriterTest, AReplacedFileKeepsItsPermissions) {
   EXPECT_EQ(dir.read("private.txt"), "new");
 }
 
+// ---- A record and its meter replaced as one change
+
+namespace {
+
+/// Fails the system call numbered `failAt` (from 1, of any kind) with "no space left"; counts
+/// the calls made.
+class FailingNthCall : public FileCalls {
+ public:
+  explicit FailingNthCall(int failAt) : failAt_(failAt) {}
+  int open(const char* path, int flags, int mode) override {
+    return due() ? fail() : FileCalls::open(path, flags, mode);
+  }
+  ssize_t write(int fd, const void* data, std::size_t size) override {
+    return due() ? fail() : FileCalls::write(fd, data, size);
+  }
+  int fsync(int fd) override { return due() ? fail() : FileCalls::fsync(fd); }
+  int close(int fd) override {
+    const int result = FileCalls::close(fd);  // the descriptor is released either way
+    return due() ? fail() : result;
+  }
+  int rename(const char* from, const char* to) override {
+    return due() ? fail() : FileCalls::rename(from, to);
+  }
+  int calls = 0;
+
+ private:
+  bool due() { return ++calls == failAt_; }
+  int fail() {
+    errno = ENOSPC;
+    return -1;
+  }
+  int failAt_;
+};
+
+/// A journal's bytes as the writer puts them: its kind, then names, each ended by a NUL.
+std::string journal(const std::vector<std::string>& names) {
+  std::string bytes = "TASTRELLO-JOURNAL-1";
+  bytes += '\0';
+  for (const std::string& name : names) bytes += name + '\0';
+  return bytes;
+}
+
+/// A record and its meter in one folder, old or new, as the change of both sees them.
+struct RecordPair {
+  const Folder& dir;
+  std::vector<FileReplacement> next() const {
+    return {{dir.path / "Records_A.txt", "new record"},
+            {dir.path / "Meter_Records_A.txt", "new meter"}};
+  }
+  void writeOld() const {
+    dir.write("Records_A.txt", "old record");
+    dir.write("Meter_Records_A.txt", "old meter");
+  }
+  std::string state() const {
+    return dir.read("Records_A.txt") + " + " + dir.read("Meter_Records_A.txt");
+  }
+  bool leftovers() const {
+    for (const auto& name : dir.names())
+      if (name.rfind(".~tastrello-", 0) == 0) return true;
+    return false;
+  }
+};
+
+}  // namespace
+
+TEST(FilesTogetherTest, AFailureAtAnyCallLeavesBothOldOrIsCompletedToBothNew) {
+  // Each system call of the change failed in turn, in a process of its own that then ends;
+  // what it left is finished as the next start finishes it.
+  bool everyCallFailed = false;
+  for (int failAt = 1; failAt < 100 && !everyCallFailed; ++failAt) {
+    Folder dir("together");
+    const RecordPair pair{dir};
+    pair.writeOld();
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FailingNthCall calls(failAt);
+      const ChangeResult result = replaceFilesTogether(pair.next(), calls);
+      const int answer[3] = {result.ok(), int(result.file), calls.calls < failAt};
+      (void)!::write(report[1], answer, sizeof answer);
+      ::_exit(0);
+    }
+    ::close(report[1]);
+    int answer[3] = {};
+    ASSERT_EQ(::read(report[0], answer, sizeof answer), ssize_t(sizeof answer));
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    const auto [ok, file, untouched] = answer;
+    everyCallFailed = untouched;
+    const std::string state = pair.state();
+    if (ok) {
+      EXPECT_EQ(state, "new record + new meter") << "call " << failAt;
+    } else if (state != "old record + old meter") {
+      // A rename that failed after another succeeded: the journal completes the change.
+      EXPECT_EQ(state, "new record + old meter") << "call " << failAt;
+      EXPECT_EQ(file, 1) << "call " << failAt << ": the failure must name the meter";
+    }
+    finishInterruptedSaves(dir.path);
+    const std::string finished = pair.state();
+    EXPECT_TRUE(finished == "old record + old meter" || finished == "new record + new meter")
+        << "call " << failAt << ": " << finished;
+    EXPECT_FALSE(ok && finished != state) << "call " << failAt;
+    EXPECT_FALSE(pair.leftovers()) << "call " << failAt;
+  }
+  EXPECT_TRUE(everyCallFailed) << "the change makes more system calls than were failed";
+}
+
+TEST(FilesTogetherTest, AJournalIsFollowedOnlyForTemporaryFilesInItsOwnFolder) {
+  Folder dir("together");
+  const RecordPair pair{dir};
+  pair.writeOld();
+  dir.write("elsewhere.txt", "kept");
+  // A journal of a writer that died after renaming the record: the meter is renamed now.
+  dir.write(".~tastrello-999999999-01.tmp", "new meter");
+  dir.write("Records_A.txt", "new record");
+  dir.write(".~tastrello-999999999-02.journal",
+            journal({".~tastrello-999999999-00.tmp", "Records_A.txt",
+                     ".~tastrello-999999999-01.tmp", "Meter_Records_A.txt"}));
+  // Journals that name anything but a temporary file of this folder are no journals of
+  // this program's: removed, and nothing they name is moved.
+  dir.write(".~tastrello-999999999-03.journal", journal({"elsewhere.txt", "Records_A.txt"}));
+  dir.write(".~tastrello-999999999-04.tmp", "stray");
+  dir.write(".~tastrello-999999999-05.journal",
+            journal({".~tastrello-999999999-04.tmp", "../out.txt"}));
+  // A running writer's journal and temporary file wait for it.
+  const std::string live = ".~tastrello-" + std::to_string(::getpid()) + "-06";
+  dir.write(live + ".tmp", "being written");
+  dir.write(live + ".journal", journal({live + ".tmp", "Records_A.txt"}));
+  finishInterruptedSaves(dir.path);
+  EXPECT_EQ(pair.state(), "new record + new meter");
+  EXPECT_EQ(dir.read("elsewhere.txt"), "kept");
+  EXPECT_FALSE(fs::exists(dir.path.parent_path() / "out.txt"));
+  EXPECT_EQ(dir.names(),
+            (std::vector<std::string>{live + ".journal", live + ".tmp", "Meter_Records_A.txt",
+                                      "Records_A.txt", "elsewhere.txt"}));
+}
+
 TEST(DiskFilesReasonTest, ReasonsAreGivenInTheLanguageInForce) {
   Folder dir("reasons");
   DiskFiles files(dir.path);
@@ -299,4 +439,35 @@ TEST_F(PracticeOnDiskTest, AKeyMapThatIsAFolderOrAPipeIsSaidAsSuch) {
             std::string::npos)
       << form.StatusLine.toolTip;
   EXPECT_EQ(form.hands.keyMap, defaultKeyMap());
+}
+
+TEST_F(PracticeOnDiskTest, AMeterFileThatIsNoPlainFileOrFarTooLargeIsSaidAsSuch) {
+  const fs::path meter = dir.path / "Records/Meter_Records_T.txt";
+  const std::string notPlain = uiText(UiLanguage::English, Text::WhyNotPlain);
+  struct Case {
+    std::string what, why;
+  };
+  std::vector<Case> cases{{"folder", uiText(UiLanguage::English, Text::WhyFolder)},
+                          {"fifo", notPlain},
+                          {"link to a device", notPlain},
+                          {"101 MB", uiText(UiLanguage::English, Text::WhyTooLarge, {"64 MB"})}};
+  for (const Case& c : cases) {
+    fs::remove_all(meter);
+    if (c.what == "folder") fs::create_directory(meter);
+    if (c.what == "fifo") {
+      ASSERT_EQ(::mkfifo(meter.c_str(), 0600), 0);
+    }
+    if (c.what == "link to a device") fs::create_symlink("/dev/zero", meter);
+    if (c.what == "101 MB") {
+      dir.write("Records/Meter_Records_T.txt", "METER;beats=3;steps=2;pickup=0\r\n");
+      fs::resize_file(meter, 101u << 20);  // sparse: no disk is used
+    }
+    form = Form1({&port, &files, nullptr, &clock});
+    startAndLoad();  // would hang on the pipe or the device if either were read
+    EXPECT_NE(form.StatusLine.toolTip.find(
+                  form.say(Text::MsgMeterRefused, {"Meter_Records_T.txt", c.why})),
+              std::string::npos)
+        << c.what << ": " << form.StatusLine.toolTip;
+    EXPECT_EQ(form.practice.meter, Meter{}) << c.what;
+  }
 }

@@ -129,6 +129,36 @@ TEST_F(FullDiskTest, TheConverterFailsVisiblyAndLeavesNoFileAndKeepsTheOldOne) {
   EXPECT_EQ(convert({(root / "tune.mid").string(), kept.string(), "--force"}).exit, 0);
 }
 
+TEST_F(FullDiskTest, ARecordWhoseMeterFindsTheDiskFullIsNotLeftWithoutItAndTheMeterIsNamed) {
+  const fs::path record = root / "Records/Records_Short.txt";
+  std::ofstream(record, std::ios::binary)
+      << "Notes_G-C-F.txt\r\n44/\r\nc1/\r\n10/\r\nd1/\r\n*-*\r\n \r\n";
+  ASSERT_EQ(convert({record.string(), (root / "short.mid").string()}).exit, 0);
+  const fs::path kept = root / "Records/Records_Kept.txt";
+  std::ofstream(kept, std::ios::binary) << longRecord();
+  fill();
+  // Room for one page: the record's, and none left for its meter.
+  const fs::path filler = root / "filler";
+  fs::resize_file(filler, ((fs::file_size(filler) + 4095) / 4096 - 1) * 4096);
+
+  const ConvertRun fresh =
+      convert({(root / "short.mid").string(), (root / "Records/Records_New.txt").string()});
+  EXPECT_EQ(fresh.exit, 3) << fresh.out << fresh.err;
+  EXPECT_NE(fresh.err.find("Records/Meter_Records_New.txt: "), std::string::npos) << fresh.err;
+  EXPECT_NE(fresh.err.find("the disk is full"), std::string::npos) << fresh.err;
+  EXPECT_FALSE(fs::exists(root / "Records/Records_New.txt")) << "a record without its meter";
+  const ConvertRun over = convert({(root / "short.mid").string(), kept.string(), "--force"});
+  EXPECT_EQ(over.exit, 3) << over.out << over.err;
+  EXPECT_NE(over.err.find("Records/Meter_Records_Kept.txt: "), std::string::npos) << over.err;
+  EXPECT_EQ(readAll(kept), longRecord());
+  EXPECT_FALSE(fs::exists(root / "Records/Meter_Records_Kept.txt"));
+  EXPECT_EQ(temporaries(), 0);
+
+  makeRoom();
+  EXPECT_EQ(convert({(root / "short.mid").string(), kept.string(), "--force"}).exit, 0);
+  EXPECT_TRUE(fs::exists(root / "Records/Meter_Records_Kept.txt"));
+}
+
 TEST_F(FullDiskTest, TheWindowObjectKeepsEveryFileAndThePassUntilThereIsRoomAgain) {
   DiskFiles files(root);
   tastrello::testing::FakePort port;

@@ -1,79 +1,20 @@
 // One real MIDI path end to end: the port back end opens a JACK output (a JACK server with the
 // dummy driver, started here) and a JACK input receives exactly the bytes sent.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <rtmidi/RtMidi.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "fakes.h"
+#include "jack_harness.h"
 #include "platform/midi_input.h"
 #include "platform/rtmidi_port.h"
+#include "shell/standard_clock.h"
 
 using namespace tastrello;
-
-namespace {
-
-class JackServer {
- public:
-  JackServer() {
-    if (!std::filesystem::exists("/usr/bin/jackd")) return;
-    name_ = "tastrello-test-" + std::to_string(::getpid());
-    ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-    ::setenv("JACK_NO_START_SERVER", "1", 1);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      // Synchronous, with a long client timeout: each cycle waits for every client, so that a
-      // client the loaded machine makes late still gets its messages (in the default
-      // asynchronous mode a cycle goes on without it and its input of that cycle is lost).
-      ::execl("/usr/bin/jackd", "jackd", "--no-realtime", "--sync", "-t", "10000", "-n",
-              name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "128",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-  }
-  ~JackServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool started() const { return pid_ > 0; }
-  /// False once the server process has ended (it could not start here).
-  bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-
- private:
-  std::string name_;
-  pid_t pid_ = -1;
-};
-
-/// An input client with a port of its own, once the server takes clients (nothing when it
-/// never does). Waiting uses an input client: an output client that fails to connect leaks
-/// in the library.
-std::unique_ptr<RtMidiIn> jackInput(const std::string& client) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    try {
-      auto in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client);
-      in->openVirtualPort("in");
-      return in;
-    } catch (const RtMidiError&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  return nullptr;
-}
-
-}  // namespace
+using namespace tastrello::testing;
 
 TEST(JackMidiTest, PortBackEndSendsTheExactBytesAndEndsItsNotesOnClose) {
   JackServer server;
@@ -139,11 +80,11 @@ TEST(JackMidiTest, NotesFromAnInstrumentReachTheWindowObjectAndSoundOnTheirButto
   std::mutex mutex;
   std::vector<std::uint32_t> words;  // as the input hands them over, on its own thread
   RtMidiInput input(
-      [&](std::uint32_t word) {
+      [&](std::uint32_t word, double) {
         std::lock_guard lock(mutex);
         words.push_back(word);
       },
-      RtMidiRawOut::System::Jack);
+      [] { return StandardClock().seconds(); }, RtMidiRawOut::System::Jack);
   std::string source;
   for (const auto& name : RtMidiInput::portNames(RtMidiRawOut::System::Jack))
     if (name.find("instrument") != std::string::npos) source = name;
@@ -186,4 +127,63 @@ TEST(JackMidiTest, NotesFromAnInstrumentReachTheWindowObjectAndSoundOnTheirButto
   for (std::uint32_t word : received) form.MidiIn_Message(word);
   // c1 sounds on its button and stops again.
   EXPECT_EQ(port.log, (std::vector<std::string>{"000015C0", "00633C90", "00003C80"}));
+}
+
+TEST(JackMidiTest, APortOpenedAgainGivesEachMessageTheMomentItWasSent) {
+  JackServer server(true);
+  if (!server.started()) GTEST_SKIP() << "jackd is not installed";
+  const auto waiter = jackInput("waiter");
+  if (!waiter && !server.running()) GTEST_SKIP() << "jackd could not run on this machine";
+  ASSERT_TRUE(waiter) << "the JACK server runs but takes no client";
+  auto instrument = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "instrument");
+  instrument->openVirtualPort("out");
+
+  // Each message as the input hands it over: its moment, and when it was handed over.
+  std::mutex mutex;
+  std::vector<std::pair<double, double>> moments;
+  StandardClock clock;
+  RtMidiInput input(
+      [&](std::uint32_t, double at) {
+        std::lock_guard lock(mutex);
+        moments.emplace_back(at, clock.seconds());
+      },
+      [&clock] { return clock.seconds(); }, RtMidiRawOut::System::Jack);
+  std::string source;
+  for (const auto& name : RtMidiInput::portNames(RtMidiRawOut::System::Jack))
+    if (name.find("instrument") != std::string::npos) source = name;
+  ASSERT_FALSE(source.empty());
+
+  // A controller nothing uses, sent until one arrives; the moment and what it was sent after.
+  const std::vector<unsigned char> probe{0xB0, 0x6E, 0x00};
+  const auto firstArriving = [&](double& sent, std::pair<double, double>& got) {
+    for (int attempt = 0; attempt < 600; ++attempt) {
+      sent = clock.seconds();
+      instrument->sendMessage(&probe);
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+      while (std::chrono::steady_clock::now() < until) {
+        std::lock_guard lock(mutex);
+        if (!moments.empty()) {
+          got = moments.front();
+          moments.clear();
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  double sent = 0;
+  std::pair<double, double> got;
+  ASSERT_EQ(input.open(source), "");
+  ASSERT_TRUE(firstArriving(sent, got)) << "no message reached the input";
+  // Opened again half a second on, as when a learner picks the same instrument once more: the
+  // new port's first message has RtMidi's time 0, as the first one had.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  {
+    std::lock_guard lock(mutex);
+    moments.clear();  // probes of the first port still under way when one arrived
+  }
+  ASSERT_EQ(input.open(source), "");
+  ASSERT_TRUE(firstArriving(sent, got)) << "no message reached the input opened again";
+  EXPECT_GE(got.first, sent - 0.001) << "a moment before the message was sent";
+  EXPECT_LE(got.first, got.second);
 }

@@ -4,6 +4,8 @@
 // as the locale is the process's.
 #include <gtest/gtest.h>
 
+#include "file_bytes.h"
+
 #include <QApplication>
 #include <clocale>
 #include <cstdio>
@@ -18,10 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string readAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return tastrello::testing::fileBytes(file);
 }
 
 }  // namespace

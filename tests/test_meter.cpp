@@ -3,6 +3,7 @@
 
 #include "records/meter.h"
 #include "records/record_format.h"
+#include "shell/text.h"
 
 using namespace tastrello;
 
@@ -38,6 +39,37 @@ TEST(MeterFileTest, CommentsAndUnknownKindsAreSkippedAndTheLastValidLineWins) {
       problem);
   ASSERT_TRUE(m);
   EXPECT_EQ(*m, (Meter{6, 2, 3, 0}));  // the tempo out of range is none
+}
+
+TEST(MeterFileTest, ALineOfAKnownKindThatIsNotUsedIsNamedAndTheMeterStillCounts) {
+  for (const char* tempo :
+       {"TEMPO;bpm=301", "TEMPO;bpm=19", "TEMPO;bpm=0", "TEMPO;bpm=-120", "TEMPO;bpm=99999999999",
+        "TEMPO;bpm=", "TEMPO;speed=90", "TEMPO;bpm=90;bpm=90", "TEMPO"}) {
+    std::string problem;
+    const auto m = parseMeter(joinLines({"METER;beats=3;steps=2;pickup=1", tempo}), problem);
+    ASSERT_TRUE(m) << tempo;
+    EXPECT_EQ(*m, (Meter{3, 2, 1, 0})) << tempo;
+    EXPECT_NE(problem.find(tempo), std::string::npos) << problem;
+  }
+  // The edges of the range are tempi.
+  for (int bpm : {kSlowestTempo, kFastestTempo}) {
+    std::string problem;
+    const auto m =
+        parseMeter("METER;beats=4;steps=1;pickup=0\nTEMPO;bpm=" + std::to_string(bpm), problem);
+    EXPECT_EQ(m, (Meter{4, 1, 0, bpm}));
+    EXPECT_EQ(problem, "");
+  }
+  // A later valid line still wins, and each refused one is still named.
+  std::string problem;
+  EXPECT_EQ(parseMeter("METER;beats=4;steps=1;pickup=0\nTEMPO;bpm=500\nTEMPO;bpm=96\n"
+                       "METER;beats=0;steps=1;pickup=0\n",
+                       problem),
+            (Meter{4, 1, 0, 96}));
+  EXPECT_NE(problem.find("TEMPO;bpm=500"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("METER;beats=0;steps=1;pickup=0"), std::string::npos) << problem;
+  // Without a METER line the file is refused for that, whatever its TEMPO lines say.
+  EXPECT_FALSE(parseMeter("TEMPO;bpm=500\n", problem));
+  EXPECT_EQ(problem, "no METER line");
 }
 
 TEST(TimelineTest, RingingRestsLengthenTheChordAndSilentRestsAreSilence) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -121,6 +122,24 @@ TEST(MidiReaderTest, ATruncatedOrLyingFileIsReadAsFarAsItGoesAndSaysSo) {
   EXPECT_NE(stray->warnings.at(0).find("no status"), std::string::npos);
 }
 
+TEST(MidiReaderTest, TimesOfUpToFourBytesAreReadAndAFifthByteIsNoTime) {
+  // A note-on after 2^21 ticks (four bytes), its note-off 2^14 ticks later (three bytes).
+  const std::string events =
+      bytes({0x81, 0x80, 0x80, 0x00, 0x90, 60, 100, 0x81, 0x80, 0x00, 0x80, 60, 0}) + kEnd;
+  std::string problem;
+  const auto file = readMidiFile(header(0, 1) + track(events), problem);
+  ASSERT_TRUE(file) << problem;
+  EXPECT_EQ(file->notes, (std::vector<MidiNote>{{1 << 21, 1 << 14, 0, 0, 60, 100}}));
+  EXPECT_TRUE(file->warnings.empty());
+  // Five bytes are more than the format allows: the track is read no further.
+  const auto endless =
+      readMidiFile(header(0, 1) + track(bytes({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}) + kEnd),
+                   problem);
+  ASSERT_TRUE(endless) << problem;
+  EXPECT_TRUE(endless->notes.empty());
+  EXPECT_FALSE(endless->warnings.empty());
+}
+
 TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   const std::string melody =
       bytes({0, 0xFF, 0x03, 6}) + "Melody" +
@@ -144,6 +163,30 @@ TEST(MidiReaderTest, TracksAndChannelsAreOfferedAsPartsAndImportedAlone) {
   const auto channels = midiParts(*zero);
   ASSERT_EQ(channels.size(), 2u);
   EXPECT_EQ(channels[1].label, "Channel 4 (notes: 1)");
+}
+
+TEST(MidiReaderTest, TheTracksOfOneInstrumentAreOnePartAndOthersStandApart) {
+  // Tracks 1 and 3 are played by instrument 22, track 2 by instrument 1, track 4 names none.
+  const auto played = [](int program, int channel, int pitch) {
+    return track(bytes({0, 0xC0 | channel, program, 0, 0x90 | channel, pitch, 100, 96,
+                        0x80 | channel, pitch, 0}) +
+                 kEnd);
+  };
+  const std::string unnamed = track(bytes({0, 0x93, 67, 100, 96, 0x83, 67, 0}) + kEnd);
+  std::string problem;
+  const auto file = readMidiFile(
+      header(1, 4) + played(21, 0, 60) + played(0, 1, 62) + played(21, 2, 64) + unnamed, problem);
+  ASSERT_TRUE(file) << problem;
+  const auto parts = midiParts(*file);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0].label, "Instrument 22, tracks 1, 3 (notes: 2)");
+  EXPECT_EQ(parts[1].label, "Track 2 (notes: 1)");
+  EXPECT_EQ(parts[2].label, "Track 4 (notes: 1)");
+  const auto together = importMidi(*file, parts[0], smallKeyboard());
+  std::vector<int> pitches;
+  for (const auto& e : together.events)
+    for (int b : e.buttons) pitches.push_back(*smallKeyboard()[std::size_t(b)]);
+  EXPECT_EQ(pitches, (std::vector<int>{60, 64}));
 }
 
 TEST(FingeringTest, AScaleStaysInTheOneDirectionThatHasAllOfIt) {
@@ -286,6 +329,118 @@ TEST(MidiExportTest, QuartersWrittenOnAFinerGridComeBackOnIt) {
   const auto back = importMidi(*file, {}, notes);
   EXPECT_EQ(linesOf(back), lines);
   EXPECT_EQ(back.meter, (Meter{3, 2, 0, 90}));
+}
+
+TEST(MidiExportTest, EachShippedLessonComesBackWithItsClosingRest) {
+  // Each lesson ends in a silent rest that gives replay its breath before the loop begins
+  // again: the file ends after it, and the import keeps the silence up to the file's end.
+  const ButtonNotes notes = shippedKeyboard();
+  const auto lessons = tastrello::testing::shippedLessons();
+  ASSERT_EQ(lessons.size(), 4u);
+  for (const auto& [name, lines] : lessons) {
+    ASSERT_EQ(lines.back(), kBreakMute) << name;
+    std::string problem;
+    const auto file = readMidiFile(exportRecordToMidi(lines, notes, {}, {}), problem);
+    ASSERT_TRUE(file) << problem;
+    EXPECT_EQ(file->end, static_cast<long long>(lines.size()) * kExportDivision) << name;
+    EXPECT_EQ(linesOf(importMidi(*file, {}, notes)), lines) << name;
+  }
+}
+
+/// The file a notation program makes of an export when it gives each channel a part of its own
+/// and saves it back: one track per channel with its instrument and notes, the bellows
+/// controller and the names dropped, the time signatures and tempo kept.
+std::string splitIntoParts(const MidiFileContent& file) {
+  std::map<int, std::vector<MidiEvent>> parts;
+  for (const auto& p : file.programs)
+    parts[p.channel].push_back({0, {std::uint8_t(0xC0 | p.channel), std::uint8_t(p.program)}});
+  for (const auto& n : file.notes) {
+    const auto channel = std::uint8_t(n.channel);
+    parts[n.channel].push_back({n.tick, {std::uint8_t(0x90 | channel), std::uint8_t(n.pitch), 80}});
+    parts[n.channel].push_back(
+        {n.tick + n.length, {std::uint8_t(0x80 | channel), std::uint8_t(n.pitch), 0}});
+  }
+  std::vector<MidiEvent> conductor;
+  for (const auto& t : file.tempos) conductor.push_back(tempoEvent(t.tick, t.micros));
+  for (const auto& t : file.timeSignatures)
+    conductor.push_back(timeSignatureEvent(t.tick, t.numerator, t.denominatorPower, t.clocksPerClick));
+  std::vector<std::vector<MidiEvent>> tracks;
+  for (auto& [channel, events] : parts) tracks.push_back(std::move(events));
+  return writeMidiFile(file.division, conductor, "", tracks, file.end.value_or(0));
+}
+
+TEST(MidiExportTest, EachShippedLessonComesBackWholeFromAFileSplitIntoPartsByChannel) {
+  // The rows' channels become parts of one instrument: offered together, the melody whole,
+  // each event's notes as they were (the buttons chosen afresh: the bellows went with the split).
+  const ButtonNotes notes = shippedKeyboard();
+  const auto pitchesOf = [&](const std::vector<std::string>& lines) {
+    std::vector<std::set<int>> out;
+    for (const auto& line : lines) {
+      std::set<int> chord;
+      if (line != kBreakMute && line != kBreakPlay)
+        for (int b : buttonsOfLine(line)) chord.insert(*notes[std::size_t(b)]);
+      out.push_back(chord);
+    }
+    return out;
+  };
+  for (const auto& [name, lines] : tastrello::testing::shippedLessons()) {
+    std::string problem;
+    const auto exported = readMidiFile(exportRecordToMidi(lines, notes, {}, {}), problem);
+    ASSERT_TRUE(exported) << problem;
+    const auto split = readMidiFile(splitIntoParts(*exported), problem);
+    ASSERT_TRUE(split) << problem;
+    ASSERT_GT(split->tracks, 2) << name << ": a part for each row played";
+    const auto parts = midiParts(*split);
+    EXPECT_TRUE(parts.empty()) << name << ": " << parts.size() << " parts offered";
+    const MidiPart part = parts.empty() ? MidiPart{} : parts.front();
+    EXPECT_EQ(pitchesOf(linesOf(importMidi(*split, part, notes))), pitchesOf(lines)) << name;
+  }
+}
+
+class MidiEndTest : public ::testing::Test {
+ protected:
+  /// A format 0 file of one note of a beat (96 ticks), its track ending `after` ticks later.
+  static std::string noteThenSilence(int after) {
+    std::string delta = bytes({after & 0x7F});
+    for (int rest = after >> 7; rest > 0; rest >>= 7) delta.insert(0, bytes({0x80 | (rest & 0x7F)}));
+    return header(0, 1) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) + delta +
+                                bytes({0xFF, 0x2F, 0}));
+  }
+  static ImportResult imported(const std::string& midi) {
+    std::string problem;
+    const auto file = readMidiFile(midi, problem);
+    EXPECT_TRUE(file) << problem;
+    return file ? importMidi(*file, {}, smallKeyboard()) : ImportResult{};
+  }
+};
+
+TEST_F(MidiEndTest, SilenceUpToTheEndOfTrackIsPartOfTheTuneAsFarAsARecordReaches) {
+  EXPECT_EQ(linesOf(imported(noteThenSilence(2 * 96))),
+            (std::vector<std::string>{"00/", kBreakMute, kBreakMute}));
+  EXPECT_EQ(linesOf(imported(noteThenSilence(0))), (std::vector<std::string>{"00/"}));
+  // An end a little off the grid is rounded to it as the notes are.
+  EXPECT_EQ(imported(noteThenSilence(96 + 10)).events.size(), 2u);
+  const auto far = imported(noteThenSilence(100000));
+  EXPECT_EQ(far.events.size(), 200u);
+  for (const auto& note : far.notes) EXPECT_NE(note.kind, ImportNote::Kind::RecordFull);
+}
+
+TEST_F(MidiEndTest, AFileWithoutAnEndOfTrackSaysNothingOfWhereItEnds) {
+  // The second track is cut short: the first one's end says nothing for the piece.
+  const std::string cut = header(1, 2) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) +
+                                                bytes({0x83, 0x00, 0xFF, 0x2F, 0})) +
+                          track(bytes({0, 0xFF, 0x03, 1, 'x'}));
+  std::string problem;
+  const auto file = readMidiFile(cut, problem);
+  ASSERT_TRUE(file) << problem;
+  EXPECT_FALSE(file->end);
+  EXPECT_EQ(linesOf(importMidi(*file, {}, smallKeyboard())), (std::vector<std::string>{"00/"}));
+  // Every track ended: the last end is the file's.
+  const std::string two = header(1, 2) + track(bytes({0, 0x90, 60, 100, 96, 0x80, 60, 0}) + kEnd) +
+                          track(bytes({0x83, 0x00, 0xFF, 0x2F, 0}));
+  const auto both = readMidiFile(two, problem);
+  ASSERT_TRUE(both);
+  EXPECT_EQ(both->end, 384) << "the second track's end, the later one";
 }
 
 TEST(MidiExportTest, RowsGoOnTheirChannelsTheBellowsBeforeEachTurnAndAPlayRestRingsOn) {

@@ -3,6 +3,8 @@
 // a refusal is said in the status line and nothing is written. (A port's error text is cut
 // at 128 characters.)
 #include <gtest/gtest.h>
+
+#include "file_bytes.h"
 #include <unistd.h>
 
 #include <fstream>
@@ -19,10 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string readAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return tastrello::testing::fileBytes(file);
 }
 
 }  // namespace

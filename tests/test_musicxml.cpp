@@ -307,6 +307,30 @@ TEST(MusicXmlImportTest, ATransposingPartIsTakenAtTheSoundingPitch) {
             (std::vector<std::string>{"00/", "03/"}));
 }
 
+TEST(MusicXmlImportTest, ABackupLongerThanTheBarSoFarGoesBackOnlyToTheBarsStart) {
+  // 4/4 in quarters: a damaged score backs up three quarters after one, in the first bar and
+  // in the second; the melody note after it starts its own bar, never before it.
+  auto tuneOf = [](const std::string& bars) {
+    const std::string xml =
+        "<score-partwise><part id=\"P1\"><measure><attributes><divisions>1</divisions>"
+        "<time><beats>4</beats><beat-type>4</beat-type></time></attributes>" +
+        bars + "</measure></part></score-partwise>";
+    std::string problem;
+    const auto score = readMusicXml(xml, kReader, problem);
+    EXPECT_TRUE(score) << problem;
+    return score ? tuneOfMusicXml(*score, "") : Tune{};
+  };
+  const std::string tooFar = "<backup><duration>3</duration></backup>";
+  const Tune first = tuneOf(note("C", 4, 1) + tooFar + note("D", 4, 4));
+  EXPECT_EQ(first.notes, (std::vector<TuneNote>{{0, 1, 60, -1}, {0, 4, 62, -1}}));
+  EXPECT_EQ(first.pickupTicks, 0) << "the bar still holds four quarters";
+
+  const Tune second = tuneOf(note("G", 4, 4) + "</measure><measure>" + note("C", 4, 1) +
+                             tooFar + note("D", 4, 4) + "</measure><measure>" + note("E", 4, 4));
+  EXPECT_EQ(second.notes, (std::vector<TuneNote>{
+                              {0, 4, 67, -1}, {4, 1, 60, -1}, {4, 4, 62, -1}, {8, 4, 64, -1}}));
+}
+
 TEST(MusicXmlImportTest, AUtf16ScoreIsRecognisedAndRead) {
   std::string utf16 = "\xFF\xFE";
   for (char c : tiedScore()) utf16 += {c, '\0'};
@@ -336,7 +360,7 @@ TEST(MusicXmlImportTest, PartsWithNotesAreOfferedAndTheChosenOnesMelodyIsTaken) 
   EXPECT_EQ(linesOf(bass), (std::vector<std::string>{"00/", "03/"}));
 }
 
-TEST(MusicXmlExportTest, EveryBarAddsUpToItsTimeSignatureWithTiesAcrossBarLines) {
+TEST(MusicXmlExportTest, EveryBarAddsUpToItsTimeSignatureTheLastEndsWithTheRecord) {
   // 3/4 in eighths with a one-eighth pickup at 80 a minute: a push chord held six steps
   // across the bar line, pull notes, silence.
   const ButtonNotes notes = shippedKeyboard();
@@ -376,10 +400,11 @@ TEST(MusicXmlExportTest, EveryBarAddsUpToItsTimeSignatureWithTiesAcrossBarLines)
     lengths.push_back(length);
   }
   EXPECT_EQ(measures, (std::vector<std::string>{"0", "1", "2"}));
-  EXPECT_EQ(lengths, (std::vector<int>{1, 6, 6})) << "in eighths: the pickup, then whole bars";
+  EXPECT_EQ(lengths, (std::vector<int>{1, 6, 3}))
+      << "in eighths: the pickup, a whole bar, and the last bar as far as the record goes";
   EXPECT_EQ(types, (std::vector<std::string>{"eighth", "eighth", "half", "eighth", "eighth",
-                                             "eighth", "eighth", "quarter."}))
-      << "the chord as a half and two eighths tied, the bar filled with rests";
+                                             "eighth", "eighth"}))
+      << "the chord as a half and two eighths tied, the closing rest";
   EXPECT_EQ(tieStarts, 4) << "both notes of the chord, twice";
   EXPECT_EQ(tieStops, 4);
   EXPECT_EQ(words, (std::vector<std::string>{"", "push", "pull", "push", "pull"}))
@@ -401,9 +426,96 @@ TEST(MusicXmlExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
     MusicXmlSettings settings;
     settings.language = UiLanguage(random() % 4);
     const auto back = imported(exportRecordToMusicXml(lines, notes, meter, settings), notes);
-    ASSERT_EQ(linesOf(back), lines) << "round " << round << ": " << formatMeter(meter);
+    // A score's pickup is a whole bar of its own: a record shorter than its pickup comes back
+    // with the pickup's rest.
+    auto expected = lines;
+    expected.resize(std::max(lines.size(), std::size_t(meter.pickupSteps)), kBreakMute);
+    ASSERT_EQ(linesOf(back), expected) << "round " << round << ": " << formatMeter(meter);
     EXPECT_EQ(back.meter, meter) << "round " << round;
   }
+}
+
+TEST(MusicXmlExportTest, EachShippedLessonComesBackWithItsClosingRest) {
+  // The last bar ends with the record: the rest that closes a lesson is the last bar's rest,
+  // and the silence up to the end of the score is read back as the lesson's own.
+  const ButtonNotes notes = shippedKeyboard();
+  const auto lessons = tastrello::testing::shippedLessons();
+  ASSERT_EQ(lessons.size(), 4u);
+  for (const auto& [name, lines] : lessons)
+    for (const Meter& meter : {Meter{}, Meter{3, 2, 1, 90}, Meter{6, 4, 5, 72}}) {
+      const auto back = imported(exportRecordToMusicXml(lines, notes, meter, {}), notes);
+      EXPECT_EQ(linesOf(back), lines) << name << " in " << formatMeter(meter);
+      EXPECT_EQ(back.meter, meter) << name;
+    }
+}
+
+TEST(MusicXmlExportTest, ARecordShorterThanABarIsOneShortBarAndNoPickup) {
+  const ButtonNotes notes = shippedKeyboard();
+  const std::vector<std::string> lines{"46/", kBreakMute};
+  const auto back = imported(exportRecordToMusicXml(lines, notes, {4, 1, 0, 0}, {}), notes);
+  EXPECT_EQ(back.meter, (Meter{4, 1, 0, 0}));
+  EXPECT_EQ(linesOf(back), lines);
+  // Shorter than its pickup, it keeps the pickup whole: the pickup's length is its meter's.
+  const auto picked = imported(exportRecordToMusicXml({"46/"}, notes, {4, 1, 3, 0}, {}), notes);
+  EXPECT_EQ(picked.meter, (Meter{4, 1, 3, 0}));
+  EXPECT_EQ(linesOf(picked), (std::vector<std::string>{"46/", kBreakMute, kBreakMute}));
+}
+
+TEST(MusicXmlImportTest, TheRestsOfTheLastBarAreTheTunesClosingSilence) {
+  // 3/4: a bar of three quarters, then a quarter and a half rest.
+  const std::string score =
+      "<score-partwise><part id=\"P1\"><measure><attributes><divisions>1</divisions><time>"
+      "<beats>3</beats><beat-type>4</beat-type></time></attributes>" +
+      note("C", 4, 1) + note("D", 4, 1) + note("E", 4, 1) + "</measure><measure>" +
+      note("C", 4, 1) + "<note><rest/><duration>2</duration></note></measure></part>"
+                        "</score-partwise>";
+  const std::string M = kBreakMute;
+  EXPECT_EQ(linesOf(imported(score, pullKeyboard())),
+            (std::vector<std::string>{"00/", "03/", "06/", "00/", M, M}));
+}
+
+/// A 4/4 bar in the parts given, each part's notes on its own beats and rests elsewhere, each
+/// part played by the MIDI program given ("" names none): a melody a notation program split
+/// into parts, one a channel.
+std::string splitScore(const std::vector<std::pair<std::string, std::string>>& programAndBeats) {
+  std::string list = "<part-list>", parts;
+  for (std::size_t p = 0; p < programAndBeats.size(); ++p) {
+    const std::string id = "P" + std::to_string(p + 1);
+    const auto& [program, beats] = programAndBeats[p];
+    list += "<score-part id=\"" + id + "\"><part-name>Accordion</part-name>" +
+            (program.empty() ? "" : "<midi-instrument id=\"" + id + "-I1\"><midi-program>" + program +
+                                        "</midi-program></midi-instrument>") +
+            "</score-part>";
+    parts += "<part id=\"" + id + "\"><measure><attributes><divisions>" +
+             std::to_string(p + 1) + "</divisions><time><beats>4</beats><beat-type>4</beat-type>"
+             "</time></attributes>";
+    for (char beat : beats)
+      parts += beat == '-' ? "<note><rest/><duration>" + std::to_string(p + 1) + "</duration></note>"
+                           : note(std::string(1, beat), 4, int(p + 1));
+    parts += "</measure></part>";
+  }
+  return "<score-partwise>" + list + "</part-list>" + parts + "</score-partwise>";
+}
+
+TEST(MusicXmlImportTest, TheMelodyOfOneInstrumentSplitIntoPartsComesBackWhole) {
+  // Each part with its own divisions: the parts are laid on a common grid.
+  const std::string score = splitScore({{"22", "C--F"}, {"22", "-D--"}, {"22", "--E-"}});
+  const auto back = imported(score, pullKeyboard());
+  EXPECT_EQ(linesOf(back), (std::vector<std::string>{"00/", "03/", "06/", "09/"}));
+}
+
+TEST(MusicXmlImportTest, PartsOfOneInstrumentAreOfferedAsOneAndOthersApart) {
+  const std::string score = splitScore({{"22", "C---"}, {"1", "-D--"}, {"22", "--E-"}, {"", "---F"}});
+  std::string problem;
+  const auto root = readMusicXml(score, kReader, problem);
+  ASSERT_TRUE(root) << problem;
+  const auto parts = scoreParts(*root, UiLanguage::English);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[0].label, "Parts 1, 3 of one instrument (notes: 2)");
+  EXPECT_EQ(parts[1].label, "Part 2: Accordion (notes: 1)");
+  EXPECT_EQ(parts[2].label, "Part 4: Accordion (notes: 1)");
+  EXPECT_EQ(linesOf(importTune(tuneOfMusicXml(*root, parts[0].id), pullKeyboard(), {})),
+            (std::vector<std::string>{"00/", kBreakMute, "06/", kBreakMute}));
 }
 
 class MusicXmlWindowTest : public ::testing::Test {

@@ -81,7 +81,7 @@ TEST(DiskFilesTest, TemporariesOfCutShortSavesAreRemovedButNotThoseOfALiveWriter
   const std::string live = "Records/.~tastrello-" + std::to_string(::getpid()) + "-11bb.tmp";
   dir.write(live, "writing");
   DiskFiles files(dir.path);
-  files.removeStaleTemporaries("Records");
+  files.finishInterruptedSaves("Records");
   EXPECT_FALSE(fs::exists(dir.path / "Records/.~tastrello-999999999-00aa.tmp"));
   EXPECT_TRUE(fs::exists(dir.path / live));
   EXPECT_EQ(dir.read("Records/Records_A.txt"), "whole");
@@ -98,7 +98,7 @@ TEST(DiskFilesTest, NoNameInAFolderStopsTheCleanupOrIsTakenForATemporaryFile) {
                                        "Records_y.tmp-999999999"};
   for (const auto& name : names) dir.write("Records/" + name, "user data");
   DiskFiles files(dir.path);
-  for (const char* folder : {"Records", "Data", "Notes"}) files.removeStaleTemporaries(folder);
+  for (const char* folder : {"Records", "Data", "Notes"}) files.finishInterruptedSaves(folder);
   for (const auto& name : names) EXPECT_TRUE(fs::exists(dir.path / "Records" / name)) << name;
   // A user's file whose name merely looks like an old temporary file is listed.
   const auto listed = files.list("Records").value();
@@ -326,6 +326,25 @@ TEST(OutputSwitchTest, SaysInTheLearnersLanguageThatTheSynthesizerIsNotStarted) 
   EXPECT_EQ(outputs.audioReport().problem, "no ned gstart (er startet mitm erschtn Ton)");
   language = UiLanguage::Spanish;
   EXPECT_EQ(outputs.audioReport().problem, "a\xFAn no iniciado (se inicia con la primera nota)");
+}
+
+TEST(OutputSwitchTest, ReportsThePortOrLogInForceAndNothingOfTheSynthesizerBehindIt) {
+  // What sounds is the port: the synthesizer's latency, state and reasons are not the learner's.
+  TempFolder dir;
+  OutputSwitch outputs(dir.path, {});
+  for (const std::string& setting : {std::string("USB Keys MIDI 1"), std::string("LOG:midi.log")}) {
+    outputs.choose(setting);
+    const AudioReport told = outputs.audioReport();
+    EXPECT_EQ(told.port, setting);
+    EXPECT_EQ(told.problem, "") << setting;
+    AudioReport port;
+    port.port = setting;
+    EXPECT_TRUE(told == port) << setting << ": more than the port is told";
+  }
+  outputs.choose("SYNTH");
+  const AudioReport synth = outputs.audioReport();
+  EXPECT_EQ(synth.port, "");
+  EXPECT_EQ(synth.problem, "not started yet (it starts with the first note)");
 }
 
 TEST(NoteTrackingPortTest, ItsOwnReasonsFollowTheLearnersLanguage) {

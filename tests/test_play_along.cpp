@@ -95,15 +95,46 @@ TEST_F(PlayAlongJudgeTest, APressBeforeItsChordIsHandedOverStillCountsForIt) {
   judge.expect(chord(2, 10.5, {47, 50}, 11.0));
   EXPECT_EQ(judge.judge(10.5),
             (std::vector<TimedVerdict>{{1, Timing::OnTime, 0}, {2, Timing::Early, -150}}));
-  // A press let go before its chord came is no try at it; one long before is forgotten.
+  // A press let go before its chord came still played it; one long before is forgotten.
   judge.held(10.6, {});
   judge.held(10.8, {53});
   judge.held(10.85, {});
   judge.expect(chord(3, 11.0, {53}, 11.5));
-  EXPECT_EQ(judge.judge(11.5), (std::vector<TimedVerdict>{{3, Timing::Missed, 0}}));
+  EXPECT_EQ(judge.judge(11.5), (std::vector<TimedVerdict>{{3, Timing::Early, -200}}));
   judge.held(11.6, {56});
   judge.expect(chord(4, 13.0, {56}, 13.5));
   EXPECT_EQ(judge.judge(13.5), (std::vector<TimedVerdict>{{4, Timing::Missed, 0}}));
+}
+
+TEST_F(PlayAlongJudgeTest, AChordPlayedAndLetGoBeforeItWasHandedOverIsPlayedHoweverShort) {
+  // Given: each chord pressed 60 ms before its moment and let go 20 ms before it, before
+  // replay hands it over; the third rings on through two rests and so is let go too early.
+  judge.expect(chord(1, 10.0, {44}, 10.5));
+  play(10.0, {44});
+  judge.held(10.44, {47, 50});
+  judge.held(10.48, {50});
+  judge.held(10.485, {});
+  judge.expect(chord(2, 10.5, {47, 50}, 11.0));
+  judge.held(10.94, {53});
+  judge.held(10.98, {});
+  judge.expect(chord(3, 11.0, {53}, 12.5, 3));
+  EXPECT_EQ(judge.judge(11.0), (std::vector<TimedVerdict>{{1, Timing::OnTime, 0},
+                                                          {2, Timing::OnTime, -60},
+                                                          {3, Timing::OnTime, -60},
+                                                          {3, Timing::LetGoEarly, 1520}}));
+  EXPECT_FALSE(judge.pending());
+}
+
+TEST_F(PlayAlongJudgeTest, AStrokeNearerTheChordBeforeIsNoTryAtTheNext) {
+  // Given: chord 1 played, judged and done with, then struck again; chord 2 is not handed over
+  // yet. The stroke lies nearer chord 1's moment: no wrong button for chord 2.
+  judge.expect(chord(1, 10.0, {44}, 10.5));
+  play(10.0, {44});
+  EXPECT_EQ(judge.judge(10.1), (std::vector<TimedVerdict>{{1, Timing::OnTime, 0}}));
+  play(10.2, {44}, 0.03);
+  judge.expect(chord(2, 10.5, {47}, 11.0));
+  judge.held(10.5, {47});
+  EXPECT_EQ(judge.judge(10.6), (std::vector<TimedVerdict>{{2, Timing::OnTime, 0}}));
 }
 
 TEST_F(PlayAlongJudgeTest, AChordOfButtonsPressedOneByOneBeforeItCameArrivesWithItsLast) {

@@ -189,6 +189,36 @@ TEST_F(PlayAlongModeTest, TheFirstChordPlayedWhileReplayStillCountsInCountsEarly
   EXPECT_EQ(form.ZahlenSchirm.rowNotes[0], "-40");
 }
 
+TEST_F(PlayAlongModeTest, AShortChordPlayedJustEarlyIsOnTimeOnTheStatusLineAndInTheHistory) {
+  // Given: the first and the second chord each pressed 60 ms before its moment and let go
+  // 20 ms before it, before replay came to it (the first while replay still counted in); the
+  // last two not played.
+  loadEvents({"44/", "47/", "50/", "53/"});
+  pressPlayAlong();
+  tickAt(1001);  // the count-in's last step; the first chord is due at 1002
+  holdAt(1001.94, 44);
+  clock.now = 1001.98;
+  letGoAll();
+  tickAt(1002);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgAlongOnTime, {"60"}));
+  holdAt(1002.94, 47);
+  clock.now = 1002.98;
+  letGoAll();
+  tickAt(1003);
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgAlongOnTime, {"60"}));
+  ASSERT_GE(form.ZahlenSchirm.rowNotes.size(), 2u);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes[0], "-60");
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes[1], "-60");
+  for (double at : {1004.0, 1005.0, 1006.0}) tickAt(at);
+  const auto plays = linesStarting("PLAY;");
+  ASSERT_EQ(plays.size(), 1u);
+  const auto pass = parsePlayAlongPass(plays[0]);
+  ASSERT_TRUE(pass);
+  EXPECT_EQ(pass->score.onTime, 2);
+  EXPECT_EQ(pass->score.missed, 2);
+  EXPECT_EQ(pass->score.meanMs, -60);
+}
+
 TEST_F(PlayAlongModeTest, TheMeterSetsTheGridTheCountInAndTheBeatsOfTheMetronome) {
   loadEvents({"44/", "47/", "50/", "53/", "56/", "59/"});
   // 3/4 in eighths: a step is half a beat; the meter is kept beside the record.
@@ -263,6 +293,34 @@ TEST_F(PlayAlongModeTest, TooFewTapsKeepTheOffsetAndSayWhy) {
   }
   EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgCalibrationFailed));
   EXPECT_DOUBLE_EQ(form.practice.offsetSeconds, 0);
+}
+
+// A chord is heard when the output in force sounds it: the built-in synthesizer its latency after
+// the chord's moment, a MIDI port (whose latency is unknown) at the moment itself.
+class PlayAlongOutputTest : public PlayAlongModeTest {
+ protected:
+  FakeAudio audio;
+  void SetUp() override {
+    files.loadShippedData();
+    form = Form1({&port, &files, nullptr, &clock, nullptr, &audio});
+    start();
+    loadEvents({"44/", "47/"});
+  }
+};
+
+TEST_F(PlayAlongOutputTest, AChordIsOnTimeWhenTheSynthesizerSoundsItAfterItsLatency) {
+  audio.next.running = true;
+  audio.next.latencyMs = 42;
+  const double t1 = startAlong();
+  holdAt(t1 + 0.042, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "0");
+}
+
+TEST_F(PlayAlongOutputTest, AChordIsOnTimeWhenAPortSoundsItAtItsMoment) {
+  audio.next.port = "USB Keys MIDI 1";
+  const double t1 = startAlong();
+  holdAt(t1, 44);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(0), "0");
 }
 
 // Keys carry the moment the system stamped on them: a busy thread that takes them late does not

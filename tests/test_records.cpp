@@ -1,5 +1,6 @@
 #include <set>
 
+#include "exchange/midi_lesson.h"
 #include "records/buttons.h"
 #include "test_support.h"
 
@@ -46,7 +47,7 @@ TEST_F(RecordTest, SavedRecordReadsBackWithTheLoadersDisplayTexts) {
 TEST_F(RecordTest, EmptyRecordHasLayoutEndMarkerAndSpace) {
   form.ShadowListe2.items.clear();
   form.ShadowListe3.items.clear();
-  ASSERT_TRUE(form.writeRecordFile("Records/Records_Empty.txt"));
+  ASSERT_TRUE(form.writeRecordFile("Records_Empty.txt"));
   EXPECT_EQ(files.lines("Records/Records_Empty.txt"),
             (std::vector<std::string>{"Notes_G-C-F.txt", "*-*", " "}));
   load("Records_Empty.txt");
@@ -63,7 +64,7 @@ TEST_F(RecordTest, ShippedLessonsRoundTripByteForByte) {
     const std::string original = files.files["Records/" + name];
     load(name);
     ASSERT_GT(form.ShadowListe2.items.size(), 5u) << name;
-    ASSERT_TRUE(form.writeRecordFile("Records/Copy.txt"));
+    ASSERT_TRUE(form.writeRecordFile("Copy.txt"));
     EXPECT_EQ(files.files["Records/Copy.txt"], original) << name;
   }
 }
@@ -268,7 +269,7 @@ TEST_F(RecordTest, AChordWhoseNameLineLooksLikeARestIsWrittenBackWhole) {
   files.files["Records/Records_Odd.txt"] = original;
   load("Records_Odd.txt");
   EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"44/", "47/", kBreakPlay, "50/"}));
-  ASSERT_TRUE(form.writeRecordFile("Records/Records_Copy.txt"));
+  ASSERT_TRUE(form.writeRecordFile("Records_Copy.txt"));
   EXPECT_EQ(files.files["Records/Records_Copy.txt"], original);
 }
 
@@ -326,4 +327,113 @@ TEST(ButtonPlaceTest, EveryPlaceOfABlockIsOneButtonAndTheBlocksAreTheSamePlaces)
   EXPECT_EQ(placeOf(67), (ButtonPlace{true, 2, 12}));
   EXPECT_EQ(buttonField(7), "07/");
   EXPECT_EQ(buttonField(67), "67/");
+}
+
+// ---- A record and its meter file, saved as one and read with their reasons
+
+class RecordMeterTest : public FormTest {
+ protected:
+  const std::string kOldMeter = formatMeter({3, 2, 1, 96});
+  std::optional<Meter> meterOn(const std::string& path) {
+    std::string problem;
+    return files.has(path) ? parseMeter(files.files[path], problem) : std::nullopt;
+  }
+};
+
+TEST_F(RecordMeterTest, AnImportWhoseMeterCannotBeWrittenIsNotSavedAndTheMeterFileIsNamed) {
+  const std::vector<std::string> lines{"44/", kBreakPlay, "47/", "50/"};
+  form.importMidi(exportRecordToMidi(lines, form.buttonNotes(), {3, 2, 0, 90}, {}), "Waltz", {});
+  files.failingPaths = {"Records/Meter_Records_Waltz.txt"};
+  form.SaveRecord_Click();
+  EXPECT_FALSE(files.has("Records/Records_Waltz.txt")) << "a record without its meter";
+  EXPECT_TRUE(form.EditBox.visible);  // still recording, nothing lost
+  EXPECT_EQ(form.StatusLine.caption,
+            form.say(Text::MsgRecordMeterNotSaved,
+                     {"Records/Meter_Records_Waltz.txt", "it is a folder"}));
+  files.failingPaths.clear();
+  form.SaveRecord_Click();
+  EXPECT_EQ(form.ShadowListe3.items, lines);
+  EXPECT_EQ(meterOn("Records/Meter_Records_Waltz.txt"), (Meter{3, 2, 0, 90}));
+}
+
+TEST_F(RecordMeterTest, ARecordSavedOverAnotherDoesNotTakeTheOthersMeter) {
+  files.files["Records/Meter_Records_Demo.txt"] = kOldMeter;
+  // A new record where no meter was gets no meter file.
+  form.Record_Click();
+  recordChord({47});
+  saveAs("Fresh");
+  EXPECT_TRUE(files.has("Records/Records_Fresh.txt"));
+  EXPECT_FALSE(files.has("Records/Meter_Records_Fresh.txt"));
+  // One of its own where another left its meter gets the plain meter.
+  form.Record_Click();
+  form.ReEd_Click();  // afresh: the record saved has no meter to take along
+  recordChord({44});
+  saveAs("Demo");
+  form.SaveRecord_Click();  // the second click replaces the demo
+  EXPECT_EQ(files.lines("Records/Records_Demo.txt").size(), 5u);
+  EXPECT_EQ(meterOn("Records/Meter_Records_Demo.txt"), Meter{});
+  EXPECT_EQ(form.practice.meter, Meter{});  // as the record is loaded after its save
+}
+
+TEST_F(RecordMeterTest, AContinuedRecordKeepsItsMeterAndTakesItToANewName) {
+  files.files["Records/Meter_Records_Demo.txt"] = kOldMeter;
+  load("Records_Demo.txt");
+  form.Record_Click();
+  recordChord({44});
+  form.SaveRecord_Click();  // under its own name
+  EXPECT_EQ(files.files["Records/Meter_Records_Demo.txt"], kOldMeter);
+  form.Record_Click();
+  recordChord({47});
+  saveAs("Copy");
+  EXPECT_EQ(files.files["Records/Meter_Records_Copy.txt"], kOldMeter);
+  EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 96}));
+}
+
+TEST_F(RecordMeterTest, ATempoOutOfRangeIsSaidAndTheMeterStillCounts) {
+  files.files["Records/Meter_Records_T.txt"] =
+      joinLines({"METER;beats=3;steps=2;pickup=1", "TEMPO;bpm=999"});
+  loadEvents({"44/", "47/"});
+  EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 0}));
+  EXPECT_NE(form.StatusLine.caption.find("Meter_Records_T.txt"), std::string::npos);
+  EXPECT_NE(form.StatusLine.caption.find("TEMPO;bpm=999"), std::string::npos)
+      << form.StatusLine.caption;
+  // Within the range nothing is said.
+  files.files["Records/Meter_Records_T.txt"] =
+      joinLines({"METER;beats=3;steps=2;pickup=1", "TEMPO;bpm=300"});
+  const int problems = form.problemCount;
+  loadEvents({"44/", "47/"});
+  EXPECT_EQ(form.practice.meter, (Meter{3, 2, 1, 300}));
+  EXPECT_EQ(form.problemCount, problems) << form.StatusLine.toolTip;
+}
+
+/// A store that only reads and replaces, as the page's is.
+class ReplacingFiles : public Files {
+ public:
+  std::map<std::string, std::string> files;
+  std::string failing;  ///< the path whose replacement fails
+  std::optional<std::string> read(const std::string& path) override {
+    const auto it = files.find(path);
+    return it == files.end() ? std::nullopt : std::optional(it->second);
+  }
+  std::string replace(const std::string& path, const std::string& bytes) override {
+    if (path == failing) return "refused";
+    files[path] = bytes;
+    return {};
+  }
+  std::optional<std::vector<std::string>> list(const std::string&) override { return {}; }
+};
+
+TEST(FilesTogetherDefaultTest, AFailingFilePutsBackTheOldBytesOfThoseReplacedBeforeIt) {
+  ReplacingFiles store;
+  store.files = {{"a", "old a"}, {"b", "old b"}, {"c", "old c"}};
+  store.failing = "c";
+  const FileProblem problem =
+      store.replaceTogether({{"a", "new a"}, {"b", "new b"}, {"c", "new c"}});
+  EXPECT_EQ(problem.path, "c");
+  EXPECT_EQ(problem.why, "refused");
+  EXPECT_EQ(store.files,
+            (std::map<std::string, std::string>{{"a", "old a"}, {"b", "old b"}, {"c", "old c"}}));
+  store.failing.clear();
+  EXPECT_TRUE(store.replaceTogether({{"a", "new a"}, {"c", "new c"}}).ok());
+  EXPECT_EQ(store.files["c"], "new c");
 }

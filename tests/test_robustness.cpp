@@ -66,6 +66,35 @@ class FailingCalls : public FileCalls {
   Stage stage_;
 };
 
+/// Forks a child that saves over and over (`save(i)` makes the i-th save and says whether it
+/// was whole), kills it at a random moment and says whether it had finished its first save.
+/// With `waitForFirst` the kill waits until it has (a slow machine or a sanitizer may need
+/// longer than the other kills allow).
+template <class Save>
+bool killWhileSaving(std::mt19937& random, bool waitForFirst, Save save) {
+  int done[2];
+  if (::pipe(done) != 0) return false;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(done[0]);
+    for (unsigned i = 0;; ++i) {
+      const bool whole = save(i);
+      if (i == 0) (void)!::write(done[1], whole ? "r" : "f", 1);  // replaced, or failed
+    }
+  }
+  ::close(done[1]);
+  char byte = 0;
+  if (waitForFirst && child > 0) (void)!::read(done[0], &byte, 1);
+  ::usleep(std::uniform_int_distribution<int>(0, 4000)(random));
+  if (child > 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  if (byte == 0 && ::read(done[0], &byte, 1) != 1) byte = 0;
+  ::close(done[0]);
+  return byte == 'r';
+}
+
 }  // namespace
 
 class FailingSaveTest : public ::testing::TestWithParam<Stage> {};
@@ -128,34 +157,14 @@ TEST(KilledSaveTest, EveryFileIsWholeAfterAKillAtAnyMoment) {
   const int trials = 200;
   int replacing = 0;  // trials in which the child finished at least one replacement
   for (int trial = 0; trial < trials; ++trial) {
-    int done[2];
-    ASSERT_EQ(::pipe(done), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(done[0]);
-      for (unsigned i = 0;; ++i) {
-        const std::string& record = i % 2 ? recordA : recordB;
-        const std::string& settings = i % 2 ? settingsA : settingsB;
-        const bool whole = files.replace("Records/Records_K.txt", record).empty() &
-                           files.replace("Data/Tastrel.Ini", settings).empty();
-        if (i == 0) (void)!::write(done[1], whole ? "r" : "f", 1);  // replaced, or failed
-      }
-    }
-    ::close(done[1]);
-    // Every fourth kill waits until the child has replaced both files once (a slow machine
-    // or a sanitizer may need longer than the other kills allow); all land at any moment.
-    char byte = 0;
-    if (trial % 4 == 0) {
-      ASSERT_EQ(::read(done[0], &byte, 1), 1);
-    }
-    ::usleep(std::uniform_int_distribution<int>(0, 4000)(random));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (byte == 0 && ::read(done[0], &byte, 1) != 1) byte = 0;
-    replacing += byte == 'r';
-    ::close(done[0]);
+    // Every fourth kill waits until the child has replaced both files once; all land at any
+    // moment.
+    replacing += killWhileSaving(random, trial % 4 == 0, [&](unsigned i) {
+      const std::string& record = i % 2 ? recordA : recordB;
+      const std::string& settings = i % 2 ? settingsA : settingsB;
+      return files.replace("Records/Records_K.txt", record).empty() &
+             files.replace("Data/Tastrel.Ini", settings).empty();
+    });
     const std::string record = readAll(dir / "Records/Records_K.txt");
     const std::string settings = readAll(dir / "Data/Tastrel.Ini");
     ASSERT_TRUE(record == recordA || record == recordB) << "trial " << trial;
@@ -165,5 +174,42 @@ TEST(KilledSaveTest, EveryFileIsWholeAfterAKillAtAnyMoment) {
     ASSERT_EQ(names, std::vector<std::string>{"Records_K.txt"});
   }
   EXPECT_GE(replacing, trials / 4);  // the child really got to replace the files
+  fs::remove_all(dir);
+}
+
+TEST(KilledSaveTest, ARecordAndItsMeterAreBothOldOrBothNewAfterAKillAtAnyMoment) {
+  const fs::path dir = freshFolder("killed-pair");
+  // Two versions of the pair; the records large enough that a kill often lands inside one.
+  const std::string recordA(300000, 'a'), recordB(200000, 'b');
+  const std::string meterA = formatMeter({3, 2, 1, 90}), meterB = formatMeter({4, 1, 0, 0});
+  DiskFiles files(dir);
+  auto pair = [](const std::string& record, const std::string& meter) {
+    return std::vector<FileChange>{{"Records/Records_K.txt", record},
+                                   {"Records/Meter_Records_K.txt", meter}};
+  };
+  ASSERT_TRUE(files.replaceTogether(pair(recordA, meterA)).ok());
+
+  std::mt19937 random(4711);
+  // How often a kill lands inside a change depends on how fast the machine is: the kills go on
+  // until enough have cut a change short (a busy machine takes more of them), within a bound.
+  const int trials = 200, enoughInterrupted = 20, mostTrials = 1000;
+  int replacing = 0, interrupted = 0;
+  for (int trial = 0; trial < mostTrials && (trial < trials || interrupted < enoughInterrupted);
+       ++trial) {
+    replacing += killWhileSaving(random, trial % 4 == 0, [&](unsigned i) {
+      return files.replaceTogether(i % 2 ? pair(recordA, meterA) : pair(recordB, meterB)).ok();
+    });
+    // The next start finishes what the kill cut short.
+    interrupted += countFiles(dir / "Records") > 2;
+    files.finishInterruptedSaves("Records");
+    const std::string record = readAll(dir / "Records/Records_K.txt");
+    const std::string meter = readAll(dir / "Records/Meter_Records_K.txt");
+    ASSERT_TRUE((record == recordA && meter == meterA) || (record == recordB && meter == meterB))
+        << "trial " << trial << ": a record of " << record.size() << " bytes beside the meter "
+        << meter;
+    ASSERT_EQ(countFiles(dir / "Records"), 2) << "trial " << trial << ": leftovers";
+  }
+  EXPECT_GE(replacing, trials / 4);           // the child really got to replace the pair
+  EXPECT_GE(interrupted, enoughInterrupted);  // and many kills cut a change short
   fs::remove_all(dir);
 }

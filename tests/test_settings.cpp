@@ -173,6 +173,22 @@ TEST_F(SettingsTest, EveryStartUpProblemIsKeptAndTheLatestShown) {
   EXPECT_EQ(form.problemCount, 3);
 }
 
+TEST_F(SettingsTest, AnInstrumentListOneNameShortIsSaidAndAFullOneIsNot) {
+  std::vector<std::string> lines{"SPLASH:", "FALSE", "MIDI-LIST:"};
+  for (int i = 1; i <= 127; ++i) {
+    const std::string number = std::to_string(i);
+    lines.push_back(std::string(3 - number.size(), '0') + number + "Voice " + number);
+  }
+  restartWith(lines);
+  EXPECT_EQ(form.problemCount, 1) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgSettingsShortList, {path, "127"}));
+  EXPECT_EQ(form.instrumentNames[127], "Voice 127");
+  lines.push_back("128Voice 128");
+  restartWith(lines);
+  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.instrumentNames[128], "Voice 128");
+}
+
 TEST_F(SettingsTest, OnlyTheLatestProblemsAreKept) {
   for (int i = 0; i < 200; ++i) form.report("problem " + std::to_string(i));
   EXPECT_EQ(form.problems.size(), Form1::kProblemsKept);
@@ -237,6 +253,57 @@ TEST_F(SettingsTest, TheBellowsControllersAtTheEdgesAreTakenByTheInputAndTheExpo
   restartWith({"BELLOWS-CC:", ""});  // empty: none, and nothing to say
   EXPECT_EQ(form.problemCount, 0);
   EXPECT_EQ(form.hands.bellowsController, -1);
+}
+
+struct PlayAlongValue {
+  std::string key, value;
+  friend std::ostream& operator<<(std::ostream& out, const PlayAlongValue& v) {
+    return out << v.key << " " << v.value;
+  }
+};
+
+class PlayAlongSettingTest : public SettingsTest,
+                             public ::testing::WithParamInterface<PlayAlongValue> {};
+
+TEST_P(PlayAlongSettingTest, AValueOutOfItsRangeIsSaidWithTheRangeAndTheStartValueHolds) {
+  const auto& [key, value] = GetParam();
+  restartWith({"LANGUAGE:", "Lang_ENG.txt", key, value, "SPLASH:", "FALSE"});
+  const bool offset = key == "TAP-OFFSET:";
+  const std::string said = form.StatusLine.toolTip;
+  EXPECT_NE(said.find("Setting " + key + " \"" + value + "\" is ignored"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find(offset ? "from -500 to 500; 0 ms holds"
+                             : "from 10 to 300; \xB1"
+                               "80 ms holds"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(form.practice.offsetSeconds, 0.0);
+  EXPECT_EQ(form.practice.windowMs, 80);
+  EXPECT_EQ(form.splashState, "FALSE");  // the rest of the file still counts
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, PlayAlongSettingTest,
+    ::testing::Values(PlayAlongValue{"TAP-OFFSET:", "501"}, PlayAlongValue{"TAP-OFFSET:", "-501"},
+                      PlayAlongValue{"TAP-OFFSET:", "32767"},
+                      PlayAlongValue{"TAP-OFFSET:", "99999"}, PlayAlongValue{"TAP-OFFSET:", "12.5"},
+                      PlayAlongValue{"TAP-OFFSET:", "abc"}, PlayAlongValue{"TIMING-WINDOW:", "9"},
+                      PlayAlongValue{"TIMING-WINDOW:", "0"},
+                      PlayAlongValue{"TIMING-WINDOW:", "-80"},
+                      PlayAlongValue{"TIMING-WINDOW:", "301"},
+                      PlayAlongValue{"TIMING-WINDOW:", "80ms"}));
+
+TEST_F(SettingsTest, PlayAlongValuesAtTheEdgesOfTheirRangesAreTakenAndEmptyOnesAreTheStartValues) {
+  for (const auto& [offset, window] : std::vector<std::pair<int, int>>{{-500, 10}, {500, 300}}) {
+    restartWith({"TAP-OFFSET:", std::to_string(offset), "TIMING-WINDOW:", std::to_string(window)});
+    EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+    EXPECT_EQ(form.practice.offsetSeconds, offset / 1000.0);
+    EXPECT_EQ(form.practice.windowMs, window);
+  }
+  restartWith({"TAP-OFFSET:", "", "TIMING-WINDOW:", ""});
+  EXPECT_EQ(form.problemCount, 0) << form.StatusLine.toolTip;
+  EXPECT_EQ(form.practice.offsetSeconds, 0.0);
+  EXPECT_EQ(form.practice.windowMs, 80);
 }
 
 TEST_F(SettingsTest, AFileFarTooLargeForSettingsIsNeitherReadNorRewritten) {

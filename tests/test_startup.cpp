@@ -1,4 +1,8 @@
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <regex>
+#include <set>
 
 #include "test_support.h"
 
@@ -167,4 +171,42 @@ TEST_F(StartupTest, FreePlayShowsTheSameControlsAfterStartUpARecordingAndAReplay
   selectRow(form.RecordList, "Records_Panels.txt");
   form.RecordList_Click();
   EXPECT_EQ(shownControls(form), afterSave);
+}
+
+// ---- One version, written once in CMakeLists.txt's project()
+
+namespace {
+
+std::string sourceFile(const std::string& path) {
+  std::ifstream in(std::string(TASTRELLO_SOURCE) + "/../" + path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+/// Every "Version 1.2"-like mention in `text`.
+std::set<std::string> versionsIn(const std::string& text) {
+  std::set<std::string> out;
+  const std::regex mention("Version [0-9]+\\.[0-9]+(\\.[0-9]+)?");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), mention); it != std::sregex_iterator(); ++it)
+    out.insert(it->str());
+  return out;
+}
+
+}  // namespace
+
+TEST_F(StartupTest, TheSplashAsDrawnThePackageAndItsAppStreamDataSayTheVersionTheWindowShows) {
+  const auto shown = versionsIn(form.Version.caption);
+  ASSERT_EQ(shown.size(), 1u) << form.Version.caption;
+  const std::string version = shown.begin()->substr(8);
+  EXPECT_NE(form.windowCaption.find(*shown.begin()), std::string::npos) << form.windowCaption;
+  // Both front ends fill the picture's place "{0}" with the splash's caption.
+  std::string splash = sourceFile("assets/splash.svg");
+  ASSERT_NE(splash.find("{0}"), std::string::npos);
+  splash.replace(splash.find("{0}"), 3, form.Splashscreen.caption);
+  EXPECT_EQ(versionsIn(splash), shown);
+  // The newest entry of the Debian changelog and of the AppStream releases.
+  EXPECT_EQ(sourceFile("packaging/changelog").rfind("tastrello (" + version + ") ", 0), 0u);
+  const std::string appstream = sourceFile("packaging/org.tastrello.Tastrello.metainfo.xml");
+  const auto release = appstream.find("<release version=\"");
+  ASSERT_NE(release, std::string::npos);
+  EXPECT_EQ(appstream.find("<release version=\"" + version + "\""), release) << "the newest release";
 }

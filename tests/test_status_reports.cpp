@@ -40,6 +40,15 @@ TEST_F(StatusReportTest, AProblemQuotingAHugeLineIsCutInTheLineAndTheToolTip) {
   EXPECT_EQ(form.StatusLine.caption, "short");
 }
 
+TEST_F(StatusReportTest, AProblemAsLongAsTheLongestKeptIsShownWholeAndOneMoreIsCut) {
+  const std::string longest(Form1::kLongestProblem, 'L');
+  form.report(longest);
+  EXPECT_EQ(form.StatusLine.caption, longest);
+  EXPECT_EQ(form.problems.back(), longest);
+  form.report(longest + "M");
+  EXPECT_EQ(form.StatusLine.caption, longest.substr(1) + '\x85');
+}
+
 TEST_F(StatusReportTest, AFilesManyProblemsAreAFewAndHowManyMore) {
   for (std::size_t count : {std::size_t(0), Form1::kReportsPerFile, Form1::kReportsPerFile + 1,
                             std::size_t(2000)}) {

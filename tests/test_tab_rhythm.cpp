@@ -41,6 +41,33 @@ const Meter kThreeFour{3, 1, 0, 0};
 
 }  // namespace
 
+// ---- Note values over every place and length a bar offers
+
+TEST(TabNoteValueTest, EveryChordAndSilenceInsideABarIsWrittenInValuesThatAddUpToIt) {
+  // Given each start in the bar and each length up to its end, the values fill exactly that
+  // length, and rests are undotted on their own grid.
+  std::vector<std::string> wrong;
+  for (const Meter& meter : {kThreeFour, kFourFour, Meter{2, 1, 0, 0}, Meter{6, 1, 0, 0}}) {
+    const int bar = meter.beatsPerBar * 4;
+    for (int offset = 0; offset < bar; ++offset) {
+      for (int length = 0; offset + length <= bar; ++length) {
+        int notes = 0;
+        for (const NoteValue& v : splitNote(offset, length, meter)) notes += v.sixteenths();
+        int p = offset;
+        bool restsOnGrid = true;
+        for (const NoteValue& v : splitRest(offset, length, meter)) {
+          restsOnGrid = restsOnGrid && !v.dotted && p % v.base == 0;
+          p += v.sixteenths();
+        }
+        if (notes != length || p - offset != length || !restsOnGrid)
+          wrong.push_back(std::to_string(meter.beatsPerBar) + "/4 at " + std::to_string(offset) +
+                          " for " + std::to_string(length));
+      }
+    }
+  }
+  EXPECT_EQ(wrong, std::vector<std::string>{});
+}
+
 // ---- Note values, one value a test, each with the places it may and may not stand
 
 TEST(TabNoteValueTest, QuarterIsOneStepOfARecordWithoutMeter) {

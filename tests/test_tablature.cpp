@@ -84,6 +84,27 @@ TEST_F(TabLayoutTest, StemsPointAwayFromTheFarthestNoteAndReachTheMiddleLine) {
   EXPECT_EQ(pair[0]->flags + pair[1]->flags, 0);
 }
 
+TEST_F(TabLayoutTest, ANoteOnTheFirstLedgerLineGetsItAndOneInsideTheStaffNone) {
+  // Row 2 stands on the lines: button 3 on the first ledger line below (step -2), 4 on the
+  // lowest staff line, 8 on the highest, 9 on the first ledger line above; row 1's button 4
+  // hangs below the first ledger line.
+  const std::vector<int> buttons{button(2, 3), button(2, 4), button(2, 8), button(2, 9),
+                                 button(1, 4)};
+  std::vector<int> steps;
+  for (int b : buttons) steps.push_back(tabNoteOf(b).step);
+  ASSERT_EQ(steps, (std::vector<int>{-2, 0, 8, 10, -3}));
+  std::vector<std::string> lines;
+  for (int b : buttons) lines.push_back(chord({b}));
+  const auto items = itemsOf(lay(lines));
+  ASSERT_EQ(items.size(), buttons.size());
+  std::vector<std::size_t> ledgers;
+  for (const TabItem* item : items) ledgers.push_back(item->ledgers.size());
+  EXPECT_EQ(ledgers, (std::vector<std::size_t>{1, 0, 0, 1, 1}));
+  EXPECT_DOUBLE_EQ(items[0]->ledgers.at(0).y1, g.stepY(-2));
+  EXPECT_DOUBLE_EQ(items[3]->ledgers.at(0).y1, g.stepY(10));
+  EXPECT_DOUBLE_EQ(items[4]->ledgers.at(0).y1, g.stepY(-2));
+}
+
 TEST_F(TabLayoutTest, HeadsASecondApartStandOnBothSidesOfTheStem) {
   const auto items = itemsOf(lay({chord({button(1, 7), button(2, 6)}),     // steps 3 and 4
                                   chord({button(2, 8), button(1, 9)}),     // 8 and 7

@@ -1,7 +1,7 @@
 // The window on a real X server (its own Xvfb, with the server's key auto-repeat on): keys held
 // down by the X test extension sound once however long they are held, also with the bellows
-// key held, whatever the server sends for its repeats; and the buttons show the letters of the
-// server's keyboard layout.
+// key held and with both cores busy, whatever the server sends for its repeats and however late
+// the window reads it; and the buttons show the letters of the server's keyboard layout.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -65,6 +65,15 @@ class HeldKeyTest : public FormTest {
 };
 
 TEST_F(HeldKeyTest, AKeyHeldForSecondsSoundsOnce) {
+  hold("a", 2500, "a");
+  EXPECT_EQ(strikes(*form.keyNote(0)), 1) << "the held key struck again";
+  EXPECT_EQ(form.Keys[0].backColor, form.keyIdleColor);
+}
+
+TEST_F(HeldKeyTest, AKeyHeldForSecondsWithBothCoresBusySoundsOnce) {
+  // The server's repeats come as a release and a press; a busy machine was seen to hand the
+  // window the press up to 110 ms after its release.
+  BusyCores busy(2);
   hold("a", 2500, "a");
   EXPECT_EQ(strikes(*form.keyNote(0)), 1) << "the held key struck again";
   EXPECT_EQ(form.Keys[0].backColor, form.keyIdleColor);

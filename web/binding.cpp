@@ -289,6 +289,7 @@ class PageWorld : public OutputChoice, public Clock, public MidiPorts, public Au
   AudioReport audioReport() override {
     const val r = page_.call<val>("audioReport");
     AudioReport report;
+    if (!r["port"].isUndefined()) report.port = fromPage(r["port"].as<std::string>());
     report.running = r["running"].as<bool>();
     report.driver = fromPage(r["driver"].as<std::string>());
     report.soundFont = fromPage(r["soundFont"].as<std::string>());
@@ -417,6 +418,9 @@ class WebWindow {
 
   /// A learner's first start: the lessons listed and what to do first said.
   void welcome() { form_.welcome(); }
+
+  /// Started again in the same visit: the splash does not come back.
+  void splashSeen() { form_.splashSeen(); }
 
   /// One event; then what the page needs to draw: see update().
   std::string dispatch(int kind, const std::string& control, int index, const std::string& text,
@@ -628,6 +632,7 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .function("putFile", &WebWindow::putFile)
       .function("start", &WebWindow::start)
       .function("welcome", &WebWindow::welcome)
+      .function("splashSeen", &WebWindow::splashSeen)
       .function("dispatch", &WebWindow::dispatch)
       .function("update", &WebWindow::update)
       .function("takeRequestBytes", &WebWindow::takeRequestBytes)

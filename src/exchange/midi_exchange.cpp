@@ -43,15 +43,6 @@ Meter Form1::loadedMeter() {
   return meter.value_or(Meter{});
 }
 
-void Form1::saveImportedMeter(const std::string& recordFile) {
-  if (!importedMeter) return;
-  const std::string name = meterFileName(recordFile);
-  const std::string why =
-      services.files->replace(RecordList.folder + name, formatMeter(*importedMeter));
-  if (!why.empty()) report(say(Text::MsgNotSaved, {name, why}));
-  importedMeter.reset();
-}
-
 std::optional<std::string> Form1::exportMusicXml() {
   const auto events = loadedEvents();
   if (events.empty()) {
@@ -238,7 +229,8 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   const std::string meter =
       m.tempo > 0 ? say(Text::ImportMeterTempo,
                         {std::to_string(m.beatsPerBar), grid, std::to_string(m.tempo)})
-                  : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid});
+                  : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid}) + ", " +
+                        say(Text::ImportNoTempo);
   inform(
       say(Text::MsgImported, {std::to_string(eventCount()), std::to_string(imported.bellowsChanges),
                               std::to_string(imported.notes.size() + warnings.size()), meter}));

@@ -88,9 +88,10 @@ struct TrackReader {
   }
 };
 
-/// Reads one track chunk's events; false with `why` when it stops early.
+/// Reads one track chunk's events; false with `why` when it stops early. `end` is the tick of
+/// its end of track, when it has one.
 bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& why,
-               UiLanguage language) {
+               std::optional<long long>& end, UiLanguage language) {
   Cursor c(chunk);
   TrackReader reader{track, out.notes, {}};
   long long tick = 0;
@@ -121,7 +122,10 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& wh
           ok = false;
           break;
         }
-        if (*type == 0x2F) break;  // end of track
+        if (*type == 0x2F) {
+          end = tick;
+          break;
+        }
         if (*type == 0x03 && out.names[std::size_t(track)].empty())
           out.names[std::size_t(track)] = std::string(*data);
         if (*type == 0x51 && data->size() == 3) {
@@ -163,6 +167,8 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& wh
     }
     if (kind == 0xB0 && out.controls.size() < kMaxControls)
       out.controls.push_back({tick, track, channel, *d1, *d2});
+    if (kind == 0xC0 && out.programs.size() < kMaxControls)
+      out.programs.push_back({tick, track, channel, *d1});
     if (kind == 0x90 && *d2 > 0)
       reader.on(tick, channel, *d1, *d2);
     else if (kind == 0x80 || kind == 0x90)
@@ -186,7 +192,7 @@ void putBigEndian(std::string& out, std::uint32_t value, int n) {
   for (int i = n - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-std::string trackChunk(std::vector<MidiEvent> events) {
+std::string trackChunk(std::vector<MidiEvent> events, long long end) {
   std::stable_sort(events.begin(), events.end(),
                    [](const MidiEvent& a, const MidiEvent& b) { return a.tick < b.tick; });
   std::string data;
@@ -204,7 +210,8 @@ std::string trackChunk(std::vector<MidiEvent> events) {
       data.append(e.bytes.begin(), e.bytes.end());
     }
   }
-  data += std::string("\x00\xFF\x2F\x00", 4);
+  putVlq(data, std::max(0LL, end - tick));
+  data += std::string("\xFF\x2F\x00", 3);
   std::string chunk = "MTrk";
   putBigEndian(chunk, static_cast<std::uint32_t>(data.size()), 4);
   return chunk + data;
@@ -244,6 +251,7 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
   }
   out.division = static_cast<int>(division);
   std::size_t at = 8 + headerLength;
+  bool everyTrackEnds = true;
   while (at + 8 <= bytes.size() && out.tracks < 256) {
     const std::string_view type = bytes.substr(at, 4);
     std::uint64_t length = bigEndian(bytes, at + 4, 4);
@@ -256,9 +264,12 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
     if (type == "MTrk") {
       out.names.emplace_back();
       Text why{};
-      if (!readTrack(bytes.substr(at, std::size_t(length)), out.tracks, out, why, language))
+      std::optional<long long> end;
+      if (!readTrack(bytes.substr(at, std::size_t(length)), out.tracks, out, why, end, language))
         out.warnings.push_back(
             say(Text::MidiTrackEndsEarly, {std::to_string(out.tracks + 1), say(why)}));
+      everyTrackEnds = everyTrackEnds && end;
+      if (end) out.end = std::max(out.end.value_or(0), *end);
       ++out.tracks;
     }
     at += std::size_t(length);
@@ -267,6 +278,7 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
     problem = say(Text::WhyMidiNoTrack);
     return std::nullopt;
   }
+  if (!everyTrackEnds) out.end.reset();
   if (declaredTracks != static_cast<std::uint32_t>(out.tracks))
     out.warnings.push_back(say(Text::MidiTrackCount,
                                {std::to_string(declaredTracks), std::to_string(out.tracks)}));
@@ -300,7 +312,7 @@ std::string writeMidiFile(int division, long long tempo, const std::string& name
 
 std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
                           const std::string& name,
-                          const std::vector<std::vector<MidiEvent>>& tracks) {
+                          const std::vector<std::vector<MidiEvent>>& tracks, long long end) {
   std::string out = "MThd";
   putBigEndian(out, 6, 4);
   putBigEndian(out, 1, 2);
@@ -311,8 +323,8 @@ std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
   title.bytes.insert(title.bytes.end(), name.begin(), name.end());
   first.push_back(title);
   first.insert(first.end(), conductor.begin(), conductor.end());
-  out += trackChunk(first);
-  for (const auto& track : tracks) out += trackChunk(track);
+  out += trackChunk(first, end);
+  for (const auto& track : tracks) out += trackChunk(track, end);
   return out;
 }
 

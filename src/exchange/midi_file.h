@@ -34,6 +34,15 @@ struct MidiControl {
   bool operator==(const MidiControl&) const = default;
 };
 
+/// A program change: the instrument (0..127) the channel plays from `tick` on.
+struct MidiProgram {
+  long long tick = 0;
+  int track = 0;
+  int channel = 0;
+  int program = 0;
+  bool operator==(const MidiProgram&) const = default;
+};
+
 /// A time signature: `numerator` over 2 to the `denominatorPower`, and the MIDI clocks (24 a
 /// quarter) of one metronome click.
 struct MidiTimeSignature {
@@ -59,8 +68,12 @@ struct MidiFileContent {
   std::vector<MidiNote> notes;        ///< in order of onset (then track, then pitch)
   long long firstTempo = 500000;      ///< microseconds per quarter note, of the first tempo
   std::vector<MidiControl> controls;  ///< controller changes, in order of time
+  std::vector<MidiProgram> programs;  ///< program changes, in order of reading
   std::vector<MidiTimeSignature> timeSignatures;  ///< in order of time
   std::vector<MidiTempo> tempos;                  ///< in order of time
+  /// Where the file says it ends: its last end of track, when every track has one (a track
+  /// cut short says nothing of where the piece ends).
+  std::optional<long long> end;
   std::vector<std::string> warnings;              ///< what was repaired or left out, in words
 };
 
@@ -78,10 +91,11 @@ struct MidiEvent {
 };
 
 /// A format 1 file: a first track with the name and the `conductor`'s events (tempo, time
-/// signature), then one track per list.
+/// signature), then one track per list. Every track ends at `end` (a silence after the last
+/// note belongs to the piece), or at its last event when that comes later.
 std::string writeMidiFile(int division, const std::vector<MidiEvent>& conductor,
                           const std::string& name,
-                          const std::vector<std::vector<MidiEvent>>& tracks);
+                          const std::vector<std::vector<MidiEvent>>& tracks, long long end = 0);
 /// The same with one tempo (microseconds per quarter note) as the conductor.
 std::string writeMidiFile(int division, long long tempo, const std::string& name,
                           const std::vector<std::vector<MidiEvent>>& tracks);

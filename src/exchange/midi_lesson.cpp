@@ -23,9 +23,29 @@ int rowOf(int button) {
   return placeOf(button).row - 1;
 }
 
-bool inPart(const MidiPart& part, int track, int channel) {
+/// The instrument of a track's notes (of a channel's in a format 0 file): its first program
+/// change, -1 when it has none.
+int instrumentOf(const MidiFileContent& file, int track, int channel) {
+  for (const auto& p : file.programs)
+    if (file.format == 0 ? p.channel == channel : p.track == track) return p.program;
+  return -1;
+}
+
+bool inPart(const MidiFileContent& file, const MidiPart& part, int track, int channel) {
+  if (part.program >= 0)
+    return channel != kPercussionChannel && instrumentOf(file, track, channel) == part.program;
   if (part.track >= 0 && track != part.track) return false;
   return part.channel >= 0 ? channel == part.channel : channel != kPercussionChannel;
+}
+
+std::string partLabel(const MidiFileContent& file, const MidiPart& part, UiLanguage language) {
+  const std::string count = std::to_string(part.notes);
+  if (part.track < 0)
+    return uiText(language, Text::MidiPartChannel, {std::to_string(part.channel + 1), count});
+  const std::string& name = file.names[std::size_t(part.track)];
+  const std::string number = std::to_string(part.track + 1);
+  return name.empty() ? uiText(language, Text::MidiPartTrack, {number, count})
+                      : uiText(language, Text::MidiPartTrackNamed, {number, name, count});
 }
 
 /// A time signature of `steps` steps of `stepsPerBeat` a quarter, in the smallest note value
@@ -94,7 +114,7 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
   if (meter.pickupSteps > 0)
     conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
   conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
-  return writeMidiFile(kExportDivision, conductor, settings.name, rows);
+  return writeMidiFile(kExportDivision, conductor, settings.name, rows, tick);
 }
 
 ButtonNotes buttonNotesOf(const NoteLayout& layout) {
@@ -109,21 +129,46 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file, UiLanguage language
   std::map<std::pair<int, int>, int> counts;  // (track, channel) -> notes
   for (const auto& note : file.notes)
     ++counts[{file.format == 0 ? -1 : note.track, file.format == 0 ? note.channel : -1}];
+  std::map<int, std::vector<MidiPart>> byInstrument;  // of the parts with a program
   std::vector<MidiPart> parts;
-  if (counts.size() < 2) return parts;
   for (const auto& [key, n] : counts) {
     MidiPart part{key.first, key.second, n, {}};
-    const std::string count = std::to_string(n);
-    if (part.track >= 0) {
-      const std::string& name = file.names[std::size_t(part.track)];
-      const std::string number = std::to_string(part.track + 1);
-      part.label = name.empty() ? uiText(language, Text::MidiPartTrack, {number, count})
-                                : uiText(language, Text::MidiPartTrackNamed, {number, name, count});
-    } else {
-      part.label = uiText(language, Text::MidiPartChannel, {std::to_string(part.channel + 1), count});
-    }
+    part.label = partLabel(file, part, language);
+    const int program = key.second == kPercussionChannel
+                            ? -1
+                            : instrumentOf(file, std::max(0, key.first), key.second);
+    if (program >= 0) byInstrument[program].push_back(part);
     parts.push_back(std::move(part));
   }
+  for (const auto& entry : byInstrument) {
+    // Named apart: clang before 16 (the WebAssembly compiler) cannot capture a structured
+    // binding in the lambdas below.
+    const int program = entry.first;
+    const std::vector<MidiPart>& played = entry.second;
+    if (played.size() < 2) continue;
+    // One instrument's tracks become one part, where its first track was.
+    MidiPart together{-1, -1, 0, {}, program};
+    std::string numbers;
+    for (const auto& p : played) {
+      together.notes += p.notes;
+      const int number = (p.track >= 0 ? p.track : p.channel) + 1;
+      numbers += (numbers.empty() ? "" : ", ") + std::to_string(number);
+    }
+    together.label = uiText(language, file.format == 0 ? Text::MidiPartInstrumentChannels
+                                                       : Text::MidiPartInstrumentTracks,
+                            {std::to_string(program + 1), numbers, std::to_string(together.notes)});
+    const auto first = std::find_if(parts.begin(), parts.end(), [&](const MidiPart& p) {
+      return p.track == played.front().track && p.channel == played.front().channel;
+    });
+    *first = together;
+    parts.erase(std::remove_if(std::next(first), parts.end(), [&](const MidiPart& p) {
+                  return std::any_of(played.begin(), played.end(), [&](const MidiPart& q) {
+                    return q.track == p.track && q.channel == p.channel;
+                  });
+                }),
+                parts.end());
+  }
+  if (parts.size() < 2) parts.clear();
   return parts;
 }
 
@@ -137,16 +182,17 @@ Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportO
     if (c.controller != options.bellowsController) continue;
     const bool push = c.value != 0;  // as the MIDI input reads it
     fileBellows.push_back({c.tick, push});
-    if (inPart(part, c.track, c.channel)) partBellows.push_back({c.tick, push});
+    if (inPart(file, part, c.track, c.channel)) partBellows.push_back({c.tick, push});
   }
   tune.bellows = partBellows.empty() ? fileBellows : partBellows;
   // With the bellows given, channels 1 to 3 are the rows, as the export writes them.
   const bool rows = !tune.bellows.empty();
   for (const auto& note : file.notes) {
-    if (!inPart(part, note.track, note.channel)) continue;
+    if (!inPart(file, part, note.track, note.channel)) continue;
     tune.notes.push_back(
         {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
   }
+  tune.endTick = file.end;
 
   // The meter: a first bar shorter than the next time signature's is a pickup.
   const auto& signatures = file.timeSignatures;

@@ -32,7 +32,8 @@ struct ExportSettings {
 /// The bytes of a format 1 file of the record's events (button lines or rest markers): each
 /// event one step of the meter's grid, its tempo (or one step `intervalMs` long), its time
 /// signature with the metronome's click on each step, and a pickup as a first bar of its own
-/// length. The controller's value is 127 for push and 0 for pull, as the input reads it.
+/// length. The controller's value is 127 for push and 0 for pull, as the input reads it. The
+/// tracks end after the last event, a closing rest included.
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings);
@@ -46,15 +47,21 @@ struct MidiPart {
   int channel = -1;  ///< -1: every channel
   int notes = 0;
   std::string label;  ///< "Track 2: Melody (120 notes)", in the language asked
+  /// 0..127: every track (or channel of a format 0 file) whose notes this instrument plays,
+  /// together; -1: the track and channel above.
+  int program = -1;
 };
 
-/// The parts worth offering when a file has several (each with notes); empty when one.
+/// The parts worth offering when a file has several (each with notes); empty when one. The
+/// tracks (or channels) of one instrument are one part: a tune a notation program split into
+/// parts by channel (the export's rows) comes back whole.
 std::vector<MidiPart> midiParts(const MidiFileContent& file,
                                 UiLanguage language = UiLanguage::English);
 
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
-/// tempo events, and, when the file carries the bellows controller (as the program's own
-/// export does), the bellows from it and the rows from channels 1, 2 and 3.
+/// tempo events, its end where every track says where it ends, and, when the file carries the
+/// bellows controller (as the program's own export does), the bellows from it and the rows
+/// from channels 1, 2 and 3.
 Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 
 /// The part as a record (see importTune).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <numeric>
 
 #include "records/record_format.h"
 #include "shell/text.h"
@@ -222,12 +223,18 @@ class ScoreWriter {
             "</words></direction-type></direction>\n";
   }
 
-  /// Fills the last bar with rests and drops the measure opened after it.
+  /// Ends the score where the record ends: the last bar is as long as the record leaves it
+  /// (a reader then knows where the piece ends, closing rest and all), and the measure opened
+  /// after a full last bar is dropped. A pickup keeps its length, so a record shorter than its
+  /// pickup, and an empty one, fill their only bar.
   void end() {
+    if (at_ == 0 || measure_ == 0) event({}, static_cast<int>(barEnd_ - at_));
     const long long barStart =
         barEnd_ - (measure_ == 0 ? meter_.pickupSteps : meter_.stepsPerBar());
-    if (at_ > barStart || at_ == 0) event({}, static_cast<int>(barEnd_ - at_));
-    out_.erase(measureOpenedAt_);
+    if (at_ > barStart)
+      closeMeasure();
+    else
+      out_.erase(measureOpenedAt_);
   }
 
  private:
@@ -276,6 +283,58 @@ class ScoreWriter {
   int measureCount_ = 0;
   std::size_t measureOpenedAt_ = 0;
 };
+
+/// The instrument each part is played by: the MIDI program its score-part names ("" when
+/// none).
+std::map<std::string, std::string> instrumentsOf(const XmlElement& score) {
+  std::map<std::string, std::string> out;
+  if (const XmlElement* list = score.child("part-list"))
+    for (const auto& p : list->children)
+      if (const XmlElement* midi = p.name == "score-part" ? p.child("midi-instrument") : nullptr)
+        out[p.attribute("id")] = midi->childText("midi-program");
+  return out;
+}
+
+/// The first part with notes and the other parts with notes of its instrument, their ids
+/// separated by blanks (an id holds none).
+std::string firstInstrumentsParts(const XmlElement& score) {
+  auto instruments = instrumentsOf(score);
+  std::string ids, instrument;
+  for (const auto& part : score.children) {
+    if (part.name != "part" || pitchedNotes(part) == 0) continue;
+    const std::string id = part.attribute("id");
+    if (ids.empty())
+      instrument = instruments[id];
+    else if (instrument.empty() || instruments[id] != instrument)
+      continue;
+    ids += (ids.empty() ? "" : " ") + id;
+  }
+  return ids;
+}
+
+/// The tune's ticks in `division` a quarter (a multiple of its own).
+void rescale(Tune& tune, int division) {
+  const long long factor = division / std::max(1, tune.division);
+  for (auto& note : tune.notes) note.tick *= factor, note.length *= factor;
+  for (auto& turn : tune.bellows) turn.first *= factor;
+  tune.pickupTicks *= factor;
+  if (tune.endTick) *tune.endTick *= factor;
+  tune.division = division;
+}
+
+/// `other`'s notes and bellows added to `tune`, whose time, meter and remarks stay.
+void addPart(Tune& tune, Tune other) {
+  const int common = std::lcm(std::max(1, tune.division), std::max(1, other.division));
+  if (common > 1000000) return;  // no common grid worth the name: the part stays out
+  rescale(tune, common);
+  rescale(other, common);
+  tune.notes.insert(tune.notes.end(), other.notes.begin(), other.notes.end());
+  tune.bellows.insert(tune.bellows.end(), other.bellows.begin(), other.bellows.end());
+  if (other.endTick) tune.endTick = std::max(tune.endTick.value_or(0), *other.endTick);
+  std::stable_sort(tune.notes.begin(), tune.notes.end(),
+                   [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
+  std::stable_sort(tune.bellows.begin(), tune.bellows.end());
+}
 
 }  // namespace
 
@@ -339,12 +398,46 @@ std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReade
   return root;
 }
 
+namespace {
+
+/// The parts one instrument plays become one, where the first of them was: their ids
+/// separated by blanks.
+void groupByInstrument(const XmlElement& score, std::vector<ScorePart>& parts,
+                       const std::vector<int>& numbers, UiLanguage language) {
+  auto instruments = instrumentsOf(score);
+  for (std::size_t first = 0; first < parts.size(); ++first) {
+    const std::string instrument = instruments[parts[first].id];
+    if (instrument.empty()) continue;
+    std::string which = std::to_string(numbers[first]);
+    ScorePart together = parts[first];
+    for (std::size_t other = first + 1; other < parts.size(); ++other) {
+      if (instruments[parts[other].id] != instrument) continue;
+      together.id += " " + parts[other].id;
+      together.notes += parts[other].notes;
+      which += ", " + std::to_string(numbers[other]);
+    }
+    if (together.id == parts[first].id) continue;
+    together.label =
+        uiText(language, Text::ScorePartsTogether, {which, std::to_string(together.notes)});
+    // The others of the instrument leave the list (marked, then removed).
+    for (std::size_t other = first + 1; other < parts.size(); ++other)
+      if (instruments[parts[other].id] == instrument) parts[other].id.clear();
+    parts[first] = together;
+  }
+  parts.erase(std::remove_if(parts.begin(), parts.end(),
+                             [](const ScorePart& p) { return p.id.empty(); }),
+              parts.end());
+}
+
+}  // namespace
+
 std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language) {
   std::map<std::string, std::string> names;
   if (const XmlElement* list = score.child("part-list"))
     for (const auto& p : list->children)
       if (p.name == "score-part") names[p.attribute("id")] = p.childText("part-name");
   std::vector<ScorePart> parts;
+  std::vector<int> numbers;
   int number = 0;
   for (const auto& part : score.children) {
     if (part.name != "part") continue;
@@ -358,12 +451,16 @@ std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language) 
                      name.empty() ? uiText(language, Text::ScorePartUnnamed, {n, count})
                                   : uiText(language, Text::ScorePartLabel, {n, name, count}),
                      notes});
+    numbers.push_back(number);
   }
+  groupByInstrument(score, parts, numbers, language);
   if (parts.size() < 2) parts.clear();
   return parts;
 }
 
-Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
+namespace {
+
+Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
   Tune tune;
   tune.division = 1;  // a score without a part or without divisions: a tick a quarter
   const XmlElement* part = nullptr;
@@ -494,7 +591,10 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
     if (meter && tune.division > 0) {
       const long long bar =
           meter->second >= 0 ? 4LL * tune.division * meter->first >> meter->second : 0;
-      if (measureIndex == 0 && length > 0 && length < bar)
+      // The only bar, shorter than its time signature and numbered, is a piece that ends
+      // early; a pickup is followed by bars or marked as no numbered bar.
+      const bool pickup = measures > 1 || measure.attribute("implicit") == "yes";
+      if (measureIndex == 0 && length > 0 && length < bar && pickup)
         tune.pickupTicks = length;
       else if (bar > 0 && length != bar && std::size_t(measureIndex) + 1 < measures &&
                tune.notesOnReading.size() < 20)
@@ -510,6 +610,8 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
   }
 
   if (tune.division <= 0) tune.division = 1;
+  // The score ends with its last bar, rests and all.
+  tune.endTick = measureStart;
   std::stable_sort(tune.notes.begin(), tune.notes.end(),
                    [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
   std::stable_sort(tune.bellows.begin(), tune.bellows.end());
@@ -544,6 +646,23 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId) {
   if (ours && (divisions == 1 || divisions == 2 || divisions == 4))
     tune.stepsPerBeatAtLeast = static_cast<int>(divisions);
   return tune;
+}
+
+}  // namespace
+
+Tune tuneOfMusicXml(const XmlElement& score, const std::string& partIds) {
+  const std::string ids = partIds.empty() ? firstInstrumentsParts(score) : partIds;
+  std::optional<Tune> tune;
+  for (std::size_t at = 0; at < ids.size();) {
+    const std::size_t end = std::min(ids.find(' ', at), ids.size());
+    Tune part = tuneOfPart(score, ids.substr(at, end - at));
+    if (tune)
+      addPart(*tune, std::move(part));
+    else
+      tune = std::move(part);
+    at = end + 1;
+  }
+  return tune ? *tune : tuneOfPart(score, "");
 }
 
 std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,

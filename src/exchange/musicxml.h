@@ -1,9 +1,9 @@
 // Records and lessons as MusicXML and back. Export: a score in ordinary notation (real
-// pitches, note values tied across bar lines, rests, the meter, the tempo) with each note's
-// button (row/number) as its fingering and the bellows as words at each turn. Import: the
-// melody of a part of a .musicxml/.xml file or of the score a .mxl archive names, as a tune
-// (exchange/tune.h) with its rhythm, meter and tempo; the program's own markings give rows and
-// bellows back. Standard library only: parsing and inflating go through a MarkupReader.
+// pitches, note values tied across bar lines, rests, the meter, the tempo, a last bar that
+// ends where the record ends) with each note's button (row/number) as its fingering and the
+// bellows as words at each turn. Import: the melody of a part of a .musicxml/.xml file or of
+// the score a .mxl archive names, as a tune (exchange/tune.h) with its rhythm, meter, tempo and
+// end; the program's own markings give rows and bellows back. Standard library only: parsing and inflating go through a MarkupReader.
 #pragma once
 
 #include <optional>
@@ -33,18 +33,21 @@ std::optional<XmlElement> readMusicXml(std::string_view bytes, const MarkupReade
 
 /// A part of a score that has notes.
 struct ScorePart {
-  std::string id;
+  std::string id;  ///< the part's id, or the ids of the parts of one instrument, blank-separated
   std::string label;  ///< "Part 2: Melody (120 notes)" in the language, Windows-1252
   int notes = 0;
 };
 
-/// The parts worth offering when the score has several with notes; empty when one.
+/// The parts worth offering when the score has several with notes; empty when one. The parts
+/// one instrument (one MIDI program) plays are one: a tune a notation program split into parts
+/// comes back whole.
 std::vector<ScorePart> scoreParts(const XmlElement& score, UiLanguage language);
 
-/// The melody of the part `partId` ("": the first part with notes): the notes of the first
+/// The melody of the part `partId` (blank-separated ids: those parts together; "": the first
+/// part with notes and the others of its instrument): the notes of the first
 /// voice of its first staff, tied notes joined, with the first time signature and tempo, an
-/// opening bar shorter than its time signature as the pickup, and the program's own bellows
-/// words and fingerings where the score has them.
+/// opening bar shorter than its time signature as the pickup, its end at the end of its last
+/// bar, and the program's own bellows words and fingerings where the score has them.
 Tune tuneOfMusicXml(const XmlElement& score, const std::string& partId);
 
 struct MusicXmlSettings {

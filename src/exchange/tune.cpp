@@ -392,6 +392,52 @@ std::vector<ImportedEvent> fingerChords(const std::vector<std::vector<int>>& cho
   return out;
 }
 
+namespace {
+
+/// The events of the placed groups: silence up to each chord, the chord, its ringing rests. A
+/// silence at the end belongs to the tune only up to the step `end` the file says it goes on
+/// to (a lesson's closing rest gives replay its breath before the loop starts again).
+std::vector<ImportedEvent> eventsOf(const Placement& p, const std::vector<ImportedEvent>& fingered,
+                                    long long end) {
+  std::vector<ImportedEvent> events;
+  long long at = p.shift;
+  for (std::size_t g = 0; g < p.groups.size(); ++g) {
+    const Group& group = p.groups[g];
+    for (; at < group.step; ++at) events.push_back({});
+    const bool sounds = !fingered[g].buttons.empty();
+    events.push_back(fingered[g]);
+    for (++at; at < group.end; ++at) events.push_back({{}, sounds});
+  }
+  for (; at < end; ++at) events.push_back({});
+  while (!events.empty() && events.back().buttons.empty() && !events.back().ringing &&
+         p.shift + static_cast<long long>(events.size()) > end)
+    events.pop_back();
+  return events;
+}
+
+/// Whole bars of silence before the first chord (left where notes no button has came first)
+/// say nothing: a file that starts with them imports without them, so a record exported and
+/// imported again keeps its events. A silent pickup goes with them (and the record then has
+/// none), as when it is read.
+void dropLeadingSilentBars(ImportResult& result) {
+  const auto sounding =
+      std::find_if(result.events.begin(), result.events.end(),
+                   [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
+  const std::ptrdiff_t bar = std::max(1, result.meter.stepsPerBar());
+  const std::ptrdiff_t pickup = result.meter.pickupSteps;
+  const std::ptrdiff_t leading = sounding - result.events.begin();
+  std::ptrdiff_t dropped = 0;
+  if (pickup == 0) {
+    dropped = leading / bar * bar;
+  } else if (leading >= pickup + bar) {
+    dropped = pickup + (leading - pickup) / bar * bar;
+    result.meter.pickupSteps = 0;
+  }
+  result.events.erase(result.events.begin(), result.events.begin() + dropped);
+}
+
+}  // namespace
+
 ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
   ImportResult result;
   const int division = std::max(1, tune.division);
@@ -494,38 +540,10 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
   std::vector<MissingPitch> missing;
   const auto fingered = fingerChords(toFinger, notes, missing);
 
-  // The events: silence up to each chord, the chord, its ringing rests.
-  long long at = p.shift;
-  for (std::size_t g = 0; g < p.groups.size(); ++g) {
-    const Group& group = p.groups[g];
-    for (; at < group.step; ++at) result.events.push_back({});
-    const bool sounds = !fingered[g].buttons.empty();
-    result.events.push_back(fingered[g]);
-    for (++at; at < group.end; ++at) result.events.push_back({{}, sounds});
-  }
-  // A silence at the end says nothing.
-  while (!result.events.empty() && result.events.back().buttons.empty() &&
-         !result.events.back().ringing)
-    result.events.pop_back();
-  // Nor do whole bars of silence before the first chord (left where notes no button has came
-  // first): a file that starts with them imports without them, so a record exported and
-  // imported again keeps its events.
-  // A silent pickup goes with them (and the record then has none), as when it is read.
-  {
-    const auto silent = std::find_if(result.events.begin(), result.events.end(),
-                                     [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
-    const std::ptrdiff_t bar = std::max(1, result.meter.stepsPerBar());
-    const std::ptrdiff_t pickup = result.meter.pickupSteps;
-    const std::ptrdiff_t leading = silent - result.events.begin();
-    std::ptrdiff_t dropped = 0;
-    if (pickup == 0) {
-      dropped = leading / bar * bar;
-    } else if (leading >= pickup + bar) {
-      dropped = pickup + (leading - pickup) / bar * bar;
-      result.meter.pickupSteps = 0;
-    }
-    result.events.erase(result.events.begin(), result.events.begin() + dropped);
-  }
+  const long long end =
+      tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
+  result.events = eventsOf(p, fingered, end);
+  dropLeadingSilentBars(result);
   std::optional<bool> pushing;
   for (const auto& event : result.events) {
     if (event.buttons.empty()) continue;

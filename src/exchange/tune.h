@@ -71,6 +71,9 @@ struct Tune {
   int tempo = 0;                           ///< quarter beats per minute (0: none given)
   long long microsPerQuarter = 500000;     ///< the first tempo, for shifts in milliseconds
   std::vector<ImportNote> notesOnReading;  ///< what the reader of the file decided
+  /// Where the file says the tune ends: the silence after its last note up to there is part of
+  /// the tune (a lesson's closing rest, the rest of a last bar). Nothing: it ends with its notes.
+  std::optional<long long> endTick;
 };
 
 /// One event of an imported record.

@@ -34,22 +34,41 @@ std::vector<std::string> pathParts(const std::string& path) {
   return parts;
 }
 
-// Temporary files of a save: ".~tastrello-PID-RANDOM.tmp". No name the program offers in a
-// list starts with a dot, and the random part makes the name impossible to guess.
+// Temporary files of a save: ".~tastrello-PID-RANDOM.tmp"; the journal of a change of several
+// files: ".~tastrello-PID-RANDOM.journal". No name the program offers in a list starts with a
+// dot, and the random part makes the name impossible to guess.
 const std::string kTempPrefix = ".~tastrello-";
 const std::string kTempSuffix = ".tmp";
+const std::string kJournalSuffix = ".journal";
 
-std::string temporaryName() {
+std::string ownFileName(const std::string& suffix) {
   static std::mt19937_64 random{std::random_device{}()};
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
-  return kTempPrefix + std::to_string(::getpid()) + "-" + hex + kTempSuffix;
+  return kTempPrefix + std::to_string(::getpid()) + "-" + hex + suffix;
 }
 
-/// The writer's process id of a temporary file's name; nothing for any other name.
-std::optional<pid_t> temporaryWriter(const std::string& name) {
-  if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || name.rfind(kTempPrefix, 0) != 0 ||
-      name.compare(name.size() - kTempSuffix.size(), kTempSuffix.size(), kTempSuffix) != 0)
+std::string temporaryName() {
+  return ownFileName(kTempSuffix);
+}
+
+bool endsWith(const std::string& name, const std::string& suffix) {
+  return name.size() >= suffix.size() &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+/// A temporary file or a journal of this program's, by its name.
+struct OwnFile {
+  pid_t writer = 0;
+  bool journal = false;
+};
+
+/// The writer's process id of a temporary file's or a journal's name; nothing for any other.
+std::optional<OwnFile> ownFile(const std::string& name) {
+  const bool journal = endsWith(name, kJournalSuffix);
+  const std::size_t suffix = journal ? kJournalSuffix.size() : kTempSuffix.size();
+  if (name.size() <= kTempPrefix.size() + suffix || name.rfind(kTempPrefix, 0) != 0 ||
+      (!journal && !endsWith(name, kTempSuffix)))
     return std::nullopt;
   const char* first = name.data() + kTempPrefix.size();
   const char* last = name.data() + name.size();
@@ -58,7 +77,16 @@ std::optional<pid_t> temporaryWriter(const std::string& name) {
   if (error != std::errc() || end == first || *end != '-' || pid <= 0 ||
       pid > std::numeric_limits<pid_t>::max())
     return std::nullopt;
-  return static_cast<pid_t>(pid);
+  return OwnFile{static_cast<pid_t>(pid), journal};
+}
+
+bool isTemporaryName(const std::string& name) {
+  const auto own = ownFile(name);
+  return own && !own->journal && name.find('/') == std::string::npos;
+}
+
+bool writerRuns(pid_t pid) {
+  return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 }  // namespace
@@ -129,6 +157,18 @@ std::string DiskFiles::replace(const std::string& path, const std::string& bytes
   return writeFileAtomically(*file, bytes, calls_).text(language());
 }
 
+FileProblem DiskFiles::replaceTogether(const std::vector<FileChange>& changes) {
+  std::vector<FileReplacement> files;
+  for (const FileChange& change : changes) {
+    const auto file = resolve(change.path);
+    if (!file) return {change.path, systemErrorText(ENOENT, language())};
+    files.push_back({*file, change.bytes});
+  }
+  const ChangeResult result = replaceFilesTogether(files, calls_);
+  if (result.ok()) return {};
+  return {changes[result.file].path, result.result.text(language())};
+}
+
 std::string DiskFiles::append(const std::string& path, const std::string& bytes) {
   const auto file = resolve(path);
   if (!file) return systemErrorText(ENOENT, language());
@@ -168,7 +208,7 @@ std::optional<std::vector<std::string>> DiskFiles::list(const std::string& folde
   for (const auto& entry : it) {
     if (!entry.is_regular_file(ec)) continue;
     const std::string name = entry.path().filename().string();
-    if (temporaryWriter(name)) continue;  // an unfinished save
+    if (ownFile(name)) continue;  // an unfinished save
     if (auto bytes = utf8ToCp1252(name)) names.push_back(std::move(*bytes));
   }
   return names;
@@ -195,17 +235,8 @@ FileCalls& FileCalls::posix() {
   return calls;
 }
 
-void DiskFiles::removeStaleTemporaries(const std::string& folder) {
-  const auto dir = resolve(folder);
-  if (!dir) return;
-  std::error_code ec;
-  for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const auto pid = temporaryWriter(it->path().filename().string());
-    if (!pid) continue;  // not a temporary file of this program: never touched
-    if (::kill(*pid, 0) == 0 || errno == EPERM) continue;  // its writer still runs
-    std::error_code removeError;
-    fs::remove(it->path(), removeError);
-  }
+void DiskFiles::finishInterruptedSaves(const std::string& folder) {
+  if (const auto dir = resolve(folder)) tastrello::finishInterruptedSaves(*dir);
 }
 
 namespace {
@@ -249,11 +280,18 @@ WriteResult checkTarget(const fs::path& target) {
   return inspectTarget(target, exists, info);
 }
 
-WriteResult writeFileAtomically(const fs::path& target, std::string_view bytes, FileCalls& calls) {
+namespace {
+
+/// A new file's bytes written and flushed beside `target` under a temporary name, with the
+/// permissions of the file it replaces (`old`, when there is one): its path, or the failure.
+struct Temporary {
+  fs::path path;
+  WriteResult result;
+};
+
+Temporary writeTemporary(const fs::path& target, std::string_view bytes, const struct stat* old,
+                         FileCalls& calls) {
   using Step = WriteResult::Step;
-  bool exists = false;
-  struct stat old {};
-  if (const WriteResult refused = inspectTarget(target, exists, old); !refused.ok()) return refused;
   // Created exclusively and never through a link: a file or link planted under the name
   // makes this attempt fail, and another name is tried.
   fs::path temp;
@@ -263,34 +301,188 @@ WriteResult writeFileAtomically(const fs::path& target, std::string_view bytes, 
     fd = calls.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) return failed(Step::Create, errno);
+  if (fd < 0) return {{}, failed(Step::Create, errno)};
   // The learner's own permissions stay with the file (a record kept private stays private).
-  if (exists) ::fchmod(fd, old.st_mode & 07777);
+  if (old) ::fchmod(fd, old->st_mode & 07777);
   if (const int error = writeAll(calls, fd, bytes); error != 0) {
     calls.close(fd);
     ::unlink(temp.c_str());
-    return failed(Step::Write, error);
+    return {{}, failed(Step::Write, error)};
   }
   // A full disk may show only here: written bytes wait in memory until they are flushed.
   const int syncError = calls.fsync(fd) == 0 ? 0 : errno;
   const int closeError = calls.close(fd) == 0 ? 0 : errno;
   if (syncError != 0 || closeError != 0) {
     ::unlink(temp.c_str());
-    return failed(Step::Flush, syncError != 0 ? syncError : closeError);
+    return {{}, failed(Step::Flush, syncError != 0 ? syncError : closeError)};
   }
-  if (calls.rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return failed(Step::Rename, error);
-  }
-  // Make the rename itself durable. The new content is complete and in place by now, so a
-  // folder that cannot be synced (some network file systems) is no failure of the write.
-  const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return {temp, {}};
+}
+
+/// Makes the renames in `folder` durable. The files are complete and in place by then, so a
+/// folder that cannot be synced (some network file systems) is no failure of a write.
+void syncFolder(const fs::path& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
+}
+
+/// The folder of a path, "." for a bare name.
+fs::path folderOf(const fs::path& target) {
+  return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// A journal: its kind and version, then each temporary file's name and its target's name,
+// every name ended by a NUL byte (which no file name holds).
+const std::string kJournalHeader = "TASTRELLO-JOURNAL-1";
+
+std::string journalOf(const std::vector<std::pair<std::string, std::string>>& renames) {
+  std::string bytes = kJournalHeader + '\0';
+  for (const auto& [temporary, target] : renames) bytes += temporary + '\0' + target + '\0';
+  return bytes;
+}
+
+/// The renames a journal names, or nothing when the bytes are no journal of this program's:
+/// each from a temporary file's name to a name in the same folder.
+std::optional<std::vector<std::pair<std::string, std::string>>> renamesOf(std::string_view bytes) {
+  std::vector<std::string> names;
+  for (std::size_t end; (end = bytes.find('\0')) != std::string_view::npos;
+       bytes.remove_prefix(end + 1))
+    names.emplace_back(bytes.substr(0, end));
+  if (!bytes.empty() || names.empty() || names[0] != kJournalHeader || names.size() % 2 == 0)
+    return std::nullopt;
+  std::vector<std::pair<std::string, std::string>> renames;
+  for (std::size_t i = 1; i < names.size(); i += 2) {
+    const std::string& target = names[i + 1];
+    if (!isTemporaryName(names[i]) || target.empty() || target == "." || target == ".." ||
+        target.find('/') != std::string::npos)
+      return std::nullopt;
+    renames.emplace_back(names[i], target);
+  }
+  return renames;
+}
+
+/// A journal's bytes: a small plain file, never read through a link or from a pipe.
+std::optional<std::string> readJournal(const fs::path& path) {
+  constexpr std::size_t kLargestJournal = 64 * 1024;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<std::string> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) <= kLargestJournal) {
+    bytes.emplace(static_cast<std::size_t>(info.st_size), '\0');
+    if (::pread(fd, bytes->data(), bytes->size(), 0) != static_cast<ssize_t>(bytes->size()))
+      bytes.reset();
+  }
+  ::close(fd);
+  return bytes;
+}
+
+/// Completes the change a journal in `folder` names: each temporary file still there is
+/// renamed over its target (one that cannot be is removed); then the journal goes.
+void completeJournal(const fs::path& folder, const std::string& journal) {
+  const auto bytes = readJournal(folder / journal);
+  if (const auto renames = bytes ? renamesOf(*bytes) : std::nullopt) {
+    for (const auto& [temporary, target] : *renames) {
+      const fs::path from = folder / temporary;
+      struct stat info {};
+      if (::lstat(from.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;  // renamed
+      if (::rename(from.c_str(), (folder / target).c_str()) != 0) ::unlink(from.c_str());
+    }
+    syncFolder(folder);
+  }
+  ::unlink((folder / journal).c_str());
+}
+
+}  // namespace
+
+WriteResult writeFileAtomically(const fs::path& target, std::string_view bytes, FileCalls& calls) {
+  bool exists = false;
+  struct stat old {};
+  if (const WriteResult refused = inspectTarget(target, exists, old); !refused.ok()) return refused;
+  const Temporary temp = writeTemporary(target, bytes, exists ? &old : nullptr, calls);
+  if (!temp.result.ok()) return temp.result;
+  if (calls.rename(temp.path.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.path.c_str());
+    return failed(WriteResult::Step::Rename, error);
+  }
+  syncFolder(folderOf(target));
   return {};
+}
+
+ChangeResult replaceFilesTogether(const std::vector<FileReplacement>& files, FileCalls& calls) {
+  using Step = WriteResult::Step;
+  if (files.size() < 2)
+    return files.empty()
+               ? ChangeResult{}
+               : ChangeResult{0, writeFileAtomically(files[0].target, files[0].bytes, calls)};
+  // Every target is checked before anything is written: a refusal changes nothing.
+  const fs::path folder = folderOf(files[0].target);
+  std::vector<std::optional<struct stat>> old(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    bool exists = false;
+    struct stat info {};
+    if (const WriteResult refused = inspectTarget(files[i].target, exists, info); !refused.ok())
+      return {i, refused};
+    if (folderOf(files[i].target) != folder) return {i, failed(Step::Inspect, EXDEV)};
+    if (exists) old[i] = info;
+  }
+  std::vector<fs::path> temporaries;
+  auto removeTemporaries = [&] {
+    for (const fs::path& temp : temporaries) ::unlink(temp.c_str());
+  };
+  std::vector<std::pair<std::string, std::string>> renames;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const Temporary temp =
+        writeTemporary(files[i].target, files[i].bytes, old[i] ? &*old[i] : nullptr, calls);
+    if (!temp.result.ok()) {
+      removeTemporaries();
+      return {i, temp.result};
+    }
+    temporaries.push_back(temp.path);
+    renames.emplace_back(temp.path.filename().string(), files[i].target.filename().string());
+  }
+  // Once the journal is in place the change is made: by this process, or by whoever finds
+  // the journal after a kill.
+  const fs::path journal = folder / ownFileName(kJournalSuffix);
+  if (const WriteResult noted = writeFileAtomically(journal, journalOf(renames), calls);
+      !noted.ok()) {
+    removeTemporaries();
+    return {0, noted};
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (calls.rename(temporaries[i].c_str(), files[i].target.c_str()) == 0) continue;
+    const int error = errno;
+    if (i == 0) {  // nothing is changed yet: the change is given up, the journal first
+      ::unlink(journal.c_str());
+      removeTemporaries();
+    }
+    return {i, failed(Step::Rename, error)};
+  }
+  syncFolder(folder);
+  ::unlink(journal.c_str());
+  return {};
+}
+
+void finishInterruptedSaves(const fs::path& folder) {
+  std::vector<std::string> journals, temporaries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const auto own = ownFile(name);
+    if (!own || writerRuns(own->writer)) continue;  // not this program's, or still being written
+    (own->journal ? journals : temporaries).push_back(name);
+  }
+  // The journals first: the temporary files they name are to be renamed, not removed.
+  for (const std::string& journal : journals) completeJournal(folder, journal);
+  for (const std::string& temporary : temporaries) {
+    std::error_code removeError;
+    fs::remove(folder / temporary, removeError);
+  }
 }
 
 WriteResult appendToFile(const fs::path& target, std::string_view bytes, FileCalls& calls) {

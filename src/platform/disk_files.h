@@ -62,6 +62,38 @@ WriteResult checkTarget(const std::filesystem::path& target);
 WriteResult writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
                                 FileCalls& calls = FileCalls::posix());
 
+/// One file of a change of several files: its path and its new bytes.
+struct FileReplacement {
+  std::filesystem::path target;
+  std::string_view bytes;
+};
+
+/// How a change of several files ended: `result` is that of the file `file` (an index into
+/// the files given) at which it failed, or Done.
+struct ChangeResult {
+  std::size_t file = 0;
+  WriteResult result;
+  bool ok() const { return result.ok(); }
+};
+
+/// Replaces files of one folder as one change: afterwards every one has its new bytes or
+/// every one is as it was, also after a kill at any moment once finishInterruptedSaves has
+/// run in the folder. Each target is checked first (only a plain file or nothing, as for
+/// writeFileAtomically); then each new file is written and flushed under a temporary name
+/// beside its target, a journal naming the pairs is put in place whole, the temporary files
+/// are renamed over their targets and the journal is removed. A kill before the journal is in
+/// place leaves only temporary files, and the old files stand; a kill after it leaves the
+/// journal, whose renames finishInterruptedSaves completes. A rename that fails after another
+/// succeeded leaves the journal too: the change is completed later, never undone half.
+ChangeResult replaceFilesTogether(const std::vector<FileReplacement>& files,
+                                  FileCalls& calls = FileCalls::posix());
+
+/// Ends in `folder` what saves cut short (by a crash or a kill) left there: completes the
+/// renames of every journal of a change of several files, then removes the temporary files
+/// (each file they were meant to replace is whole). Files of a running process stay, and so
+/// does every file not named as this program names its temporary files and journals.
+void finishInterruptedSaves(const std::filesystem::path& folder);
+
 /// Adds `bytes` at the end of `target`, made when missing; when the file's last line has no
 /// line end, CR LF comes first so that what is added starts a line. What was there is never
 /// changed: a failure cuts the file back to its old length. Only a plain file with one name
@@ -81,6 +113,7 @@ class DiskFiles : public Files {
   std::string replace(const std::string& path, const std::string& bytes) override;
   std::string append(const std::string& path, const std::string& bytes) override;
   std::string readProblem(const std::string& path) override;
+  FileProblem replaceTogether(const std::vector<FileChange>& changes) override;
   std::optional<std::vector<std::string>> list(const std::string& folder) override;
 
   /// The language of the reasons given (English until told): the window object's, in force
@@ -94,10 +127,8 @@ class DiskFiles : public Files {
 
   const std::filesystem::path& root() const { return root_; }
 
-  /// Removes the temporary files of saves that were cut short (by a crash or a kill) from a
-  /// folder; the file each was meant to replace is whole. Files of a running process stay,
-  /// and so does every file not named as this program names its temporary files.
-  void removeStaleTemporaries(const std::string& folder);
+  /// finishInterruptedSaves in a folder of the working folder.
+  void finishInterruptedSaves(const std::string& folder);
 
   /// The largest file read (64 MB): larger ones are no files of this program's.
   static constexpr std::uintmax_t kLargestFile = 64u * 1024 * 1024;

@@ -145,6 +145,7 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
     return;
   }
   options_.soundFont = font;
+  loadReedFont();
 
   // The sequencer runs on the synthesizer's own clock (its samples), in tenths of a
   // millisecond.
@@ -157,6 +158,15 @@ FluidSynthPort::FluidSynthPort(Options options) : options_(std::move(options)) {
     fluid_event_set_dest(event_.get(), synthDestination_);
   }
   startDriver();
+}
+
+void FluidSynthPort::loadReedFont() {
+  if (options_.reedFont.empty()) return;
+  std::error_code ec;
+  // Loaded after the General MIDI font, it is searched first: its presets win.
+  if (std::filesystem::is_regular_file(options_.reedFont, ec))
+    reedFontId_ = fluid_synth_sfload(synth_.get(), options_.reedFont.c_str(), 1);
+  if (reedFontId_ < 0) reedFontProblem_ = options_.reedFont;
 }
 
 void FluidSynthPort::startDriver(bool ownOnly) {
@@ -494,6 +504,10 @@ AudioReport FluidSynthPort::report() {
   r.lateWrites = lateWrites_;
   r.silences = silences_;
   r.problems = takeLogLines(options_.language ? options_.language() : UiLanguage::English);
+  if (!reedFontProblem_.empty()) {
+    r.problems.push_back(say(Text::SynthReedFontNotLoaded, {reedFontProblem_}));
+    reedFontProblem_.clear();
+  }
   if (output_) {
     const AudioOutput::Status s = output_->status();
     r.framesInForce = s.framesInForce;

@@ -31,6 +31,10 @@ class FluidSynthPort : public MidiPort {
   using Tap = std::function<void(const float* left, const float* right, int frames)>;
   struct Options {
     std::string soundFont;    ///< empty: the first General MIDI font found on the system
+    /// The program's own reed SoundFont (src/sound/reed_presets.h), loaded over the General
+    /// MIDI font so that its accordion and bass presets are played instead of that font's;
+    /// empty: none.
+    std::string reedFont;
     bool audioOutput = true;  ///< false: no audio driver; render() gives the sound instead
     /// Frames of the audio buffer, as the window object's policy gives it
     /// (sound/audio_buffer.h): with PulseAudio the buffer the server holds (rendered in
@@ -105,6 +109,8 @@ class FluidSynthPort : public MidiPort {
   int silences() const { return silences_; }
   double sampleRate() const { return options_.sampleRate; }
   bool ready() const { return synth_ != nullptr && fontId_ >= 0; }
+  /// Whether the reed SoundFont was loaded over the General MIDI one.
+  bool reedsLoaded() const { return reedFontId_ >= 0; }
 
   /// Whether the program's output plays to PipeWire natively, given the server that answers
   /// PulseAudio's clients (none, PulseAudio, or PipeWire's bridge) and where they are sent
@@ -180,6 +186,10 @@ class FluidSynthPort : public MidiPort {
   long long framesRendered_ = 0;  ///< by the synthesizer since it was made (audio thread)
   float limiterGain_ = 1.0f;
   int fontId_ = -1;
+  int reedFontId_ = -1;
+  /// The reed SoundFont that could not be loaded, until a report has said so.
+  std::string reedFontProblem_;
+  void loadReedFont();
   std::string driverName_;
   /// Why the synthesizer or its output did not start, kept as a text of the table and its
   /// detail so that it is worded in the language in force when it is shown.

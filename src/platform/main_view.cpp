@@ -320,12 +320,10 @@ int millisecondsUntil(double moment, double now) {
   return ms <= 0 ? 0 : ms > 1e8 ? 100000000 : static_cast<int>(ms);
 }
 
-constexpr int kReleaseWindowMs = 12;  // how long a key's release waits for a repeat's press
-
 }  // namespace
 
-MainView::MainView(Form1& form, QWidget* parent)
-    : QWidget(parent), form_(form), beepsShown_(form.beepCount) {
+MainView::MainView(Form1& form, QWidget* parent, RtMidiRawOut::System midiSystem)
+    : QWidget(parent), form_(form), midiSystem_(midiSystem), beepsShown_(form.beepCount) {
   registerArtwork();
   setObjectName("Form1");
   wake_.setSingleShot(true);
@@ -343,9 +341,7 @@ MainView::MainView(Form1& form, QWidget* parent)
   connect(&flashTimer_, &QTimer::timeout, this, [this] {
     if (auto* status = widgetFor(form_.StatusLine)) status->setStyleSheet({});
   });
-  releaseTimer_.setSingleShot(true);
-  releaseTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&releaseTimer_, &QTimer::timeout, this, [this] { flushReleases(); });
+  keyOrder_ = std::make_unique<ServerKeyOrder>([this] { settleReleases(); });
   tablature_ = std::make_unique<TablatureView>(form_, [this](const Event& e) { return send(e); });
   build();
   QApplication::instance()->installEventFilter(this);
@@ -785,11 +781,15 @@ void MainView::saveTablature(const Request& request) {
 
 void MainView::openMidiInput(const Request& request) {
   if (!input_) {
-    // Messages come on RtMidi's thread; the window object is handed them on the window's.
-    input_ = std::make_unique<RtMidiInput>([this](std::uint32_t word) {
-      QMetaObject::invokeMethod(
-          this, [this, word] { send(Event::midi(word)); }, Qt::QueuedConnection);
-    });
+    // Messages come on RtMidi's thread; the window object is handed them on the window's,
+    // each with the moment it was played: a busy window gets to it later.
+    input_ = std::make_unique<RtMidiInput>(
+        [this](std::uint32_t word, double at) {
+          QMetaObject::invokeMethod(
+              this, [this, word, at] { send(Event::midi(word, at)); }, Qt::QueuedConnection);
+        },
+        // The window object's clock, read on RtMidi's thread as each message is taken.
+        [this] { return form_.now(); }, midiSystem_);
   }
   const std::string error = input_->open(request.name, uiLanguageOf(form_.textsLanguage));
   if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
@@ -817,25 +817,27 @@ bool MainView::onKey(QKeyEvent* key, bool press) {
   const QString platform = QGuiApplication::platformName();
   const std::string name = physicalKeyName(key->nativeScanCode(), key->key(),
                                            platform == "xcb" || platform.startsWith("wayland"));
+  // Typing never plays: the name field keeps its keys.
+  const bool typing = qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr;
   if (press) {
-    // Typing never plays: the name field keeps its keys.
-    if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) return false;
     const auto repeat = std::find_if(releases_.begin(), releases_.end(), [&](const Release& r) {
       return r.key == name && r.timestamp != 0 && r.timestamp == key->timestamp();
     });
     if (repeat != releases_.end()) {
       // The second half of a repeat the system did not mark: the key was never let go.
       releases_.erase(repeat);
-      return form_.claimsKey(name);
+      return !typing && form_.claimsKey(name);
     }
+    if (typing) return false;
     flushReleases();  // what was let go before goes first
     return send(Event::keyDown(name, key->isAutoRepeat(), momentOf(*key)));
   }
   if (key->isAutoRepeat()) return form_.claimsKey(name);
   const bool claimed = form_.claimsKey(name);
-  // Let go now, though told only after the wait for a repeat: its moment is taken now.
-  releases_.push_back({name, key->timestamp(), momentOf(*key)});
-  releaseTimer_.start(kReleaseWindowMs);
+  // Let go now, though told only once it is known not to be half of a repeat: its moment is
+  // taken now.
+  releases_.push_back({name, key->nativeScanCode(), key->timestamp(), momentOf(*key)});
+  settleReleases();
   return claimed;
 }
 
@@ -848,10 +850,38 @@ void MainView::tellKeyLayout() {
   send(Event::keyLayout(std::move(lines)));
 }
 
+void MainView::settleReleases() {
+  if (keyOrder_->active()) {
+    // The X server's own order decides, however late this thread gets to its events.
+    tellReleases([this](const Release& r) {
+      return keyOrder_->verdict(r.keycode, static_cast<std::uint32_t>(r.timestamp)) ==
+             RepeatPairs::Verdict::LetGo;
+    });
+    return;
+  }
+  // Elsewhere the system marks its repeats; a press sent unmarked with its release would be
+  // queued already, and is taken before this.
+  if (releases_.empty()) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this, key = releases_.back().key, stamp = releases_.back().timestamp] {
+        tellReleases([&](const Release& r) { return r.key == key && r.timestamp == stamp; });
+      },
+      Qt::QueuedConnection);
+}
+
 void MainView::flushReleases() {
-  releaseTimer_.stop();
-  auto releases = std::exchange(releases_, {});
-  for (const Release& r : releases) send(Event::keyUp(r.key, r.at));
+  tellReleases([](const Release&) { return true; });
+}
+
+void MainView::tellReleases(const std::function<bool(const Release&)>& letGo) {
+  auto held = std::exchange(releases_, {});
+  for (Release& r : held) {
+    if (letGo(r))
+      send(Event::keyUp(r.key, r.at));
+    else
+      releases_.push_back(std::move(r));
+  }
 }
 
 double MainView::momentOf(const QKeyEvent& key) {

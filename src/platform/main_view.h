@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/key_repeats.h"
+#include "platform/rtmidi_port.h"
 #include "platform/stamp_clock.h"
 #include "shell/main_window.h"
 
@@ -29,7 +31,9 @@ class MainView : public QWidget {
   Q_OBJECT
 
  public:
-  explicit MainView(Form1& form, QWidget* parent = nullptr);
+  /// `midiSystem`: where the MIDI input's ports are (JACK for the tests that run a server).
+  explicit MainView(Form1& form, QWidget* parent = nullptr,
+                    RtMidiRawOut::System midiSystem = RtMidiRawOut::System::Alsa);
   ~MainView() override;
 
   /// Sends an event to the window object, then answers its requests, draws what it left and
@@ -60,10 +64,12 @@ class MainView : public QWidget {
     int index;
     std::function<void()> update;  ///< the kind's own state: text, items, value
   };
-  /// A key let go, held back a moment: X11 without detectable auto-repeat sends a release and
-  /// a press with the same time stamp for every repeat of a key held down.
+  /// A key let go, held back until it is known not to be half of a repeat: X11 without
+  /// detectable auto-repeat sends a release and a press with the same time stamp for every
+  /// repeat of a key held down.
   struct Release {
     std::string key;
+    unsigned keycode;  ///< the system's own number of the key
     unsigned long timestamp;
     double at;  ///< when it was let go, on the window object's clock
   };
@@ -79,7 +85,11 @@ class MainView : public QWidget {
   /// When the key's event happened, from the system's stamp; -1 when it has none (an event
   /// Qt made up).
   double momentOf(const QKeyEvent& key);
+  /// Tells the releases held back that are known to be let go, in their order.
+  void settleReleases();
+  /// Tells every release held back (another key was pressed, or the window lost the keys).
   void flushReleases();
+  void tellReleases(const std::function<bool(const Release&)>& letGo);
   void armWake();
   void answer(const Request& request);
   void openFile(const Request& request);
@@ -96,9 +106,11 @@ class MainView : public QWidget {
   std::vector<QWidget*> keys_;
   std::vector<QWidget*> markers_;
   std::unique_ptr<TablatureView> tablature_;
+  RtMidiRawOut::System midiSystem_;
   std::unique_ptr<RtMidiInput> input_;
-  QTimer wake_, flashTimer_, releaseTimer_;
+  QTimer wake_, flashTimer_;
   std::vector<Release> releases_;
+  std::unique_ptr<ServerKeyOrder> keyOrder_;
   StampClock stamps_;
   bool settling_ = false;
   std::string toldKeyLayout_;

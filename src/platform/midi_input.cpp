@@ -1,18 +1,23 @@
 #include "platform/midi_input.h"
 
 #include "platform/rtmidi_system.h"
+#include "platform/stamp_clock.h"
 
 namespace tastrello {
 
 struct RtMidiInput::Impl {
   RtMidi::Api api;
   Sink sink;
+  std::function<double()> now;
   std::unique_ptr<RtMidiIn> in;
+  MidiMoments moments;  ///< touched by RtMidi's thread alone while a port is open
 };
 
-RtMidiInput::RtMidiInput(Sink sink, RtMidiRawOut::System system) : impl_(std::make_unique<Impl>()) {
+RtMidiInput::RtMidiInput(Sink sink, std::function<double()> now, RtMidiRawOut::System system)
+    : impl_(std::make_unique<Impl>()) {
   impl_->api = rtMidiApi(system);
   impl_->sink = std::move(sink);
+  impl_->now = std::move(now);
 }
 
 RtMidiInput::~RtMidiInput() {
@@ -37,12 +42,17 @@ std::string RtMidiInput::open(const std::string& name, UiLanguage language) {
     auto in = std::make_unique<RtMidiIn>(impl_->api, "Tastrello");
     for (unsigned i = 0; i < in->getPortCount(); ++i) {
       if (in->getPortName(i) != name) continue;
+      impl_->moments.restart();  // a new RtMidiIn counts from its own first message
       in->setCallback(
-          [](double, std::vector<unsigned char>* message, void* data) {
-            const auto word = packMessage(*message);
-            if (word) static_cast<Impl*>(data)->sink(*word);
+          [](double sinceLast, std::vector<unsigned char>* message, void* data) {
+            auto& impl = *static_cast<Impl*>(data);
+            const double at = impl.moments.moment(sinceLast, impl.now());
+            if (const auto word = packMessage(*message)) impl.sink(*word, at);
           },
           impl_.get());
+      // Every message comes through, the clock's and the sensing ones too: JACK's input counts
+      // the time to the next message from one it ignores.
+      in->ignoreTypes(false, false, false);
       in->openPort(i, "Tastrello in");
       impl_->in = std::move(in);
       name_ = name;

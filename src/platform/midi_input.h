@@ -22,10 +22,13 @@ class RtMidiPorts : public MidiPorts {
 
 class RtMidiInput {
  public:
-  /// Called on RtMidi's thread for each channel message: status | data1 << 8 | data2 << 16.
-  using Sink = std::function<void(std::uint32_t word)>;
+  /// Called on RtMidi's thread for each channel message: status | data1 << 8 | data2 << 16,
+  /// and when it was played, on the clock `now` reads (see MidiMoments).
+  using Sink = std::function<void(std::uint32_t word, double at)>;
 
-  explicit RtMidiInput(Sink sink, RtMidiRawOut::System system = RtMidiRawOut::System::Alsa);
+  /// `now` is read on RtMidi's thread as each message is taken.
+  RtMidiInput(Sink sink, std::function<double()> now,
+              RtMidiRawOut::System system = RtMidiRawOut::System::Alsa);
   ~RtMidiInput();
   RtMidiInput(const RtMidiInput&) = delete;
   RtMidiInput& operator=(const RtMidiInput&) = delete;

@@ -31,6 +31,8 @@ FluidSynthPort& OutputSwitch::synth() {
   if (!synth_) {
     FluidSynthPort::Options options = synthOptions_;
     options.language = [this] { return language(); };
+    // A SoundFont the learner named (SOUNDFONT:) is theirs to hear whole, its accordion too.
+    if (!options.soundFont.empty()) options.reedFont.clear();
     synth_ = std::make_unique<FluidSynthPort>(options);
   }
   return *synth_;
@@ -43,6 +45,13 @@ void OutputSwitch::useAudioBuffer(int frames) {
 }
 
 AudioReport OutputSwitch::audioReport() {
+  if (other_) {
+    // A port's latency is unknown: nothing is said of it, and the synthesizer that keeps
+    // running meanwhile is not what the learner hears.
+    AudioReport r;
+    r.port = choice_;
+    return r;
+  }
   if (synth_) return synth_->report();
   AudioReport r;
   r.problem = uiText(language(), Text::SynthNotYetUsed);

@@ -26,8 +26,8 @@ class OutputSwitch : public MidiPort, public OutputChoice, public AudioStatus {
   /// effect when the synthesizer is first used.
   void useSoundFont(const std::string& file) override { synthOptions_.soundFont = file; }
   void useAudioBuffer(int frames) override;
-  /// The built-in synthesizer's output, also while another output is chosen (it keeps
-  /// running); "not running" with the reason before the synthesizer was first used.
+  /// The output in force: the MIDI port or log by its name, or the built-in synthesizer's
+  /// output ("not running" with the reason before the synthesizer was first used).
   AudioReport audioReport() override;
   /// The language of the reasons the MIDI log gives (English until told).
   void speak(std::function<UiLanguage()> language) { language_ = std::move(language); }

@@ -21,6 +21,12 @@ fs::path shippedData() {
   return fs::exists(beside / "Data", ec) ? beside.lexically_normal() : fs::path();
 }
 
+fs::path shippedReedFont() {
+  return (fs::path(QCoreApplication::applicationDirPath().toStdString()).parent_path() / "share" /
+          "sounds" / "sf2" / "tastrello-reeds.sf2")
+      .lexically_normal();
+}
+
 namespace {
 
 // What version 1.1, which kept no list, gave every user's folder.

@@ -26,6 +26,10 @@ WorkingFolder chooseWorkingFolder();
 /// program's bin/ folder, installed or in the build folder; empty when there is none.
 std::filesystem::path shippedData();
 
+/// The program's reed SoundFont: share/sounds/sf2/tastrello-reeds.sf2 beside the program's
+/// bin/ folder, installed or in the build folder (where the build synthesizes it).
+std::filesystem::path shippedReedFont();
+
 /// Whether `folder` holds a settings file Data/Tastrel.Ini (names in any letter case).
 bool holdsSettings(const std::filesystem::path& folder);
 

@@ -34,32 +34,26 @@ void PlayAlongJudge::expect(const ChordDue& due) {
   chord.expected = due.at + offset_;
   const double window = windowMs_ / 1000.0;
   // A press belongs to the chord whose moment is nearer: the half-way point to the chord before
-  // divides them.
-  chord.earliest = open_.empty() ? chord.expected - std::max(kFirstReach, window)
-                                 : (open_.back().expected + chord.expected) / 2;
+  // divides them, also when that one is judged and done with.
+  chord.earliest = lastExpected_ ? (*lastExpected_ + chord.expected) / 2
+                                 : chord.expected - std::max(kFirstReach, window);
+  lastExpected_ = chord.expected;
   const double reach = std::min(kLongestReach, (due.until - due.at) / 2);
   chord.latest = chord.expected + std::max(window, reach);
   if (!open_.empty()) open_.back().latest = std::min(open_.back().latest, chord.earliest);
   open_.push_back(std::move(chord));
-  takeLoosePresses(open_.back());
+  takeLoose(open_.back());
 }
 
-void PlayAlongJudge::takeLoosePresses(Open& chord) {
-  // Presses in the chord's reach whose buttons are still held, in the order they came; the
-  // buttons held from before them (a button two chords share) count as held.
-  std::vector<int> heldThen;
-  for (int b : held_) {
-    const bool loose = std::any_of(loose_.begin(), loose_.end(), [&](const Press& p) {
-      return p.button == b && p.at >= chord.earliest;
-    });
-    if (!loose) heldThen.push_back(b);
-  }
-  for (const Press& p : loose_) {
-    if (p.at < chord.earliest || !contains(held_, p.button) || contains(heldThen, p.button))
-      continue;
-    heldThen.push_back(p.button);
-    press(chord, p.at, {p.button}, heldThen);
-    if (chord.played) break;
+void PlayAlongJudge::takeLoose(Open& chord) {
+  // The changes in the chord's reach, in the order they came, with what was held after each: a
+  // chord played there counts however soon it was let go (one that rings on is judged for its
+  // hold as well).
+  for (const Change& change : loose_) {
+    if (change.at < chord.earliest) continue;
+    letGo(chord, change.at, change.released);
+    if (!chord.played && !change.pressed.empty())
+      press(chord, change.at, change.pressed, change.held);
   }
   loose_.clear();
 }
@@ -74,39 +68,45 @@ PlayAlongJudge::Open* PlayAlongJudge::chordFor(double now) {
 }
 
 void PlayAlongJudge::held(double now, const std::vector<int>& buttons) {
-  std::vector<int> pressed, released;
+  Change change{now, {}, {}, buttons};
   for (int b : buttons)
-    if (!contains(held_, b)) pressed.push_back(b);
+    if (!contains(held_, b)) change.pressed.push_back(b);
   for (int b : held_)
-    if (!contains(buttons, b)) released.push_back(b);
+    if (!contains(buttons, b)) change.released.push_back(b);
   held_ = buttons;
 
-  const double window = windowMs_ / 1000.0;
-  for (auto& chord : open_) {
-    // A chord held through ringing rests is let go too early when a button goes before the
-    // hold ends (the last window's worth is forgiven).
-    if (!chord.played || chord.holdOver || chord.due.steps <= 1) continue;
-    const double ends = chord.due.until + offset_;
-    for (int b : released) {
-      if (!contains(chord.due.buttons, b) || now >= ends - window) continue;
-      ready_.push_back({chord.due.event, Timing::LetGoEarly, milliseconds(ends - now)});
-      chord.holdOver = true;
-      break;
-    }
-  }
+  for (auto& chord : open_) letGo(chord, now, change.released);
+  Open* chord = change.pressed.empty() ? nullptr : chordFor(now);
+  if (chord)
+    press(*chord, now, change.pressed, held_);
+  else
+    keepLoose(std::move(change));
+}
 
-  if (pressed.empty()) return;
-  Open* chord = chordFor(now);
-  if (!chord) {
-    // Between chords: kept for the next one, which may not be handed over yet.
-    constexpr double kKept = 2 * kFirstReach;
-    loose_.erase(std::remove_if(loose_.begin(), loose_.end(),
-                                [&](const Press& p) { return p.at < now - kKept; }),
-                 loose_.end());
-    for (int b : pressed) loose_.push_back({now, b});
+void PlayAlongJudge::keepLoose(Change change) {
+  // Between chords: kept for the next one, which may not be handed over yet. Letting go
+  // matters only after a press kept.
+  if (change.pressed.empty() && loose_.empty()) return;
+  constexpr double kKept = 2 * kFirstReach;
+  const double now = change.at;
+  loose_.erase(std::remove_if(loose_.begin(), loose_.end(),
+                              [&](const Change& c) { return c.at < now - kKept; }),
+               loose_.end());
+  loose_.push_back(std::move(change));
+}
+
+void PlayAlongJudge::letGo(Open& chord, double at, const std::vector<int>& released) {
+  // A chord held through ringing rests is let go too early when a button goes before the hold
+  // ends (the last window's worth is forgiven); a chord of one step is played however short.
+  if (!chord.played || chord.holdOver || chord.due.steps <= 1) return;
+  const double ends = chord.due.until + offset_;
+  const double window = windowMs_ / 1000.0;
+  for (int b : released) {
+    if (!contains(chord.due.buttons, b) || at >= ends - window) continue;
+    ready_.push_back({chord.due.event, Timing::LetGoEarly, milliseconds(ends - at)});
+    chord.holdOver = true;
     return;
   }
-  press(*chord, now, pressed, held_);
 }
 
 void PlayAlongJudge::press(Open& open, double now, const std::vector<int>& pressed,

@@ -75,6 +75,7 @@ class PlayAlongJudge {
   void clear() {
     open_.clear();
     loose_.clear();
+    lastExpected_.reset();
   }
 
   int windowMs() const { return windowMs_; }
@@ -93,24 +94,30 @@ class PlayAlongJudge {
     bool holdOver = false;
   };
 
-  /// A button pressed while no chord was open to take it: the next chord expected takes it
-  /// when it falls in that chord's reach (a learner early by more than replay's lead).
-  struct Press {
+  /// A change of the buttons held that no open chord took: the next chord expected takes it
+  /// when it falls in that chord's reach (a learner early by more than replay's lead), also
+  /// when its buttons were let go again before that chord was handed over.
+  struct Change {
     double at = 0;
-    int button = 0;
+    std::vector<int> pressed, released;
+    std::vector<int> held;  ///< the buttons held just after it
   };
 
   /// The open chord a press at `now` belongs to (the one whose expected moment is nearest).
   Open* chordFor(double now);
-  void takeLoosePresses(Open& chord);
+  void keepLoose(Change change);
+  void takeLoose(Open& chord);
   /// Presses at `at` on `chord`; `held` are the buttons held just after them.
   void press(Open& chord, double at, const std::vector<int>& pressed, const std::vector<int>& held);
+  /// Buttons let go at `at`: a played chord that rings on is judged for its hold.
+  void letGo(Open& chord, double at, const std::vector<int>& released);
 
   int windowMs_;
   double offset_;
   std::vector<Open> open_;
+  std::optional<double> lastExpected_;  ///< the moment of the chord expected last
   std::vector<int> held_;
-  std::vector<Press> loose_;
+  std::vector<Change> loose_;
   std::vector<TimedVerdict> ready_;
 };
 

@@ -56,7 +56,21 @@ int Form1::stepsPerBeat() const {
 
 int Form1::countInSteps() const {
   if (CountInClick.value != 1) return 2;
+  // A whole bar, and on to the beat the first event falls on (a pickup, a section).
+  return countInBar() + firstEventPlace();
+}
+
+int Form1::countInBar() const {
   return practiceOn() ? std::max(1, practice.meter.stepsPerBar()) : kCountInClicks;
+}
+
+int Form1::firstEventPlace() const {
+  return practiceOn() ? barPlaceOf(practice.meter, replaySpan().first - 1).step : 0;
+}
+
+int Form1::countInPlace() const {
+  const int bar = countInBar();
+  return ((firstEventPlace() - countIn) % bar + bar) % bar;
 }
 
 // ---- The controls
@@ -144,14 +158,7 @@ void Form1::fillMeterChoosers() {
 
 void Form1::loadMeter(const std::string& recordFile) {
   practice.meterPath = RecordList.folder + meterFileName(recordFile);
-  practice.meter = {};
-  if (const auto bytes = services.files->read(practice.meterPath)) {
-    std::string problem;
-    if (const auto meter = parseMeter(*bytes, problem))
-      practice.meter = *meter;
-    else
-      report(say(Text::MsgMeterRefused, {meterFileName(recordFile), problem}));
-  }
+  practice.meter = readMeterBeside(recordFile);
   if (practice.meter.tempo > 0) practice.tempo = practice.meter.tempo;
   PracticeTempo.value = std::clamp(practice.tempo, PracticeTempo.minimum, PracticeTempo.maximum);
   fillMeterChoosers();
@@ -204,16 +211,16 @@ void Form1::alongHeld(const std::vector<int>& held) {
 }
 
 void Form1::keepHeldBeforePass(double now, const std::vector<int>& held) {
+  // The changes of the last seconds, and before them only what was held then: a button held
+  // from long before does not look freshly pressed, and the list stays short however long the
+  // count-in.
+  constexpr double kKeptSeconds = 2;
   auto& kept = practice.heldBeforePass;
-  const auto isHeld = [&](int button) {
-    return std::find(held.begin(), held.end(), button) != held.end();
-  };
-  kept.erase(
-      std::remove_if(kept.begin(), kept.end(), [&](const auto& k) { return !isHeld(k.first); }),
-      kept.end());
-  for (int button : held)
-    if (std::none_of(kept.begin(), kept.end(), [&](const auto& k) { return k.first == button; }))
-      kept.emplace_back(button, now);
+  const auto recent = std::find_if(kept.begin(), kept.end(), [&](const auto& change) {
+    return change.first >= now - kKeptSeconds;
+  });
+  if (recent - kept.begin() > 1) kept.erase(kept.begin(), recent - 1);
+  kept.emplace_back(now, held);
 }
 
 void Form1::alongClick(int button) {

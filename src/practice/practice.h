@@ -62,10 +62,6 @@ class PassCounter {
   Verdict last_ = Verdict::Waiting;
 };
 
-/// Tempi of practice are beats per minute.
-constexpr int kSlowestTempo = 20;
-constexpr int kFastestTempo = 300;
-
 /// Raise the tempo by `stepPercent` (at least one beat a minute) after `cleanPasses` clean
 /// passes in a row, up to `target`.
 struct TempoRamp {
@@ -177,8 +173,9 @@ struct PracticeState {
   int windowMs = 80;           ///< how far from its moment a chord is on time
   double offsetSeconds = 0;    ///< the learner's own offset, from tapping to clicks
   std::vector<int> alongClicked;  ///< buttons clicked with the mouse towards the chord due
-  /// Buttons held while no pass is open (the count-in), with the moment each went down.
-  std::vector<std::pair<int, double>> heldBeforePass;
+  /// The buttons held while no pass is open (the count-in), as they changed: each change's
+  /// moment and the buttons held after it.
+  std::vector<std::pair<double, std::vector<int>>> heldBeforePass;
   struct Calibration {
     int clicksLeft = 0;  ///< 0: not calibrating
     std::vector<double> clicks, taps;

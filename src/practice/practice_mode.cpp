@@ -199,12 +199,10 @@ void Form1::beginPass() {
   // Playing along: the chords are judged against their moments, heard through the output.
   const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
   practice.judge = PlayAlongJudge(practice.windowMs, latency + practice.offsetSeconds);
-  // A chord played just before the first one's moment, while replay counted in, counts for it.
-  std::vector<int> held;
-  for (const auto& [button, at] : std::exchange(practice.heldBeforePass, {})) {
-    held.push_back(button);
+  // What was played while replay counted in reaches the judge as it came: a chord played just
+  // before the first one's moment counts for it, however soon it was let go.
+  for (const auto& [at, held] : std::exchange(practice.heldBeforePass, {}))
     practice.judge.held(at, held);
-  }
   practice.verdicts.clear();
   ZahlenSchirm.rowNotes.clear();
   practice.passStarted = clock().seconds();

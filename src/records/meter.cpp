@@ -46,13 +46,14 @@ std::string meterFileName(const std::string& recordFile) {
 bool isValidMeter(const Meter& m) {
   const bool grid = m.stepsPerBeat == 1 || m.stepsPerBeat == 2 || m.stepsPerBeat == 4;
   return grid && m.beatsPerBar >= 1 && m.beatsPerBar <= 12 && m.pickupSteps >= 0 &&
-         m.pickupSteps < m.stepsPerBar() && (m.tempo == 0 || (m.tempo >= 20 && m.tempo <= 300));
+         m.pickupSteps < m.stepsPerBar() &&
+         (m.tempo == 0 || (m.tempo >= kSlowestTempo && m.tempo <= kFastestTempo));
 }
 
 std::optional<Meter> parseMeter(std::string_view bytes, std::string& problem) {
   std::optional<Meter> meter;
   std::optional<int> tempo;
-  problem = "no METER line";
+  std::string refusedMeter, refusedTempo;  // the last line of each kind that is not used
   for (const std::string& line : splitLines(bytes)) {
     if (line.empty() || line[0] == '#') continue;
     const auto parts = splitAt(line, ';');
@@ -67,18 +68,27 @@ std::optional<Meter> parseMeter(std::string_view bytes, std::string& problem) {
         m.pickupSteps = fields->at("pickup");
       }
       if (!complete || !isValidMeter(m)) {
-        problem = "a METER line that cannot be read: " + line;
+        refusedMeter = "a METER line that cannot be read: " + line;
         continue;
       }
       meter = m;
     } else if (parts[0] == "TEMPO") {
-      if (fields && fields->size() == 1 && fields->count("bpm") && fields->at("bpm") >= 20 &&
-          fields->at("bpm") <= 300)
-        tempo = fields->at("bpm");
+      if (!fields || fields->size() != 1 || !fields->count("bpm")) {
+        refusedTempo = "a TEMPO line that cannot be read: " + line;
+      } else if (const int bpm = fields->at("bpm"); bpm < kSlowestTempo || bpm > kFastestTempo) {
+        refusedTempo = "a tempo out of " + std::to_string(kSlowestTempo) + " to " +
+                       std::to_string(kFastestTempo) + " beats a minute: " + line;
+      } else {
+        tempo = bpm;
+      }
     }
   }
-  if (!meter) return std::nullopt;
-  problem.clear();
+  if (!meter) {
+    problem = refusedMeter.empty() ? "no METER line" : refusedMeter;
+    return std::nullopt;
+  }
+  problem = refusedMeter.empty() || refusedTempo.empty() ? refusedMeter + refusedTempo
+                                                         : refusedMeter + "; " + refusedTempo;
   meter->tempo = tempo.value_or(0);
   return meter;
 }

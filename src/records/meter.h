@@ -12,11 +12,15 @@
 
 namespace tastrello {
 
+/// Tempi are beats per minute: a record's own, and those of practice.
+constexpr int kSlowestTempo = 20;
+constexpr int kFastestTempo = 300;
+
 struct Meter {
   int beatsPerBar = 4;   ///< 1 to 12
   int stepsPerBeat = 1;  ///< the grid: 1 quarters, 2 eighths, 4 sixteenths
   int pickupSteps = 0;   ///< steps before the first full bar (less than a bar)
-  int tempo = 0;         ///< the record's own beats per minute (20 to 300), 0 when none is set
+  int tempo = 0;         ///< the record's own tempo (kSlowestTempo to kFastestTempo), 0: none
   bool operator==(const Meter&) const = default;
   int stepsPerBar() const { return beatsPerBar * stepsPerBeat; }
 };
@@ -30,8 +34,10 @@ bool isValidMeter(const Meter& meter);
 /// Reads a meter file: "METER;beats=4;steps=2;pickup=0" and, optionally, "TEMPO;bpm=96";
 /// empty lines and lines starting with "#" are comments. Nothing, with `problem` saying why
 /// (in English, for the caller to put in its own words), when the file holds no valid METER
-/// line; a later line of a kind wins over an earlier one; unknown lines are ignored (a later
-/// version may add kinds).
+/// line; a later valid line of a kind wins over an earlier one; unknown kinds are ignored (a
+/// later version may add kinds). A meter comes with `problem` "" when every line was used, or
+/// naming the lines of its kinds that were not (a tempo out of range, a METER or TEMPO line
+/// that cannot be read), for the caller to say.
 std::optional<Meter> parseMeter(std::string_view bytes, std::string& problem);
 
 /// The file's bytes, CR LF.

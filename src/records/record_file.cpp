@@ -76,14 +76,43 @@ void Form1::clearPendingChord() {
   EditorTMP3.caption.clear();
 }
 
-bool Form1::writeRecordFile(const std::string& path) {
+bool Form1::writeRecordFile(const std::string& fileName) {
   const RecordContent record{noteFileName, ShadowListe3.items, ShadowListe2.items};
-  const std::string error = services.files->replace(path, formatRecord(record));
-  if (!error.empty()) {
-    report(say(Text::MsgRecordNotSaved, {path, error}));
+  const std::string path = RecordList.folder + fileName;
+  std::vector<FileChange> changes{{path, formatRecord(record)}};
+  if (auto meter = meterSavedWith(fileName))
+    changes.push_back({RecordList.folder + meterFileName(fileName), std::move(*meter)});
+  const FileProblem problem = services.files->replaceTogether(changes);
+  if (!problem.ok()) {
+    report(problem.path == path ? say(Text::MsgRecordNotSaved, {path, problem.why})
+                                : say(Text::MsgRecordMeterNotSaved, {problem.path, problem.why}));
     return false;
   }
+  importedMeter.reset();
   return true;
+}
+
+std::optional<std::string> Form1::meterSavedWith(const std::string& fileName) {
+  if (importedMeter) return formatMeter(*importedMeter);
+  if (!recordingSource.empty()) {
+    // A record continued: under its own name its meter stays, under another it goes along.
+    if (sameNameIgnoringCase(fileName, recordingSource)) return std::nullopt;
+    if (auto carried = services.files->read(RecordList.folder + meterFileName(recordingSource)))
+      return carried;
+  }
+  if (services.files->read(RecordList.folder + meterFileName(fileName))) return formatMeter({});
+  return std::nullopt;
+}
+
+Meter Form1::readMeterBeside(const std::string& recordFile) {
+  const std::string name = meterFileName(recordFile);
+  const std::string path = RecordList.folder + name;
+  const auto bytes = services.files->read(path);
+  std::string problem = bytes ? std::string() : services.files->readProblem(path);
+  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
+  if (!problem.empty())
+    report(say(meter ? Text::MsgMeterLineIgnored : Text::MsgMeterRefused, {name, problem}));
+  return meter.value_or(Meter{});
 }
 
 std::optional<RecordContent> Form1::readRecordContent(const std::string& path,

@@ -73,8 +73,7 @@ void Form1::SaveRecord_Click() {
     report(say(Text::MsgFileExists, {fileName}));
     return;
   }
-  if (!writeRecordFile(RecordList.folder + fileName)) return;  // still recording, nothing lost
-  saveImportedMeter(fileName);
+  if (!writeRecordFile(fileName)) return;  // still recording, nothing lost
   replaceConfirmed.clear();
   unsavedChanges = 0;
   refreshFileList(NoteList);

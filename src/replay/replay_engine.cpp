@@ -9,6 +9,10 @@ namespace tastrello {
 
 void Form1::advanceReplay() {
   replayPosition += replayStep;
+  if (countIn > 0) {
+    --countIn;
+    showCountIn();
+  }
   if (replayMode == "Test") {
     // The dry run of a load walks the whole record once.
     if (replayPosition == replayEnd) {
@@ -25,11 +29,7 @@ void Form1::advanceReplay() {
       if (playingAlong()) {
         // The next pass comes after a count-in, as the first did.
         finishAlongPass();
-        countIn = countInSteps();
-        replayPosition = first - countIn;
-        replayStep = 1;
-        showCountIn();
-        if (CountInClick.value == 1) sendClick(true);
+        startCountIn();
         return;
       }
       if (replayMode == "Single" || practising()) {
@@ -117,31 +117,47 @@ int Form1::tempoInterval() const {
 void Form1::Timer1_Timer() {
   Timer1.interval = stepInterval();
   if (playingAlong()) collectVerdicts(tickMoment());
-  // The count-in clicks its beats (the first was clicked at Play).
-  const int beat = stepsPerBeat();
-  const bool countingIn = CountInClick.value == 1 && countIn > 1;
-  const bool countInClick = countingIn && (countInSteps() - countIn + 1) % beat == 0;
   // A chord waited for holds the replay; the metronome keeps the beat meanwhile.
   const bool held = practising() && practice.waiting;
   if (!held) advanceReplay();
-  // The metronome clicks the beats of the record's bars, the first of a bar accented; while a
-  // chord is waited for, every step.
-  bool metronomeClick = false, accent = false;
-  if (Metronome.value == 1 && !countingIn) {
-    metronomeClick = true;
-    if (beat > 1 || practiceOn()) {
-      const BarPlace place = barPlaceOf(practice.meter, std::max(0, replayPosition - 1));
-      metronomeClick = held || place.step % beat == 0;
-      accent = !held && place.step == 0 && practiceOn();
-    }
-  }
   // The click comes after the step, so that a chord cutting the sound before it (or a silent
   // rest) does not cut the click.
-  if (countInClick || metronomeClick) sendClick(accent);
-  if (countIn > 0) {
-    --countIn;
-    showCountIn();
+  if (countIn > 0)
+    clickCountIn();
+  else
+    clickMetronome(held);
+}
+
+void Form1::clickMetronome(bool held) {
+  // The metronome clicks the beats of the record's bars, the first of a bar accented; while a
+  // chord is waited for, every step.
+  if (Metronome.value != 1) return;
+  const int beat = stepsPerBeat();
+  if (beat == 1 && !practiceOn()) {
+    sendClick(false);
+    return;
   }
+  const BarPlace place = barPlaceOf(practice.meter, std::max(0, replayPosition - 1));
+  if (held || place.step % beat == 0) sendClick(!held && place.step == 0 && practiceOn());
+}
+
+void Form1::clickCountIn() {
+  // The steps before the first event are the beats of the bars before it: the clicked
+  // count-in clicks them all, a silent one leaves them to the metronome.
+  const bool clicked = CountInClick.value == 1;
+  if (!clicked && Metronome.value != 1) return;
+  const int place = countInPlace();
+  if (place % stepsPerBeat() == 0) sendClick(place == 0 && (clicked || practiceOn()));
+}
+
+void Form1::startCountIn() {
+  // The first event comes after a count-in at this tempo (two silent steps without the
+  // clicked one), shown as it runs down, so that the silence is not taken for a fault. Its
+  // first step is the one taken now: the caller clicks it.
+  countIn = countInSteps();
+  replayPosition = replaySpan().first - countIn;
+  replayStep = 1;
+  showCountIn();
 }
 
 void Form1::showCountIn() {
@@ -171,7 +187,6 @@ void Form1::PlayStop_Click() {
   // What is held is followed for the first chord from here on (see keepHeldBeforePass).
   practice.heldBeforePass.clear();
   Timer1.enabled = true;
-  restartTimer(Timer1);
   showPanel(browserPanel(), false);
   PlayStop.visible = Label8.visible = false;
   showPanel(replayPanel(), true);
@@ -179,16 +194,19 @@ void Form1::PlayStop_Click() {
   setToggleValue(Check1, 1);
   ZahlenSchirm.visible = true;
   showPracticePanel();
-  if (!replayStarted) {
-    replayStarted = true;
-    // The first event comes after two steps at this tempo: they are counted down, so that
-    // the silence is not taken for a fault. The clicked count-in is a bar of four.
-    countIn = countInSteps();
-    replayPosition = replaySpan().first - countIn;
-    Timer1.interval = stepInterval();
-    showCountIn();
-    if (CountInClick.value == 1) sendClick(true);
-  }
+  // Play is a step of the replay's grid, at the tempo in force now (one set while paused too).
+  Timer1.interval = stepInterval();
+  const double lead = leadOf(ControlId::Timer1);
+  const double at = clock().seconds() + lead;
+  Timer1.due = at + Timer1.interval / 1000.0;
+  // A count-in paused is counted in afresh. An output that takes the steps ahead gets Play's
+  // click placed as theirs are, so that the first beat is as long as the others.
+  if (replayStarted && countIn == 0) return;
+  replayStarted = true;
+  soundTime = lead > 0 ? at : kAtOnce;
+  startCountIn();
+  clickCountIn();
+  soundTime = kAtOnce;
 }
 
 void Form1::Break_Click() {

@@ -203,6 +203,9 @@ bool Form1::dispatch(const Event& e) {
     case Event::Kind::KeyLayout:
       takeKeyPrints(e.text);
       break;
+    case Event::Kind::Ports:
+      fillChoosers();
+      break;
     case Event::Kind::Leave:
       releaseHands();
       break;

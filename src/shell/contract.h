@@ -74,6 +74,7 @@ struct Event {
     Answer,  ///< a request answered (request; what it gives: see Request)
     Leave,   ///< the window lost the keyboard: every key is let go
     KeyLayout,  ///< what the learner's layout prints on the keys (text: see Event::keyLayout)
+    Ports,      ///< the MIDI ports changed or became known: the choosers offer them afresh
   };
   Kind kind = Kind::Tick;
   ControlId control = ControlId::Window;
@@ -84,9 +85,10 @@ struct Event {
   std::uint32_t word = 0;
   int request = 0;         ///< Answer: the request's id
   bool cancelled = false;  ///< Answer: the learner said no (closed the dialog)
-  /// KeyDown, KeyUp (and Midi): when the key went down or up, on the window object's clock
-  /// (Clock::seconds), from the system's stamp on the key's event; negative when the front end
-  /// does not know: then it is the moment the event is taken. A moment to come is taken as now.
+  /// KeyDown, KeyUp and Midi: when the key went down or up or the message was played, on the
+  /// window object's clock (Clock::seconds), from the system's stamp on the event; negative
+  /// when the front end does not know: then it is the moment the event is taken. A moment to
+  /// come is taken as now.
   double at = -1;
 
   static Event of(Kind kind, ControlId id = ControlId::Window, int index = 0) {
@@ -118,9 +120,10 @@ struct Event {
     e.at = at;
     return e;
   }
-  static Event midi(std::uint32_t word) {
+  static Event midi(std::uint32_t word, double at = -1) {
     Event e = of(Kind::Midi);
     e.word = word;
+    e.at = at;
     return e;
   }
   static Event tick() { return of(Kind::Tick); }

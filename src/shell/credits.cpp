@@ -53,6 +53,11 @@ void Form1::Splashscreen_Click() {
   Splashscreen.visible = false;
 }
 
+void Form1::splashSeen() {
+  SplashTimer.enabled = false;
+  Splashscreen.visible = false;
+}
+
 void Form1::NeverShow_Click() {
   settingKey = "SPLASH:";
   settingValue = "FALSE";

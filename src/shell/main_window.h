@@ -98,6 +98,12 @@ class Form1 {
   /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
   /// controller left as it was, for anything else.
   bool readBellowsController(const std::string& value);
+  /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
+  /// False, with the offset left as it was, for anything else.
+  bool readTapOffset(const std::string& value);
+  /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
+  /// value. False, with the window left as it was, for anything else.
+  bool readTimingWindow(const std::string& value);
   void Check2_Click();
 
   // ---- Language
@@ -113,6 +119,9 @@ class Form1 {
   void SplashTimer_Timer();
   void Splashscreen_Click();
   void NeverShow_Click();
+  /// The splash was shown in this visit: a window object started again within it (the page's,
+  /// on a folder just imported) does not show it again over the lists.
+  void splashSeen();
   void Copyright_Click();
   void scrolltext_Timer();
   void showCredits();
@@ -238,8 +247,6 @@ class Form1 {
                   const std::vector<std::string>& warnings);
   /// The loaded record's meter, from its meter file; the default meter when it has none.
   Meter loadedMeter();
-  /// Writes the meter an import brought beside the record just saved as `recordFile`.
-  void saveImportedMeter(const std::string& recordFile);
 
   // ---- Tablature
   /// The tablature window of the loaded record, opened and closed.
@@ -257,7 +264,18 @@ class Form1 {
   Meter tablatureMeter();
 
   // ---- Record files and recording
-  bool writeRecordFile(const std::string& path);
+  /// Saves the record under edit as `fileName` in the records folder, together with the meter
+  /// file meterSavedWith gives, as one change; false (reported, naming the file that failed,
+  /// nothing changed) when it cannot be.
+  bool writeRecordFile(const std::string& fileName);
+  /// The meter file's bytes saved with the record under edit as `fileName`: the imported
+  /// tune's meter; the meter of the record continued, carried to a new name; or, for a record
+  /// of its own where another of the name left its meter, the plain meter, so that no other
+  /// record's meter stands beside it. Nothing when the meter file is to stay as it is.
+  std::optional<std::string> meterSavedWith(const std::string& fileName);
+  /// The meter file of a record in the records folder; the default meter when it has none. A
+  /// file that cannot be read or used, and a line of it that is not used, is reported.
+  Meter readMeterBeside(const std::string& recordFile);
   void applyRecordKind();
   void Record_Click();
   void SaveRecord_Click();
@@ -284,6 +302,11 @@ class Form1 {
   void Speed_Click();
   /// Shows how many steps remain before the first event (nothing once it has come).
   void showCountIn();
+  /// Count-in from the first event's place: the position, the steps left, the first click.
+  void startCountIn();
+  void clickCountIn();
+  /// The metronome's click for the step just taken; `held`: a chord is waited for.
+  void clickMetronome(bool held);
   /// The replay interval the tempo slider gives, in milliseconds.
   int tempoInterval() const;
   void PlayStop_Click();
@@ -328,7 +351,14 @@ class Form1 {
   int stepInterval() const;
   /// The steps counted in before the first event: a bar of the record's meter while practising
   /// with the count-in clicked (four steps otherwise), two without it.
+  /// The steps counted in before the first event.
   int countInSteps() const;
+  /// The bar the count-in counts: the meter's while practising, else a bar of four.
+  int countInBar() const;
+  /// The step within its bar of the first event replayed.
+  int firstEventPlace() const;
+  /// The step within its bar of the count-in's step now.
+  int countInPlace() const;
   /// The steps a beat has: the record's grid while practising, one otherwise.
   int stepsPerBeat() const;
   /// The loaded record's meter file: read (4/4 a step a beat when there is none).
@@ -612,7 +642,7 @@ class Form1 {
   // Playing along (src/practice/play_along_mode.cpp).
   void expectChord();
   void alongHeld(const std::vector<int>& held);
-  /// While no pass is open: which buttons are held since when, for the pass that opens next.
+  /// While no pass is open: how the buttons held change, for the pass that opens next.
   void keepHeldBeforePass(double now, const std::vector<int>& held);
   void alongClick(int button);
   void collectVerdicts(double now);

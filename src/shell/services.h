@@ -1,7 +1,7 @@
 // The small interfaces through which the logic reaches the world. Each has one real
 // implementation in src/platform (or, for the web edition, in web/). The test doubles of
-// MidiPort, Files, OutputChoice and Clock are in tests/fakes.h; MidiPorts and AudioStatus have
-// none, as the tests leave them null.
+// MidiPort, Files, OutputChoice, Clock and AudioStatus are in tests/fakes.h; MidiPorts has
+// none, as the tests leave it null.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +40,20 @@ class MidiPort {
   virtual double leadSeconds() { return 0; }
 };
 
+/// One file of a change of several files: where it is, and its new bytes.
+struct FileChange {
+  std::string path;
+  std::string bytes;
+};
+
+/// Why a change of files was not made: the file it failed at, and what went wrong there.
+/// `why` is "" when the change was made.
+struct FileProblem {
+  std::string path;
+  std::string why;
+  bool ok() const { return why.empty(); }
+};
+
 /// Whole-file access relative to the working folder. Paths use "/" and are Windows-1252
 /// bytes; names are matched without regard to letter case.
 /// Real implementation: DiskFiles (src/platform/disk_files.h).
@@ -66,6 +80,29 @@ class Files {
     }
     if (!old->empty() && old->back() != '\n') *old += "\r\n";
     return replace(path, *old + bytes);
+  }
+  /// Replaces files of one folder as one change (a record and its meter): afterwards either
+  /// every one has its new bytes or every one is as it was, also when the program is killed
+  /// in between (DiskFiles completes an interrupted change at its next start).
+  /// This default is for stores that change each file at once, with no moment between two
+  /// files at which the program could be stopped (the page's memory): it replaces them in
+  /// turn and, when one fails, puts back the old bytes of those it had replaced (a file that
+  /// was not there before stays, as this interface cannot remove one).
+  virtual FileProblem replaceTogether(const std::vector<FileChange>& changes) {
+    std::vector<std::optional<std::string>> old;  // nothing: the file is not there yet
+    for (const FileChange& change : changes) {
+      old.push_back(read(change.path));
+      if (!old.back())
+        if (std::string why = readProblem(change.path); !why.empty()) return {change.path, why};
+    }
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+      const std::string why = replace(changes[i].path, changes[i].bytes);
+      if (why.empty()) continue;
+      for (std::size_t j = 0; j < i; ++j)
+        if (old[j]) replace(changes[j].path, *old[j]);
+      return {changes[i].path, why};
+    }
+    return {};
   }
   /// Why `read` gives nothing for the path: "" when nothing is there (or it can be read),
   /// otherwise the reason (a folder, a link to nothing, too large, no permission ...).
@@ -102,9 +139,14 @@ class MidiPorts {
   virtual std::vector<std::string> outputs() = 0;
 };
 
-/// What the built-in synthesizer's sound output says of itself. The counts run from the
-/// synthesizer's start and count only while notes sound: silence running dry is heard by nobody.
+/// What the output in force says of itself: the built-in synthesizer's sound output, or the MIDI
+/// port (or log) chosen instead, whose latency the program cannot know and takes as 0 (the
+/// learner's tap calibration makes up for the rest). The counts run from the synthesizer's start
+/// and count only while notes sound: silence running dry is heard by nobody.
 struct AudioReport {
+  /// The MIDI port or "LOG:file" in force; "" for the built-in synthesizer. With a port in
+  /// force every field below is left as it starts.
+  std::string port;
   bool running = false;   ///< an audio output is open
   std::string driver;     ///< "PulseAudio 16.1", "PipeWire 0.3.65", "alsa", "web audio" ...
   std::string soundFont;  ///< the SoundFont file in use
@@ -123,12 +165,12 @@ struct AudioReport {
   bool operator==(const AudioReport&) const = default;
 };
 
-/// The state of the sound output. Real implementation: OutputSwitch (src/platform).
+/// The state of the output in force. Real implementation: OutputSwitch (src/platform).
 class AudioStatus {
  public:
   virtual ~AudioStatus() = default;
-  /// What the output says now; its `problems` are handed over once (the next report has only
-  /// newer ones).
+  /// What the output in force says now; its `problems` are handed over once (the next report
+  /// has only newer ones).
   virtual AudioReport audioReport() = 0;
 };
 

@@ -1,6 +1,8 @@
 // The settings file "Tastrel.Ini": key lines followed by their values, read at start-up and
 // rewritten whole whenever a switch changes.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "shell/main_window.h"
 #include "shell/text.h"
@@ -14,6 +16,12 @@ constexpr int kInstrumentCount = 128;
 // The file holds some 135 lines; one far larger is no settings file and is neither read whole
 // at every change nor rewritten.
 constexpr std::size_t kLargestSettings = 1024 * 1024;
+// A tap offset beyond half a second is no offset of a player's but a calibration gone wrong;
+// a timing window narrower than 10 ms judges the sound's own jitter, one wider than 300 ms
+// reaches the neighbouring chords at a brisk tempo.
+constexpr int kLargestTapOffsetMs = 500;
+constexpr int kNarrowestWindowMs = 10;
+constexpr int kWidestWindowMs = 300;
 
 }  // namespace
 
@@ -113,10 +121,18 @@ void Form1::readSettingsFile() {
       hands.midiInSetting = value;
     else if (key == "AUDIO-BUFFER:")
       audioBufferSetting = value;
-    else if (key == "TAP-OFFSET:")
-      practice.offsetSeconds = std::clamp(parseInt16(value).value_or(0), -500, 500) / 1000.0;
-    else if (key == "TIMING-WINDOW:")
-      practice.windowMs = std::clamp(parseInt16(value).value_or(80), 10, 300);
+    else if (key == "TAP-OFFSET:" && !readTapOffset(value))
+      found.push_back([value, held = std::lround(practice.offsetSeconds * 1000)](UiLanguage l) {
+        return uiText(l, Text::MsgTapOffsetRefused,
+                      {value, std::to_string(-kLargestTapOffsetMs),
+                       std::to_string(kLargestTapOffsetMs), std::to_string(held)});
+      });
+    else if (key == "TIMING-WINDOW:" && !readTimingWindow(value))
+      found.push_back([value, held = practice.windowMs](UiLanguage l) {
+        return uiText(l, Text::MsgTimingWindowRefused,
+                      {value, std::to_string(kNarrowestWindowMs), std::to_string(kWidestWindowMs),
+                       std::to_string(held)});
+      });
     else if (isChoiceKey(key))
       storedChoices.emplace_back(key, value);
     else if (key == "BELLOWS-CC:" && !readBellowsController(value))
@@ -139,6 +155,20 @@ bool Form1::readBellowsController(const std::string& value) {
   const auto number = parseInt16(value);
   if (!number || *number < 0 || *number > kLastBellowsController) return false;
   hands.bellowsController = *number;
+  return true;
+}
+
+bool Form1::readTapOffset(const std::string& value) {
+  const auto ms = value.empty() ? std::optional<int>(0) : parseInt16(value);
+  if (!ms || std::abs(*ms) > kLargestTapOffsetMs) return false;
+  practice.offsetSeconds = *ms / 1000.0;
+  return true;
+}
+
+bool Form1::readTimingWindow(const std::string& value) {
+  const auto ms = value.empty() ? std::optional<int>(PracticeState{}.windowMs) : parseInt16(value);
+  if (!ms || *ms < kNarrowestWindowMs || *ms > kWidestWindowMs) return false;
+  practice.windowMs = *ms;
   return true;
 }
 

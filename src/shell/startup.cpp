@@ -7,8 +7,9 @@ namespace tastrello {
 
 void Form1::Form_Load() {
   newLine = kCrLf;
-  Version.caption = "Version 1.3       ";
+  Version.caption = "Version " TASTRELLO_VERSION "       ";
   Version_Shadow.caption = Version.caption;
+  Splashscreen.caption = "Version " TASTRELLO_VERSION;  // the splash picture's place for it
   windowWidth = kNarrowWidth;
   titleBanner = "- Tastrello -     " + Version.caption + std::string(21, ' ');
   scrollText = titleBanner + suggestionsText() + titleBanner;

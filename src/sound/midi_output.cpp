@@ -52,6 +52,7 @@ void Form1::chooseOutput(const std::string& setting) {
   Midi_Out_close();
   services.outputs->choose(setting);
   Midi_Out_Open(-1);
+  AudioTimer_Timer();  // the panel says at once what sounds now
   midiOutSetting = setting.empty() ? "SYNTH" : setting;
   settingKey = "MIDI-OUT:";
   settingValue = midiOutSetting;
@@ -96,9 +97,12 @@ void Form1::startAudioBuffer() {
 }
 
 void Form1::chooseAudioBuffer(int milliseconds) {
-  const int dropouts = services.audio ? services.audio->audioReport().dropouts() : 0;
+  // A new choice answers none of the old dropouts. A port in force tells none: the
+  // synthesizer's count stands where it was last seen.
+  const AudioReport r = services.audio ? services.audio->audioReport() : AudioReport{};
+  const int dropouts = r.port.empty() ? r.dropouts() : audioBuffer.dropoutsSeen;
   audioBuffer = audio_buffer::start({milliseconds}, audioRate(services));
-  audioBuffer.dropoutsSeen = dropouts;  // a new choice answers none of the old dropouts
+  audioBuffer.dropoutsSeen = dropouts;
   if (services.outputs) services.outputs->useAudioBuffer(audioBuffer.frames);
   audioBufferSetting = audio_buffer::stored(audioBuffer.choice);
   settingKey = "AUDIO-BUFFER:";
@@ -201,6 +205,11 @@ void Form1::AudioTimer_Timer() {
   if (!services.audio) return;
   const AudioReport r = services.audio->audioReport();
   for (const std::string& line : r.problems) report(say(Text::MsgSynthProblem, {line}));
+  if (!r.port.empty()) {
+    AudioInfo.caption = say(Text::AudioPort, {r.port, Calibrate.caption});
+    AudioInfo.toolTip = AudioInfo.caption;
+    return;
+  }
   if (!r.running) {
     AudioInfo.caption = say(Text::AudioNotRunning, {r.problem});
     AudioInfo.toolTip = AudioInfo.caption;

@@ -42,26 +42,30 @@ bool restFits(int p, int v, const Meter& meter) {
   return !crossesMiddle(p, v, meter);
 }
 
-std::vector<NoteValue> split(int offset, int length, const Meter& meter, bool rest) {
+/// The longest value of at most `left` sixteenths that may stand at `p`; a sixteenth fits
+/// anywhere, so it is the last resort.
+NoteValue longestFitting(int p, int left, const Meter& meter, bool rest) {
   static constexpr NoteValue kNotes[] = {{16, false}, {8, true}, {8, false}, {4, true},
-                                         {4, false},  {2, true}, {2, false}, {1, false}};
-  static constexpr NoteValue kRests[] = {{16, false}, {8, false}, {4, false}, {2, false},
-                                         {1, false}};
+                                         {4, false},  {2, true}, {2, false}};
+  static constexpr NoteValue kRests[] = {{16, false}, {8, false}, {4, false}, {2, false}};
+  const std::span<const NoteValue> values = rest ? std::span<const NoteValue>(kRests)
+                                                 : std::span<const NoteValue>(kNotes);
+  for (const NoteValue& value : values) {
+    const int v = value.sixteenths();
+    if (v <= left && (rest ? restFits(p, v, meter) : noteFits(p, v, meter))) return value;
+  }
+  return {1, false};
+}
+
+std::vector<NoteValue> split(int offset, int length, const Meter& meter, bool rest) {
   std::vector<NoteValue> out;
   int p = offset;
+  // Each round takes at least a sixteenth, so the loop ends after `length` rounds at most.
   for (int left = length; left > 0;) {
-    // A sixteenth always fits, so each round takes one value.
-    const std::span<const NoteValue> values = rest ? std::span<const NoteValue>(kRests)
-                                                   : std::span<const NoteValue>(kNotes);
-    for (const NoteValue& value : values) {
-      const int v = value.sixteenths();
-      if (v <= left && (rest ? restFits(p, v, meter) : noteFits(p, v, meter))) {
-        out.push_back(value);
-        p += v;
-        left -= v;
-        break;
-      }
-    }
+    const NoteValue value = longestFitting(p, left, meter, rest);
+    out.push_back(value);
+    p += value.sixteenths();
+    left -= value.sixteenths();
   }
   return out;
 }

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto names = files.list(path)) {
     for (const auto& name : *names) check(name.rfind(".~tastrello-", 0) != 0);
   }
-  files.removeStaleTemporaries(path);
+  files.finishInterruptedSaves(path);
   for (const char* dir : {"Data", "Records", "Notes"})
     check(fs::exists(sandbox.root / dir / "User.txt"));
   // The logic's test for a safe relative path keeps a path inside its folder.

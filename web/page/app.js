@@ -4,10 +4,11 @@ import createTastrello from '../tastrello.js';
 import * as zip from '../vendor/fflate.js';
 import {decodeXml, flattenXml, inflateExactly} from './markup.js';
 
+import {encode} from './cp1252.js';
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
 import {keyName, learnersLayout} from './keys.js';
-import {MidiInput, MidiOutput, requestMidi} from './midi.js';
+import {MidiInput, MidiOutput, outputNames, requestMidi} from './midi.js';
 import {pageSeconds, Synth} from './synth.js';
 import {View, svgUrl} from './view.js';
 import {EventKind, RequestKind, startWindow} from './window.js';
@@ -17,8 +18,9 @@ export const page = {ready: false, problems: [], sent: []};
 window.tastrello = page;
 
 const synth = new Synth();
+page.synth = synth;
 let output = synth;  // the built-in synthesizer, or a Web MIDI port chosen in the panel
-let midi = {access: null, problem: ''};
+let midi = {access: null, problem: null, asking: null};
 let midiInput = null;
 let win = null;
 let view = null;
@@ -26,6 +28,12 @@ let wakeTimer = 0;
 
 function say(name, ...args) {
   return win ? win.window.say(name, args.map(String)) : name;
+}
+
+/// A reason ({text, args}: folder.js's `why`) in the learner's language; a plain text as it is.
+function sayWhy(problem) {
+  if (!problem || typeof problem !== 'object') return String(problem);
+  return say(problem.text, ...problem.args.map(sayWhy));
 }
 
 function report(text) {
@@ -58,26 +66,27 @@ const world = {
   },
   leadSeconds: () => output.leadSeconds,
   writeFile(path, bytes) {
-    page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, problem)));
+    page.folder.replace(path, bytes).then((problem) => problem && report(say('MsgNotSaved', path, sayWhy(problem))));
   },
   chooseOutput(setting) {
-    if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) {
-      if (output !== synth) output.close();
+    if (output !== synth) output.close();
+    output = synth;
+    if (!setting || setting === 'SYNTH' || setting.startsWith('LOG:')) return;
+    // The port chosen (or kept from the last visit) is in force at once: it plays once the
+    // browser has given the ports; a port that is not there gives the synthesizer back.
+    const port = new MidiOutput(setting);
+    output = port;
+    openMidi().then(() => {
+      if (output !== port) return;  // chosen again meanwhile
+      const problem = midi.access ? port.open(midi.access) : midi.problem;
+      if (!problem) return;
       output = synth;
-      return;
-    }
-    const port = new MidiOutput(midi.access);
-    const problem = port.open(setting);
-    if (problem) {
-      report(problem);
-      output = synth;
-    } else {
-      output = port;
-    }
+      if (midi.access) report(sayWhy(problem));  // else said when the browser answered
+    });
   },
   midiInputs: () => (midi.access ? new MidiInput(midi.access, () => {}).names() : []),
-  midiOutputs: () => (midi.access ? new MidiOutput(midi.access).names() : []),
-  audioReport: () => synth.report(),
+  midiOutputs: () => outputNames(midi.access),
+  audioReport: () => output.report(),
   parseXml: (bytes, largest, deepest) => flattenXml(decodeXml(bytes), new DOMParser(), largest, deepest),
   inflate: (bytes, size) => inflateExactly(zip, bytes, size),
 };
@@ -127,8 +136,9 @@ function answer(r) {
       input.addEventListener('change', async () => {
         const file = input.files[0];
         if (!file) return answerWith({request: r.id, cancelled: true});
+        // The reason goes in as the window object's texts are: Windows-1252.
         if (r.largest && file.size > r.largest)
-          return answerWith({request: r.id, text: baseName(file.name), bytes: new TextEncoder().encode(say('WhyNotAPlainFile')), index: -1});
+          return answerWith({request: r.id, text: baseName(file.name), bytes: encode(say('WhyNotAPlainFile')), index: -1});
         answerWith({request: r.id, text: baseName(file.name), bytes: new Uint8Array(await file.arrayBuffer())});
       });
       input.addEventListener('cancel', () => answerWith({request: r.id, cancelled: true}));
@@ -165,9 +175,10 @@ function answer(r) {
         return;
       }
       openMidi().then(() => {
+        if (!midi.access) return;  // why was said when the browser answered
         midiInput = midiInput || new MidiInput(midi.access, (word) => send({kind: 'Midi', word}));
-        const problem = midi.access ? midiInput.open(r.name) : say('WebNoWebMidi');
-        if (problem) report(problem);
+        const problem = midiInput.open(r.name);
+        if (problem) report(sayWhy(problem));
       });
       return;
     }
@@ -227,9 +238,28 @@ function printTablature(pages) {
   });
 }
 
-async function openMidi() {
-  if (!midi.access && !midi.problem) midi = await requestMidi();
-  return midi;
+/// The browser's MIDI ports, asked for once, when a MIDI choice needs them: the learner opens
+/// a MIDI chooser, or a port or an input is kept from the last visit. The browser may ask the
+/// learner first; its no is said once. The choosers offer the ports as soon as they are known,
+/// and again whenever a device comes or goes.
+function openMidi() {
+  if (!midi.asking) {
+    midi.asking = requestMidi().then((answer) => {
+      midi.access = answer.access || null;
+      midi.problem = answer.problem || null;
+      if (midi.problem) report(sayWhy(midi.problem));
+      if (midi.access) {
+        midi.access.onstatechange = () => send({kind: 'Ports'});
+        send({kind: 'Ports'});
+      }
+    });
+  }
+  return midi.asking;
+}
+
+/// A MIDI chooser opened (pressed or given the focus): the ports are asked for then.
+function chooserOpened(name) {
+  if (name === 'OutputChooser' || name === 'InputChooser') openMidi();
 }
 
 // ---- Playing: the sound starts with the first gesture; keys by their place
@@ -285,10 +315,11 @@ function toolbar() {
     const chosen = [...picker.files];
     picker.value = '';
     const result = await importChosen(chosen);
-    if (result.problem) report(say('WebImportRefused', result.problem));
+    if (result.problem) report(say('WebImportRefused', sayWhy(result.problem)));
     else {
       await reloadFolder();
-      win.window.report(say('WebImported', result.imported.length));
+      const [only] = result.imported;
+      win.window.report(result.imported.length === 1 ? say('WebImportedOne', only) : say('WebImported', result.imported.length));
       draw(win.update());
     }
   });
@@ -316,7 +347,8 @@ function labelToolbar() {
 
 /// Files the learner chose: one zip, or single files.
 export async function importChosen(files) {
-  if (files.length === 1 && /\.zip$/i.test(files[0].name)) return importZip(page.folder, new Uint8Array(await files[0].arrayBuffer()), zip);
+  if (files.length === 1 && /\.zip$/i.test(files[0].name))
+    return importZip(page.folder, new Uint8Array(await files[0].arrayBuffer()), zip, files[0].name);
   const read = [];
   for (const f of files) {
     const check = checkImport(f.name, new Uint8Array(0));
@@ -326,17 +358,26 @@ export async function importChosen(files) {
   return importFiles(page.folder, read);
 }
 
-/// After an import: the window object starts afresh on the folder as it now is.
+/// After an import: the window object starts afresh on the folder as it now is, in the same
+/// visit (its splash was seen).
 async function reloadFolder() {
   const files = await page.folder.all();
   win.window.stop();
   win = startWindow(page.module, world, files);
+  win.window.splashSeen();
+  page.win = win;
   view.root.replaceChildren();
-  view = new View(view.root, win.table, send);
-  view.sheetPage = (i) => win.tablaturePage(i);
-  page.view = view;
+  showWindow(view.root);
   settle(win.update());
   tellKeyLayout();
+}
+
+/// The window object's view in `root`.
+function showWindow(root) {
+  view = new View(root, win.table, send);
+  view.sheetPage = (i) => win.tablaturePage(i);
+  view.chooserOpened = chooserOpened;
+  page.view = view;
 }
 
 // ---- Start
@@ -363,14 +404,12 @@ async function main() {
   });
   page.module = await createTastrello();
   win = startWindow(page.module, world, await page.folder.all());
-  view = new View(document.getElementById('window'), win.table, send);
-  view.sheetPage = (i) => win.tablaturePage(i);
-  page.view = view;
+  showWindow(document.getElementById('window'));
   page.win = win;
   page.send = send;
   if (storeProblem) win.window.report(say('WebStorageProblem', storeProblem));
   if (!hadSettings && (await page.folder.resolve('Data/Tastrel.Ini'))) win.window.welcome();
-  if (seedProblem) win.window.report(say(seedProblem.text, ...seedProblem.args));
+  if (seedProblem) win.window.report(sayWhy(seedProblem));
   settle(win.update());
   tellKeyLayout();
   toolbar();

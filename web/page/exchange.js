@@ -3,7 +3,7 @@
 // changes nothing. The zip library (fflate's zipSync and unzipSync) is handed in, so that the
 // page takes it from the site and the tests from their packages.
 import {decode, encode, sameName} from './cp1252.js';
-import {kLargestFile, kOfferedList, pathProblem} from './folder.js';
+import {kLargestFile, kOfferedList, pathProblem, why} from './folder.js';
 
 /// The largest zip taken, and the most its files may unpack to together.
 export const kLargestZip = 32 * 1024 * 1024;
@@ -21,12 +21,15 @@ export function folderFor(name) {
   return '';
 }
 
-/// Checks a single file the learner chose to import: {path} where it goes, or {problem}.
+const megabytes = (bytes) => String(bytes >> 20);
+
+/// Checks a single file the learner chose to import: {path} where it goes, or {problem} (a
+/// reason, see folder.js's `why`).
 export function checkImport(name, bytes) {
   const folder = folderFor(name);
-  if (!folder) return {problem: `${name}: not a record, lesson, layout, history or settings file of Tastrello`};
-  if (bytes.length > kLargestFile) return {problem: `${name}: larger than ${kLargestFile >> 20} MB`};
-  if (bytes.includes(0)) return {problem: `${name}: not a text file (it holds NUL bytes)`};
+  if (!folder) return {problem: why('WebWhyNotOwnFile', name)};
+  if (bytes.length > kLargestFile) return {problem: why('WhyZipTooLarge', name, megabytes(kLargestFile))};
+  if (bytes.includes(0)) return {problem: why('WebWhyNotText', name)};
   const path = `${folder}/${name}`;
   const problem = pathProblem(path);
   return problem ? {problem} : {path};
@@ -52,11 +55,12 @@ export async function exportZip(folder, {zipSync}) {
   return zipSync(entries);
 }
 
-/// Imports a zip made by exportZip (or by the learner from such a folder): every file must lie
-/// in Data/, Notes/ or Records/, none may be larger than a file of the folder may be; then
-/// each replaces the file of its name, the others stay. {imported: [paths]} or {problem}.
-export async function importZip(folder, zipBytes, {unzipSync}) {
-  if (zipBytes.length > kLargestZip) return {problem: `the zip is larger than ${kLargestZip >> 20} MB`};
+/// Imports a zip made by exportZip (or by the learner from such a folder), `name` the zip's
+/// own: every file must lie in Data/, Notes/ or Records/, none may be larger than a file of the
+/// folder may be; then each replaces the file of its name, the others stay. {imported: [paths]}
+/// or {problem}.
+export async function importZip(folder, zipBytes, {unzipSync}, name) {
+  if (zipBytes.length > kLargestZip) return {problem: why('WhyZipTooLarge', name, megabytes(kLargestZip))};
   let total = 0;
   let problem = '';
   let entries;
@@ -64,28 +68,28 @@ export async function importZip(folder, zipBytes, {unzipSync}) {
     entries = unzipSync(zipBytes, {
       filter(file) {
         if (file.name.endsWith('/')) return false;  // a folder entry
-        if (file.originalSize > kLargestFile) problem = problem || `${file.name}: larger than ${kLargestFile >> 20} MB`;
+        if (file.originalSize > kLargestFile) problem = problem || why('WhyZipTooLarge', file.name, megabytes(kLargestFile));
         total += file.originalSize;
-        if (total > kLargestUnpacked) problem = problem || `the zip unpacks to more than ${kLargestUnpacked >> 20} MB`;
+        if (total > kLargestUnpacked) problem = problem || why('WebWhyZipUnpacks', name, megabytes(kLargestUnpacked));
         return !problem;
       },
     });
   } catch (error) {
-    return {problem: `not a zip file (${error.message || error})`};
+    return {problem: why('WebWhyNotZip', name, String(error.message || error))};
   }
   if (problem) return {problem};
   const files = [];
-  for (const [name, bytes] of Object.entries(entries)) {
-    const path = name.replace(/^\.\//, '');
-    const why = pathProblem(path);
-    if (why) return {problem: why};
-    if (bytes.length > kLargestFile) return {problem: `${path}: larger than ${kLargestFile >> 20} MB`};
+  for (const [member, bytes] of Object.entries(entries)) {
+    const path = member.replace(/^\.\//, '');
+    const refused = pathProblem(path);
+    if (refused) return {problem: refused};
+    if (bytes.length > kLargestFile) return {problem: why('WhyZipTooLarge', path, megabytes(kLargestFile))};
     files.push({path: normalisedFolder(path), bytes});
   }
-  if (!files.length) return {problem: 'the zip holds no file of the working folder'};
+  if (!files.length) return {problem: why('WebWhyZipEmpty', name)};
   for (const f of files) {
-    const why = await folder.replace(f.path, f.bytes);
-    if (why) return {problem: why};
+    const refused = await folder.replace(f.path, f.bytes);
+    if (refused) return {problem: refused};
   }
   return {imported: files.map((f) => f.path)};
 }

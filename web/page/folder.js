@@ -10,6 +10,10 @@ export const kOfferedList = 'Data/Offered.txt';
 export const kFolders = ['Data', 'Notes', 'Records'];
 export const kLargestFile = 16 * 1024 * 1024;
 
+/// A reason the learner reads: a text of the program's table by its name and the texts for its
+/// "%1", "%2" ... (each a string or a reason itself), said by the page in the language in force.
+export const why = (text, ...args) => ({text, args});
+
 /// A store of whole files in IndexedDB: get / put / delete / keys by path. A put is one
 /// transaction, so a failure leaves the old file whole (the desktop's temporary file and
 /// rename).
@@ -67,15 +71,15 @@ export class MemoryStore {
   }
 }
 
-/// Why `path` cannot name a file of the working folder ("" when it can): a known folder and a
-/// plain name, no way out of the folder.
+/// Why `path` cannot name a file of the working folder ("" when it can; a reason, see `why`):
+/// a known folder and a plain name, no way out of the folder.
 export function pathProblem(path) {
   const parts = path.split('/');
   if (parts.length !== 2 || !kFolders.some((f) => sameName(f, parts[0])))
-    return `${path}: not in ${kFolders.join(', ')}`;
+    return why('WebWhyNotInFolder', path, kFolders.join(', '));
   const name = parts[1];
-  if (!name || name === '.' || name === '..' || /[\\:*?"<>|\x00-\x1f]/.test(name)) return `${path}: not a file name`;
-  if (!encode(path)) return `${path}: a name Windows-1252 cannot hold`;
+  if (!name || name === '.' || name === '..' || /[\\:*?"<>|\x00-\x1f]/.test(name)) return why('WebWhyNotFileName', path);
+  if (!encode(path)) return why('WebWhyNotCp1252', path);
   return '';
 }
 
@@ -96,16 +100,17 @@ export class WorkingFolder {
     return name ? new Uint8Array(await this.store.get(name)) : null;
   }
 
-  /// Replaces the file whole (under its stored name when one matches); "" or what went wrong.
+  /// Replaces the file whole (under its stored name when one matches); "" or the reason (see
+  /// `why`).
   async replace(path, bytes) {
     const problem = pathProblem(path);
     if (problem) return problem;
-    if (bytes.length > kLargestFile) return `${path}: larger than ${kLargestFile >> 20} MB`;
+    if (bytes.length > kLargestFile) return why('WhyZipTooLarge', path, String(kLargestFile >> 20));
     try {
       await this.store.put((await this.resolve(path)) || path, new Uint8Array(bytes));
       return '';
     } catch (error) {
-      return `${path}: ${error.message || error}`;
+      return why('WebWhyStorage', path, String(error.message || error));
     }
   }
 
@@ -135,8 +140,8 @@ export class WorkingFolder {
   /// Offers the shipped files (paths; `fetchFile(path)` gives the bytes) that were never
   /// offered: each is copied unless a file of its name is there, and listed in the offered
   /// list. A file that cannot be fetched is offered again next time. Null, or the first problem
-  /// as a text of the program's table and its arguments ({text, args}), for the page to say in
-  /// the learner's language once the window is there.
+  /// as a reason (see `why`), for the page to say in the learner's language once the window is
+  /// there.
   async seed(shipped, fetchFile) {
     const listed = await this.read(kOfferedList);
     const offered = new Set(listed ? splitLines(listed) : []);
@@ -145,19 +150,20 @@ export class WorkingFolder {
     for (const path of shipped) {
       if (offered.has(path)) continue;
       try {
-        if (!(await this.resolve(path))) {
-          const error = await this.replace(path, await fetchFile(path));
-          if (error) throw new Error(error);
+        const refused = (await this.resolve(path)) ? '' : await this.replace(path, await fetchFile(path));
+        if (refused) {
+          if (!problem) problem = why('MsgSeedCopy', path, refused);
+          continue;
         }
         offered.add(path);
         grown = true;
       } catch (error) {
-        if (!problem) problem = {text: 'MsgSeedCopy', args: [path, String(error.message || error)]};
+        if (!problem) problem = why('MsgSeedCopy', path, String(error.message || error));
       }
     }
     if (grown || !listed) {
       const error = await this.replace(kOfferedList, joinLines([...offered].sort(byBytes)));
-      if (error && !problem) problem = {text: 'MsgSeedList', args: [kOfferedList, error]};
+      if (error && !problem) problem = why('MsgSeedList', kOfferedList, error);
     }
     return problem;
   }

@@ -1,17 +1,18 @@
 // Web MIDI: an instrument to play on (its notes and the bellows controller as the desktop
 // packs them: status | data1 << 8 | data2 << 16) and a port to play through instead of the
-// built-in synthesizer. `requestMIDIAccess` is the browser's; tests hand in a stand-in.
+// built-in synthesizer. `requestMIDIAccess` is the browser's; tests hand in a stand-in. Reasons
+// are given as folder.js's `why` gives them, for the page to say in the learner's language.
+import {why} from './folder.js';
 import {kLeadSeconds} from './synth.js';
 
-export const kNoWebMidi = 'This browser has no Web MIDI (Safari, for one): play with the mouse, touch or the computer keyboard; the sound comes from the built-in synthesizer.';
-
-/// Asks the browser for its MIDI ports: {access} or {problem}.
+/// Asks the browser for its MIDI ports (it may ask the learner first): {access} or {problem}.
+/// Only a browser without requestMIDIAccess has no Web MIDI; one that has it may still say no.
 export async function requestMidi(requestMIDIAccess = globalThis.navigator && navigator.requestMIDIAccess ? navigator.requestMIDIAccess.bind(navigator) : null) {
-  if (!requestMIDIAccess) return {problem: kNoWebMidi};
+  if (!requestMIDIAccess) return {problem: why('WebNoWebMidi')};
   try {
     return {access: await requestMIDIAccess({sysex: false})};
   } catch (error) {
-    return {problem: `MIDI was not allowed: ${error.message || error}`};
+    return {problem: why('WebMidiRefused', String(error.message || error))};
   }
 }
 
@@ -35,6 +36,11 @@ function portsOf(map) {
   return map ? [...map.values()] : [];
 }
 
+/// The names of the output ports the access gives (none without it).
+export function outputNames(access) {
+  return portsOf(access && access.outputs).map((p) => p.name);
+}
+
 export class MidiInput {
   /// `onWord(word)` gets every message the program plays from.
   constructor(access, onWord) {
@@ -49,9 +55,8 @@ export class MidiInput {
   open(name) {
     this.close();
     if (!name) return '';
-    if (!this.access) return kNoWebMidi;
-    const port = portsOf(this.access.inputs).find((p) => p.name === name);
-    if (!port) return `No MIDI input "${name}" is connected.`;
+    const port = portsOf(this.access && this.access.inputs).find((p) => p.name === name);
+    if (!port) return why('MidiInputMissing', name);
     port.onmidimessage = (e) => {
       const word = wordOf(e.data);
       if (word) this.onWord(word);
@@ -66,24 +71,30 @@ export class MidiInput {
 }
 
 /// A MIDI output port in the manner of the synthesizer module: send(word, at) with `at` on the
-/// page's clock (Web MIDI places timed messages itself), and a reset that silences it.
+/// page's clock (Web MIDI places timed messages itself), and a reset that silences it. It is
+/// the output in force from when it is chosen; it plays once it is open (what is sent before
+/// is dropped).
 export class MidiOutput {
-  constructor(access) {
-    this.access = access;
+  /// The output port of that name.
+  constructor(name) {
+    this.name = name;
     this.port = null;
   }
   get leadSeconds() {
     return kLeadSeconds;
   }
-  names() {
-    return portsOf(this.access && this.access.outputs).map((p) => p.name);
-  }
-  open(name) {
-    if (!this.access) return kNoWebMidi;
-    const port = portsOf(this.access.outputs).find((p) => p.name === name);
-    if (!port) return `No MIDI output "${name}" is connected.`;
+  /// Opens the port of its name among those `access` gives: "" or why not.
+  open(access) {
+    const port = portsOf(access && access.outputs).find((p) => p.name === this.name);
+    if (!port) return why('MidiPortMissing', this.name);
     this.port = port;
     return '';
+  }
+  /// What the output says of itself, as the synthesizer's report: a port, whose latency the
+  /// page cannot know (taken as 0; the learner's tap calibration measures the rest).
+  report() {
+    return {port: this.name, running: false, driver: '', soundFont: '', problem: '', bufferFrames: 0,
+            sampleRate: 0, latencyMs: 0, underruns: 0};
   }
   send(word, at = 0) {
     if (!this.port) return;

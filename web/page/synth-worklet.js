@@ -55,8 +55,9 @@ class SynthProcessor extends AudioWorkletProcessor {
   }
 
   take(m) {
-    if (m.type === 'soundfont') {
-      this.synth.loadSFont(m.bytes).then(
+    if (m.type === 'soundfonts') {
+      // One after the other, in their order: a font loaded later is searched first.
+      m.fonts.reduce((loaded, bytes) => loaded.then(() => this.synth.loadSFont(bytes)), Promise.resolve()).then(
           () => {
             this.ready = true;
             this.port.postMessage({type: 'ready', frame: currentFrame});

@@ -1,5 +1,7 @@
 // The page's built-in synthesizer: FluidSynth in an AudioWorklet with the shipped General MIDI
-// SoundFont. `send(word, at)` places a message at `at` on the page's clock (seconds of
+// SoundFont and the program's reed SoundFont over it (its accordions and the left hand's reeds,
+// in tune, take the place of the General MIDI font's presets of the same numbers).
+// `send(word, at)` places a message at `at` on the page's clock (seconds of
 // performance.now()); the worklet plays it from that frame of the audio clock, so that replay
 // handed over `leadSeconds` ahead keeps its grid however busy the page is.
 
@@ -34,10 +36,12 @@ export class ClockMap {
 export class Synth {
   /// `base`: the folder of the site's files. `AudioContextClass` and `fetchBytes` are
   /// replaced only by tests.
-  constructor({base = '.', soundFont = 'sound/TimGM6mb.sf2', gain = 1.2,
-               AudioContextClass = globalThis.AudioContext, fetchBytes = defaultFetch} = {}) {
+  /// `soundFonts`: loaded in this order, so that a later font's presets win.
+  constructor({base = '.', soundFonts = ['sound/TimGM6mb.sf2', 'sound/tastrello-reeds.sf2'],
+               gain = 1.2, AudioContextClass = globalThis.AudioContext,
+               fetchBytes = defaultFetch} = {}) {
     this.base = base;
-    this.soundFontPath = soundFont;
+    this.soundFontPaths = soundFonts;
     this.gain = gain;
     this.AudioContextClass = AudioContextClass;
     this.fetchBytes = fetchBytes;
@@ -73,7 +77,7 @@ export class Synth {
     const context = new this.AudioContextClass({latencyHint: 'interactive'});
     this.context = context;
     if (!context.audioWorklet) throw new Error('This browser has no AudioWorklet.');
-    const fontBytes = this.fetchBytes(`${this.base}/${this.soundFontPath}`);
+    const fontBytes = Promise.all(this.soundFontPaths.map((p) => this.fetchBytes(`${this.base}/${p}`)));
     for (const script of ['vendor/libfluidsynth-2.4.6.js', 'vendor/js-synthesizer.worklet.min.js',
                           'page/synth-worklet.js'])
       await context.audioWorklet.addModule(`${this.base}/${script}`);
@@ -83,13 +87,13 @@ export class Synth {
       processorOptions: {gain: this.gain},
     });
     node.connect(context.destination);
-    const bytes = await fontBytes;
+    const fonts = await fontBytes;
     await new Promise((resolve, reject) => {
       node.port.onmessage = (e) => {
         if (e.data.type === 'ready') resolve();
         else if (e.data.type === 'failed') reject(new Error(`The SoundFont was refused: ${e.data.why}`));
       };
-      node.port.postMessage({type: 'soundfont', bytes}, [bytes]);
+      node.port.postMessage({type: 'soundfonts', fonts}, fonts);
     });
     node.port.onmessage = null;
     if (context.state !== 'running') await context.resume();
@@ -143,7 +147,7 @@ export class Synth {
     return {
       running: this.running,
       driver: this.running ? 'web audio' : '',
-      soundFont: this.soundFontPath.split('/').pop(),
+      soundFont: this.soundFontPaths.map((p) => p.split('/').pop()).join(' + '),
       problem: this.problem,
       bufferFrames: 128,
       sampleRate: c ? c.sampleRate : 0,

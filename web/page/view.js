@@ -34,6 +34,7 @@ export class View {
     this.passes = [];
     this.sheet = null;  // the tablature as last drawn
     this.sheetPage = () => '';  // a page of it as SVG, given by the page's module
+    this.chooserOpened = () => {};  // a chooser's name, as the learner opens it
     this.width = 15165;
     this.height = 10500;
     for (const info of table) {
@@ -114,6 +115,9 @@ export class View {
       case 'Chooser': {
         const el = document.createElement('select');
         el.addEventListener('change', () => this.send({kind: 'Choose', control: name, index: el.selectedIndex}));
+        // Opened with the pointer, or reached with the keyboard to open it.
+        el.addEventListener('pointerdown', () => this.chooserOpened(name));
+        el.addEventListener('focus', () => this.chooserOpened(name));
         return el;
       }
       case 'Chart': {

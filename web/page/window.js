@@ -1,7 +1,7 @@
 // The window object in its WebAssembly module, as the page uses it: events in, and after each
 // the changes to draw, the requests to answer and the moment to wake up.
 
-export const EventKind = {Click: 0, Row: 1, Text: 2, Value: 3, Choose: 4, KeyDown: 5, KeyUp: 6, Midi: 7, Tick: 8, Answer: 9, Leave: 10, KeyLayout: 11};
+export const EventKind = {Click: 0, Row: 1, Text: 2, Value: 3, Choose: 4, KeyDown: 5, KeyUp: 6, Midi: 7, Tick: 8, Answer: 9, Leave: 10, KeyLayout: 11, Ports: 12};
 export const RequestKind = {OpenFile: 0, SaveFile: 1, ChooseOne: 2, SaveTablature: 3, OpenMidiInput: 4};
 
 /// Starts the window object. `module`: the module made by createTastrello; `world`: the page's

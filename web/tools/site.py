@@ -14,6 +14,7 @@ from pathlib import Path
 SOUNDFONT = Path('/usr/share/sounds/sf2/TimGM6mb.sf2')
 SOUNDFONT_COPYRIGHT = Path('/usr/share/doc/timgm6mb-soundfont/copyright')
 GPL2 = Path('/usr/share/common-licenses/GPL-2')
+REED_FONT = 'tastrello-reeds.sf2'
 
 
 def copy(src: Path, dst: Path):
@@ -44,6 +45,9 @@ def main(source: Path, build: Path, out: Path):
     copy(modules / 'fflate' / 'LICENSE', out / 'vendor' / 'LICENSE.fflate.txt')
 
     copy(SOUNDFONT, out / 'sound' / SOUNDFONT.name)
+    # The program's reed SoundFont, synthesized by the build (scripts/reed_font.py; MIT, as
+    # LICENSE.txt says): loaded over TimGM6mb for the accordions and the left hand's reeds.
+    copy(build / 'share' / 'sounds' / 'sf2' / REED_FONT, out / 'sound' / REED_FONT)
     (out / 'sound' / 'COPYING.txt').write_text(
         SOUNDFONT_COPYRIGHT.read_text() + '\n\n' + GPL2.read_text())
 

@@ -34,6 +34,21 @@ describe('Windows-1252', () => {
     assert.equal(encode('Łódź'), null);
     assert.equal(encode('🎵'), null);
   });
+  it('holds Latin-1 up to U+00FF and nothing above it but the table\'s characters', () => {
+    assert.deepEqual(encode('\u00a0\u00ff'), Uint8Array.of(0xa0, 0xff));
+    // U+0100 is the first character past Latin-1: a byte of its own would be 0x00 cut from 0x100.
+    assert.equal(encode('\u0100'), null);
+    assert.equal(encode('a\u0100b'), null);
+    assert.equal(encode('\u0101'), null);
+    assert.deepEqual(encode('\u0152\u0178\u2122'), Uint8Array.of(0x8c, 0x9f, 0x99));
+  });
+  it('takes the C1 code points only where the code page has a hole', () => {
+    // 0x80 and 0x9F are the euro and Ÿ in the code page: their C1 code points have no byte.
+    assert.equal(encode('\u0080'), null);
+    assert.equal(encode('\u009f'), null);
+    assert.deepEqual(encode('\u0081\u009d'), Uint8Array.of(0x81, 0x9d));
+    assert.deepEqual(encode('\u007f\u20ac'), Uint8Array.of(0x7f, 0x80));
+  });
   it('compares names as the desktop does: ASCII, Latin-1 and š œ ž by case, ÿ not', () => {
     assert.ok(sameName('records/LESSONS_ä.TXT', 'Records/Lessons_Ä.txt'));
     assert.ok(sameName('\u0161\u0153\u017e', '\u0160\u0152\u017d'));
@@ -71,7 +86,7 @@ describe('the working folder', () => {
   });
   it('refuses a file larger than the desktop takes', async () => {
     const folder = new WorkingFolder(new MemoryStore());
-    assert.match(await folder.replace('Records/big.txt', new Uint8Array(16 * 1024 * 1024 + 1)), /larger/);
+    assert.deepEqual(await folder.replace('Records/big.txt', new Uint8Array(16 * 1024 * 1024 + 1)), {text: 'WhyZipTooLarge', args: ['Records/big.txt', '16']});
     assert.equal(await folder.replace('Records/big.txt', new Uint8Array(16 * 1024 * 1024)), '');
   });
   it('reads lines as the desktop does and writes them with CR LF', () => {
@@ -144,7 +159,7 @@ describe('files in and out', () => {
     const source = await filled();
     const target = new WorkingFolder(new MemoryStore());
     await target.replace('Records/Records_Other.txt', bytes('kept'));
-    const result = await importZip(target, await exportZip(source, zip), zip);
+    const result = await importZip(target, await exportZip(source, zip), zip, 'T.zip');
     assert.deepEqual(result.imported.sort(), [...(await source.all()).keys()].sort());
     for (const [path, b] of await source.all()) assert.deepEqual(await target.read(path), b, path);
     assert.equal(text(await target.read('Records/Records_Other.txt')), 'kept');
@@ -154,34 +169,42 @@ describe('files in and out', () => {
     const before = await target.all();
     for (const name of ['../evil.txt', 'Records/../../x', 'Other/a.txt', 'top.txt', 'Records/a/b.txt']) {
       const bad = zipSync({'Records/Records_New.txt': bytes('new'), [name]: bytes('x')});
-      const result = await importZip(target, bad, zip);
-      assert.ok(result.problem, name);
+      const result = await importZip(target, bad, zip, 'T.zip');
+      assert.ok(['WebWhyNotInFolder', 'WebWhyNotFileName'].includes(result.problem.text), `${name}: ${JSON.stringify(result.problem)}`);
       assert.deepEqual(await target.all(), before, name);
     }
   });
-  it('refuses what is no zip, an empty one, and one that unpacks too large, with the reason', async () => {
+  it('refuses what is no zip, an empty one, one too large and one that unpacks too large, with the reason', async () => {
+    // Each reason is a text of the program's table with the zip's or the member's name, for the
+    // page to say in the learner's language.
     const target = await filled();
     const before = await target.all();
-    assert.match((await importZip(target, bytes('PK no zip at all'), zip)).problem, /not a zip/);
-    assert.match((await importZip(target, zipSync({}), zip)).problem, /no file/);
+    const refusal = async (bytes) => (await importZip(target, bytes, zip, 'Backup.zip')).problem;
+    const notZip = await refusal(bytes('PK no zip at all'));
+    assert.equal(notZip.text, 'WebWhyNotZip');
+    assert.equal(notZip.args[0], 'Backup.zip');
+    assert.deepEqual(await refusal(zipSync({})), {text: 'WebWhyZipEmpty', args: ['Backup.zip']});
     const huge = zipSync({'Records/Records_A.txt': new Uint8Array(17 * 1024 * 1024)}, {level: 9});
     assert.ok(huge.length < 1024 * 1024);  // small to download, too large unpacked
-    assert.match((await importZip(target, huge, zip)).problem, /larger than 16 MB/);
+    assert.deepEqual(await refusal(huge), {text: 'WhyZipTooLarge', args: ['Records/Records_A.txt', '16']});
+    const many = Object.fromEntries(Array.from({length: 5}, (_, i) => [`Records/Records_${i}.txt`, new Uint8Array(15 * 1024 * 1024)]));
+    assert.deepEqual(await refusal(zipSync(many, {level: 9})), {text: 'WebWhyZipUnpacks', args: ['Backup.zip', '64']});
+    assert.deepEqual(await refusal(new Uint8Array(32 * 1024 * 1024 + 1)), {text: 'WhyZipTooLarge', args: ['Backup.zip', '32']});
     assert.deepEqual(await target.all(), before);
   });
   it('puts a single file where its name says, and refuses strangers', async () => {
     assert.deepEqual(checkImport('Lessons_5 Polka.txt', bytes('x')), {path: 'Records/Lessons_5 Polka.txt'});
     assert.deepEqual(checkImport('notes_A-D-G.TXT', bytes('x')), {path: 'Notes/notes_A-D-G.TXT'});
     assert.deepEqual(checkImport('Tastrel.Ini', bytes('x')), {path: 'Data/Tastrel.Ini'});
-    assert.ok(checkImport('holiday.jpg', bytes('x')).problem);
-    assert.ok(checkImport('Records_x.txt', Uint8Array.of(0x41, 0x00)).problem);
-    assert.ok(checkImport('Records_Łódź.txt', bytes('x')).problem);
+    assert.deepEqual(checkImport('holiday.jpg', bytes('x')).problem, {text: 'WebWhyNotOwnFile', args: ['holiday.jpg']});
+    assert.deepEqual(checkImport('Records_x.txt', Uint8Array.of(0x41, 0x00)).problem, {text: 'WebWhyNotText', args: ['Records_x.txt']});
+    assert.deepEqual(checkImport('Records_Łódź.txt', bytes('x')).problem, {text: 'WebWhyNotCp1252', args: ['Records/Records_Łódź.txt']});
   });
   it('imports several single files all or none', async () => {
     const folder = await filled();
     const before = await folder.all();
     const refused = await importFiles(folder, [{name: 'Lessons_5.txt', bytes: bytes('a')}, {name: 'x.exe', bytes: bytes('b')}]);
-    assert.match(refused.problem, /x.exe/);
+    assert.deepEqual(refused.problem.args, ['x.exe']);
     assert.deepEqual(await folder.all(), before);
     const taken = await importFiles(folder, [{name: 'Lessons_5.txt', bytes: bytes('a')}]);
     assert.deepEqual(taken.imported, ['Records/Lessons_5.txt']);

@@ -3,7 +3,7 @@ import assert from 'node:assert/strict';
 import {describe, it} from 'node:test';
 
 import {keyName, layoutLines, learnersLayout} from '../../page/keys.js';
-import {bytesOf, kNoWebMidi, MidiInput, MidiOutput, requestMidi, wordOf} from '../../page/midi.js';
+import {bytesOf, MidiInput, MidiOutput, outputNames, requestMidi, wordOf} from '../../page/midi.js';
 
 /// A stand-in for the browser's MIDI access: ports that record what is sent to them.
 function standIn() {
@@ -15,11 +15,13 @@ function standIn() {
 }
 
 describe('Web MIDI', () => {
-  it('says so plainly where the browser has none, and where it was not allowed', async () => {
-    assert.deepEqual(await requestMidi(null), {problem: kNoWebMidi});
+  it('calls a browser MIDI-less only when it has no requestMIDIAccess, and says when it was not allowed', async () => {
+    assert.deepEqual(await requestMidi(null), {problem: {text: 'WebNoWebMidi', args: []}});
     const refused = await requestMidi(async () => { throw new Error('denied'); });
-    assert.match(refused.problem, /denied/);
-    assert.equal(new MidiInput(null, () => {}).open('Accordion'), kNoWebMidi);
+    assert.deepEqual(refused.problem, {text: 'WebMidiRefused', args: ['denied']});
+    // Ports not asked for yet are no ports: the port is missing, the browser not MIDI-less.
+    assert.deepEqual(new MidiInput(null, () => {}).open('Accordion'), {text: 'MidiInputMissing', args: ['Accordion']});
+    assert.deepEqual(new MidiOutput('Expander').open(null), {text: 'MidiPortMissing', args: ['Expander']});
   });
   it('passes an instrument\'s notes and controllers on as the desktop packs them, nothing else', async () => {
     const {access} = await requestMidi(async () => standIn());
@@ -35,13 +37,15 @@ describe('Web MIDI', () => {
     assert.equal(access.inputs.get('i1').onmidimessage, null);
     input.open('');
     assert.equal(port.onmidimessage, null);
-    assert.match(input.open('Gone'), /No MIDI input "Gone"/);
+    assert.deepEqual(input.open('Gone'), {text: 'MidiInputMissing', args: ['Gone']});
   });
   it('plays through a chosen output at the moment given, and silences every channel', async () => {
     const {access} = await requestMidi(async () => standIn());
-    const output = new MidiOutput(access);
-    assert.match(output.open('Nothing'), /No MIDI output/);
-    assert.equal(output.open('Expander'), '');
+    assert.deepEqual(outputNames(access), ['Expander']);
+    assert.deepEqual(new MidiOutput('Nothing').open(access), {text: 'MidiPortMissing', args: ['Nothing']});
+    const output = new MidiOutput('Expander');
+    output.send(0x15c0, 0);  // before it is open: dropped, not an error
+    assert.equal(output.open(access), '');
     output.send(0x633c90, 0);
     output.send(0x15c0, 12.5);
     const port = access.outputs.get('o1');

@@ -143,4 +143,17 @@ describe('the window object in the page\'s module', {skip}, () => {
     const answered = win.send({kind: EventKind.Answer, request: request.id, text: 'x', bytes: new TextEncoder().encode('not MIDI'), index: 0});
     assert.ok(answered.window.problems.length > 0);
   });
+
+  it('has in its table every text the page\'s own code says', async () => {
+    // A name the table lacks would be said as nothing; the page names its texts in its modules.
+    const {win} = await started();
+    const pageFolder = path.resolve(here, '../../page');
+    const named = new Set();
+    for (const file of readdirSync(pageFolder).filter((f) => f.endsWith('.js'))) {
+      const source = readFileSync(path.join(pageFolder, file), 'utf8');
+      for (const m of source.matchAll(/\b(?:why|say)\('(\w+)'/g)) named.add(m[1]);
+    }
+    assert.ok(named.has('WebWhyNotZip') && named.has('WebImportedOne'), [...named].join(' '));
+    for (const name of named) assert.notEqual(win.window.say(name, ['a', 'b', 'c']), '', name);
+  });
 });
