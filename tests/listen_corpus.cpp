@@ -122,8 +122,9 @@ ButtonNotes shippedLayout(const std::string& file) {
 
 std::vector<std::string> shippedLayouts() {
   std::vector<std::string> names;
+  // The folder holds the bass side's instrument files too: only the treble's layouts are chords.
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(TASTRELLO_DATA) / "Notes"))
-    names.push_back(entry.path().filename().string());
+    if (const std::string name = entry.path().filename().string(); name.rfind("Notes_", 0) == 0) names.push_back(name);
   std::sort(names.begin(), names.end());
   return names;
 }
