@@ -228,6 +228,49 @@ TEST_F(ChordJudgeTest, TheChordBeforeRingingOnIsNoExtraNote) {
   EXPECT_EQ(j.verdict, Verdict::Right) << ::testing::PrintToString(j.heard.treble);
 }
 
+namespace {
+
+/// The partials of `pitch` below 6 kHz as peaks, the fundamental at `db` and each partial
+/// 3 dB below the one before, over a floor at -75 dB.
+std::vector<Peak> partialPeaks(int pitch, float db) {
+  std::vector<Peak> peaks;
+  const double f0 = frequencyOf(pitch, 0);
+  for (int h = 1; h * f0 < 6000; ++h) {
+    const float level = db - 3.0f * float(h - 1);
+    peaks.push_back({float(h * f0), level, level + 75});
+  }
+  return peaks;
+}
+
+FramePeaks framePeaks(std::vector<Peak> peaks) {
+  std::sort(peaks.begin(), peaks.end(), [](const Peak& a, const Peak& b) { return a.hz < b.hz; });
+  return {std::move(peaks), -20, 0.1f};
+}
+
+}  // namespace
+
+TEST_F(ChordJudgeTest, ALetGoNoteSwellingInItsTailIsNotPlayedAgain) {
+  // d1 let go before f1 sounds: its tail, beating in the room, rose 9 dB across the onset, yet
+  // stays 10 dB below f1. Expected e1 on push, f1 (the same button pulled) is the wrong way.
+  Sound s;
+  auto after = partialPeaks(65, -24);
+  const auto tail = partialPeaks(62, -34);
+  after.insert(after.end(), tail.begin(), tail.end());
+  s.after = framePeaks(after);
+  s.before = framePeaks(partialPeaks(62, -43));
+  s.ringing = {62};
+  const Expectation expected{{64}, {65}};
+  const Judgement j = judge(s, expected, space);
+  EXPECT_EQ(j.verdict, Verdict::WrongDirection) << ::testing::PrintToString(j.heard.treble);
+  // Pressed again, as loud as the chord, it is an extra note.
+  s.after = framePeaks([] {
+    auto both = partialPeaks(65, -24), again = partialPeaks(62, -25);
+    both.insert(both.end(), again.begin(), again.end());
+    return both;
+  }());
+  EXPECT_EQ(judge(s, expected, space).verdict, Verdict::WrongNotes);
+}
+
 TEST_F(ChordJudgeTest, ButtonsThatSoundTheSameOnBothSidesCannotBeWrongWayRound) {
   // Button 16 pulling and 50 pushing are both g1: the bellows cannot be heard.
   ASSERT_EQ(notes[16], notes[50]);

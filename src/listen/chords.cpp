@@ -38,6 +38,8 @@ constexpr float kLeastFundamental = 0.3f, kHeldBelowLoudest = 10;
 /// A pitch begins at the onset when its partials rose by this much; it dies away (rings on from
 /// before) when they fell by this much.
 constexpr float kFreshDb = 6, kDyingDb = -3;
+/// A pitch of the chord before counts as played again only this close to the loudest partial.
+constexpr float kAgainBelowLoudest = 6;
 /// The bass side's partials are weighed from here up (a microphone's low end).
 constexpr double kBassLowestHz = 100;
 /// A pitch has something of its own to weigh when its own partials weigh this much (a partial
@@ -163,6 +165,13 @@ class Weigher {
     return e.rise >= kFreshDb || (e.rise > kDyingDb && e.loudestDb >= loudest_ - kHeldBelowLoudest);
   }
 
+  /// Whether a pitch of the chord before, ringing on, was played again: it began anew, and as
+  /// loud as the chord's own pitches (the tail of a button let go, in a room's reverb, may
+  /// swell by a few dB as its reeds beat, but stays well below the chord that followed it).
+  bool pressedAgain(const Evidence& e) const {
+    return e.rise >= kFreshDb && e.loudestDb >= loudest_ - kAgainBelowLoudest;
+  }
+
   /// Whether a pitch not expected sounds, beside `others`.
   bool sounds(const Evidence& e) const {
     return !e.hidden && e.share >= kUnexpectedShare && e.fundamental >= kLeastFundamental &&
@@ -184,7 +193,7 @@ class Weigher {
         others.insert(others.end(), sound_.ringing.begin(), sound_.ringing.end());
         const Evidence e = of(pitch, others);
         const bool ringing = std::find(sound_.ringing.begin(), sound_.ringing.end(), pitch) != sound_.ringing.end();
-        if (sounds(e) && (!ringing || e.rise >= kFreshDb) && e.found > bestFound) {
+        if (sounds(e) && (!ringing || pressedAgain(e)) && e.found > bestFound) {
           bestFound = e.found;
           best = pitch;
         }
