@@ -3,11 +3,13 @@
 // varied sound) and the shipped lessons, rendered by FluidSynth, tuned in and listened to as
 // practice would; prints the confusion table, the figures and the processor time against the
 // sound's own length.
-//   tastrello_bench_listen [--part N] [--rate HZ] [--show]
-//   --part N   every N-th chord only;  --show  each chord judged wrongly, with its take
+//   tastrello_bench_listen [--part N] [--rate HZ] [--show] [--take N] [--layout FILE]
+//   --part N   every N-th chord only;  --show  each chord judged wrongly, with its take;
+//   --take N   the chords of take N one by one;  --layout FILE  that layout's takes only
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <array>
 #include <map>
 #include <string>
 
@@ -60,6 +62,53 @@ double referenceFor(const CorpusTake& take, std::map<std::string, double>& learn
   return learnt[key] = reference.value_or(0);
 }
 
+/// Right chords heard right, and wrong-direction chords said so, under each condition of the
+/// takes' sound: where the listening stands and falls.
+class ByCondition {
+ public:
+  void add(const CorpusTake& take, const TakeOutcome& outcome) {
+    const TakeSound& s = take.sound;
+    const std::string keys[] = {
+        "font " + std::filesystem::path(s.soundFont).stem().string(),
+        "program " + std::to_string(s.program),
+        "reeds " + std::to_string(s.reedCents.size()) + " to " + std::to_string(int(s.reedCents.back())) + " cents",
+        "A +" + std::to_string(int(s.referenceCents)) + " cents",
+        "level " + std::to_string(int(s.trebleDb)) + " dB",
+        "reverb " + std::to_string(s.reverb),
+        "noise " + (s.noiseBelowDb > 0 ? std::to_string(int(s.noiseBelowDb)) + " dB below" : std::string("none")),
+        take.bass.empty() ? "no bass" : "bass"};
+    for (std::size_t c = 0; c < outcome.chords.size(); ++c)
+    {
+      for (const std::string& key : keys) count(key, outcome.chords[c]);
+      count(sizeOf(take.chords[c]), outcome.chords[c]);
+    }
+  }
+  static std::string sizeOf(const CorpusChord& chord) {
+    return "chord of " + std::to_string(chord.buttons.size()) + " button" + (chord.buttons.size() > 1 ? "s" : "");
+  }
+  void count(const std::string& key, const ChordOutcome& o) {
+        auto& [right, rights, direction, directions] = counts_[key];
+        if (o.truth == Truth::Right) {
+          ++rights;
+          right += o.heard && o.verdict == listen::Verdict::Right;
+        } else if (o.truth == Truth::WrongDirection) {
+          ++directions;
+          direction += o.heard && o.verdict == listen::Verdict::WrongDirection;
+        }
+  }
+  void print() const {
+    std::printf("%-28s %22s %22s\n", "condition", "right as right", "wrong direction as such");
+    for (const auto& [key, c] : counts_) {
+      const auto& [right, rights, direction, directions] = c;
+      std::printf("%-28s %8.1f %% of %5d %10.1f %% of %5d\n", key.c_str(), 100.0 * right / std::max(1, rights), rights,
+                  100.0 * direction / std::max(1, directions), directions);
+    }
+  }
+
+ private:
+  std::map<std::string, std::array<int, 4>> counts_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,6 +143,7 @@ int main(int argc, char** argv) {
     }
   }
   Tally tally;
+  ByCondition byCondition;
   std::map<std::string, double> learnt;
   int tuningFailed = 0;
   double worstTuning = 0;
@@ -104,6 +154,7 @@ int main(int argc, char** argv) {
     worstTuning = std::max(worstTuning, std::abs(reference - take.sound.referenceCents));
     const TakeOutcome outcome = listenTo(take, renderCorpusTake(take), reference);
     tally.add(outcome);
+    if (!take.bass.empty() || take.name.find(" take ") != std::string::npos) byCondition.add(take, outcome);
     if (detail >= 0) {
       std::printf("%s, A learnt %+.1f cents\n", take.name.c_str(), reference);
       for (std::size_t c = 0; c < outcome.chords.size(); ++c) {
@@ -131,5 +182,7 @@ int main(int argc, char** argv) {
   std::printf("tuning in: %zu sounds, %d not fine, the learnt A at most %.1f cents from the rendered one\n",
               learnt.size(), tuningFailed, worstTuning);
   tally.print(stdout);
+  std::printf("\nThe layouts' takes by the conditions of their sound:\n");
+  byCondition.print();
   return 0;
 }
