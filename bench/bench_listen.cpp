@@ -5,7 +5,8 @@
 // sound's own length.
 //   tastrello_bench_listen [--part N] [--rate HZ] [--show] [--take N] [--layout FILE]
 //   --part N   every N-th chord only;  --show  each chord judged wrongly, with its take;
-//   --take N   the chords of take N one by one;  --layout FILE  that layout's takes only
+//   --take N   the chords of take N one by one;  --layout FILE  that layout's takes only;
+//   --general-midi  the General MIDI fonts' own accordions, out of tune, instead of the reed font
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -51,7 +52,7 @@ bool judgedWell(const ChordOutcome& o) {
 /// The reference learnt by tuning in with the take's sound (once for each sound).
 double referenceFor(const CorpusTake& take, std::map<std::string, double>& learnt, int& failed) {
   const TakeSound& s = take.sound;
-  const std::string key = s.soundFont + "/" + std::to_string(s.program) + "/" +
+  const std::string key = s.soundFont + (s.reedFont ? "+reeds/" : "/") + std::to_string(s.program) + "/" +
                           std::to_string(s.referenceCents) + "/" + std::to_string(s.reedCents.size()) +
                           std::to_string(s.reedCents.back()) + "/" + std::to_string(s.trebleDb) + "/" +
                           std::to_string(s.reverb) + "/" + std::to_string(s.noiseBelowDb);
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--part") && i + 1 < argc) options.everyNth = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--rate") && i + 1 < argc) options.sampleRate = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--show")) show = true;
+    else if (!std::strcmp(argv[i], "--general-midi")) options.reedFont = false;
     else if (!std::strcmp(argv[i], "--take") && i + 1 < argc) detail = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--layout") && i + 1 < argc) options.layouts.push_back(argv[++i]);
   }
@@ -135,6 +137,7 @@ int main(int argc, char** argv) {
     for (double bpm : {90.0, 160.0}) {
       TakeSound sound;
       sound.sampleRate = options.sampleRate;
+      sound.reedFont = options.reedFont;
       sound.reedCents = n % 2 ? std::vector<double>{-15, 0, 15} : std::vector<double>{0, 12};
       sound.referenceCents = 7.9 * (n % 4);
       sound.trebleDb = -30 + 6 * (n % 4);

@@ -81,7 +81,7 @@ std::vector<TakeNote> notesOf(const CorpusChord& chord, const ButtonNotes& notes
 
 /// The sound of the n-th take: every condition cycles through its values at its own pace, so
 /// that the takes cover their combinations.
-TakeSound soundFor(std::size_t n, int rate, std::mt19937& random) {
+TakeSound soundFor(std::size_t n, int rate, bool reedFont, std::mt19937& random) {
   static const std::vector<std::vector<double>> reeds{{0, 12}, {-15, 0, 15}, {0, 20}, {-8, 8}, {-20, 0, 20}};
   static const double references[] = {0, 7.9, 15.7, 23.5};  // A = 440, 442, 444, 446 Hz
   static const double levels[] = {-34, -24, -14, -6};
@@ -89,6 +89,7 @@ TakeSound soundFor(std::size_t n, int rate, std::mt19937& random) {
   static const double noises[] = {20, 30, 0};
   TakeSound s;
   s.sampleRate = rate;
+  s.reedFont = reedFont;
   s.soundFont = n % 2 == 0 ? "/usr/share/sounds/sf2/FluidR3_GM.sf2" : "/usr/share/sounds/sf2/TimGM6mb.sf2";
   if (!std::filesystem::exists(s.soundFont)) s.soundFont.clear();
   s.program = (n / 2) % 2 == 0 ? 21 : 23;
@@ -181,7 +182,7 @@ std::vector<CorpusTake> layoutCorpus(const CorpusOptions& options) {
       CorpusTake take;
       take.layout = layout;
       take.notes = notes;
-      take.sound = soundFor(takes.size(), options.sampleRate, random);
+      take.sound = soundFor(takes.size(), options.sampleRate, options.reedFont, random);
       static const double gaps[] = {0.20, 0.30, 0.45, 0.65};
       static const double legatos[] = {0.8, 1.0, 0.92};
       const double gap = gaps[takes.size() % 4], legato = legatos[(takes.size() / 4) % 3];

@@ -2,7 +2,8 @@
 // what was expected, what was played and the sample it began at. Every chord of each layout
 // (each run of one to four neighbouring buttons of a row) is played on push and on pull, right,
 // with the bellows the wrong way, and with a wrong or a missing button; the takes vary the
-// SoundFont and preset, the reeds' detuning, the instrument's A (440-446 Hz), the level, the
+// SoundFont (the program's reed font over it, unless the General MIDI one's own accordions are
+// asked for) and preset, the reeds' detuning, the instrument's A (440-446 Hz), the level, the
 // tempo and how far a chord rings into the next, the room's reverb and noise, and a bass line
 // below. The same seed gives the same corpus.
 #pragma once
@@ -43,6 +44,7 @@ struct CorpusOptions {
   /// Only every n-th chord of the whole (1: all of it), for quick tests.
   int everyNth = 1;
   std::vector<std::string> layouts;  ///< file names; empty: every shipped layout
+  bool reedFont = true;  ///< false: the General MIDI fonts' own accordions (TakeSound::reedFont)
 };
 
 /// A layout's button notes from the shipped data folder.

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <tuple>
 
 namespace tastrello::testing {
 
@@ -34,7 +35,7 @@ struct SynthDeleter {
 /// than rendering a take.
 class Synth {
  public:
-  Synth(const std::string& font, int rate) {
+  Synth(const std::string& font, bool reedFont, int rate) {
     fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     settings_.reset(new_fluid_settings());
@@ -48,6 +49,8 @@ class Synth {
     fluid_settings_setnum(settings_.get(), "synth.reverb.level", 0.8);
     synth_.reset(new_fluid_synth(settings_.get()));
     ok_ = fluid_synth_sfload(synth_.get(), font.c_str(), 1) != FLUID_FAILED;
+    // Loaded last, its presets take the place of the General MIDI ones of the same program.
+    if (reedFont) ok_ = ok_ && fluid_synth_sfload(synth_.get(), TASTRELLO_REEDS, 1) != FLUID_FAILED;
   }
   bool ok() const { return ok_; }
   fluid_synth_t* get() { return synth_.get(); }
@@ -58,10 +61,10 @@ class Synth {
   bool ok_ = false;
 };
 
-Synth& synthFor(const std::string& font, int rate) {
-  static std::map<std::pair<std::string, int>, std::unique_ptr<Synth>> synths;
-  auto& synth = synths[{font, rate}];
-  if (!synth) synth = std::make_unique<Synth>(font, rate);
+Synth& synthFor(const std::string& font, bool reedFont, int rate) {
+  static std::map<std::tuple<std::string, bool, int>, std::unique_ptr<Synth>> synths;
+  auto& synth = synths[{font, reedFont, rate}];
+  if (!synth) synth = std::make_unique<Synth>(font, reedFont, rate);
   return *synth;
 }
 
@@ -76,7 +79,7 @@ std::vector<float> renderPart(const std::vector<TakeNote>& notes, const std::vec
                               std::mt19937& random) {
   std::vector<float> out(std::size_t(frames), 0.0f);
   if (notes.empty()) return out;
-  Synth& synth = synthFor(fontPath(sound.soundFont), sound.sampleRate);
+  Synth& synth = synthFor(fontPath(sound.soundFont), sound.reedFont, sound.sampleRate);
   fluid_synth_t* s = synth.get();
   fluid_synth_system_reset(s);
   std::uniform_int_distribution<int> spread(-12, 12);

@@ -23,6 +23,10 @@ constexpr long long kRenderBlock = 64;
 struct TakeSound {
   int sampleRate = 48000;
   std::string soundFont;                 ///< empty: FluidR3, else TimGM6mb, whichever is there
+  /// The program's own reed font stacked over it, as the program plays: its accordions are in
+  /// tune. Without it the General MIDI fonts' accordions sound, whose samples lie up to 68
+  /// cents off their pitch (README, on the reed font).
+  bool reedFont = true;
   int program = 21;                      ///< General MIDI, from 0: 21 Accordion, 23 Tango Accordion
   std::vector<double> reedCents{0, 12};  ///< the reeds of each treble note, in cents
   double referenceCents = 0;             ///< the instrument's A against 440 Hz
