@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "convert_take.h"
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
 #include "platform/disk_files.h"
@@ -291,6 +292,8 @@ int main(int argc, char** argv) {
   // Drawing needs fonts, not a screen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
+  // A recording of a learner playing has a command of its own (convert_take.cpp).
+  if (const auto code = convertTake(argc, argv)) return *code;
 
   std::vector<std::string> files;
   std::string layout;
@@ -300,6 +303,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsageText, stdout);
+      std::fputs(kTakeUsageText, stdout);
       return kOk;
     } else if (arg == "--force") {
       force = true;

@@ -373,6 +373,20 @@ T = [
  ("WhyInflateStart", "zlib ließ sich nicht starten", "zlib could not start", "no se pudo iniciar zlib", "zlib hod se ned startn lassn"),
  ("WhyInflateDamaged", "beschädigte gepackte Daten", "damaged compressed data", "datos comprimidos dañados", "kaputte packte Datn"),
  ("WhyInflateSize", "gepackte Daten einer anderen Länge, als das Archiv angibt", "compressed data of another length than the archive says", "datos comprimidos de otra longitud que la que indica el archivo", "packte Datn vo ana andern Läng, ois as Archiv ogibt"),
+ # listening through a microphone
+ ("MicrophoneCaption", "Mikrofon", "Microphone", "Micrófono", "Mikrofon"),
+ ("HeardRight", "Gehört: richtig", "Heard: right", "Oído: correcto", "Ghört: richtig"),
+ ("HeardWrongDirection", "Gehört: die Knöpfe, aber der Balg falsch herum", "Heard: the buttons, but the bellows the wrong way", "Oído: los botones, pero el fuelle al revés", "Ghört: de Knöpf, aber da Bolg valkehrt"),
+ ("HeardMissing", "Gehört: es fehlt %1", "Heard: %1 missing", "Oído: falta %1", "Ghört: es fehlt %1"),
+ ("HeardExtra", "Gehört: %1 zu viel", "Heard: %1 too many", "Oído: %1 de más", "Ghört: %1 z'vui"),
+ ("HeardInsteadOf", "Gehört: %1 statt %2", "Heard: %1 instead of %2", "Oído: %1 en vez de %2", "Ghört: %1 statt %2"),
+ ("HeardChord", "Gehört: %1", "Heard: %1", "Oído: %1", "Ghört: %1"),
+ ("TuneInPlay", "Einstimmen, Akkord %1 von %2: %3 auf %4 spielen", "Tuning in, chord %1 of %2: play %3 on the %4", "Afinando, acorde %1 de %2: toca %3 al %4", "Eistimma, Akkord %1 vo %2: %3 auf %4 spuin"),
+ ("TuneInDone", "Eingestimmt: das Instrument steht auf A = %1 Hz.", "Tuned in: the instrument is at A = %1 Hz.", "Afinado: el instrumento está en La = %1 Hz.", "Eigstimmt: as Instrument steht auf A = %1 Hz."),
+ ("TuneInTooQuiet", "Das Mikrofon hört zu wenig: näher ans Instrument oder lauter stellen.", "The microphone hears too little: move it closer to the instrument or turn it up.", "El micrófono oye demasiado poco: acércalo al instrumento o sube su volumen.", "As Mikrofon hört z'weng: näher zum Instrument oder lauter drahn."),
+ ("TuneInTooLoud", "Das Mikrofon hört zu viel (übersteuert): leiser stellen oder weiter weg.", "The microphone hears too much (it clips): turn it down or move it away.", "El micrófono oye demasiado (satura): baja su volumen o aléjalo.", "As Mikrofon hört z'vui (übersteiat): leiser drahn oder weida weg."),
+ ("TuneInNothing", "Das Mikrofon hört nichts: ist das richtige gewählt?", "The microphone hears nothing: is the right one chosen?", "El micrófono no oye nada: ¿está elegido el correcto?", "As Mikrofon hört nix: is 's richtige gwählt?"),
+ ("CalibrateDone", "Eingemessen: das Mikrofon hört %1 ms später.", "Calibrated: the microphone hears %1 ms late.", "Calibrado: el micrófono oye %1 ms tarde.", "Eigmessn: as Mikrofon hört %1 ms späta."),
 ]
 
 def esc(s):

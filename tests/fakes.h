@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/sound_in.h"
 #include "window/form1.h"
 #include "shell/text.h"
 
@@ -112,6 +113,46 @@ class FakeAudio : public AudioStatus {
     next.problems.clear();
     return r;
   }
+};
+
+/// A microphone that hears what the test plays into it. Records each call as a line ("OPEN
+/// name rate", "CLOSE"); `play` hands samples over in blocks as a capture does, each block's
+/// moment `capturedAt` on a clock the test sets (`origin` plus the samples played before it).
+class FakeSoundIn : public SoundIn {
+ public:
+  std::vector<std::string> log;
+  std::string refuse;  ///< what `open` answers when not ""
+  SoundIn::Clock::time_point origin{};
+  double latency = 0;  ///< what `latencyMs` tells
+
+  std::string open(const std::string& name, int sampleRate, Deliver deliver) override {
+    log.push_back("OPEN " + name + " " + std::to_string(sampleRate));
+    if (!refuse.empty()) return refuse;
+    deliver_ = std::move(deliver);
+    rate_ = sampleRate;
+    return "";
+  }
+  void close() override {
+    if (deliver_) log.push_back("CLOSE");
+    deliver_ = nullptr;
+  }
+  double latencyMs() override { return deliver_ ? latency : 0; }
+  /// Hands `samples` over in blocks of `block`; false when no capture is open.
+  bool play(const std::vector<float>& samples, std::size_t block = 128) {
+    if (!deliver_) return false;
+    for (std::size_t at = 0; at < samples.size(); at += block) {
+      const auto moment = origin + std::chrono::nanoseconds(static_cast<long long>(double(played_) * 1e9 / rate_));
+      const std::size_t count = std::min(block, samples.size() - at);
+      deliver_(samples.data() + at, count, moment);
+      played_ += count;
+    }
+    return true;
+  }
+
+ private:
+  Deliver deliver_;
+  int rate_ = 48000;
+  long long played_ = 0;
 };
 
 /// Files in memory; names match without regard to letter case, as on the real disk.
