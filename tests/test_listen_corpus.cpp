@@ -8,9 +8,12 @@
 #include <map>
 #include <set>
 
+#include "fakes.h"
 #include "listen/chords.h"
+#include "listen/listening.h"
 #include "listen_eval.h"
 #include "records/buttons.h"
+#include "sound/layout_format.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
@@ -114,4 +117,51 @@ TEST_F(ListenCorpusTest, ASmallPartOfTheCorpusIsJudgedAsTheWholeIs) {
   EXPECT_GE(tally.wrongDirectionAsSuch(), 0.5);
   EXPECT_LE(tally.wrongAsRight(), 0.04);
   EXPECT_LE(Tally::percentile(tally.onsetErrors, 0.5), 15.0);
+}
+
+TEST_F(ListenCorpusTest, ARenderedLessonThroughTheFakeMicrophoneIsJudgedChordByChordOnTheProgramsClock) {
+  // The C major scale at 100 beats a minute, its third chord pulled, played into the shared
+  // fake microphone; practice expects each chord from halfway after the one before.
+  TakeSound sound;
+  const CorpusTake take = lessonTake(std::string(TASTRELLO_DATA) + "/Records/Lessons_1 C-Dur Tonleiter.txt", 100, sound,
+                                     {{3, Played::WrongDirection}});
+  std::size_t lines = 0;
+  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_G-C-F.txt", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const NoteLayout layout = *parseNoteLayout(bytes.str(), lines);
+  std::array<std::string, kKeyCount> captions;
+  for (std::size_t b = 0; b < captions.size(); ++b) captions[b] = layout.captions[b].value_or("-");
+  listen::Listening listening(take.notes, captions);
+  listening.setLatency(0.03);
+  constexpr double kStart = 10;  // the program's clock when the take's first sample was captured
+  const double rate = sound.sampleRate;
+  std::size_t expecting = 0;
+  std::vector<listen::ListenVerdict> verdicts;
+  FakeSoundIn microphone;
+  ASSERT_EQ(microphone.open("", sound.sampleRate, [&](const float* samples, std::size_t count, SoundIn::Clock::time_point at) {
+    const double seconds = std::chrono::duration<double>(at - microphone.origin).count();
+    while (expecting < take.chords.size() &&
+           seconds * rate >= (expecting == 0 ? 0.0 : double(take.chords[expecting - 1].at + take.chords[expecting].at) / 2))
+      listening.expect(take.chords[expecting++].buttons);
+    for (auto& v : listening.feed(samples, count, rate, kStart + seconds)) verdicts.push_back(v);
+  }), "");
+  ASSERT_TRUE(microphone.play(renderCorpusTake(take)));
+  int right = 0, matched = 0;
+  for (std::size_t c = 0; c < take.chords.size(); ++c) {
+    const double played = kStart + double(take.chords[c].at) / rate - 0.03;
+    const auto nearest = std::min_element(verdicts.begin(), verdicts.end(), [&](const auto& a, const auto& b) {
+      return std::abs(a.at - played) < std::abs(b.at - played);
+    });
+    if (nearest == verdicts.end() || std::abs(nearest->at - played) > 0.06) continue;
+    ++matched;
+    EXPECT_LE(std::abs(nearest->at - played), 0.03) << "chord " << c + 1;
+    if (c == 2) {
+      EXPECT_EQ(nearest->verdict, listen::Verdict::WrongDirection);
+    } else {
+      right += nearest->verdict == listen::Verdict::Right;
+    }
+  }
+  EXPECT_GE(matched, int(take.chords.size()) - 1);
+  EXPECT_GE(right, int(take.chords.size()) - 3) << right << " of " << take.chords.size() - 1;
 }

@@ -94,10 +94,10 @@ class SoundInTest : public ::testing::TestWithParam<Setup> {
   }
   /// Plays mono samples into the test's sink and waits until they were played.
   void play(const std::vector<float>& samples) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, 48000, 1};
     int error = 0;
     pa_simple* out = pa_simple_new(server->server().c_str(), "tastrello-test-player", PA_STREAM_PLAYBACK,
-                                   SoundServer::kSink, "take", &spec, nullptr, nullptr, &error);
+                                   SoundServer::kSink, "take", &format, nullptr, nullptr, &error);
     ASSERT_NE(out, nullptr) << pa_strerror(error);
     EXPECT_EQ(pa_simple_write(out, samples.data(), samples.size() * sizeof(float), &error), 0);
     EXPECT_EQ(pa_simple_drain(out, &error), 0);

@@ -158,8 +158,12 @@ void PipeWireCapture::close() {
 }
 
 void PipeWireCapture::process() {
-  pw_buffer* b = pw_stream_dequeue_buffer(stream_);
-  if (!b) return;
+  // Every buffer queued for the stream, oldest first: a cycle the thread was late for leaves
+  // more than one.
+  while (pw_buffer* b = pw_stream_dequeue_buffer(stream_)) deliverBuffer(b);
+}
+
+void PipeWireCapture::deliverBuffer(pw_buffer* b) {
   const spa_buffer* buf = b->buffer;
   if (buf->n_datas >= 1 && buf->datas[0].data && buf->datas[0].chunk) {
     const spa_chunk& chunk = *buf->datas[0].chunk;

@@ -12,6 +12,7 @@ struct pw_thread_loop;
 struct pw_context;
 struct pw_core;
 struct pw_stream;
+struct pw_buffer;
 
 namespace tastrello {
 
@@ -31,8 +32,9 @@ class PipeWireCapture : public SoundIn, public SoundSources {
   struct Hooks;
   /// The loop, context and core: "" or why not.
   std::string connect();
-  /// In the graph's real-time thread: one cycle's samples.
+  /// In the graph's real-time thread: the cycle's samples.
   void process();
+  void deliverBuffer(pw_buffer* buffer);
   bool waitFor(bool (*done)(PipeWireCapture&), double seconds);
 
   std::unique_ptr<Hooks> hooks_;

@@ -40,7 +40,7 @@ PulseCapture::~PulseCapture() {
 std::string PulseCapture::open(const std::string& name, int sampleRate, Deliver deliver) {
   close();
   if (std::string why = missingSource(*this, name); !why.empty()) return why;
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 1};
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate), 1};
   const auto blockFrames = static_cast<std::size_t>(std::lround(kBlockMs / 1000 * sampleRate));
   // The server hands over a fragment at a time: one block, so that no sound waits for more.
   pa_buffer_attr attributes{};
@@ -48,7 +48,7 @@ std::string PulseCapture::open(const std::string& name, int sampleRate, Deliver 
   attributes.fragsize = static_cast<std::uint32_t>(blockFrames * sizeof(float));
   int error = 0;
   stream_ = pa_simple_new(nullptr, "Tastrello", PA_STREAM_RECORD, name.empty() ? nullptr : name.c_str(),
-                          "Mikrofon", &spec, nullptr, &attributes, &error);
+                          "Mikrofon", &format, nullptr, &attributes, &error);
   if (!stream_) return std::string("PulseAudio: ") + pa_strerror(error);
   deliver_ = std::move(deliver);
   stop_ = false;
