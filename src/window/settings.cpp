@@ -39,7 +39,10 @@ void Form1::readSettingsFile() {
   for (int k = 1; k <= reading.instrumentsListed; ++k) instrumentNames[k] = reading.instruments[k];
   // What is wrong in the file is said once its own LANGUAGE: is known, in that language.
   std::vector<std::function<std::string(UiLanguage)>> found = reading.problems;
-  for (const auto& [key, value] : reading.values) {
+  for (const auto& entry : reading.values) {
+    // Named apart, not bound: the WebAssembly compiler (clang 14) cannot capture a binding.
+    const std::string& key = entry.first;
+    const std::string& value = entry.second;
     if (key == "LANGUAGE:")
       languageFile = value;
     else if (key == "SPLASH:")
