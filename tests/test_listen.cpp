@@ -13,7 +13,7 @@
 #include "listen/chords.h"
 #include "listen/fft.h"
 #include "listen/listener.h"
-#include "listen/spectrum.h"
+#include "listen/peaks.h"
 #include "listen/tuning.h"
 #include "synthetic_sound.h"
 

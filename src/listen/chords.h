@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "input/hands.h"
-#include "listen/spectrum.h"
+#include "listen/peaks.h"
 
 namespace tastrello::listen {
 

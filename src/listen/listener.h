@@ -12,7 +12,7 @@
 
 #include "listen/chords.h"
 #include "listen/onsets.h"
-#include "listen/spectrum.h"
+#include "listen/peaks.h"
 
 namespace tastrello::listen {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "listen/spectrum.h"
+#include "listen/peaks.h"
 
 namespace tastrello::listen {
 

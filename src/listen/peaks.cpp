@@ -1,4 +1,4 @@
-#include "listen/spectrum.h"
+#include "listen/peaks.h"
 
 #include <algorithm>
 #include <cmath>
