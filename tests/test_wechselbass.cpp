@@ -16,7 +16,7 @@ using namespace tastrello::testing;
 
 namespace {
 
-constexpr int C = 0, D = 2, F = 5, G = 7, A = 9;
+constexpr int C = 0, D = 2, F = 5, G = 7;
 
 const std::string kPush = chord({button(2, 6, true)});  // the middle row's Gleichton, pushed
 const std::string kPull = chord({button(2, 6)});
