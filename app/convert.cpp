@@ -24,8 +24,11 @@
 #include "platform/markup_reader.h"
 #include "platform/tablature_render.h"
 #include "platform/working_folder.h"
+#include "instrument/instrument_format.h"
 #include "records/meter.h"
 #include "records/record_format.h"
+#include "records/record_hands.h"
+#include "tablature/tab_layout.h"
 #include "shell/text.h"
 
 namespace fs = std::filesystem;
@@ -197,6 +200,73 @@ Meter meterBeside(const fs::path& record) {
     return meter.value_or(Meter{});
   }
   return {};
+}
+
+/// Why a line of a hands file is not used as it is, in English.
+std::string handsProblemText(const HandsProblem& p) {
+  switch (p.fault) {
+    case HandsFault::Unreadable: return "cannot be read (" + p.detail + ")";
+    case HandsFault::TooLarge: return "too large (" + p.detail + " bytes)";
+    case HandsFault::UnknownLine: return "not a line of this file: " + p.detail;
+    case HandsFault::BadFields: return "a line that cannot be read: " + p.detail;
+    case HandsFault::OutsideRecord: return "an event past the record's " + p.detail + " events";
+    case HandsFault::NotOnInstrument: return "a button the instrument does not have";
+    case HandsFault::Twice: return "the same button as line " + p.detail;
+    case HandsFault::AgainstBellows: return "against the bellows of its event (kept)";
+    case HandsFault::OtherInstrument: return "written for " + p.detail + " (kept)";
+    case HandsFault::RecordChanged:
+      return "the record was changed without this file (saved with " + p.detail + " events)";
+  }
+  return {};
+}
+
+/// The record's buttons beside its file ("Hands_" and the record's name, in any letter case)
+/// and the instrument they are of, found in the Notes folders as layouts are; nothing when
+/// there is no such file. What cannot be used is reported and left out.
+struct HandsBeside {
+  RecordHands hands;
+  Instrument instrument;
+};
+
+std::optional<HandsBeside> handsBeside(const fs::path& record,
+                                       const std::vector<std::string>& buttonLines) {
+  std::error_code ec;
+  const fs::path folder = record.has_parent_path() ? record.parent_path() : fs::path(".");
+  const std::string wanted = handsFileName(record.filename().string());
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!sameNameIgnoringCase(entry.path().filename().string(), wanted)) continue;
+    const std::string file = entry.path().string();
+    std::string why;
+    const auto bytes = readWhole(entry.path(), why);
+    if (!bytes) {
+      std::fprintf(stderr, "%s: %s; the record is written without its bass\n", file.c_str(),
+                   why.c_str());
+      return std::nullopt;
+    }
+    const std::string name = instrumentNamedIn(*bytes);
+    const auto instrumentPath = name.empty() ? std::nullopt : layoutFile(name, record);
+    const auto instrumentBytes = instrumentPath ? readWhole(*instrumentPath, why) : std::nullopt;
+    std::vector<InstrumentProblem> problems;
+    auto instrument = instrumentBytes ? parseInstrument(*instrumentBytes, problems) : std::nullopt;
+    if (instrument && !instrument->layout.empty()) {
+      const auto layoutPath = layoutFile(instrument->layout, record);
+      const auto layout = layoutPath ? readLayout(*layoutPath) : std::nullopt;
+      if (!layout || takeTrebleFromLayout(*instrument, *layout)) instrument.reset();
+    }
+    if (!instrument) {
+      std::fprintf(stderr, "%s: %s; the record is written without its bass\n", file.c_str(),
+                   name.empty() ? "it names no instrument" : ("instrument " + name + " cannot be read").c_str());
+      return std::nullopt;
+    }
+    const HandsContext context{buttonLines, name, trebleRowLengths(*instrument),
+                               bassRowLengths(*instrument)};
+    HandsRead read = readRecordHands(bytes, "", context);
+    for (const HandsProblem& problem : read.problems)
+      std::fprintf(stderr, "%s: line %d: %s\n", file.c_str(), problem.line,
+                   handsProblemText(problem).c_str());
+    return HandsBeside{std::move(read.hands), std::move(*instrument)};
+  }
+  return std::nullopt;
 }
 
 /// Without --part, which of several parts was taken (the first, or all `together`) and which
@@ -386,8 +456,12 @@ int main(int argc, char** argv) {
     const Meter meter = meterBeside(in);
     // Without a tempo of its own, the one a MIDI file of it gets.
     settings.tempoWithoutMeter = 60000 / (ExportSettings{}.intervalMs * meter.stepsPerBeat);
+    const auto hands = handsBeside(in, record->buttonLines);
     const std::string error = writeWhole(
-        out, exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter, settings));
+        out, hands ? exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter,
+                                            settings, hands->hands, hands->instrument)
+                   : exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter,
+                                            settings));
     if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
     std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d\n",
                 in.filename().string().c_str(), out.filename().string().c_str(),
@@ -401,8 +475,11 @@ int main(int argc, char** argv) {
     ExportSettings settings;
     settings.name = in.stem().string();
     const Meter meter = meterBeside(in);
+    const auto hands = handsBeside(in, record->buttonLines);
     const std::string error = writeWhole(
-        out, exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings));
+        out, hands ? exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings,
+                                        hands->hands, hands->instrument)
+                   : exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings));
     if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
     std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, %s\n",
                 in.filename().string().c_str(), out.filename().string().c_str(),
@@ -420,6 +497,8 @@ int main(int argc, char** argv) {
   document.buttonLines = record->buttonLines;
   document.meter = meterBeside(in);
   document.tempo = document.meter.tempo;
+  if (const auto hands = handsBeside(in, record->buttonLines))
+    addHands(document, hands->hands, hands->instrument);
   int pages = 0;
   const bool letter = letterPaperHere();
   const std::string error = kind == ".PDF" ? writeTabPdf(out.string(), document, letter, pages)

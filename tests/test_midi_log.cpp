@@ -127,3 +127,10 @@ TEST(OwnFileNameTest, TheProgramsNamesInAnyCaseAndNoOthers) {
                            "Keymap.txt.bak", "Lang", "Practice.txt"})
     EXPECT_FALSE(isOwnFileName(name)) << name;
 }
+
+TEST(OwnFileNameTest, TheFileBesideARecordWithItsBassIsTheProgramsOwn) {
+  // A MIDI log named like it would overwrite a record's bass.
+  EXPECT_TRUE(isOwnFileName("Hands_Records_Polka.txt"));
+  EXPECT_TRUE(isOwnFileName("hands_lessons_b.txt"));
+  EXPECT_FALSE(isOwnFileName("Hand.txt"));
+}

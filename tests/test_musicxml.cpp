@@ -9,8 +9,11 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "exchange/musicxml.h"
+#include "exchange/wechselbass.h"
+#include "instrument/instrument_format.h"
 #include "fakes.h"
 #include "lesson_support.h"
 #include "platform/markup_reader.h"
@@ -432,6 +435,66 @@ TEST(MusicXmlExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
     expected.resize(std::max(lines.size(), std::size_t(meter.pickupSteps)), kBreakMute);
     ASSERT_EQ(linesOf(back), expected) << "round " << round << ": " << formatMeter(meter);
     EXPECT_EQ(back.meter, meter) << "round " << round;
+  }
+}
+
+TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections) {
+  // The bass on a second staff: random lessons, a bass button on about every other event in
+  // the direction the treble holds (either in its silences), exported and imported again.
+  const ButtonNotes notes = shippedKeyboard();
+  tastrello::testing::MemoryFiles files;
+  files.loadShippedData();
+  std::vector<InstrumentProblem> problems;
+  const Instrument instrument =
+      *parseInstrument(*files.read("Notes/Instrument_G-C-F_12-Bass.txt"), problems);
+  const ButtonNumbering numbering(bassRowLengths(instrument));
+  const auto heard = [&](const std::vector<HandButton>& bass) {
+    std::vector<std::tuple<int, bool, std::vector<int>>> out;
+    for (const HandButton& b : bass) {
+      const BassButton& button = instrument.bass[std::size_t(b.at.row - 1)].buttons[std::size_t(b.at.number - 1)];
+      auto sound = b.at.push ? button.push.notes : button.pull.notes;
+      std::sort(sound.begin(), sound.end());
+      out.emplace_back(b.event, b.at.push, sound);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  std::mt19937 random(38);
+  for (int round = 0; round < 80; ++round) {
+    Meter meter;
+    meter.beatsPerBar = 1 + int(random() % 12);
+    meter.stepsPerBeat = 1 << (random() % 3);
+    meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
+    meter.tempo = 20 + int(random() % 281);
+    auto lines = randomLesson(random, notes, meter, true);
+    while (static_cast<int>(lines.size()) <= meter.pickupSteps)  // see the test above
+      lines = randomLesson(random, notes, meter, true);
+    RecordHands hands;
+    bool held = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      bool push = random() % 2 == 0;
+      if (!isRestMarker(lines[i])) held = push = bellowsOf(lines[i]) == Bellows::Push;
+      if (lines[i] == kBreakPlay) push = held;
+      if (random() % 2 != 0) continue;
+      ButtonAt at;
+      do at = *numbering.placeOf(int(random() % unsigned(numbering.count())));
+      while (at.push != push);
+      hands.buttons.push_back({int(i + 1), Hand::Bass, at});
+    }
+    MusicXmlSettings settings;
+    settings.language = UiLanguage(random() % 4);
+    const std::string xml = exportRecordToMusicXml(lines, notes, meter, settings, hands, instrument);
+    std::string problem;
+    const auto score = readMusicXml(xml, kReader, problem);
+    ASSERT_TRUE(score) << problem;
+    const Tune tune = tuneOfMusicXml(*score, "");
+    const ImportResult back = importTune(tune, notes, {});
+    ASSERT_EQ(linesOf(back), lines) << "round " << round << ": " << formatMeter(meter);
+    EXPECT_EQ(back.meter, meter) << "round " << round;
+    int unplaced = 0;
+    EXPECT_EQ(heard(bassOfTune(tune, back, instrument, unplaced)), heard(hands.buttons))
+        << "round " << round;
+    EXPECT_EQ(unplaced, 0) << "round " << round;
   }
 }
 

@@ -172,6 +172,16 @@ TEST_F(RecordHandsFileTest, ButtonsAgainstTheirEventsBellowsAndAnotherInstrument
   EXPECT_TRUE(readLines({"INSTRUMENT;file=instrument_g-c-f-b_16-bass.TXT"}).problems.empty());
 }
 
+TEST_F(RecordHandsFileTest, TheInstrumentToReadAgainstIsTheOneTheFileNamesLast) {
+  EXPECT_EQ(instrumentNamedIn(formatRecordHands({kFourRow, {bass(1, 1, 1, false)}},
+                                                context.buttonLines)),
+            kFourRow);
+  EXPECT_EQ(instrumentNamedIn("INSTRUMENT;file=A.txt\r\n# INSTRUMENT;file=B.txt\r\n"
+                              "INSTRUMENT;file=C.txt\n"),
+            "C.txt");
+  EXPECT_EQ(instrumentNamedIn("BASS;event=1;row=1;number=1;bellows=pull\r\n"), "");
+}
+
 // ---- Editing
 
 TEST(RecordHandsEditTest, ButtonsStayWithTheirEventWhenEventsAreInsertedAndErased) {

@@ -185,6 +185,56 @@ TEST(TabPdfTest, EveryPageOfTheLayoutOnTheChosenPaper) {
   fs::remove_all(dir);
 }
 
+TEST(TabConvertTest, TheConverterPrintsTheBassBesideTheRecordAndNamesItsDamagedLines) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("tastrello-tabhands-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "Records");
+  std::string bytes = "Notes_G-C-F.txt\r\n";
+  for (const std::string& line : waltz())
+    bytes += line + (isRestMarker(line) ? "\r\n" : "\r\nx/\r\n");
+  bytes += "*-*\r\n \r\n";
+  std::ofstream(dir / "Records/Records_Waltz.txt", std::ios::binary) << bytes;
+  std::ofstream(dir / "Records/hands_records_waltz.TXT", std::ios::binary)
+      << "INSTRUMENT;file=Instrument_G-C-F_12-Bass.txt\r\n"
+         "BASS;event=3;row=1;number=5;bellows=push\r\n"
+         "BASS;event=4;row=1;number=6;bellows=push\r\n"
+         "BASS;event=5;row=1;number=6;bellows=sideways\r\n";
+  const auto run = [&](const std::string& out, std::string& said) {
+    const fs::path log = dir / "said.txt";
+    const std::string command = "'" TASTRELLO_CONVERT "' '" + (dir / "Records/Records_Waltz.txt").string() +
+                                "' '" + (dir / out).string() + "' --force >'" + log.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream in(log);
+    said.assign(std::istreambuf_iterator<char>(in), {});
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  const auto fileOf = [&](const std::string& name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  std::string said;
+  ASSERT_EQ(run("w.svg", said), 0) << said;
+  EXPECT_NE(said.find("hands_records_waltz.TXT: line 4: a line that cannot be read"), std::string::npos)
+      << said;
+  std::string error;
+  const auto found = classesOf(fileOf("w.svg"), error);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(found.count("bass") ? found.at("bass") : 0, 2);
+  // The G-C-F 12-bass side's letters of the outer row's fifth and sixth buttons.
+  EXPECT_NE(fileOf("w.svg").find("data-events=\"3\" data-bellows=\"push\""), std::string::npos);
+  EXPECT_NE(fileOf("w.svg").find(">A</text>"), std::string::npos);
+  EXPECT_NE(fileOf("w.svg").find(">a</text>"), std::string::npos);
+  ASSERT_EQ(run("w.musicxml", said), 0) << said;
+  EXPECT_NE(fileOf("w.musicxml").find("<staff>2</staff>"), std::string::npos);
+  // An instrument that is not there: said, and the record written as it is.
+  std::ofstream(dir / "Records/hands_records_waltz.TXT", std::ios::binary)
+      << "INSTRUMENT;file=Instrument_Nowhere.txt\r\nBASS;event=3;row=1;number=5;bellows=push\r\n";
+  ASSERT_EQ(run("w.svg", said), 0) << said;
+  EXPECT_NE(said.find("instrument Instrument_Nowhere.txt cannot be read"), std::string::npos) << said;
+  EXPECT_EQ(fileOf("w.svg").find("class=\"bass\""), std::string::npos);
+  fs::remove_all(dir);
+}
+
 TEST(TabConvertTest, TheConverterPrintsTheMeterFileBesideTheRecord) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("tastrello-tabconvert-" + std::to_string(::getpid()));

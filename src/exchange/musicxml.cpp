@@ -177,7 +177,10 @@ std::string fingeringOf(int button) {
 /// Writes measures as the events go: notes and rests split at bar lines and into note values.
 class ScoreWriter {
  public:
-  ScoreWriter(const Meter& meter, std::string& out) : meter_(meter), out_(out) {
+  /// `bass`: the left hand's pitches per step, written on a second staff (nothing: one staff).
+  ScoreWriter(const Meter& meter, std::string& out,
+              const std::vector<std::vector<int>>* bass = nullptr)
+      : meter_(meter), out_(out), bass_(bass) {
     barEnd_ = meter.pickupSteps > 0 ? meter.pickupSteps : meter.stepsPerBar();
   }
 
@@ -186,8 +189,10 @@ class ScoreWriter {
     openMeasure();
     out_ += "<attributes><divisions>" + std::to_string(meter_.stepsPerBeat) +
             "</divisions><key><fifths>0</fifths></key><time><beats>" +
-            std::to_string(meter_.beatsPerBar) +
-            "</beats><beat-type>4</beat-type></time><clef><sign>G</sign><line>2</line></clef>"
+            std::to_string(meter_.beatsPerBar) + "</beats><beat-type>4</beat-type></time>" +
+            (bass_ ? "<staves>2</staves><clef number=\"1\"><sign>G</sign><line>2</line></clef>"
+                     "<clef number=\"2\"><sign>F</sign><line>4</line></clef>"
+                   : "<clef><sign>G</sign><line>2</line></clef>") +
             "</attributes>\n";
     if (tempo > 0)
       out_ +=
@@ -242,16 +247,40 @@ class ScoreWriter {
     measure_ = measureCount_ == 0 && meter_.pickupSteps > 0 ? 0 : measure_ + 1;
     ++measureCount_;
     measureOpenedAt_ = out_.size();
+    measureStart_ = at_;
     out_ += "<measure number=\"" + std::to_string(measure_) + "\"" +
             (measure_ == 0 ? " implicit=\"yes\"" : "") + ">\n";
   }
-  void closeMeasure() { out_ += "</measure>\n"; }
+  void closeMeasure() {
+    if (bass_) bassOfMeasure();
+    out_ += "</measure>\n";
+  }
+
+  /// The second staff of the measure: back to its start, then each step's bass or rest.
+  void bassOfMeasure() {
+    if (at_ == measureStart_) return;
+    out_ += "<backup><duration>" + std::to_string(at_ - measureStart_) + "</duration></backup>\n";
+    const NoteValue step = valuesOf(1, meter_.stepsPerBeat).front();
+    const std::string value = "<duration>1</duration><voice>2</voice><type>" +
+                              std::string(step.type) + "</type><staff>2</staff></note>\n";
+    for (long long s = measureStart_; s < at_; ++s) {
+      static const std::vector<int> kNone;
+      const auto& pitches = std::size_t(s) < bass_->size() ? (*bass_)[std::size_t(s)] : kNone;
+      if (pitches.empty()) out_ += "<note><rest/>" + value;
+      for (std::size_t i = 0; i < pitches.size(); ++i) {
+        out_ += i > 0 ? "<note><chord/>" : "<note>";
+        writePitch(out_, pitches[i]);
+        out_ += value;
+      }
+    }
+  }
 
   void note(const std::vector<std::pair<int, std::string>>& sounds, const NoteValue& value,
             const std::string& tieBefore, bool tieAfter, bool first) {
     const std::string duration = std::to_string(value.sixteenths * meter_.stepsPerBeat / 4);
     std::string type = "<voice>1</voice><type>" + std::string(value.type) + "</type>";
     for (int d = 0; d < value.dots; ++d) type += "<dot/>";
+    if (bass_) type += "<staff>1</staff>";
     if (sounds.empty()) {
       out_ += "<note><rest/><duration>" + duration + "</duration>" + type + "</note>\n";
       return;
@@ -282,6 +311,8 @@ class ScoreWriter {
   int measure_ = 0;
   int measureCount_ = 0;
   std::size_t measureOpenedAt_ = 0;
+  const std::vector<std::vector<int>>* bass_;
+  long long measureStart_ = 0;  ///< the step the open measure starts at
 };
 
 /// The instrument each part is played by: the MIDI program its score-part names ("" when
@@ -588,6 +619,12 @@ Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
         const XmlElement* pitchElement = item.child("pitch");
         const std::string staff = item.child("staff") ? item.childText("staff") : "1";
         const std::string voice = item.child("voice") ? item.childText("voice") : "1";
+        if (pitchElement && staff == "2") {
+          // The second staff is the left hand.
+          if (const auto pitch = pitchOf(*pitchElement))
+            tune.bassNotes.push_back({onset, ticks, *pitch, -1});
+          continue;
+        }
         if (!pitchElement || staff != "1") continue;
         if (melodyVoice.empty()) melodyVoice = voice;
         if (voice != melodyVoice) continue;
@@ -698,9 +735,40 @@ Tune tuneOfMusicXml(const XmlElement& score, const std::string& partIds) {
   return tune ? *tune : tuneOfPart(score, "");
 }
 
-std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
-                                   const ButtonNotes& notes, const Meter& givenMeter,
-                                   const MusicXmlSettings& settings) {
+namespace {
+
+/// The left hand of a record to write: per step, its bass buttons' pitches and the bellows
+/// direction they go.
+struct BassStaff {
+  std::vector<std::vector<int>> pitches;
+  std::vector<std::optional<bool>> push;
+};
+
+BassStaff bassStaffOf(const std::vector<std::string>& buttonLines, const RecordHands& hands,
+                      const Instrument& instrument) {
+  BassStaff staff{std::vector<std::vector<int>>(buttonLines.size()),
+                  std::vector<std::optional<bool>>(buttonLines.size())};
+  for (const HandButton& b : hands.buttons) {
+    const std::size_t step = std::size_t(b.event - 1);
+    if (b.hand != Hand::Bass || b.event < 1 || step >= buttonLines.size()) continue;
+    if (b.at.row < 1 || b.at.row > static_cast<int>(instrument.bass.size())) continue;
+    const auto& row = instrument.bass[std::size_t(b.at.row - 1)].buttons;
+    if (b.at.number < 1 || b.at.number > static_cast<int>(row.size())) continue;
+    const BassButton& button = row[std::size_t(b.at.number - 1)];
+    for (int pitch : b.at.push ? button.push.notes : button.pull.notes)
+      if (pitch >= 0 && pitch < 128) staff.pitches[step].push_back(pitch);
+    if (!staff.push[step]) staff.push[step] = b.at.push;
+  }
+  for (auto& pitches : staff.pitches) {
+    std::sort(pitches.begin(), pitches.end());
+    pitches.erase(std::unique(pitches.begin(), pitches.end()), pitches.end());
+  }
+  return staff;
+}
+
+std::string exportScore(const std::vector<std::string>& buttonLines, const ButtonNotes& notes,
+                        const Meter& givenMeter, const MusicXmlSettings& settings,
+                        const BassStaff* bass) {
   const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
   const std::string title = escaped(cp1252ToUtf8(settings.title));
   std::string out =
@@ -716,11 +784,21 @@ std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
       "<midi-program>" +
       std::to_string(std::clamp(settings.program, 1, 128)) +
       "</midi-program></midi-instrument></score-part></part-list>\n<part id=\"P1\">\n";
-  ScoreWriter writer(meter, out);
+  ScoreWriter writer(meter, out, bass ? &bass->pitches : nullptr);
   writer.begin(meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
   std::optional<bool> pushing;
   for (const TimedEvent& timed : timeline(buttonLines)) {
     std::vector<std::pair<int, std::string>> sounds;
+    const std::size_t step = std::size_t(timed.step);
+    if (timed.rest && bass && step < bass->push.size() && bass->push[step] &&
+        buttonLines[std::size_t(timed.event - 1)] == kBreakMute) {
+      // A bass in a silence of the treble turns the bellows its way.
+      const bool push = *bass->push[step];
+      if (pushing != push)
+        writer.words(
+            uiText(settings.language, push ? Text::BellowsPushWord : Text::BellowsPullWord));
+      pushing = push;
+    }
     if (!timed.rest) {
       const auto buttons = buttonsOfLine(buttonLines[std::size_t(timed.event - 1)]);
       for (int b : buttons)
@@ -740,6 +818,22 @@ std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
   writer.end();
   out += "</part>\n</score-partwise>\n";
   return out;
+}
+
+}  // namespace
+
+std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
+                                   const ButtonNotes& notes, const Meter& meter,
+                                   const MusicXmlSettings& settings) {
+  return exportScore(buttonLines, notes, meter, settings, nullptr);
+}
+
+std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
+                                   const ButtonNotes& notes, const Meter& meter,
+                                   const MusicXmlSettings& settings, const RecordHands& hands,
+                                   const Instrument& instrument) {
+  const BassStaff bass = bassStaffOf(buttonLines, hands, instrument);
+  return exportScore(buttonLines, notes, meter, settings, &bass);
 }
 
 }  // namespace tastrello

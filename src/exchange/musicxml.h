@@ -15,6 +15,7 @@
 #include "exchange/tune.h"
 #include "input/hands.h"
 #include "records/meter.h"
+#include "records/record_hands.h"
 #include "shell/ui_texts.h"
 
 namespace tastrello {
@@ -62,5 +63,13 @@ struct MusicXmlSettings {
 std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
                                    const ButtonNotes& notes, const Meter& meter,
                                    const MusicXmlSettings& settings);
+
+/// The same with the record's left hand on a second staff (bass clef): each bass button's
+/// notes for its step, and the bellows words also where a bass turns the bellows in a silence of
+/// the treble. The import reads the second staff back as the tune's bass notes.
+std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
+                                   const ButtonNotes& notes, const Meter& meter,
+                                   const MusicXmlSettings& settings, const RecordHands& hands,
+                                   const Instrument& instrument);
 
 }  // namespace tastrello

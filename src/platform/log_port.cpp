@@ -11,6 +11,7 @@
 #include "platform/working_folder.h"
 #include "practice/practice.h"
 #include "records/meter.h"
+#include "records/record_hands.h"
 #include "shell/text.h"
 
 namespace tastrello {
@@ -36,7 +37,7 @@ bool isOwnFileName(std::string_view fileName) {
     if (sameNameIgnoringCase(fileName, name)) return true;
   for (const std::string& prefix :
        {std::string("Lang_"), std::string("Notes"), std::string("Records_"),
-        std::string("Lessons_"), historyFileName(""), meterFileName(""),
+        std::string("Lessons_"), historyFileName(""), meterFileName(""), handsFileName(""),
         std::string(".~tastrello-")})
     if (fileName.size() >= prefix.size() &&
         sameNameIgnoringCase(fileName.substr(0, prefix.size()), prefix))

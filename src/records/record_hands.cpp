@@ -175,6 +175,13 @@ HandsRead readRecordHands(const std::optional<std::string>& bytes, const std::st
   return HandsReader(context).read(*bytes);
 }
 
+std::string instrumentNamedIn(std::string_view bytes) {
+  std::string named;
+  for (const std::string& line : splitLines(bytes.substr(0, kLargestHandsFile)))
+    if (line.rfind("INSTRUMENT;file=", 0) == 0) named = line.substr(16);
+  return named;
+}
+
 std::string formatRecordHands(const RecordHands& hands,
                               const std::vector<std::string>& buttonLines) {
   std::vector<std::string> lines{

@@ -89,6 +89,9 @@ struct HandsRead {
 HandsRead readRecordHands(const std::optional<std::string>& bytes, const std::string& readProblem,
                           const HandsContext& context);
 
+/// The instrument file a hands file names ("" when it names none): what to read it against.
+std::string instrumentNamedIn(std::string_view bytes);
+
 /// The file's bytes for a record of these button lines (CR LF).
 std::string formatRecordHands(const RecordHands& hands,
                               const std::vector<std::string>& buttonLines);
