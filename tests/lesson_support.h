@@ -17,6 +17,17 @@
 
 namespace tastrello::testing {
 
+/// A random meter: 1 to 12 beats of 1, 2 or 4 steps, a pickup in a third of them, 20 to 300
+/// beats a minute.
+inline Meter randomMeter(std::mt19937& random) {
+  Meter meter;
+  meter.beatsPerBar = 1 + int(random() % 12);
+  meter.stepsPerBeat = 1 << (random() % 3);
+  meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
+  meter.tempo = 20 + int(random() % 281);
+  return meter;
+}
+
 /// A random lesson: chords of one to four buttons of one block (a pitch may sound on two
 /// rows), silent rests, and, with rhythm, ringing rests after chords and silence of less than
 /// the first bar before the first chord. It ends on a chord or its ringing.

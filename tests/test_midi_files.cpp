@@ -16,6 +16,7 @@
 
 using namespace tastrello;
 using tastrello::testing::randomLesson;
+using tastrello::testing::randomMeter;
 
 namespace {
 
@@ -302,11 +303,7 @@ TEST(MidiExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
   const ButtonNotes notes = shippedKeyboard();
   std::mt19937 random(11);
   for (int round = 0; round < 80; ++round) {
-    Meter meter;
-    meter.beatsPerBar = 1 + int(random() % 12);
-    meter.stepsPerBeat = 1 << (random() % 3);
-    meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
-    meter.tempo = 20 + int(random() % 281);
+    const Meter meter = randomMeter(random);
     const auto lines = randomLesson(random, notes, meter, true);
     const std::string midi = exportRecordToMidi(lines, notes, meter, {});
     std::string problem;

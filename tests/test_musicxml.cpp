@@ -21,6 +21,7 @@
 
 using namespace tastrello;
 using tastrello::testing::randomLesson;
+using tastrello::testing::randomMeter;
 
 namespace {
 
@@ -420,11 +421,7 @@ TEST(MusicXmlExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
   const ButtonNotes notes = shippedKeyboard();
   std::mt19937 random(5);
   for (int round = 0; round < 200; ++round) {
-    Meter meter;
-    meter.beatsPerBar = 1 + int(random() % 12);
-    meter.stepsPerBeat = 1 << (random() % 3);
-    meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
-    meter.tempo = 20 + int(random() % 281);
+    const Meter meter = randomMeter(random);
     const auto lines = randomLesson(random, notes, meter, true);
     MusicXmlSettings settings;
     settings.language = UiLanguage(random() % 4);
@@ -461,11 +458,7 @@ TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections
   };
   std::mt19937 random(38);
   for (int round = 0; round < 80; ++round) {
-    Meter meter;
-    meter.beatsPerBar = 1 + int(random() % 12);
-    meter.stepsPerBeat = 1 << (random() % 3);
-    meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
-    meter.tempo = 20 + int(random() % 281);
+    const Meter meter = randomMeter(random);
     auto lines = randomLesson(random, notes, meter, true);
     while (static_cast<int>(lines.size()) <= meter.pickupSteps)  // see the test above
       lines = randomLesson(random, notes, meter, true);

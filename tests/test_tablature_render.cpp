@@ -15,8 +15,10 @@
 #include <map>
 
 #include "platform/tablature_render.h"
+#include "file_bytes.h"
 #include "tab_tunes.h"
 #include "tablature/tab_svg.h"
+
 
 using namespace tastrello;
 using namespace tastrello::testing;
@@ -43,6 +45,17 @@ QImage render(const std::string& svg, const TabGeometry& g, double scale) {
   QPainter painter(&image);
   EXPECT_TRUE(paintTabSvg(painter, svg, QRectF(0, 0, g.width * scale, g.height * scale)));
   return image;
+}
+
+/// Runs the converter on the waltz record in `dir` into `out`: its exit status, and what it said
+/// in `said`.
+int convertWaltz(const std::filesystem::path& dir, const std::string& out, std::string& said) {
+  const std::filesystem::path log = dir / "said.txt";
+  const std::string command = "'" TASTRELLO_CONVERT "' '" + (dir / "Records/Records_Waltz.txt").string() +
+                              "' '" + (dir / out).string() + "' --force >'" + log.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  said = fileBytes(log);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -200,18 +213,9 @@ TEST(TabConvertTest, TheConverterPrintsTheBassBesideTheRecordAndNamesItsDamagedL
          "BASS;event=4;row=1;number=6;bellows=push\r\n"
          "BASS;event=5;row=1;number=6;bellows=sideways\r\n";
   const auto run = [&](const std::string& out, std::string& said) {
-    const fs::path log = dir / "said.txt";
-    const std::string command = "'" TASTRELLO_CONVERT "' '" + (dir / "Records/Records_Waltz.txt").string() +
-                                "' '" + (dir / out).string() + "' --force >'" + log.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    std::ifstream in(log);
-    said.assign(std::istreambuf_iterator<char>(in), {});
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return convertWaltz(dir, out, said);
   };
-  const auto fileOf = [&](const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  const auto fileOf = [&](const std::string& name) { return fileBytes(dir / name); };
   std::string said;
   ASSERT_EQ(run("w.svg", said), 0) << said;
   EXPECT_NE(said.find("hands_records_waltz.TXT: line 4: a line that cannot be read"), std::string::npos)
@@ -245,18 +249,9 @@ TEST(TabConvertTest, TheConverterPrintsTheMeterFileBesideTheRecord) {
   bytes += "*-*\r\n \r\n";
   std::ofstream(dir / "Records/Records_Waltz.txt", std::ios::binary) << bytes;
   const auto run = [&](const std::string& out, std::string& said) {
-    const fs::path log = dir / "said.txt";
-    const std::string command = "'" TASTRELLO_CONVERT "' '" + (dir / "Records/Records_Waltz.txt").string() +
-                                "' '" + (dir / out).string() + "' --force >'" + log.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    std::ifstream in(log);
-    said.assign(std::istreambuf_iterator<char>(in), {});
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return convertWaltz(dir, out, said);
   };
-  const auto svgOf = [&](const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  const auto svgOf = [&](const std::string& name) { return fileBytes(dir / name); };
   const auto bars = [](const std::string& svg) {
     std::string error;
     const auto found = classesOf(svg, error);

@@ -72,11 +72,7 @@ class TwoHandMidiTest : public ::testing::Test {
 TEST_F(TwoHandMidiTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections) {
   std::mt19937 random(38);
   for (int round = 0; round < 60; ++round) {
-    Meter meter;
-    meter.beatsPerBar = 1 + int(random() % 12);
-    meter.stepsPerBeat = 1 << (random() % 3);
-    meter.pickupSteps = random() % 3 == 0 ? int(random() % unsigned(meter.stepsPerBar())) : 0;
-    meter.tempo = 20 + int(random() % 281);
+    const Meter meter = randomMeter(random);
     auto lines = randomLesson(random, notes, meter, true);
     // A lesson that ends inside its pickup comes back with a silence up to the bar line (the
     // export's time signature after the pickup lies past its end): not the bass's to test.
