@@ -47,6 +47,16 @@ QImage render(const std::string& svg, const TabGeometry& g, double scale) {
   return image;
 }
 
+/// The waltz as a record in `dir`/Records, for the converter.
+void writeWaltzRecord(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir / "Records");
+  std::string bytes = "Notes_G-C-F.txt\r\n";
+  for (const std::string& line : waltz())
+    bytes += line + (isRestMarker(line) ? "\r\n" : "\r\nx/\r\n");
+  bytes += "*-*\r\n \r\n";
+  std::ofstream(dir / "Records/Records_Waltz.txt", std::ios::binary) << bytes;
+}
+
 /// Runs the converter on the waltz record in `dir` into `out`: its exit status, and what it said
 /// in `said`.
 int convertWaltz(const std::filesystem::path& dir, const std::string& out, std::string& said) {
@@ -201,12 +211,7 @@ TEST(TabPdfTest, EveryPageOfTheLayoutOnTheChosenPaper) {
 TEST(TabConvertTest, TheConverterPrintsTheBassBesideTheRecordAndNamesItsDamagedLines) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("tastrello-tabhands-" + std::to_string(::getpid()));
-  fs::create_directories(dir / "Records");
-  std::string bytes = "Notes_G-C-F.txt\r\n";
-  for (const std::string& line : waltz())
-    bytes += line + (isRestMarker(line) ? "\r\n" : "\r\nx/\r\n");
-  bytes += "*-*\r\n \r\n";
-  std::ofstream(dir / "Records/Records_Waltz.txt", std::ios::binary) << bytes;
+  writeWaltzRecord(dir);
   std::ofstream(dir / "Records/hands_records_waltz.TXT", std::ios::binary)
       << "INSTRUMENT;file=Instrument_G-C-F_12-Bass.txt\r\n"
          "BASS;event=3;row=1;number=5;bellows=push\r\n"
@@ -242,12 +247,7 @@ TEST(TabConvertTest, TheConverterPrintsTheBassBesideTheRecordAndNamesItsDamagedL
 TEST(TabConvertTest, TheConverterPrintsTheMeterFileBesideTheRecord) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("tastrello-tabconvert-" + std::to_string(::getpid()));
-  fs::create_directories(dir / "Records");
-  std::string bytes = "Notes_G-C-F.txt\r\n";
-  for (const std::string& line : waltz())
-    bytes += line + (isRestMarker(line) ? "\r\n" : "\r\nx/\r\n");
-  bytes += "*-*\r\n \r\n";
-  std::ofstream(dir / "Records/Records_Waltz.txt", std::ios::binary) << bytes;
+  writeWaltzRecord(dir);
   const auto run = [&](const std::string& out, std::string& said) {
     return convertWaltz(dir, out, said);
   };
