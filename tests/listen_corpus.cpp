@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "exchange/midi_lesson.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "records/meter.h"
 #include "records/record_format.h"
 #include "sound/layout_format.h"

@@ -7,7 +7,7 @@
 
 #include "listen/listener.h"
 #include "listen/tuning.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 
 namespace tastrello::testing {
 

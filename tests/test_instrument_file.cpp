@@ -4,7 +4,7 @@
 #include <random>
 
 #include "instrument/instrument_format.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "note_names.h"
 #include "test_support.h"
 

@@ -12,7 +12,7 @@
 #include "listen/chords.h"
 #include "listen/listening.h"
 #include "listen_eval.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "sound/layout_format.h"
 
 using namespace tastrello;

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "instrument/instrument_format.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "records/record_format.h"
 #include "records/record_hands.h"
 #include "shell/text.h"

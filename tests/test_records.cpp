@@ -1,7 +1,7 @@
 #include <set>
 
 #include "exchange/midi_lesson.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "test_support.h"
 
 using namespace tastrello;

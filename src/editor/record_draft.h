@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "records/meter.h"
 #include "records/record_format.h"
 

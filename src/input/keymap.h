@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "shell/ui_texts.h"
 
 namespace tastrello {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "shell/text.h"
 
 namespace tastrello {

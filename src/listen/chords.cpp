@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 
 namespace tastrello::listen {
 

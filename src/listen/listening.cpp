@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "exchange/tune.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "shell/text.h"
 
 namespace tastrello::listen {

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "shell/text.h"
 
 namespace tastrello {

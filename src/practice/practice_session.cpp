@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {

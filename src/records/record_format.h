@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "sound/layout_format.h"
 
 namespace tastrello {

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "records/meter.h"
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "records/record_hands.h"
 #include "sound/layout_format.h"
 #include "tablature/tab_rhythm.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "records/buttons.h"
+#include "sound/buttons.h"
 #include "shell/colour.h"
 
 namespace tastrello {
