@@ -5,6 +5,7 @@
 #include "platform/disk_files.h"
 #include "platform/main_view.h"
 #include "platform/markup_reader.h"
+#include "platform/microphone.h"
 #include "platform/midi_input.h"
 #include "platform/output_switch.h"
 #include "platform/working_folder.h"
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
   tastrello::OutputSwitch outputs(folder.path, synthOptions);
   tastrello::RtMidiPorts ports;
   const tastrello::PugiMarkupReader markup;
-  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs, &markup});
+  tastrello::Microphone microphone;
+  tastrello::Form1 form({&outputs, &files, &outputs, nullptr, &ports, &outputs, &markup, &microphone});
   files.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   outputs.speak([&form] { return tastrello::uiLanguageOf(form.textsLanguage); });
   form.Form_Load();
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
   if (folder.problem) form.status().report(folder.problem(tastrello::uiLanguageOf(form.textsLanguage)));
 
   tastrello::MainView view(form);
+  view.useMicrophone(microphone);
   view.show();
   form.Form_Activate();
   view.settle();

@@ -118,9 +118,12 @@ class FakeAudio : public AudioStatus {
 /// A microphone that hears what the test plays into it. Records each call as a line ("OPEN
 /// name rate", "CLOSE"); `play` hands samples over in blocks as a capture does, each block's
 /// moment `capturedAt` on a clock the test sets (`origin` plus the samples played before it).
-class FakeSoundIn : public SoundIn {
+/// Its sources are those the test lists.
+class FakeSoundIn : public SoundIn, public SoundSources {
  public:
   std::vector<std::string> log;
+  std::vector<SoundSource> sources;
+  std::string listRefusal;  ///< why `list` gives nothing, when not ""
   std::string refuse;  ///< what `open` answers when not ""
   SoundIn::Clock::time_point origin{};
   double latency = 0;  ///< what `latencyMs` tells
@@ -137,6 +140,11 @@ class FakeSoundIn : public SoundIn {
     deliver_ = nullptr;
   }
   double latencyMs() override { return deliver_ ? latency : 0; }
+  std::vector<SoundSource> list(std::string& why) override {
+    why = listRefusal;
+    return listRefusal.empty() ? sources : std::vector<SoundSource>{};
+  }
+  bool isOpen() const { return deliver_ != nullptr; }
   /// Hands `samples` over in blocks of `block`; false when no capture is open.
   bool play(const std::vector<float>& samples, std::size_t block = 128) {
     if (!deliver_) return false;

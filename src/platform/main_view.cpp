@@ -351,6 +351,7 @@ MainView::MainView(Form1& form, QWidget* parent, RtMidiRawOut::System midiSystem
 
 MainView::~MainView() {
   QApplication::instance()->removeEventFilter(this);
+  if (microphone_) microphone_->close();
 }
 
 QWidget* MainView::keyWidget(int index) const {
@@ -757,6 +758,12 @@ void MainView::answer(const Request& request) {
     case Request::Kind::OpenMidiInput:
       openMidiInput(request);
       return;
+    case Request::Kind::OpenSoundInput:
+      openSoundInput(request);
+      return;
+    case Request::Kind::CloseSoundInput:
+      closeSoundInput();
+      return;
   }
 }
 
@@ -836,6 +843,70 @@ void MainView::openMidiInput(const Request& request) {
   }
   const std::string error = input_->open(request.name, uiLanguageOf(form_.textsLanguage));
   if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
+}
+
+// ---- The microphone
+
+namespace {
+
+// The capture's rate, and how much sound goes to the window object at a time: often enough for
+// a verdict to come in time, seldom enough that the window is not redrawn for every buffer.
+constexpr int kMicrophoneRate = 48000;
+constexpr std::size_t kSoundBlockFrames = kMicrophoneRate / 50;  // 20 ms
+
+}  // namespace
+
+void MainView::openSoundInput(const Request& request) {
+  if (!microphone_) {
+    send(Event::fileRefused(request.id, request.name, "no microphone in this program"));
+    return;
+  }
+  closeSoundInput();
+  const std::string error = microphone_->open(
+      request.name, kMicrophoneRate,
+      [this](const float* samples, std::size_t count, SoundIn::Clock::time_point capturedAt) {
+        keepSound(samples, count, capturedAt);
+      });
+  if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
+}
+
+void MainView::closeSoundInput() {
+  if (microphone_) microphone_->close();  // no sound is kept after this
+  const std::lock_guard lock(soundMutex_);
+  soundKept_.clear();
+  soundPosted_ = false;
+  ++soundOpening_;
+}
+
+void MainView::keepSound(const float* samples, std::size_t count, SoundIn::Clock::time_point capturedAt) {
+  // The capture's moment on the window object's clock, as the MIDI input's are taken.
+  const double at = form_.now() - std::chrono::duration<double>(SoundIn::Clock::now() - capturedAt).count();
+  const std::lock_guard lock(soundMutex_);
+  if (soundKept_.empty()) soundKeptAt_ = at;
+  soundKept_.insert(soundKept_.end(), samples, samples + count);
+  if (soundPosted_ || soundKept_.size() < kSoundBlockFrames) return;
+  soundPosted_ = true;
+  QMetaObject::invokeMethod(
+      this, [this, opening = soundOpening_] {
+        {
+          const std::lock_guard held(soundMutex_);
+          if (opening != soundOpening_) return;
+        }
+        sendSound();
+      },
+      Qt::QueuedConnection);
+}
+
+void MainView::sendSound() {
+  std::vector<float> samples;
+  double at = 0;
+  {
+    const std::lock_guard lock(soundMutex_);
+    samples.swap(soundKept_);
+    at = soundKeptAt_;
+    soundPosted_ = false;
+  }
+  if (!samples.empty()) send(Event::sound(std::move(samples), kMicrophoneRate, at));
 }
 
 // ---- Keys

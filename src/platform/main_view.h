@@ -8,10 +8,12 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/key_repeats.h"
 #include "platform/rtmidi_port.h"
+#include "platform/sound_in.h"
 #include "platform/stamp_clock.h"
 #include "window/form1.h"
 
@@ -43,6 +45,10 @@ class MainView : public QWidget {
   void settle();
   /// Brings every widget in line with the state.
   void render();
+
+  /// The microphone the window object's requests open (none: they are refused). Kept for the
+  /// view's life.
+  void useMicrophone(SoundIn& microphone) { microphone_ = &microphone; }
 
   QWidget* keyWidget(int index) const;
   QWidget* widgetFor(const Control& control) const;
@@ -109,6 +115,13 @@ class MainView : public QWidget {
   void saveFile(const Request& request);
   void saveTablature(const Request& request);
   void openMidiInput(const Request& request);
+  void openSoundInput(const Request& request);
+  void closeSoundInput();
+  /// On the capture's thread: keeps what came, and has the window's thread send it once a
+  /// block's worth is kept.
+  void keepSound(const float* samples, std::size_t count, SoundIn::Clock::time_point capturedAt);
+  /// On the window's thread: the sound kept, as one event.
+  void sendSound();
   /// Marks a row of an event list with its bellows direction: a sign, a tint, a tool tip.
   void markBellows(QListWidgetItem& item, Bellows bellows) const;
   /// The system beep, and a flash of the status line: many desktops play no bell.
@@ -121,6 +134,12 @@ class MainView : public QWidget {
   std::unique_ptr<TablatureView> tablature_;
   RtMidiRawOut::System midiSystem_;
   std::unique_ptr<RtMidiInput> input_;
+  SoundIn* microphone_ = nullptr;
+  std::mutex soundMutex_;       ///< guards the four below: the capture's thread fills them
+  std::vector<float> soundKept_;
+  double soundKeptAt_ = 0;      ///< the moment of its first sample, on the window object's clock
+  bool soundPosted_ = false;    ///< a send is on its way to the window's thread
+  std::uint64_t soundOpening_ = 0;  ///< counts the openings: sound of one closed is dropped
   QTimer wake_, flashTimer_;
   std::vector<Release> releases_;
   std::unique_ptr<ServerKeyOrder> keyOrder_;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/services.h"
+
 namespace tastrello {
 
 /// Real implementations: PulseCapture (pulse_capture.h; PulseAudio, and PipeWire through
@@ -32,21 +34,6 @@ class SoundIn {
   /// How long a block's first sample took from the device to `Deliver`, as the server tells
   /// it, in milliseconds; 0 while nothing was delivered.
   virtual double latencyMs() = 0;
-};
-
-/// A source a microphone can be opened on.
-struct SoundSource {
-  std::string name;         ///< what `SoundIn::open` takes
-  std::string description;  ///< what the learner is shown
-};
-
-/// Real implementations: PulseCapture and PipeWireCapture; the list is the server's
-/// microphones and line inputs, monitors of sinks left out.
-class SoundSources {
- public:
-  virtual ~SoundSources() = default;
-  /// The sources there are now; empty with `why` when the server does not answer.
-  virtual std::vector<SoundSource> list(std::string& why) = 0;
 };
 
 /// Why a microphone cannot be opened on `name`: "" for the default source (""), a sink's

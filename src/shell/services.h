@@ -139,6 +139,21 @@ class MidiPorts {
   virtual std::vector<std::string> outputs() = 0;
 };
 
+/// A source a microphone can be opened on.
+struct SoundSource {
+  std::string name;         ///< what the capture opens
+  std::string description;  ///< what the learner is shown
+};
+
+/// The system's microphones and line inputs. Real implementations: PulseCapture and
+/// PipeWireCapture (src/platform), monitors of sinks left out.
+class SoundSources {
+ public:
+  virtual ~SoundSources() = default;
+  /// The sources there are now; empty with `why` when the server does not answer.
+  virtual std::vector<SoundSource> list(std::string& why) = 0;
+};
+
 /// What the output in force says of itself: the built-in synthesizer's sound output, or the MIDI
 /// port (or log) chosen instead, whose latency the program cannot know and takes as 0 (the
 /// learner's tap calibration makes up for the rest). The counts run from the synthesizer's start
@@ -190,7 +205,8 @@ class Clock {
 /// What the window object is given to reach the world. `outputs` may be null: then the
 /// output is whatever `midi` is. `clock` may be null: then the system's clock is used.
 /// `ports` and `audio` may be null: then no port is offered and no sound output described.
-/// `markup` may be null: then MusicXML files are refused with the reason.
+/// `markup` may be null: then MusicXML files are refused with the reason. `sources` may be null:
+/// then the microphone is offered as the system's default one only.
 struct Services {
   MidiPort* midi = nullptr;
   Files* files = nullptr;
@@ -199,6 +215,7 @@ struct Services {
   MidiPorts* ports = nullptr;
   AudioStatus* audio = nullptr;
   const MarkupReader* markup = nullptr;
+  SoundSources* sources = nullptr;
 };
 
 }  // namespace tastrello

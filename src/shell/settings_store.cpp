@@ -23,7 +23,8 @@ bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
          line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
          line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:" || line == "TAP-OFFSET:" ||
-         line == "TIMING-WINDOW:" || SettingsStore::isChoiceKey(line);
+         line == "TIMING-WINDOW:" || line == "MICROPHONE:" || line == "MIC-LATENCY:" ||
+         SettingsStore::isChoiceKey(line);
 }
 
 /// The indices of the lines read as keys: a known key anywhere but in a value line or in the

@@ -209,11 +209,15 @@ bool Form1::dispatch(const Event& e) {
     case Event::Kind::Leave:
       releaseHands();
       break;
+    case Event::Kind::Sound:
+      hearSound(e.samples, e.index, e.at);
+      break;
   }
   inputAt = -1;
   syncTimers(clock().seconds());
   // A choice the learner made comes back after a restart.
-  if (e.kind != Event::Kind::Tick && e.kind != Event::Kind::Midi) rememberChoices();
+  if (e.kind != Event::Kind::Tick && e.kind != Event::Kind::Midi && e.kind != Event::Kind::Sound)
+    rememberChoices();
   return taken;
 }
 

@@ -75,6 +75,8 @@ struct Event {
     Leave,   ///< the window lost the keyboard: every key is let go
     KeyLayout,  ///< what the learner's layout prints on the keys (text: see Event::keyLayout)
     Ports,      ///< the MIDI ports changed or became known: the choosers offer them afresh
+    Sound,      ///< a block of the microphone's sound (samples, index: the rate, at: the
+                ///< moment its first sample was captured)
   };
   Kind kind = Kind::Tick;
   ControlId control = ControlId::Window;
@@ -90,6 +92,7 @@ struct Event {
   /// when the front end does not know: then it is the moment the event is taken. A moment to
   /// come is taken as now.
   double at = -1;
+  std::vector<float> samples;  ///< Sound: one channel, full scale at 1
 
   static Event of(Kind kind, ControlId id = ControlId::Window, int index = 0) {
     Event e;
@@ -123,6 +126,13 @@ struct Event {
   static Event midi(std::uint32_t word, double at = -1) {
     Event e = of(Kind::Midi);
     e.word = word;
+    e.at = at;
+    return e;
+  }
+  /// Sound the microphone captured: `sampleRate` samples a second, the first captured `at`.
+  static Event sound(std::vector<float> samples, int sampleRate, double at) {
+    Event e = of(Kind::Sound, ControlId::Window, sampleRate);
+    e.samples = std::move(samples);
     e.at = at;
     return e;
   }
@@ -186,7 +196,8 @@ struct Event {
 };
 
 /// Something the window object needs of the world; the front end answers with an Answer event
-/// of the same id (except OpenMidiInput, which needs no answer).
+/// of the same id (except OpenMidiInput, OpenSoundInput and CloseSoundInput, which are answered
+/// only when they fail).
 struct Request {
   enum class Kind : std::uint8_t {
     OpenFile,       ///< let the learner choose a file: answer fileChosen, fileRefused or cancel
@@ -195,6 +206,10 @@ struct Request {
     SaveTablature,  ///< let the learner choose where the loaded record's tablature goes, in
                     ///< the format `format`: answer saved, notSaved or cancel
     OpenMidiInput,  ///< open the MIDI input port `name` ("" closes it); no answer
+    /// Capture the sound source `name` ("": the system's default microphone) and send it as
+    /// Sound events, a block at least every 20 ms; when it cannot: fileRefused with why.
+    OpenSoundInput,
+    CloseSoundInput,  ///< stop capturing; no answer
   };
   int id = 0;
   Kind kind = Kind::OpenFile;

@@ -267,6 +267,7 @@ void designInstrumentPanel(Form1& w) {
   place(w.TuningChooser, 15480, 6120, 3600, 360);
   place(w.InputChooser, 15480, 8160, 3600, 360);
   place(w.BufferChooser, 15480, 8640, 3600, 360);
+  w.MicLevel = label("", 15480, 9060, 3600);
   for (Control* c : w.instrumentPanel()) c->visible = false;
 }
 
@@ -356,7 +357,7 @@ std::vector<Control*> Form1::freePlayPanel() {
 std::vector<Control*> Form1::instrumentPanel() {
   std::vector<Control*> panel{&TuningChooser};
   if (services.outputs)
-    panel.insert(panel.end(), {&OutputChooser, &AudioInfo, &InputChooser, &BufferChooser});
+    panel.insert(panel.end(), {&OutputChooser, &AudioInfo, &InputChooser, &BufferChooser, &MicLevel});
   return panel;
 }
 

@@ -30,6 +30,7 @@
 #include "sound/sound_variables.h"
 #include "editor/editor_variables.h"
 #include "replay/replay_variables.h"
+#include "listen/ear.h"
 #include "shell/shell_variables.h"
 #include "tablature/tab_layout.h"
 
@@ -101,6 +102,7 @@ class Form1 : public ShellVariables,
   /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
   /// False, with the offset left as it was, for anything else.
   bool readTapOffset(const std::string& value);
+  bool readMicLatency(const std::string& value);
   /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
   /// value. False, with the window left as it was, for anything else.
   bool readTimingWindow(const std::string& value);
@@ -161,6 +163,8 @@ class Form1 : public ShellVariables,
   std::optional<int> keyNote(int button) const;
   /// Each button's MIDI note in the layout in force.
   ButtonNotes buttonNotes() const;
+  /// What the buttons show now (notes, or the keys' letters).
+  std::array<std::string, kKeyCount> keyCaptions() const;
   /// Puts a layout read before on the keyboard; `noteFileName` names it.
   void applyNoteLayout(const NoteLayout& layout);
   void NoteList_Click();
@@ -220,6 +224,8 @@ class Form1 : public ShellVariables,
   /// Asks the front end to open the MIDI input of the settings ("" closes it).
   void openMidiInput();
   void InputChooser_Click();
+  /// The input chooser's microphones: the default one and the system's sources.
+  void offerMicrophones();
 
   // ---- MIDI and MusicXML files
   /// The loaded record as a Standard MIDI File; nothing (reported) when none is loaded.
@@ -588,7 +594,22 @@ class Form1 : public ShellVariables,
   void fillMeterChoosers();
   void tap();
   void finishCalibration();
+  /// How late the output in force sounds what is played now, in seconds (0 when not known).
+  double outputLatency();
   std::vector<int> wantedButtons() const;
+  // The microphone (microphone.cpp).
+  void chooseMicrophone(std::optional<std::string> source);
+  void openMicrophone();
+  void hearSound(const std::vector<float>& samples, int sampleRate, double capturedAt);
+  /// The chord the microphone's next chord is judged against: the one practice waits for, or
+  /// the one due when playing along; nothing when chords are only heard.
+  std::optional<std::vector<int>> chordExpectedNow() const;
+  void takeHeardChord(const listen::ListenVerdict& heard);
+  void recordHeardChord(const std::vector<int>& buttons, double at);
+  void showHeardChord(const std::vector<int>& buttons);
+  void followTuningIn(int stepBefore);
+  void finishMicCalibration();
+  void showMicLevel();
   std::string buttonNames(const std::vector<int>& buttons) const;
   std::string directionOf(const std::vector<int>& buttons) const;
 
@@ -597,6 +618,7 @@ class Form1 : public ShellVariables,
   SoundOut sound_;
   Replay replay_;
   PracticeSession practiceSession_;
+  listen::Ear ear_;
   SettingsStore settings_{nullptr, ""};
 };
 

@@ -97,6 +97,18 @@ void Form1::chooseAudioBuffer(int milliseconds) {
   storeSetting();
 }
 
+namespace {
+
+// The input chooser's values: a MIDI port by its name, a microphone by this and its source's
+// name (no port's name starts with a control character).
+const std::string kMicrophoneValue = "\x1F" "MIC:";
+
+bool isMicrophoneValue(const std::string& value) {
+  return value.compare(0, kMicrophoneValue.size(), kMicrophoneValue) == 0;
+}
+
+}  // namespace
+
 void Form1::chooseMidiInput(const std::string& port) {
   hands.midiInSetting = port;
   settingKey = "MIDI-IN:";
@@ -162,7 +174,7 @@ void Form1::fillChoosers() {
   offer(InputChooser, say(Text::MidiInNone), "");
   if (services.ports)
     for (const auto& port : services.ports->inputs()) offer(InputChooser, port, port);
-  selectValue(InputChooser, hands.midiInSetting, hands.midiInSetting);
+  offerMicrophones();
 
   BufferChooser.items.clear();
   BufferChooser.values.clear();
@@ -179,8 +191,28 @@ void Form1::OutputChooser_Click() {
   chooseOutput(OutputChooser.values.at(std::size_t(OutputChooser.selected)));
 }
 
+void Form1::offerMicrophones() {
+  offer(InputChooser, say(Text::MicrophoneCaption), kMicrophoneValue);
+  std::string why;  // a server that does not answer offers the default microphone alone
+  if (services.sources)
+    for (const SoundSource& source : services.sources->list(why))
+      offer(InputChooser, say(Text::MicrophoneOf, {source.description}), kMicrophoneValue + source.name);
+  if (const auto& source = ear_.source())
+    selectValue(InputChooser, kMicrophoneValue + *source, say(Text::MicrophoneOf, {*source}));
+  else
+    selectValue(InputChooser, hands.midiInSetting, hands.midiInSetting);
+}
+
 void Form1::InputChooser_Click() {
-  chooseMidiInput(InputChooser.values.at(std::size_t(InputChooser.selected)));
+  // One instrument is played at a time: a MIDI instrument or an accordion heard.
+  const std::string& value = InputChooser.values.at(std::size_t(InputChooser.selected));
+  if (isMicrophoneValue(value)) {
+    if (!hands.midiInSetting.empty()) chooseMidiInput("");
+    chooseMicrophone(value.substr(kMicrophoneValue.size()));
+    return;
+  }
+  if (ear_.source()) chooseMicrophone(std::nullopt);
+  chooseMidiInput(value);
 }
 
 void Form1::BufferChooser_Click() {

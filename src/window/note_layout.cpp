@@ -79,11 +79,16 @@ void Form1::chooseTuning(const std::string& layoutName) {
   fillChoosers();
 }
 
+std::array<std::string, kKeyCount> Form1::keyCaptions() const {
+  std::array<std::string, kKeyCount> captions;
+  for (int b = 0; b < kKeyCount; ++b) captions[std::size_t(b)] = Keys[b].caption;
+  return captions;
+}
+
 void Form1::showNamesInForce() {
   // The record keeps the names of its own layout; the list names the buttons as the tuning in
   // force does, as the buttons and the status line do.
-  std::array<std::string, kKeyCount> captions;
-  for (int b = 0; b < kKeyCount; ++b) captions[std::size_t(b)] = Keys[b].caption;
+  const std::array<std::string, kKeyCount> captions = keyCaptions();
   const int shown = std::min<int>(static_cast<int>(NotenSchirm.items.size()), kMaxEvents);
   for (int k = 1; k <= shown; ++k) {
     const std::string& buttonLine = eventButtonLines.at(std::size_t(k));

@@ -351,6 +351,12 @@ void Form1::Calibrate_Click() {
   CalibrationTimer.interval = std::max(200, 60000 / std::max(1, practice.tempo));
   CalibrationTimer.enabled = true;
   restartTimer(CalibrationTimer);
+  if (ear_.source()) {
+    // With a microphone the clicks measure it: how late it hears what sounds.
+    ear_.listening().startCalibration();
+    status().inform(say(Text::MsgCalibrateMicrophone, {std::to_string(kCalibrationClicks)}));
+    return;
+  }
   status().inform(say(Text::MsgCalibrate, {std::to_string(kCalibrationClicks)}));
 }
 
@@ -364,6 +370,8 @@ void Form1::CalibrationTimer_Timer() {
   --c.clicksLeft;
   sound().click(first);
   c.clicks.push_back(clock().seconds());
+  if (ear_.source() && ear_.listening().mode() == listen::Listening::Mode::Calibrating)
+    ear_.listening().clickPlayed(c.clicks.back() + outputLatency());
 }
 
 void Form1::tap() {
@@ -371,10 +379,19 @@ void Form1::tap() {
     practice.calibration.taps.push_back(inputMoment());
 }
 
+double Form1::outputLatency() {
+  return services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
+}
+
 void Form1::finishCalibration() {
   CalibrationTimer.enabled = false;
   auto& c = practice.calibration;
-  const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
+  if (ear_.source() && ear_.listening().mode() == listen::Listening::Mode::Calibrating) {
+    c = {};
+    finishMicCalibration();
+    return;
+  }
+  const double latency = outputLatency();
   const auto offset = tapOffset(c.clicks, c.taps, CalibrationTimer.interval / 1000.0);
   c = {};
   if (!offset) {

@@ -194,7 +194,7 @@ PracticeSession& Form1::practiceSession() {
 
 void Form1::beginPass() {
   // Playing along: the chords are judged against their moments, heard through the output.
-  const double latency = services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
+  const double latency = outputLatency();
   practiceSession().beginPass(replaySpan().first, clock().seconds(), latency);
   ZahlenSchirm.rowNotes.clear();
 }

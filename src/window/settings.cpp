@@ -18,6 +18,8 @@ const std::string kSettingsFile = "Tastrel.Ini";
 constexpr int kLargestTapOffsetMs = 500;
 constexpr int kNarrowestWindowMs = 10;
 constexpr int kWidestWindowMs = 300;
+// No microphone reaches the program a second late: such a latency is a calibration gone wrong.
+constexpr int kLongestMicLatencyMs = 1000;
 
 }  // namespace
 
@@ -69,12 +71,26 @@ void Form1::readSettingsFile() {
                       {value, std::to_string(kNarrowestWindowMs), std::to_string(kWidestWindowMs),
                        std::to_string(held)});
       });
+    else if (key == "MICROPHONE:")
+      ear_.choose(listen::Ear::fromStored(value));
+    else if (key == "MIC-LATENCY:" && !readMicLatency(value))
+      found.push_back([value, held = ear_.latencyMs()](UiLanguage l) {
+        return uiText(l, Text::MsgMicLatencyRefused,
+                      {value, std::to_string(kLongestMicLatencyMs), std::to_string(held)});
+      });
     else if (key == "BELLOWS-CC:" && !readBellowsController(value))
       found.push_back(
           [value](UiLanguage l) { return uiText(l, Text::MsgBellowsController, {value}); });
   }
   const UiLanguage language = uiLanguageOf(languageFile);
   status().reportFew(settings_.path(), found.size(), [&](std::size_t i) { return found[i](language); });
+}
+
+bool Form1::readMicLatency(const std::string& value) {
+  const std::optional<int> ms = parseInt16(value);
+  if (!ms || *ms < 0 || *ms > kLongestMicLatencyMs) return false;
+  ear_.setLatencyMs(*ms);
+  return true;
 }
 
 bool Form1::readBellowsController(const std::string& value) {

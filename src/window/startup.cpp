@@ -64,6 +64,7 @@ void Form1::Form_Activate() {
   Midi_Out_Open(-1);
   fillChoosers();
   if (!hands.midiInSetting.empty()) openMidiInput();
+  if (ear_.source()) openMicrophone();
   AudioTimer.enabled = services.audio != nullptr;
   AudioTimer_Timer();
 }

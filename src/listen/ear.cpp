@@ -1,0 +1,114 @@
+#include "listen/ear.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "input/hands.h"
+
+namespace tastrello::listen {
+
+namespace {
+
+int otherSide(int button) {
+  return isPushButton(button) ? button - kButtonsPerBlock : button + kButtonsPerBlock;
+}
+
+bool contains(const std::vector<int>& values, int value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+}  // namespace
+
+std::string Ear::stored(const std::optional<std::string>& source) {
+  if (!source) return "";
+  return source->empty() ? kDefaultSource : *source;
+}
+
+std::optional<std::string> Ear::fromStored(const std::string& value) {
+  if (value.empty()) return std::nullopt;
+  if (value == kDefaultSource) return std::string();
+  return value;
+}
+
+void Ear::useLayout(const ButtonNotes& notes, const std::array<std::string, kKeyCount>& captions) {
+  // Only new notes make it afresh: captions change when the buttons show their keys' letters.
+  if (listening_ && notes == notes_) return;
+  notes_ = notes;
+  captions_ = captions;
+  listening_ = std::make_unique<Listening>(notes_, captions_);
+  listening_->setLatency(latency_);
+  listening_->expect(expected_);
+}
+
+Listening& Ear::listening() {
+  if (!listening_) useLayout(notes_, captions_);
+  return *listening_;
+}
+
+void Ear::expect(const std::optional<std::vector<int>>& buttons) {
+  if (buttons == expected_ && listening_) return;
+  expected_ = buttons;
+  listening().expect(expected_);
+}
+
+std::vector<ListenVerdict> Ear::hear(const std::vector<float>& samples, int sampleRate,
+                                         double capturedAt) {
+  if (samples.empty() || sampleRate <= 0) return {};
+  return listening().feed(samples.data(), samples.size(), sampleRate, capturedAt);
+}
+
+std::vector<int> Ear::buttonsOf(const ListenVerdict& heard) {
+  if (!heard.judged) {
+    const PitchPlacement placed = placePitches(heard.heard, notes_, std::nullopt, lastPush_, lastButton_);
+    lastPush_ = placed.push;
+    std::vector<int> buttons;
+    for (const auto& button : placed.buttons)
+      if (button && !contains(buttons, *button)) buttons.push_back(*button);
+    if (!buttons.empty()) lastButton_ = buttons.front();
+    return buttons;
+  }
+  if (!expected_ || expected_->empty()) return {};
+  const std::vector<int>& expected = *expected_;
+  std::vector<int> buttons;
+  switch (heard.verdict) {
+    case Verdict::Right:
+      return expected;
+    case Verdict::WrongDirection:
+      for (int button : expected) buttons.push_back(otherSide(button));
+      return buttons;
+    case Verdict::Nothing:
+      return {};
+    case Verdict::WrongNotes:
+      break;
+  }
+  for (int button : expected)
+    if (!notes_[std::size_t(button)] || !contains(heard.missing, *notes_[std::size_t(button)]))
+      buttons.push_back(button);
+  const bool push = isPushButton(expected.front());
+  const PitchPlacement extras = placePitches(heard.extra, notes_, push, push, expected.front());
+  for (const auto& button : extras.buttons)
+    if (button && !contains(buttons, *button)) buttons.push_back(*button);
+  return buttons;
+}
+
+int Ear::stepsSinceChord(double at, double stepSeconds) {
+  const std::optional<double> before = std::exchange(lastChordAt_, at);
+  if (!before || stepSeconds <= 0) return 1;
+  return std::max(1, static_cast<int>(std::lround((at - *before) / stepSeconds)));
+}
+
+int Ear::levelDb() const {
+  return listening_ ? static_cast<int>(std::lround(listening_->levelDb())) : -120;
+}
+
+int Ear::latencyMs() const {
+  return static_cast<int>(std::lround(latency_ * 1000));
+}
+
+void Ear::setLatencyMs(int milliseconds) {
+  latency_ = milliseconds / 1000.0;
+  if (listening_) listening_->setLatency(latency_);
+}
+
+}  // namespace tastrello::listen

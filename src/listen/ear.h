@@ -1,0 +1,72 @@
+// The microphone as one of the window's inputs: the source the learner chose (kept in the
+// settings), the listening that judges its sound against the chord expected, the meter's level,
+// and the buttons each chord heard stands for, so that practice, playing along and the editor
+// take a chord heard as they take buttons held.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "listen/listening.h"
+
+namespace tastrello::listen {
+
+class Ear {
+ public:
+  /// What the settings keep for the system's default microphone; "" keeps that none is chosen.
+  static constexpr const char* kDefaultSource = "DEFAULT";
+
+  /// The source listened to ("": the system's default microphone), or nothing: none chosen.
+  const std::optional<std::string>& source() const { return source_; }
+  void choose(std::optional<std::string> source) { source_ = std::move(source); }
+  static std::string stored(const std::optional<std::string>& source);
+  static std::optional<std::string> fromStored(const std::string& value);
+
+  /// The instrument heard: its buttons' notes and captions. New notes make the listening afresh
+  /// (what it learnt of the instrument's pitch with it); the latency stays.
+  void useLayout(const ButtonNotes& notes, const std::array<std::string, kKeyCount>& captions);
+  /// The chord the next chords heard are judged against (buttons 0-67), or nothing.
+  void expect(const std::optional<std::vector<int>>& buttons);
+  const std::optional<std::vector<int>>& expected() const { return expected_; }
+  /// A block of the microphone's sound: the chords heard in it.
+  std::vector<ListenVerdict> hear(const std::vector<float>& samples, int sampleRate, double capturedAt);
+
+  /// The buttons a chord heard stands for, as if they were held. Against a chord expected:
+  /// right, its buttons; the bellows the wrong way, the same places in the other block; wrong
+  /// notes, its buttons that sound and a button for each note too many, on its bellows side.
+  /// With none expected: a button for each note heard, on the side where all have one, each
+  /// near the one before (the editor records them).
+  std::vector<int> buttonsOf(const ListenVerdict& heard);
+
+  /// Steps of `stepSeconds` from the chord recorded before to one heard `at` (rounded, at
+  /// least 1; 1 for the first): the editor lays chords heard on the step's grid. Remembers `at`.
+  int stepsSinceChord(double at, double stepSeconds);
+  /// The editor starts a record afresh: the next chord heard is its first.
+  void forgetChords() { lastChordAt_.reset(); }
+
+  /// The meter: the level of the last 50 ms in whole decibels of full scale (-120: silence).
+  int levelDb() const;
+  /// The capture's latency in whole milliseconds, as the settings keep it.
+  int latencyMs() const;
+  void setLatencyMs(int milliseconds);
+
+  /// Calibration, tuning in and the texts of the listening; made with the layout.
+  Listening& listening();
+
+ private:
+  std::optional<std::string> source_;
+  ButtonNotes notes_{};
+  std::array<std::string, kKeyCount> captions_;
+  std::unique_ptr<Listening> listening_;
+  std::optional<std::vector<int>> expected_;
+  double latency_ = 0;
+  // The editor's chords heard: the side and the button of the one before.
+  bool lastPush_ = true;
+  std::optional<int> lastButton_;
+  std::optional<double> lastChordAt_;
+};
+
+}  // namespace tastrello::listen

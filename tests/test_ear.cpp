@@ -1,0 +1,118 @@
+// The microphone as the window's input, apart from the window: the source as the settings
+// keep it, the buttons a chord heard stands for (right, the bellows the wrong way, wrong notes,
+// none expected), chords laid on the step grid for the editor, the latency kept across layouts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "exchange/midi_lesson.h"
+#include "listen/ear.h"
+
+using namespace tastrello;
+using namespace tastrello::listen;
+
+namespace {
+
+NoteLayout shippedLayout(const std::string& tuning) {
+  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_" + tuning + ".txt", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  std::size_t lines = 0;
+  return *parseNoteLayout(bytes.str(), lines);
+}
+
+std::array<std::string, kKeyCount> captionsOf(const NoteLayout& layout) {
+  std::array<std::string, kKeyCount> captions;
+  for (std::size_t b = 0; b < captions.size(); ++b) captions[b] = layout.captions[b].value_or("-");
+  return captions;
+}
+
+ListenVerdict judged(Verdict verdict, std::vector<int> missing = {}, std::vector<int> extra = {}) {
+  ListenVerdict v;
+  v.verdict = verdict;
+  v.judged = true;
+  v.missing = std::move(missing);
+  v.extra = std::move(extra);
+  return v;
+}
+
+}  // namespace
+
+class EarTest : public ::testing::Test {
+ protected:
+  NoteLayout layout = shippedLayout("G-C-F");
+  ButtonNotes notes = buttonNotesOf(layout);
+  Ear ear;
+
+  void SetUp() override { ear.useLayout(notes, captionsOf(layout)); }
+  int pitch(int button) const { return *notes[std::size_t(button)]; }
+};
+
+TEST_F(EarTest, TheSourceChosenIsKeptAsTheSettingsValueAndReadBack) {
+  EXPECT_EQ(Ear::stored(std::nullopt), "");
+  EXPECT_EQ(Ear::stored(std::string()), Ear::kDefaultSource);
+  for (const std::optional<std::string>& source :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("alsa_input.usb-Zoom_H1-00.analog-stereo")})
+    EXPECT_EQ(Ear::fromStored(Ear::stored(source)), source);
+}
+
+TEST_F(EarTest, AChordHeardRightIsItsButtonsAndTheBellowsTheWrongWayTheSamePlacesInTheOtherBlock) {
+  ear.expect(std::vector<int>{44, 47});
+  EXPECT_EQ(ear.buttonsOf(judged(Verdict::Right)), (std::vector<int>{44, 47}));
+  EXPECT_EQ(ear.buttonsOf(judged(Verdict::WrongDirection)), (std::vector<int>{10, 13}));
+  ear.expect(std::vector<int>{10, 33});  // pull, with the middle row's twelfth button
+  EXPECT_EQ(ear.buttonsOf(judged(Verdict::WrongDirection)), (std::vector<int>{44, 67}));
+  EXPECT_TRUE(ear.buttonsOf(judged(Verdict::Nothing)).empty());
+}
+
+TEST_F(EarTest, WrongNotesKeepTheButtonsThatSoundAndPutEachNoteTooManyOnTheChordsSide) {
+  ear.expect(std::vector<int>{44, 47});
+  int extraPitch = -1;
+  for (int b = kButtonsPerBlock; b < kKeyCount && extraPitch < 0; ++b)
+    if (notes[std::size_t(b)] && pitch(b) != pitch(44) && pitch(b) != pitch(47)) extraPitch = pitch(b);
+  ASSERT_GE(extraPitch, 0);
+  const std::vector<int> buttons = ear.buttonsOf(judged(Verdict::WrongNotes, {pitch(47)}, {extraPitch}));
+  ASSERT_EQ(buttons.size(), 2u);
+  EXPECT_EQ(buttons[0], 44);
+  EXPECT_TRUE(isPushButton(buttons[1]));
+  EXPECT_EQ(pitch(buttons[1]), extraPitch);
+  // A note no button of the chord's side has stands for no button: the rest stay.
+  EXPECT_EQ(ear.buttonsOf(judged(Verdict::WrongNotes, {pitch(44)}, {20})), std::vector<int>{47});
+}
+
+TEST_F(EarTest, WithNoChordExpectedEachNoteHeardGetsAButtonOfOneSide) {
+  ListenVerdict heard;
+  heard.heard = {pitch(44), pitch(47), pitch(50)};
+  const std::vector<int> buttons = ear.buttonsOf(heard);
+  ASSERT_EQ(buttons.size(), 3u);
+  std::vector<int> pitches;
+  for (int b : buttons) {
+    EXPECT_EQ(isPushButton(b), isPushButton(buttons[0])) << b;
+    pitches.push_back(pitch(b));
+  }
+  std::sort(pitches.begin(), pitches.end());
+  std::vector<int> wanted = heard.heard;
+  std::sort(wanted.begin(), wanted.end());
+  EXPECT_EQ(pitches, wanted);
+}
+
+TEST_F(EarTest, ChordsHeardLieOnTheStepGridFromTheOneBefore) {
+  EXPECT_EQ(ear.stepsSinceChord(10.0, 0.5), 1) << "the first chord of a record";
+  EXPECT_EQ(ear.stepsSinceChord(10.56, 0.5), 1);
+  EXPECT_EQ(ear.stepsSinceChord(11.55, 0.5), 2);
+  EXPECT_EQ(ear.stepsSinceChord(13.0, 0.5), 3);
+  EXPECT_EQ(ear.stepsSinceChord(13.1, 0.5), 1) << "two onsets close together are two steps";
+  ear.forgetChords();
+  EXPECT_EQ(ear.stepsSinceChord(20.0, 0.5), 1);
+  EXPECT_EQ(ear.stepsSinceChord(21.0, 0), 1) << "no tempo: no rests";
+}
+
+TEST_F(EarTest, TheLatencyCalibratedOutlivesANewLayout) {
+  ear.setLatencyMs(42);
+  const NoteLayout other = shippedLayout("A-D-G");
+  ear.useLayout(buttonNotesOf(other), captionsOf(other));
+  EXPECT_EQ(ear.latencyMs(), 42);
+  EXPECT_NEAR(ear.listening().latency(), 0.042, 1e-9);
+}
