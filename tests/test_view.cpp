@@ -11,12 +11,14 @@
 #include <QTest>
 #include <QToolTip>
 #include <set>
+#include <thread>
 
 #include "platform/key_button.h"
 #include "platform/main_view.h"
 #include "platform/output_switch.h"
 #include "platform/tablature_view.h"
 #include "records/record_format.h"
+#include "synthetic_sound.h"
 #include "test_support.h"
 
 using namespace tastrello;
@@ -776,4 +778,58 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// ---- The microphone: the view opens the capture the window object asks for and hands its
+// sound over, from the capture's thread to the window's, as Sound events.
+
+TEST(MicrophoneViewTest, TheMeterFollowsWhatTheMicrophoneCapturesAndAClosedOneIsNotHeard) {
+  FakePort port;
+  MemoryFiles files;
+  files.loadShippedData();
+  FakeClock clock;
+  clock.now = 100;
+  FakeOutputs outputs;
+  FakeSoundIn microphone;
+  Form1 form({&port, &files, &outputs, &clock, nullptr, nullptr, nullptr, &microphone});
+  form.Form_Load();
+  form.Form_Activate();
+  MainView view(form);
+  view.useMicrophone(microphone);
+  view.show();
+  view.settle();
+  view.send(Event::click(ControlId::Expand));  // the panel with the choosers
+  auto* chooser = view.findChild<QComboBox*>("InputChooser");
+  ASSERT_TRUE(chooser);
+  const QString entry = QString::fromStdString(cp1252ToUtf8(form.say(Text::MicrophoneCaption)));
+  ASSERT_GE(chooser->findText(entry), 0);
+  emit chooser->activated(chooser->findText(entry));
+  ASSERT_FALSE(microphone.log.empty());
+  EXPECT_EQ(microphone.log.back(), "OPEN  48000");
+  const std::string silent = form.MicLevel.caption;
+  ASSERT_FALSE(silent.empty());
+
+  // A chord, captured on another thread in the capture's small buffers.
+  SyntheticSound sound;
+  std::vector<SyntheticNote> chord;
+  for (int pitch : {60, 64, 67}) chord.push_back({0.05, 0.5, pitch, 0.05});
+  const std::vector<float> samples = synthesize(chord, sound, 0.6);
+  microphone.origin = SoundIn::Clock::now();
+  std::thread capture([&] { microphone.play(samples, 128); });
+  capture.join();
+  for (int i = 0; i < 500 && form.MicLevel.caption == silent; ++i)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_NE(form.MicLevel.caption, silent);
+  view.render();
+  auto* meter = qobject_cast<QLabel*>(view.widgetFor(form.MicLevel));
+  ASSERT_TRUE(meter);
+  EXPECT_EQ(meter->text().toStdString(), cp1252ToUtf8(form.MicLevel.caption));
+  QApplication::processEvents();
+  view.grab().save(QString::fromStdString(std::string(TASTRELLO_SCREENSHOTS) + "/microphone.png"));
+
+  // Another input chosen: the microphone is closed, and nothing more is heard.
+  emit chooser->activated(0);
+  EXPECT_EQ(microphone.log.back(), "CLOSE");
+  EXPECT_FALSE(microphone.play(samples, 128));
+  EXPECT_TRUE(form.MicLevel.caption.empty());
 }
