@@ -2,7 +2,8 @@
 // sink is captured from its monitor, through PulseAudio's protocol (on PulseAudio and on
 // PipeWire's bridge) and through PipeWire's own streams, and heard as the same take read from
 // memory is heard; the sources are listed without the monitors; a source that is not there is
-// refused with a reason.
+// refused with a reason; the program's microphone, which tries PipeWire's own streams first,
+// captures through PulseAudio where PipeWire is not there.
 #include <gtest/gtest.h>
 
 #include <pulse/error.h>
@@ -12,6 +13,7 @@
 
 #include "listen_eval.h"
 #include "pipewire_harness.h"
+#include "platform/microphone.h"
 #include "platform/pipewire_capture.h"
 #include "platform/pulse_capture.h"
 
@@ -23,10 +25,13 @@ namespace {
 enum class Server : std::uint8_t { Pulse, PipeWire };
 struct Setup {
   Server server;
-  bool native;  ///< PipeWire's own capture, not PulseAudio's protocol
+  bool native;             ///< PipeWire's own capture, not PulseAudio's protocol
+  bool either = false;     ///< the program's microphone, which tries PipeWire's first
 };
 
 std::string setupName(const ::testing::TestParamInfo<Setup>& info) {
+  if (info.param.either)
+    return std::string(info.param.server == Server::Pulse ? "PulseAudio" : "PipeWire") + "EitherWay";
   return std::string(info.param.server == Server::Pulse ? "PulseAudio" : "PipeWire") +
          (info.param.native ? "Native" : "ThroughPulse");
 }
@@ -84,7 +89,9 @@ class SoundInTest : public ::testing::TestWithParam<Setup> {
     else
       server = std::make_unique<PipeWireServer>();
     if (!server->ready()) GTEST_SKIP() << "no " << server->name() << " server could run: " << server->whyNot();
-    if (GetParam().native)
+    if (GetParam().either)
+      capture = std::make_unique<Microphone>();
+    else if (GetParam().native)
       capture = std::make_unique<PipeWireCapture>();
     else
       capture = std::make_unique<PulseCapture>();
@@ -178,5 +185,8 @@ TEST_P(SoundInTest, ASourceThatIsNotThereIsRefusedWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(Captures, SoundInTest,
                          ::testing::Values(Setup{Server::Pulse, false}, Setup{Server::PipeWire, false},
-                                           Setup{Server::PipeWire, true}),
+                                           Setup{Server::PipeWire, true},
+                                           // With PulseAudio alone the program's microphone
+                                           // finds no PipeWire and captures through PulseAudio.
+                                           Setup{Server::Pulse, false, true}),
                          setupName);
