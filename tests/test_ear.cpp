@@ -3,6 +3,8 @@
 // none expected), chords laid on the step grid for the editor, the latency kept across layouts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -115,4 +117,40 @@ TEST_F(EarTest, TheLatencyCalibratedOutlivesANewLayout) {
   ear.useLayout(buttonNotesOf(other), captionsOf(other));
   EXPECT_EQ(ear.latencyMs(), 42);
   EXPECT_NEAR(ear.listening().latency(), 0.042, 1e-9);
+}
+
+TEST_F(EarTest, TheMeterShowsNothingWithoutAMicrophoneAndItsBarGrowsWithTheLevel) {
+  EXPECT_EQ(ear.meter(UiLanguage::English), "");
+  ear.choose(std::string());
+  const std::string silent = ear.meter(UiLanguage::English);
+  EXPECT_EQ(silent.find('|'), std::string::npos) << silent;
+  EXPECT_NE(silent.find("-120 dB"), std::string::npos) << silent;
+  // A loud sine for a tenth of a second: the bar fills most of the way.
+  std::vector<float> tone(4800);
+  for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * float(std::sin(0.0575 * double(i)));
+  ear.hear(tone, 48000, 1.0, UiLanguage::English);
+  const std::string loud = ear.meter(UiLanguage::English);
+  EXPECT_GE(std::count(loud.begin(), loud.end(), '|'), 15) << loud;
+}
+
+TEST_F(EarTest, ACalibrationThatHeardNoClickKeepsTheLatencyAndSaysSo) {
+  ear.setLatencyMs(30);
+  ear.startCalibration();
+  ASSERT_TRUE(ear.calibrating());
+  for (int k = 0; k < 5; ++k) ear.clickPlayed(1.0 + 0.4 * k);
+  ear.hear(std::vector<float>(48000 * 3, 0.0f), 48000, 1.0, UiLanguage::English);
+  const Ear::CalibrationEnd end = ear.endCalibration(UiLanguage::English);
+  EXPECT_FALSE(end.measured);
+  EXPECT_NE(end.says.find("30 ms"), std::string::npos) << end.says;
+  EXPECT_EQ(ear.latencyMs(), 30);
+  EXPECT_FALSE(ear.calibrating());
+}
+
+TEST_F(EarTest, TuningInSaysTheFirstChordAndEndsWithTheWholeLearnt) {
+  const std::string first = ear.startTuning(UiLanguage::English);
+  EXPECT_TRUE(ear.tuningIn());
+  EXPECT_EQ(first, ear.listening().say(ear.listening().tuningStep(), UiLanguage::English));
+  // Silence moves no step on: nothing new to read.
+  EXPECT_EQ(ear.hear(std::vector<float>(4800, 0.0f), 48000, 1.0, UiLanguage::English).tuningSays, "");
+  EXPECT_TRUE(ear.tuningIn());
 }

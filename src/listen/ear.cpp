@@ -52,10 +52,36 @@ void Ear::expect(const std::optional<std::vector<int>>& buttons) {
   listening().expect(expected_);
 }
 
-std::vector<ListenVerdict> Ear::hear(const std::vector<float>& samples, int sampleRate,
-                                         double capturedAt) {
-  if (samples.empty() || sampleRate <= 0) return {};
-  return listening().feed(samples.data(), samples.size(), sampleRate, capturedAt);
+Ear::Heard Ear::hear(const std::vector<float>& samples, int sampleRate, double capturedAt,
+                     UiLanguage language) {
+  Heard heard;
+  if (samples.empty() || sampleRate <= 0) return heard;
+  Listening& l = listening();
+  const bool tuning = l.mode() == Listening::Mode::TuningIn;
+  const int stepBefore = tuning ? l.tuningStep().index : 0;
+  heard.chords = l.feed(samples.data(), samples.size(), sampleRate, capturedAt);
+  if (!tuning) return heard;
+  const TuningStep step = l.tuningStep();
+  if (step.index == stepBefore) return heard;
+  if (step.index >= step.count) l.endTuning();
+  heard.tuningSays = l.say(step, language);
+  return heard;
+}
+
+std::string Ear::startTuning(UiLanguage language) {
+  Listening& l = listening();
+  l.startTuning();
+  return l.say(l.tuningStep(), language);
+}
+
+Ear::CalibrationEnd Ear::endCalibration(UiLanguage language) {
+  Listening& l = listening();
+  const Calibration calibration = l.calibration();
+  l.endCalibration();
+  if (!calibration.latency)
+    return {false, uiText(language, Text::MsgMicCalibrationFailed, {std::to_string(latencyMs())})};
+  setLatencyMs(static_cast<int>(std::lround(*calibration.latency * 1000)));
+  return {true, Listening::say(calibration, language)};
 }
 
 std::vector<int> Ear::buttonsOf(const ListenVerdict& heard) {
@@ -100,6 +126,16 @@ int Ear::stepsSinceChord(double at, double stepSeconds) {
 
 int Ear::levelDb() const {
   return listening_ ? static_cast<int>(std::lround(listening_->levelDb())) : -120;
+}
+
+std::string Ear::meter(UiLanguage language) const {
+  // Bars from -60 dB to full scale.
+  constexpr int kBars = 20, kFloorDb = -60;
+  if (!source_) return "";
+  const int db = levelDb();
+  const int lit = (std::clamp(db, kFloorDb, 0) - kFloorDb) * kBars / -kFloorDb;
+  const std::string bar = std::string(std::size_t(lit), '|') + std::string(std::size_t(kBars - lit), '\xB7');
+  return uiText(language, Text::MicLevel, {bar, std::to_string(db)});
 }
 
 int Ear::latencyMs() const {

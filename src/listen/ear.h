@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "listen/listening.h"
+#include "shell/ui_texts.h"
 
 namespace tastrello::listen {
 
@@ -31,8 +32,28 @@ class Ear {
   /// The chord the next chords heard are judged against (buttons 0-67), or nothing.
   void expect(const std::optional<std::vector<int>>& buttons);
   const std::optional<std::vector<int>>& expected() const { return expected_; }
-  /// A block of the microphone's sound: the chords heard in it.
-  std::vector<ListenVerdict> hear(const std::vector<float>& samples, int sampleRate, double capturedAt);
+  /// What a block of sound gave: the chords heard in it, and while tuning in, what the learner
+  /// is to read when the step moved on ("" when it did not).
+  struct Heard {
+    std::vector<ListenVerdict> chords;
+    std::string tuningSays;
+  };
+  /// A block of the microphone's sound. Tuning in ends once its last chord was heard.
+  Heard hear(const std::vector<float>& samples, int sampleRate, double capturedAt, UiLanguage language);
+
+  /// Tuning in: the learner plays the layout's given chords; what to read first.
+  std::string startTuning(UiLanguage language);
+  bool tuningIn() { return listening().mode() == Listening::Mode::TuningIn; }
+  /// Calibration by the program's clicks; `clickPlayed` says when one sounded.
+  void startCalibration() { listening().startCalibration(); }
+  bool calibrating() { return listening().mode() == Listening::Mode::Calibrating; }
+  void clickPlayed(double at) { listening().clickPlayed(at); }
+  /// Ends calibration: the latency measured is taken when enough clicks were heard (`measured`).
+  struct CalibrationEnd {
+    bool measured = false;
+    std::string says;  ///< what the learner reads
+  };
+  CalibrationEnd endCalibration(UiLanguage language);
 
   /// The buttons a chord heard stands for, as if they were held. Against a chord expected:
   /// right, its buttons; the bellows the wrong way, the same places in the other block; wrong
@@ -49,6 +70,8 @@ class Ear {
 
   /// The meter: the level of the last 50 ms in whole decibels of full scale (-120: silence).
   int levelDb() const;
+  /// The meter as the learner reads it: a bar and the level ("" with no microphone chosen).
+  std::string meter(UiLanguage language) const;
   /// The capture's latency in whole milliseconds, as the settings keep it.
   int latencyMs() const;
   void setLatencyMs(int milliseconds);

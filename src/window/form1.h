@@ -606,10 +606,6 @@ class Form1 : public ShellVariables,
   std::optional<std::vector<int>> chordExpectedNow() const;
   void takeHeardChord(const listen::ListenVerdict& heard);
   void recordHeardChord(const std::vector<int>& buttons, double at);
-  void showHeardChord(const std::vector<int>& buttons);
-  void followTuningIn(int stepBefore);
-  void finishMicCalibration();
-  void showMicLevel();
   std::string buttonNames(const std::vector<int>& buttons) const;
   std::string directionOf(const std::vector<int>& buttons) const;
 

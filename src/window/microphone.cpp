@@ -18,9 +18,6 @@ constexpr int kLongestHeardRest = 8;
 // A chord heard is a fresh press: for playing along's judge the chord before is let go this
 // much before it.
 constexpr double kLetGoBeforeOnset = 0.001;
-// The meter: bars from -60 dB to full scale.
-constexpr int kMeterBars = 20;
-constexpr int kMeterFloorDb = -60;
 // The most a chord has buttons.
 constexpr std::size_t kChordButtons = 4;
 
@@ -36,41 +33,31 @@ void Form1::chooseMicrophone(std::optional<std::string> source) {
   if (!fresh) return;
   // A microphone newly chosen first learns the instrument: its pitch and how loud it sounds.
   ear_.useLayout(buttonNotes(), keyCaptions());
-  listen::Listening& listening = ear_.listening();
-  listening.startTuning();
-  status().inform(listening.say(listening.tuningStep(), uiLanguageOf(textsLanguage)));
+  status().inform(ear_.startTuning(uiLanguageOf(textsLanguage)));
 }
 
 void Form1::openMicrophone() {
   Request request;
-  if (!ear_.source()) {
-    request.kind = Request::Kind::CloseSoundInput;
-    ask(std::move(request));
-    showMicLevel();
-    return;
-  }
-  request.kind = Request::Kind::OpenSoundInput;
-  request.name = *ear_.source();
+  request.kind = ear_.source() ? Request::Kind::OpenSoundInput : Request::Kind::CloseSoundInput;
+  request.name = ear_.source().value_or("");
   ask(std::move(request), [this](const Event& e) {
     if (e.index < 0) status().report(say(Text::MicrophoneOf, {e.bytes}));
   });
-  showMicLevel();
+  MicLevel.caption = ear_.meter(uiLanguageOf(textsLanguage));
+  MicLevel.toolTip = ear_.source() ? say(Text::TipMicLevel) : "";
 }
 
 void Form1::hearSound(const std::vector<float>& samples, int sampleRate, double capturedAt) {
   if (!ear_.source()) return;  // sound still on its way when the microphone was let go
   ear_.useLayout(buttonNotes(), keyCaptions());
-  listen::Listening& listening = ear_.listening();
   // Practice, playing along or recording started: tuning in ends with what it learnt so far.
-  if (listening.mode() == listen::Listening::Mode::TuningIn && (practising() || playingAlong() || editing()))
-    listening.endTuning();
+  if ((practising() || playingAlong() || editing()) && ear_.tuningIn()) ear_.listening().endTuning();
   ear_.expect(chordExpectedNow());
-  const listen::Listening::Mode mode = listening.mode();
-  const int tuningBefore = mode == listen::Listening::Mode::TuningIn ? listening.tuningStep().index : 0;
-  for (const listen::ListenVerdict& heard : ear_.hear(samples, sampleRate, capturedAt))
-    takeHeardChord(heard);
-  if (mode == listen::Listening::Mode::TuningIn) followTuningIn(tuningBefore);
-  showMicLevel();
+  const UiLanguage language = uiLanguageOf(textsLanguage);
+  const listen::Ear::Heard heard = ear_.hear(samples, sampleRate, capturedAt, language);
+  for (const listen::ListenVerdict& chord : heard.chords) takeHeardChord(chord);
+  if (!heard.tuningSays.empty()) status().inform(heard.tuningSays);
+  MicLevel.caption = ear_.meter(language);
 }
 
 std::optional<std::vector<int>> Form1::chordExpectedNow() const {
@@ -93,36 +80,39 @@ std::optional<std::vector<int>> Form1::chordExpectedNow() const {
 void Form1::takeHeardChord(const listen::ListenVerdict& heard) {
   std::vector<int> buttons = ear_.buttonsOf(heard);
   if (buttons.size() > kChordButtons) buttons.resize(kChordButtons);
+  const std::string said = ear_.listening().say(heard, uiLanguageOf(textsLanguage));
+  if (buttons.empty()) {
+    // Notes no button of the chord's side has: nothing to judge or record, but it is said.
+    if (heard.verdict == listen::Verdict::WrongNotes) status().inform(said);
+    return;
+  }
   const double inputBefore = inputAt;
   inputAt = heard.at;  // the chord counts from when it sounded, not from when it was judged
   if (playingAlong()) {
-    if (!buttons.empty()) {
-      const double at = inputMoment();
-      inputAt = at - kLetGoBeforeOnset;
-      alongHeld({});
-      inputAt = at;
-      alongHeld(buttons);
-    }
+    const double at = inputMoment();
+    inputAt = at - kLetGoBeforeOnset;
+    alongHeld({});
+    inputAt = at;
+    alongHeld(buttons);
   } else if (practising()) {
-    if (practice.waiting && !buttons.empty()) {
+    if (practice.waiting) {
       for (auto& key : Keys) key.backColor = keyIdleColor;
       const PracticeTry attempt = practiceSession().held(buttons, true);
       showTry(attempt);
       // What was heard says more than the buttons it stands for: which notes sound and which not.
       if (heard.verdict == listen::Verdict::WrongNotes && attempt.verdict && *attempt.verdict != Verdict::Right)
-        status().inform(ear_.listening().say(heard, uiLanguageOf(textsLanguage)));
+        status().inform(said);
     }
-  } else if (editing()) {
-    recordHeardChord(buttons, heard.at);
-  } else if (!buttons.empty()) {
-    showHeardChord(buttons);
-    status().inform(ear_.listening().say(heard, uiLanguageOf(textsLanguage)));
+  } else {
+    if (editing()) recordHeardChord(buttons, heard.at);
+    for (auto& key : Keys) key.backColor = keyIdleColor;
+    for (int button : buttons) Keys[button].backColor = keyLitColor;
+    if (!editing()) status().inform(said);
   }
   inputAt = inputBefore;
 }
 
 void Form1::recordHeardChord(const std::vector<int>& buttons, double at) {
-  if (buttons.empty()) return;
   if (eventCount() == 0) ear_.forgetChords();
   if (!pendingEvent().display.empty()) NextRecord_Click();  // what the learner clicked goes first
   // The chord before rings on through the steps between: ringing rests, as the rest button
@@ -131,48 +121,6 @@ void Form1::recordHeardChord(const std::vector<int>& buttons, double at) {
   for (int step = 1; step < std::min(steps, kLongestHeardRest + 1); ++step) EditBreak_Click();
   for (int button : buttons) addToPendingChord(button);
   NextRecord_Click();
-  showHeardChord(buttons);
-}
-
-void Form1::showHeardChord(const std::vector<int>& buttons) {
-  for (auto& key : Keys) key.backColor = keyIdleColor;
-  for (int button : buttons) Keys[button].backColor = keyLitColor;
-}
-
-void Form1::followTuningIn(int stepBefore) {
-  listen::Listening& listening = ear_.listening();
-  const listen::TuningStep step = listening.tuningStep();
-  if (step.index == stepBefore) return;
-  if (step.index >= step.count) listening.endTuning();
-  status().inform(listening.say(step, uiLanguageOf(textsLanguage)));
-}
-
-void Form1::finishMicCalibration() {
-  listen::Listening& listening = ear_.listening();
-  const listen::Calibration calibration = listening.calibration();
-  listening.endCalibration();
-  if (!calibration.latency) {
-    status().report(say(Text::MsgMicCalibrationFailed, {std::to_string(ear_.latencyMs())}));
-    return;
-  }
-  ear_.setLatencyMs(static_cast<int>(std::lround(*calibration.latency * 1000)));
-  settingKey = "MIC-LATENCY:";
-  settingValue = std::to_string(ear_.latencyMs());
-  storeSetting();
-  status().inform(listen::Listening::say(calibration, uiLanguageOf(textsLanguage)));
-}
-
-void Form1::showMicLevel() {
-  if (!ear_.source()) {
-    MicLevel.caption.clear();
-    MicLevel.toolTip.clear();
-    return;
-  }
-  const int db = ear_.levelDb();
-  const int lit = (std::clamp(db, kMeterFloorDb, 0) - kMeterFloorDb) * kMeterBars / -kMeterFloorDb;
-  const std::string bar = std::string(std::size_t(lit), '|') + std::string(std::size_t(kMeterBars - lit), '\xB7');
-  MicLevel.caption = say(Text::MicLevel, {bar, std::to_string(db)});
-  MicLevel.toolTip = say(Text::TipMicLevel);
 }
 
 }  // namespace tastrello

@@ -353,7 +353,7 @@ void Form1::Calibrate_Click() {
   restartTimer(CalibrationTimer);
   if (ear_.source()) {
     // With a microphone the clicks measure it: how late it hears what sounds.
-    ear_.listening().startCalibration();
+    ear_.startCalibration();
     status().inform(say(Text::MsgCalibrateMicrophone, {std::to_string(kCalibrationClicks)}));
     return;
   }
@@ -370,8 +370,7 @@ void Form1::CalibrationTimer_Timer() {
   --c.clicksLeft;
   sound().click(first);
   c.clicks.push_back(clock().seconds());
-  if (ear_.source() && ear_.listening().mode() == listen::Listening::Mode::Calibrating)
-    ear_.listening().clickPlayed(c.clicks.back() + outputLatency());
+  if (ear_.source() && ear_.calibrating()) ear_.clickPlayed(c.clicks.back() + outputLatency());
 }
 
 void Form1::tap() {
@@ -386,9 +385,17 @@ double Form1::outputLatency() {
 void Form1::finishCalibration() {
   CalibrationTimer.enabled = false;
   auto& c = practice.calibration;
-  if (ear_.source() && ear_.listening().mode() == listen::Listening::Mode::Calibrating) {
+  if (ear_.source() && ear_.calibrating()) {
     c = {};
-    finishMicCalibration();
+    const listen::Ear::CalibrationEnd end = ear_.endCalibration(uiLanguageOf(textsLanguage));
+    if (!end.measured) {
+      status().report(end.says);
+      return;
+    }
+    settingKey = "MIC-LATENCY:";
+    settingValue = std::to_string(ear_.latencyMs());
+    storeSetting();
+    status().inform(end.says);
     return;
   }
   const double latency = outputLatency();
