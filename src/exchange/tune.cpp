@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <set>
 
@@ -507,30 +508,26 @@ long long recordStepOf(long long tick, const Tune& tune, const ImportResult& res
   return stepOf(tick, grid, std::max(1, tune.division)) - result.firstGridStep;
 }
 
-ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
-  ImportResult result;
-  const int division = std::max(1, tune.division);
-  const int maxEvents = std::max(1, options.maxEvents);
-  Tune sorted;
-  const Tune* source = &tune;
-  if (!std::is_sorted(tune.notes.begin(), tune.notes.end(),
-                      [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; })) {
-    sorted = tune;
-    std::stable_sort(sorted.notes.begin(), sorted.notes.end(),
-                     [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
-    source = &sorted;
-  }
-  const auto& all = source->notes;
+namespace {
 
-  // Chords by onset, only as far as a record can reach (a step is at least a sixteenth, at
-  // most a beat): the work is bounded by what is kept, however long the file.
-  // A window shorter than a tick joins only notes that start together: a score's coarse time
-  // unit (a quarter or an eighth a tick) must not make a chord of two notes in a row.
-  const auto window = static_cast<long long>(division * options.chordWindowBeats);
+bool byTick(const TuneNote& a, const TuneNote& b) {
+  return a.tick < b.tick;
+}
+
+/// The tune's notes joined into chords by onset, each with the bellows in force then. Only as
+/// far as a record can reach (a step is at least a sixteenth, at most a beat): the work is
+/// bounded by what is kept, however long the file. A window shorter than a tick joins only
+/// notes that start together: a score's coarse time unit (a quarter or an eighth a tick) must
+/// not make a chord of two notes in a row. `next`: the first note left out.
+std::vector<RawChord> rawChordsOf(const Tune& tune, const std::vector<TuneNote>& all, int maxEvents,
+                                  double chordWindowBeats, std::size_t& next) {
+  const int division = std::max(1, tune.division);
+  const auto window = static_cast<long long>(division * chordWindowBeats);
   std::vector<RawChord> chords;
-  std::size_t next = 0, turn = 0;
+  std::size_t turn = 0;
   std::optional<bool> push;
   const long long reach = all.empty() ? 0 : all.front().tick + (maxEvents + 1LL) * division;
+  next = 0;
   while (next < all.size() && all[next].tick < reach) {
     RawChord chord;
     chord.onset = chord.end = all[next].tick;
@@ -546,55 +543,52 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
     chord.push = push;
     chords.push_back(std::move(chord));
   }
-  if (chords.empty()) return result;
+  return chords;
+}
 
-  // The grid: the coarsest that places the notes well, from the file's own grid on; if none
-  // does, the one that moves them least.
+/// The grid: the coarsest that places the notes well, from the file's own grid on; if none
+/// does, the one that moves them least.
+Placement choosePlacement(const Tune& source, const std::vector<RawChord>& chords, int maxEvents) {
+  const int division = std::max(1, source.division);
   std::vector<Placement> placements;
   for (int grid : {1, 2, 4})
-    if (grid >= tune.stepsPerBeatAtLeast || grid == 4)
-      placements.push_back(place(*source, chords, grid, maxEvents));
-  const Placement* chosen = nullptr;
-  for (const auto& p : placements)
-    if (placesWell(p, division)) {
-      chosen = &p;
-      break;
-    }
-  if (!chosen)
-    chosen =
-        &*std::min_element(placements.begin(), placements.end(), [](const auto& a, const auto& b) {
-          return std::max(a.onsetError, a.endError) * b.grid <
-                 std::max(b.onsetError, b.endError) * a.grid;
-        });
-  const Placement& p = *chosen;
-  Meter& meter = result.meter;
+    if (grid >= source.stepsPerBeatAtLeast || grid == 4)
+      placements.push_back(place(source, chords, grid, maxEvents));
+  for (auto& p : placements)
+    if (placesWell(p, division)) return std::move(p);
+  return std::move(
+      *std::min_element(placements.begin(), placements.end(), [](const auto& a, const auto& b) {
+        return std::max(a.onsetError, a.endError) * b.grid < std::max(b.onsetError, b.endError) * a.grid;
+      }));
+}
+
+Meter meterOf(const Tune& tune, const Placement& p) {
+  Meter meter;
   meter.beatsPerBar = std::clamp(tune.beatsPerBar, 1, 12);
   meter.stepsPerBeat = p.grid;
   meter.pickupSteps = static_cast<int>(p.pickup);
   meter.tempo = tune.tempo > 0 ? std::clamp(tune.tempo, 20, 300) : 0;
   if (!isValidMeter(meter)) meter.pickupSteps = 0;
-  // Places are said in the file's bars, whatever silence is dropped at the start below.
-  const auto atStep = [&, fileMeter = meter](long long step, ImportNote note) {
-    return located(fileMeter, step - p.shift, std::move(note));
-  };
+  return meter;
+}
 
-  // Finger the groups that fit.
+using AtStep = std::function<ImportNote(long long step, ImportNote note)>;
+
+/// The placed groups as chords to finger; a group of more notes than a chord can have keeps
+/// its highest, and the cut is noted.
+std::vector<ChordToFinger> chordsToFinger(const Placement& p, const std::vector<RawChord>& chords,
+                                          const AtStep& atStep, std::vector<ImportNote>& cut) {
   std::vector<ChordToFinger> toFinger;
-  std::vector<ImportNote> cut;
   for (const Group& group : p.groups) {
     std::set<std::pair<int, int>> sounds;
-    for (std::size_t c : group.chords)
-      sounds.insert(chords[c].sounds.begin(), chords[c].sounds.end());
+    for (std::size_t c : group.chords) sounds.insert(chords[c].sounds.begin(), chords[c].sounds.end());
     std::vector<std::pair<int, int>> kept(sounds.begin(), sounds.end());
     std::set<int> pitches;
     for (const auto& s : kept) pitches.insert(s.first);
     if (pitches.size() > kMostNotesInAChord) {
-      cut.push_back(atStep(
-          group.step,
-          {ImportNote::Kind::ChordCut, 0, 0, {}, static_cast<long long>(pitches.size()), 0}));
+      cut.push_back(atStep(group.step, {ImportNote::Kind::ChordCut, 0, 0, {}, static_cast<long long>(pitches.size()), 0}));
       const int lowestKept = *std::prev(pitches.end(), long(kMostNotesInAChord));
-      kept.erase(std::remove_if(kept.begin(), kept.end(),
-                                [&](const auto& s) { return s.first < lowestKept; }),
+      kept.erase(std::remove_if(kept.begin(), kept.end(), [&](const auto& s) { return s.first < lowestKept; }),
                  kept.end());
     }
     ChordToFinger chord;
@@ -606,31 +600,35 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
     chord.restBefore = group.restBefore;
     toFinger.push_back(std::move(chord));
   }
-  std::vector<MissingPitch> missing;
-  const auto fingered = fingerChords(toFinger, notes, missing);
+  return toFinger;
+}
 
-  const long long end =
-      tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
-  result.events = eventsOf(p, fingered, end);
-  result.firstGridStep = p.shift + dropLeadingSilentBars(result);
+int bellowsChangesOf(const std::vector<ImportedEvent>& events) {
+  int changes = 0;
   std::optional<bool> pushing;
-  for (const auto& event : result.events) {
+  for (const auto& event : events) {
     if (event.buttons.empty()) continue;
     const bool eventPush = event.buttons[0] >= kButtonsPerBlock;
-    if (pushing && *pushing != eventPush) ++result.bellowsChanges;
+    if (pushing && *pushing != eventPush) ++changes;
     pushing = eventPush;
   }
+  return changes;
+}
 
-  // What was decided, changed or left out, in order of place.
+/// What was decided, changed or left out, in order of place: the grid and how far it moved
+/// notes, notes merged, chords cut, notes no button has, and the notes past a full record.
+void noteWhatWasDone(ImportResult& result, const Tune& tune, const Placement& p, const AtStep& atStep,
+                     const std::vector<ImportNote>& cut, const std::vector<MissingPitch>& missing,
+                     const ButtonNotes& notes, const ImportOptions& options) {
+  const int division = std::max(1, tune.division);
   const long long shiftTicks = std::max(p.onsetError, p.endError);
-  result.largestShiftMs = (shiftTicks * tune.microsPerQuarter + 500LL * division * p.grid) /
-                          (1000LL * division * p.grid);
+  result.largestShiftMs =
+      (shiftTicks * tune.microsPerQuarter + 500LL * division * p.grid) / (1000LL * division * p.grid);
   result.notes = tune.notesOnReading;
   ImportNote grid{ImportNote::Kind::Grid, -1, 0, {}, p.grid, result.largestShiftMs};
   result.notes.push_back(p.errorStep >= 0 ? atStep(p.errorStep, grid) : grid);
   if (p.merged > 0)
-    result.notes.push_back(
-        atStep(p.firstMergedStep, {ImportNote::Kind::Merged, 0, 0, {}, p.merged, 0}));
+    result.notes.push_back(atStep(p.firstMergedStep, {ImportNote::Kind::Merged, 0, 0, {}, p.merged, 0}));
   result.notes.insert(result.notes.end(), cut.begin(), cut.end());
   for (const auto& m : missing) {
     const auto kind = !m.push   ? ImportNote::Kind::NoButton
@@ -639,8 +637,43 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
     result.notes.push_back(atStep(p.groups[std::size_t(m.chord)].step,
                                   {kind, 0, 0, pitchName(m.pitch, notes, options.captions), 0, 0}));
   }
-  const std::size_t firstLeft =
-      p.chordsKept < chords.size() ? chords[p.chordsKept].firstNote : next;
+}
+
+}  // namespace
+
+ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
+  ImportResult result;
+  const int division = std::max(1, tune.division);
+  const int maxEvents = std::max(1, options.maxEvents);
+  Tune sorted;
+  const Tune* source = &tune;
+  if (!std::is_sorted(tune.notes.begin(), tune.notes.end(), byTick)) {
+    sorted = tune;
+    std::stable_sort(sorted.notes.begin(), sorted.notes.end(), byTick);
+    source = &sorted;
+  }
+  const auto& all = source->notes;
+  std::size_t next = 0;
+  const std::vector<RawChord> chords = rawChordsOf(tune, all, maxEvents, options.chordWindowBeats, next);
+  if (chords.empty()) return result;
+
+  const Placement p = choosePlacement(*source, chords, maxEvents);
+  result.meter = meterOf(tune, p);
+  // Places are said in the file's bars, whatever silence is dropped at the start below.
+  const AtStep atStep = [&p, fileMeter = result.meter](long long step, ImportNote note) {
+    return located(fileMeter, step - p.shift, std::move(note));
+  };
+
+  std::vector<ImportNote> cut;
+  std::vector<MissingPitch> missing;
+  const auto fingered = fingerChords(chordsToFinger(p, chords, atStep, cut), notes, missing);
+  const long long end = tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
+  result.events = eventsOf(p, fingered, end);
+  result.firstGridStep = p.shift + dropLeadingSilentBars(result);
+  result.bellowsChanges = bellowsChangesOf(result.events);
+
+  noteWhatWasDone(result, tune, p, atStep, cut, missing, notes, options);
+  const std::size_t firstLeft = p.chordsKept < chords.size() ? chords[p.chordsKept].firstNote : next;
   if (firstLeft < all.size()) {
     const long long left = static_cast<long long>(all.size() - firstLeft);
     result.notes.push_back(atStep(stepOf(all[firstLeft].tick, p.grid, division),
