@@ -16,6 +16,10 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include "convert_take.h"
 #include "exchange/midi_lesson.h"
@@ -356,6 +360,162 @@ bool isScore(const std::string& extension) {
   return extension == ".MUSICXML" || extension == ".XML" || extension == ".MXL";
 }
 
+/// A record's title as sheets and scores show it: its file's name without the list's prefix.
+std::string titleOf(const fs::path& record) {
+  std::string title = record.stem().string();
+  for (const char* prefix : {"Records_", "Lessons_"})
+    if (title.rfind(prefix, 0) == 0) title = title.substr(8);
+  return title;
+}
+
+struct Arguments {
+  std::vector<std::string> files;
+  std::string layout;
+  int part = 0;
+  bool force = false;
+};
+
+/// The command line's options and files; an exit code when it is to end here (help, or an
+/// option it does not take).
+std::variant<Arguments, int> readArguments(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsageText, stdout);
+      std::fputs(kTakeUsageText, stdout);
+      return kOk;
+    } else if (arg == "--force") {
+      args.force = true;
+    } else if (arg == "--layout" || arg == "--part") {
+      if (i + 1 == argc)
+        return fail(kUsage, arg + (arg == "--layout" ? " needs a note layout's name (A-D-G)"
+                                                     : " needs a part's number, from 1"));
+      const std::string value = argv[++i];
+      if (arg == "--layout") {
+        args.layout = value;
+      } else if (const auto number = partNumber(value)) {
+        args.part = *number;
+      } else {
+        return fail(kUsage, "--part takes a whole number from 1, not \"" + value + "\"");
+      }
+    } else if (arg.rfind("-", 0) == 0 && arg.size() > 1) {
+      return fail(kUsage, "unknown option " + arg + "\n" + kUsageText);
+    } else {
+      args.files.push_back(arg);
+    }
+  }
+  return args;
+}
+
+/// Why nothing can be written to `out` (an exit code), or nothing: nothing is drawn or read
+/// for an output that could not be written anyway.
+std::optional<int> refusedOutput(const fs::path& out, bool force) {
+  // What saves cut short left where the output goes is ended first: a record and its meter
+  // completed or as they were, temporary files removed.
+  finishInterruptedSaves(out.has_parent_path() ? out.parent_path() : fs::path("."));
+  const WriteResult target = checkTarget(out);
+  if (!target.ok()) return fail(kOutput, out.string() + ": " + cp1252ToUtf8(target.text(UiLanguage::English)));
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(out, ec)) && !force) return fail(kOutput, out.string() + " exists; --force replaces it");
+  return std::nullopt;
+}
+
+/// A record to convert, with its layout.
+struct RecordToConvert {
+  fs::path in, out;
+  RecordContent record;
+  fs::path layoutPath;
+  std::string layout;
+};
+
+int recordToMusicXml(const RecordToConvert& r) {
+  const auto notes = readLayout(r.layoutPath);
+  if (!notes) return fail(kInput, "note layout " + r.layout + " cannot be read");
+  MusicXmlSettings settings;
+  settings.title = utf8ToCp1252(titleOf(r.in)).value_or(titleOf(r.in));
+  settings.tuning = tuningName(r.layoutPath.filename().string());
+  settings.language = UiLanguage::English;
+  const Meter meter = meterBeside(r.in);
+  // Without a tempo of its own, the one a MIDI file of it gets.
+  settings.tempoWithoutMeter = 60000 / (ExportSettings{}.intervalMs * meter.stepsPerBeat);
+  const auto& lines = r.record.buttonLines;
+  const auto hands = handsBeside(r.in, lines);
+  const std::string error = writeWhole(
+      r.out, hands ? exportRecordToMusicXml(lines, buttonNotesOf(*notes), meter, settings, hands->hands, hands->instrument)
+                   : exportRecordToMusicXml(lines, buttonNotesOf(*notes), meter, settings));
+  if (!error.empty()) return fail(kOutput, r.out.string() + ": " + error);
+  std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d\n", r.in.filename().string().c_str(),
+              r.out.filename().string().c_str(), lines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
+              meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
+  return kOk;
+}
+
+int recordToMidi(const RecordToConvert& r) {
+  const auto notes = readLayout(r.layoutPath);
+  if (!notes) return fail(kInput, "note layout " + r.layout + " cannot be read");
+  ExportSettings settings;
+  settings.name = r.in.stem().string();
+  const Meter meter = meterBeside(r.in);
+  const auto& lines = r.record.buttonLines;
+  const auto hands = handsBeside(r.in, lines);
+  const std::string error = writeWhole(
+      r.out, hands ? exportRecordToMidi(lines, buttonNotesOf(*notes), meter, settings, hands->hands, hands->instrument)
+                   : exportRecordToMidi(lines, buttonNotesOf(*notes), meter, settings));
+  if (!error.empty()) return fail(kOutput, r.out.string() + ": " + error);
+  std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, %s\n", r.in.filename().string().c_str(),
+              r.out.filename().string().c_str(), lines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
+              meter.tempo > 0 ? ("tempo " + std::to_string(meter.tempo)).c_str()
+                              : (std::to_string(settings.intervalMs) + " ms a step").c_str());
+  return kOk;
+}
+
+int recordToTablature(const RecordToConvert& r, const std::string& kind) {
+  TabDocument document;
+  document.title = titleOf(r.in);
+  document.tuning = tuningName(r.layoutPath.filename().string());
+  document.buttonLines = r.record.buttonLines;
+  document.meter = meterBeside(r.in);
+  document.tempo = document.meter.tempo;
+  if (const auto hands = handsBeside(r.in, r.record.buttonLines)) addHands(document, hands->hands, hands->instrument);
+  int pages = 0;
+  const bool letter = letterPaperHere();
+  const std::string error = kind == ".PDF" ? writeTabPdf(r.out.string(), document, letter, pages)
+                                           : writeTabSvg(r.out.string(), document, pages);
+  if (!error.empty()) return fail(kOutput, r.out.string() + ": " + error);
+  std::printf("%s -> %s: %zu events, %d page%s, tuning %s, %d/4%s\n", r.in.filename().string().c_str(),
+              r.out.filename().string().c_str(), r.record.buttonLines.size(), pages, pages == 1 ? "" : "s",
+              document.tuning.c_str(), document.meter.beatsPerBar, kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
+  return kOk;
+}
+
+/// A record as a score, a MIDI file or Griffschrift, by the output's extension.
+int convertRecord(const fs::path& in, const fs::path& out, const Arguments& args) {
+  const std::string kind = extensionOf(out);
+  if (args.part > 0)
+    return fail(kUsage, "--part chooses a track or channel of a MIDI file or a part of a score; " + in.string() +
+                            " is a record");
+  if (kind != ".PDF" && kind != ".SVG" && kind != ".MID" && kind != ".MUSICXML")
+    return fail(kUsage, out.string() + ": the output must end in .pdf, .svg, .mid or .musicxml");
+  std::string why;
+  const auto bytes = readWhole(in, why);
+  if (!bytes) return fail(kInput, in.string() + ": " + why);
+  RecordProblem problem;
+  auto record = parseRecord(*bytes, problem);
+  if (!record)
+    return fail(kInput, in.string() + (problem.kind == RecordProblem::Kind::Empty
+                                           ? ": the file is empty"
+                                           : ": more than 200 events (line " + std::to_string(problem.line) + ")"));
+  const std::string layout = args.layout.empty() ? record->layoutName : args.layout;
+  const auto layoutPath = layoutFile(layout, in);
+  if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
+  if (const auto refused = refusedOutput(out, args.force)) return *refused;
+  const RecordToConvert r{in, out, std::move(*record), *layoutPath, layout};
+  if (kind == ".MUSICXML") return recordToMusicXml(r);
+  if (kind == ".MID") return recordToMidi(r);
+  return recordToTablature(r, kind);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -365,148 +525,24 @@ int main(int argc, char** argv) {
   // A recording of a learner playing has a command of its own (convert_take.cpp).
   if (const auto code = convertTake(argc, argv)) return *code;
 
-  std::vector<std::string> files;
-  std::string layout;
-  int part = 0;
-  bool force = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsageText, stdout);
-      std::fputs(kTakeUsageText, stdout);
-      return kOk;
-    } else if (arg == "--force") {
-      force = true;
-    } else if (arg == "--layout" || arg == "--part") {
-      if (i + 1 == argc)
-        return fail(kUsage, arg + (arg == "--layout" ? " needs a note layout's name (A-D-G)"
-                                                     : " needs a part's number, from 1"));
-      const std::string value = argv[++i];
-      if (arg == "--layout") {
-        layout = value;
-      } else if (const auto number = partNumber(value)) {
-        part = *number;
-      } else {
-        return fail(kUsage, "--part takes a whole number from 1, not \"" + value + "\"");
-      }
-    } else if (arg.rfind("-", 0) == 0 && arg.size() > 1) {
-      return fail(kUsage, "unknown option " + arg + "\n" + kUsageText);
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.size() != 2) return fail(kUsage, kUsageText);
-  const fs::path in = files[0], out = files[1];
+  const auto read = readArguments(argc, argv);
+  if (const int* code = std::get_if<int>(&read)) return *code;
+  const Arguments& args = std::get<Arguments>(read);
+  if (args.files.size() != 2) return fail(kUsage, kUsageText);
+  const fs::path in = args.files[0], out = args.files[1];
   const std::string kind = extensionOf(out);
-  // Nothing is drawn or read for an output that could not be written anyway.
-  auto refusedOutput = [&]() -> std::optional<int> {
-    // What saves cut short left where the output goes is ended first: a record and its meter
-    // completed or as they were, temporary files removed.
-    finishInterruptedSaves(out.has_parent_path() ? out.parent_path() : fs::path("."));
-    const WriteResult target = checkTarget(out);
-    if (!target.ok())
-      return fail(kOutput, out.string() + ": " + cp1252ToUtf8(target.text(UiLanguage::English)));
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(out, ec)) && !force)
-      return fail(kOutput, out.string() + " exists; --force replaces it");
-    return std::nullopt;
-  };
+  const std::string layout = args.layout.empty() ? "Notes_G-C-F.txt" : args.layout;
   if (extensionOf(in) == ".MID" || extensionOf(in) == ".MIDI") {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MIDI file becomes a .txt record");
-    if (const auto refused = refusedOutput()) return *refused;
-    return midiToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
+    if (const auto refused = refusedOutput(out, args.force)) return *refused;
+    return midiToRecord(in, out, layout, args.part);
   }
   if (isScore(extensionOf(in))) {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MusicXML score becomes a .txt record");
-    if (const auto refused = refusedOutput()) return *refused;
-    return musicXmlToRecord(in, out, layout.empty() ? "Notes_G-C-F.txt" : layout, part);
+    if (const auto refused = refusedOutput(out, args.force)) return *refused;
+    return musicXmlToRecord(in, out, layout, args.part);
   }
   if (extensionOf(in) != ".TXT")
     return fail(kUsage, in.string() + ": only .txt records, .mid files and MusicXML scores are read");
-  if (part > 0)
-    return fail(kUsage, "--part chooses a track or channel of a MIDI file or a part of a score; " +
-                            in.string() + " is a record");
-  if (kind != ".PDF" && kind != ".SVG" && kind != ".MID" && kind != ".MUSICXML")
-    return fail(kUsage, out.string() + ": the output must end in .pdf, .svg, .mid or .musicxml");
-
-  std::string why;
-  const auto bytes = readWhole(in, why);
-  if (!bytes) return fail(kInput, in.string() + ": " + why);
-  RecordProblem problem;
-  const auto record = parseRecord(*bytes, problem);
-  if (!record) {
-    return fail(kInput, in.string() + (problem.kind == RecordProblem::Kind::Empty
-                                           ? ": the file is empty"
-                                           : ": more than 200 events (line " +
-                                                 std::to_string(problem.line) + ")"));
-  }
-  if (layout.empty()) layout = record->layoutName;
-  const auto layoutPath = layoutFile(layout, in);
-  if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
-  if (const auto refused = refusedOutput()) return *refused;
-  if (kind == ".MUSICXML") {
-    const auto notes = readLayout(*layoutPath);
-    if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
-    MusicXmlSettings settings;
-    settings.title = utf8ToCp1252(in.stem().string()).value_or(in.stem().string());
-    for (const char* prefix : {"Records_", "Lessons_"})
-      if (settings.title.rfind(prefix, 0) == 0) settings.title = settings.title.substr(8);
-    settings.tuning = tuningName(layoutPath->filename().string());
-    settings.language = UiLanguage::English;
-    const Meter meter = meterBeside(in);
-    // Without a tempo of its own, the one a MIDI file of it gets.
-    settings.tempoWithoutMeter = 60000 / (ExportSettings{}.intervalMs * meter.stepsPerBeat);
-    const auto hands = handsBeside(in, record->buttonLines);
-    const std::string error = writeWhole(
-        out, hands ? exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter,
-                                            settings, hands->hands, hands->instrument)
-                   : exportRecordToMusicXml(record->buttonLines, buttonNotesOf(*notes), meter,
-                                            settings));
-    if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-    std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, tempo %d\n",
-                in.filename().string().c_str(), out.filename().string().c_str(),
-                record->buttonLines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
-                meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
-    return kOk;
-  }
-  if (kind == ".MID") {
-    const auto notes = readLayout(*layoutPath);
-    if (!notes) return fail(kInput, "note layout " + layout + " cannot be read");
-    ExportSettings settings;
-    settings.name = in.stem().string();
-    const Meter meter = meterBeside(in);
-    const auto hands = handsBeside(in, record->buttonLines);
-    const std::string error = writeWhole(
-        out, hands ? exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings,
-                                        hands->hands, hands->instrument)
-                   : exportRecordToMidi(record->buttonLines, buttonNotesOf(*notes), meter, settings));
-    if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-    std::printf("%s -> %s: %zu events, %d/4 in steps of 1/%d, %s\n",
-                in.filename().string().c_str(), out.filename().string().c_str(),
-                record->buttonLines.size(), meter.beatsPerBar, 4 * meter.stepsPerBeat,
-                meter.tempo > 0 ? ("tempo " + std::to_string(meter.tempo)).c_str()
-                                : (std::to_string(settings.intervalMs) + " ms a step").c_str());
-    return kOk;
-  }
-
-  TabDocument document;
-  document.title = in.stem().string();
-  for (const char* prefix : {"Records_", "Lessons_"})
-    if (document.title.rfind(prefix, 0) == 0) document.title = document.title.substr(8);
-  document.tuning = tuningName(layoutPath->filename().string());
-  document.buttonLines = record->buttonLines;
-  document.meter = meterBeside(in);
-  document.tempo = document.meter.tempo;
-  if (const auto hands = handsBeside(in, record->buttonLines))
-    addHands(document, hands->hands, hands->instrument);
-  int pages = 0;
-  const bool letter = letterPaperHere();
-  const std::string error = kind == ".PDF" ? writeTabPdf(out.string(), document, letter, pages)
-                                           : writeTabSvg(out.string(), document, pages);
-  if (!error.empty()) return fail(kOutput, out.string() + ": " + error);
-  std::printf("%s -> %s: %zu events, %d page%s, tuning %s, %d/4%s\n",
-              in.filename().string().c_str(), out.filename().string().c_str(),
-              record->buttonLines.size(), pages, pages == 1 ? "" : "s", document.tuning.c_str(),
-              document.meter.beatsPerBar, kind == ".PDF" ? (letter ? ", Letter" : ", A4") : "");
-  return kOk;
+  return convertRecord(in, out, args);
 }
