@@ -517,9 +517,216 @@ std::optional<TuneHarmony> harmonyOf(const XmlElement& harmony, long long tick) 
   return TuneHarmony{tick, static_cast<int>((pitch % 12 + 12) % 12), minor};
 }
 
+/// Reads one part of a score into a tune, measure by measure: the time unit and meter of its
+/// attributes, its tempo and bellows words, its chord symbols, and its notes (the melody's
+/// voice of the first staff; the second staff is the left hand).
+class PartReader {
+ public:
+  PartReader(const XmlElement& part, bool ours) : part_(part), ours_(ours) {
+    tune_.division = 1;  // a score without divisions: a tick a quarter
+    measures_ = static_cast<std::size_t>(std::count_if(part.children.begin(), part.children.end(),
+                                                       [](const XmlElement& m) { return m.name == "measure"; }));
+  }
+
+  Tune read() {
+    for (const auto& measure : part_.children) {
+      if (measure.name != "measure") continue;
+      // Far beyond anything a record holds: the rest of the part is not read (a damaged or
+      // hostile file whose times would otherwise overflow).
+      if (measureStart_ > kLastTick) break;
+      readMeasure(measure);
+    }
+    return finish();
+  }
+
+ private:
+  long long ticksOf(long long duration) const {
+    duration = std::clamp(duration, 0LL, kLongestDuration);
+    return divisions_ > 0 ? duration * tune_.division / divisions_ : 0;
+  }
+
+  void readMeasure(const XmlElement& measure) {
+    cursor_ = measureEnd_ = lastOnset_ = measureStart_;
+    for (const auto& item : measure.children) {
+      if (cursor_ > kLastTick) break;
+      if (item.name == "attributes") {
+        readAttributes(item);
+      } else if (item.name == "direction" || item.name == "sound") {
+        readDirection(item);
+      } else if (item.name == "harmony") {
+        const long long offset = wholeNumber(item.childText("offset")).value_or(0);
+        const long long at = cursor_ + (offset < 0 ? -ticksOf(-offset) : ticksOf(offset));
+        if (const auto harmony = harmonyOf(item, std::max(measureStart_, at))) tune_.harmonies.push_back(*harmony);
+      } else if (item.name == "backup" || item.name == "forward") {
+        const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
+        cursor_ = item.name == "backup" ? std::max(measureStart_, cursor_ - ticks) : cursor_ + ticks;
+        measureEnd_ = std::max(measureEnd_, cursor_);
+      } else if (item.name == "note") {
+        readNote(item);
+      }
+    }
+    notePickupOrPartialBar(measure);
+    measureStart_ = measureEnd_;
+    ++measureIndex_;
+  }
+
+  void readAttributes(const XmlElement& item) {
+    // A time unit finer than any score needs is damage: the one before it stays.
+    if (const auto d = wholeNumber(item.childText("divisions")); d && *d > 0 && *d <= kMostDivisions) {
+      divisions_ = *d;
+      if (!divisionsSet_) tune_.division = static_cast<int>(divisions_);
+      divisionsSet_ = true;
+    }
+    // A transposing instrument's part is written as it reads: sounding is what counts.
+    if (const XmlElement* transpose = item.child("transpose")) {
+      const long long chromatic = wholeNumber(transpose->childText("chromatic")).value_or(0);
+      const long long octaves = wholeNumber(transpose->childText("octave-change")).value_or(0);
+      transposition_ = std::clamp(chromatic, -48LL, 48LL) + 12 * std::clamp(octaves, -4LL, 4LL);
+    }
+    if (const XmlElement* time = item.child("time")) {
+      const auto beats = wholeNumber(time->childText("beats"));
+      const auto type = wholeNumber(time->childText("beat-type"));
+      int power = 0;
+      while (type && power < 8 && (1LL << power) < *type) ++power;
+      const std::pair<int, int> m{beats && *beats > 0 && *beats < 100 ? int(*beats) : 0,
+                                  type && (1LL << power) == *type ? power : -1};
+      if (!meter_)
+        meter_ = m;
+      else if (*meter_ != m)
+        ++meterChanges_;
+    }
+  }
+
+  void readDirection(const XmlElement& item) {
+    const XmlElement* sound = item.name == "sound" ? &item : item.child("sound");
+    std::optional<long long> bpm = sound ? roundedDecimal(sound->attribute("tempo")) : std::nullopt;
+    for (const auto& type : item.children) {
+      if (type.name != "direction-type") continue;
+      if (const XmlElement* metronome = type.child("metronome"); metronome && !bpm)
+        bpm = roundedDecimal(metronome->childText("per-minute"));
+      if (const auto push = bellowsWord(type.childText("words"))) tune_.bellows.push_back({cursor_, *push});
+    }
+    if (bpm && *bpm > 0) {
+      if (!tempo_)
+        tempo_ = bpm;
+      else if (*tempo_ != *bpm)
+        ++tempoChanges_;
+    }
+  }
+
+  void readNote(const XmlElement& item) {
+    if (item.child("grace") || item.child("cue")) return;  // they take no time
+    const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
+    const long long onset = item.child("chord") ? lastOnset_ : cursor_;
+    if (!item.child("chord")) cursor_ += ticks;
+    lastOnset_ = onset;
+    measureEnd_ = std::max(measureEnd_, cursor_);
+    const XmlElement* pitchElement = item.child("pitch");
+    const std::string staff = item.child("staff") ? item.childText("staff") : "1";
+    const std::string voice = item.child("voice") ? item.childText("voice") : "1";
+    if (pitchElement && staff == "2") {
+      // The second staff is the left hand.
+      if (const auto pitch = pitchOf(*pitchElement)) tune_.bassNotes.push_back({onset, ticks, *pitch, -1});
+      return;
+    }
+    if (!pitchElement || staff != "1") return;
+    if (melodyVoice_.empty()) melodyVoice_ = voice;
+    if (voice != melodyVoice_) return;
+    auto pitch = pitchOf(*pitchElement);
+    if (!pitch || *pitch + transposition_ < 0 || *pitch + transposition_ > 127) return;
+    *pitch += static_cast<int>(transposition_);
+    bool tieStop = false, tieStart = false;
+    for (const auto& t : item.children)
+      if (t.name == "tie") (t.attribute("type") == "stop" ? tieStop : tieStart) = true;
+    std::string fingering;
+    if (const XmlElement* notations = item.child("notations"))
+      if (const XmlElement* technical = notations->child("technical")) fingering = technical->childText("fingering");
+    if (tieStop && holdAcrossTie(*pitch, onset, ticks, tieStart)) return;
+    tune_.notes.push_back({onset, ticks, *pitch, ours_ ? rowOfFingering(fingering) : -1});
+    if (tieStart) tiedOn_.insert({*pitch, tune_.notes.size() - 1});
+  }
+
+  /// A tie's second note lengthens the note it goes on from, when one ends where it begins.
+  bool holdAcrossTie(int pitch, long long onset, long long ticks, bool tieStart) {
+    auto [open, last] = tiedOn_.equal_range(pitch);
+    while (open != last && tune_.notes[open->second].tick + tune_.notes[open->second].length != onset) ++open;
+    if (open == last) return false;
+    tune_.notes[open->second].length += ticks;  // one note held across the tie
+    if (!tieStart) tiedOn_.erase(open);
+    return true;
+  }
+
+  /// A first bar shorter than its time signature is a pickup; a later one is named.
+  void notePickupOrPartialBar(const XmlElement& measure) {
+    const long long length = measureEnd_ - measureStart_;
+    if (!meter_ || tune_.division <= 0) return;
+    const long long bar = meter_->second >= 0 ? 4LL * tune_.division * meter_->first >> meter_->second : 0;
+    // The only bar, shorter than its time signature and numbered, is a piece that ends
+    // early; a pickup is followed by bars or marked as no numbered bar.
+    const bool pickup = measures_ > 1 || measure.attribute("implicit") == "yes";
+    if (measureIndex_ == 0 && length > 0 && length < bar && pickup)
+      tune_.pickupTicks = length;
+    else if (bar > 0 && length != bar && std::size_t(measureIndex_) + 1 < measures_ &&
+             tune_.notesOnReading.size() < 20)
+      tune_.notesOnReading.push_back(
+          {ImportNote::Kind::PartialBar, measureIndex_ + (tune_.pickupTicks > 0 ? 0 : 1), 1, {}, 0, 0});
+  }
+
+  Tune finish() {
+    if (tune_.division <= 0) tune_.division = 1;
+    // The score ends with its last bar, rests and all.
+    tune_.endTick = measureStart_;
+    std::stable_sort(tune_.notes.begin(), tune_.notes.end(),
+                     [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
+    std::stable_sort(tune_.bellows.begin(), tune_.bellows.end());
+    std::stable_sort(tune_.harmonies.begin(), tune_.harmonies.end(),
+                     [](const TuneHarmony& a, const TuneHarmony& b) { return a.tick < b.tick; });
+    if (meter_) {
+      const auto beats =
+          meter_->first > 0 && meter_->second >= 0 ? quarterBeatsPerBar(meter_->first, meter_->second) : std::nullopt;
+      if (beats) {
+        tune_.beatsPerBar = *beats;
+      } else {
+        tune_.pickupTicks = 0;
+        tune_.notesOnReading.push_back(
+            {ImportNote::Kind::MeterNotKept, -1, 0,
+             std::to_string(meter_->first) + "/" + std::to_string(meter_->second >= 0 ? 1 << meter_->second : 0), 0,
+             0});
+      }
+    }
+    if (meterChanges_ > 0) tune_.notesOnReading.push_back({ImportNote::Kind::MeterChanges, -1, 0, {}, meterChanges_, 0});
+    if (tempo_) {
+      tune_.tempo = static_cast<int>(std::clamp<long long>(*tempo_, 1, 100000));
+      tune_.microsPerQuarter = 60000000LL / tune_.tempo;
+      if (tempoChanges_ > 0)
+        tune_.notesOnReading.push_back(
+            {ImportNote::Kind::TempoChanges, -1, 0, {}, tempoChanges_, std::clamp(tune_.tempo, 20, 300)});
+    }
+    if (ours_ && (divisions_ == 1 || divisions_ == 2 || divisions_ == 4))
+      tune_.stepsPerBeatAtLeast = static_cast<int>(divisions_);
+    return std::move(tune_);
+  }
+
+  const XmlElement& part_;
+  const bool ours_;
+  Tune tune_;
+  std::size_t measures_ = 0;
+  long long divisions_ = 0;
+  bool divisionsSet_ = false;
+  std::optional<std::pair<int, int>> meter_;  // (beats, beat-type power)
+  long long meterChanges_ = 0, tempoChanges_ = 0;
+  std::optional<long long> tempo_;
+  std::string melodyVoice_;
+  // pitch -> the notes a tie goes on from (a pitch may sound on two rows at once; only the
+  // first of tied notes carries its fingering)
+  std::multimap<int, std::size_t> tiedOn_;
+  long long measureStart_ = 0, transposition_ = 0;
+  int measureIndex_ = 0;
+  // Within the measure being read: where the next note goes, its end so far, the last onset.
+  long long cursor_ = 0, measureEnd_ = 0, lastOnset_ = 0;
+};
+
 Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
-  Tune tune;
-  tune.division = 1;  // a score without a part or without divisions: a tick a quarter
   const XmlElement* part = nullptr;
   for (const auto& c : score.children)
     if (c.name == "part" && (partId.empty() ? pitchedNotes(c) > 0 : c.attribute("id") == partId)) {
@@ -527,195 +734,12 @@ Tune tuneOfPart(const XmlElement& score, const std::string& partId) {
       break;
     }
   if (!part) part = partOf(score, partId);
-  if (!part) return tune;
-  const bool ours = madeByUs(score);
-
-  long long divisions = 0;
-  bool divisionsSet = false;
-  auto ticksOf = [&](long long duration) {
-    duration = std::clamp(duration, 0LL, kLongestDuration);
-    return divisions > 0 ? duration * tune.division / divisions : 0;
-  };
-  std::optional<std::pair<int, int>> meter;  // (beats, beat-type power)
-  long long meterChanges = 0, tempoChanges = 0;
-  std::optional<long long> tempo;
-  std::string melodyVoice;
-  // pitch -> the notes a tie goes on from (a pitch may sound on two rows at once; only the
-  // first of tied notes carries its fingering)
-  std::multimap<int, std::size_t> tiedOn;
-  long long measureStart = 0, transposition = 0;
-  int measureIndex = 0;
-  const std::size_t measures = static_cast<std::size_t>(
-      std::count_if(part->children.begin(), part->children.end(),
-                    [](const XmlElement& m) { return m.name == "measure"; }));
-
-  for (const auto& measure : part->children) {
-    if (measure.name != "measure") continue;
-    // Far beyond anything a record holds: the rest of the part is not read (a damaged or
-    // hostile file whose times would otherwise overflow).
-    if (measureStart > kLastTick) break;
-    long long cursor = measureStart, measureEnd = measureStart, lastOnset = measureStart;
-    for (const auto& item : measure.children) {
-      if (cursor > kLastTick) break;
-      if (item.name == "attributes") {
-        // A time unit finer than any score needs is damage: the one before it stays.
-        if (const auto d = wholeNumber(item.childText("divisions"));
-            d && *d > 0 && *d <= kMostDivisions) {
-          divisions = *d;
-          if (!divisionsSet) tune.division = static_cast<int>(divisions);
-          divisionsSet = true;
-        }
-        // A transposing instrument's part is written as it reads: sounding is what counts.
-        if (const XmlElement* transpose = item.child("transpose")) {
-          const long long chromatic = wholeNumber(transpose->childText("chromatic")).value_or(0);
-          const long long octaves = wholeNumber(transpose->childText("octave-change")).value_or(0);
-          transposition = std::clamp(chromatic, -48LL, 48LL) + 12 * std::clamp(octaves, -4LL, 4LL);
-        }
-        if (const XmlElement* time = item.child("time")) {
-          const auto beats = wholeNumber(time->childText("beats"));
-          const auto type = wholeNumber(time->childText("beat-type"));
-          int power = 0;
-          while (type && power < 8 && (1LL << power) < *type) ++power;
-          const std::pair<int, int> m{beats && *beats > 0 && *beats < 100 ? int(*beats) : 0,
-                                      type && (1LL << power) == *type ? power : -1};
-          if (!meter)
-            meter = m;
-          else if (*meter != m)
-            ++meterChanges;
-        }
-      } else if (item.name == "direction" || item.name == "sound") {
-        const XmlElement* sound = item.name == "sound" ? &item : item.child("sound");
-        std::optional<long long> bpm =
-            sound ? roundedDecimal(sound->attribute("tempo")) : std::nullopt;
-        for (const auto& type : item.children) {
-          if (type.name != "direction-type") continue;
-          if (const XmlElement* metronome = type.child("metronome"); metronome && !bpm)
-            bpm = roundedDecimal(metronome->childText("per-minute"));
-          if (const auto push = bellowsWord(type.childText("words")))
-            tune.bellows.push_back({cursor, *push});
-        }
-        if (bpm && *bpm > 0) {
-          if (!tempo)
-            tempo = bpm;
-          else if (*tempo != *bpm)
-            ++tempoChanges;
-        }
-      } else if (item.name == "harmony") {
-        const long long offset = wholeNumber(item.childText("offset")).value_or(0);
-        const long long at = cursor + (offset < 0 ? -ticksOf(-offset) : ticksOf(offset));
-        if (const auto harmony = harmonyOf(item, std::max(measureStart, at)))
-          tune.harmonies.push_back(*harmony);
-      } else if (item.name == "backup" || item.name == "forward") {
-        const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
-        cursor = item.name == "backup" ? std::max(measureStart, cursor - ticks) : cursor + ticks;
-        measureEnd = std::max(measureEnd, cursor);
-      } else if (item.name == "note") {
-        if (item.child("grace") || item.child("cue")) continue;  // they take no time
-        const long long ticks = ticksOf(wholeNumber(item.childText("duration")).value_or(0));
-        const long long onset = item.child("chord") ? lastOnset : cursor;
-        if (!item.child("chord")) cursor += ticks;
-        lastOnset = onset;
-        measureEnd = std::max(measureEnd, cursor);
-        const XmlElement* pitchElement = item.child("pitch");
-        const std::string staff = item.child("staff") ? item.childText("staff") : "1";
-        const std::string voice = item.child("voice") ? item.childText("voice") : "1";
-        if (pitchElement && staff == "2") {
-          // The second staff is the left hand.
-          if (const auto pitch = pitchOf(*pitchElement))
-            tune.bassNotes.push_back({onset, ticks, *pitch, -1});
-          continue;
-        }
-        if (!pitchElement || staff != "1") continue;
-        if (melodyVoice.empty()) melodyVoice = voice;
-        if (voice != melodyVoice) continue;
-        auto pitch = pitchOf(*pitchElement);
-        if (!pitch || *pitch + transposition < 0 || *pitch + transposition > 127) continue;
-        *pitch += static_cast<int>(transposition);
-        bool tieStop = false, tieStart = false;
-        for (const auto& t : item.children)
-          if (t.name == "tie") (t.attribute("type") == "stop" ? tieStop : tieStart) = true;
-        std::string fingering;
-        if (const XmlElement* notations = item.child("notations"))
-          if (const XmlElement* technical = notations->child("technical"))
-            fingering = technical->childText("fingering");
-        const int row = ours ? rowOfFingering(fingering) : -1;
-        if (tieStop) {
-          auto [open, last] = tiedOn.equal_range(*pitch);
-          while (open != last &&
-                 tune.notes[open->second].tick + tune.notes[open->second].length != onset)
-            ++open;
-          if (open != last) {
-            tune.notes[open->second].length += ticks;  // one note held across the tie
-            if (!tieStart) tiedOn.erase(open);
-            continue;
-          }
-        }
-        tune.notes.push_back({onset, ticks, *pitch, row});
-        if (tieStart) tiedOn.insert({*pitch, tune.notes.size() - 1});
-      }
-    }
-    // A first bar shorter than its time signature is a pickup; a later one is named.
-    const long long length = measureEnd - measureStart;
-    if (meter && tune.division > 0) {
-      const long long bar =
-          meter->second >= 0 ? 4LL * tune.division * meter->first >> meter->second : 0;
-      // The only bar, shorter than its time signature and numbered, is a piece that ends
-      // early; a pickup is followed by bars or marked as no numbered bar.
-      const bool pickup = measures > 1 || measure.attribute("implicit") == "yes";
-      if (measureIndex == 0 && length > 0 && length < bar && pickup)
-        tune.pickupTicks = length;
-      else if (bar > 0 && length != bar && std::size_t(measureIndex) + 1 < measures &&
-               tune.notesOnReading.size() < 20)
-        tune.notesOnReading.push_back({ImportNote::Kind::PartialBar,
-                                       measureIndex + (tune.pickupTicks > 0 ? 0 : 1),
-                                       1,
-                                       {},
-                                       0,
-                                       0});
-    }
-    measureStart = measureEnd;
-    ++measureIndex;
+  if (!part) {
+    Tune none;
+    none.division = 1;
+    return none;
   }
-
-  if (tune.division <= 0) tune.division = 1;
-  // The score ends with its last bar, rests and all.
-  tune.endTick = measureStart;
-  std::stable_sort(tune.notes.begin(), tune.notes.end(),
-                   [](const TuneNote& a, const TuneNote& b) { return a.tick < b.tick; });
-  std::stable_sort(tune.bellows.begin(), tune.bellows.end());
-  std::stable_sort(tune.harmonies.begin(), tune.harmonies.end(),
-                   [](const TuneHarmony& a, const TuneHarmony& b) { return a.tick < b.tick; });
-  if (meter) {
-    const auto beats = meter->first > 0 && meter->second >= 0
-                           ? quarterBeatsPerBar(meter->first, meter->second)
-                           : std::nullopt;
-    if (beats) {
-      tune.beatsPerBar = *beats;
-    } else {
-      tune.pickupTicks = 0;
-      tune.notesOnReading.push_back(
-          {ImportNote::Kind::MeterNotKept, -1, 0,
-           std::to_string(meter->first) + "/" +
-               std::to_string(meter->second >= 0 ? 1 << meter->second : 0),
-           0, 0});
-    }
-  }
-  if (meterChanges > 0)
-    tune.notesOnReading.push_back({ImportNote::Kind::MeterChanges, -1, 0, {}, meterChanges, 0});
-  if (tempo) {
-    tune.tempo = static_cast<int>(std::clamp<long long>(*tempo, 1, 100000));
-    tune.microsPerQuarter = 60000000LL / tune.tempo;
-    if (tempoChanges > 0)
-      tune.notesOnReading.push_back({ImportNote::Kind::TempoChanges,
-                                     -1,
-                                     0,
-                                     {},
-                                     tempoChanges,
-                                     std::clamp(tune.tempo, 20, 300)});
-  }
-  if (ours && (divisions == 1 || divisions == 2 || divisions == 4))
-    tune.stepsPerBeatAtLeast = static_cast<int>(divisions);
-  return tune;
+  return PartReader(*part, madeByUs(score)).read();
 }
 
 }  // namespace
