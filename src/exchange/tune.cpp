@@ -320,100 +320,117 @@ std::string buttonLineOf(const ImportedEvent& event) {
 
 namespace {
 
-/// The search itself, on any treble: the buttons of each chord (numbers of `keys`).
-std::vector<ImportedEvent> fingerOn(const std::vector<ChordToFinger>& chords, const Keys& keys,
-                                    std::vector<MissingPitch>& missing,
-                                    const FingeringCosts& costs) {
-  // The candidates of each chord: in the direction the file gives, or else in the
-  // direction(s) in which most of its pitches have buttons (no chord needs both).
+/// The candidates of each chord: in the direction the file gives, or else in the
+/// direction(s) in which most of its pitches have buttons (no chord needs both).
+std::vector<std::vector<Candidate>> candidatesOf(const std::vector<ChordToFinger>& chords, const Keys& keys) {
   std::vector<std::vector<Candidate>> options(chords.size());
   for (std::size_t e = 0; e < chords.size(); ++e) {
     const ChordToFinger& chord = chords[e];
     if (chord.pitches.empty()) continue;
     std::size_t pullPlayable = 0, pushPlayable = 0;
-    auto pull = chord.push != true ? candidatesIn(chord, keys, false, pullPlayable)
-                                   : std::vector<Candidate>{};
-    auto push = chord.push != false ? candidatesIn(chord, keys, true, pushPlayable)
-                                    : std::vector<Candidate>{};
+    auto pull = chord.push != true ? candidatesIn(chord, keys, false, pullPlayable) : std::vector<Candidate>{};
+    auto push = chord.push != false ? candidatesIn(chord, keys, true, pushPlayable) : std::vector<Candidate>{};
     const std::size_t best = std::max(pullPlayable, pushPlayable);
     if (best == 0) continue;
     if (pullPlayable == best) options[e].insert(options[e].end(), pull.begin(), pull.end());
     if (pushPlayable == best) options[e].insert(options[e].end(), push.begin(), push.end());
   }
+  return options;
+}
 
-  // Shortest path over (candidate, events in the same direction so far), chord by chord.
+constexpr long long kNoPath = std::numeric_limits<long long>::max() / 4;
+
+/// A chord of the search: the cheapest way to each of its states (candidate, events in the
+/// same direction so far) and the state of the chord before on that way.
+struct SearchStep {
+  std::size_t event;
+  std::vector<long long> cost;  // [candidate * cap + run - 1]
+  std::vector<int> from;
+};
+
+/// The next chord's states, from those of the chord before.
+void stepFrom(const SearchStep& before, const std::vector<Candidate>& there, const std::vector<Candidate>& here,
+              const Keys& keys, const FingeringCosts& costs, int reversal, SearchStep& step) {
   const int cap = costs.airEvents + 1;
-  constexpr long long kNone = std::numeric_limits<long long>::max() / 4;
-  struct Step {
-    std::size_t event;
-    std::vector<long long> cost;  // [candidate * cap + run - 1]
-    std::vector<int> from;        // the state of the chord before
-  };
-  std::vector<Step> steps;
+  for (std::size_t i = 0; i < there.size(); ++i) {
+    for (int run = 1; run <= cap; ++run) {
+      const long long base = before.cost[i * std::size_t(cap) + std::size_t(run - 1)];
+      if (base >= kNoPath) continue;
+      for (std::size_t j = 0; j < here.size(); ++j) {
+        const bool same = there[i].push == here[j].push;
+        const int next = same ? std::min(run + 1, cap) : 1;
+        long long cost = base + here[j].spread * costs.spread + costs.jump * keys.distance(there[i].buttons[0], here[j].buttons[0]);
+        if (!same) cost += reversal;
+        if (next > costs.airEvents) cost += costs.longRun;
+        const std::size_t to = j * std::size_t(cap) + std::size_t(next - 1);
+        if (cost < step.cost[to]) {
+          step.cost[to] = cost;
+          step.from[to] = int(i * std::size_t(cap) + std::size_t(run - 1));
+        }
+      }
+    }
+  }
+}
+
+/// The shortest path over the chords' states, chord by chord.
+std::vector<SearchStep> search(const std::vector<ChordToFinger>& chords, const std::vector<std::vector<Candidate>>& options,
+                               const Keys& keys, const FingeringCosts& costs) {
+  const int cap = costs.airEvents + 1;
+  std::vector<SearchStep> steps;
   bool restBefore = false;
   for (std::size_t e = 0; e < chords.size(); ++e) {
     restBefore = restBefore || chords[e].restBefore || chords[e].pitches.empty();
     if (options[e].empty()) continue;
     const auto& here = options[e];
-    Step step{e, std::vector<long long>(here.size() * std::size_t(cap), kNone),
-              std::vector<int>(here.size() * std::size_t(cap), -1)};
+    SearchStep step{e, std::vector<long long>(here.size() * std::size_t(cap), kNoPath),
+                    std::vector<int>(here.size() * std::size_t(cap), -1)};
     if (steps.empty()) {
-      for (std::size_t j = 0; j < here.size(); ++j)
-        step.cost[j * std::size_t(cap)] = here[j].spread;
+      for (std::size_t j = 0; j < here.size(); ++j) step.cost[j * std::size_t(cap)] = here[j].spread;
     } else {
-      const Step& before = steps.back();
-      const auto& there = options[before.event];
       // A rest gives the bellows time to turn.
       const int reversal = restBefore ? costs.reversal / 3 : costs.reversal;
-      for (std::size_t i = 0; i < there.size(); ++i) {
-        for (int run = 1; run <= cap; ++run) {
-          const long long base = before.cost[i * std::size_t(cap) + std::size_t(run - 1)];
-          if (base >= kNone) continue;
-          for (std::size_t j = 0; j < here.size(); ++j) {
-            const bool same = there[i].push == here[j].push;
-            const int next = same ? std::min(run + 1, cap) : 1;
-            long long cost = base + here[j].spread * costs.spread +
-                             costs.jump * keys.distance(there[i].buttons[0], here[j].buttons[0]);
-            if (!same) cost += reversal;
-            if (next > costs.airEvents) cost += costs.longRun;
-            const std::size_t to = j * std::size_t(cap) + std::size_t(next - 1);
-            if (cost < step.cost[to]) {
-              step.cost[to] = cost;
-              step.from[to] = int(i * std::size_t(cap) + std::size_t(run - 1));
-            }
-          }
-        }
-      }
+      stepFrom(steps.back(), options[steps.back().event], here, keys, costs, reversal, step);
     }
     steps.push_back(std::move(step));
     restBefore = false;
   }
+  return steps;
+}
 
+/// What each chord lost, and why: no button at all, or none the way its bellows go.
+void noteMissing(const std::vector<ChordToFinger>& chords, const std::vector<ImportedEvent>& out, const Keys& keys,
+                 std::vector<MissingPitch>& missing) {
+  for (std::size_t e = 0; e < chords.size(); ++e) {
+    const auto& buttons = out[e].buttons;
+    const std::optional<bool> push = !buttons.empty() ? std::optional<bool>(keys.at(buttons[0]).push) : chords[e].push;
+    for (int pitch : std::set<int>(chords[e].pitches.begin(), chords[e].pitches.end())) {
+      const bool placed = std::any_of(buttons.begin(), buttons.end(), [&](int b) { return keys.at(b).note == pitch; });
+      if (placed) continue;
+      const bool anywhere = hasButtonIn(pitch, keys, false) || hasButtonIn(pitch, keys, true);
+      missing.push_back({int(e), pitch, anywhere ? push : std::nullopt});
+    }
+  }
+}
+
+/// The search itself, on any treble: the buttons of each chord (numbers of `keys`).
+std::vector<ImportedEvent> fingerOn(const std::vector<ChordToFinger>& chords, const Keys& keys,
+                                    std::vector<MissingPitch>& missing, const FingeringCosts& costs) {
+  const auto options = candidatesOf(chords, keys);
+  const std::vector<SearchStep> steps = search(chords, options, keys, costs);
+  const int cap = costs.airEvents + 1;
   std::vector<ImportedEvent> out(chords.size());
   if (!steps.empty()) {
     const auto& last = steps.back().cost;
     int state = int(std::min_element(last.begin(), last.end()) - last.begin());
     for (std::size_t s = steps.size(); s-- > 0;) {
-      const Step& step = steps[s];
+      const SearchStep& step = steps[s];
       std::vector<int> buttons = options[step.event][std::size_t(state / cap)].buttons;
       std::sort(buttons.begin(), buttons.end());
       out[step.event].buttons = std::move(buttons);
       state = step.from[std::size_t(state)];
     }
   }
-  // What each chord lost, and why: no button at all, or none the way its bellows go.
-  for (std::size_t e = 0; e < chords.size(); ++e) {
-    const auto& buttons = out[e].buttons;
-    const std::optional<bool> push =
-        !buttons.empty() ? std::optional<bool>(keys.at(buttons[0]).push) : chords[e].push;
-    for (int pitch : std::set<int>(chords[e].pitches.begin(), chords[e].pitches.end())) {
-      const bool placed = std::any_of(buttons.begin(), buttons.end(),
-                                      [&](int b) { return keys.at(b).note == pitch; });
-      if (placed) continue;
-      const bool anywhere = hasButtonIn(pitch, keys, false) || hasButtonIn(pitch, keys, true);
-      missing.push_back({int(e), pitch, anywhere ? push : std::nullopt});
-    }
-  }
+  noteMissing(chords, out, keys, missing);
   return out;
 }
 
