@@ -112,6 +112,9 @@ test('the microphone chosen in the input chooser is captured as it is heard; the
   const [lastAt, now] = await page.evaluate(() => [window.tastrello.microphone.lastAt, performance.now() / 1000]);
   assert.ok(lastAt > chosenAt - 0.5 && lastAt <= now, `a block stamped ${lastAt}, chosen at ${chosenAt}, now ${now}`);
 
+  // The meter is drawn in the panel, beside the choosers.
+  assert.ok(await page.$eval('[data-control="MicLevel"]', (e) => getComputedStyle(e).display !== 'none' && e.getBoundingClientRect().width > 0),
+            'the meter is not shown');
   const quiet = await meterDb();
   assert.ok(quiet !== null && quiet <= -60, `the meter shows ${await text(page, 'MicLevel')} in the silence`);
   const rose = page.waitForFunction((floor) => {
