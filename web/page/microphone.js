@@ -6,7 +6,7 @@
 // `mediaDevices` and `AudioContextClass` are the browser's; tests hand in stand-ins. Reasons
 // are given as folder.js's `why` gives them, for the page to say in the learner's language.
 import {why} from './folder.js';
-import {ClockMap} from './synth.js';
+import {ClockMap, pageSeconds} from './synth.js';
 
 /// How much sound goes to the window object at a time: often enough for a verdict to come in
 /// time, seldom enough that the window is not drawn for every quantum.
@@ -120,7 +120,7 @@ export class Microphone {
       const outputLatency = (context.outputLatency || 0) + (context.baseLatency || 0);
       this.clock.observe(stamp.contextTime, stamp.performanceTime / 1000 - outputLatency);
     } else {
-      this.clock.observe(context.currentTime, performance.now() / 1000);
+      this.clock.observe(context.currentTime, pageSeconds());
     }
   }
 
