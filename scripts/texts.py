@@ -185,6 +185,10 @@ T = [
  ("WebImportRefused", "Nichts geholt: %1", "Nothing imported: %1", "No se importó nada: %1", "Nix gholt: %1"),
  ("WebNoWebMidi", "Dieser Browser hat kein Web MIDI (etwa Safari): gespielt wird mit Maus, Fingern oder Tastatur.", "This browser has no Web MIDI (Safari, for one): play with the mouse, your fingers or the keyboard.", "Este navegador no tiene Web MIDI (Safari, por ejemplo): toca con el ratón, los dedos o el teclado.", "Der Browser hod koa Web MIDI (wia Safari): gspuit werd mit da Maus, de Finger oder da Tastatur."),
  ("WebMidiRefused", "MIDI wurde nicht erlaubt: %1", "MIDI was not allowed: %1", "No se permitió MIDI: %1", "MIDI is ned erlaubt worn: %1"),
+ # why the page's microphone could not be opened (said after "Microphone: "; %1: the browser's words)
+ ("WebNoMicrophone", "dieser Browser gibt der Seite kein Mikrofon (nur über https oder auf diesem Rechner)", "this browser gives the page no microphone (only over https or on this computer)", "este navegador no da micrófono a la página (solo por https o en este ordenador)", "der Browser gibt da Seitn koa Mikrofon (nur über https oder auf dem Rechna)"),
+ ("WebMicrophoneRefused", "nicht erlaubt (%1)", "not allowed (%1)", "no permitido (%1)", "ned erlaubt (%1)"),
+ ("WebMicrophoneMissing", "keines angeschlossen (%1)", "none is connected (%1)", "no hay ninguno conectado (%1)", "koans ogschlossn (%1)"),
  # why the page refuses a file or a zip (%1: its name)
  ("WebWhyNotOwnFile", "%1: keine Aufnahme, Lektion, Stimmung, kein Übungsverlauf und keine Einstellungsdatei von Tastrello", "%1: not a record, lesson, layout, history or settings file of Tastrello", "%1: no es una grabación, lección, afinación, historial ni archivo de ajustes de Tastrello", "%1: koa Aufnahm, Lektion, Stimmung, koa Übungsverlauf und koa Eistellungsdatei vo Tastrello"),
  ("WebWhyNotText", "%1: keine Textdatei (sie enthält NUL-Bytes)", "%1: not a text file (it holds NUL bytes)", "%1: no es un archivo de texto (contiene bytes NUL)", "%1: koa Textdatei (do san NUL-Bytes drin)"),

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "exchange/markup.h"
 #include "window/form1.h"
@@ -441,6 +442,15 @@ class WebWindow {
     return update(taken);
   }
 
+  /// A block of the microphone's sound (a Float32Array, one channel, full scale 1) captured
+  /// from `at` on the window's clock at `sampleRate`; then what the page needs to draw, as
+  /// after any event. The samples are copied in one go, not element by element.
+  std::string sound(const val& samples, int sampleRate, double at) {
+    std::vector<float> block(samples["length"].as<std::size_t>());
+    if (!block.empty()) val(emscripten::typed_memory_view(block.size(), block.data())).call<void>("set", samples);
+    return update(form_.dispatch(Event::sound(std::move(block), sampleRate, at)));
+  }
+
   /// {taken, changes: {control or control[i]: state}, window, requests, wake, ahead, now}. While
   /// a replay step prepared ahead has not sounded, no changes go out: they are drawn at the
   /// wake-up when it sounds.
@@ -634,6 +644,7 @@ EMSCRIPTEN_BINDINGS(tastrello) {
       .function("welcome", &WebWindow::welcome)
       .function("splashSeen", &WebWindow::splashSeen)
       .function("dispatch", &WebWindow::dispatch)
+      .function("sound", &WebWindow::sound)
       .function("update", &WebWindow::update)
       .function("takeRequestBytes", &WebWindow::takeRequestBytes)
       .function("tablaturePage", &WebWindow::tablaturePage)

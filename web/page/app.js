@@ -8,6 +8,7 @@ import {encode} from './cp1252.js';
 import {checkImport, exportZip, importFiles, importZip, zipName} from './exchange.js';
 import {IndexedDbStore, MemoryStore, WorkingFolder} from './folder.js';
 import {keyName, learnersLayout} from './keys.js';
+import {Microphone} from './microphone.js';
 import {MidiInput, MidiOutput, outputNames, requestMidi} from './midi.js';
 import {pageSeconds, Synth} from './synth.js';
 import {View, svgUrl} from './view.js';
@@ -22,6 +23,11 @@ page.synth = synth;
 let output = synth;  // the built-in synthesizer, or a Web MIDI port chosen in the panel
 let midi = {access: null, problem: null, asking: null};
 let midiInput = null;
+// The microphone's sound goes to the window object as it comes, each block on its own.
+const microphone = new Microphone((samples, rate, at) => {
+  if (win) settle(win.sound(samples, rate, at));
+});
+page.microphone = microphone;
 let win = null;
 let view = null;
 let wakeTimer = 0;
@@ -182,6 +188,19 @@ function answer(r) {
       });
       return;
     }
+    case RequestKind.OpenSoundInput:
+      // A refusal goes in as the window object's texts are: Windows-1252 (the browser's words
+      // may hold characters it has not).
+      microphone.start(r.name).then((problem) => {
+        if (!problem) return;
+        const reason = sayWhy(problem);
+        const bytes = encode(reason) || encode(reason.replace(/[^\x20-\x7e]/g, '?'));
+        answerWith({request: r.id, text: r.name, bytes, index: -1});
+      });
+      return;
+    case RequestKind.CloseSoundInput:
+      microphone.stop();
+      return;
     default:
       return;
   }
@@ -268,6 +287,7 @@ let gestureSeen = false;
 function firstGesture() {
   if (gestureSeen) return;
   gestureSeen = true;
+  microphone.resume();
   synth.open().then((problem) => {
     page.soundReady = !problem;
     page.soundReadyAt = pageSeconds();

@@ -31,6 +31,10 @@ export class ClockMap {
   contextTime(pageTime) {
     return pageTime + (this.offset ?? 0);
   }
+  /// The page time of context time `contextTime`: the other way round.
+  pageTime(contextTime) {
+    return contextTime - (this.offset ?? 0);
+  }
 }
 
 export class Synth {

@@ -1,8 +1,8 @@
 // The window object in its WebAssembly module, as the page uses it: events in, and after each
 // the changes to draw, the requests to answer and the moment to wake up.
 
-export const EventKind = {Click: 0, Row: 1, Text: 2, Value: 3, Choose: 4, KeyDown: 5, KeyUp: 6, Midi: 7, Tick: 8, Answer: 9, Leave: 10, KeyLayout: 11, Ports: 12};
-export const RequestKind = {OpenFile: 0, SaveFile: 1, ChooseOne: 2, SaveTablature: 3, OpenMidiInput: 4};
+export const EventKind = {Click: 0, Row: 1, Text: 2, Value: 3, Choose: 4, KeyDown: 5, KeyUp: 6, Midi: 7, Tick: 8, Answer: 9, Leave: 10, KeyLayout: 11, Ports: 12, Sound: 13};
+export const RequestKind = {OpenFile: 0, SaveFile: 1, ChooseOne: 2, SaveTablature: 3, OpenMidiInput: 4, OpenSoundInput: 5, CloseSoundInput: 6};
 
 /// Starts the window object. `module`: the module made by createTastrello; `world`: the page's
 /// services (now, localTime, send, silence, leadSeconds, writeFile, chooseOutput, midiInputs,
@@ -28,6 +28,11 @@ export class WindowObject {
                                       !!e.repeat, (e.word || 0) >>> 0, e.request || 0, !!e.cancelled,
                                       e.at ?? -1);
     return JSON.parse(json);
+  }
+  /// A block of the microphone's sound: `samples` (a Float32Array, one channel) captured at
+  /// `sampleRate` from `at` on the page's clock. Returns what send returns.
+  sound(samples, sampleRate, at) {
+    return JSON.parse(this.window.sound(samples, sampleRate, at));
   }
   /// What changed since the last look, without an event (the first drawing).
   update() {

@@ -1,5 +1,6 @@
-// Measures of captured sound for the browser tests and the benchmark: level, the partials of a
-// chord, the onsets of clicks and their distance from a grid.
+// Sound for the browser tests and the benchmark: measures of captured sound (level, the
+// partials of a chord, the onsets of clicks and their distance from a grid), and chords made
+// of reed-like partials for a stand-in microphone to play.
 
 /// RMS and peak in dBFS of `samples` from `from` to `to` (indices).
 export function level(samples, from = 0, to = samples.length) {
@@ -142,4 +143,41 @@ export function gridDeviation(onsetSamples, sampleRate, intervalS) {
 export function quantile(values, q) {
   const sorted = [...values].sort((a, b) => a - b);
   return sorted[Math.min(sorted.length - 1, Math.max(0, Math.ceil(q * sorted.length) - 1))];
+}
+
+/// `seconds` of sound at `sampleRate` holding the notes (MIDI numbers) from `at` for `length`
+/// seconds as an accordion's reeds sound them: each note two reeds a few cents apart, each
+/// with partials falling off about as 1/h and a little uneven, with an attack and a release;
+/// over faint noise. The same for the same `seed`.
+export function reedChord(notes, {seconds = 1, sampleRate = 48000, at = 0, length = 0.6, level = 0.05, seed = 1} = {}) {
+  let state = seed >>> 0 || 1;
+  const random = () => {
+    state ^= state << 13;
+    state ^= state >>> 17;
+    state ^= state << 5;
+    return (state >>> 0) / 2 ** 32;
+  };
+  const out = new Float32Array(Math.round(seconds * sampleRate));
+  const attack = 0.02;
+  const release = 0.03;
+  const first = Math.round(at * sampleRate);
+  const last = Math.min(out.length, Math.round((at + length + release) * sampleRate));
+  for (const note of notes) {
+    for (const cents of [0, 7]) {
+      const f0 = noteHz(note) * 2 ** (cents / 1200);
+      for (let h = 1; h <= 20 && h * f0 < sampleRate / 2.2; ++h) {
+        const amplitude = (level / h ** 0.9) * (0.6 + 0.8 * random());
+        const phase = 2 * Math.PI * random();
+        const step = (2 * Math.PI * h * f0) / sampleRate;
+        for (let i = first; i < last; ++i) {
+          const t = (i - first) / sampleRate;
+          let envelope = Math.min(1, t / attack);
+          if (t > length) envelope *= Math.max(0, 1 - (t - length) / release);
+          out[i] += envelope * amplitude * Math.sin(step * (i - first) + phase);
+        }
+      }
+    }
+  }
+  for (let i = 0; i < out.length; ++i) out[i] += 0.001 * (random() + random() + random() - 1.5);
+  return out;
 }

@@ -7,6 +7,7 @@ import {before, describe, it} from 'node:test';
 import {fileURLToPath, pathToFileURL} from 'node:url';
 
 import {EventKind, RequestKind, startWindow} from '../../page/window.js';
+import {reedChord} from '../audio.js';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const kBuild = process.env.TASTRELLO_WEB_BUILD || path.resolve(here, '../../../build-web/web');
@@ -47,15 +48,15 @@ before(async () => {
   if (!skip) createTastrello = (await import(pathToFileURL(moduleFile).href)).default;
 });
 
-async function started() {
+async function started(moreFiles = new Map()) {
   const w = world();
   // The module is built for the browser: node hands it the WebAssembly bytes itself.
   const module = await createTastrello({wasmBinary: readFileSync(path.join(kBuild, 'tastrello.wasm'))});
-  const win = startWindow(module, w, shippedFiles());
+  const win = startWindow(module, w, new Map([...shippedFiles(), ...moreFiles]));
   const first = win.update();
   // Past the splash: a click on it, as the learner's first gesture.
-  win.click('Splashscreen');
-  return {w, win, first};
+  const past = win.click('Splashscreen');
+  return {w, win, first, past};
 }
 
 describe('the window object in the page\'s module', {skip}, () => {
@@ -142,6 +143,63 @@ describe('the window object in the page\'s module', {skip}, () => {
     assert.ok(request.largest > 0);
     const answered = win.send({kind: EventKind.Answer, request: request.id, text: 'x', bytes: new TextEncoder().encode('not MIDI'), index: 0});
     assert.ok(answered.window.problems.length > 0);
+  });
+
+  it('takes the microphone\'s sound as the page captures it: the meter moves, practice hears the chord it waits for', async () => {
+    // A record whose first chord is c1 e1 g1 pushed (buttons 44 47 50 in the G-C-F layout).
+    const record = 'Notes_G-C-F.txt\r\n44/47/50/\r\nc1/e1/g1/\r\n10/13/\r\nd1/f1/\r\n*-*\r\n \r\n';
+    const {w, win, first, past} = await started(new Map([['Records/Records_Mikrofon.txt', new TextEncoder().encode(record)]]));
+    // What the page shows: every change merged in, as the page draws them.
+    const shown = {...first.changes, ...past.changes};
+    const take = (result) => {
+      Object.assign(shown, result.changes);
+      return result;
+    };
+    take(win.click('Expand'));  // the instrument panel, where the choosers are
+    const asked = take(win.send({kind: EventKind.Choose, control: 'InputChooser', index: shown.InputChooser.items.indexOf('Mikrofon')}));
+    const open = asked.requests.find((r) => r.kind === RequestKind.OpenSoundInput);
+    assert.ok(open && open.name === '', JSON.stringify(asked.requests));
+
+    // The sound to the window in blocks of 20 ms, each captured where the one before ended.
+    const rate = 48000;
+    const block = rate / 50;
+    const hear = (samples) => {
+      for (let i = 0; i < samples.length; i += block) {
+        take(win.sound(samples.subarray(i, i + block), rate, w.clock));
+        w.clock += block / rate;
+      }
+    };
+    hear(new Float32Array(rate / 5));
+    const quiet = shown.MicLevel.caption;
+    hear(reedChord([60, 64, 67], {seconds: 0.3, length: 0.3}));
+    assert.notEqual(shown.MicLevel.caption, quiet, 'the meter did not move');
+    hear(new Float32Array(rate / 2));
+
+    take(win.send({kind: EventKind.Row, control: 'RecordList', index: shown.RecordList.items.findIndex((t) => t.includes('Mikrofon'))}));
+    take(win.click('Practice'));
+    let r = take(win.click('PlayStop'));
+    for (let n = 0; n < 40 && !/^Spiel: /.test(shown.StatusLine.caption); ++n) {
+      w.clock = Math.max(w.clock, r.wake);
+      r = take(win.tick());
+    }
+    const waiting = shown.StatusLine.caption;
+    assert.match(waiting, /^Spiel: /);
+    hear(new Float32Array(rate / 2));
+    assert.equal(shown.StatusLine.caption, waiting, 'practice went on without the chord');
+    hear(reedChord([60, 64, 67], {seconds: 1, at: 0.1, length: 0.6}));
+    assert.match(shown.StatusLine.caption, /^Spiel: /);
+    assert.notEqual(shown.StatusLine.caption, waiting, 'practice still waits for the chord it heard');
+  });
+
+  it('says why the page could not open the microphone', async () => {
+    const {win, first} = await started();
+    win.click('Expand');
+    const r = win.send({kind: EventKind.Choose, control: 'InputChooser', index: first.changes.InputChooser.items.indexOf('Mikrofon')});
+    const open = r.requests.find((q) => q.kind === RequestKind.OpenSoundInput);
+    assert.ok(open, JSON.stringify(r.requests));
+    const why = win.window.say('WebMicrophoneRefused', ['NotAllowedError: Permission denied']);
+    const answered = win.send({kind: EventKind.Answer, request: open.id, text: '', bytes: new TextEncoder().encode(why), index: -1});
+    assert.ok(answered.window.problems.some((p) => p.includes('Mikrofon: nicht erlaubt (NotAllowedError')), JSON.stringify(answered.window.problems));
   });
 
   it('has in its table every text the page\'s own code says', async () => {
