@@ -301,12 +301,12 @@ TEST_F(ChordJudgeTest, AMissingButtonWhosePitchStillHangsInTheRoomIsMissing) {
 }
 
 TEST_F(ChordJudgeTest, InASilentRoomTracesFarBelowTheChordAreNoNotes) {
-  // No noise: the floor lies at the window's leakage, 120 dB down, and a trace of d1 rising
-  // 50 dB below c1 e1 g1 stands as far above it as the chord does.
+  // No noise: the floor lies at the window's leakage, 140 dB down, and a trace of d1 rising
+  // 55 dB below c1 e1 g1 still stands 65 dB above it.
   Sound s;
   s.after = framePeaks(joined(joined(joined(partialPeaksOver(60, -20, -140), partialPeaksOver(64, -20, -140)),
                                      partialPeaksOver(67, -20, -140)),
-                              partialPeaksOver(62, -70, -140)));
+                              partialPeaksOver(62, -75, -140)));
   s.before = framePeaks({});
   const Judgement j = judge(s, expectationOf({44, 47, 50}, notes), space);
   EXPECT_EQ(j.verdict, Verdict::Right) << ::testing::PrintToString(j.heard.treble);
