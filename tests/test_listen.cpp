@@ -13,7 +13,6 @@
 #include "listen/chords.h"
 #include "listen/fft.h"
 #include "listen/listener.h"
-#include "listen/onsets.h"
 #include "listen/peaks.h"
 #include "listen/tuning.h"
 #include "synthetic_sound.h"
@@ -432,27 +431,6 @@ TEST(ListenerTest, WithNoChordExpectedThePitchesAreToldAndTheSilenceAfterTheLast
   ASSERT_EQ(heard.back().kind, Heard::Kind::Silence);
   EXPECT_GT(heard.back().at, (take.onsets[3] + 0.3) * kRate);
   EXPECT_LT(heard.back().at, (take.onsets[3] + 0.5) * kRate);
-}
-
-TEST(OnsetDetectorTest, ASoftNoteSoonAfterALoudChordRises) {
-  // c3 e3 loud, and 120 ms later, while they are held, a soft g 26 dB below them, whose
-  // partials lie apart from theirs: the loud chord's own onset, a few hops back, must not
-  // raise the bar for the note that follows.
-  SyntheticSound s;
-  s.noiseLevel = 0.0002;
-  std::vector<SyntheticNote> notes = chord({84, 88}, 0.3, 0.7);
-  for (auto& n : notes) n.level = 0.08;
-  notes.push_back({0.42, 0.5, 55, 0.004});
-  const auto audio = synthesize(notes, s, 1.2);
-  OnsetDetector detector(kRate);
-  std::vector<double> rises;  // seconds
-  for (std::size_t end = detector.frameLength(); end <= audio.size(); end += detector.hop())
-    if (const auto rise = detector.step(audio.data() + end - detector.frameLength(), static_cast<long long>(end)))
-      rises.push_back(double(*rise) / kRate);
-  // Each is seen once it has filled some hops of a frame.
-  for (double onset : {0.3, 0.42})
-    EXPECT_EQ(std::count_if(rises.begin(), rises.end(), [&](double r) { return r > onset && r < onset + 0.06; }), 1)
-        << "at " << onset << " s, rises " << ::testing::PrintToString(rises);
 }
 
 TEST(ListenerTest, NoiseAloneIsNeverAChord) {

@@ -26,11 +26,8 @@ constexpr float kRisenDb = 6;
 /// onset once its rise is over (see `kPlaceAfterSeconds`).
 constexpr std::size_t kKept = 32;
 /// The detection function must rise above this many dB summed over the bands, and above its
-/// recent level by this factor. Its recent level is the mean of the quieter half of the hops
-/// kept: the peak of the chord before, a hop or a few back, must not raise the bar for a chord
-/// that follows soon (a quick passage played legato), while beating reeds and a swelling
-/// bellows, which move the function all the time, do.
-constexpr float kLeastFlux = 20, kOverRecent = 4;
+/// recent mean by this factor.
+constexpr float kLeastFlux = 20, kOverMean = 1.5f;
 /// Onsets closer than this are one: the buttons of a chord are never pressed all at once.
 constexpr double kLeastGapSeconds = 0.02;
 /// Bands quieter than this are silence, whatever they do.
@@ -74,7 +71,6 @@ OnsetDetector::OnsetDetector(double sampleRate)
     first = last;
   }
   hops_.assign(kKept, Hop{0, 0, std::vector<float>(bands_.size(), kSilenceDb)});
-  recent_.reserve(kKept);
   floor_.assign(bands_.size(), kSilenceDb);
   reference_.assign(bands_.size(), kSilenceDb);
   for (const auto& [from, to] : bands_)
@@ -140,8 +136,11 @@ float OnsetDetector::fluxOf(Hop& now) {
 
 std::optional<long long> OnsetDetector::riseStarts() {
   if (filled_ < kKept) return std::nullopt;
+  float mean = 0;
+  for (std::size_t ago = 1; ago < kKept; ++ago) mean += hopAgo(ago).flux;
+  mean /= float(kKept - 1);
   const float flux = hopAgo(0).flux;
-  const bool above = flux >= kLeastFlux && flux >= kOverRecent * recentFlux();
+  const bool above = flux >= kLeastFlux && flux >= kOverMean * mean;
   // One onset for each time the function rises through its threshold.
   const bool starts = above && !above_;
   above_ = above;
@@ -160,16 +159,6 @@ std::optional<double> OnsetDetector::place(long long rise) const {
   for (std::size_t ago = at; ago-- > 0;)
     if (hopAgo(ago).flux > hopAgo(peak).flux) peak = ago;
   return placeOnset(peak);
-}
-
-float OnsetDetector::recentFlux() {
-  recent_.clear();
-  for (std::size_t ago = 1; ago < kKept; ++ago) recent_.push_back(hopAgo(ago).flux);
-  const auto half = recent_.begin() + long(recent_.size() / 2);
-  std::nth_element(recent_.begin(), half, recent_.end());
-  float sum = 0;
-  for (auto it = recent_.begin(); it != half; ++it) sum += *it;
-  return sum / float(std::max<std::size_t>(1, recent_.size() / 2));
 }
 
 double OnsetDetector::placeOnset(std::size_t peak) const {

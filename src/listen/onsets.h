@@ -4,8 +4,7 @@
 // its neighbours then, so that beating reeds and a wavering pitch do not count as new sound,
 // and with its own noise (a low quantile of its level, followed), so that the room's and the
 // bellows' noise never counts. Where the function rises through a threshold that follows the
-// recent past (its quieter half: the chord before's own onset does not lift it) an onset
-// begins; once its rise is over, its moment is placed where the bands
+// recent past an onset begins; once its rise is over, its moment is placed where the bands
 // that rose most began to rise, between the hops.
 #pragma once
 
@@ -49,8 +48,6 @@ class OnsetDetector {
   const Hop& hopAgo(std::size_t ago) const;
   float fluxOf(Hop& now);
   std::optional<long long> riseStarts();
-  /// The detection function's recent level, which an onset must stand well above.
-  float recentFlux();
   double placeOnset(std::size_t ago) const;
 
   double rate_;
@@ -61,7 +58,6 @@ class OnsetDetector {
   std::vector<Hop> hops_;       ///< the last hops, a ring
   std::size_t newest_ = 0, filled_ = 0;
   std::vector<float> reference_;  ///< each band's level before, for the hop at hand
-  std::vector<float> recent_;     ///< the function's values of the hops kept, for recentFlux
   std::vector<float> floor_;   ///< each band's floor: a low quantile of its level, followed
   std::vector<float> margin_;  ///< how far above its floor a band's noise still reaches
   long long lastOnsetEnd_ = -1000000000;
