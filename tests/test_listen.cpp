@@ -271,6 +271,46 @@ TEST_F(ChordJudgeTest, ALetGoNoteSwellingInItsTailIsNotPlayedAgain) {
   EXPECT_EQ(judge(s, expected, space).verdict, Verdict::WrongNotes);
 }
 
+namespace {
+
+/// The partials of `pitch` as peaks over a floor at `floorDb`, the fundamental at `db`.
+std::vector<Peak> partialPeaksOver(int pitch, float db, float floorDb) {
+  auto peaks = partialPeaks(pitch, db);
+  for (Peak& p : peaks) p.prominence = p.db - floorDb;
+  return peaks;
+}
+
+std::vector<Peak> joined(std::vector<Peak> a, const std::vector<Peak>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+}  // namespace
+
+TEST_F(ChordJudgeTest, AMissingButtonWhosePitchStillHangsInTheRoomIsMissing) {
+  // c1 e1 g1 expected, c1 g1 played; e1, from a chord two before (no longer the chord that
+  // rings on), hangs in the room 16 dB down, as loud before the onset as after it: it is no
+  // button pressed now.
+  Sound s;
+  s.after = framePeaks(joined(joined(partialPeaks(60, -24), partialPeaks(67, -24)), partialPeaks(64, -40)));
+  s.before = framePeaks(partialPeaks(64, -40));
+  const Judgement j = judge(s, expectationOf({44, 47, 50}, notes), space);
+  EXPECT_EQ(j.verdict, Verdict::WrongNotes) << ::testing::PrintToString(j.heard.treble);
+  EXPECT_EQ(j.missing, std::vector<int>{64});
+}
+
+TEST_F(ChordJudgeTest, InASilentRoomTracesFarBelowTheChordAreNoNotes) {
+  // No noise: the floor lies at the window's leakage, 140 dB down, and a trace of d1 rising
+  // 55 dB below c1 e1 g1 still stands 65 dB above it.
+  Sound s;
+  s.after = framePeaks(joined(joined(joined(partialPeaksOver(60, -20, -140), partialPeaksOver(64, -20, -140)),
+                                     partialPeaksOver(67, -20, -140)),
+                              partialPeaksOver(62, -75, -140)));
+  s.before = framePeaks({});
+  const Judgement j = judge(s, expectationOf({44, 47, 50}, notes), space);
+  EXPECT_EQ(j.verdict, Verdict::Right) << ::testing::PrintToString(j.heard.treble);
+}
+
 TEST_F(ChordJudgeTest, ButtonsThatSoundTheSameOnBothSidesCannotBeWrongWayRound) {
   // Button 16 pulling and 50 pushing are both g1: the bellows cannot be heard.
   ASSERT_EQ(notes[16], notes[50]);

@@ -27,9 +27,13 @@ constexpr double kPartedHz = 220;
 /// Prominence (dB above the floor) at which a partial begins to count, and where it counts
 /// whole: the floor is a low percentile, and noise stands up to some 12 dB above it.
 constexpr float kFaintest = 12, kFull = 30;
+/// A partial's prominence is taken from no lower a floor than this far below the loudest
+/// partial: in a silent room the floor sinks to the window's leakage, and the tails of the
+/// chords before and a faint bass stand as far above it as the chord itself.
+constexpr float kFloorBelowLoudest = 50;
 /// The share of a pitch's own partials (weighted, the low ones most) that must be there: for a
 /// pitch expected to count as heard, and for one not expected to count as sounding.
-constexpr float kExpectedShare = 0.3f, kUnexpectedShare = 0.45f;
+constexpr float kExpectedShare = 0.25f, kUnexpectedShare = 0.45f;
 /// A pitch not expected must also sound its fundamental or octave, this clearly, and either
 /// have begun at the onset or sound no more than this far below the loudest partial: the chord
 /// before rings on in the room, steady and faint, while a button held on sounds as loud as
@@ -40,6 +44,9 @@ constexpr float kLeastFundamental = 0.3f, kHeldBelowLoudest = 10;
 constexpr float kFreshDb = 6, kDyingDb = -3;
 /// A pitch of the chord before counts as played again only this close to the loudest partial.
 constexpr float kAgainBelowLoudest = 6;
+/// A pitch expected that was not sounding before counts only when its partials rose by this
+/// much: one that hangs in the room as loud as before is no button pressed now.
+constexpr float kNewDb = 3;
 /// The bass side's partials are weighed from here up (a microphone's low end).
 constexpr double kBassLowestHz = 100;
 /// A pitch has something of its own to weigh when its own partials weigh this much (a partial
@@ -94,10 +101,9 @@ class Weigher {
  public:
   Weigher(const Sound& sound, const PitchSpace& space) : sound_(sound), space_(space) {
     presence_.reserve(sound.after.peaks.size());
-    for (const Peak& p : sound.after.peaks) {
-      presence_.push_back(presence(p.prominence));
-      loudest_ = std::max(loudest_, p.db);
-    }
+    for (const Peak& p : sound.after.peaks) loudest_ = std::max(loudest_, p.db);
+    for (const Peak& p : sound.after.peaks)
+      presence_.push_back(presence(std::min(p.prominence, p.db - (loudest_ - kFloorBelowLoudest))));
   }
 
   bool isBass(int pitch) const {
@@ -158,10 +164,12 @@ class Weigher {
     });
   }
 
-  /// Whether a pitch that sounds clearly enough is not only the chord before ringing on: a
-  /// pitch of that chord must have begun anew, or sound on as loud as a held button does.
+  /// Whether a pitch that sounds clearly enough is not only what sounded before: a pitch of the
+  /// chord before must have begun anew, or sound on as loud as a held button does; any other
+  /// must have risen at the onset.
   bool stillSounds(int pitch, const Evidence& e) const {
-    if (std::find(sound_.ringing.begin(), sound_.ringing.end(), pitch) == sound_.ringing.end()) return true;
+    if (std::find(sound_.ringing.begin(), sound_.ringing.end(), pitch) == sound_.ringing.end())
+      return e.rise >= kNewDb;
     return e.rise >= kFreshDb || (e.rise > kDyingDb && e.loudestDb >= loudest_ - kHeldBelowLoudest);
   }
 

@@ -4,7 +4,10 @@
 // reach). A pitch sounds when enough of the weight of its own partials is there (the low ones
 // weigh most); a pitch expected needs less than one that is not, which must also sound its
 // fundamental or octave and have begun at the onset (or be as loud as a held button: the chord
-// before ringing on in the room is no new note). The sound is read twice, as the chord expected
+// before ringing on in the room is no new note). An expected pitch must have risen at the onset
+// too, unless the chord before held it: what only hangs in the room is no button pressed now.
+// A partial counts by how far it stands above the spectrum's floor, and never from deeper than
+// some way below the loudest partial (a silent room's floor is the window's leakage). The sound is read twice, as the chord expected
 // and as the same buttons on the other side, each with the pitches that sound beside it; the
 // reading with fewer faults wins. The candidates are the pitches the layout has (the treble)
 // and the bass side's notes below them. Plain data and pure functions.
