@@ -253,3 +253,18 @@ TEST_F(MicrophoneTest, AMicrophoneLatencyOutOfReachInTheSettingsIsRefusedWithIts
   EXPECT_NE(again.StatusLine.caption.find("MIC-LATENCY"), std::string::npos) << again.StatusLine.caption;
   EXPECT_NE(again.StatusLine.caption.find("5000"), std::string::npos);
 }
+
+TEST_F(MicrophoneTest, ASynthesizerProblemHandedOverWithTheLatencyIsStillSaid) {
+  FakeAudio audio;
+  audio.next.latencyMs = 20;
+  audio.next.problems = {"fluidsynth: warning: the voice limit was reached"};
+  form.services.audio = &audio;
+  chooseMicrophone();
+  form.Calibrate_Click();
+  form.CalibrationTimer_Timer();  // the first click: the output's latency is taken with it
+  ASSERT_GE(audio.reports, 1);
+  const auto& problems = form.status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(),
+                      form.say(Text::MsgSynthProblem, {"fluidsynth: warning: the voice limit was reached"})),
+            problems.end());
+}

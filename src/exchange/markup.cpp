@@ -41,24 +41,27 @@ std::string XmlElement::attribute(std::string_view attributeName) const {
   return {};
 }
 
-std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
-                                                 std::size_t largestMember, std::string& problem,
-                                                 UiLanguage language) {
-  const auto say = [language](Text text, std::initializer_list<std::string> args = {}) {
-    return uiText(language, text, args);
-  };
+namespace {
+
+/// The archive's directory as its end record gives it: where it lies and how many members it
+/// has; nothing (with `why`) when there is no end record or it points outside.
+struct ZipDirectory {
+  std::size_t at = 0;
+  std::uint32_t count = 0;
+};
+
+std::optional<ZipDirectory> directoryOf(std::string_view archive, Text& why, std::string& argument) {
   // The end record lies within the last 22 bytes plus the longest comment.
   if (archive.size() < kEndRecordSize) {
-    problem = say(Text::WhyNotZip);
+    why = Text::WhyNotZip;
     return std::nullopt;
   }
   std::size_t end = archive.size() - kEndRecordSize;
-  const std::size_t lowest =
-      archive.size() > kEndRecordSize + kLongestComment ? end - kLongestComment : 0;
+  const std::size_t lowest = archive.size() > kEndRecordSize + kLongestComment ? end - kLongestComment : 0;
   for (;; --end) {
     if (littleEndian(archive, end, 4) == kEndOfDirectory) break;
     if (end == lowest) {
-      problem = say(Text::WhyZipNoEnd);
+      why = Text::WhyZipNoEnd;
       return std::nullopt;
     }
   }
@@ -66,62 +69,94 @@ std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive,
   const auto directorySize = littleEndian(archive, end + 12, 4);
   const auto directoryAt = littleEndian(archive, end + 16, 4);
   if (!count || !directorySize || !directoryAt || *directoryAt == 0xFFFFFFFF || *count == 0xFFFF) {
-    problem = say(Text::WhyZip64);
+    why = Text::WhyZip64;
     return std::nullopt;
   }
   if (*directoryAt > end || end - *directoryAt < *directorySize) {
-    problem = say(Text::WhyZipDirectory);
+    why = Text::WhyZipDirectory;
     return std::nullopt;
   }
   if (*count > kMostMembers) {
-    problem = say(Text::WhyZipTooMany, {std::to_string(kMostMembers)});
+    why = Text::WhyZipTooMany;
+    argument = std::to_string(kMostMembers);
+    return std::nullopt;
+  }
+  return ZipDirectory{*directoryAt, *count};
+}
+
+/// The directory entry at `at` (moved past it) and where its data lies; nothing (with `why`
+/// and the member's name) when it is damaged, encrypted, too large or reaches outside.
+std::optional<ZipMember> memberAt(std::string_view archive, std::size_t& at, std::size_t largestMember, Text& why,
+                                  std::string& name) {
+  const auto signature = littleEndian(archive, at, 4);
+  const auto flags = littleEndian(archive, at + 8, 2);
+  const auto method = littleEndian(archive, at + 10, 2);
+  const auto compressed = littleEndian(archive, at + 20, 4);
+  const auto size = littleEndian(archive, at + 24, 4);
+  const auto nameLength = littleEndian(archive, at + 28, 2);
+  const auto extraLength = littleEndian(archive, at + 30, 2);
+  const auto commentLength = littleEndian(archive, at + 32, 2);
+  const auto local = littleEndian(archive, at + 42, 4);
+  if (signature != kDirectoryEntry || !flags || !method || !compressed || !size || !nameLength || !extraLength ||
+      !commentLength || !local || at + 46 > archive.size() || archive.size() - at - 46 < *nameLength) {
+    why = Text::WhyZipDirectory;
+    return std::nullopt;
+  }
+  ZipMember member;
+  member.name = name = std::string(archive.substr(at + 46, *nameLength));
+  at += 46 + std::size_t(*nameLength) + *extraLength + *commentLength;
+  if (*flags & 1) {
+    why = Text::WhyZipEncrypted;
+    return std::nullopt;
+  }
+  if (*size > largestMember) {
+    why = Text::WhyZipTooLarge;
+    return std::nullopt;
+  }
+  // The data follows the member's local header, whose name and extra field may differ.
+  const auto localName = littleEndian(archive, std::size_t(*local) + 26, 2);
+  const auto localExtra = littleEndian(archive, std::size_t(*local) + 28, 2);
+  if (littleEndian(archive, *local, 4) != kLocalHeader || !localName || !localExtra) {
+    why = Text::WhyZipEntry;
+    return std::nullopt;
+  }
+  member.method = static_cast<int>(*method);
+  member.offset = std::size_t(*local) + 30 + *localName + *localExtra;
+  member.compressedSize = *compressed;
+  member.size = *size;
+  if (member.offset > archive.size() || archive.size() - member.offset < member.compressedSize) {
+    why = Text::WhyZipEntryLong;
+    return std::nullopt;
+  }
+  return member;
+}
+
+}  // namespace
+
+std::optional<std::vector<ZipMember>> zipMembers(std::string_view archive, std::size_t largestMember,
+                                                 std::string& problem, UiLanguage language) {
+  Text why = Text::WhyNotZip;
+  std::string argument;
+  const auto directory = directoryOf(archive, why, argument);
+  if (!directory) {
+    problem = argument.empty() ? uiText(language, why) : uiText(language, why, {argument});
     return std::nullopt;
   }
   std::vector<ZipMember> members;
-  std::size_t at = *directoryAt;
-  for (std::uint32_t i = 0; i < *count; ++i) {
-    const auto signature = littleEndian(archive, at, 4);
-    const auto flags = littleEndian(archive, at + 8, 2);
-    const auto method = littleEndian(archive, at + 10, 2);
-    const auto compressed = littleEndian(archive, at + 20, 4);
-    const auto size = littleEndian(archive, at + 24, 4);
-    const auto nameLength = littleEndian(archive, at + 28, 2);
-    const auto extraLength = littleEndian(archive, at + 30, 2);
-    const auto commentLength = littleEndian(archive, at + 32, 2);
-    const auto local = littleEndian(archive, at + 42, 4);
-    if (signature != kDirectoryEntry || !flags || !method || !compressed || !size || !nameLength ||
-        !extraLength || !commentLength || !local || at + 46 > archive.size() ||
-        archive.size() - at - 46 < *nameLength) {
-      problem = say(Text::WhyZipDirectory);
+  std::size_t at = directory->at;
+  for (std::uint32_t i = 0; i < directory->count; ++i) {
+    std::string name;
+    auto member = memberAt(archive, at, largestMember, why, name);
+    if (!member) {
+      if (why == Text::WhyZipDirectory)
+        problem = uiText(language, why);
+      else if (why == Text::WhyZipTooLarge)
+        problem = uiText(language, why, {name, std::to_string(largestMember >> 20)});
+      else
+        problem = uiText(language, why, {name});
       return std::nullopt;
     }
-    ZipMember member;
-    member.name = std::string(archive.substr(at + 46, *nameLength));
-    at += 46 + std::size_t(*nameLength) + *extraLength + *commentLength;
-    if (*flags & 1) {
-      problem = say(Text::WhyZipEncrypted, {member.name});
-      return std::nullopt;
-    }
-    if (*size > largestMember) {
-      problem = say(Text::WhyZipTooLarge, {member.name, std::to_string(largestMember >> 20)});
-      return std::nullopt;
-    }
-    // The data follows the member's local header, whose name and extra field may differ.
-    const auto localName = littleEndian(archive, std::size_t(*local) + 26, 2);
-    const auto localExtra = littleEndian(archive, std::size_t(*local) + 28, 2);
-    if (littleEndian(archive, *local, 4) != kLocalHeader || !localName || !localExtra) {
-      problem = say(Text::WhyZipEntry, {member.name});
-      return std::nullopt;
-    }
-    member.method = static_cast<int>(*method);
-    member.offset = std::size_t(*local) + 30 + *localName + *localExtra;
-    member.compressedSize = *compressed;
-    member.size = *size;
-    if (member.offset > archive.size() || archive.size() - member.offset < member.compressedSize) {
-      problem = say(Text::WhyZipEntryLong, {member.name});
-      return std::nullopt;
-    }
-    members.push_back(std::move(member));
+    members.push_back(std::move(*member));
   }
   return members;
 }

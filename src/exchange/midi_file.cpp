@@ -88,6 +88,82 @@ struct TrackReader {
   }
 };
 
+/// What a meta event tells: a track's name, a tempo, a time signature.
+void takeMeta(int type, std::string_view data, long long tick, int track, MidiFileContent& out) {
+  if (type == 0x03 && out.names[std::size_t(track)].empty()) out.names[std::size_t(track)] = std::string(data);
+  if (type == 0x51 && data.size() == 3) {
+    if (out.notes.empty()) out.firstTempo = bigEndian(data, 0, 3);
+    if (out.tempos.size() < kMaxMetaEvents && bigEndian(data, 0, 3) > 0) out.tempos.push_back({tick, bigEndian(data, 0, 3)});
+  }
+  if (type == 0x58 && data.size() >= 3 && out.timeSignatures.size() < kMaxMetaEvents) {
+    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(data[i]); };
+    out.timeSignatures.push_back({tick, byteAt(0), byteAt(1), byteAt(2)});
+  }
+}
+
+/// A channel message of `status` at `tick`: a controller, a program, a note on or off.
+bool takeMessage(Cursor& c, int status, long long tick, int track, MidiFileContent& out, TrackReader& reader) {
+  const int kind = status & 0xF0;
+  const int channel = status & 0x0F;
+  const auto d1 = c.byte();
+  const bool twoBytes = kind != 0xC0 && kind != 0xD0;
+  const auto d2 = twoBytes ? c.byte() : std::optional<int>(0);
+  if (!d1 || !d2 || (*d1 & 0x80) || (*d2 & 0x80)) return false;
+  if (kind == 0xB0 && out.controls.size() < kMaxControls) out.controls.push_back({tick, track, channel, *d1, *d2});
+  if (kind == 0xC0 && out.programs.size() < kMaxControls) out.programs.push_back({tick, track, channel, *d1});
+  if (kind == 0x90 && *d2 > 0)
+    reader.on(tick, channel, *d1, *d2);
+  else if (kind == 0x80 || kind == 0x90)
+    reader.off(tick, channel, *d1);
+  return true;
+}
+
+/// Reads one event after its delta time; what it is, or why the track stops early.
+enum class TrackEvent : std::uint8_t { Taken, End, Broken };
+
+TrackEvent readEvent(Cursor& c, long long tick, int track, int& status, MidiFileContent& out, TrackReader& reader,
+                     Text& why, std::optional<long long>& end) {
+  const auto first = c.peek();
+  if (!first) {
+    why = Text::WhyMidiEventCut;
+    return TrackEvent::Broken;
+  }
+  if (*first & 0x80) {
+    c.byte();
+    if (*first == 0xFF) {
+      const auto type = c.byte();
+      const auto length = c.vlq();
+      const auto data = length ? c.take(*length) : std::nullopt;
+      if (!type || !data) {
+        why = Text::WhyMidiMetaLong;
+        return TrackEvent::Broken;
+      }
+      if (*type == 0x2F) {
+        end = tick;
+        return TrackEvent::End;
+      }
+      takeMeta(*type, *data, tick, track, out);
+      return TrackEvent::Taken;  // meta events leave the running status as it was
+    }
+    if (*first == 0xF0 || *first == 0xF7) {
+      const auto length = c.vlq();
+      if (!length || !c.take(*length)) {
+        why = Text::WhyMidiSysexLong;
+        return TrackEvent::Broken;
+      }
+      status = 0;  // system messages end a running status
+      return TrackEvent::Taken;
+    }
+    status = *first;
+  } else if (status == 0) {
+    why = Text::WhyMidiNoStatus;
+    return TrackEvent::Broken;
+  }
+  if (takeMessage(c, status, tick, track, out, reader)) return TrackEvent::Taken;
+  why = Text::WhyMidiMessageCut;
+  return TrackEvent::Broken;
+}
+
 /// Reads one track chunk's events; false with `why` when it stops early. `end` is the tick of
 /// its end of track, when it has one.
 bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& why,
@@ -105,74 +181,12 @@ bool readTrack(std::string_view chunk, int track, MidiFileContent& out, Text& wh
       break;
     }
     tick += *delta;
-    const auto first = c.peek();
-    if (!first) {
-      why = Text::WhyMidiEventCut;
+    const TrackEvent event = readEvent(c, tick, track, status, out, reader, why, end);
+    if (event == TrackEvent::End) break;
+    if (event == TrackEvent::Broken) {
       ok = false;
       break;
     }
-    if (*first & 0x80) {
-      c.byte();
-      if (*first == 0xFF) {
-        const auto type = c.byte();
-        const auto length = c.vlq();
-        const auto data = length ? c.take(*length) : std::nullopt;
-        if (!type || !data) {
-          why = Text::WhyMidiMetaLong;
-          ok = false;
-          break;
-        }
-        if (*type == 0x2F) {
-          end = tick;
-          break;
-        }
-        if (*type == 0x03 && out.names[std::size_t(track)].empty())
-          out.names[std::size_t(track)] = std::string(*data);
-        if (*type == 0x51 && data->size() == 3) {
-          if (out.notes.empty()) out.firstTempo = bigEndian(*data, 0, 3);
-          if (out.tempos.size() < kMaxMetaEvents && bigEndian(*data, 0, 3) > 0)
-            out.tempos.push_back({tick, bigEndian(*data, 0, 3)});
-        }
-        if (*type == 0x58 && data->size() >= 3 && out.timeSignatures.size() < kMaxMetaEvents) {
-          const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>((*data)[i]); };
-          out.timeSignatures.push_back({tick, byteAt(0), byteAt(1), byteAt(2)});
-        }
-        continue;  // meta events leave the running status as it was
-      }
-      if (*first == 0xF0 || *first == 0xF7) {
-        const auto length = c.vlq();
-        if (!length || !c.take(*length)) {
-          why = Text::WhyMidiSysexLong;
-          ok = false;
-          break;
-        }
-        status = 0;  // system messages end a running status
-        continue;
-      }
-      status = *first;
-    } else if (status == 0) {
-      why = Text::WhyMidiNoStatus;
-      ok = false;
-      break;
-    }
-    const int kind = status & 0xF0;
-    const int channel = status & 0x0F;
-    const auto d1 = c.byte();
-    const bool twoBytes = kind != 0xC0 && kind != 0xD0;
-    const auto d2 = twoBytes ? c.byte() : std::optional<int>(0);
-    if (!d1 || !d2 || (*d1 & 0x80) || (*d2 & 0x80)) {
-      why = Text::WhyMidiMessageCut;
-      ok = false;
-      break;
-    }
-    if (kind == 0xB0 && out.controls.size() < kMaxControls)
-      out.controls.push_back({tick, track, channel, *d1, *d2});
-    if (kind == 0xC0 && out.programs.size() < kMaxControls)
-      out.programs.push_back({tick, track, channel, *d1});
-    if (kind == 0x90 && *d2 > 0)
-      reader.on(tick, channel, *d1, *d2);
-    else if (kind == 0x80 || kind == 0x90)
-      reader.off(tick, channel, *d1);
   }
   if (const int open = reader.finish(tick))
     out.warnings.push_back(uiText(language, Text::MidiNotesNeverEnded,

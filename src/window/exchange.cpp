@@ -195,7 +195,7 @@ void Form1::importTune(const Tune& tune, const std::string& name,
     return;
   }
   ImportOptions options;
-  for (int b = 0; b < kKeyCount; ++b) options.captions[std::size_t(b)] = Keys[b].caption;
+  options.captions = keyCaptions();
   const ImportResult imported = tastrello::importTune(tune, buttonNotes(), options);
   if (std::none_of(imported.events.begin(), imported.events.end(),
                    [](const ImportedEvent& e) { return !e.buttons.empty(); })) {

@@ -379,7 +379,11 @@ void Form1::tap() {
 }
 
 double Form1::outputLatency() {
-  return services.audio ? services.audio->audioReport().latencyMs / 1000.0 : 0;
+  if (!services.audio) return 0;
+  // A report hands the synthesizer's problems over once: they are said here, not lost.
+  const AudioReport r = services.audio->audioReport();
+  for (const std::string& line : r.problems) status().report(say(Text::MsgSynthProblem, {line}));
+  return r.latencyMs / 1000.0;
 }
 
 void Form1::finishCalibration() {
