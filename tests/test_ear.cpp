@@ -5,30 +5,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "exchange/midi_lesson.h"
 #include "listen/ear.h"
+#include "shipped_layouts.h"
 
 using namespace tastrello;
 using namespace tastrello::listen;
+using tastrello::testing::captionsOf;
+using tastrello::testing::shippedLayout;
 
 namespace {
-
-NoteLayout shippedLayout(const std::string& tuning) {
-  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_" + tuning + ".txt", std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  std::size_t lines = 0;
-  return *parseNoteLayout(bytes.str(), lines);
-}
-
-std::array<std::string, kKeyCount> captionsOf(const NoteLayout& layout) {
-  std::array<std::string, kKeyCount> captions;
-  for (std::size_t b = 0; b < captions.size(); ++b) captions[b] = layout.captions[b].value_or("-");
-  return captions;
-}
 
 ListenVerdict judged(Verdict verdict, std::vector<int> missing = {}, std::vector<int> extra = {}) {
   ListenVerdict v;

@@ -4,16 +4,16 @@
 // clicks; tuning in chord by chord; the meter's level.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "fakes.h"
 #include "listen/listening.h"
+#include "shipped_layouts.h"
 #include "synthetic_sound.h"
 
 using namespace tastrello;
 using namespace tastrello::listen;
+using tastrello::testing::captionsOf;
 using tastrello::testing::FakeSoundIn;
+using tastrello::testing::shippedLayout;
 using tastrello::testing::SyntheticNote;
 using tastrello::testing::SyntheticSound;
 using tastrello::testing::synthesize;
@@ -21,20 +21,6 @@ using tastrello::testing::synthesize;
 namespace {
 
 constexpr int kRate = 48000;
-
-NoteLayout shippedGcf() {
-  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_G-C-F.txt", std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  std::size_t lines = 0;
-  return *parseNoteLayout(bytes.str(), lines);
-}
-
-std::array<std::string, kKeyCount> captionsOf(const NoteLayout& layout) {
-  std::array<std::string, kKeyCount> captions;
-  for (std::size_t b = 0; b < captions.size(); ++b) captions[b] = layout.captions[b].value_or("-");
-  return captions;
-}
 
 std::vector<SyntheticNote> notesAt(const std::vector<int>& pitches, double at, double length) {
   std::vector<SyntheticNote> notes;
@@ -46,7 +32,7 @@ std::vector<SyntheticNote> notesAt(const std::vector<int>& pitches, double at, d
 
 class ListeningTest : public ::testing::Test {
  protected:
-  NoteLayout layout = shippedGcf();
+  NoteLayout layout = shippedLayout("G-C-F");
   ButtonNotes notes = buttonNotesOf(layout);
   Listening listening{notes, captionsOf(layout)};
   FakeSoundIn microphone;

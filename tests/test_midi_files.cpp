@@ -2,15 +2,14 @@
 // truncated and lying files), the fingering search's choices, and export then import.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "exchange/midi_lesson.h"
 #include "records/record_format.h"
 #include "shell/text.h"
+#include "shipped_layouts.h"
 #include "lesson_support.h"
 #include "test_support.h"
 
@@ -61,11 +60,7 @@ std::vector<std::vector<int>> buttonsOf(const ImportResult& r) {
 }
 
 ButtonNotes shippedKeyboard() {
-  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_G-C-F.txt", std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  std::size_t lines = 0;
-  return buttonNotesOf(*parseNoteLayout(s.str(), lines));
+  return buttonNotesOf(tastrello::testing::shippedLayout("G-C-F"));
 }
 
 }  // namespace
