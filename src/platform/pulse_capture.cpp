@@ -86,7 +86,9 @@ std::vector<SoundSource> PulseCapture::list(std::string& why) {
   std::unique_ptr<pa_context, void (*)(pa_context*)> context(
       pa_context_new(pa_mainloop_get_api(loop.get()), "Tastrello"), pa_context_unref);
   Listing listing;
-  if (!context || pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) {
+  // The chooser lists the sources whenever it is filled (at start-up too): asking must never
+  // start a sound server of its own, as the output's connection never does.
+  if (!context || pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
     why = "PulseAudio does not answer";
     return {};
   }
