@@ -9,11 +9,15 @@
 #include "exchange/midi_lesson.h"
 #include "listen/ear.h"
 #include "shipped_layouts.h"
+#include "synthetic_sound.h"
 
 using namespace tastrello;
 using namespace tastrello::listen;
 using tastrello::testing::captionsOf;
 using tastrello::testing::shippedLayout;
+using tastrello::testing::synthesize;
+using tastrello::testing::SyntheticNote;
+using tastrello::testing::SyntheticSound;
 
 namespace {
 
@@ -140,4 +144,38 @@ TEST_F(EarTest, TuningInSaysTheFirstChordAndEndsWithTheWholeLearnt) {
   // Silence moves no step on: nothing new to read.
   EXPECT_EQ(ear.hear(std::vector<float>(4800, 0.0f), 48000, 1.0, UiLanguage::English).tuningSays, "");
   EXPECT_TRUE(ear.tuningIn());
+}
+
+TEST_F(EarTest, TheALearntByTuningInStaysForEveryLayoutHeardAfter) {
+  SyntheticSound sound;
+  sound.referenceCents = 20;
+  ear.startTuning(UiLanguage::English);
+  double at = 1.0;
+  for (int round = 0; round < 40 && ear.tuningIn(); ++round) {
+    const TuningStep step = ear.listening().tuningStep();
+    std::vector<SyntheticNote> chord;
+    for (int b : step.buttons) chord.push_back({0.05, 0.6, pitch(b)});
+    ear.hear(synthesize(chord, sound, 0.8), sound.sampleRate, at, UiLanguage::English);
+    at += 0.8;
+  }
+  ASSERT_FALSE(ear.tuningIn());
+  EXPECT_NEAR(ear.referenceCents(), 20, 3);
+  const NoteLayout other = shippedLayout("A-D-G");
+  ear.useLayout(buttonNotesOf(other), captionsOf(other));
+  EXPECT_DOUBLE_EQ(ear.listening().referenceCents(), ear.referenceCents());
+}
+
+TEST_F(EarTest, TheAIsKeptInHertzWithOneDecimalAndOnlyWithinASemitoneOf440) {
+  EXPECT_EQ(Ear::storedA(0), "440.0");
+  const auto cents = Ear::centsOfStoredA("442.0");
+  ASSERT_TRUE(cents);
+  EXPECT_NEAR(*cents, 1200 * std::log2(442.0 / 440), 1e-9);
+  EXPECT_EQ(Ear::storedA(*cents), "442.0");
+  EXPECT_TRUE(Ear::centsOfStoredA("466"));   // 99 cents sharp
+  EXPECT_TRUE(Ear::centsOfStoredA("415.5"));  // 99 cents flat
+  for (const char* refused : {"", "415.2", "466.2", "480", "441,5", "441.55", "441.", ".5", "-440",
+                              "+441", "a440", "440.x"})
+    EXPECT_EQ(Ear::centsOfStoredA(refused), std::nullopt) << refused;
+  ear.setReferenceCents(*cents);
+  EXPECT_DOUBLE_EQ(ear.listening().referenceCents(), *cents);
 }

@@ -268,3 +268,27 @@ TEST_F(MicrophoneTest, ASynthesizerProblemHandedOverWithTheLatencyIsStillSaid) {
                       form.say(Text::MsgSynthProblem, {"fluidsynth: warning: the voice limit was reached"})),
             problems.end());
 }
+
+TEST_F(MicrophoneTest, TheInstrumentsAKeptInTheSettingsComesBackAndOneOutOfRangeIsSaid) {
+  const auto restarted = [&](const std::string& value) {
+    files.files[kSettings] += "MIC-A:\r\n" + value + "\r\n";
+    auto again = std::make_unique<Form1>(
+        Services{&port, &files, &outputs, &clock, nullptr, nullptr, nullptr, &microphone});
+    again->Form_Load();
+    again->Form_Activate();
+    return again;
+  };
+  const auto choiceOf = [](const Form1& f) {
+    for (const auto& [key, value] : f.choicesInForce())
+      if (key == "MIC-A:") return value;
+    return std::string("none");
+  };
+  EXPECT_EQ(choiceOf(form), "440.0");
+  EXPECT_EQ(choiceOf(*restarted("442.5")), "442.5");
+  const auto refused = restarted("500");
+  EXPECT_EQ(choiceOf(*refused), "440.0");
+  const auto& problems = refused->status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(),
+                      refused->say(Text::MsgSettingsChoiceRefused, {"Data/Tastrel.Ini", "MIC-A: 500"})),
+            problems.end());
+}

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "input/hands.h"
+#include "listen/chords.h"
+#include "shell/text.h"
 
 namespace tastrello::listen {
 
@@ -38,6 +40,7 @@ void Ear::useLayout(const ButtonNotes& notes, const std::array<std::string, kKey
   captions_ = captions;
   listening_ = std::make_unique<Listening>(notes_, captions_);
   listening_->setLatency(latency_);
+  listening_->setReferenceCents(referenceCents_);
   listening_->expect(expected_);
 }
 
@@ -63,7 +66,7 @@ Ear::Heard Ear::hear(const std::vector<float>& samples, int sampleRate, double c
   if (!tuning) return heard;
   const TuningStep step = l.tuningStep();
   if (step.index == stepBefore) return heard;
-  if (step.index >= step.count) l.endTuning();
+  if (step.index >= step.count) endTuning();
   heard.tuningSays = l.say(step, language);
   return heard;
 }
@@ -136,6 +139,34 @@ std::string Ear::meter(UiLanguage language) const {
   const int lit = (std::clamp(db, kFloorDb, 0) - kFloorDb) * kBars / -kFloorDb;
   const std::string bar = std::string(std::size_t(lit), '|') + std::string(std::size_t(kBars - lit), '\xB7');
   return uiText(language, Text::MicLevel, {bar, std::to_string(db)});
+}
+
+void Ear::setReferenceCents(double cents) {
+  referenceCents_ = cents;
+  if (listening_) listening_->setReferenceCents(cents);
+}
+
+void Ear::endTuning() {
+  Listening& l = listening();
+  l.endTuning();
+  referenceCents_ = l.referenceCents();
+}
+
+std::string Ear::storedA(double cents) { return decimalText(frequencyOf(69, cents), 1); }
+
+std::optional<double> Ear::centsOfStoredA(const std::string& value) {
+  // Whole hertz, a point and one decimal at most: written by storedA, never by a locale.
+  const auto point = value.find('.');
+  const std::string whole = value.substr(0, point);
+  const std::string tenth = point == std::string::npos ? "0" : value.substr(point + 1);
+  const auto hertz = parseInt16(whole);
+  if (!hertz || whole.empty() || whole.front() == '-' || whole.front() == '+' ||
+      tenth.size() != 1 || tenth[0] < '0' || tenth[0] > '9')
+    return std::nullopt;
+  const double a = *hertz + (tenth[0] - '0') / 10.0;
+  const double cents = 1200 * std::log2(a / 440.0);
+  if (std::abs(cents) > 100) return std::nullopt;
+  return cents;
 }
 
 int Ear::latencyMs() const {

@@ -72,6 +72,16 @@ class Ear {
   int levelDb() const;
   /// The meter as the learner reads it: a bar and the level ("" with no microphone chosen).
   std::string meter(UiLanguage language) const;
+  /// The instrument's A, as tuning in learnt it (cents from 440 Hz); it stays for every
+  /// layout heard after, and for the next start as "MIC-A:" (hertz, one decimal: "441.5").
+  double referenceCents() const { return referenceCents_; }
+  void setReferenceCents(double cents);
+  /// Ends tuning in, keeping the A it learnt.
+  void endTuning();
+  static std::string storedA(double cents);
+  /// An "MIC-A:" value: hertz with at most one decimal, within a semitone of 440; nothing for
+  /// anything else.
+  static std::optional<double> centsOfStoredA(const std::string& value);
   /// The capture's latency in whole milliseconds, as the settings keep it.
   int latencyMs() const;
   void setLatencyMs(int milliseconds);
@@ -86,6 +96,7 @@ class Ear {
   std::unique_ptr<Listening> listening_;
   std::optional<std::vector<int>> expected_;
   double latency_ = 0;
+  double referenceCents_ = 0;
   // The editor's chords heard: the side and the button of the one before.
   bool lastPush_ = true;
   std::optional<int> lastButton_;

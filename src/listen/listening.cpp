@@ -201,6 +201,11 @@ TuningStep Listening::tuningStep() const {
   return step;
 }
 
+void Listening::setReferenceCents(double cents) {
+  referenceCents_ = cents;
+  if (listener_) listener_->setReference(referenceCents_);
+}
+
 void Listening::endTuning() {
   if (tuning_ && tuning_->report().status == TuningReport::Status::Fine) {
     referenceCents_ = tuning_->report().referenceCents;

@@ -76,6 +76,10 @@ class Listening {
   void startTuning();
   TuningStep tuningStep() const;
   void endTuning();
+  /// The instrument's A the chords are heard by, in cents from 440 Hz: learnt by tuning in, or
+  /// given (what an earlier tuning in learnt).
+  double referenceCents() const { return referenceCents_; }
+  void setReferenceCents(double cents);
 
   enum class Mode : std::uint8_t { Judging, Calibrating, TuningIn };
   Mode mode() const { return mode_; }
