@@ -13,12 +13,14 @@ const kNames = new Map([
 ]);
 
 /// The key map's name of the key at `code` ("KeyQ" -> "Q", "Digit1" -> "1", "Quote" ->
-/// "Apostrophe"); "" for a key no map names.
+/// "Apostrophe", "F1" -> "F1"); "" for a key no map names.
 export function keyName(code) {
   let m = /^Key([A-Z])$/.exec(code);
   if (m) return m[1];
   m = /^Digit([0-9])$/.exec(code);
   if (m) return m[1];
+  m = /^F([1-9]|1[0-2])$/.exec(code);  // the bass side's inner rows
+  if (m) return code;
   return kNames.get(code) || '';
 }
 
@@ -29,7 +31,9 @@ export function layoutLines(layout) {
   const lines = [];
   for (const [code, printed] of layout) {
     const name = keyName(code);
-    if (name && [...printed].length === 1 && encode(printed)) lines.push(`${name}=${printed}`);
+    // A function key prints nothing, whatever a layout map says: its badge is its own name.
+    const printing = name && !/^F\d/.test(code);
+    if (printing && [...printed].length === 1 && encode(printed)) lines.push(`${name}=${printed}`);
   }
   return lines.join('\n');
 }

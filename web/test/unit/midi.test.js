@@ -69,7 +69,10 @@ describe('keys by their place', () => {
   it('names the places the key map uses, whatever the layout prints', () => {
     const codes = ['KeyQ', 'KeyZ', 'Digit0', 'Minus', 'Quote', 'Backquote', 'IntlBackslash', 'Semicolon', 'BracketRight', 'Space', 'NumpadEnter', 'Enter'];
     assert.deepEqual(codes.map(keyName), ['Q', 'Z', '0', 'Minus', 'Apostrophe', 'QuoteLeft', 'Less', 'Semicolon', 'BracketRight', 'Space', 'Return', 'Return']);
-    for (const other of ['F1', 'ArrowUp', 'Numpad1', 'KeyAB', '', 'MetaLeft']) assert.equal(keyName(other), '', other);
+    for (const other of ['F13', 'F0', 'ArrowUp', 'Numpad1', 'KeyAB', '', 'MetaLeft']) assert.equal(keyName(other), '', other);
+  });
+  it('names the function keys that play the bass side\'s inner rows', () => {
+    assert.deepEqual(['F1', 'F8', 'F12'].map(keyName), ['F1', 'F8', 'F12']);
   });
   it('tells what the layout prints on them, leaving out what a badge cannot show', () => {
     const german = new Map([['KeyY', 'z'], ['KeyZ', 'y'], ['Semicolon', 'ö'], ['Equal', '´'], ['Minus', 'ß'], ['F1', 'x'],
