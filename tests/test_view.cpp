@@ -700,6 +700,42 @@ TEST_F(KeyFaceTest, WithoutTheKeysTheNameStandsInTheMiddle) {
   EXPECT_NEAR(face.name.center().x(), face.circle.center().x(), 1.0);
 }
 
+TEST_F(KeyFaceTest, TheBassSidesLettersAndKeysFitTheirButtonsUnderTheTreble) {
+  form.fillChoosers();
+  const auto& sides = form.BassChooser.values;
+  const auto twelve = std::find(sides.begin(), sides.end(), "Instrument_G-C-F_12-Bass.txt");
+  ASSERT_NE(twelve, sides.end());
+  form.BassChooser.selected = static_cast<int>(twelve - sides.begin());
+  form.BassChooser_Click();
+  form.clickToggle(form.KeyLetters);
+  form.dispatch(Event::click(ControlId::BassKeys, 2));  // the chord c, held
+  view->render();
+  view->grab();
+  int lowestTreble = 0;
+  for (int i = 0; i < kKeyCount; ++i)
+    lowestTreble = std::max(lowestTreble, view->keyWidget(i)->geometry().bottom());
+  int shown = 0;
+  for (int place = 0; place < kBassKeyCount; ++place) {
+    QWidget* w = view->widgetFor(form.BassKeys[place]);
+    ASSERT_TRUE(w);
+    if (!form.BassKeys[place].visible) {
+      EXPECT_FALSE(w->isVisible()) << place;
+      continue;
+    }
+    ++shown;
+    const auto& button = dynamic_cast<KeyButton&>(*w);
+    const KeyFace& face = button.face();
+    const std::string at = form.BassKeys[place].caption;
+    const QRectF inside(QPointF(0, 0), button.size());
+    EXPECT_FALSE(face.badge.isEmpty()) << at;
+    EXPECT_FALSE(face.name.intersects(face.badge)) << at;
+    EXPECT_TRUE(inside.contains(face.name) && inside.contains(face.badge)) << at;
+    EXPECT_GT(w->geometry().top(), lowestTreble) << at;
+  }
+  EXPECT_EQ(shown, 12);
+  shoot("bass-side");
+}
+
 TEST(KeyFaceLayoutTest, ANameTooTallForTheRoomAboveTheBadgeStillKeepsClearOfIt) {
   // A large font (a desktop's bigger text): the name rises as far as it must.
   for (qreal height : {6.0, 9.0, 12.0, 16.0}) {

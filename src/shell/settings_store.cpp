@@ -17,13 +17,15 @@ constexpr std::size_t kLargestSettings = 1024 * 1024;
 // "MIDI-OUT:".
 constexpr const char* kChoiceKeys[] = {"LESSONS:",  "SHOW-KEYS:", "KEYBOARD-PLAYS:",
                                        "COUNT-IN:", "METRONOME:", "TEMPO:",
-                                       "PRACTICE:", "TUNING:"};
+                                       "PRACTICE:", "TUNING:",    "BASS-SIDE:",
+                                       "MIC-A:"};
 
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||
          line == "SOUNDFONT:" || line == "MIDI-LIST:" || line == "MIDI-IN:" ||
          line == "BELLOWS-CC:" || line == "AUDIO-BUFFER:" || line == "TAP-OFFSET:" ||
          line == "TIMING-WINDOW:" || line == "MICROPHONE:" || line == "MIC-LATENCY:" ||
+         line == "BASS-CHANNEL:" ||
          SettingsStore::isChoiceKey(line);
 }
 

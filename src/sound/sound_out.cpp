@@ -1,5 +1,7 @@
 #include "sound/sound_out.h"
 
+#include "sound/reed_presets.h"
+
 namespace tastrello {
 
 namespace {
@@ -12,6 +14,11 @@ constexpr int kPercussionNoteOn = 0x99;  // channel 10: General MIDI percussion
 constexpr int kPercussionNoteOff = 0x89;
 constexpr int kAccentClick = 76;  // high wood block
 constexpr int kClick = 77;        // low wood block
+constexpr int kControlChange = 0xB0;
+constexpr int kBankSelect = 0;
+// The left hand's channels: 2 for the basses, 3 for the chords (counted from 1).
+constexpr int kBassChannel = 1;
+constexpr int kChordChannel = 2;
 
 }  // namespace
 
@@ -58,6 +65,19 @@ void SoundOut::note(int instrument, int pitch) {
 
 void SoundOut::noteOff(int pitch) {
   send(kNoteOff, pitch, 0);
+}
+
+void SoundOut::bassNote(bool chord, int pitch) {
+  const int channel = chord ? kChordChannel : kBassChannel;
+  // The bank and program go with every note: a device reset or another output since the last
+  // one has forgotten them, and they never change on these channels.
+  send(kControlChange | channel, kBankSelect, kReedBassBank);
+  send(kProgramChange | channel, chord ? kBassChordProgram : kHelikonProgram, 0);
+  send(kNoteOn | channel, pitch, kVelocity);
+}
+
+void SoundOut::bassNoteOff(bool chord, int pitch) {
+  send(kNoteOff | (chord ? kChordChannel : kBassChannel), pitch, 0);
 }
 
 void SoundOut::click(bool accent) {

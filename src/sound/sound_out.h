@@ -1,7 +1,8 @@
 // Sound out: the program's one way to the MIDI output. Notes of the buttons on channel 1 (a
 // program change and a note-on, never changing the instrument of notes already sounding), the
-// metronome's clicks on the General MIDI percussion channel, and the device reset (close and
-// open again), which silences every sounding note. Every message goes out at the moment in
+// left hand's basses and chords on channels 2 and 3, the metronome's clicks on the General MIDI
+// percussion channel, and the device reset (close and open again), which silences every
+// sounding note. Every message goes out at the moment in
 // force: at once, or at a replay step's moment for an output that places messages in time.
 #pragma once
 
@@ -50,6 +51,10 @@ class SoundOut {
   void note(int instrument, int pitch);
   /// Lets a note of the keyboard go (a key or MIDI note released).
   void noteOff(int pitch);
+  /// A note of the left hand: a bass on channel 2 (the Helikon reed), a chord's note on
+  /// channel 3 (the chord reeds), both from the reed font's own bank.
+  void bassNote(bool chord, int pitch);
+  void bassNoteOff(bool chord, int pitch);
   /// A click of the count-in, the metronome or the tap calibration; the click before is let go
   /// first.
   void click(bool accent);

@@ -10,6 +10,8 @@
 
 namespace tastrello {
 
+/// The bass side's buttons in the window: three rows of sixteen, the most an instrument has.
+constexpr int kBassKeyCount = 48;
 
 /// Everything a control shows. Positions and sizes are in twips (15 twips = 1 pixel at 96 dpi).
 struct Control {

@@ -25,15 +25,13 @@ void Form1::commitPendingEvent() {
     discardPendingChord();
   } else {
     editClickState = 0;
-    if (!selected) {
-      insertEvent(eventCount(), event);
-    } else {
-      if (replaceMode)
-        replaceEvent(EditBox.selected, event);
-      else
-        insertEvent(EditBox.selected, event);
-      EditBox.selected = -1;
-    }
+    const int row = selected ? EditBox.selected : eventCount();
+    if (selected && replaceMode)
+      replaceEvent(row, event);
+    else
+      insertEvent(row, event);
+    if (selected) EditBox.selected = -1;
+    leftHand_.setRecordBass(row + 1, leftHand_.heldButtons());
     discardPendingChord();
     noteUnsavedChange();
   }
@@ -42,6 +40,7 @@ void Form1::commitPendingEvent() {
 
 void Form1::discardPendingChord() {
   clearPendingChord();
+  playBass(leftHand_.releaseAll(LeftHand::Holder::Mouse));  // the bass clicked with it too
   resetKeyLooks();
   litKeyCount = 0;
   EditBreak.enabled = EditMute.enabled = true;

@@ -31,6 +31,10 @@ std::optional<std::string> Form1::exportMidi() {
   settings.bellowsController =
       hands.bellowsController >= 0 ? hands.bellowsController : kDefaultBellowsController;
   settings.name = Infos.caption;
+  const RecordHands bass = leftHand_.recordHands();
+  if (!bass.buttons.empty())
+    return exportRecordToMidi(events, buttonNotes(), loadedMeter(), settings, bass,
+                              *leftHand_.instrument());
   return exportRecordToMidi(events, buttonNotes(), loadedMeter(), settings);
 }
 
@@ -58,6 +62,10 @@ std::optional<std::string> Form1::exportMusicXml() {
   const Meter meter = loadedMeter();
   settings.tempoWithoutMeter =
       static_cast<int>(std::lround(60000.0 / (tempoInterval() * meter.stepsPerBeat)));
+  const RecordHands bass = leftHand_.recordHands();
+  if (!bass.buttons.empty())
+    return exportRecordToMusicXml(events, buttonNotes(), meter, settings, bass,
+                                  *leftHand_.instrument());
   return exportRecordToMusicXml(events, buttonNotes(), meter, settings);
 }
 

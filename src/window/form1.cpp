@@ -50,6 +50,8 @@ void designKeys(Form1& w) {
     w.Acco2[k].bold = true;
   }
   w.Acco2[0].visible = false;
+  // The bass side shows once an instrument's is chosen; its places come with the instrument.
+  for (auto& key : w.BassKeys) key.visible = false;
 }
 
 // Top left: the language pictures and the version.
@@ -260,11 +262,12 @@ void designInstrumentPanel(Form1& w) {
   w.InstrumentHeading = label("", 15480, 1620, 3600);
   w.InstrumentHeading.bold = true;
   place(w.InstrumentList, 15480, 1920, 3600, 4020);
-  // The choosers of the panel: the output, what it says of itself, the tuning, the MIDI input
-  // and the audio buffer. Output, input and buffer only where there is a choice of outputs.
+  // The choosers of the panel: the output, what it says of itself, the tuning, the bass side,
+  // the MIDI input and the audio buffer. Output, input and buffer only where there is a choice of outputs.
   place(w.OutputChooser, 15480, 480, 3600, 360);
   w.AudioInfo = label("", 15480, 900, 3600, 600);
   place(w.TuningChooser, 15480, 6120, 3600, 360);
+  place(w.BassChooser, 15480, 6540, 3600, 360);
   place(w.InputChooser, 15480, 8160, 3600, 360);
   place(w.BufferChooser, 15480, 8640, 3600, 360);
   w.MicLevel = label("", 15480, 9060, 3600);
@@ -355,7 +358,7 @@ std::vector<Control*> Form1::freePlayPanel() {
 }
 
 std::vector<Control*> Form1::instrumentPanel() {
-  std::vector<Control*> panel{&TuningChooser};
+  std::vector<Control*> panel{&TuningChooser, &BassChooser};
   if (services.outputs)
     panel.insert(panel.end(), {&OutputChooser, &AudioInfo, &InputChooser, &BufferChooser, &MicLevel});
   return panel;

@@ -13,6 +13,7 @@
 
 #include "exchange/midi_lesson.h"
 #include "input/hand_input.h"
+#include "input/left_hand.h"
 #include "practice/practice.h"
 #include "practice/practice_session.h"
 #include "replay/replay.h"
@@ -191,6 +192,14 @@ class Form1 : public ShellVariables,
   void InstrumentList_Click();
   void resetKeyLooks();
   void showInstrument();
+
+  // ---- The left hand: the bass side of an instrument file (bass_side.cpp)
+  void BassKeys_Click(int place);
+  void BassChooser_Click();
+  /// Puts the bass side of an instrument file in Notes/ in force ("" takes it away) and keeps
+  /// it for the next start; a file that cannot be used is said, line by line, and changes
+  /// nothing.
+  void chooseBassSide(const std::string& file);
 
   // ---- Playing with the hands: the computer keyboard and a MIDI instrument
   void loadKeyMap();
@@ -608,6 +617,23 @@ class Form1 : public ShellVariables,
   void recordHeardChord(const std::vector<int>& buttons, double at);
   std::string buttonNames(const std::vector<int>& buttons) const;
   std::string directionOf(const std::vector<int>& buttons) const;
+  // The left hand (bass_side.cpp).
+  /// The instrument of a file in Notes/, its treble from the layout it names; nothing (said)
+  /// when it cannot be used.
+  std::optional<Instrument> readInstrument(const std::string& file);
+  void showBassSide();
+  void fillBassChooser();
+  /// Sounds what changed on the left hand and shows the bass buttons held lit.
+  void playBass(const LeftHand::Change& change);
+  /// A note-on or note-off of the MIDI instrument's bass channel.
+  void midiBassNote(int pitch, bool on);
+  /// The bass of a record loaded: its file beside the record read against the bass side of
+  /// the instrument it names, which comes into force; its damaged lines said.
+  void loadRecordBass(const std::string& recordFile);
+  /// Replay reached an event of the record: its bass sounds (see LeftHand::replayEvent).
+  void replayBass(bool ringing);
+  /// The file beside the record that a save writes (nothing when none is to be written).
+  std::optional<FileChange> bassSavedWith(const std::string& fileName);
 
   StandardClock standardClock_;
   StatusReports status_;
@@ -615,6 +641,7 @@ class Form1 : public ShellVariables,
   Replay replay_;
   PracticeSession practiceSession_;
   listen::Ear ear_;
+  LeftHand leftHand_;
   SettingsStore settings_{nullptr, ""};
 };
 

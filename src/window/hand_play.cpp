@@ -40,6 +40,7 @@ bool Form1::claimsKey(const std::string& key) const {
   if (KeyboardPlay.value == 0) return false;
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows || map.positions.count(key)) return true;
+  if (leftHand_.placeForKey(key)) return true;
   return editing() && (key == map.commit || key == map.restPlay || key == map.restMute);
 }
 
@@ -52,10 +53,13 @@ bool Form1::handKeyDown(const std::string& key) {
   const KeyMap& map = hands.keyMap;
   if (key == map.bellows) {
     applyHandChange(hands.keys.turnBellows(true));
+    playBass(leftHand_.turnBellows(true));
     judgeKeys(true);
   } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
     applyHandChange(hands.keys.press(position->second));
     judgeKeys(true);
+  } else if (const auto bass = leftHand_.placeForKey(key)) {
+    playBass(leftHand_.hold(*bass, LeftHand::Holder::Key));
   } else if (key == map.commit) {
     NextRecord_Click();
   } else if (key == map.restPlay) {
@@ -75,10 +79,13 @@ bool Form1::handKeyUp(const std::string& key) {
   if (key == map.bellows) {
     // Turning the bellows back sounds the other block: a new try.
     applyHandChange(hands.keys.turnBellows(false));
+    playBass(leftHand_.turnBellows(false));
     judgeKeys(!hands.keys.held().empty());
   } else if (const auto position = map.positions.find(key); position != map.positions.end()) {
     applyHandChange(hands.keys.release(position->second));
     judgeKeys(false);
+  } else if (const auto bass = leftHand_.placeForKey(key)) {
+    playBass(leftHand_.letGo(*bass, LeftHand::Holder::Key));
   }
   return true;
 }
@@ -124,7 +131,10 @@ void Form1::MidiIn_Message(std::uint32_t word) {
   const int status = static_cast<int>(word & 0xF0);
   const int data1 = static_cast<int>((word >> 8) & 0x7F);
   const int data2 = static_cast<int>((word >> 16) & 0x7F);
-  if (status == 0x90 && data2 > 0) {
+  const bool note = status == 0x90 || status == 0x80;
+  if (note && leftHand_.playsChannel(static_cast<int>(word & 0x0F))) {
+    midiBassNote(data1, status == 0x90 && data2 > 0);
+  } else if (status == 0x90 && data2 > 0) {
     midiPitchOn(data1);
   } else if (status == 0x80 || status == 0x90) {
     midiPitchOff(data1);
@@ -163,6 +173,7 @@ void Form1::placeMidiPitches() {
   const PitchPlacement placement = placePitches(hands.pitches, buttonNotes(), hands.controllerPush,
                                                 hands.midiPush, hands.lastButton);
   hands.midiPush = placement.push;
+  playBass(leftHand_.turnBellows(hands.midiPush));
   for (std::size_t i = 0; i < hands.pitches.size(); ++i) {
     const int pitch = hands.pitches[i];
     const int wanted = placement.buttons[i].value_or(-1);
@@ -185,6 +196,8 @@ void Form1::KeyboardPlay_Click() {
 }
 
 void Form1::releaseHands() {
+  playBass(leftHand_.releaseAll(LeftHand::Holder::Key));
+  playBass(leftHand_.releaseAll(LeftHand::Holder::Midi));
   applyHandChange(hands.keys.releaseAll());
   hands.keys.turnBellows(false);
   hands.keysDown.clear();
@@ -202,6 +215,7 @@ void Form1::showKeyLetters() {
     const std::string& name = names[static_cast<std::size_t>(b % kButtonsPerBlock)];
     Keys[b].tag = KeyLetters.value == 1 ? keyLabel(name) : std::string();
   }
+  showBassSide();
 }
 
 void Form1::takeKeyPrints(const std::string& lines) {

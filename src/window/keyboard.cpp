@@ -7,6 +7,7 @@ namespace tastrello {
 
 void Form1::Keys_Click(int i) {
   if (i < 0 || i >= kKeyCount) return;
+  playBass(leftHand_.turnBellows(i >= kButtonsPerBlock));  // a click on the push block pushes
   tap();
   if (playingAlong()) {
     alongClick(i);

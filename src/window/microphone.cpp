@@ -51,12 +51,14 @@ void Form1::hearSound(const std::vector<float>& samples, int sampleRate, double 
   if (!ear_.source()) return;  // sound still on its way when the microphone was let go
   ear_.useLayout(buttonNotes(), keyCaptions());
   // Practice, playing along or recording started: tuning in ends with what it learnt so far.
-  if ((practising() || playingAlong() || editing()) && ear_.tuningIn()) ear_.listening().endTuning();
+  if ((practising() || playingAlong() || editing()) && ear_.tuningIn()) ear_.endTuning();
   ear_.expect(chordExpectedNow());
   const UiLanguage language = uiLanguageOf(textsLanguage);
   const listen::Ear::Heard heard = ear_.hear(samples, sampleRate, capturedAt, language);
   for (const listen::ListenVerdict& chord : heard.chords) takeHeardChord(chord);
   if (!heard.tuningSays.empty()) status().inform(heard.tuningSays);
+  // The A tuning in learnt stays for the next start.
+  if (!ear_.tuningIn()) rememberChoices();
   MicLevel.caption = ear_.meter(language);
 }
 

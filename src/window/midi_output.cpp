@@ -20,6 +20,12 @@ void Form1::Midi_Out_close() {
 
 void Form1::Midi_Out_Reset() {
   sound().reset();
+  // The reset ended every note: replay's bass is over, and the bass buttons the learner still
+  // holds sound on.
+  LeftHand::Change resounded = leftHand_.releaseAll(LeftHand::Holder::Replay);
+  resounded.stopped.clear();  // ended by the reset already
+  resounded.started = leftHand_.sounding();
+  playBass(resounded);
 }
 
 void Form1::Midi_Out_Send(int status, int data1, int data2) {
@@ -159,6 +165,7 @@ void Form1::fillChoosers() {
     if (sameNameIgnoringCase(TuningChooser.values[i], chosenTuning))
       TuningChooser.selected = static_cast<int>(i);
   TuningChooser.toolTip = say(Text::TipTuning);
+  fillBassChooser();
   if (!services.outputs) return;
 
   OutputChooser.items.clear();

@@ -120,6 +120,7 @@ void Form1::updateStateTips() {
 void Form1::updateKeyTips() {
   for (int i = 0; i < kKeyCount; ++i)
     Keys[i].toolTip = say(i < kKeyCount / 2 ? Text::TipPull : Text::TipPush, {Keys[i].caption});
+  showBassSide();
 }
 
 std::string Form1::eventsPerMinuteText(int intervalMs) {

@@ -87,6 +87,7 @@ void Form1::loadRecord() {
     return;
   }
   readRecordFile(loadingRecord);
+  loadRecordBass(Label2.caption);
   replayPosition = 0;
   RecordList.backColor = kWhite;
   NotenSchirm.visible = true;

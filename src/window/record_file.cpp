@@ -25,6 +25,7 @@ void Form1::insertEvent(int row, const RecordEvent& event) {
   insertAt(EditBox.bellows, row, bellowsOf(event.buttonLine));
   insertAt(ShadowListe2.items, row, event.nameLine);
   insertAt(ShadowListe3.items, row, event.buttonLine);
+  leftHand_.eventInserted(row);
 }
 
 void Form1::replaceEvent(int row, const RecordEvent& event) {
@@ -42,6 +43,7 @@ void Form1::eraseEvent(int row) {
   EditBox.bellows.erase(EditBox.bellows.begin() + row);
   ShadowListe2.items.erase(ShadowListe2.items.begin() + row);
   ShadowListe3.items.erase(ShadowListe3.items.begin() + row);
+  leftHand_.eventErased(row);
 }
 
 void Form1::clearRecordViews() {
@@ -58,6 +60,7 @@ void Form1::clearEvents() {
   EditBox.selected = -1;
   ShadowListe2.items.clear();
   ShadowListe3.items.clear();
+  leftHand_.takeRecordBass({});
 }
 
 RecordEvent Form1::pendingEvent() const {
@@ -82,6 +85,7 @@ bool Form1::writeRecordFile(const std::string& fileName) {
   std::vector<FileChange> changes{{path, formatRecord(record)}};
   if (auto meter = meterSavedWith(fileName))
     changes.push_back({RecordList.folder + meterFileName(fileName), std::move(*meter)});
+  if (auto bass = bassSavedWith(fileName)) changes.push_back(std::move(*bass));
   const FileProblem problem = services.files->replaceTogether(changes);
   if (!problem.ok()) {
     status().report(problem.path == path ? say(Text::MsgRecordNotSaved, {path, problem.why})

@@ -37,9 +37,11 @@ void Form1::advanceReplay() {
       return;
     case ReplayStepKind::SilentRest:
       Midi_Out_Reset();
+      replayBass(false);
       break;
     case ReplayStepKind::RingingRest:
-      break;  // the notes ring on
+      replayBass(true);  // the notes ring on
+      break;
     case ReplayStepKind::Chord:
       showReplayChord();
       break;
@@ -57,8 +59,8 @@ void Form1::showReplayChord() {
   const bool waits = practising();
   const bool along = playingAlong();
   const bool quiet = waits || along;
-  if (Check4.value == 1 && !quiet) Midi_Out_Reset();
   hideMarkers();
+  if (Check4.value == 1 && !quiet) Midi_Out_Reset();
   for (int k = 1; k <= 4; ++k) {
     const int button = chordButtons[k];
     // A field without a name, or naming no button of the keyboard, plays nothing.
@@ -72,6 +74,8 @@ void Form1::showReplayChord() {
     noteNumber = *note;
     if (SoundOnOff.value == 1) playnote();
   }
+  // The left hand is the program's while the learner practises the right.
+  replayBass(false);
   if (waits) waitForChord();
   if (along) expectChord();
 }

@@ -78,6 +78,9 @@ void Form1::readSettingsFile() {
         return uiText(l, Text::MsgMicLatencyRefused,
                       {value, std::to_string(kLongestMicLatencyMs), std::to_string(held)});
       });
+    else if (key == "BASS-CHANNEL:" && !leftHand_.readMidiChannel(value))
+      found.push_back(
+          [value](UiLanguage l) { return uiText(l, Text::MsgBassChannelRefused, {value}); });
     else if (key == "BELLOWS-CC:" && !readBellowsController(value))
       found.push_back(
           [value](UiLanguage l) { return uiText(l, Text::MsgBellowsController, {value}); });
@@ -133,7 +136,9 @@ std::vector<std::pair<std::string, std::string>> Form1::choicesInForce() const {
   return {{"LESSONS:", yesNo(RecordLession)},     {"SHOW-KEYS:", yesNo(KeyLetters)},
           {"KEYBOARD-PLAYS:", yesNo(KeyboardPlay)}, {"COUNT-IN:", yesNo(CountInClick)},
           {"METRONOME:", yesNo(Metronome)},         {"TEMPO:", std::to_string(Speed.value)},
-          {"PRACTICE:", practiceMode},              {"TUNING:", chosenTuning}};
+          {"PRACTICE:", practiceMode},              {"TUNING:", chosenTuning},
+          {"BASS-SIDE:", leftHand_.file()},
+          {"MIC-A:", listen::Ear::storedA(ear_.referenceCents())}};
 }
 
 void Form1::restoreChoices() {
@@ -154,6 +159,13 @@ void Form1::restoreChoices() {
   restoreToggle("SHOW-KEYS:", KeyLetters, [this] { showKeyLetters(); });
   restoreToggle("KEYBOARD-PLAYS:", KeyboardPlay, [this] { KeyboardPlay_Click(); });
   if (const auto value = stored("TUNING:"); value && !value->empty()) chooseTuning(*value);
+  if (const auto value = stored("BASS-SIDE:"); value && !value->empty()) chooseBassSide(*value);
+  if (const auto value = stored("MIC-A:")) {
+    if (const auto cents = listen::Ear::centsOfStoredA(*value))
+      ear_.setReferenceCents(*cents);
+    else
+      refused.push_back("MIC-A: " + *value);
+  }
   if (const auto value = stored("TEMPO:")) {
     const auto tempo = parseInt16(*value);
     if (tempo && *tempo >= Speed.minimum && *tempo <= Speed.maximum)

@@ -1,0 +1,271 @@
+#include "input/left_hand.h"
+
+#include <algorithm>
+
+#include "shell/text.h"
+
+namespace tastrello {
+
+namespace {
+
+/// The lowest note a chord is played from on a MIDI instrument's bass channel: below it the
+/// notes ask for basses.
+constexpr int kLowestChordPitch = 48;
+
+int pitchClass(int pitch) { return ((pitch % 12) + 12) % 12; }
+
+void append(LeftHand::Change& to, const LeftHand::Change& more) {
+  to.stopped.insert(to.stopped.end(), more.stopped.begin(), more.stopped.end());
+  to.started.insert(to.started.end(), more.started.begin(), more.started.end());
+}
+
+}  // namespace
+
+const std::vector<std::vector<std::string>>& bassKeyRows() {
+  static const std::vector<std::vector<std::string>> rows{
+      {"C", "V", "B", "N", "M", "Comma", "Period", "Slash"},
+      {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8"},
+      {"F9", "F10", "F11", "F12"},
+  };
+  return rows;
+}
+
+LeftHand::Change LeftHand::use(std::optional<Instrument> instrument, std::string file) {
+  Change change = releaseAll();
+  instrument_ = std::move(instrument);
+  file_ = instrument_ ? std::move(file) : std::string();
+  const std::vector<int> rows = instrument_ ? bassRowLengths(*instrument_) : std::vector<int>{};
+  numbering_ = ButtonNumbering(rows);
+  rects_.clear();
+  if (instrument_ && numbering_.blockSize() > 0)
+    rects_ = placeInstrument(trebleRowLengths(*instrument_), rows).bass;
+  return change;
+}
+
+TwipRect LeftHand::rectOf(int place) const {
+  if (place < 0 || place >= static_cast<int>(rects_.size())) return {};
+  return rects_[static_cast<std::size_t>(place)];
+}
+
+ButtonAt LeftHand::at(int place) const {
+  ButtonAt at = numbering_.placeOf(place).value_or(ButtonAt{});
+  at.push = push_;
+  return at;
+}
+
+const BassButton& LeftHand::buttonAt(int place) const {
+  const ButtonAt a = at(place);
+  return instrument_->bass[static_cast<std::size_t>(a.row - 1)]
+      .buttons[static_cast<std::size_t>(a.number - 1)];
+}
+
+int LeftHand::numberOf(int place) const { return numbering_.numberOf(at(place)).value_or(-1); }
+
+bool LeftHand::held(int place) const { return holders_.count(place) > 0; }
+
+std::vector<int> LeftHand::heldPlaces() const {
+  std::vector<int> places;
+  for (const auto& entry : holders_) places.push_back(entry.first);
+  return places;
+}
+
+std::vector<BassNote> LeftHand::notesOf(int place, bool push) const {
+  const BassButton& button = buttonAt(place);
+  const BassSound& sound = push ? button.push : button.pull;
+  std::vector<BassNote> notes;
+  for (const int pitch : sound.notes) notes.push_back({button.chord(), pitch});
+  return notes;
+}
+
+void LeftHand::sound(int place, bool push, Change& change) {
+  for (const BassNote& note : notesOf(place, push)) {
+    if (sounding_[{note.chord, note.pitch}]++ == 0) change.started.push_back(note);
+  }
+}
+
+void LeftHand::silence(int place, bool push, Change& change) {
+  for (const BassNote& note : notesOf(place, push)) {
+    const auto it = sounding_.find({note.chord, note.pitch});
+    if (it == sounding_.end()) continue;
+    if (--it->second == 0) {
+      sounding_.erase(it);
+      change.stopped.push_back(note);
+    }
+  }
+}
+
+LeftHand::Change LeftHand::hold(int place, Holder by) {
+  Change change;
+  if (place < 0 || place >= placeCount()) return change;
+  auto& who = holders_[place];
+  who.push_back(by);
+  if (who.size() == 1) sound(place, push_, change);
+  return change;
+}
+
+LeftHand::Change LeftHand::letGo(int place, Holder by) {
+  Change change;
+  const auto it = holders_.find(place);
+  if (it == holders_.end()) return change;
+  auto& who = it->second;
+  const auto holder = std::find(who.begin(), who.end(), by);
+  if (holder == who.end()) return change;
+  who.erase(holder);
+  if (who.empty()) {
+    holders_.erase(it);
+    silence(place, push_, change);
+  }
+  return change;
+}
+
+LeftHand::Change LeftHand::click(int place) {
+  const auto it = holders_.find(place);
+  const bool latched = it != holders_.end() &&
+                       std::find(it->second.begin(), it->second.end(), Holder::Mouse) !=
+                           it->second.end();
+  return latched ? letGo(place, Holder::Mouse) : hold(place, Holder::Mouse);
+}
+
+LeftHand::Change LeftHand::turnBellows(bool push) {
+  Change change;
+  if (push == push_) return change;
+  for (const auto& entry : holders_) silence(entry.first, push_, change);
+  push_ = push;
+  for (const auto& entry : holders_) sound(entry.first, push_, change);
+  return change;
+}
+
+LeftHand::Change LeftHand::releaseAll() {
+  Change change;
+  for (const auto& entry : holders_) silence(entry.first, push_, change);
+  holders_.clear();
+  sounding_.clear();
+  midiPlaces_.clear();
+  return change;
+}
+
+std::vector<BassNote> LeftHand::sounding() const {
+  std::vector<BassNote> notes;
+  for (const auto& entry : sounding_) notes.push_back({entry.first.first, entry.first.second});
+  return notes;
+}
+
+void LeftHand::takeRecordBass(const RecordHands& hands) { recordBass_ = hands; }
+
+std::vector<ButtonAt> LeftHand::recordBass(int event) const {
+  return handButtons(recordBass_, event, Hand::Bass);
+}
+
+RecordHands LeftHand::recordHands() const {
+  if (!present()) return {};  // buttons of no instrument in force are not to be saved
+  RecordHands hands = recordBass_;
+  if (!hands.buttons.empty()) hands.instrument = file_;
+  return hands;
+}
+
+void LeftHand::eventInserted(int row) { insertHandsEvent(recordBass_, row); }
+
+void LeftHand::eventErased(int row) { eraseHandsEvent(recordBass_, row); }
+
+void LeftHand::setRecordBass(int event, const std::vector<ButtonAt>& buttons) {
+  setHandButtons(recordBass_, event, Hand::Bass, buttons);
+}
+
+std::vector<ButtonAt> LeftHand::heldButtons() const {
+  std::vector<ButtonAt> buttons;
+  for (const auto& entry : holders_) buttons.push_back(at(entry.first));
+  return buttons;
+}
+
+LeftHand::Change LeftHand::replayEvent(int event, bool ringing) {
+  const std::vector<ButtonAt> buttons = present() ? recordBass(event) : std::vector<ButtonAt>{};
+  if (buttons.empty() && ringing) return {};
+  Change change = releaseAll(Holder::Replay);
+  if (buttons.empty()) return change;
+  append(change, turnBellows(buttons.front().push));
+  for (const ButtonAt& at : buttons) {
+    const auto place = numbering_.numberOf({false, at.row, at.number});
+    if (place) append(change, hold(*place, Holder::Replay));
+  }
+  return change;
+}
+
+bool LeftHand::readMidiChannel(const std::string& value) {
+  if (value.empty()) {
+    midiChannel_ = -1;
+    return true;
+  }
+  const auto channel = parseInt16(value);
+  if (!channel || *channel < 1 || *channel > 16) return false;
+  midiChannel_ = *channel - 1;
+  return true;
+}
+
+LeftHand::Change LeftHand::midiNoteOn(int pitch) {
+  if (midiPlaces_.count(pitch)) return {};  // a note-on again without its note-off
+  const auto place = placeForPitch(pitch);
+  if (!place) return {};
+  midiPlaces_[pitch] = *place;
+  return hold(*place, Holder::Midi);
+}
+
+LeftHand::Change LeftHand::midiNoteOff(int pitch) {
+  const auto it = midiPlaces_.find(pitch);
+  if (it == midiPlaces_.end()) return {};
+  const int place = it->second;
+  midiPlaces_.erase(it);
+  return letGo(place, Holder::Midi);
+}
+
+LeftHand::Change LeftHand::releaseAll(Holder by) {
+  Change change;
+  for (auto it = holders_.begin(); it != holders_.end();) {
+    auto& who = it->second;
+    who.erase(std::remove(who.begin(), who.end(), by), who.end());
+    if (!who.empty()) {
+      ++it;
+      continue;
+    }
+    silence(it->first, push_, change);
+    it = holders_.erase(it);
+  }
+  if (by == Holder::Midi) midiPlaces_.clear();
+  return change;
+}
+
+std::optional<int> LeftHand::placeForPitch(int pitch) const {
+  if (!present()) return std::nullopt;
+  const bool chord = pitch >= kLowestChordPitch;
+  for (int place = 0; place < placeCount(); ++place) {
+    const BassButton& button = buttonAt(place);
+    const BassSound& sound = push_ ? button.push : button.pull;
+    if (button.chord() != chord || sound.notes.empty()) continue;
+    if (pitchClass(sound.notes.front()) == pitchClass(pitch)) return place;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> LeftHand::placeForKey(const std::string& key) const {
+  const auto& rows = bassKeyRows();
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    const auto& keys = rows[row];
+    const auto it = std::find(keys.begin(), keys.end(), key);
+    if (it == keys.end()) continue;
+    const auto place = numbering_.numberOf(
+        {false, static_cast<int>(row + 1), static_cast<int>(it - keys.begin()) + 1});
+    if (place) return *place;
+  }
+  return std::nullopt;
+}
+
+std::string LeftHand::keyOf(int place) const {
+  const auto a = numbering_.placeOf(place);
+  if (!a) return "";
+  const auto& rows = bassKeyRows();
+  if (a->row > static_cast<int>(rows.size())) return "";
+  const auto& keys = rows[static_cast<std::size_t>(a->row - 1)];
+  return a->number <= static_cast<int>(keys.size()) ? keys[static_cast<std::size_t>(a->number - 1)]
+                                                    : "";
+}
+
+}  // namespace tastrello

@@ -1,0 +1,383 @@
+// The bass side in the window object, driven as a front end drives it: chosen in the instrument
+// panel and kept for the next start, drawn with its letters, and played by clicks, keys and a
+// MIDI instrument's bass channel, its basses on channel 2 and its chords on channel 3 in the
+// direction the bellows go; a damaged instrument file is said line by line and changes nothing.
+#include <cstdio>
+
+#include "instrument/instrument_format.h"
+#include "records/record_hands.h"
+#include "test_support.h"
+
+using namespace tastrello;
+using namespace tastrello::testing;
+
+namespace {
+
+constexpr const char* kSettings = "Data/Tastrel.Ini";
+constexpr const char* kTwelve = "Instrument_G-C-F_12-Bass.txt";
+constexpr const char* kEight = "Instrument_G-C-F_8-Bass.txt";
+
+/// The word a fake port logs for a message.
+std::string word(int status, int data1, int data2) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(data2 << 16 | data1 << 8 | status));
+  return hex;
+}
+
+}  // namespace
+
+class BassSideTest : public FormTest {
+ protected:
+  /// Chooses an entry of the bass chooser by its file, as a click in the chooser does.
+  void choose(const std::string& file) {
+    form.fillChoosers();
+    const auto& values = form.BassChooser.values;
+    const auto it = std::find(values.begin(), values.end(), file);
+    ASSERT_NE(it, values.end()) << file;
+    form.BassChooser.selected = static_cast<int>(it - values.begin());
+    form.BassChooser_Click();
+  }
+  int shownBassKeys() const {
+    int n = 0;
+    for (const auto& key : form.BassKeys) n += key.visible;
+    return n;
+  }
+  /// The note-ons of the left hand's channels (2 and 3).
+  std::vector<std::string> bassNoteOns() const {
+    std::vector<std::string> out;
+    for (const auto& line : port.log)
+      if (line.size() == 8 && (line.substr(6) == "91" || line.substr(6) == "92")) out.push_back(line);
+    return out;
+  }
+  bool sent(const std::string& w) const {
+    return std::find(port.log.begin(), port.log.end(), w) != port.log.end();
+  }
+  /// The place of the bass button with that letter.
+  int letter(const std::string& caption) const {
+    for (int p = 0; p < kBassKeyCount; ++p)
+      if (form.BassKeys[p].visible && form.BassKeys[p].caption == caption) return p;
+    ADD_FAILURE() << "no bass button " << caption;
+    return 0;
+  }
+};
+
+TEST_F(BassSideTest, TheWindowHasNoBassSideUntilOneIsChosenAndOffersTheTuningsSides) {
+  EXPECT_EQ(shownBassKeys(), 0);
+  form.fillChoosers();
+  EXPECT_EQ(form.BassChooser.values, (std::vector<std::string>{"", kTwelve, kEight}));
+  EXPECT_EQ(form.BassChooser.selected, 0);
+  EXPECT_EQ(form.BassChooser.items.at(1), form.say(Text::BassSideOf, {"Steirische G-C-F, 12 B\xE4sse"}));
+  // Another tuning on the keyboard: its own sides are offered.
+  form.chooseTuning("Notes_A-D-G.txt");
+  EXPECT_EQ(form.BassChooser.values,
+            (std::vector<std::string>{"", "Instrument_A-D-G_12-Bass.txt", "Instrument_A-D-G_8-Bass.txt"}));
+}
+
+TEST_F(BassSideTest, AChosenSideShowsItsLettersUnderTheTrebleAndComesBackAfterARestart) {
+  choose(kTwelve);
+  EXPECT_EQ(shownBassKeys(), 12);
+  for (const char* caption : {"C", "c", "B", "b", "A", "a", "C'", "c'", "B'", "b'", "A'", "a'"})
+    letter(caption);
+  const Control& c = form.BassKeys[letter("C")];
+  EXPECT_GE(c.top, form.Keys[10].top + form.Keys[10].height) << "below the treble";
+  EXPECT_EQ(c.toolTip, form.say(Text::TipBassKey, {"C", "F", "C"}));
+  EXPECT_NE(files.files[kSettings].find(std::string("BASS-SIDE:\r\n") + kTwelve + "\r\n"), std::string::npos);
+
+  Form1 again({&port, &files, nullptr, &clock});
+  again.Form_Load();
+  again.Form_Activate();
+  int shown = 0;
+  for (const auto& key : again.BassKeys) shown += key.visible;
+  EXPECT_EQ(shown, 12);
+
+  choose("");
+  EXPECT_EQ(shownBassKeys(), 0);
+  EXPECT_NE(files.files[kSettings].find("BASS-SIDE:\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(BassSideTest, AClickSoundsTheBassOnItsChannelInTheDirectionOfTheBlockClickedLast) {
+  choose(kTwelve);
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::BassKeys, letter("C")));
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kLitKeyColour);
+  EXPECT_TRUE(sent(word(0xB1, 0, 1))) << "the reed font's bank";
+  EXPECT_TRUE(sent(word(0xC1, 58, 0))) << "the Helikon bass";
+  EXPECT_TRUE(sent(word(0x91, 36, 99))) << "C pulling";
+  // A click on the push block pushes: the bass held turns to F.
+  port.clearLog();
+  form.Keys_Click(kButtonsPerBlock);
+  EXPECT_TRUE(sent(word(0x81, 36, 0)));
+  EXPECT_TRUE(sent(word(0x91, 41, 99)));
+  // The chord button sounds its three notes on the chord channel.
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::BassKeys, letter("c")));
+  for (int pitch : {53, 57, 60}) EXPECT_TRUE(sent(word(0x92, pitch, 99))) << pitch;
+  // A second click lets go.
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::BassKeys, letter("C")));
+  EXPECT_TRUE(sent(word(0x81, 41, 0)));
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kIdleKeyColour);
+}
+
+TEST_F(BassSideTest, TheBassHeldSoundsOnWhenTheTrebleLetsGoOfItsChord) {
+  choose(kTwelve);
+  form.dispatch(Event::click(ControlId::BassKeys, letter("B")));
+  form.Keys_Click(0);
+  port.clearLog();
+  form.Keys_Click(0);  // a lit button clicked again lets the chord go: the output is reset
+  const auto reset = std::find(port.log.begin(), port.log.end(), "OPEN");
+  ASSERT_NE(reset, port.log.end());
+  EXPECT_NE(std::find(reset, port.log.end(), word(0x91, 43, 99)), port.log.end())
+      << "the bass G sounds again after the reset";
+}
+
+TEST_F(BassSideTest, BottomRowKeysHoldBassesWhileDownAndTheBellowsKeyTurnsThem) {
+  choose(kTwelve);
+  port.clearLog();
+  EXPECT_TRUE(form.dispatch(Event::keyDown("C")));
+  EXPECT_TRUE(sent(word(0x91, 36, 99)));
+  EXPECT_TRUE(form.dispatch(Event::keyDown("Space")));
+  EXPECT_TRUE(sent(word(0x91, 41, 99)));
+  port.clearLog();
+  EXPECT_TRUE(form.dispatch(Event::keyUp("C")));
+  EXPECT_TRUE(sent(word(0x81, 41, 0)));
+  EXPECT_TRUE(form.dispatch(Event::keyUp("Space")));
+  // Keys past the side's buttons are not the bass side's, and without a side none is.
+  EXPECT_FALSE(form.dispatch(Event::keyDown("Slash")));
+  choose("");
+  EXPECT_FALSE(form.dispatch(Event::keyDown("C")));
+}
+
+TEST_F(BassSideTest, KeyLettersShowTheBassKeysToo) {
+  choose(kTwelve);
+  form.setToggleValue(form.KeyLetters, 1);
+  EXPECT_EQ(form.BassKeys[letter("C")].tag, "C");
+  EXPECT_EQ(form.BassKeys[letter("a")].tag, ",");
+  EXPECT_EQ(form.BassKeys[letter("C'")].tag, "F1");
+  form.setToggleValue(form.KeyLetters, 0);
+  EXPECT_EQ(form.BassKeys[letter("C")].tag, "");
+}
+
+TEST_F(BassSideTest, LeavingTheWindowLetsTheKeysGoButNotTheLatchedClicks) {
+  choose(kTwelve);
+  form.dispatch(Event::click(ControlId::BassKeys, letter("A")));
+  form.dispatch(Event::keyDown("C"));
+  port.clearLog();
+  form.dispatch(Event::leave());
+  EXPECT_TRUE(sent(word(0x81, 36, 0)));
+  EXPECT_FALSE(sent(word(0x81, 38, 0))) << "the clicked A stays latched";
+  EXPECT_EQ(form.BassKeys[letter("A")].backColor, kLitKeyColour);
+}
+
+class BassChannelTest : public BassSideTest {
+ protected:
+  void SetUp() override {
+    files.loadShippedData();
+    files.files[kSettings] += "BASS-CHANNEL:\r\n2\r\n";
+    start();
+  }
+};
+
+TEST_F(BassChannelTest, TheBassChannelPlaysBassesAndChordsWhileTheTrebleKeepsItsOwn) {
+  choose(kTwelve);
+  port.clearLog();
+  form.dispatch(Event::midi(0x91 | 38 << 8 | 100 << 16));  // D on channel 2: the bass A
+  EXPECT_TRUE(sent(word(0x91, 38, 99)));
+  form.dispatch(Event::midi(0x91 | 60 << 8 | 100 << 16));  // C from 48 up: the chord c
+  for (int pitch : {48, 52, 55}) EXPECT_TRUE(sent(word(0x92, pitch, 99))) << pitch;
+  EXPECT_TRUE(form.hands.pitches.empty()) << "the treble took none of them";
+  form.dispatch(Event::midi(0x81 | 38 << 8));
+  EXPECT_TRUE(sent(word(0x81, 38, 0)));
+  // A chord the bellows' direction lacks is said, and nothing sounds.
+  port.clearLog();
+  form.dispatch(Event::midi(0x91 | 64 << 8 | 100 << 16));
+  EXPECT_TRUE(bassNoteOns().empty());
+  EXPECT_EQ(form.StatusLine.caption,
+            form.say(Text::MsgNoBassForPitch, {"64", form.say(Text::BellowsPull)}));
+  // Channel 1 is still the treble's.
+  form.dispatch(Event::midi(0x90 | 67 << 8 | 100 << 16));
+  EXPECT_EQ(form.hands.pitches, std::vector<int>{67});
+}
+
+TEST_F(BassChannelTest, AChannelOutsideOneToSixteenIsSaidAndTheChannelIsNone) {
+  files.files[kSettings] += "BASS-CHANNEL:\r\n17\r\n";
+  Form1 again({&port, &files, nullptr, &clock});
+  again.Form_Load();
+  again.Form_Activate();
+  const auto& problems = again.status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(), again.say(Text::MsgBassChannelRefused, {"17"})),
+            problems.end());
+}
+
+class DamagedInstrumentTest : public BassSideTest {};
+
+TEST_F(DamagedInstrumentTest, EachDamagedLineIsSaidWithItsNumberAndTheSideStaysAsItWas) {
+  choose(kEight);
+  std::string& file = files.files[std::string("Notes/") + kTwelve];
+  const auto at = file.find(" 3  B   C    36");
+  ASSERT_NE(at, std::string::npos);
+  file.replace(at, 15, " 3  B   C    3x");
+  choose(kTwelve);
+  EXPECT_EQ(shownBassKeys(), 8) << "the eight basses stay";
+  const auto& problems = form.status().problems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(problems.back().find("Notes/" + std::string(kTwelve)), std::string::npos) << problems.back();
+  const int line = 1 + static_cast<int>(std::count(file.begin(), file.begin() + at, '\n'));
+  EXPECT_NE(problems.back().find(std::to_string(line)), std::string::npos) << problems.back();
+  EXPECT_NE(problems.back().find("3x"), std::string::npos) << problems.back();
+  EXPECT_EQ(form.BassChooser.values.at(form.BassChooser.selected), kEight);
+}
+
+TEST_F(DamagedInstrumentTest, AMissingInstrumentFileIsSaidAtTheStartAndTheWindowHasNoBassSide) {
+  files.files[kSettings] += "BASS-SIDE:\r\nInstrument_Nowhere.txt\r\n";
+  Form1 again({&port, &files, nullptr, &clock});
+  again.Form_Load();
+  again.Form_Activate();
+  int shown = 0;
+  for (const auto& key : again.BassKeys) shown += key.visible;
+  EXPECT_EQ(shown, 0);
+  const auto& problems = again.status().problems();
+  ASSERT_FALSE(problems.empty());
+  EXPECT_NE(problems.back().find("Instrument_Nowhere.txt"), std::string::npos) << problems.back();
+}
+
+// ---- A record's bass: replayed with its events, taken by the editor, saved beside the record
+
+class BassRecordTest : public BassSideTest {
+ protected:
+  const std::vector<std::string> events{"10/", "13/", kBreakMute};  // two pull chords, a rest
+  static HandButton bassOf(int event, int row, int number, bool push = false) {
+    return {event, Hand::Bass, {push, row, number}};
+  }
+  void loadWithBass(const std::vector<HandButton>& bass) {
+    files.files["Records/Hands_Records_T.txt"] = formatRecordHands({kTwelve, bass}, events);
+    loadEvents(events);
+  }
+  /// The hands file saved beside a record, read back against the twelve basses.
+  RecordHands savedHands(const std::string& recordFile) {
+    const auto it = files.files.find("Records/" + handsFileName(recordFile));
+    if (it == files.files.end()) return {};
+    std::vector<InstrumentProblem> problems;
+    Instrument instrument = *parseInstrument(files.files["Notes/" + std::string(kTwelve)], problems);
+    std::size_t lines = 0;
+    takeTrebleFromLayout(instrument, *parseNoteLayout(files.files["Notes/Notes_G-C-F.txt"], lines));
+    const HandsContext context{form.ShadowListe3.items, kTwelve, trebleRowLengths(instrument),
+                               bassRowLengths(instrument)};
+    const HandsRead read = readRecordHands(it->second, "", context);
+    EXPECT_TRUE(read.problems.empty()) << read.problems.size();
+    return read.hands;
+  }
+  void commit(std::initializer_list<int> keys, std::initializer_list<std::string> basses = {}) {
+    clickKeys(keys);
+    for (const std::string& b : basses) form.BassKeys_Click(letter(b));
+    form.NextRecord_Click();
+  }
+};
+
+TEST_F(BassRecordTest, ARecordsBassBringsItsSideAndReplaySoundsEachEventsOwn) {
+  loadWithBass({bassOf(1, 1, 1), bassOf(3, 1, 2)});
+  EXPECT_EQ(shownBassKeys(), 12) << "the side the file names came into force";
+  EXPECT_TRUE(form.status().problems().empty());
+  EXPECT_TRUE(bassNoteOns().empty()) << "loading sounds nothing";
+  form.PlayStop_Click();
+  form.Timer1_Timer();  // counted in
+  port.clearLog();
+  form.Timer1_Timer();  // event 1: the bass C with the chord
+  EXPECT_TRUE(sent(word(0x91, 36, 99)));
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kLitKeyColour);
+  port.clearLog();
+  form.Timer1_Timer();  // event 2: a chord without bass: the finger lifts
+  // Let go, or cut with the chord before (the cut between chords) and not sounded again.
+  EXPECT_TRUE(sent(word(0x81, 36, 0)) || (sent("CLOSE") && !sent(word(0x91, 36, 99))));
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kIdleKeyColour);
+  port.clearLog();
+  form.Timer1_Timer();  // event 3: a silent rest, the chord c in it
+  for (int pitch : {48, 52, 55}) EXPECT_TRUE(sent(word(0x92, pitch, 99))) << pitch;
+  form.StopReplay_Click();
+  for (const auto& key : form.BassKeys) EXPECT_NE(key.backColor, kLitKeyColour);
+  port.clearLog();
+  form.Midi_Out_Reset();
+  EXPECT_TRUE(bassNoteOns().empty()) << "the replay's bass does not come back after a reset";
+}
+
+TEST_F(BassRecordTest, ADamagedLineIsSaidWithItsNumberAndTheOtherBassesPlay) {
+  std::string hands = formatRecordHands({kTwelve, {bassOf(1, 1, 1), bassOf(2, 1, 3)}}, events);
+  hands += "BASS;event=9;row=1;number=1;bellows=pull\r\n";
+  const int line = static_cast<int>(std::count(hands.begin(), hands.end(), '\n'));
+  files.files["Records/Hands_Records_T.txt"] = hands;
+  loadEvents(events);
+  ASSERT_EQ(form.status().problems().size(), 1u);
+  EXPECT_EQ(form.status().problems().back(),
+            form.say(Text::MsgHandsLine, {"Records/Hands_Records_T.txt", std::to_string(line)}));
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  port.clearLog();
+  form.Timer1_Timer();
+  EXPECT_TRUE(sent(word(0x91, 43, 99))) << "event 2's bass B";
+}
+
+TEST_F(BassRecordTest, TheEditorTakesTheBassHeldWithEachChordAndTheSaveWritesItBeside) {
+  choose(kTwelve);
+  form.Record_Click();
+  commit({10}, {"C"});
+  commit({13});
+  commit({16}, {"b", "B"});
+  form.SaveName.text = "Zwei";
+  form.SaveRecord_Click();
+  const std::string record = files.files["Records/Records_Zwei.txt"];
+  EXPECT_EQ(record.find("BASS"), std::string::npos) << "the record file stays as it was";
+  EXPECT_EQ(savedHands("Records_Zwei.txt").buttons,
+            (std::vector<HandButton>{bassOf(1, 1, 1), bassOf(3, 1, 3), bassOf(3, 1, 4)}));
+  EXPECT_EQ(savedHands("Records_Zwei.txt").instrument, kTwelve);
+}
+
+TEST_F(BassRecordTest, DeletingAndInsertingEventsKeepsEachBassWithItsChord) {
+  choose(kTwelve);
+  form.Record_Click();
+  commit({10});
+  commit({13}, {"A"});
+  form.EditBox.selected = 0;
+  form.EditBox_Click();
+  form.KillNote_Click();  // the first chord goes: A's chord is event 1 now
+  form.editClickState = 0;
+  form.EditBox.selected = 0;
+  form.EditBox_Click();
+  form.RepIns_Click();  // insert before it
+  commit({19}, {"c"});
+  form.SaveName.text = "Drei";
+  form.SaveRecord_Click();
+  ASSERT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"19/", "13/"}));
+  EXPECT_EQ(savedHands("Records_Drei.txt").buttons,
+            (std::vector<HandButton>{bassOf(1, 1, 2), bassOf(2, 1, 5)}));
+}
+
+TEST_F(BassRecordTest, ARecordSavedWithoutBassOverOneWithBassLeavesNoOldBassBeside) {
+  loadWithBass({bassOf(1, 1, 1)});
+  form.Record_Click();
+  form.ReEd_Click();  // start afresh: nothing of the record stays
+  commit({10});
+  form.SaveName.text = "T";
+  form.SaveRecord_Click();
+  form.SaveRecord_Click();  // the second click replaces the record
+  EXPECT_TRUE(savedHands("Records_T.txt").buttons.empty());
+  loadEvents({"10/"});
+  port.clearLog();
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  EXPECT_TRUE(bassNoteOns().empty());
+  EXPECT_FALSE(port.notes().empty()) << "the treble plays";
+}
+
+TEST_F(BassRecordTest, TheWindowsExportsCarryTheRecordsBass) {
+  loadEvents(events);
+  const auto trackCount = [](const std::string& midi) {
+    return static_cast<unsigned char>(midi.at(10)) << 8 | static_cast<unsigned char>(midi.at(11));
+  };
+  const int trebleOnly = trackCount(form.exportMidi().value());
+  EXPECT_EQ(form.exportMusicXml().value().find("<staves>2</staves>"), std::string::npos);
+  loadWithBass({bassOf(1, 1, 1)});
+  EXPECT_EQ(trackCount(form.exportMidi().value()), trebleOnly + 1) << "the left hand's track";
+  EXPECT_NE(form.exportMusicXml().value().find("<staves>2</staves>"), std::string::npos);
+}
