@@ -720,3 +720,23 @@ TEST_F(ConvertHandsTest, AHandsFileThatCannotBeWrittenLeavesRecordAndMeterAsThey
   EXPECT_FALSE(fs::exists(dir / "Records/Meter_Records_Out.txt"));
   EXPECT_TRUE(ownFiles(dir / "Records").empty());
 }
+
+TEST_F(ConvertTest, TheShippedTwoHandLessonsAreWhatTheirScoresBecome) {
+  // scripts/lessons makes them so; a lesson edited by hand, or a converter that changed what it
+  // makes of a score, shows here.
+  const fs::path scores = fs::path(TASTRELLO_DATA) / ".." / "lessons";
+  int lessons = 0;
+  for (const auto& entry : fs::directory_iterator(scores)) {
+    if (entry.path().extension() != ".musicxml") continue;
+    ++lessons;
+    const std::string name = "Lessons_" + entry.path().stem().string() + ".txt";
+    const auto run = convert({entry.path().string(), (dir / "Records" / name).string(), "--layout",
+                              "G-C-F", "--instrument", "G-C-F_12-Bass"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    for (const std::string& file : {name, "Meter_" + name, "Hands_" + name})
+      EXPECT_EQ(readAll(dir / "Records" / file),
+                readAll(fs::path(TASTRELLO_DATA) / "Records" / file))
+          << file;
+  }
+  EXPECT_GE(lessons, 4);
+}
