@@ -1,9 +1,11 @@
-// tastrello-convert IN OUT [--layout NAME] [--part N] [--force]: a record or lesson file as
-// tablature, a MIDI file or a MusicXML score, or a MIDI file or a score as a record. Formats by
-// extension: .txt in and .pdf, .svg, .mid or .musicxml out; or .mid, .musicxml, .xml or .mxl
-// in and .txt out. One summary line on success; on any
-// problem a clear message and a non-zero exit, and never a partial output file (a record and
-// its meter file are written as one: both new, or both as they were). Output goes
+// tastrello-convert IN OUT [--layout NAME] [--instrument NAME] [--part N] [--force]: a record or
+// lesson file as tablature, a MIDI file or a MusicXML score, or a MIDI file or a score as a
+// record. Formats by extension: .txt in and .pdf, .svg, .mid or .musicxml out; or .mid,
+// .musicxml, .xml or .mxl in and .txt out. A tune with chord symbols gets its Wechselbass, one
+// with a left hand of its own that bass, in the hands file beside the record. One summary line
+// on success; on any problem a clear message and a non-zero exit, and never a partial output
+// file (a record, its meter file and its hands file are written as one: all new, or all as
+// they were). Output goes
 // through the program's one file writer: only a plain file (or nothing) at OUT is replaced,
 // never a link, a pipe or a device, and a full disk is a failure.
 #include <fcntl.h>
@@ -24,6 +26,7 @@
 #include "convert_take.h"
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
+#include "exchange/wechselbass.h"
 #include "platform/disk_files.h"
 #include "platform/markup_reader.h"
 #include "platform/tablature_render.h"
@@ -46,9 +49,12 @@ const char* const kUsageText =
     "usage: tastrello-convert IN.txt OUT.pdf|OUT.svg|OUT.mid|OUT.musicxml [--layout NAME] "
     "[--force]\n"
     "       tastrello-convert IN.mid|IN.musicxml|IN.xml|IN.mxl OUT.txt [--layout NAME] "
-    "[--part N] [--force]\n"
+    "[--instrument NAME] [--part N] [--force]\n"
     "  --layout NAME  the note layout: its file (Notes_A-D-G.txt) or its tuning (A-D-G);\n"
     "                 a record's own layout, or G-C-F for a MIDI file or score, when not given\n"
+    "  --instrument NAME  the instrument whose bass side plays a tune's chord symbols or left\n"
+    "                 hand: its file (Instrument_G-C-F_8-Bass.txt) or its name (G-C-F_8-Bass);\n"
+    "                 the layout's tuning with 12 basses when not given\n"
     "  --part N       the track or channel of a MIDI file, or the part of a score, from 1\n"
     "  --force        replace OUT when it is a file that exists\n"
     "  -h, --help     this text\n";
@@ -69,10 +75,11 @@ std::string extensionOf(const fs::path& path) {
   return upper(path.extension().string());
 }
 
-/// The note layout's file in the folders a record's layout is looked for in, by its file name
-/// or by the name of its tuning ("A-D-G" for Notes_A-D-G.txt).
-std::optional<fs::path> layoutFile(const std::string& name, const fs::path& input) {
-  for (const std::string& file : {name, "Notes_" + name + ".txt"}) {
+/// A file of the Notes folders a record's layout is looked for in, by its file name or by what
+/// follows the prefix ("A-D-G" for Notes_A-D-G.txt, "G-C-F_12-Bass" for an instrument).
+std::optional<fs::path> notesFile(const std::string& name, const fs::path& input,
+                                  const std::string& prefix = "Notes_") {
+  for (const std::string& file : {name, prefix + name + ".txt"}) {
     if (!isSafeFileName(file)) continue;
     std::error_code ec;
     for (const fs::path& folder : {input.parent_path() / ".." / "Notes", shippedData() / "Notes"}) {
@@ -125,6 +132,27 @@ std::optional<NoteLayout> readLayout(const fs::path& path) {
   return bytes ? parseNoteLayout(*bytes, lines) : std::nullopt;
 }
 
+/// An instrument file found as layouts are (by its file name, or its name after "Instrument_"),
+/// with the treble of the layout it names; nothing, with `why`, when it cannot be used.
+std::optional<Instrument> readInstrument(const std::string& name, const fs::path& near,
+                                         std::string& why) {
+  const auto path = notesFile(name, near, "Instrument_");
+  if (!path) {
+    why = "instrument " + name + " cannot be read (there is no such file)";
+    return std::nullopt;
+  }
+  const auto bytes = readWhole(*path, why);
+  std::vector<InstrumentProblem> problems;
+  auto instrument = bytes ? parseInstrument(*bytes, problems) : std::nullopt;
+  if (instrument && !instrument->layout.empty()) {
+    const auto layoutPath = notesFile(instrument->layout, near);
+    const auto layout = layoutPath ? readLayout(*layoutPath) : std::nullopt;
+    if (!layout || takeTrebleFromLayout(*instrument, *layout)) instrument.reset();
+  }
+  if (!instrument) why = "instrument " + name + " cannot be read";
+  return instrument;
+}
+
 /// Writes all of `bytes` or nothing, with the program's one file writer.
 std::string writeWhole(const fs::path& path, const std::string& bytes) {
   return cp1252ToUtf8(writeFileAtomically(path, bytes).text(UiLanguage::English));
@@ -144,10 +172,75 @@ fs::path meterPathOf(const fs::path& record) {
   return record.parent_path() / meterFileName(record.filename().string());
 }
 
-/// A tune read from a file as a record in the layout's tuning, with its meter beside it.
+/// The hands file beside a record: "Hands_" + its file name, in its folder.
+fs::path handsPathOf(const fs::path& record) {
+  return record.parent_path() / handsFileName(record.filename().string());
+}
+
+/// The left hand of an imported tune on its record: the Wechselbass of its chord symbols, else
+/// the bass of its left hand's notes. Beats the bass side has no button for (in the bellows'
+/// direction) are said and left out.
+std::vector<HandButton> bassOfImport(const fs::path& in, const Tune& tune,
+                                     const ImportResult& imported,
+                                     const std::vector<std::string>& lines,
+                                     const Instrument& instrument) {
+  if (tune.harmonies.empty()) {
+    int unplaced = 0;
+    auto bass = bassOfTune(tune, imported, instrument, unplaced);
+    if (unplaced > 0)
+      std::fprintf(stderr, "%s: %d notes of the left hand have no bass button; left out\n",
+                   in.string().c_str(), unplaced);
+    return bass;
+  }
+  Accompaniment a = wechselbass(lines, {}, imported.meter, harmoniesOnRecord(tune, imported),
+                                instrument);
+  for (const BassGap& gap : a.gaps) {
+    const BarPlace place = barPlaceOf(imported.meter, gap.step);
+    std::fprintf(stderr, "%s: bar %lld, beat %d: the bass side has no %s in the bellows' direction; left out\n",
+                 in.string().c_str(), place.bar, 1 + place.step / imported.meter.stepsPerBeat,
+                 gap.chord ? "chord for the harmony" : "bass for the harmony");
+  }
+  return std::move(a.bass);
+}
+
+/// The bytes of the hands file to write beside a new record (nothing: none to write). A tune
+/// without chord symbols or a left hand has no bass; a hands file already there is then
+/// emptied, so that an old bass does not come back with the new record.
+std::optional<std::string> handsForImport(const fs::path& in, const fs::path& out,
+                                          const Tune& tune, const ImportResult& imported,
+                                          const std::vector<std::string>& lines,
+                                          const std::string& givenInstrument,
+                                          const std::string& layoutName, std::size_t& basses) {
+  std::error_code ec;
+  const bool fileThere = fs::exists(fs::symlink_status(handsPathOf(out), ec));
+  RecordHands hands;
+  if (!tune.harmonies.empty() || !tune.bassNotes.empty()) {
+    const std::string instrumentName =
+        givenInstrument.empty() ? "Instrument_" + tuningName(layoutName) + "_12-Bass.txt"
+                                : givenInstrument;
+    std::string why;
+    const auto instrument = readInstrument(instrumentName, in, why);
+    if (!instrument) {
+      std::fprintf(stderr, "%s: %s; the record is written without its bass\n", in.string().c_str(),
+                   why.c_str());
+    } else if (!sameNameIgnoringCase(instrument->layout, layoutName)) {
+      std::fprintf(stderr, "%s: instrument %s has its treble from %s, not %s; the record is written without its bass\n",
+                   in.string().c_str(), instrumentName.c_str(),
+                   instrument->layout.empty() ? "rows of its own" : instrument->layout.c_str(), layoutName.c_str());
+    } else {
+      hands.instrument = notesFile(instrumentName, in, "Instrument_")->filename().string();
+      hands.buttons = bassOfImport(in, tune, imported, lines, *instrument);
+    }
+  }
+  basses = hands.buttons.size();
+  return handsSavedWith(hands, lines, fileThere);
+}
+
+/// A tune read from a file as a record in the layout's tuning, with its meter and its bass
+/// beside it.
 int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
                  const NoteLayout& layout, const std::string& layoutName,
-                 const std::vector<std::string>& warnings) {
+                 const std::string& instrumentName, const std::vector<std::string>& warnings) {
   ImportOptions options;
   for (int b = 0; b < kKeyCount; ++b)
     options.captions[std::size_t(b)] = layout.captions[std::size_t(b)].value_or("-");
@@ -164,9 +257,13 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
     record.buttonLines.push_back(buttonLine);
     record.nameLines.push_back(nameLine);
   }
-  // The record and its meter are one change: both new, or both as they were.
+  std::size_t basses = 0;
+  const auto handsBytes = handsForImport(in, out, tune, imported, record.buttonLines,
+                                         instrumentName, layoutName, basses);
+  // The record, its meter and its hands are one change: all new, or all as they were.
   const std::string recordBytes = formatRecord(record), meterBytes = formatMeter(imported.meter);
-  const std::vector<FileReplacement> files{{out, recordBytes}, {meterPathOf(out), meterBytes}};
+  std::vector<FileReplacement> files{{out, recordBytes}, {meterPathOf(out), meterBytes}};
+  if (handsBytes) files.push_back({handsPathOf(out), *handsBytes});
   if (const ChangeResult saved = replaceFilesTogether(files); !saved.ok())
     return fail(kOutput, files[saved.file].target.string() + ": " +
                              cp1252ToUtf8(saved.result.text(UiLanguage::English)));
@@ -180,10 +277,11 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
       m.tempo > 0 ? "tempo " + std::to_string(m.tempo) : english(Text::ImportNoTempo);
   std::printf(
       "%s -> %s: events: %zu, %d/4 in steps of 1/%d, %s, bellows changes: %d, remarks: "
-      "%zu, layout %s\n",
+      "%zu, layout %s%s\n",
       in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
       m.beatsPerBar, 4 * m.stepsPerBeat, tempo.c_str(), imported.bellowsChanges,
-      imported.notes.size() + warnings.size(), layoutName.c_str());
+      imported.notes.size() + warnings.size(), layoutName.c_str(),
+      basses > 0 ? (", bass buttons: " + std::to_string(basses)).c_str() : "");
   return kOk;
 }
 
@@ -248,18 +346,10 @@ std::optional<HandsBeside> handsBeside(const fs::path& record,
       return std::nullopt;
     }
     const std::string name = instrumentNamedIn(*bytes);
-    const auto instrumentPath = name.empty() ? std::nullopt : layoutFile(name, record);
-    const auto instrumentBytes = instrumentPath ? readWhole(*instrumentPath, why) : std::nullopt;
-    std::vector<InstrumentProblem> problems;
-    auto instrument = instrumentBytes ? parseInstrument(*instrumentBytes, problems) : std::nullopt;
-    if (instrument && !instrument->layout.empty()) {
-      const auto layoutPath = layoutFile(instrument->layout, record);
-      const auto layout = layoutPath ? readLayout(*layoutPath) : std::nullopt;
-      if (!layout || takeTrebleFromLayout(*instrument, *layout)) instrument.reset();
-    }
+    auto instrument = name.empty() ? std::nullopt : readInstrument(name, record, why);
     if (!instrument) {
       std::fprintf(stderr, "%s: %s; the record is written without its bass\n", file.c_str(),
-                   name.empty() ? "it names no instrument" : ("instrument " + name + " cannot be read").c_str());
+                   name.empty() ? "it names no instrument" : why.c_str());
       return std::nullopt;
     }
     const HandsContext context{buttonLines, name, trebleRowLengths(*instrument),
@@ -292,7 +382,7 @@ void sayPartsTaken(const fs::path& in, const std::vector<std::string>& labels, b
 
 /// A MIDI file as a record in the layout's tuning.
 int midiToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
-                 int partNumber) {
+                 const std::string& instrument, int partNumber) {
   std::string why;
   const auto bytes = readWhole(in, why);
   if (!bytes) return fail(kInput, in.string() + ": " + why);
@@ -302,7 +392,7 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
   // What the reader repaired or left out, said first: it may be why nothing can be imported.
   for (const auto& warning : file->warnings)
     std::fprintf(stderr, "%s: %s\n", in.string().c_str(), warning.c_str());
-  const auto path = layoutFile(layoutName, in);
+  const auto path = notesFile(layoutName, in);
   const auto layout = path ? readLayout(*path) : std::nullopt;
   if (!layout) return fail(kInput, "unknown note layout " + layoutName);
   const std::string layoutFileName = path->filename().string();  // also when named by tuning
@@ -320,14 +410,14 @@ int midiToRecord(const fs::path& in, const fs::path& out, const std::string& lay
     for (const auto& p : parts) labels.push_back(p.label);
     sayPartsTaken(in, labels, true);
   }
-  return tuneToRecord(in, out, tuneOfMidi(*file, part, {}), *layout, layoutFileName,
+  return tuneToRecord(in, out, tuneOfMidi(*file, part, {}), *layout, layoutFileName, instrument,
                       file->warnings);
 }
 
 /// A MusicXML score's melody (of the part given, or of its first part with notes) as a record
 /// in the layout's tuning.
 int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string& layoutName,
-                     int partNumber) {
+                     const std::string& instrument, int partNumber) {
   std::string why;
   const auto bytes = readWhole(in, why);
   if (!bytes) return fail(kInput, in.string() + ": " + why);
@@ -335,7 +425,7 @@ int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string&
   const PugiMarkupReader reader;
   const auto score = readMusicXml(*bytes, reader, problem);
   if (!score) return fail(kInput, in.string() + ": " + problem);
-  const auto path = layoutFile(layoutName, in);
+  const auto path = notesFile(layoutName, in);
   const auto layout = path ? readLayout(*path) : std::nullopt;
   if (!layout) return fail(kInput, "unknown note layout " + layoutName);
   const auto parts = scoreParts(*score, UiLanguage::English);
@@ -353,7 +443,7 @@ int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string&
     sayPartsTaken(in, labels, false);
   }
   return tuneToRecord(in, out, tuneOfMusicXml(*score, partId), *layout,
-                      path->filename().string(), {});
+                      path->filename().string(), instrument, {});
 }
 
 bool isScore(const std::string& extension) {
@@ -371,6 +461,7 @@ std::string titleOf(const fs::path& record) {
 struct Arguments {
   std::vector<std::string> files;
   std::string layout;
+  std::string instrument;  ///< "": the layout's tuning with 12 basses
   int part = 0;
   bool force = false;
 };
@@ -387,13 +478,16 @@ std::variant<Arguments, int> readArguments(int argc, char** argv) {
       return kOk;
     } else if (arg == "--force") {
       args.force = true;
-    } else if (arg == "--layout" || arg == "--part") {
+    } else if (arg == "--layout" || arg == "--part" || arg == "--instrument") {
       if (i + 1 == argc)
-        return fail(kUsage, arg + (arg == "--layout" ? " needs a note layout's name (A-D-G)"
-                                                     : " needs a part's number, from 1"));
+        return fail(kUsage, arg + (arg == "--layout"       ? " needs a note layout's name (A-D-G)"
+                                   : arg == "--instrument" ? " needs an instrument's name (G-C-F_12-Bass)"
+                                                           : " needs a part's number, from 1"));
       const std::string value = argv[++i];
       if (arg == "--layout") {
         args.layout = value;
+      } else if (arg == "--instrument") {
+        args.instrument = value;
       } else if (const auto number = partNumber(value)) {
         args.part = *number;
       } else {
@@ -495,6 +589,9 @@ int convertRecord(const fs::path& in, const fs::path& out, const Arguments& args
   if (args.part > 0)
     return fail(kUsage, "--part chooses a track or channel of a MIDI file or a part of a score; " + in.string() +
                             " is a record");
+  if (!args.instrument.empty())
+    return fail(kUsage, "--instrument chooses the bass side of an imported tune; " + in.string() +
+                            " is a record, whose hands file names its own");
   if (kind != ".PDF" && kind != ".SVG" && kind != ".MID" && kind != ".MUSICXML")
     return fail(kUsage, out.string() + ": the output must end in .pdf, .svg, .mid or .musicxml");
   std::string why;
@@ -507,7 +604,7 @@ int convertRecord(const fs::path& in, const fs::path& out, const Arguments& args
                                            ? ": the file is empty"
                                            : ": more than 200 events (line " + std::to_string(problem.line) + ")"));
   const std::string layout = args.layout.empty() ? record->layoutName : args.layout;
-  const auto layoutPath = layoutFile(layout, in);
+  const auto layoutPath = notesFile(layout, in);
   if (!layoutPath) return fail(kInput, "unknown note layout " + layout);
   if (const auto refused = refusedOutput(out, args.force)) return *refused;
   const RecordToConvert r{in, out, std::move(*record), *layoutPath, layout};
@@ -535,12 +632,12 @@ int main(int argc, char** argv) {
   if (extensionOf(in) == ".MID" || extensionOf(in) == ".MIDI") {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MIDI file becomes a .txt record");
     if (const auto refused = refusedOutput(out, args.force)) return *refused;
-    return midiToRecord(in, out, layout, args.part);
+    return midiToRecord(in, out, layout, args.instrument, args.part);
   }
   if (isScore(extensionOf(in))) {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MusicXML score becomes a .txt record");
     if (const auto refused = refusedOutput(out, args.force)) return *refused;
-    return musicXmlToRecord(in, out, layout, args.part);
+    return musicXmlToRecord(in, out, layout, args.instrument, args.part);
   }
   if (extensionOf(in) != ".TXT")
     return fail(kUsage, in.string() + ": only .txt records, .mid files and MusicXML scores are read");

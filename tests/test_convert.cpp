@@ -599,3 +599,144 @@ TEST_F(ConvertPairTest, ARecordAndItsMeterMatchAfterTheConverterIsKilledAtAnyMom
   }
   EXPECT_GT(cutShort, 0) << "no kill landed inside a save";
 }
+
+// ---- A tune's left hand: the Wechselbass of its chord symbols written beside the record
+
+namespace {
+
+/// A score in 2/4 of two bars: c2 e2 | d2 h1, quarters, under C and G, or without symbols.
+std::string scoreOfTwoBars(bool chordSymbols) {
+  const auto note = [](char step, int octave) {
+    return std::string("<note><pitch><step>") + step + "</step><octave>" + std::to_string(octave) +
+           "</octave></pitch><duration>1</duration><type>quarter</type></note>";
+  };
+  const auto harmony = [&](char root) {
+    return chordSymbols ? std::string("<harmony><root><root-step>") + root +
+                              "</root-step></root><kind>major</kind></harmony>"
+                        : std::string();
+  };
+  return "<score-partwise><part-list><score-part id=\"P\"><part-name>M</part-name></score-part>"
+         "</part-list><part id=\"P\"><measure><attributes><divisions>1</divisions><time><beats>2"
+         "</beats><beat-type>4</beat-type></time></attributes>" +
+         harmony('C') + note('C', 5) + note('E', 5) + "</measure><measure>" + harmony('G') +
+         note('D', 5) + note('B', 4) + "</measure></part></score-partwise>";
+}
+
+/// The bellows of each event of a record file: "push" for a button of the push block (34 and
+/// up), "pull" below, "" for a rest.
+std::vector<std::string> eventDirections(const std::string& record) {
+  std::vector<std::string> out;
+  std::istringstream in(record);
+  std::string line;
+  std::getline(in, line);  // the layout
+  while (std::getline(in, line) && line.rfind("*-*", 0) != 0) {
+    if (line.rfind("-BREAK", 0) == 0) {
+      out.push_back("");
+      continue;
+    }
+    out.push_back(std::stoi(line.substr(0, 2)) >= 34 ? "push" : "pull");
+    std::getline(in, line);  // the names
+  }
+  return out;
+}
+
+/// The BASS lines of a hands file, without their line ends.
+std::vector<std::string> bassLines(const std::string& hands) {
+  std::vector<std::string> lines;
+  std::istringstream in(hands);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("BASS;", 0) == 0) lines.push_back(line.substr(0, line.find('\r')));
+  return lines;
+}
+
+}  // namespace
+
+class ConvertHandsTest : public ConvertTest {
+ protected:
+  void SetUp() override {
+    ConvertTest::SetUp();
+    std::ofstream(dir / "chords.musicxml", std::ios::binary) << scoreOfTwoBars(true);
+    std::ofstream(dir / "plain.musicxml", std::ios::binary) << scoreOfTwoBars(false);
+  }
+  fs::path record() const { return dir / "Records/Records_Out.txt"; }
+  fs::path hands() const { return dir / "Records/Hands_Records_Out.txt"; }
+  std::string chords() const { return (dir / "chords.musicxml").string(); }
+  std::string plain() const { return (dir / "plain.musicxml").string(); }
+};
+
+TEST_F(ConvertHandsTest, AScoreWithChordSymbolsComesBackAsRecordMeterAndItsBass) {
+  const auto run = convert({chords(), record().string()});
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.out.find("bass buttons: 4"), std::string::npos) << run.out;
+  const std::string written = readAll(hands());
+  EXPECT_NE(written.find("INSTRUMENT;file=Instrument_G-C-F_12-Bass.txt\r\n"), std::string::npos) << written;
+  // A bass on each beat (a quarter a step: events 1 to 4), in its event's direction.
+  const auto lines = bassLines(written);
+  ASSERT_EQ(lines.size(), 4u) << written;
+  const std::string recordBytes = readAll(record());
+  const auto directions = eventDirections(recordBytes);
+  ASSERT_EQ(directions.size(), 4u) << recordBytes;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].substr(0, lines[i].find(";row=")) + lines[i].substr(lines[i].find(";bellows=")),
+              "BASS;event=" + std::to_string(i + 1) + ";bellows=" + directions[i]);
+  EXPECT_NE(readAll(dir / "Records/Meter_Records_Out.txt").find("METER;beats=2;"), std::string::npos);
+  // The record file is the one the same melody gives without chord symbols.
+  ASSERT_EQ(convert({plain(), (dir / "Records/Records_Plain.txt").string()}).exit, 0);
+  EXPECT_EQ(recordBytes, readAll(dir / "Records/Records_Plain.txt"));
+  EXPECT_FALSE(fs::exists(dir / "Records/Hands_Records_Plain.txt"));
+}
+
+TEST_F(ConvertHandsTest, TheInstrumentChosenPlaysTheBassAndOneThatCannotIsSaid) {
+  const auto eight = convert({chords(), record().string(), "--instrument", "G-C-F_8-Bass"});
+  ASSERT_EQ(eight.exit, 0) << eight.err;
+  EXPECT_NE(readAll(hands()).find("INSTRUMENT;file=Instrument_G-C-F_8-Bass.txt"), std::string::npos);
+  fs::remove(hands());
+  // No such instrument, and one whose treble is another layout: the record without its bass.
+  for (const char* name : {"Nowhere", "Instrument_A-D-G_12-Bass.txt"}) {
+    const auto run = convert({chords(), record().string(), "--instrument", name, "--force"});
+    EXPECT_EQ(run.exit, 0) << name << ": " << run.err;
+    EXPECT_NE(run.err.find("the record is written without its bass"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(hands())) << name;
+  }
+  const auto forRecord = convert({in(), (dir / "x.pdf").string(), "--instrument", "G-C-F_12-Bass"});
+  EXPECT_EQ(forRecord.exit, 1);
+  EXPECT_FALSE(fs::exists(dir / "x.pdf"));
+}
+
+TEST_F(ConvertHandsTest, AnOldBassDoesNotComeBackWithARecordWithoutOne) {
+  ASSERT_EQ(convert({chords(), record().string()}).exit, 0);
+  ASSERT_FALSE(bassLines(readAll(hands())).empty());
+  const auto run = convert({plain(), record().string(), "--force"});
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_TRUE(bassLines(readAll(hands())).empty()) << readAll(hands());
+}
+
+TEST_F(ConvertHandsTest, AHandsFileThatCannotBeWrittenLeavesRecordAndMeterAsTheyWere) {
+  fs::create_directory(hands());
+  const auto run = convert({chords(), record().string()});
+  EXPECT_EQ(run.exit, 3) << run.out << run.err;
+  EXPECT_NE(run.err.find("Hands_Records_Out.txt: "), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(record()));
+  EXPECT_FALSE(fs::exists(dir / "Records/Meter_Records_Out.txt"));
+  EXPECT_TRUE(ownFiles(dir / "Records").empty());
+}
+
+TEST_F(ConvertTest, TheShippedTwoHandLessonsAreWhatTheirScoresBecome) {
+  // scripts/lessons makes them so; a lesson edited by hand, or a converter that changed what it
+  // makes of a score, shows here.
+  const fs::path scores = fs::path(TASTRELLO_DATA) / ".." / "lessons";
+  int lessons = 0;
+  for (const auto& entry : fs::directory_iterator(scores)) {
+    if (entry.path().extension() != ".musicxml") continue;
+    ++lessons;
+    const std::string name = "Lessons_" + entry.path().stem().string() + ".txt";
+    const auto run = convert({entry.path().string(), (dir / "Records" / name).string(), "--layout",
+                              "G-C-F", "--instrument", "G-C-F_12-Bass"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    for (const std::string& file : {name, "Meter_" + name, "Hands_" + name})
+      EXPECT_EQ(readAll(dir / "Records" / file),
+                readAll(fs::path(TASTRELLO_DATA) / "Records" / file))
+          << file;
+  }
+  EXPECT_GE(lessons, 4);
+}

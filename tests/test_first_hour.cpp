@@ -119,7 +119,7 @@ TEST_F(FirstHourTest, TheFirstStartShowsTheLessonsAndSaysWhatToDoFirst) {
   ASSERT_EQ(form.RecordList.items, std::vector<std::string>{"Records_Demo.txt"});
   form.welcome();
   EXPECT_EQ(form.RecordLession.value, 1);
-  EXPECT_EQ(form.RecordList.items.size(), 4u);
+  EXPECT_EQ(form.RecordList.items.size(), 8u);
   EXPECT_EQ(form.RecordList.items.front(), "Lessons_1 C-Dur Tonleiter.txt");
   EXPECT_NE(form.StatusLine.caption.find(form.Label8.caption), std::string::npos);
   EXPECT_EQ(form.status().problemCount(), 0);

@@ -328,7 +328,7 @@ TEST(MidiExportTest, EachShippedLessonComesBackWithItsClosingRest) {
   // again: the file ends after it, and the import keeps the silence up to the file's end.
   const ButtonNotes notes = shippedKeyboard();
   const auto lessons = tastrello::testing::shippedLessons();
-  ASSERT_EQ(lessons.size(), 4u);
+  ASSERT_EQ(lessons.size(), 8u);
   for (const auto& [name, lines] : lessons) {
     ASSERT_EQ(lines.back(), kBreakMute) << name;
     std::string problem;

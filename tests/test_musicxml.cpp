@@ -496,7 +496,7 @@ TEST(MusicXmlExportTest, EachShippedLessonComesBackWithItsClosingRest) {
   // and the silence up to the end of the score is read back as the lesson's own.
   const ButtonNotes notes = shippedKeyboard();
   const auto lessons = tastrello::testing::shippedLessons();
-  ASSERT_EQ(lessons.size(), 4u);
+  ASSERT_EQ(lessons.size(), 8u);
   for (const auto& [name, lines] : lessons)
     for (const Meter& meter : {Meter{}, Meter{3, 2, 1, 90}, Meter{6, 4, 5, 72}}) {
       const auto back = imported(exportRecordToMusicXml(lines, notes, meter, {}), notes);

@@ -58,7 +58,7 @@ TEST_F(RecordTest, EmptyRecordHasLayoutEndMarkerAndSpace) {
 
 TEST_F(RecordTest, ShippedLessonsRoundTripByteForByte) {
   form.clickToggle(form.RecordLession);
-  ASSERT_EQ(form.RecordList.items.size(), 4u);
+  ASSERT_EQ(form.RecordList.items.size(), 8u);
   const auto lessons = form.RecordList.items;
   for (const auto& name : lessons) {
     const std::string original = files.files["Records/" + name];
@@ -138,7 +138,7 @@ TEST_F(RecordTest, LessonKindSavesUnderTheLessonPrefix) {
   recordChord({44});
   saveAs("Mine");
   EXPECT_TRUE(files.has("Records/Lessons_Mine.txt"));
-  EXPECT_EQ(form.RecordList.items.size(), 5u);
+  EXPECT_EQ(form.RecordList.items.size(), 9u);
 }
 
 TEST_F(RecordTest, CancelKeepsTheLoadedRecordOnShowAndPlayable) {
