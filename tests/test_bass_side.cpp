@@ -3,6 +3,7 @@
 // MIDI instrument's bass channel, its basses on channel 2 and its chords on channel 3 in the
 // direction the bellows go; a damaged instrument file is said line by line and changes nothing.
 #include <cstdio>
+#include <set>
 
 #include "instrument/instrument_format.h"
 #include "records/record_hands.h"
@@ -380,4 +381,20 @@ TEST_F(BassRecordTest, TheWindowsExportsCarryTheRecordsBass) {
   loadWithBass({bassOf(1, 1, 1)});
   EXPECT_EQ(trackCount(form.exportMidi().value()), trebleOnly + 1) << "the left hand's track";
   EXPECT_NE(form.exportMusicXml().value().find("<staves>2</staves>"), std::string::npos);
+}
+
+TEST_F(BassRecordTest, AShippedTwoHandLessonBringsItsSideAndItsGriffschriftWritesTheBassLetters) {
+  form.setToggleValue(form.RecordLession, 1);
+  load("Lessons_5 Polka Haenschen klein.txt");
+  EXPECT_TRUE(form.status().problems().empty())
+      << (form.status().problems().empty() ? "" : form.status().problems().back());
+  EXPECT_EQ(shownBassKeys(), 12);
+  const TabDocument document = form.tablatureDocument();
+  ASSERT_FALSE(document.bass.empty());
+  std::set<std::string> letters;
+  for (const TabBass& b : document.bass) letters.insert(b.letter);
+  EXPECT_TRUE(letters.count("C") && letters.count("c")) << "the polka in C: its bass and chord";
+  // A record without bass has none under its staff.
+  load("Lessons_2 Alle meine Entchen.txt");
+  EXPECT_TRUE(form.tablatureDocument().bass.empty());
 }

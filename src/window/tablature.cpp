@@ -72,6 +72,9 @@ TabDocument Form1::tablatureDocument() {
                              60000.0 / (tempoInterval() * document.meter.stepsPerBeat)));
   document.buttonLines = loadedEvents();
   document.heading = say(Text::TabCaption);
+  // The left hand under the staff: the bass letters of the record's bass.
+  if (const Instrument* instrument = leftHand_.instrument())
+    addHands(document, leftHand_.recordHands(), *instrument);
   return document;
 }
 
