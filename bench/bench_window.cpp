@@ -135,6 +135,50 @@ void keyToSound(Form1& form, MainView& view, TimingPort& port) {
   row("MIDI note-on in to note-on out, across threads (us)", stats(midi), "us");
 }
 
+// The left hand beside the right, in the same run: the twelve-bass side in force, a bass
+// button clicked, a treble button clicked with the side shown, and a bass key pressed.
+void bassToSound(Form1& form, MainView& view, TimingPort& port) {
+  form.chooseBassSide("Instrument_G-C-F_12-Bass.txt");
+  view.render();
+  int places = 0;
+  for (const Control& button : form.BassKeys) places += button.visible ? 1 : 0;
+  std::vector<double> bass, treble, key;
+  for (int i = 0; i < 1000; ++i) {
+    const int place = (i * 5) % places;
+    QWidget* button = view.widgetFor(form.BassKeys[place]);
+    port.noteOns.clear();
+    QApplication::processEvents();
+    const auto start = SteadyClock::now();
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    if (!port.noteOns.empty()) bass.push_back(ms(port.noteOns.front() - start) * 1000);
+    form.BassKeys_Click(place);  // let go: the next click holds again
+  }
+  for (int i = 0; i < 1000; ++i) {
+    QWidget* button = view.keyWidget((i * 7) % kKeyCount);
+    port.noteOns.clear();
+    QApplication::processEvents();
+    const auto start = SteadyClock::now();
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    if (!port.noteOns.empty()) treble.push_back(ms(port.noteOns.front() - start) * 1000);
+  }
+  view.keyWidget(0)->setFocus();
+  const Qt::Key keys[] = {Qt::Key_C, Qt::Key_V, Qt::Key_B, Qt::Key_N, Qt::Key_M, Qt::Key_F1};
+  for (int i = 0; i < 1000; ++i) {
+    port.noteOns.clear();
+    QApplication::processEvents();
+    const auto start = SteadyClock::now();
+    QTest::keyPress(view.keyWidget(0), keys[i % 6]);
+    if (!port.noteOns.empty()) key.push_back(ms(port.noteOns.front() - start) * 1000);
+    QTest::keyRelease(view.keyWidget(0), keys[i % 6]);
+  }
+  row("bass click to note-on: mouse on the view (us)", stats(bass), "us");
+  row("treble click to note-on, the bass side shown (us)", stats(treble), "us");
+  row("bass key press to note-on: computer key (us)", stats(key), "us");
+  form.chooseBassSide("");
+}
+
 void replayTiming(Form1& form, MainView& view, TimingPort& port, int speed, Qt::TimerType type,
                   const char* what) {
   view.wakeTimer().setTimerType(type);
@@ -378,6 +422,9 @@ int main(int argc, char** argv) {
   clickToSound(form, view, port);
   std::printf("\nHands to sound, 1000 keys and 1000 MIDI notes\n");
   keyToSound(form, view, port);
+
+  std::printf("\nThe left hand: 1000 bass clicks, 1000 treble clicks and 1000 bass keys\n");
+  bassToSound(form, view, port);
 
   std::printf("\nPractice: 1000 chords played right on the computer keyboard\n");
   practiceResponse(form, view, files);

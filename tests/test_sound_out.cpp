@@ -69,3 +69,18 @@ TEST_F(SoundOutTest, AFailedOpenLeavesNoHandleAndEveryMessageSaysSo) {
   sound.close();  // nothing open: no call, no error
   EXPECT_EQ(errors.size(), 2u);
 }
+
+TEST_F(SoundOutTest, TheLeftHandsChannelsGetTheirReedsBeforeTheFirstNoteAndAgainAfterAReset) {
+  sound.bassNote(false, 36);
+  sound.bassNote(true, 48);
+  sound.bassNoteOff(false, 36);
+  // Bank 1 on channels 2 and 3, the Helikon bass (58) and the chord reeds (21), then the notes.
+  EXPECT_EQ(port.log, (std::vector<std::string>{"OPEN", "000100B1", "00003AC1", "000100B2",
+                                                "000015C2", "00632491", "00633092", "00002481"}));
+  port.clearLog();
+  sound.reset();  // the device opened afresh has forgotten them
+  sound.bassNote(true, 52);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"CLOSE", "OPEN", "000100B1", "00003AC1",
+                                                "000100B2", "000015C2", "00633492"}));
+  EXPECT_TRUE(errors.empty());
+}

@@ -24,6 +24,7 @@ constexpr int kChordChannel = 2;
 
 bool SoundOut::open(int deviceId) {
   close();
+  leftHandReady_ = false;
   const int result = port_->open(deviceId, *handle_);
   if (result != 0) {
     *handle_ = 0;
@@ -37,6 +38,7 @@ void SoundOut::close() {
   const int result = port_->close(*handle_, at_);
   if (result != 0) onError_(result);
   *handle_ = 0;
+  leftHandReady_ = false;
 }
 
 void SoundOut::reset() {
@@ -68,12 +70,16 @@ void SoundOut::noteOff(int pitch) {
 }
 
 void SoundOut::bassNote(bool chord, int pitch) {
-  const int channel = chord ? kChordChannel : kBassChannel;
-  // The bank and program go with every note: a device reset or another output since the last
-  // one has forgotten them, and they never change on these channels.
-  send(kControlChange | channel, kBankSelect, kReedBassBank);
-  send(kProgramChange | channel, chord ? kBassChordProgram : kHelikonProgram, 0);
-  send(kNoteOn | channel, pitch, kVelocity);
+  // The bank and program of both channels go out before the first note on a device opened
+  // afresh (a reset or another output forgets them); they never change on these channels.
+  if (!leftHandReady_) {
+    for (const int channel : {kBassChannel, kChordChannel}) {
+      send(kControlChange | channel, kBankSelect, kReedBassBank);
+      send(kProgramChange | channel, channel == kChordChannel ? kBassChordProgram : kHelikonProgram, 0);
+    }
+    leftHandReady_ = true;
+  }
+  send(kNoteOn | (chord ? kChordChannel : kBassChannel), pitch, kVelocity);
 }
 
 void SoundOut::bassNoteOff(bool chord, int pitch) {

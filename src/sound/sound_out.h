@@ -83,6 +83,7 @@ class SoundOut {
   ErrorSink onError_;
   SoundTime at_ = kAtOnce;
   int clickNote_ = 0;  ///< the click sounding (0: none)
+  bool leftHandReady_ = false;  ///< the left hand's channels have their bank and program
   int refusedByte_ = 0;
 };
 
