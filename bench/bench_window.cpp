@@ -76,17 +76,20 @@ std::filesystem::path workingCopy() {
   return dir;
 }
 
+/// A mouse press and release on a button of the view: microseconds to its first note-on, kept
+/// when the click sounded one.
+void timeClick(QWidget* button, TimingPort& port, std::vector<double>& into) {
+  port.noteOns.clear();
+  QApplication::processEvents();  // the previous click's drawing is not this click's cost
+  const auto start = SteadyClock::now();
+  QTest::mousePress(button, Qt::LeftButton);
+  QTest::mouseRelease(button, Qt::LeftButton);
+  if (!port.noteOns.empty()) into.push_back(ms(port.noteOns.front() - start) * 1000);
+}
+
 void clickToSound(Form1& form, MainView& view, TimingPort& port) {
   std::vector<double> whole, logic;
-  for (int i = 0; i < 1000; ++i) {
-    QWidget* key = view.keyWidget((i * 7) % kKeyCount);
-    port.noteOns.clear();
-    QApplication::processEvents();  // the previous click's drawing is not this click's cost
-    const auto start = SteadyClock::now();
-    QTest::mousePress(key, Qt::LeftButton);
-    QTest::mouseRelease(key, Qt::LeftButton);
-    if (!port.noteOns.empty()) whole.push_back(ms(port.noteOns.front() - start) * 1000);
-  }
+  for (int i = 0; i < 1000; ++i) timeClick(view.keyWidget((i * 7) % kKeyCount), port, whole);
   for (int i = 0; i < 1000; ++i) {
     port.noteOns.clear();
     const auto start = SteadyClock::now();
@@ -145,24 +148,10 @@ void bassToSound(Form1& form, MainView& view, TimingPort& port) {
   std::vector<double> bass, treble, key;
   for (int i = 0; i < 1000; ++i) {
     const int place = (i * 5) % places;
-    QWidget* button = view.widgetFor(form.BassKeys[place]);
-    port.noteOns.clear();
-    QApplication::processEvents();
-    const auto start = SteadyClock::now();
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    if (!port.noteOns.empty()) bass.push_back(ms(port.noteOns.front() - start) * 1000);
+    timeClick(view.widgetFor(form.BassKeys[place]), port, bass);
     form.BassKeys_Click(place);  // let go: the next click holds again
   }
-  for (int i = 0; i < 1000; ++i) {
-    QWidget* button = view.keyWidget((i * 7) % kKeyCount);
-    port.noteOns.clear();
-    QApplication::processEvents();
-    const auto start = SteadyClock::now();
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseRelease(button, Qt::LeftButton);
-    if (!port.noteOns.empty()) treble.push_back(ms(port.noteOns.front() - start) * 1000);
-  }
+  for (int i = 0; i < 1000; ++i) timeClick(view.keyWidget((i * 7) % kKeyCount), port, treble);
   view.keyWidget(0)->setFocus();
   const Qt::Key keys[] = {Qt::Key_C, Qt::Key_V, Qt::Key_B, Qt::Key_N, Qt::Key_M, Qt::Key_F1};
   for (int i = 0; i < 1000; ++i) {

@@ -3,6 +3,7 @@
 // MIDI instrument's bass channel, its basses on channel 2 and its chords on channel 3 in the
 // direction the bellows go; a damaged instrument file is said line by line and changes nothing.
 #include <cstdio>
+#include <memory>
 #include <set>
 
 #include "instrument/instrument_format.h"
@@ -38,10 +39,18 @@ class BassSideTest : public FormTest {
     form.BassChooser.selected = static_cast<int>(it - values.begin());
     form.BassChooser_Click();
   }
-  int shownBassKeys() const {
+  static int shownBassKeys(const Form1& window) {
     int n = 0;
-    for (const auto& key : form.BassKeys) n += key.visible;
+    for (const auto& key : window.BassKeys) n += key.visible;
     return n;
+  }
+  int shownBassKeys() const { return shownBassKeys(form); }
+  /// The window started again on the same files, as at the learner's next start.
+  std::unique_ptr<Form1> restarted() {
+    auto again = std::make_unique<Form1>(Services{&port, &files, nullptr, &clock});
+    again->Form_Load();
+    again->Form_Activate();
+    return again;
   }
   /// The note-ons of the left hand's channels (2 and 3).
   std::vector<std::string> bassNoteOns() const {
@@ -84,12 +93,7 @@ TEST_F(BassSideTest, AChosenSideShowsItsLettersUnderTheTrebleAndComesBackAfterAR
   EXPECT_EQ(c.toolTip, form.say(Text::TipBassKey, {"C", "F", "C"}));
   EXPECT_NE(files.files[kSettings].find(std::string("BASS-SIDE:\r\n") + kTwelve + "\r\n"), std::string::npos);
 
-  Form1 again({&port, &files, nullptr, &clock});
-  again.Form_Load();
-  again.Form_Activate();
-  int shown = 0;
-  for (const auto& key : again.BassKeys) shown += key.visible;
-  EXPECT_EQ(shown, 12);
+  EXPECT_EQ(shownBassKeys(*restarted()), 12);
 
   choose("");
   EXPECT_EQ(shownBassKeys(), 0);
@@ -202,11 +206,9 @@ TEST_F(BassChannelTest, TheBassChannelPlaysBassesAndChordsWhileTheTrebleKeepsIts
 
 TEST_F(BassChannelTest, AChannelOutsideOneToSixteenIsSaidAndTheChannelIsNone) {
   files.files[kSettings] += "BASS-CHANNEL:\r\n17\r\n";
-  Form1 again({&port, &files, nullptr, &clock});
-  again.Form_Load();
-  again.Form_Activate();
-  const auto& problems = again.status().problems();
-  EXPECT_NE(std::find(problems.begin(), problems.end(), again.say(Text::MsgBassChannelRefused, {"17"})),
+  const auto again = restarted();
+  const auto& problems = again->status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(), again->say(Text::MsgBassChannelRefused, {"17"})),
             problems.end());
 }
 
@@ -231,13 +233,9 @@ TEST_F(DamagedInstrumentTest, EachDamagedLineIsSaidWithItsNumberAndTheSideStaysA
 
 TEST_F(DamagedInstrumentTest, AMissingInstrumentFileIsSaidAtTheStartAndTheWindowHasNoBassSide) {
   files.files[kSettings] += "BASS-SIDE:\r\nInstrument_Nowhere.txt\r\n";
-  Form1 again({&port, &files, nullptr, &clock});
-  again.Form_Load();
-  again.Form_Activate();
-  int shown = 0;
-  for (const auto& key : again.BassKeys) shown += key.visible;
-  EXPECT_EQ(shown, 0);
-  const auto& problems = again.status().problems();
+  const auto again = restarted();
+  EXPECT_EQ(shownBassKeys(*again), 0);
+  const auto& problems = again->status().problems();
   ASSERT_FALSE(problems.empty());
   EXPECT_NE(problems.back().find("Instrument_Nowhere.txt"), std::string::npos) << problems.back();
 }
