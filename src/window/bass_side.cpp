@@ -48,14 +48,6 @@ std::string instrumentProblemText(const Form1& w, const InstrumentProblem& probl
   return w.say(Text::WhyInstrumentIncomplete);
 }
 
-/// The name an instrument file gives itself (its NAME line), or the file's name.
-std::string instrumentName(const std::string& bytes, const std::string& file) {
-  for (const std::string& line : splitLines(bytes)) {
-    if (line.rfind("NAME=", 0) == 0 && line.size() > 5) return line.substr(5);
-  }
-  return file;
-}
-
 }  // namespace
 
 std::optional<Instrument> Form1::readInstrument(const std::string& file) {
@@ -130,7 +122,7 @@ void Form1::fillBassChooser() {
                                       sameNameIgnoringCase(instrument->layout, noteFileName));
     if (!fits && !inForce) continue;
     if (inForce) BassChooser.selected = static_cast<int>(BassChooser.items.size());
-    BassChooser.items.push_back(say(Text::BassSideOf, {instrumentName(*bytes, name)}));
+    BassChooser.items.push_back(say(Text::BassSideOf, {instrument ? instrument->name : name}));
     BassChooser.values.push_back(name);
   }
 }
