@@ -204,7 +204,7 @@ TEST_F(MicrophoneTest, PlayingAlongJudgesTheMomentTheChordSounded) {
 TEST_F(MicrophoneTest, TheEditorRecordsTheChordsHeardWithRestsOnTheStepGrid) {
   chooseMicrophone();
   form.Record_Click();
-  const double step = form.stepInterval() / 1000.0;
+  const double step = form.pace().stepInterval() / 1000.0;
   const double at = heardUntil + 0.3;
   hear({{at, {44, 47, 50}, 0.6 * step}, {at + step, {10, 13}, 0.6 * step}, {at + 4 * step, {44, 47, 50}, 0.6 * step}},
        at + 5 * step);

@@ -464,7 +464,7 @@ TEST_F(MidiWindowTest, AnImportOpensUnsavedInTheEditorAndNeverReplacesUnsavedWor
   EXPECT_TRUE(form.EditBox.visible);
   ASSERT_EQ(form.EditBox.items.size(), 3u);
   EXPECT_EQ(form.ShadowListe2.items[1], kBreakMute);
-  EXPECT_EQ(form.unsavedChanges, 3);
+  EXPECT_EQ(form.draft().unsavedChanges(), 3);
   EXPECT_EQ(form.SaveName.text, "Tune");
   // A second import would replace three unsaved events: refused, nothing changes.
   form.importMidi(*midi + "", "Other", {});

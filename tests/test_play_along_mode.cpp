@@ -233,7 +233,7 @@ TEST_F(PlayAlongModeTest, TheMeterSetsTheGridTheCountInAndTheBeatsOfTheMetronome
 
   form.clickToggle(form.PlayAlong);
   setTempo(90);
-  EXPECT_EQ(form.stepInterval(), 333);
+  EXPECT_EQ(form.pace().stepInterval(), 333);
   form.CountInClick.value = 1;
   clock.now = 1000;
   form.PlayStop_Click();

@@ -151,7 +151,7 @@ TEST_F(ProtectTest, EveryRefusalSaysWhyInTheLanguageInForce) {
 
 TEST_F(ProtectTest, TheLimitSaysWhyInEveryLanguage) {
   form.Record_Click();
-  form.commitCounter = kCommitLimit;
+  form.commitCounter = RecordDraft::kCommitLimit;
   clickKeys({44});
   form.NextRecord_Click();
   EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgLimit, {"0", "198"}));

@@ -32,6 +32,10 @@ struct HandInput {
   std::string midiInSetting;   ///< "MIDI-IN:": the input port's name ("" for none)
   int bellowsController = -1;  ///< "BELLOWS-CC:": the controller that tells the bellows
                                ///< (0..kLastBellowsController), -1 for none
+
+  /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
+  /// controller left as it was, for anything else.
+  bool readBellowsController(const std::string& value);
 };
 
 }  // namespace tastrello

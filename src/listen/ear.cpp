@@ -178,4 +178,11 @@ void Ear::setLatencyMs(int milliseconds) {
   if (listening_) listening_->setLatency(latency_);
 }
 
+bool Ear::readLatency(const std::string& value) {
+  const std::optional<int> ms = parseInt16(value);
+  if (!ms || *ms < 0 || *ms > kLongestLatencyMs) return false;
+  setLatencyMs(*ms);
+  return true;
+}
+
 }  // namespace tastrello::listen

@@ -85,6 +85,12 @@ class Ear {
   /// The capture's latency in whole milliseconds, as the settings keep it.
   int latencyMs() const;
   void setLatencyMs(int milliseconds);
+  /// No microphone reaches the program a second late: such a latency is a calibration gone
+  /// wrong.
+  static constexpr int kLongestLatencyMs = 1000;
+  /// Takes a "MIC-LATENCY:" value: whole milliseconds from 0 to kLongestLatencyMs. False,
+  /// with the latency left as it was, for anything else.
+  bool readLatency(const std::string& value);
 
   /// Calibration, tuning in and the texts of the listening; made with the layout.
   Listening& listening();

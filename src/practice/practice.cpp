@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -278,6 +279,20 @@ std::vector<RampPass> History::rampSteps(bool along) const {
 
 std::string historyFileName(const std::string& recordFile) {
   return "Practice_" + recordFile;
+}
+
+bool PracticeState::readTapOffset(const std::string& value) {
+  const auto ms = value.empty() ? std::optional<int>(0) : parseInt16(value);
+  if (!ms || std::abs(*ms) > kLargestTapOffsetMs) return false;
+  offsetSeconds = *ms / 1000.0;
+  return true;
+}
+
+bool PracticeState::readTimingWindow(const std::string& value) {
+  const auto ms = value.empty() ? std::optional<int>(PracticeState{}.windowMs) : parseInt16(value);
+  if (!ms || *ms < kNarrowestWindowMs || *ms > kWidestWindowMs) return false;
+  windowMs = *ms;
+  return true;
 }
 
 }  // namespace tastrello

@@ -146,6 +146,13 @@ struct Section {
 /// What practice keeps between the learner's notes: the chord waited for, the pass under way,
 /// the loaded record's history and its section.
 struct PracticeState {
+  // A tap offset beyond half a second is no offset of a player's but a calibration gone wrong;
+  // a timing window narrower than 10 ms judges the sound's own jitter, one wider than 300 ms
+  // reaches the neighbouring chords at a brisk tempo.
+  static constexpr int kLargestTapOffsetMs = 500;
+  static constexpr int kNarrowestWindowMs = 10;
+  static constexpr int kWidestWindowMs = 300;
+
   bool waiting = false;      ///< a chord is shown and waited for
   std::vector<int> wanted;   ///< its buttons
   std::vector<int> clicked;  ///< buttons clicked with the mouse towards it
@@ -179,6 +186,13 @@ struct PracticeState {
     int clicksLeft = 0;  ///< 0: not calibrating
     std::vector<double> clicks, taps;
   } calibration;
+
+  /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
+  /// False, with the offset left as it was, for anything else.
+  bool readTapOffset(const std::string& value);
+  /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
+  /// value. False, with the window left as it was, for anything else.
+  bool readTimingWindow(const std::string& value);
 };
 
 }  // namespace tastrello

@@ -6,40 +6,40 @@ namespace tastrello {
 
 void Form1::commitPendingEvent() {
   ++commitCounter;
-  const RecordEvent event = pendingEvent();
-  const bool selected = isEventRow(EditBox.selected);
-  // Besides the per-recording limit, a record never grows past what the tables can replay.
-  const bool grows = !selected || !replaceMode;
-  if (commitCounter > kCommitLimit ||
-      (grows && eventCount() >= kMaxEvents && !event.display.empty())) {
-    setInfos("** LIMIT **", Infos.fontSize);
-    beep();
-    status().report(say(Text::MsgLimit, {std::to_string(eventCount()), std::to_string(kCommitLimit)}));
-    discardPendingChord();  // a refused commit leaves nothing half-pending
-  } else if (event.display.empty()) {
-    beep();
-    status().report(say(Text::MsgNoChord));
-  } else if (!isWritableEvent(event.buttonLine, event.nameLine)) {
-    beep();
-    status().report(say(Text::MsgChordNotStorable));
-    discardPendingChord();
-  } else {
-    editClickState = 0;
-    const int row = selected ? EditBox.selected : eventCount();
-    if (selected && replaceMode)
-      replaceEvent(row, event);
-    else
-      insertEvent(row, event);
-    if (selected) EditBox.selected = -1;
-    leftHand_.setRecordBass(row + 1, leftHand_.heldButtons());
-    discardPendingChord();
-    noteUnsavedChange();
+  RecordDraft& record = draft();
+  const bool selected = record.isEventRow(EditBox.selected);
+  const int row = selected ? EditBox.selected : record.eventCount();
+  switch (record.commit(EditBox.selected, replaceMode, commitCounter)) {
+    case RecordDraft::Commit::Limit:
+      setInfos("** LIMIT **", Infos.fontSize);
+      beep();
+      status().report(say(Text::MsgLimit, {std::to_string(record.eventCount()),
+                                           std::to_string(RecordDraft::kCommitLimit)}));
+      discardPendingChord();
+      break;
+    case RecordDraft::Commit::NoChord:
+      beep();
+      status().report(say(Text::MsgNoChord));
+      break;
+    case RecordDraft::Commit::NotStorable:
+      beep();
+      status().report(say(Text::MsgChordNotStorable));
+      discardPendingChord();
+      break;
+    case RecordDraft::Commit::Taken:
+      editClickState = 0;
+      if (selected) EditBox.selected = -1;
+      // The bass buttons stay with their events; the chord taken plays with those held now.
+      if (!(selected && replaceMode)) leftHand_.eventInserted(row);
+      leftHand_.setRecordBass(row + 1, leftHand_.heldButtons());
+      discardPendingChord();
+      break;
   }
   Midi_Out_Reset();
 }
 
 void Form1::discardPendingChord() {
-  clearPendingChord();
+  draft().clearPending();
   playBass(leftHand_.releaseAll(LeftHand::Holder::Mouse));  // the bass clicked with it too
   resetKeyLooks();
   litKeyCount = 0;
@@ -50,7 +50,7 @@ void Form1::showSelectionActions() {
   Label11.caption = chordAdoptCaption;
   RepIns.visible = KillNote.visible = false;
   const int s = EditBox.selected;
-  if (isEventRow(s) && !EditBox.items[s].empty()) {
+  if (draft().isEventRow(s) && !EditBox.items[s].empty()) {
     KillNote.visible = RepIns.visible = true;
     Label11.caption = Label23.caption;
   }
@@ -67,12 +67,12 @@ void Form1::NextRecord_Click() {
 void Form1::commitRest(const std::string& marker) {
   // A rest is an event of its own, never appended to a chord under construction (the rest
   // buttons are disabled while one is pending).
-  if (!pendingEvent().display.empty()) {
+  if (!draft().pendingEmpty()) {
     beep();
     status().report(say(Text::MsgRestWithChord));
     return;
   }
-  appendToPending(restEvent(marker));
+  draft().addToPending(restEvent(marker));
   commitPendingEvent();
   resetKeyLooks();
   showSelectionActions();
@@ -111,10 +111,11 @@ void Form1::EditBox_Click() {
 
 void Form1::KillNote_Click() {
   KillNote.visible = RepIns.visible = false;
-  if (isEventRow(EditBox.selected)) {
-    eraseEvent(EditBox.selected);
+  if (draft().isEventRow(EditBox.selected)) {
+    draft().erase(EditBox.selected);
+    leftHand_.eventErased(EditBox.selected);
     EditBox.selected = -1;
-    noteUnsavedChange();
+    draft().noteChange();
   }
   editClickState = 0;
   Label11.caption = chordAdoptCaption;
@@ -133,7 +134,7 @@ void Form1::RepIns_Click() {
 }
 
 void Form1::ReEd_Click() {
-  if (eventCount() > 0) noteUnsavedChange();
+  if (draft().eventCount() > 0) draft().noteChange();
   clearEvents();
   ReEd.visible = Label22.visible = KillNote.visible = false;
   setInfos("Edit", 22);

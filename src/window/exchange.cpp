@@ -38,13 +38,10 @@ std::optional<std::string> Form1::exportMidi() {
   return exportRecordToMidi(events, buttonNotes(), loadedMeter(), settings);
 }
 
-Meter Form1::loadedMeter() {
-  const std::string& file = Label2.caption;
-  if (file.rfind("Records_", 0) != 0 && file.rfind("Lessons_", 0) != 0) return {};
-  const auto bytes = services.files->read(RecordList.folder + meterFileName(file));
-  std::string problem;
-  const auto meter = bytes ? parseMeter(*bytes, problem) : std::nullopt;
-  return meter.value_or(Meter{});
+Meter Form1::loadedMeter() const {
+  // Read once with the record (loadMeter); a record's meter changes only through the
+  // choosers, which keep the file as it is here.
+  return Label2.caption.empty() ? Meter{} : practice.meter;
 }
 
 std::optional<std::string> Form1::exportMusicXml() {
@@ -198,8 +195,8 @@ void Form1::importMidi(const MidiFileContent& content, const std::string& name,
 
 void Form1::importTune(const Tune& tune, const std::string& name,
                        const std::vector<std::string>& warnings) {
-  if (EditBox.visible && unsavedChanges > 0) {
-    status().report(say(Text::MsgImportUnsaved, {std::to_string(unsavedChanges)}));
+  if (EditBox.visible && draft().unsavedChanges() > 0) {
+    status().report(say(Text::MsgImportUnsaved, {std::to_string(draft().unsavedChanges())}));
     return;
   }
   ImportOptions options;
@@ -215,16 +212,18 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   if (EditBox.visible) resetToFreePlay();
   clearEvents();
   Record_Click();
+  // Each event imported is work a cancel would lose.
+  RecordDraft& record = draft();
   for (const auto& event : imported.events) {
     if (event.buttons.empty()) {
-      insertEvent(eventCount(), restEvent(buttonLineOf(event)));
+      record.insert(record.eventCount(), restEvent(buttonLineOf(event)));
     } else {
       const auto [buttonLine, nameLine] = eventLines(event.buttons, options.captions);
-      insertEvent(eventCount(), eventFromLines(buttonLine, nameLine));
+      record.insert(record.eventCount(), eventFromLines(buttonLine, nameLine));
     }
+    record.noteChange();
   }
-  importedMeter = imported.meter;
-  unsavedChanges = eventCount();
+  record.importedMeter = imported.meter;
   SaveName.text = name;
   SaveName_Change();
   for (const auto& warning : warnings) status().report(name + ": " + warning);
@@ -240,7 +239,7 @@ void Form1::importTune(const Tune& tune, const std::string& name,
                   : say(Text::ImportMeterOnly, {std::to_string(m.beatsPerBar), grid}) + ", " +
                         say(Text::ImportNoTempo);
   status().inform(
-      say(Text::MsgImported, {std::to_string(eventCount()), std::to_string(imported.bellowsChanges),
+      say(Text::MsgImported, {std::to_string(record.eventCount()), std::to_string(imported.bellowsChanges),
                               std::to_string(imported.notes.size() + warnings.size()), meter}));
 }
 

@@ -16,6 +16,7 @@
 #include "input/left_hand.h"
 #include "practice/practice.h"
 #include "practice/practice_session.h"
+#include "replay/pace.h"
 #include "replay/replay.h"
 #include "records/record_format.h"
 #include "window/contract.h"
@@ -30,6 +31,7 @@
 #include "sound/sound_out.h"
 #include "sound/sound_variables.h"
 #include "editor/editor_variables.h"
+#include "editor/record_draft.h"
 #include "replay/replay_variables.h"
 #include "listen/ear.h"
 #include "shell/shell_variables.h"
@@ -37,8 +39,6 @@
 
 namespace tastrello {
 
-constexpr int kCommitLimit = 198;  // commit requests per recording
-constexpr int kCountInClicks = 4;  // the clicked count-in: a bar of four
 constexpr int kNarrowWidth = 15165;
 constexpr int kWideWidth = 19350;
 constexpr int kWindowHeight = 10500;
@@ -97,16 +97,6 @@ class Form1 : public ShellVariables,
   void welcome();
   /// Stores the choices that changed since they were last stored.
   void rememberChoices();
-  /// Takes a "BELLOWS-CC:" value: a controller 0..119, or empty for none. False, with the
-  /// controller left as it was, for anything else.
-  bool readBellowsController(const std::string& value);
-  /// Takes a "TAP-OFFSET:" value: whole milliseconds from -500 to 500, or empty for none.
-  /// False, with the offset left as it was, for anything else.
-  bool readTapOffset(const std::string& value);
-  bool readMicLatency(const std::string& value);
-  /// Takes a "TIMING-WINDOW:" value: whole milliseconds from 10 to 300, or empty for the start
-  /// value. False, with the window left as it was, for anything else.
-  bool readTimingWindow(const std::string& value);
   void Check2_Click();
 
   // ---- Language
@@ -262,8 +252,9 @@ class Form1 : public ShellVariables,
   /// kept for the record's save.
   void importTune(const Tune& tune, const std::string& name,
                   const std::vector<std::string>& warnings);
-  /// The loaded record's meter, from its meter file; the default meter when it has none.
-  Meter loadedMeter();
+  /// The loaded record's meter: read from its meter file with the record, as the meter
+  /// choosers changed it since; 4/4 a step a beat when it has none or nothing is loaded.
+  Meter loadedMeter() const;
 
   // ---- Tablature
   /// The tablature window of the loaded record, opened and closed.
@@ -277,8 +268,6 @@ class Form1 : public ShellVariables,
   /// The loaded record's tablature as SVG documents, one a page, with `marked` (an event from
   /// 1; 0 for none) shaded: what the desktop and the web edition show and print.
   std::vector<std::string> tablatureSvg(int marked = 0);
-  /// The loaded record's meter: its meter file's, or 4/4 a step a beat.
-  Meter tablatureMeter();
 
   // ---- Record files and recording
   /// Saves the record under edit as `fileName` in the records folder, together with the meter
@@ -301,13 +290,11 @@ class Form1 : public ShellVariables,
   void RecordLession_Click();
   void resetToFreePlay();
   void showSavedRecord(const std::string& fileName);
-  void clearPendingChord();
   /// Why a typed name cannot name a record file, in the language in force ("" when it can).
   std::string recordNameProblem(const std::string& name) const;
-  /// Whether saving as `fileName` would replace a record other than the one being continued.
-  bool replacesAnotherRecord(const std::string& fileName);
-  /// Counts a change to the record under edit that a cancel would lose.
-  void noteUnsavedChange();
+  /// The record under edit: its events in the editor's lists, the pending chord, and what
+  /// keeps a learner's work from being lost by one click.
+  RecordDraft& draft();
 
   // ---- Record browser
   void RecordList_Click();
@@ -370,21 +357,9 @@ class Form1 : public ShellVariables,
   bool practiceOn() const;
   /// Playing along is on and replay runs: chords are judged by their moments.
   bool playingAlong() const;
-  /// One replay step in milliseconds: the slider's interval, or while practising the practice
-  /// tempo on the record's grid.
-  int stepInterval() const;
-  /// The steps counted in before the first event: a bar of the record's meter while practising
-  /// with the count-in clicked (four steps otherwise), two without it.
-  /// The steps counted in before the first event.
-  int countInSteps() const;
-  /// The bar the count-in counts: the meter's while practising, else a bar of four.
-  int countInBar() const;
-  /// The step within its bar of the first event replayed.
-  int firstEventPlace() const;
-  /// The step within its bar of the count-in's step now.
-  int countInPlace() const;
-  /// The steps a beat has: the record's grid while practising, one otherwise.
-  int stepsPerBeat() const;
+  /// How replay keeps time now: the slider's interval, or while practising the practice tempo
+  /// on the record's grid; and the count-in before the span's first event.
+  Pace pace() const;
   /// The loaded record's meter file: read (4/4 a step a beat when there is none).
   void loadMeter(const std::string& recordFile);
 
@@ -491,13 +466,6 @@ class Form1 : public ShellVariables,
 
   // ---- Replay
 
-  // ---- Editor
-  int unsavedChanges = 0;        ///< changes since Record that a cancel would lose
-  bool cancelConfirmed = false;  ///< Cancel was clicked once and said what would be lost
-  std::string replaceConfirmed;  ///< the file Save was clicked once for, to replace it
-  std::string recordingSource;   ///< the record's file continued by this recording, or ""
-  std::optional<Meter> importedMeter;  ///< the meter of the tune imported into the editor
-
   // ---- Shell
   std::string textsLanguage = "Lang_ger.txt";  ///< the language file whose texts are shown
   std::string midiOutSetting;      ///< value of "MIDI-OUT:" (empty: the built-in synthesizer)
@@ -508,8 +476,6 @@ class Form1 : public ShellVariables,
   HandInput hands;
   PracticeState practice;
 
-  std::string tabMeterFile;  ///< the meter file `tabMeter` was read from ("" when none)
-  Meter tabMeter;
 
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names
@@ -532,31 +498,16 @@ class Form1 : public ShellVariables,
   std::map<int, std::function<void(const Event&)>> waiting_;
   int nextRequest_ = 1;
 
-  // The record under edit: EditBox (display texts), ShadowListe2 (name lines) and
-  // ShadowListe3 (button lines) change only through these, so they stay aligned.
-  int eventCount() const {
-    return static_cast<int>(EditBox.items.size());
-  }
-  bool isEventRow(int row) const {
-    return row >= 0 && row < eventCount();
-  }
-  /// Inserts before `row`; the end (eventCount()) appends.
-  void insertEvent(int row, const RecordEvent& event);
-  void replaceEvent(int row, const RecordEvent& event);
-  void eraseEvent(int row);
+  /// Empties the record under edit (its selection and its bass with it).
   void clearEvents();
   /// Empties the two record views (notes and numbers).
   void clearRecordViews();
-  /// The pending chord (EditorTMP, EditorTMP2, EditorTMP3) as one event.
-  RecordEvent pendingEvent() const;
-  void appendToPending(const RecordEvent& part);
   /// Empties the pending chord and lets its buttons go, leaving the rest buttons usable.
   void discardPendingChord();
 
   void applyHandChange(const Hands::Change& change);
   void startHandButton(int button);
   void stopHandButton(int button);
-  void addToPendingChord(int button);
   void midiPitchOn(int pitch);
   void midiPitchOff(int pitch);
   void placeMidiPitches();
@@ -615,8 +566,6 @@ class Form1 : public ShellVariables,
   std::optional<std::vector<int>> chordExpectedNow() const;
   void takeHeardChord(const listen::ListenVerdict& heard);
   void recordHeardChord(const std::vector<int>& buttons, double at);
-  std::string buttonNames(const std::vector<int>& buttons) const;
-  std::string directionOf(const std::vector<int>& buttons) const;
   // The left hand (bass_side.cpp).
   /// The instrument of a file in Notes/, its treble from the layout it names; nothing (said)
   /// when it cannot be used.
@@ -643,6 +592,10 @@ class Form1 : public ShellVariables,
   listen::Ear ear_;
   LeftHand leftHand_;
   SettingsStore settings_{nullptr, ""};
+  // EditBox (display texts), ShadowListe2 (name lines), ShadowListe3 (button lines) and the
+  // pending chord in EditorTMP, EditorTMP2 and EditorTMP3 change only through the draft.
+  RecordDraft draft_{{EditBox.items, EditBox.bellows, ShadowListe2.items, ShadowListe3.items,
+                      EditorTMP.caption, EditorTMP2.caption, EditorTMP3.caption}};
 };
 
 /// The Windows-1252 texts of the credits and the suggestions line.

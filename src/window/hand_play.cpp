@@ -103,28 +103,16 @@ void Form1::startHandButton(int button) {
     playnote();
   }
   Keys[button].backColor = keyLitColor;
-  if (editing()) addToPendingChord(button);
+  if (editing()) {
+    draft().holdButton(button, Keys[button].caption);
+    EditBreak.enabled = EditMute.enabled = draft().pendingEmpty();
+  }
 }
 
 void Form1::stopHandButton(int button) {
   const std::optional<int> note = keyNote(button);
   if (note && SoundOnOff.value == 1) Midi_Out_Send(128, *note, 0);
   Keys[button].backColor = keyIdleColor;
-}
-
-void Form1::addToPendingChord(int button) {
-  // A button is in a chord once; a fifth lets the chord go, as a fifth click does.
-  const std::string field = buttonField(button);
-  const std::string& buttons = EditorTMP3.caption;
-  for (std::size_t i = 0; i + 3 <= buttons.size(); i += 3)
-    if (buttons.compare(i, 3, field) == 0) return;
-  if (buttons.size() >= 12) {
-    clearPendingChord();
-  } else {
-    const std::string& c = Keys[button].caption;
-    appendToPending({c + " ", right(c, 3) + "/", field});
-  }
-  EditBreak.enabled = EditMute.enabled = EditorTMP.caption.empty();
 }
 
 void Form1::MidiIn_Message(std::uint32_t word) {

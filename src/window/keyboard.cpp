@@ -20,12 +20,12 @@ void Form1::Keys_Click(int i) {
   const std::string& c = Keys[i].caption;
   auto release = [this] {
     resetKeyLooks();
-    clearPendingChord();
+    draft().clearPending();
     litKeyCount = 0;
     Midi_Out_Reset();
   };
 
-  if (editing()) appendToPending({c + " ", right(c, 3) + "/", buttonField(i)});
+  if (editing()) draft().addToPending({c + " ", right(c, 3) + "/", buttonField(i)});
   if (Keys[i].backColor == keyLitColor) {
     release();
   } else {

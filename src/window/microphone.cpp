@@ -115,13 +115,13 @@ void Form1::takeHeardChord(const listen::ListenVerdict& heard) {
 }
 
 void Form1::recordHeardChord(const std::vector<int>& buttons, double at) {
-  if (eventCount() == 0) ear_.forgetChords();
-  if (!pendingEvent().display.empty()) NextRecord_Click();  // what the learner clicked goes first
+  if (draft().eventCount() == 0) ear_.forgetChords();
+  if (!draft().pendingEmpty()) NextRecord_Click();  // what the learner clicked goes first
   // The chord before rings on through the steps between: ringing rests, as the rest button
   // writes them.
-  const int steps = ear_.stepsSinceChord(at, stepInterval() / 1000.0);
+  const int steps = ear_.stepsSinceChord(at, pace().stepInterval() / 1000.0);
   for (int step = 1; step < std::min(steps, kLongestHeardRest + 1); ++step) EditBreak_Click();
-  for (int button : buttons) addToPendingChord(button);
+  for (int button : buttons) draft().holdButton(button, Keys[button].caption);
   NextRecord_Click();
 }
 

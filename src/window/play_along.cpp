@@ -43,33 +43,15 @@ bool Form1::playingAlong() const {
   return PlayAlong.value == 1 && Timer1.enabled && replayMode != ReplayMode::Test;
 }
 
-int Form1::stepInterval() const {
-  if (!practiceOn()) return tempoInterval();
-  const int steps = std::max(1, practice.meter.stepsPerBeat);
-  return std::max(1, (60000 + practice.tempo * steps / 2) / (practice.tempo * steps));
-}
-
-int Form1::stepsPerBeat() const {
-  return practiceOn() ? std::max(1, practice.meter.stepsPerBeat) : 1;
-}
-
-int Form1::countInSteps() const {
-  if (CountInClick.value != 1) return 2;
-  // A whole bar, and on to the beat the first event falls on (a pickup, a section).
-  return countInBar() + firstEventPlace();
-}
-
-int Form1::countInBar() const {
-  return practiceOn() ? std::max(1, practice.meter.stepsPerBar()) : kCountInClicks;
-}
-
-int Form1::firstEventPlace() const {
-  return practiceOn() ? barPlaceOf(practice.meter, replaySpan().first - 1).step : 0;
-}
-
-int Form1::countInPlace() const {
-  const int bar = countInBar();
-  return ((firstEventPlace() - replay_.countInLeft()) % bar + bar) % bar;
+Pace Form1::pace() const {
+  Pace pace;
+  pace.practising = practiceOn();
+  pace.meter = practice.meter;
+  pace.practiceTempo = practice.tempo;
+  pace.sliderInterval = tempoInterval();
+  pace.countInClicked = CountInClick.value == 1;
+  pace.firstEvent = replaySpan().first;
+  return pace;
 }
 
 // ---- The controls
@@ -191,7 +173,7 @@ void Form1::expectChord() {
   // The chord is due at its step's place on the beat, also when the tick came late (a busy
   // machine): the learner keeping the beat is not judged by the thread's delay.
   const double at = tickMoment();
-  const double step = stepInterval() / 1000.0;
+  const double step = pace().stepInterval() / 1000.0;
   practice.alongClicked.clear();
   if (!practice.passOpen) return;
   practice.judge.expect({replayPosition, at, at + steps * step, buttons, steps});

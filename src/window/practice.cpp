@@ -31,6 +31,29 @@ bool isWrong(Verdict verdict) {
   return verdict == Verdict::WrongButton || verdict == Verdict::WrongDirection;
 }
 
+/// The buttons as the keyboard names them now, without the blanks that pad the captions to the
+/// width of the layout's column.
+std::string namesOf(const std::vector<int>& buttons,
+                    const std::array<std::string, kKeyCount>& captions) {
+  std::string names;
+  for (int button : buttons) {
+    if (button < 0 || button >= kKeyCount) continue;
+    const std::string& caption = captions[std::size_t(button)];
+    const auto first = caption.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    const std::string name = caption.substr(first, caption.find_last_not_of(' ') - first + 1);
+    names += (names.empty() ? "" : " ") + name;
+  }
+  return names;
+}
+
+/// The bellows direction the buttons are played in, in words.
+std::string directionOf(const std::vector<int>& buttons, const StatusReports& texts) {
+  const Bellows bellows = bellowsOfButtons(buttons);
+  if (bellows == Bellows::Both) return texts.say(Text::BellowsBoth);
+  return texts.say(bellows == Bellows::Push ? Text::BellowsPush : Text::BellowsPull);
+}
+
 }  // namespace
 
 Clock& Form1::clock() {
@@ -263,7 +286,8 @@ void Form1::waitForChord() {
   for (int k = 1; k <= 4; ++k)
     if (!chordNames[k].empty()) buttons.push_back(chordButtons[k]);
   if (!practiceSession().waitFor(buttons)) return;
-  status().inform(say(Text::MsgPlayChord, {buttonNames(practice.wanted), directionOf(practice.wanted)}));
+  status().inform(say(Text::MsgPlayChord, {namesOf(practice.wanted, keyCaptions()),
+                                            directionOf(practice.wanted, status())}));
 }
 
 void Form1::judgeKeys(bool pressed) {
@@ -322,13 +346,15 @@ void Form1::showTry(const PracticeTry& attempt) {
     return;
   }
   if (!isWrong(*attempt.verdict)) return;
-  const std::string wanted = buttonNames(practice.wanted);
+  const auto captions = keyCaptions();
+  const std::string wanted = namesOf(practice.wanted, captions);
+  const std::string wrong = namesOf(attempt.wrong, captions);
+  const std::string wantedWay = directionOf(practice.wanted, status());
   if (*attempt.verdict == Verdict::WrongDirection) {
-    status().inform(say(Text::MsgWrongDirection, {buttonNames(attempt.wrong), directionOf(attempt.wrong),
-                                                  wanted + " (" + directionOf(practice.wanted) + ")"}));
+    status().inform(say(Text::MsgWrongDirection, {wrong, directionOf(attempt.wrong, status()),
+                                                  wanted + " (" + wantedWay + ")"}));
   } else {
-    status().inform(say(Text::MsgWrongButton,
-                        {buttonNames(attempt.wrong), wanted, directionOf(practice.wanted)}));
+    status().inform(say(Text::MsgWrongButton, {wrong, wanted, wantedWay}));
   }
 }
 
@@ -338,26 +364,6 @@ void Form1::chordPlayed() {
   advanceReplay();
   // What comes next (a chord, a rest) gets a whole step from now.
   restartTimer(Timer1);
-}
-
-std::string Form1::buttonNames(const std::vector<int>& buttons) const {
-  std::string names;
-  for (int button : buttons) {
-    if (button < 0 || button >= kKeyCount) continue;
-    // Captions are padded to the width of the layout's column: the name without its blanks.
-    const std::string& caption = Keys[button].caption;
-    const auto first = caption.find_first_not_of(' ');
-    if (first == std::string::npos) continue;
-    const std::string name = caption.substr(first, caption.find_last_not_of(' ') - first + 1);
-    names += (names.empty() ? "" : " ") + name;
-  }
-  return names;
-}
-
-std::string Form1::directionOf(const std::vector<int>& buttons) const {
-  const Bellows bellows = bellowsOfButtons(buttons);
-  if (bellows == Bellows::Both) return say(Text::BellowsBoth);
-  return say(bellows == Bellows::Push ? Text::BellowsPush : Text::BellowsPull);
 }
 
 // ---- The section

@@ -1,6 +1,6 @@
 // Record files in the window: the writer stores the record under edit, the reader fills it,
-// the replay tables and the two views; and the few operations that change the record under
-// edit, which keep its three lists aligned.
+// the replay tables and the two views; the record under edit is a draft kept in the editor's
+// lists.
 #include "window/form1.h"
 #include "shell/text.h"
 
@@ -12,38 +12,12 @@ std::string eventNumberText(int k) {
   return (k < 10 ? " " : "") + std::to_string(k) + ".  ";
 }
 
-template <typename T>
-void insertAt(std::vector<T>& items, int row, const T& value) {
-  items.insert(items.begin() + row, value);
-}
-
 }  // namespace
 
-void Form1::insertEvent(int row, const RecordEvent& event) {
-  if (row < 0 || row > eventCount()) return;
-  insertAt(EditBox.items, row, event.display);
-  insertAt(EditBox.bellows, row, bellowsOf(event.buttonLine));
-  insertAt(ShadowListe2.items, row, event.nameLine);
-  insertAt(ShadowListe3.items, row, event.buttonLine);
-  leftHand_.eventInserted(row);
-}
-
-void Form1::replaceEvent(int row, const RecordEvent& event) {
-  if (!isEventRow(row)) return;
-  const auto i = static_cast<std::size_t>(row);
-  EditBox.items[i] = event.display;
-  EditBox.bellows[i] = bellowsOf(event.buttonLine);
-  ShadowListe2.items[i] = event.nameLine;
-  ShadowListe3.items[i] = event.buttonLine;
-}
-
-void Form1::eraseEvent(int row) {
-  if (!isEventRow(row)) return;
-  EditBox.items.erase(EditBox.items.begin() + row);
-  EditBox.bellows.erase(EditBox.bellows.begin() + row);
-  ShadowListe2.items.erase(ShadowListe2.items.begin() + row);
-  ShadowListe3.items.erase(ShadowListe3.items.begin() + row);
-  leftHand_.eventErased(row);
+RecordDraft& Form1::draft() {
+  draft_.bind({EditBox.items, EditBox.bellows, ShadowListe2.items, ShadowListe3.items,
+               EditorTMP.caption, EditorTMP2.caption, EditorTMP3.caption});
+  return draft_;
 }
 
 void Form1::clearRecordViews() {
@@ -55,32 +29,13 @@ void Form1::clearRecordViews() {
 }
 
 void Form1::clearEvents() {
-  EditBox.items.clear();
-  EditBox.bellows.clear();
+  draft().clear();
   EditBox.selected = -1;
-  ShadowListe2.items.clear();
-  ShadowListe3.items.clear();
   leftHand_.takeRecordBass({});
 }
 
-RecordEvent Form1::pendingEvent() const {
-  return {EditorTMP.caption, EditorTMP2.caption, EditorTMP3.caption};
-}
-
-void Form1::appendToPending(const RecordEvent& part) {
-  EditorTMP.caption += part.display;
-  EditorTMP2.caption += part.nameLine;
-  EditorTMP3.caption += part.buttonLine;
-}
-
-void Form1::clearPendingChord() {
-  EditorTMP.caption.clear();
-  EditorTMP2.caption.clear();
-  EditorTMP3.caption.clear();
-}
-
 bool Form1::writeRecordFile(const std::string& fileName) {
-  const RecordContent record{noteFileName, ShadowListe3.items, ShadowListe2.items};
+  const RecordContent record = draft().content(noteFileName);
   const std::string path = RecordList.folder + fileName;
   std::vector<FileChange> changes{{path, formatRecord(record)}};
   if (auto meter = meterSavedWith(fileName))
@@ -92,12 +47,14 @@ bool Form1::writeRecordFile(const std::string& fileName) {
                                 : say(Text::MsgRecordMeterNotSaved, {problem.path, problem.why}));
     return false;
   }
-  importedMeter.reset();
+  draft().importedMeter.reset();
   return true;
 }
 
 std::optional<std::string> Form1::meterSavedWith(const std::string& fileName) {
-  if (importedMeter) return formatMeter(*importedMeter);
+  const RecordDraft& record = draft();
+  if (record.importedMeter) return formatMeter(*record.importedMeter);
+  const std::string& recordingSource = record.source();
   if (!recordingSource.empty()) {
     // A record continued: under its own name its meter stays, under another it goes along.
     if (sameNameIgnoringCase(fileName, recordingSource)) return std::nullopt;
@@ -144,7 +101,7 @@ void Form1::readRecordFile(const RecordContent& record) {
   for (int i = 0; i < count; ++i) {
     const int k = i + 1;
     const RecordEvent event = eventFromLines(record.buttonLines[i], record.nameLines[i]);
-    insertEvent(eventCount(), event);
+    draft().insert(draft().eventCount(), event);
     ZahlenSchirm.items.push_back(eventNumberText(k));
     NotenSchirm.items.push_back(event.display);
     NotenSchirm.bellows.push_back(bellowsOf(event.buttonLine));

@@ -1,15 +1,29 @@
 // Recording: entering the editor, saving the record under a name, cancelling, and the reset
 // that brings the window back to free play.
+#include <algorithm>
+
 #include "window/form1.h"
 #include "shell/text.h"
 
 namespace tastrello {
 
+namespace {
+
+/// Whether `folder` holds a file of this name (as the file system compares them, in any case).
+bool holdsFile(Files& files, const std::string& folder, const std::string& fileName) {
+  const auto names = files.list(folder);
+  return names && std::any_of(names->begin(), names->end(), [&](const std::string& name) {
+           return sameNameIgnoringCase(name, fileName);
+         });
+}
+
+}  // namespace
+
 void Form1::Record_Click() {
   keyMode = "EDIT";
   resetKeyLooks();
   Midi_Out_Reset();
-  clearPendingChord();
+  draft().clearPending();
   AccordDisplay.caption.clear();
   AccordDisplay.fontSize = 18;
   const bool continuing = !EditBox.items.empty();
@@ -24,14 +38,10 @@ void Form1::Record_Click() {
   // to lose; continuing a loaded record may replace that record's file at the first save.
   EditBox.selected = -1;
   editClickState = 0;
-  unsavedChanges = 0;
-  cancelConfirmed = false;
-  replaceConfirmed.clear();
-  recordingSource = continuing ? Label2.caption : std::string();
+  draft().begin(continuing ? Label2.caption : std::string());
   // Continuing a record saves it under its own name unless another is typed.
-  SaveName.text = continuing ? recordNameOf(recordingSource) : std::string();
+  SaveName.text = continuing ? recordNameOf(draft().source()) : std::string();
   SaveName.backColor = kWhite;
-  importedMeter.reset();
 
   showPanel(freePlayPanel(), false);
   showPanel(replayPanel(), false);
@@ -45,7 +55,7 @@ void Form1::Record_Click() {
   Tafel1.visible = Tafel2.visible = helpEditSetting == "TRUE";
   NextRecord.enabled = SaveRecord.enabled = true;
 
-  clearPendingChord();
+  draft().clearPending();
   AccordDisplay.caption.clear();
   showPracticePanel();
 }
@@ -66,19 +76,17 @@ void Form1::SaveRecord_Click() {
   }
   const std::string prefix = RecordLession.value == 1 ? "Lessons_" : "Records_";
   const std::string fileName = prefix + SaveName.text + ".txt";
-  if (replacesAnotherRecord(fileName) && !sameNameIgnoringCase(replaceConfirmed, fileName)) {
+  if (!draft().mayReplace(fileName, holdsFile(*services.files, RecordList.folder, fileName))) {
     // Another record would be lost by one click: the second click with this name replaces it.
-    replaceConfirmed = fileName;
     SaveName.backColor = keyLitColor;
     status().report(say(Text::MsgFileExists, {fileName}));
     return;
   }
   if (!writeRecordFile(fileName)) return;  // still recording, nothing lost
-  replaceConfirmed.clear();
-  unsavedChanges = 0;
+  draft().saved();
   refreshFileList(NoteList);
   NoteList.visible = true;
-  clearPendingChord();
+  draft().clearPending();
   resetToFreePlay();
   // What was saved is what the window then shows: the record loaded, under its heading.
   showSavedRecord(fileName);
@@ -94,15 +102,6 @@ void Form1::showSavedRecord(const std::string& fileName) {
       RecordList_Click();
       return;
     }
-}
-
-bool Form1::replacesAnotherRecord(const std::string& fileName) {
-  if (sameNameIgnoringCase(fileName, recordingSource)) return false;
-  const auto names = services.files->list(RecordList.folder);
-  if (!names) return false;
-  for (const auto& name : *names)
-    if (sameNameIgnoringCase(name, fileName)) return true;
-  return false;
 }
 
 std::string Form1::recordNameProblem(const std::string& name) const {
@@ -123,20 +122,14 @@ std::string Form1::recordNameProblem(const std::string& name) const {
   return say(Text::MsgNameUnsafe, {why});
 }
 
-void Form1::noteUnsavedChange() {
-  ++unsavedChanges;
-  cancelConfirmed = false;  // asked about fewer changes than there are now
-}
-
 void Form1::CancelRec_Click() {
-  if (unsavedChanges > 0 && !cancelConfirmed) {
+  const int unsaved = draft().unsavedChanges();
+  if (!draft().mayCancel()) {
     // Work would be lost by one click: the second click discards it.
-    cancelConfirmed = true;
-    status().report(say(Text::MsgCancelAsk, {std::to_string(unsavedChanges)}));
+    status().report(say(Text::MsgCancelAsk, {std::to_string(unsaved)}));
     return;
   }
-  if (cancelConfirmed) status().inform("");  // the question is answered
-  unsavedChanges = 0;
+  if (unsaved > 0) status().inform("");  // the question asked before is answered
   resetToFreePlay();
   // A loaded record stays on show after the cancel, and so it stays playable.
   if (NotenSchirm.items.empty()) Label2.caption.clear();
@@ -144,7 +137,7 @@ void Form1::CancelRec_Click() {
 
 void Form1::SaveName_Change() {
   SaveName.backColor = kWhite;
-  replaceConfirmed.clear();  // another name asks again
+  draft().nameChanged();  // another name asks again
 }
 
 void Form1::RecordLession_Click() {
@@ -153,7 +146,7 @@ void Form1::RecordLession_Click() {
 }
 
 void Form1::resetToFreePlay() {
-  clearPendingChord();
+  draft().clearPending();
   EditorTMP.border = false;
   EditorTMP.visible = false;
   hideMarkers();

@@ -102,7 +102,7 @@ int Form1::tempoInterval() const {
 }
 
 void Form1::Timer1_Timer() {
-  Timer1.interval = stepInterval();
+  Timer1.interval = pace().stepInterval();
   if (playingAlong()) collectVerdicts(tickMoment());
   // A chord waited for holds the replay; the metronome keeps the beat meanwhile.
   const bool held = practising() && practice.waiting;
@@ -119,7 +119,7 @@ void Form1::clickMetronome(bool held) {
   // The metronome clicks the beats of the record's bars, the first of a bar accented; while a
   // chord is waited for, every step.
   if (Metronome.value != 1) return;
-  const int beat = stepsPerBeat();
+  const int beat = pace().stepsPerBeat();
   if (beat == 1 && !practiceOn()) {
     sound().click(false);
     return;
@@ -133,22 +133,23 @@ void Form1::clickCountIn() {
   // count-in clicks them all, a silent one leaves them to the metronome.
   const bool clicked = CountInClick.value == 1;
   if (!clicked && Metronome.value != 1) return;
-  const int place = countInPlace();
-  if (place % stepsPerBeat() == 0) sound().click(place == 0 && (clicked || practiceOn()));
+  const Pace now = pace();
+  const int place = now.countInPlace(replay_.countInLeft());
+  if (place % now.stepsPerBeat() == 0) sound().click(place == 0 && (clicked || practiceOn()));
 }
 
 void Form1::startCountIn() {
   // The first event comes after a count-in at this tempo (two silent steps without the
   // clicked one), shown as it runs down, so that the silence is not taken for a fault. Its
   // first step is the one taken now: the caller clicks it.
-  replay().countIn(countInSteps(), replaySpan().first);
+  replay().countIn(pace().countInSteps(), replaySpan().first);
   showCountIn();
 }
 
 void Form1::showCountIn() {
   AccordDisplay.fontSize = 18;
   // Counted in beats: a count-in of eighths shows each beat once.
-  const int beat = stepsPerBeat();
+  const int beat = pace().stepsPerBeat();
   const int left = replay_.countInLeft();
   AccordDisplay.caption =
       left > 0 ? say(Text::CountIn, {std::to_string((left + beat - 1) / beat)}) : "";
@@ -181,7 +182,7 @@ void Form1::PlayStop_Click() {
   ZahlenSchirm.visible = true;
   showPracticePanel();
   // Play is a step of the replay's grid, at the tempo in force now (one set while paused too).
-  Timer1.interval = stepInterval();
+  Timer1.interval = pace().stepInterval();
   const double lead = leadOf(ControlId::Timer1);
   const double at = clock().seconds() + lead;
   Timer1.due = at + Timer1.interval / 1000.0;

@@ -12,14 +12,6 @@ namespace tastrello {
 namespace {
 
 const std::string kSettingsFile = "Tastrel.Ini";
-// A tap offset beyond half a second is no offset of a player's but a calibration gone wrong;
-// a timing window narrower than 10 ms judges the sound's own jitter, one wider than 300 ms
-// reaches the neighbouring chords at a brisk tempo.
-constexpr int kLargestTapOffsetMs = 500;
-constexpr int kNarrowestWindowMs = 10;
-constexpr int kWidestWindowMs = 300;
-// No microphone reaches the program a second late: such a latency is a calibration gone wrong.
-constexpr int kLongestMicLatencyMs = 1000;
 
 }  // namespace
 
@@ -59,68 +51,35 @@ void Form1::readSettingsFile() {
       hands.midiInSetting = value;
     else if (key == "AUDIO-BUFFER:")
       audioBufferSetting = value;
-    else if (key == "TAP-OFFSET:" && !readTapOffset(value))
+    else if (key == "TAP-OFFSET:" && !practice.readTapOffset(value))
       found.push_back([value, held = std::lround(practice.offsetSeconds * 1000)](UiLanguage l) {
         return uiText(l, Text::MsgTapOffsetRefused,
-                      {value, std::to_string(-kLargestTapOffsetMs),
-                       std::to_string(kLargestTapOffsetMs), std::to_string(held)});
+                      {value, std::to_string(-PracticeState::kLargestTapOffsetMs),
+                       std::to_string(PracticeState::kLargestTapOffsetMs), std::to_string(held)});
       });
-    else if (key == "TIMING-WINDOW:" && !readTimingWindow(value))
+    else if (key == "TIMING-WINDOW:" && !practice.readTimingWindow(value))
       found.push_back([value, held = practice.windowMs](UiLanguage l) {
         return uiText(l, Text::MsgTimingWindowRefused,
-                      {value, std::to_string(kNarrowestWindowMs), std::to_string(kWidestWindowMs),
+                      {value, std::to_string(PracticeState::kNarrowestWindowMs),
+                       std::to_string(PracticeState::kWidestWindowMs),
                        std::to_string(held)});
       });
     else if (key == "MICROPHONE:")
       ear_.choose(listen::Ear::fromStored(value));
-    else if (key == "MIC-LATENCY:" && !readMicLatency(value))
+    else if (key == "MIC-LATENCY:" && !ear_.readLatency(value))
       found.push_back([value, held = ear_.latencyMs()](UiLanguage l) {
         return uiText(l, Text::MsgMicLatencyRefused,
-                      {value, std::to_string(kLongestMicLatencyMs), std::to_string(held)});
+                      {value, std::to_string(listen::Ear::kLongestLatencyMs), std::to_string(held)});
       });
     else if (key == "BASS-CHANNEL:" && !leftHand_.readMidiChannel(value))
       found.push_back(
           [value](UiLanguage l) { return uiText(l, Text::MsgBassChannelRefused, {value}); });
-    else if (key == "BELLOWS-CC:" && !readBellowsController(value))
+    else if (key == "BELLOWS-CC:" && !hands.readBellowsController(value))
       found.push_back(
           [value](UiLanguage l) { return uiText(l, Text::MsgBellowsController, {value}); });
   }
   const UiLanguage language = uiLanguageOf(languageFile);
   status().reportFew(settings_.path(), found.size(), [&](std::size_t i) { return found[i](language); });
-}
-
-bool Form1::readMicLatency(const std::string& value) {
-  const std::optional<int> ms = parseInt16(value);
-  if (!ms || *ms < 0 || *ms > kLongestMicLatencyMs) return false;
-  ear_.setLatencyMs(*ms);
-  return true;
-}
-
-bool Form1::readBellowsController(const std::string& value) {
-  if (value.empty()) {
-    hands.bellowsController = -1;  // none: the direction comes from the notes held
-    return true;
-  }
-  // 120 to 127 are channel mode messages (123 stops every note), and there is no controller
-  // above 127: such a number would make the input listen for what the export cannot write.
-  const auto number = parseInt16(value);
-  if (!number || *number < 0 || *number > kLastBellowsController) return false;
-  hands.bellowsController = *number;
-  return true;
-}
-
-bool Form1::readTapOffset(const std::string& value) {
-  const auto ms = value.empty() ? std::optional<int>(0) : parseInt16(value);
-  if (!ms || std::abs(*ms) > kLargestTapOffsetMs) return false;
-  practice.offsetSeconds = *ms / 1000.0;
-  return true;
-}
-
-bool Form1::readTimingWindow(const std::string& value) {
-  const auto ms = value.empty() ? std::optional<int>(PracticeState{}.windowMs) : parseInt16(value);
-  if (!ms || *ms < kNarrowestWindowMs || *ms > kWidestWindowMs) return false;
-  practice.windowMs = *ms;
-  return true;
 }
 
 void Form1::storeSetting() {

@@ -46,25 +46,11 @@ void Form1::saveTablature(const std::string& format) {
   });
 }
 
-Meter Form1::tablatureMeter() {
-  const std::string path =
-      Label2.caption.empty() ? std::string() : RecordList.folder + meterFileName(Label2.caption);
-  // The view asks after every event; the file is read once for each record loaded.
-  if (path != tabMeterFile) {
-    tabMeterFile = path;
-    tabMeter = {};
-    std::string problem;
-    if (const auto bytes = path.empty() ? std::nullopt : services.files->read(path))
-      tabMeter = parseMeter(*bytes, problem).value_or(Meter{});
-  }
-  return tabMeter;
-}
-
 TabDocument Form1::tablatureDocument() {
   TabDocument document;
   document.title = withoutExtension(Label2.caption);
   document.tuning = tuningName(noteFileName);
-  document.meter = tablatureMeter();
+  document.meter = loadedMeter();
   // The record's own tempo, or the one replay plays it at (a step of the grid a tick).
   document.tempo = document.meter.tempo > 0
                        ? document.meter.tempo
