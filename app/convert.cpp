@@ -177,30 +177,23 @@ fs::path handsPathOf(const fs::path& record) {
   return record.parent_path() / handsFileName(record.filename().string());
 }
 
-/// The left hand of an imported tune on its record: the Wechselbass of its chord symbols, else
-/// the bass of its left hand's notes. Beats the bass side has no button for (in the bellows'
-/// direction) are said and left out.
+/// The left hand of an imported tune on its record (see bassOfImport). Beats and notes the bass
+/// side has no button for (in the bellows' direction) are said and left out.
 std::vector<HandButton> bassOfImport(const fs::path& in, const Tune& tune,
                                      const ImportResult& imported,
                                      const std::vector<std::string>& lines,
                                      const Instrument& instrument) {
-  if (tune.harmonies.empty()) {
-    int unplaced = 0;
-    auto bass = bassOfTune(tune, imported, instrument, unplaced);
-    if (unplaced > 0)
-      std::fprintf(stderr, "%s: %d notes of the left hand have no bass button; left out\n",
-                   in.string().c_str(), unplaced);
-    return bass;
-  }
-  Accompaniment a = wechselbass(lines, {}, imported.meter, harmoniesOnRecord(tune, imported),
-                                instrument);
-  for (const BassGap& gap : a.gaps) {
+  ImportedBass bass = bassOfImport(tune, imported, lines, instrument);
+  if (bass.unplaced > 0)
+    std::fprintf(stderr, "%s: %d notes of the left hand have no bass button; left out\n",
+                 in.string().c_str(), bass.unplaced);
+  for (const BassGap& gap : bass.gaps) {
     const BarPlace place = barPlaceOf(imported.meter, gap.step);
     std::fprintf(stderr, "%s: bar %lld, beat %d: the bass side has no %s in the bellows' direction; left out\n",
                  in.string().c_str(), place.bar, 1 + place.step / imported.meter.stepsPerBeat,
                  gap.chord ? "chord for the harmony" : "bass for the harmony");
   }
-  return std::move(a.bass);
+  return std::move(bass.buttons);
 }
 
 /// The bytes of the hands file to write beside a new record (nothing: none to write). A tune
@@ -214,7 +207,7 @@ std::optional<std::string> handsForImport(const fs::path& in, const fs::path& ou
   std::error_code ec;
   const bool fileThere = fs::exists(fs::symlink_status(handsPathOf(out), ec));
   RecordHands hands;
-  if (!tune.harmonies.empty() || !tune.bassNotes.empty()) {
+  if (hasLeftHand(tune)) {
     const std::string instrumentName =
         givenInstrument.empty() ? "Instrument_" + tuningName(layoutName) + "_12-Bass.txt"
                                 : givenInstrument;

@@ -396,3 +396,63 @@ TEST_F(BassRecordTest, AShippedTwoHandLessonBringsItsSideAndItsGriffschriftWrite
   load("Lessons_2 Alle meine Entchen.txt");
   EXPECT_TRUE(form.tablatureDocument().bass.empty());
 }
+
+// ---- An import's left hand: chord symbols or notes of its own, on the side in force
+
+class BassImportTest : public BassRecordTest {
+ protected:
+  /// Two bars of 2/4 in quarters, c' e' | g' c'', pushed, under a C chord symbol.
+  static Tune polkaInC() {
+    Tune tune;
+    tune.beatsPerBar = 2;
+    const int pitches[] = {60, 64, 67, 72};
+    for (int i = 0; i < 4; ++i) tune.notes.push_back({i * 480LL, 480, pitches[i]});
+    tune.bellows = {{0, true}};
+    tune.harmonies = {{0, 0, false}};
+    return tune;
+  }
+  std::vector<std::string> bassLetters() {
+    std::vector<std::string> letters;
+    for (const TabBass& b : form.tablatureDocument().bass) letters.push_back(b.letter);
+    return letters;
+  }
+};
+
+TEST_F(BassImportTest, ChordSymbolsBecomeAWechselbassSavedBesideTheRecord) {
+  choose(kTwelve);
+  form.importTune(polkaInC(), "Polka", {});
+  form.SaveName.text = "Polka";
+  form.SaveRecord_Click();
+  // Polka: bass and chord on each pair of beats, the bass from the fundamental to the fifth:
+  // C, the C chord, G, the C chord; in Griffschrift the C row's B and b, and the G row's A.
+  EXPECT_EQ(bassLetters(), (std::vector<std::string>{"B", "b", "A", "b"}));
+  EXPECT_EQ(savedHands("Records_Polka.txt").instrument, kTwelve);
+  const auto& problems = form.status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(),
+                      "Polka: " + form.say(Text::MsgImportBass, {"4", kTwelve})),
+            problems.end());
+}
+
+TEST_F(BassImportTest, WithoutABassSideTheImportSaysHowToGetTheBassAndSavesNone) {
+  form.importTune(polkaInC(), "Polka", {});
+  const auto& problems = form.status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(),
+                      "Polka: " + form.say(Text::MsgImportBassNoSide)),
+            problems.end());
+  form.SaveName.text = "Polka";
+  form.SaveRecord_Click();
+  EXPECT_TRUE(savedHands("Records_Polka.txt").buttons.empty());
+  EXPECT_TRUE(bassLetters().empty());
+}
+
+TEST_F(BassImportTest, ATuneWithoutALeftHandLeavesTheBassOfTheRecordBeforeBehind) {
+  loadWithBass({bassOf(1, 1, 1)});
+  Tune tune = polkaInC();
+  tune.harmonies.clear();
+  form.importTune(tune, "Melodie", {});
+  for (const auto& problem : form.status().problems())
+    EXPECT_EQ(problem.find(form.say(Text::MsgImportBassNoSide)), std::string::npos);
+  form.SaveName.text = "Melodie";
+  form.SaveRecord_Click();
+  EXPECT_TRUE(bassLetters().empty()) << "the loaded record's bass is not the import's";
+}

@@ -193,4 +193,19 @@ std::vector<HandButton> bassOfTune(const Tune& tune, const ImportResult& importe
   return out;
 }
 
+ImportedBass bassOfImport(const Tune& tune, const ImportResult& imported,
+                          const std::vector<std::string>& buttonLines,
+                          const Instrument& instrument) {
+  ImportedBass bass;
+  if (tune.harmonies.empty()) {
+    bass.buttons = bassOfTune(tune, imported, instrument, bass.unplaced);
+    return bass;
+  }
+  Accompaniment a = wechselbass(buttonLines, {}, imported.meter,
+                                harmoniesOnRecord(tune, imported), instrument);
+  bass.buttons = std::move(a.bass);
+  bass.gaps = std::move(a.gaps);
+  return bass;
+}
+
 }  // namespace tastrello

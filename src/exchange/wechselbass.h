@@ -67,4 +67,21 @@ Accompaniment wechselbass(const std::vector<std::string>& buttonLines, const Rec
 std::vector<HandButton> bassOfTune(const Tune& tune, const ImportResult& imported,
                                    const Instrument& instrument, int& unplaced);
 
+/// Whether a tune brings a left hand to import: chord symbols, or notes of its own.
+inline bool hasLeftHand(const Tune& tune) {
+  return !tune.harmonies.empty() || !tune.bassNotes.empty();
+}
+
+/// The left hand of an imported tune on its record (its button lines): the Wechselbass of its
+/// chord symbols when it has any, else the bass of its left hand's notes. What has no button
+/// is left out and counted: the Wechselbass's beats (`gaps`) or the notes (`unplaced`).
+struct ImportedBass {
+  std::vector<HandButton> buttons;
+  std::vector<BassGap> gaps;
+  int unplaced = 0;
+};
+ImportedBass bassOfImport(const Tune& tune, const ImportResult& imported,
+                          const std::vector<std::string>& buttonLines,
+                          const Instrument& instrument);
+
 }  // namespace tastrello

@@ -7,6 +7,7 @@
 
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
+#include "exchange/wechselbass.h"
 #include "window/form1.h"
 #include "shell/text.h"
 
@@ -16,6 +17,26 @@ namespace {
 
 constexpr int kDefaultBellowsController = 2;        // breath controller, when BELLOWS-CC: is empty
 constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score's too)
+
+/// The left hand of an imported tune, put on the bass side in force as the new record's bass;
+/// what the status line says of it (nothing for a tune without a left hand).
+std::vector<std::string> importBass(LeftHand& leftHand, const Tune& tune,
+                                    const ImportResult& imported,
+                                    const std::vector<std::string>& buttonLines,
+                                    const StatusReports& texts) {
+  if (!hasLeftHand(tune)) return {};
+  if (!leftHand.present()) return {texts.say(Text::MsgImportBassNoSide)};
+  ImportedBass bass = bassOfImport(tune, imported, buttonLines, *leftHand.instrument());
+  const int missing = static_cast<int>(bass.gaps.size()) + bass.unplaced;
+  RecordHands hands;
+  hands.instrument = leftHand.file();
+  hands.buttons = std::move(bass.buttons);
+  std::vector<std::string> says{texts.say(
+      Text::MsgImportBass, {std::to_string(hands.buttons.size()), leftHand.file()})};
+  if (missing > 0) says.push_back(texts.say(Text::MsgImportBassGaps, {std::to_string(missing)}));
+  leftHand.takeRecordBass(hands);
+  return says;
+}
 
 }  // namespace
 
@@ -224,11 +245,13 @@ void Form1::importTune(const Tune& tune, const std::string& name,
     record.noteChange();
   }
   record.importedMeter = imported.meter;
+  const auto bassSays = importBass(leftHand_, tune, imported, ShadowListe3.items, status());
   SaveName.text = name;
   SaveName_Change();
   for (const auto& warning : warnings) status().report(name + ": " + warning);
   for (const auto& note : imported.notes)
     status().report(name + ": " + describe(note, uiLanguageOf(textsLanguage)));
+  for (const auto& said : bassSays) status().report(name + ": " + said);
   const Meter& m = imported.meter;
   const std::string grid = say(m.stepsPerBeat == 4   ? Text::GridSixteenths
                                : m.stepsPerBeat == 2 ? Text::GridEighths
