@@ -73,11 +73,7 @@ TEST_F(TwoHandMidiTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections)
   std::mt19937 random(38);
   for (int round = 0; round < 60; ++round) {
     const Meter meter = randomMeter(random);
-    auto lines = randomLesson(random, notes, meter, true);
-    // A lesson that ends inside its pickup comes back with a silence up to the bar line (the
-    // export's time signature after the pickup lies past its end): not the bass's to test.
-    while (static_cast<int>(lines.size()) <= meter.pickupSteps)
-      lines = randomLesson(random, notes, meter, true);
+    const auto lines = randomLesson(random, notes, meter, true);
     const RecordHands hands = randomBass(random, lines);
     const std::string midi = exportRecordToMidi(lines, notes, meter, {}, hands, instrument);
     std::string problem;
@@ -111,4 +107,25 @@ TEST_F(TwoHandMidiTest, ABassInASilenceTurnsTheBellowsForItAndTheChordAfterTurns
   ASSERT_TRUE(plain);
   EXPECT_EQ(plain->controls.size(), 1u);
   for (const auto& n : plain->notes) EXPECT_NE(n.channel, kBassChannel);
+}
+
+TEST_F(TwoHandMidiTest, ALessonInsideItsPickupComesBackWithItsBassAndNothingAfter) {
+  // Two events, the second a silence with a pushed bass, in a 3/4 with a pickup of five
+  // eighths: the time signature after the pickup lies past the lesson's end.
+  const std::vector<std::string> lines{"10/", kBreakMute};
+  const RecordHands hands{"", {{1, Hand::Bass, {false, 1, 2}}, {2, Hand::Bass, {true, 1, 1}}}};
+  const Meter meter{3, 2, 5, 120};
+  std::string problem;
+  const auto file = readMidiFile(exportRecordToMidi(lines, notes, meter, {}, hands, instrument), problem);
+  ASSERT_TRUE(file) << problem;
+  const Tune tune = tuneOfMidi(*file, {}, {});
+  const ImportResult back = importTune(tune, notes, {});
+  ASSERT_EQ(back.events.size(), 2u);
+  EXPECT_EQ(buttonLineOf(back.events[0]), "10/");
+  EXPECT_EQ(buttonLineOf(back.events[1]), kBreakMute);
+  EXPECT_EQ(back.meter, meter);
+  int unplaced = 0;
+  EXPECT_EQ(heard(bassOfTune(tune, back, instrument, unplaced), instrument),
+            heard(hands.buttons, instrument));
+  EXPECT_EQ(unplaced, 0);
 }

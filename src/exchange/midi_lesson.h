@@ -73,7 +73,8 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file,
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
 /// tempo events, its end where every track says where it ends, and, when the file carries the
 /// bellows controller (as the program's own export does), the bellows from it, the rows
-/// from channels 1, 2 and 3 and the left hand from kBassChannel (`Tune::bassNotes`).
+/// from channels 1, 2 and 3, the left hand from kBassChannel (`Tune::bassNotes`) and its end
+/// where the tracks that play end (a time signature after it is no silence of the record's).
 Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 
 /// The part as a record (see importTune).
