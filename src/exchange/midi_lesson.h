@@ -34,7 +34,8 @@ struct ExportSettings {
 /// event one step of the meter's grid, its tempo (or one step `intervalMs` long), its time
 /// signature with the metronome's click on each step, and a pickup as a first bar of its own
 /// length. The controller's value is 127 for push and 0 for pull, as the input reads it. The
-/// tracks end after the last event, a closing rest included.
+/// tracks end after the last event, a closing rest included; only the first runs on to the
+/// time signature after a pickup longer than the record.
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings);
