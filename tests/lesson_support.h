@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "input/hands.h"
+#include "instrument/instrument.h"
 #include "records/meter.h"
 #include "records/record_format.h"
+#include "records/record_hands.h"
 #include "shell/text.h"
 
 namespace tastrello::testing {
@@ -60,6 +62,21 @@ inline std::vector<std::string> randomLesson(std::mt19937& random, const ButtonN
   }
   while (lines.back() == kBreakMute) lines.pop_back();
   return lines;
+}
+
+/// What each button a record file numbers sounds on an instrument: its first three rows, as far
+/// as they reach (a four-row instrument's fourth row is for the hands file).
+inline ButtonNotes recordNotesOf(const Instrument& instrument) {
+  ButtonNotes notes{};
+  for (int id = 0; id < recordNumbering().count(); ++id) {
+    const ButtonAt at = *recordNumbering().placeOf(id);
+    if (at.row > static_cast<int>(instrument.treble.size())) continue;
+    const auto& row = instrument.treble[std::size_t(at.row - 1)].buttons;
+    if (at.number > static_cast<int>(row.size())) continue;
+    const TrebleButton& button = row[std::size_t(at.number - 1)];
+    notes[std::size_t(id)] = at.push ? button.push : button.pull;
+  }
+  return notes;
 }
 
 /// The shipped lessons' events, by file name.

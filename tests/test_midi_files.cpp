@@ -435,6 +435,61 @@ TEST_F(MidiEndTest, AFileWithoutAnEndOfTrackSaysNothingOfWhereItEnds) {
   EXPECT_EQ(both->end, 384) << "the second track's end, the later one";
 }
 
+class MidiPickupTest : public ::testing::Test {
+ protected:
+  const ButtonNotes notes = shippedKeyboard();
+
+  /// A record of `length` events: a chord first, then chords, ringing and silent rests.
+  static std::vector<std::string> shortRecord(std::mt19937& random, int length) {
+    const std::vector<std::string> kinds{"46/", "10/13/", kBreakPlay, kBreakMute, "52/55/"};
+    std::vector<std::string> lines{"49/"};
+    while (static_cast<int>(lines.size()) < length) {
+      const std::string& next = kinds[random() % kinds.size()];
+      if (next == kBreakPlay && lines.back() == kBreakMute) continue;  // nothing to ring
+      lines.push_back(next);
+    }
+    return lines;
+  }
+
+  /// The file of the record exported and read back.
+  MidiFileContent roundTrip(const std::vector<std::string>& lines, const Meter& meter) const {
+    std::string problem;
+    const auto file = readMidiFile(exportRecordToMidi(lines, notes, meter, {}), problem);
+    EXPECT_TRUE(file) << problem;
+    return file.value_or(MidiFileContent{});
+  }
+};
+
+TEST_F(MidiPickupTest, ARecordShorterThanItsPickupComesBackWithoutTheRestOfThePickup) {
+  // Given one chord in a 4/4 with a pickup of three quarters, expect the chord alone back,
+  // with the pickup it had.
+  const Meter meter{4, 1, 3, 100};
+  const MidiFileContent file = roundTrip({"49/"}, meter);
+  const ImportResult back = importMidi(file, {}, notes);
+  EXPECT_EQ(linesOf(back), (std::vector<std::string>{"49/"}));
+  EXPECT_EQ(back.meter, meter);
+}
+
+TEST_F(MidiPickupTest, EveryLengthAroundThePickupKeepsItsEventsAndMeter) {
+  // Records from one event to a bar past the pickup, on every grid, with a pickup of each
+  // length (none, one step, up to a step short of the bar), closing rests among them.
+  std::mt19937 random(5);
+  for (int stepsPerBeat : {1, 2, 4})
+    for (int beats : {2, 3, 6})
+      for (int pickup = 0; pickup < beats * stepsPerBeat; ++pickup)
+        for (int length = 1; length <= pickup + beats * stepsPerBeat; ++length) {
+          const Meter meter{beats, stepsPerBeat, pickup, 90};
+          const auto lines = shortRecord(random, length);
+          const std::string what = std::to_string(beats) + " beats of " +
+                                   std::to_string(stepsPerBeat) + " steps, pickup " +
+                                   std::to_string(pickup) + ", " + std::to_string(length) +
+                                   " events";
+          const ImportResult back = importMidi(roundTrip(lines, meter), {}, notes);
+          ASSERT_EQ(linesOf(back), lines) << what;
+          ASSERT_EQ(back.meter, meter) << what;
+        }
+}
+
 TEST(MidiExportTest, RowsGoOnTheirChannelsTheBellowsBeforeEachTurnAndAPlayRestRingsOn) {
   ButtonNotes notes = smallKeyboard();
   notes[1] = 70;  // row 2 of the pull block

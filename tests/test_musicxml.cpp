@@ -437,57 +437,62 @@ TEST(MusicXmlExportTest, ExportThenImportGivesBackTheSameEventsMeterAndTempo) {
 
 TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections) {
   // The bass on a second staff: random lessons, a bass button on about every other event in
-  // the direction the treble holds (either in its silences), exported and imported again.
-  const ButtonNotes notes = shippedKeyboard();
+  // the direction the treble holds (either in its silences), exported and imported again; on
+  // the three-row instrument of the layout and on the three rows a record file holds of a
+  // four- and a five-row instrument, with their larger bass sides.
   tastrello::testing::MemoryFiles files;
   files.loadShippedData();
-  std::vector<InstrumentProblem> problems;
-  const Instrument instrument =
-      *parseInstrument(*files.read("Notes/Instrument_G-C-F_12-Bass.txt"), problems);
-  const ButtonNumbering numbering(bassRowLengths(instrument));
-  const auto heard = [&](const std::vector<HandButton>& bass) {
-    std::vector<std::tuple<int, bool, std::vector<int>>> out;
-    for (const HandButton& b : bass) {
-      const BassButton& button = instrument.bass[std::size_t(b.at.row - 1)].buttons[std::size_t(b.at.number - 1)];
-      auto sound = b.at.push ? button.push.notes : button.pull.notes;
-      std::sort(sound.begin(), sound.end());
-      out.emplace_back(b.event, b.at.push, sound);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  };
   std::mt19937 random(38);
-  for (int round = 0; round < 80; ++round) {
-    const Meter meter = randomMeter(random);
-    auto lines = randomLesson(random, notes, meter, true);
-    while (static_cast<int>(lines.size()) <= meter.pickupSteps)  // see the test above
-      lines = randomLesson(random, notes, meter, true);
-    RecordHands hands;
-    bool held = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      bool push = random() % 2 == 0;
-      if (!isRestMarker(lines[i])) held = push = bellowsOf(lines[i]) == Bellows::Push;
-      if (lines[i] == kBreakPlay) push = held;
-      if (random() % 2 != 0) continue;
-      ButtonAt at;
-      do at = *numbering.placeOf(int(random() % unsigned(numbering.count())));
-      while (at.push != push);
-      hands.buttons.push_back({int(i + 1), Hand::Bass, at});
+  for (const char* name : {"Instrument_G-C-F_12-Bass.txt", "Instrument_G-C-F-B_16-Bass.txt",
+                           "Instrument_G-C-F-B-Es_18-Bass.txt"}) {
+    std::vector<InstrumentProblem> problems;
+    const Instrument instrument = *parseInstrument(*files.read("Notes/" + std::string(name)), problems);
+    const ButtonNotes notes =
+        instrument.layout.empty() ? tastrello::testing::recordNotesOf(instrument) : shippedKeyboard();
+    const ButtonNumbering numbering(bassRowLengths(instrument));
+    const auto heard = [&](const std::vector<HandButton>& bass) {
+      std::vector<std::tuple<int, bool, std::vector<int>>> out;
+      for (const HandButton& b : bass) {
+        const BassButton& button = instrument.bass[std::size_t(b.at.row - 1)].buttons[std::size_t(b.at.number - 1)];
+        auto sound = b.at.push ? button.push.notes : button.pull.notes;
+        std::sort(sound.begin(), sound.end());
+        out.emplace_back(b.event, b.at.push, sound);
+      }
+      std::sort(out.begin(), out.end());
+      return out;
+    };
+    for (int round = 0; round < 80; ++round) {
+      const Meter meter = randomMeter(random);
+      auto lines = randomLesson(random, notes, meter, true);
+      while (static_cast<int>(lines.size()) <= meter.pickupSteps)  // see the test above
+        lines = randomLesson(random, notes, meter, true);
+      RecordHands hands;
+      bool held = false;
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        bool push = random() % 2 == 0;
+        if (!isRestMarker(lines[i])) held = push = bellowsOf(lines[i]) == Bellows::Push;
+        if (lines[i] == kBreakPlay) push = held;
+        if (random() % 2 != 0) continue;
+        ButtonAt at;
+        do at = *numbering.placeOf(int(random() % unsigned(numbering.count())));
+        while (at.push != push);
+        hands.buttons.push_back({int(i + 1), Hand::Bass, at});
+      }
+      MusicXmlSettings settings;
+      settings.language = UiLanguage(random() % 4);
+      const std::string xml = exportRecordToMusicXml(lines, notes, meter, settings, hands, instrument);
+      std::string problem;
+      const auto score = readMusicXml(xml, kReader, problem);
+      ASSERT_TRUE(score) << problem;
+      const Tune tune = tuneOfMusicXml(*score, "");
+      const ImportResult back = importTune(tune, notes, {});
+      ASSERT_EQ(linesOf(back), lines) << name << " round " << round << ": " << formatMeter(meter);
+      EXPECT_EQ(back.meter, meter) << name << " round " << round;
+      int unplaced = 0;
+      EXPECT_EQ(heard(bassOfTune(tune, back, instrument, unplaced)), heard(hands.buttons))
+          << name << " round " << round;
+      EXPECT_EQ(unplaced, 0) << name << " round " << round;
     }
-    MusicXmlSettings settings;
-    settings.language = UiLanguage(random() % 4);
-    const std::string xml = exportRecordToMusicXml(lines, notes, meter, settings, hands, instrument);
-    std::string problem;
-    const auto score = readMusicXml(xml, kReader, problem);
-    ASSERT_TRUE(score) << problem;
-    const Tune tune = tuneOfMusicXml(*score, "");
-    const ImportResult back = importTune(tune, notes, {});
-    ASSERT_EQ(linesOf(back), lines) << "round " << round << ": " << formatMeter(meter);
-    EXPECT_EQ(back.meter, meter) << "round " << round;
-    int unplaced = 0;
-    EXPECT_EQ(heard(bassOfTune(tune, back, instrument, unplaced)), heard(hands.buttons))
-        << "round " << round;
-    EXPECT_EQ(unplaced, 0) << "round " << round;
   }
 }
 

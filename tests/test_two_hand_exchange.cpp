@@ -44,15 +44,20 @@ class TwoHandMidiTest : public ::testing::Test {
     files.loadShippedData();
     std::size_t lines = 0;
     notes = buttonNotesOf(parseNoteLayout(files.read("Notes/Notes_G-C-F.txt").value(), lines).value());
+    instrument = load("Instrument_G-C-F_12-Bass.txt");
+  }
+
+  Instrument load(const std::string& name) {
     std::vector<InstrumentProblem> problems;
-    instrument = parseInstrument(files.read("Notes/Instrument_G-C-F_12-Bass.txt").value(), problems).value();
+    return parseInstrument(files.read("Notes/" + name).value(), problems).value();
   }
 
   /// A bass for a lesson: on some events a button of the side, in the direction the treble
   /// holds, or in either in its silences.
-  RecordHands randomBass(std::mt19937& random, const std::vector<std::string>& lines) const {
+  static RecordHands randomBass(std::mt19937& random, const std::vector<std::string>& lines,
+                                const Instrument& side) {
     RecordHands hands;
-    const ButtonNumbering numbering(bassRowLengths(instrument));
+    const ButtonNumbering numbering(bassRowLengths(side));
     bool held = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string& line = lines[i];
@@ -70,29 +75,32 @@ class TwoHandMidiTest : public ::testing::Test {
 };
 
 TEST_F(TwoHandMidiTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections) {
+  // On the three-row instrument of the layout, and on the three rows a record file holds of a
+  // four- and a five-row instrument, with their larger bass sides.
   std::mt19937 random(38);
-  for (int round = 0; round < 60; ++round) {
-    const Meter meter = randomMeter(random);
-    auto lines = randomLesson(random, notes, meter, true);
-    // A lesson that ends inside its pickup comes back with a silence up to the bar line (the
-    // export's time signature after the pickup lies past its end): not the bass's to test.
-    while (static_cast<int>(lines.size()) <= meter.pickupSteps)
-      lines = randomLesson(random, notes, meter, true);
-    const RecordHands hands = randomBass(random, lines);
-    const std::string midi = exportRecordToMidi(lines, notes, meter, {}, hands, instrument);
-    std::string problem;
-    const auto file = readMidiFile(midi, problem);
-    ASSERT_TRUE(file) << problem;
-    const Tune tune = tuneOfMidi(*file, {}, {});
-    const ImportResult back = importTune(tune, notes, {});
-    std::vector<std::string> linesBack;
-    for (const auto& e : back.events) linesBack.push_back(buttonLineOf(e));
-    ASSERT_EQ(linesBack, lines) << "round " << round;
-    EXPECT_EQ(back.meter, meter) << "round " << round;
-    int unplaced = 0;
-    const auto bass = bassOfTune(tune, back, instrument, unplaced);
-    EXPECT_EQ(unplaced, 0) << "round " << round;
-    EXPECT_EQ(heard(bass, instrument), heard(hands.buttons, instrument)) << "round " << round;
+  for (const char* name : {"Instrument_G-C-F_12-Bass.txt", "Instrument_G-C-F-B_16-Bass.txt",
+                           "Instrument_G-C-F-B-Es_18-Bass.txt"}) {
+    const Instrument side = load(name);
+    const ButtonNotes rows = side.layout.empty() ? recordNotesOf(side) : notes;
+    for (int round = 0; round < 60; ++round) {
+      const Meter meter = randomMeter(random);
+      const auto lines = randomLesson(random, rows, meter, true);
+      const RecordHands hands = randomBass(random, lines, side);
+      const std::string midi = exportRecordToMidi(lines, rows, meter, {}, hands, side);
+      std::string problem;
+      const auto file = readMidiFile(midi, problem);
+      ASSERT_TRUE(file) << problem;
+      const Tune tune = tuneOfMidi(*file, {}, {});
+      const ImportResult back = importTune(tune, rows, {});
+      std::vector<std::string> linesBack;
+      for (const auto& e : back.events) linesBack.push_back(buttonLineOf(e));
+      ASSERT_EQ(linesBack, lines) << name << " round " << round;
+      EXPECT_EQ(back.meter, meter) << name << " round " << round;
+      int unplaced = 0;
+      const auto bass = bassOfTune(tune, back, side, unplaced);
+      EXPECT_EQ(unplaced, 0) << name << " round " << round;
+      EXPECT_EQ(heard(bass, side), heard(hands.buttons, side)) << name << " round " << round;
+    }
   }
 }
 
@@ -111,4 +119,25 @@ TEST_F(TwoHandMidiTest, ABassInASilenceTurnsTheBellowsForItAndTheChordAfterTurns
   ASSERT_TRUE(plain);
   EXPECT_EQ(plain->controls.size(), 1u);
   for (const auto& n : plain->notes) EXPECT_NE(n.channel, kBassChannel);
+}
+
+TEST_F(TwoHandMidiTest, ALessonInsideItsPickupComesBackWithItsBassAndNothingAfter) {
+  // Two events, the second a silence with a pushed bass, in a 3/4 with a pickup of five
+  // eighths: the time signature after the pickup lies past the lesson's end.
+  const std::vector<std::string> lines{"10/", kBreakMute};
+  const RecordHands hands{"", {{1, Hand::Bass, {false, 1, 2}}, {2, Hand::Bass, {true, 1, 1}}}};
+  const Meter meter{3, 2, 5, 120};
+  std::string problem;
+  const auto file = readMidiFile(exportRecordToMidi(lines, notes, meter, {}, hands, instrument), problem);
+  ASSERT_TRUE(file) << problem;
+  const Tune tune = tuneOfMidi(*file, {}, {});
+  const ImportResult back = importTune(tune, notes, {});
+  ASSERT_EQ(back.events.size(), 2u);
+  EXPECT_EQ(buttonLineOf(back.events[0]), "10/");
+  EXPECT_EQ(buttonLineOf(back.events[1]), kBreakMute);
+  EXPECT_EQ(back.meter, meter);
+  int unplaced = 0;
+  EXPECT_EQ(heard(bassOfTune(tune, back, instrument, unplaced), instrument),
+            heard(hands.buttons, instrument));
+  EXPECT_EQ(unplaced, 0);
 }

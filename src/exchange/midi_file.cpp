@@ -283,6 +283,7 @@ std::optional<MidiFileContent> readMidiFile(std::string_view bytes, std::string&
         out.warnings.push_back(
             say(Text::MidiTrackEndsEarly, {std::to_string(out.tracks + 1), say(why)}));
       everyTrackEnds = everyTrackEnds && end;
+      out.trackEnds.push_back(end);
       if (end) out.end = std::max(out.end.value_or(0), *end);
       ++out.tracks;
     }

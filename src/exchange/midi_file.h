@@ -74,6 +74,7 @@ struct MidiFileContent {
   /// Where the file says it ends: its last end of track, when every track has one (a track
   /// cut short says nothing of where the piece ends).
   std::optional<long long> end;
+  std::vector<std::optional<long long>> trackEnds;  ///< per track: its end of track, if any
   std::vector<std::string> warnings;              ///< what was repaired or left out, in words
 };
 

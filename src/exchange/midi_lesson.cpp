@@ -59,6 +59,22 @@ MidiEvent timeSignatureOfSteps(long long tick, int steps, int stepsPerBeat) {
   return timeSignatureEvent(tick, numerator, power, 24 / stepsPerBeat);
 }
 
+/// Where the tracks that play end (those with notes, controllers or programs), when every
+/// track of the file ends: the export's first track runs on past a record shorter than its
+/// pickup, to the time signature of the bar after the pickup, which the record never reaches.
+std::optional<long long> endOfPlayingTracks(const MidiFileContent& file) {
+  if (!file.end) return std::nullopt;
+  std::set<int> playing;
+  for (const auto& n : file.notes) playing.insert(n.track);
+  for (const auto& c : file.controls) playing.insert(c.track);
+  for (const auto& p : file.programs) playing.insert(p.track);
+  std::optional<long long> end;
+  for (int track : playing)
+    if (track >= 0 && std::size_t(track) < file.trackEnds.size() && file.trackEnds[std::size_t(track)])
+      end = std::max(end.value_or(0), *file.trackEnds[std::size_t(track)]);
+  return end ? end : file.end;
+}
+
 }  // namespace
 
 namespace {
@@ -246,7 +262,8 @@ Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportO
     tune.notes.push_back(
         {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
   }
-  tune.endTick = file.end;
+  // The program's own export (it carries the bellows) ends where its rows end.
+  tune.endTick = rows ? endOfPlayingTracks(file) : file.end;
 
   // The meter: a first bar shorter than the next time signature's is a pickup.
   const auto& signatures = file.timeSignatures;

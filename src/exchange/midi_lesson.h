@@ -34,7 +34,8 @@ struct ExportSettings {
 /// event one step of the meter's grid, its tempo (or one step `intervalMs` long), its time
 /// signature with the metronome's click on each step, and a pickup as a first bar of its own
 /// length. The controller's value is 127 for push and 0 for pull, as the input reads it. The
-/// tracks end after the last event, a closing rest included.
+/// tracks end after the last event, a closing rest included; only the first runs on to the
+/// time signature after a pickup longer than the record.
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings);
@@ -73,7 +74,8 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file,
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
 /// tempo events, its end where every track says where it ends, and, when the file carries the
 /// bellows controller (as the program's own export does), the bellows from it, the rows
-/// from channels 1, 2 and 3 and the left hand from kBassChannel (`Tune::bassNotes`).
+/// from channels 1, 2 and 3, the left hand from kBassChannel (`Tune::bassNotes`) and its end
+/// where the tracks that play end (a time signature after it is no silence of the record's).
 Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 
 /// The part as a record (see importTune).
