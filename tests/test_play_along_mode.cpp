@@ -254,6 +254,25 @@ TEST_F(PlayAlongModeTest, TheMeterSetsTheGridTheCountInAndTheBeatsOfTheMetronome
   EXPECT_EQ(form.practice.meter.stepsPerBeat, 2);
 }
 
+TEST_F(PlayAlongModeTest, TheMeterChosenIsTheOneTheGriffschriftAndTheExportWriteEvenWhenItsFileFails) {
+  loadEvents({"44/", "47/", "50/", "53/", "56/", "59/"});
+  EXPECT_EQ(form.tablatureDocument().meter.beatsPerBar, 4) << "a record without a meter file";
+  files.failReplace = true;  // the meter file cannot be written: said, and the choice stands
+  form.MeterChooser.selected = -1;
+  for (std::size_t i = 0; i < form.MeterChooser.values.size(); ++i)
+    if (form.MeterChooser.values[i] == "3/1") form.MeterChooser.selected = int(i);
+  ASSERT_GE(form.MeterChooser.selected, 0);
+  form.MeterChooser_Click();
+  EXPECT_FALSE(files.has(kMeter));
+  EXPECT_FALSE(form.status().problems().empty());
+  // What the choosers show is what the sheet and the files written from it say: 3/4.
+  EXPECT_EQ(form.tablatureDocument().meter.beatsPerBar, 3);
+  const std::string midi = form.exportMidi().value();
+  const std::string timeSignature("\xFF\x58\x04\x03", 4);
+  EXPECT_NE(midi.find(timeSignature), std::string::npos) << "a time signature of 3 beats";
+  EXPECT_NE(form.exportMusicXml().value().find("<beats>3</beats>"), std::string::npos);
+}
+
 TEST_F(PlayAlongModeTest, TheCalibrationKeepsTheLearnersOffsetAndTakesItOut) {
   loadEvents({"44/", "47/"});
   setTempo(60);
