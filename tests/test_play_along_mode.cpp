@@ -2,6 +2,8 @@
 // each chord played is judged by its moment and shown on its row, its buttons and the timing
 // strip; a pass ends at the record's end, goes into the history and the next is counted in;
 // the record's meter sets the grid, the count-in and the metronome's beats; the tap calibration.
+#include <algorithm>
+
 #include "practice/practice.h"
 #include "test_support.h"
 
@@ -20,6 +22,14 @@ class PlayAlongModeTest : public FormTest {
   void setTempo(int bpm) {
     form.PracticeTempo.value = bpm;
     form.PracticeTempo_Click();
+  }
+  /// Chooses a meter as a click in its chooser does ("3/2": three beats in eighths).
+  void chooseMeter(const std::string& value) {
+    const auto& values = form.MeterChooser.values;
+    const auto it = std::find(values.begin(), values.end(), value);
+    ASSERT_NE(it, values.end()) << value;
+    form.MeterChooser.selected = static_cast<int>(it - values.begin());
+    form.MeterChooser_Click();
   }
   /// Replay's next step, at the moment `at`.
   void tickAt(double at) {
@@ -222,11 +232,7 @@ TEST_F(PlayAlongModeTest, AShortChordPlayedJustEarlyIsOnTimeOnTheStatusLineAndIn
 TEST_F(PlayAlongModeTest, TheMeterSetsTheGridTheCountInAndTheBeatsOfTheMetronome) {
   loadEvents({"44/", "47/", "50/", "53/", "56/", "59/"});
   // 3/4 in eighths: a step is half a beat; the meter is kept beside the record.
-  form.MeterChooser.selected = -1;
-  for (std::size_t i = 0; i < form.MeterChooser.values.size(); ++i)
-    if (form.MeterChooser.values[i] == "3/2") form.MeterChooser.selected = int(i);
-  ASSERT_GE(form.MeterChooser.selected, 0);
-  form.MeterChooser_Click();
+  chooseMeter("3/2");
   ASSERT_TRUE(files.has(kMeter));
   EXPECT_NE(files.files[kMeter].find("beats=3"), std::string::npos);
   EXPECT_NE(files.files[kMeter].find("steps=2"), std::string::npos);
@@ -258,11 +264,7 @@ TEST_F(PlayAlongModeTest, TheMeterChosenIsTheOneTheGriffschriftAndTheExportWrite
   loadEvents({"44/", "47/", "50/", "53/", "56/", "59/"});
   EXPECT_EQ(form.tablatureDocument().meter.beatsPerBar, 4) << "a record without a meter file";
   files.failReplace = true;  // the meter file cannot be written: said, and the choice stands
-  form.MeterChooser.selected = -1;
-  for (std::size_t i = 0; i < form.MeterChooser.values.size(); ++i)
-    if (form.MeterChooser.values[i] == "3/1") form.MeterChooser.selected = int(i);
-  ASSERT_GE(form.MeterChooser.selected, 0);
-  form.MeterChooser_Click();
+  chooseMeter("3/1");
   EXPECT_FALSE(files.has(kMeter));
   EXPECT_FALSE(form.status().problems().empty());
   // What the choosers show is what the sheet and the files written from it say: 3/4.
