@@ -476,7 +476,6 @@ class Form1 : public ShellVariables,
   HandInput hands;
   PracticeState practice;
 
-
   RecordContent loadingRecord;  ///< the record a click in the list has read and checked
   NoteLayout loadingLayout;     ///< and the note layout it names
 
