@@ -456,3 +456,181 @@ TEST_F(BassImportTest, ATuneWithoutALeftHandLeavesTheBassOfTheRecordBeforeBehind
   form.SaveRecord_Click();
   EXPECT_TRUE(bassLetters().empty()) << "the loaded record's bass is not the import's";
 }
+
+// ---- Practising the left hand or both: the program plays the hand the learner leaves out
+
+class TwoHandPracticeTest : public BassRecordTest {
+ protected:
+  void SetUp() override {
+    BassRecordTest::SetUp();
+    // Event 1 with the bass C, event 2 with the chord c, both pulling; event 3 a rest.
+    loadWithBass({bassOf(1, 1, 1), bassOf(2, 1, 2)});
+  }
+  /// Chooses the hands as a click in the chooser does.
+  void chooseHands(PracticedHands hands) {
+    form.HandsChooser.selected = static_cast<int>(hands);
+    form.HandsChooser_Click();
+  }
+  /// Practice that waits, counted in to event 1.
+  void startPractice() {
+    form.clickToggle(form.Practice);
+    form.PlayStop_Click();
+    form.Timer1_Timer();
+    form.Timer1_Timer();
+    ASSERT_EQ(form.currentEvent(), 1);
+  }
+  bool trebleSounded(int button) const {
+    return sent(word(0x90, *form.keyNote(button), 99)) ||
+           sent(word(0x90, *form.keyNote(button), 100));
+  }
+  std::string trebleKey(int button) {
+    for (const auto& [key, position] : form.hands.keyMap.positions)
+      if (position == button % kButtonsPerBlock) return key;
+    ADD_FAILURE() << "no key for button " << button;
+    return {};
+  }
+  void press(const std::string& key) { form.dispatch(Event::keyDown(key)); }
+  void release(const std::string& key) { form.dispatch(Event::keyUp(key)); }
+  /// Ticks until the pass is scored; its figures.
+  PassScore scoredPass() {
+    for (int i = 0; i < 8 && form.practice.history.passes.empty(); ++i) form.Timer1_Timer();
+    EXPECT_EQ(form.practice.history.passes.size(), 1u);
+    return form.practice.history.passes.empty() ? PassScore{}
+                                                : form.practice.history.passes.back().score;
+  }
+};
+
+TEST_F(TwoHandPracticeTest, TheHandsChooserShowsWithABassSideWhilePractisingAndIsKept) {
+  EXPECT_FALSE(form.HandsChooser.visible) << "not practising";
+  form.clickToggle(form.Practice);
+  EXPECT_TRUE(form.HandsChooser.visible);
+  EXPECT_EQ(form.HandsChooser.items.at(1), form.say(Text::HandsLeft));
+  chooseHands(PracticedHands::Both);
+  EXPECT_NE(files.files[kSettings].find("PRACTICE-HANDS:\r\nBOTH\r\n"), std::string::npos);
+  EXPECT_EQ(restarted()->practice.hands.practised(), PracticedHands::Both);
+  // Without a bass side there is nothing to choose, and the right hand is practised.
+  choose("");
+  EXPECT_FALSE(form.HandsChooser.visible);
+  EXPECT_EQ(form.practice.hands.practised(), PracticedHands::Right);
+  choose(kTwelve);
+  EXPECT_EQ(form.practice.hands.practised(), PracticedHands::Both) << "the choice came back";
+}
+
+TEST_F(TwoHandPracticeTest, AStoredChoiceThatIsNoneIsSaidAndTheRightHandIsPractised) {
+  std::string& settings = files.files[kSettings];
+  settings = "PRACTICE-HANDS:\r\nLINKS\r\n" + settings;
+  const auto again = restarted();
+  EXPECT_EQ(again->practice.hands.chosen(), PracticedHands::Right);
+  const auto& problems = again->status().problems();
+  EXPECT_NE(std::find_if(problems.begin(), problems.end(),
+                         [](const std::string& p) {
+                           return p.find("PRACTICE-HANDS: LINKS") != std::string::npos;
+                         }),
+            problems.end());
+}
+
+TEST_F(TwoHandPracticeTest, WithTheRightHandPractisedTheProgramPlaysTheBassAsBefore) {
+  startPractice();
+  EXPECT_TRUE(sent(word(0x91, 36, 99))) << "the record's bass C";
+  EXPECT_FALSE(trebleSounded(10)) << "the treble waits for the learner";
+  port.clearLog();
+  press("B");  // a bass key: the learner's own playing, not judged
+  EXPECT_EQ(form.currentEvent(), 1);
+  EXPECT_NE(form.BassKeys[letter("B")].backColor, kWrongButtonColour);
+  release("B");
+  press(trebleKey(10));
+  EXPECT_EQ(form.currentEvent(), 2);
+}
+
+TEST_F(TwoHandPracticeTest, PractisingTheLeftHandTheProgramPlaysTheTrebleAndWaitsForTheBass) {
+  form.clickToggle(form.Practice);
+  chooseHands(PracticedHands::Left);
+  form.clickToggle(form.Practice);
+  port.clearLog();
+  startPractice();
+  EXPECT_TRUE(trebleSounded(10)) << "the treble is the program's";
+  EXPECT_TRUE(bassNoteOns().empty()) << "the bass is the learner's to play";
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kMarkedBassColour);
+  EXPECT_EQ(form.StatusLine.caption,
+            form.say(Text::MsgPlayChord, {"C", form.say(Text::BellowsPull)}));
+
+  press(trebleKey(13));  // the treble does not count
+  release(trebleKey(13));
+  press("B");  // a wrong bass
+  EXPECT_EQ(form.BassKeys[letter("B")].backColor, kWrongButtonColour);
+  release("B");
+  press("Space");  // the right bass, pushing
+  press("C");
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kWrongDirectionColour);
+  release("C");
+  release("Space");
+  for (int i = 0; i < 3; ++i) form.Timer1_Timer();
+  EXPECT_EQ(form.currentEvent(), 1) << "replay went on without the learner's bass";
+
+  press("C");
+  EXPECT_EQ(form.currentEvent(), 2);
+  EXPECT_EQ(form.BassKeys[letter("c")].backColor, kMarkedBassColour);
+  release("C");
+  press("V");  // the chord c
+  EXPECT_EQ(form.currentEvent(), 3);
+  release("V");
+  const PassScore score = scoredPass();
+  EXPECT_EQ(score.events, 2);
+  EXPECT_EQ(score.rightFirstTry, 1);
+  EXPECT_EQ(score.wrongButtons, 1);
+  EXPECT_EQ(score.wrongDirections, 1);
+}
+
+TEST_F(TwoHandPracticeTest, PractisingBothHandsTheChordIsTheTrebleAndTheBassTogether) {
+  form.clickToggle(form.Practice);
+  chooseHands(PracticedHands::Both);
+  form.clickToggle(form.Practice);
+  port.clearLog();
+  startPractice();
+  EXPECT_FALSE(trebleSounded(10));
+  EXPECT_TRUE(bassNoteOns().empty());
+  press(trebleKey(10));
+  EXPECT_EQ(form.currentEvent(), 1) << "the bass is still to come";
+  EXPECT_EQ(form.Keys[10].backColor, kRightKeyColour);
+  press("C");
+  EXPECT_EQ(form.currentEvent(), 2);
+  release("C");
+  release(trebleKey(10));
+  // A click on the bass counts as a click on the treble does, and lets go with the chord.
+  form.Keys_Click(13);
+  form.dispatch(Event::click(ControlId::BassKeys, letter("c")));
+  EXPECT_EQ(form.currentEvent(), 3);
+  EXPECT_NE(form.BassKeys[letter("c")].backColor, kLitKeyColour)
+      << "the clicked bass lifted for the next chord";
+  const PassScore score = scoredPass();
+  EXPECT_EQ(score.events, 2);
+  EXPECT_EQ(score.rightFirstTry, 2);
+}
+
+TEST_F(TwoHandPracticeTest, PlayingAlongTheBassIsJudgedByItsMomentAndShownOnItsButton) {
+  form.clickToggle(form.PlayAlong);
+  chooseHands(PracticedHands::Left);
+  form.PracticeTempo.value = 60;
+  form.PracticeTempo_Click();
+  clock.now = 1000;
+  form.PlayStop_Click();
+  double at = 1000;
+  for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
+    clock.now = at += 1.0;
+    form.Timer1_Timer();
+  }
+  ASSERT_EQ(form.currentEvent(), 1);
+  EXPECT_TRUE(trebleSounded(10)) << "the treble is the program's";
+  clock.now = at + 0.040;
+  press("C");
+  ASSERT_GE(form.ZahlenSchirm.rowNotes.size(), 1u);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes[0], "+40");
+  EXPECT_EQ(form.BassKeys[letter("C")].backColor, kRightKeyColour);
+  release("C");
+  clock.now = at + 1;
+  form.Timer1_Timer();
+  clock.now = at + 1.010;
+  press("Space");
+  press("V");  // the chord c pushing: the wrong direction
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(1), "<>");
+}

@@ -69,6 +69,21 @@ std::vector<int> LeftHand::heldPlaces() const {
   return places;
 }
 
+std::vector<int> LeftHand::heldPlaces(Holder by) const {
+  std::vector<int> places;
+  for (const auto& [place, holders] : holders_)
+    if (std::find(holders.begin(), holders.end(), by) != holders.end()) places.push_back(place);
+  return places;
+}
+
+std::optional<int> LeftHand::placeOf(const ButtonAt& at) const {
+  return numbering_.numberOf({false, at.row, at.number});
+}
+
+bool LeftHand::marked(int place) const {
+  return std::find(marked_.begin(), marked_.end(), place) != marked_.end();
+}
+
 std::vector<BassNote> LeftHand::notesOf(int place, bool push) const {
   const BassButton& button = buttonAt(place);
   const BassSound& sound = push ? button.push : button.pull;
@@ -184,8 +199,7 @@ LeftHand::Change LeftHand::replayEvent(int event, bool ringing) {
   if (buttons.empty()) return change;
   append(change, turnBellows(buttons.front().push));
   for (const ButtonAt& at : buttons) {
-    const auto place = numbering_.numberOf({false, at.row, at.number});
-    if (place) append(change, hold(*place, Holder::Replay));
+    if (const auto place = placeOf(at)) append(change, hold(*place, Holder::Replay));
   }
   return change;
 }

@@ -57,6 +57,13 @@ class LeftHand {
   bool held(int place) const;
   /// The places held, in place order.
   std::vector<int> heldPlaces() const;
+  /// The places one kind of holder holds, in place order.
+  std::vector<int> heldPlaces(Holder by) const;
+  /// The place of a button (its direction aside); nothing for one the side does not have.
+  std::optional<int> placeOf(const ButtonAt& at) const;
+  /// Places shown as the ones to play (practising the left hand); the others are not.
+  void mark(std::vector<int> places) { marked_ = std::move(places); }
+  bool marked(int place) const;
   bool pushing() const { return push_; }
 
   Change hold(int place, Holder by);
@@ -128,6 +135,7 @@ class LeftHand {
   std::map<int, std::vector<Holder>> holders_;  ///< per place held: who holds it
   std::map<std::pair<bool, int>, int> sounding_;  ///< per (chord, pitch): buttons sounding it
   RecordHands recordBass_;
+  std::vector<int> marked_;
   int midiChannel_ = -1;                          ///< 0..15; -1: none
   std::map<int, int> midiPlaces_;                 ///< per MIDI pitch held: the place it holds
 };

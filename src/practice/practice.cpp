@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "practice/practice_hands.h"
 #include "sound/buttons.h"
 #include "shell/text.h"
 
@@ -120,15 +121,14 @@ Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held
   for (int button : have) {
     if (want.count(button)) continue;
     // The same place in the other block: the right button, the wrong bellows direction.
-    const int other = button < kButtonsPerBlock ? button + kButtonsPerBlock : button - kButtonsPerBlock;
-    return want.count(other) ? Verdict::WrongDirection : Verdict::WrongButton;
+    return want.count(otherDirection(button)) ? Verdict::WrongDirection : Verdict::WrongButton;
   }
   return Verdict::Waiting;  // some of the right buttons so far
 }
 
 Verdict judgeButton(const std::vector<int>& event, int button) {
   if (std::find(event.begin(), event.end(), button) != event.end()) return Verdict::Right;
-  const int other = button < kButtonsPerBlock ? button + kButtonsPerBlock : button - kButtonsPerBlock;
+  const int other = otherDirection(button);
   return std::find(event.begin(), event.end(), other) != event.end() ? Verdict::WrongDirection
                                                                      : Verdict::WrongButton;
 }

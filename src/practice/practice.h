@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "practice/play_along.h"
+#include "practice/practice_hands.h"
 #include "records/meter.h"
 
 namespace tastrello {
@@ -23,7 +24,8 @@ enum class Verdict {
   WrongDirection,  ///< a button of the event's place, but in the other block (bellows)
 };
 
-/// Judges buttons held (0..67) against an event's buttons. Order does not count.
+/// Judges buttons held against an event's buttons: treble buttons (0..67) and bass buttons as
+/// practice numbers them (see practice_hands.h). Order does not count.
 Verdict judgeButtons(const std::vector<int>& event, const std::vector<int>& held);
 
 /// What one held button is to the event: Right (one of its buttons), WrongDirection (the same
@@ -153,6 +155,7 @@ struct PracticeState {
   static constexpr int kNarrowestWindowMs = 10;
   static constexpr int kWidestWindowMs = 300;
 
+  PracticeHands hands;       ///< the hands the learner practises
   bool waiting = false;      ///< a chord is shown and waited for
   std::vector<int> wanted;   ///< its buttons
   std::vector<int> clicked;  ///< buttons clicked with the mouse towards it

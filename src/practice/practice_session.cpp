@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "practice/practice_hands.h"
 #include "sound/buttons.h"
 #include "sound/layout_format.h"
 
@@ -47,7 +48,7 @@ bool PracticeSession::waitFor(const std::vector<int>& buttons) {
   PracticeState& s = *state_;
   s.wanted.clear();
   for (int button : buttons)
-    if (button >= 0 && button < kKeyCount) s.wanted.push_back(button);
+    if (isPracticeButton(button)) s.wanted.push_back(button);
   s.clicked.clear();
   s.waiting = !s.wanted.empty();
   if (s.waiting && s.passOpen) s.pass.beginEvent();

@@ -37,7 +37,7 @@ class PracticeSession {
   /// time in tenths of a second, kept in the history and as the latest pass.
   std::optional<PassRecord> finishPass(double now, int last, const std::string& when);
 
-  /// Waits for a chord of these buttons (those outside the keyboard left out). False when none
+  /// Waits for a chord of these buttons (treble or bass, others left out). False when none
   /// is left: a line that names no button is passed over as a rest is.
   bool waitFor(const std::vector<int>& buttons);
   /// The buttons held now from keys or a MIDI instrument; `pressed`: something went down

@@ -17,5 +17,7 @@ constexpr Colour kLitKeyColour = 0x55F0;
 constexpr Colour kRightKeyColour = 0x3CB43C;        ///< one of its buttons
 constexpr Colour kWrongButtonColour = 0x3C28DC;     ///< a button it does not have
 constexpr Colour kWrongDirectionColour = 0x00BEF5;  ///< its place, the other bellows block
+/// A bass button practice waits for: the blue of the treble's markers, lighter.
+constexpr Colour kMarkedBassColour = 0xFFAA78;
 
 }  // namespace tastrello

@@ -18,7 +18,7 @@ constexpr std::size_t kLargestSettings = 1024 * 1024;
 constexpr const char* kChoiceKeys[] = {"LESSONS:",  "SHOW-KEYS:", "KEYBOARD-PLAYS:",
                                        "COUNT-IN:", "METRONOME:", "TEMPO:",
                                        "PRACTICE:", "TUNING:",    "BASS-SIDE:",
-                                       "MIC-A:"};
+                                       "MIC-A:",    "PRACTICE-HANDS:"};
 
 bool isSettingKey(const std::string& line) {
   return line == "LANGUAGE:" || line == "SPLASH:" || line == "HELPEDIT:" || line == "MIDI-OUT:" ||

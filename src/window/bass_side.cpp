@@ -89,8 +89,10 @@ void Form1::chooseBassSide(const std::string& file) {
   } else if (auto instrument = readInstrument(file)) {
     playBass(leftHand_.use(std::move(instrument), file));
   }
+  practice.hands.bassSide(leftHand_.present());
   showBassSide();
   fillBassChooser();
+  showPracticePanel();  // the hands to practise are offered with a bass side
 }
 
 void Form1::BassChooser_Click() {
@@ -141,8 +143,22 @@ void Form1::showBassSide() {
     key.caption = button.letter;
     key.toolTip = say(Text::TipBassKey, {button.letter, button.push.name, button.pull.name});
     key.tag = KeyLetters.value == 1 ? keyLabel(leftHand_.keyOf(place)) : std::string();
-    key.backColor = leftHand_.held(place) ? keyLitColor : keyIdleColor;
   }
+  showBassColours();
+}
+
+void Form1::showBassColours() {
+  for (int place = 0; place < leftHand_.placeCount(); ++place)
+    BassKeys[place].backColor = leftHand_.held(place)     ? keyLitColor
+                                : leftHand_.marked(place) ? kMarkedBassColour
+                                                          : keyIdleColor;
+}
+
+std::vector<int> Form1::practisedBass(int event) const {
+  std::vector<int> buttons;
+  for (const ButtonAt& at : leftHand_.recordBass(event))
+    if (const auto place = leftHand_.placeOf(at)) buttons.push_back(bassButton(*place, at.push));
+  return buttons;
 }
 
 void Form1::playBass(const LeftHand::Change& change) {
@@ -150,8 +166,7 @@ void Form1::playBass(const LeftHand::Change& change) {
   for (const BassNote& note : change.stopped) sound().bassNoteOff(note.chord, note.pitch);
   if (SoundOnOff.value == 1)
     for (const BassNote& note : change.started) sound().bassNote(note.chord, note.pitch);
-  for (int place = 0; place < leftHand_.placeCount(); ++place)
-    BassKeys[place].backColor = leftHand_.held(place) ? keyLitColor : keyIdleColor;
+  showBassColours();
 }
 
 void Form1::loadRecordBass(const std::string& recordFile) {
@@ -183,6 +198,8 @@ void Form1::loadRecordBass(const std::string& recordFile) {
 
 void Form1::replayBass(bool ringing) {
   if (replayMode == ReplayMode::Test) return;  // the dry run of a load sounds nothing of it
+  // The left hand is the learner's while they practise it.
+  if ((practising() || playingAlong()) && practice.hands.learnerPlaysBass()) return;
   playBass(leftHand_.replayEvent(replayPosition, ringing));
 }
 
@@ -197,13 +214,22 @@ std::optional<FileChange> Form1::bassSavedWith(const std::string& fileName) {
 void Form1::BassKeys_Click(int place) {
   if (place < 0 || place >= leftHand_.placeCount()) return;
   playBass(leftHand_.click(place));
+  if (!practice.hands.learnerPlaysBass() || !leftHand_.held(place)) return;
+  const int button = bassButton(place, leftHand_.pushing());
+  if (playingAlong())
+    alongClick(button);
+  else if (practising())
+    practiceClick(button);
 }
 
 void Form1::midiBassNote(int pitch, bool on) {
   if (!on) {
     playBass(leftHand_.midiNoteOff(pitch));
+    if (practice.hands.learnerPlaysBass()) judgeBothHands(false);
   } else if (leftHand_.placeForPitch(pitch)) {
+    tap();
     playBass(leftHand_.midiNoteOn(pitch));
+    if (practice.hands.learnerPlaysBass()) judgeBothHands(true);
   } else {
     const Text direction = leftHand_.pushing() ? Text::BellowsPush : Text::BellowsPull;
     status().report(say(Text::MsgNoBassForPitch, {std::to_string(pitch), say(direction)}));

@@ -198,6 +198,8 @@ void designPractice(Form1& w) {
   // Playing along: the mode beside "wait for me", the timing of the last chords, the window of
   // "on time" and the tap calibration, in the practice area on the right.
   place(w.PlayAlong, 3300, 6540, 2520, 300);
+  // With a bass side, which hands are practised: beside the replay mode, under the modes.
+  place(w.HandsChooser, 4260, 6870, 1560, 330);
   place(w.TimingStrip, 11460, 5700, 3540, 780);
   place(w.TimingWindowChooser, 11460, 6540, 1740, 330);
   place(w.Calibrate, 13260, 6540, 1740, 330);
@@ -210,7 +212,7 @@ void designPractice(Form1& w) {
   // The loaded record's meter: over its views, where the view options stand during replay.
   place(w.MeterChooser, 3120, 2850, 1620, 330);
   place(w.PickupChooser, 4800, 2850, 1020, 330);
-  for (Control* c : std::initializer_list<Control*>{&w.PlayAlong, &w.TimingStrip, &w.TimingWindowChooser, &w.Calibrate, &w.PracticeTempo,
+  for (Control* c : std::initializer_list<Control*>{&w.PlayAlong, &w.HandsChooser, &w.TimingStrip, &w.TimingWindowChooser, &w.Calibrate, &w.PracticeTempo,
                      &w.MeterChooser, &w.PickupChooser})
     c->visible = false;
   place(w.MidiExport, 240, 9600, 2700, 360);
@@ -380,6 +382,8 @@ void Form1::showPanel(const std::vector<Control*>& panel, bool visible) {
 
 void Form1::hideMarkers() {
   for (int k = 1; k <= 4; ++k) Acco2[k].visible = false;
+  leftHand_.mark({});
+  showBassColours();
 }
 
 void Form1::setInfos(const std::string& text, int fontSize) {

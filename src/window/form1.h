@@ -337,6 +337,9 @@ class Form1 : public ShellVariables,
   void SectionFirst_Click();
   void SectionLast_Click();
   void SectionAll_Click();
+  /// With a bass side: the right hand, the left or both are practised; the program plays the
+  /// other.
+  void HandsChooser_Click();
   /// Practice is on and replay runs: chords are waited for and what is played is judged.
   bool practising() const;
   /// The loaded record's history file: read, its damaged lines reported, its ramp applied.
@@ -533,6 +536,10 @@ class Form1 : public ShellVariables,
   /// `pressed`: something went down (releases are judged only while correcting a wrong try).
   void judgeKeys(bool pressed);
   void judgePitchesHeld(bool pressed);
+  /// Practising the left hand: the treble held (keys, a MIDI instrument) and the bass held
+  /// (keys, the bass channel) judged as one chord.
+  void judgeBothHands(bool pressed);
+  /// A click on a button of either side towards the chord waited for.
   void practiceClick(int button);
   /// Shows a try at the chord waited for: its buttons' colours, and what its verdict says.
   void showTry(const PracticeTry& attempt);
@@ -571,6 +578,11 @@ class Form1 : public ShellVariables,
   std::optional<Instrument> readInstrument(const std::string& file);
   void showBassSide();
   void fillBassChooser();
+  void fillHandsChooser();
+  /// An event's bass buttons as practice numbers them (see practice_hands.h).
+  std::vector<int> practisedBass(int event) const;
+  /// The bass buttons lit while held, marked while practice waits for them, idle otherwise.
+  void showBassColours();
   /// Sounds what changed on the left hand and shows the bass buttons held lit.
   void playBass(const LeftHand::Change& change);
   /// A note-on or note-off of the MIDI instrument's bass channel.

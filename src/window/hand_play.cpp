@@ -60,6 +60,7 @@ bool Form1::handKeyDown(const std::string& key) {
     judgeKeys(true);
   } else if (const auto bass = leftHand_.placeForKey(key)) {
     playBass(leftHand_.hold(*bass, LeftHand::Holder::Key));
+    if (practice.hands.learnerPlaysBass()) judgeBothHands(true);
   } else if (key == map.commit) {
     NextRecord_Click();
   } else if (key == map.restPlay) {
@@ -86,6 +87,7 @@ bool Form1::handKeyUp(const std::string& key) {
     judgeKeys(false);
   } else if (const auto bass = leftHand_.placeForKey(key)) {
     playBass(leftHand_.letGo(*bass, LeftHand::Holder::Key));
+    if (practice.hands.learnerPlaysBass()) judgeBothHands(false);
   }
   return true;
 }

@@ -75,7 +75,12 @@ std::optional<std::vector<int>> Form1::chordExpectedNow() const {
     }
     return due.empty() ? std::nullopt : std::optional(due);
   }
-  if (practising() && practice.waiting) return practice.wanted;
+  if (practising() && practice.waiting) {
+    // The ear knows the treble's reeds only: the bass side is not listened for.
+    std::vector<int> treble = practice.wanted;
+    std::erase_if(treble, isBassButton);
+    return treble;
+  }
   return std::nullopt;
 }
 

@@ -164,7 +164,13 @@ std::vector<int> Form1::wantedButtons() const {
 }
 
 void Form1::expectChord() {
-  const std::vector<int> buttons = wantedButtons();
+  const std::vector<int> buttons =
+      practice.hands.chord(wantedButtons(), practisedBass(replayPosition));
+  std::vector<int> marked;
+  for (int button : buttons)
+    if (isBassButton(button)) marked.push_back(bassPlaceOf(button));
+  leftHand_.mark(std::move(marked));
+  showBassColours();
   if (buttons.empty()) return;
   // The chord holds through the ringing rests after it.
   int steps = 1;
@@ -175,6 +181,7 @@ void Form1::expectChord() {
   const double at = tickMoment();
   const double step = pace().stepInterval() / 1000.0;
   practice.alongClicked.clear();
+  playBass(leftHand_.releaseAll(LeftHand::Holder::Mouse));
   if (!practice.passOpen) return;
   practice.judge.expect({replayPosition, at, at + steps * step, buttons, steps});
   // Buttons pressed early, before replay came to the chord, may have played it already.
@@ -205,11 +212,15 @@ void Form1::keepHeldBeforePass(double now, const std::vector<int>& held) {
 }
 
 void Form1::alongClick(int button) {
-  const std::optional<int> note = keyNote(button);
+  // A treble button sounds here; a bass button sounded with its click.
+  const std::optional<int> note = isBassButton(button) ? std::nullopt : keyNote(button);
   if (note && SoundOnOff.value == 1) {
     noteNumber = *note;
     playnote();
   }
+  const bool learners =
+      isBassButton(button) ? practice.hands.learnerPlaysBass() : practice.hands.learnerPlaysTreble();
+  if (!learners) return;
   // The mouse holds nothing: the buttons clicked towards the chord due make the chord.
   if (std::find(practice.alongClicked.begin(), practice.alongClicked.end(), button) ==
       practice.alongClicked.end())
@@ -264,7 +275,11 @@ void Form1::showVerdict(const TimedVerdict& v) {
     ZahlenSchirm.rowNotes[row] = note;
   }
   const std::string& line = eventButtonLines.at(std::size_t(v.event));
-  for (int button : buttonsOfLine(line)) Keys[std::size_t(button)].backColor = timingColour(v.timing);
+  if (practice.hands.learnerPlaysTreble())
+    for (int button : buttonsOfLine(line)) Keys[std::size_t(button)].backColor = timingColour(v.timing);
+  if (practice.hands.learnerPlaysBass())
+    for (int button : practisedBass(v.event))
+      BassKeys[std::size_t(bassPlaceOf(button))].backColor = timingColour(v.timing);
   status().inform(say(message, {std::to_string(std::abs(v.ms))}));
   fillTimingStrip();
 }

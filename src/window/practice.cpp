@@ -32,13 +32,16 @@ bool isWrong(Verdict verdict) {
 }
 
 /// The buttons as the keyboard names them now, without the blanks that pad the captions to the
-/// width of the layout's column.
+/// width of the layout's column; a bass button by its letter.
 std::string namesOf(const std::vector<int>& buttons,
-                    const std::array<std::string, kKeyCount>& captions) {
+                    const std::array<std::string, kKeyCount>& captions, const LeftHand& bass) {
   std::string names;
   for (int button : buttons) {
-    if (button < 0 || button >= kKeyCount) continue;
-    const std::string& caption = captions[std::size_t(button)];
+    std::string caption;
+    if (isBassButton(button) && bassPlaceOf(button) < bass.placeCount())
+      caption = bass.buttonAt(bassPlaceOf(button)).letter;
+    else if (button >= 0 && button < kKeyCount)
+      caption = captions[std::size_t(button)];
     const auto first = caption.find_first_not_of(' ');
     if (first == std::string::npos) continue;
     const std::string name = caption.substr(first, caption.find_last_not_of(' ') - first + 1);
@@ -49,7 +52,7 @@ std::string namesOf(const std::vector<int>& buttons,
 
 /// The bellows direction the buttons are played in, in words.
 std::string directionOf(const std::vector<int>& buttons, const StatusReports& texts) {
-  const Bellows bellows = bellowsOfButtons(buttons);
+  const Bellows bellows = bellowsOfChord(buttons);
   if (bellows == Bellows::Both) return texts.say(Text::BellowsBoth);
   return texts.say(bellows == Bellows::Push ? Text::BellowsPush : Text::BellowsPull);
 }
@@ -97,6 +100,8 @@ void Form1::showPracticePanel() {
   const bool wide = along && !editing && !RecordList.visible;
   ZahlenSchirm.left = wide ? 1920 : 3120;
   ZahlenSchirm.width = wide ? 2040 : 840;
+  HandsChooser.visible = !editing && practiceOn() && leftHand_.present();
+  fillHandsChooser();
   const bool scored = !editing && practiceOn() && loaded;
   PracticeScore.visible = scored && !PracticeScore.caption.empty();
   PracticeChart.visible = scored;
@@ -282,15 +287,25 @@ void Form1::showPassScore() {
 // ---- Waiting for a chord and judging what is played
 
 void Form1::waitForChord() {
-  std::vector<int> buttons;
+  std::vector<int> treble;
   for (int k = 1; k <= 4; ++k)
-    if (!chordNames[k].empty()) buttons.push_back(chordButtons[k]);
-  if (!practiceSession().waitFor(buttons)) return;
-  status().inform(say(Text::MsgPlayChord, {namesOf(practice.wanted, keyCaptions()),
+    if (!chordNames[k].empty()) treble.push_back(chordButtons[k]);
+  const std::vector<int> bass = practisedBass(replayPosition);
+  if (!practiceSession().waitFor(practice.hands.chord(treble, bass))) return;
+  std::vector<int> marked;
+  for (int button : practice.wanted)
+    if (isBassButton(button)) marked.push_back(bassPlaceOf(button));
+  leftHand_.mark(std::move(marked));
+  showBassColours();
+  status().inform(say(Text::MsgPlayChord, {namesOf(practice.wanted, keyCaptions(), leftHand_),
                                             directionOf(practice.wanted, status())}));
 }
 
 void Form1::judgeKeys(bool pressed) {
+  if (practice.hands.learnerPlaysBass()) {
+    judgeBothHands(pressed);
+    return;
+  }
   std::vector<int> held;
   for (int position : hands.keys.held()) held.push_back(hands.keys.button(position));
   if (playingAlong()) {
@@ -302,6 +317,10 @@ void Form1::judgeKeys(bool pressed) {
 }
 
 void Form1::judgePitchesHeld(bool pressed) {
+  if (practice.hands.learnerPlaysBass()) {
+    judgeBothHands(pressed);
+    return;
+  }
   std::vector<int> buttons;
   for (int pitch : hands.pitches) buttons.push_back(hands.pitchButtons[pitch]);
   if (playingAlong()) {
@@ -317,9 +336,29 @@ void Form1::judgePitchesHeld(bool pressed) {
                                         hands.controllerPush, pressed));
 }
 
+void Form1::judgeBothHands(bool pressed) {
+  std::vector<int> treble;
+  for (int position : hands.keys.held()) treble.push_back(hands.keys.button(position));
+  for (const auto& [pitch, button] : hands.pitchButtons)
+    if (button >= 0) treble.push_back(button);
+  std::vector<int> bass = leftHand_.heldPlaces(LeftHand::Holder::Key);
+  for (int place : leftHand_.heldPlaces(LeftHand::Holder::Midi))
+    if (std::find(bass.begin(), bass.end(), place) == bass.end()) bass.push_back(place);
+  const std::vector<int> held = practice.hands.held(treble, bass, leftHand_.pushing());
+  if (playingAlong()) {
+    alongHeld(held);
+    return;
+  }
+  if (!practising() || !practice.waiting) return;
+  showTry(practiceSession().held(held, pressed));
+}
+
 void Form1::practiceClick(int button) {
-  const std::optional<int> note = keyNote(button);
-  if (!practice.waiting) {
+  // A treble button sounds here; a bass button sounded with its click.
+  const std::optional<int> note = isBassButton(button) ? std::nullopt : keyNote(button);
+  const bool learners =
+      isBassButton(button) ? practice.hands.learnerPlaysBass() : practice.hands.learnerPlaysTreble();
+  if (!practice.waiting || !learners) {
     if (note && SoundOnOff.value == 1) {
       noteNumber = *note;
       playnote();
@@ -329,6 +368,7 @@ void Form1::practiceClick(int button) {
   if (practiceSession().freshTry()) {
     // A new try: the buttons of the last one go dark and, when chords are cut, fall silent.
     for (auto& key : Keys) key.backColor = keyIdleColor;
+    showBassColours();
     if (Check4.value == 1) Midi_Out_Reset();
   }
   if (note && SoundOnOff.value == 1) {
@@ -339,7 +379,12 @@ void Form1::practiceClick(int button) {
 }
 
 void Form1::showTry(const PracticeTry& attempt) {
-  for (const auto& [button, verdict] : attempt.colours) Keys[button].backColor = verdictColour(verdict);
+  for (const auto& [button, verdict] : attempt.colours) {
+    if (!isBassButton(button))
+      Keys[button].backColor = verdictColour(verdict);
+    else if (bassPlaceOf(button) < leftHand_.placeCount())
+      BassKeys[bassPlaceOf(button)].backColor = verdictColour(verdict);
+  }
   if (!attempt.verdict) return;
   if (*attempt.verdict == Verdict::Right) {
     chordPlayed();
@@ -347,8 +392,8 @@ void Form1::showTry(const PracticeTry& attempt) {
   }
   if (!isWrong(*attempt.verdict)) return;
   const auto captions = keyCaptions();
-  const std::string wanted = namesOf(practice.wanted, captions);
-  const std::string wrong = namesOf(attempt.wrong, captions);
+  const std::string wanted = namesOf(practice.wanted, captions, leftHand_);
+  const std::string wrong = namesOf(attempt.wrong, captions, leftHand_);
   const std::string wantedWay = directionOf(practice.wanted, status());
   if (*attempt.verdict == Verdict::WrongDirection) {
     status().inform(say(Text::MsgWrongDirection, {wrong, directionOf(attempt.wrong, status()),
@@ -360,6 +405,8 @@ void Form1::showTry(const PracticeTry& attempt) {
 
 void Form1::chordPlayed() {
   practiceSession().chordPlayed();
+  // A bass clicked towards the chord lets go, as a finger lifts for the next button.
+  playBass(leftHand_.releaseAll(LeftHand::Holder::Mouse));
   StatusLine.caption.clear();
   advanceReplay();
   // What comes next (a chord, a rest) gets a whole step from now.
@@ -386,6 +433,27 @@ void Form1::SectionFirst_Click() {
 
 void Form1::SectionLast_Click() {
   markSection(false);
+}
+
+void Form1::HandsChooser_Click() {
+  static constexpr PracticedHands kHands[] = {PracticedHands::Right, PracticedHands::Left,
+                                              PracticedHands::Both};
+  const int entry = HandsChooser.selected;
+  if (entry < 0 || entry >= int(std::size(kHands))) return;
+  practice.hands.choose(kHands[entry]);
+  // A pass is scored for the hands it was played with, from its first chord on.
+  practiceSession().drop();
+  practice.judge.clear();
+  if (Timer1.enabled && currentEvent() > replaySpan().first)
+    status().inform(say(Text::MsgScoredFromNextPass));
+  rememberChoices();
+}
+
+void Form1::fillHandsChooser() {
+  HandsChooser.items = {say(Text::HandsRight), say(Text::HandsLeft), say(Text::HandsBoth)};
+  HandsChooser.values = {"RIGHT", "LEFT", "BOTH"};
+  HandsChooser.selected = static_cast<int>(practice.hands.chosen());
+  HandsChooser.toolTip = say(Text::TipHands);
 }
 
 void Form1::SectionAll_Click() {

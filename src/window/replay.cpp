@@ -55,10 +55,11 @@ void Form1::advanceReplay() {
 }
 
 void Form1::showReplayChord() {
-  // While practising the notes are the learner's own: they sound when played, not here.
+  // While practising the notes are the learner's own: they sound when played, not here. The
+  // hand the learner leaves out is the program's.
   const bool waits = practising();
   const bool along = playingAlong();
-  const bool quiet = waits || along;
+  const bool quiet = (waits || along) && practice.hands.learnerPlaysTreble();
   hideMarkers();
   if (Check4.value == 1 && !quiet) Midi_Out_Reset();
   for (int k = 1; k <= 4; ++k) {
@@ -74,7 +75,6 @@ void Form1::showReplayChord() {
     noteNumber = *note;
     if (SoundOnOff.value == 1) playnote();
   }
-  // The left hand is the program's while the learner practises the right.
   replayBass(false);
   if (waits) waitForChord();
   if (along) expectChord();

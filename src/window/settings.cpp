@@ -96,7 +96,7 @@ std::vector<std::pair<std::string, std::string>> Form1::choicesInForce() const {
           {"KEYBOARD-PLAYS:", yesNo(KeyboardPlay)}, {"COUNT-IN:", yesNo(CountInClick)},
           {"METRONOME:", yesNo(Metronome)},         {"TEMPO:", std::to_string(Speed.value)},
           {"PRACTICE:", practiceMode},              {"TUNING:", chosenTuning},
-          {"BASS-SIDE:", leftHand_.file()},
+          {"BASS-SIDE:", leftHand_.file()},         {"PRACTICE-HANDS:", practice.hands.value()},
           {"MIC-A:", listen::Ear::storedA(ear_.referenceCents())}};
 }
 
@@ -141,6 +141,8 @@ void Form1::restoreChoices() {
     else if (*value != "OFF")
       refused.push_back("PRACTICE: " + *value);
   }
+  if (const auto value = stored("PRACTICE-HANDS:"); value && !practice.hands.read(*value))
+    refused.push_back("PRACTICE-HANDS: " + *value);
   restoreToggle("COUNT-IN:", CountInClick, [] {});
   restoreToggle("METRONOME:", Metronome, [] {});
   Speed_Click();
