@@ -334,6 +334,9 @@ MainView::MainView(Form1& form, QWidget* parent, RtMidiRawOut::System midiSystem
     const double wake = form_.nextWake();
     for (int spins = 0; form_.now() < wake && wake - form_.now() < 0.002 && spins < 1000000;)
       ++spins;
+    // A MIDI message taken before the tick is the window object's before the tick is: a
+    // busy window does not judge a chord missed whose notes came in time.
+    deliverMidi();
     send(Event::tick());
   });
   flashTimer_.setSingleShot(true);
@@ -835,14 +838,26 @@ void MainView::openMidiInput(const Request& request) {
     // each with the moment it was played: a busy window gets to it later.
     input_ = std::make_unique<RtMidiInput>(
         [this](std::uint32_t word, double at) {
-          QMetaObject::invokeMethod(
-              this, [this, word, at] { send(Event::midi(word, at)); }, Qt::QueuedConnection);
+          {
+            const std::lock_guard<std::mutex> lock(midiMutex_);
+            midiTaken_.emplace_back(word, at);
+          }
+          QMetaObject::invokeMethod(this, [this] { deliverMidi(); }, Qt::QueuedConnection);
         },
         // The window object's clock, read on RtMidi's thread as each message is taken.
         [this] { return form_.now(); }, midiSystem_);
   }
   const std::string error = input_->open(request.name, uiLanguageOf(form_.textsLanguage));
   if (!error.empty()) send(Event::fileRefused(request.id, request.name, error));
+}
+
+void MainView::deliverMidi() {
+  std::vector<std::pair<std::uint32_t, double>> taken;
+  {
+    const std::lock_guard<std::mutex> lock(midiMutex_);
+    taken.swap(midiTaken_);
+  }
+  for (const auto& [word, at] : taken) send(Event::midi(word, at));
 }
 
 // ---- The microphone

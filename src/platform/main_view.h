@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/key_repeats.h"
@@ -133,7 +134,12 @@ class MainView : public QWidget {
   std::vector<QWidget*> markers_;
   std::unique_ptr<TablatureView> tablature_;
   RtMidiRawOut::System midiSystem_;
+  // Before the input: RtMidi's thread may add to them until the input is gone.
+  std::mutex midiMutex_;  ///< guards the messages below: RtMidi's thread adds to them
+  std::vector<std::pair<std::uint32_t, double>> midiTaken_;  ///< not yet handed over, in order
   std::unique_ptr<RtMidiInput> input_;
+  /// Hands the window object every MIDI message taken so far, in the order taken.
+  void deliverMidi();
   SoundIn* microphone_ = nullptr;
   std::mutex soundMutex_;       ///< guards the four below: the capture's thread fills them
   std::vector<float> soundKept_;
