@@ -403,6 +403,7 @@ T = [
  ("HandsRight", "Rechte Hand", "Right hand", "Derecha", "Rechte Hand"),
  ("HandsLeft", "Linke Hand", "Left hand", "Izquierda", "Linke Hand"),
  ("HandsBoth", "Beide Hände", "Both hands", "Ambas manos", "Boade Händ"),
+ ("MsgNoBassToPractise", "Diese Aufnahme hat keine Bässe: das Programm spielt sie ganz.", "This record has no bass: the program plays all of it.", "Esta grabación no tiene bajos: el programa la toca entera.", "De Aufnahm hod koane Bäss: des Programm spuit's ganz."),
  ("TipHands", "Welche Hand du übst; die andere spielt das Programm", "Which hand you practise; the program plays the other", "Qué mano practicas; el programa toca la otra", "Wöche Hand du übst; de andere spuit des Programm"),
  ("TipBassKey", "%1: Druck %2, Zug %3", "%1: push %2, pull %3", "%1: cerrar %2, abrir %3", "%1: Druck %2, Zug %3"),
  ("MsgInstrumentUnread", "Die Instrumentdatei %1 ist nicht lesbar (%2); die Bassseite bleibt, wie sie war.", "The instrument file %1 cannot be read (%2); the bass side stays as it was.", "El archivo de instrumento %1 no se puede leer (%2); el lado de los bajos sigue como estaba.", "De Instrumentdatei %1 is ned lesbar (%2); de Bassseitn bleibt, wia's wor."),

@@ -634,3 +634,16 @@ TEST_F(TwoHandPracticeTest, PlayingAlongTheBassIsJudgedByItsMomentAndShownOnItsB
   press("V");  // the chord c pushing: the wrong direction
   EXPECT_EQ(form.ZahlenSchirm.rowNotes.at(1), "<>");
 }
+
+TEST_F(TwoHandPracticeTest, PractisingTheLeftHandOfARecordWithoutBassSaysSoAndPlaysItWhole) {
+  files.files.erase("Records/Hands_Records_T.txt");
+  loadEvents(events);
+  form.clickToggle(form.Practice);
+  chooseHands(PracticedHands::Left);
+  form.PlayStop_Click();
+  EXPECT_EQ(form.StatusLine.caption, form.say(Text::MsgNoBassToPractise));
+  port.clearLog();
+  for (int i = 0; i < 4 && form.currentEvent() != 2; ++i) form.Timer1_Timer();
+  EXPECT_EQ(form.currentEvent(), 2) << "nothing is waited for";
+  EXPECT_TRUE(trebleSounded(13));
+}

@@ -171,6 +171,11 @@ std::vector<ButtonAt> LeftHand::recordBass(int event) const {
   return handButtons(recordBass_, event, Hand::Bass);
 }
 
+bool LeftHand::recordHasBass() const {
+  return std::any_of(recordBass_.buttons.begin(), recordBass_.buttons.end(),
+                     [](const HandButton& b) { return b.hand == Hand::Bass; });
+}
+
 RecordHands LeftHand::recordHands() const {
   if (!present()) return {};  // buttons of no instrument in force are not to be saved
   RecordHands hands = recordBass_;

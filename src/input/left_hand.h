@@ -83,6 +83,8 @@ class LeftHand {
   void takeRecordBass(const RecordHands& hands);
   /// The bass buttons played with an event of the loaded record (none for most records).
   std::vector<ButtonAt> recordBass(int event) const;
+  /// Whether any event of the loaded record has a bass button.
+  bool recordHasBass() const;
   /// The record's buttons beyond its file, as they are saved beside it (naming the instrument
   /// in force when there are any; none without a bass side).
   RecordHands recordHands() const;

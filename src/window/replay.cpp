@@ -174,6 +174,8 @@ void Form1::PlayStop_Click() {
   // What is held is followed for the first chord from here on (see keepHeldBeforePass).
   practice.heldBeforePass.clear();
   Timer1.enabled = true;
+  if (practiceOn() && practice.hands.practised() == PracticedHands::Left && !leftHand_.recordHasBass())
+    status().inform(say(Text::MsgNoBassToPractise));
   showPanel(browserPanel(), false);
   PlayStop.visible = Label8.visible = false;
   showPanel(replayPanel(), true);

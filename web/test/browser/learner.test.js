@@ -168,3 +168,32 @@ test('the page starts again from its own copy when its server is gone', {skip: s
   const lists = await page.$$eval('[data-control="RecordList"] .row', (rs) => rs.map((r) => r.textContent));
   assert.ok(lists.some((t) => t.includes('Alle meine Entchen')), `the stored folder is not listed: ${lists}`);
 });
+
+test('practising the left hand of a two-hand lesson: the treble plays itself and the bass marked waits for the learner', {skip: skip || false, timeout: 90000}, async () => {
+  if (!(await shown('BassChooser'))) await page.click('[data-control="Expand"]');
+  await page.waitForFunction(() => getComputedStyle(document.querySelector('[data-control="BassChooser"]')).display !== 'none', {timeout: 10000});
+  const sides = await page.$$eval('[data-control="BassChooser"] option', (os) => os.map((o) => o.textContent));
+  await page.select('[data-control="BassChooser"]', sides.find((s) => /12/.test(s)));
+  await loadLesson('Polka Haenschen');
+  await page.click('[data-control="Practice"] input');
+  await page.waitForFunction(() => getComputedStyle(document.querySelector('[data-control="HandsChooser"]')).display !== 'none', {timeout: 10000});
+  const hands = await page.$$eval('[data-control="HandsChooser"] option', (os) => os.map((o) => o.textContent));
+  assert.deepEqual(hands, ['Rechte Hand', 'Linke Hand', 'Beide Hände']);
+  await page.select('[data-control="HandsChooser"]', 'Linke Hand');
+  await page.evaluate(() => (window.tastrello.sent = []));
+  await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
+  await page.waitForFunction(() => /^Spiel: C /.test(document.querySelector('[data-control="StatusLine"]').textContent), {timeout: 20000});
+  // The treble's first chord sounded on the melody's channel; the bass waits for the learner.
+  const words = await page.evaluate(() => window.tastrello.sent.map(([w]) => w));
+  assert.ok(words.some((w) => (w & 0xff) === 0x90 && (w >> 16) > 0), 'the program did not play the treble');
+  assert.ok(!words.some((w) => (w & 0xff) === 0x91 && (w >> 16) > 0), 'the program played the bass');
+  const bassC = await page.$$eval('[data-control^="BassKeys["]', (els) => els.find((e) => e.offsetParent !== null && e.querySelector('.caption').textContent === 'C').dataset.control);
+  await new Promise((r) => setTimeout(r, 1000));
+  assert.match(await status(), /^Spiel: C /, 'practice did not wait for the bass');
+  await press(bassC);
+  await page.waitForFunction(() => /^Spiel: c /.test(document.querySelector('[data-control="StatusLine"]').textContent), {timeout: 10000});
+  await page.click('[data-control="StopReplay"]');
+  await page.select('[data-control="HandsChooser"]', 'Rechte Hand');
+  await page.click('[data-control="Practice"] input');
+  await page.select('[data-control="BassChooser"]', sides[0]);
+});
