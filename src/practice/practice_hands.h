@@ -8,7 +8,6 @@
 // wrong button; early, late, missed) hold for the bass unchanged.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,7 +50,6 @@ class PracticeHands {
   /// Whether the instrument in force has a bass side: without one the right hand is practised
   /// whatever was chosen, and the choice comes back with the next bass side.
   void bassSide(bool present) { bassSide_ = present; }
-  bool hasBassSide() const { return bassSide_; }
 
   /// The hands practised now.
   PracticedHands practised() const { return bassSide_ ? chosen_ : PracticedHands::Right; }
