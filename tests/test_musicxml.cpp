@@ -496,6 +496,34 @@ TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections
   }
 }
 
+TEST(MusicXmlExportTest, AFourthRowButtonIsANoteOfItsStepsChordWithItsFingering) {
+  // G-C-F-B: event 1 is button 10 (row 2, d1 pulling) with row 4's third button (f1 pulling);
+  // event 2 a silence of the record file that row 4's second button (b pushing) plays, held
+  // through the ringing rest after it.
+  tastrello::testing::MemoryFiles files;
+  files.loadShippedData();
+  std::vector<InstrumentProblem> problems;
+  const Instrument four =
+      *parseInstrument(*files.read("Notes/Instrument_G-C-F-B_16-Bass.txt"), problems);
+  const std::vector<std::string> lines{"10/", kBreakMute, kBreakPlay};
+  const RecordHands hands{"", {{1, Hand::Treble, {false, 4, 3}}, {2, Hand::Treble, {true, 4, 2}}}};
+  MusicXmlSettings settings;
+  settings.language = kEnglish;
+  const std::string xml = exportRecordToMusicXml(
+      lines, tastrello::testing::recordNotesOf(four), {4, 1, 0, 120}, settings, hands, four);
+  std::string problem;
+  const auto score = readMusicXml(xml, kReader, problem);
+  ASSERT_TRUE(score) << problem;
+  const Tune tune = tuneOfMusicXml(*score, "");
+  std::vector<std::tuple<long long, int, long long, int>> notes;  // tick, pitch, length, row
+  for (const TuneNote& n : tune.notes) notes.emplace_back(n.tick, n.pitch, n.length, n.row);
+  std::sort(notes.begin(), notes.end());
+  EXPECT_EQ(notes, (std::vector<std::tuple<long long, int, long long, int>>{
+                       {0, 62, 1, 1}, {0, 65, 1, 3}, {1, 58, 2, 3}}))
+      << "row 4's notes with their steps, read back on row 4 (3 from 0)";
+  EXPECT_EQ(tune.bellows, (std::vector<std::pair<long long, bool>>{{0, false}, {1, true}}));
+}
+
 TEST(MusicXmlExportTest, EachShippedLessonComesBackWithItsClosingRest) {
   // The last bar ends with the record: the rest that closes a lesson is the last bar's rest,
   // and the silence up to the end of the score is read back as the lesson's own.

@@ -141,3 +141,56 @@ TEST_F(TwoHandMidiTest, ALessonInsideItsPickupComesBackWithItsBassAndNothingAfte
             heard(hands.buttons, instrument));
   EXPECT_EQ(unplaced, 0);
 }
+
+/// Treble buttons of rows past the third, kept beside the record, in the exported file.
+class TrebleBesideMidiTest : public TwoHandMidiTest {
+ protected:
+  /// The notes of the file as (tick, channel, pitch, length), in order.
+  static std::vector<std::tuple<long long, int, int, long long>> notesOf(const std::string& midi) {
+    std::string problem;
+    const auto file = readMidiFile(midi, problem);
+    EXPECT_TRUE(file) << problem;
+    std::vector<std::tuple<long long, int, int, long long>> out;
+    if (file)
+      for (const auto& n : file->notes) out.emplace_back(n.tick, n.channel, n.pitch, n.length);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+};
+
+TEST_F(TrebleBesideMidiTest, AFourthRowButtonSoundsWithTheChordOfItsStep) {
+  // G-C-F-B: event 1 is button 10 (row 2, d1 pulling) with row 4's third button (f1 pulling);
+  // event 2 is a silence of the record file that row 4's second button (b pushing) plays,
+  // held through the ringing rest after it.
+  const Instrument four = load("Instrument_G-C-F-B_16-Bass.txt");
+  const std::vector<std::string> lines{"10/", kBreakMute, kBreakPlay};
+  const RecordHands hands{"", {{1, Hand::Treble, {false, 4, 3}}, {2, Hand::Treble, {true, 4, 2}}}};
+  const std::string midi =
+      exportRecordToMidi(lines, recordNotesOf(four), {4, 1, 0, 120}, {}, hands, four);
+  const long long step = kExportDivision;
+  EXPECT_EQ(notesOf(midi), (std::vector<std::tuple<long long, int, int, long long>>{
+                               {0, 1, 62, step}, {0, 3, 65, step}, {step, 3, 58, 2 * step}}))
+      << "row 4 on the fourth channel, with its step's chord";
+  std::string problem;
+  const auto file = readMidiFile(midi, problem);
+  ASSERT_TRUE(file) << problem;
+  std::vector<std::pair<long long, int>> bellows;
+  for (const auto& c : file->controls) bellows.emplace_back(c.tick, c.value);
+  EXPECT_EQ(bellows, (std::vector<std::pair<long long, int>>{{0, 0}, {step, 127}}))
+      << "the fourth row's push turns the bellows in the record file's silence";
+}
+
+TEST_F(TrebleBesideMidiTest, AFifthRowButtonHasAChannelOfItsOwnBesideTheBass) {
+  // G-C-F-B-Es: row 5's first button pulling (its push and pull are told apart by pitch)
+  // with a bass button; row 5 must not share the left hand's channel.
+  const Instrument five = load("Instrument_G-C-F-B-Es_18-Bass.txt");
+  const TrebleButton& button = five.treble.at(4).buttons.at(0);
+  const RecordHands hands{"", {{1, Hand::Treble, {false, 5, 1}}, {1, Hand::Bass, {false, 1, 1}}}};
+  const auto sounded = notesOf(exportRecordToMidi({"00/"}, recordNotesOf(five), {}, {}, hands, five));
+  std::vector<std::pair<int, int>> channels;  // (channel, pitch)
+  for (const auto& [tick, channel, pitch, length] : sounded)
+    if (channel != kBassChannel) channels.emplace_back(channel, pitch);
+  std::sort(channels.begin(), channels.end());
+  EXPECT_EQ(channels, (std::vector<std::pair<int, int>>{{0, five.treble[0].buttons[0].pull},
+                                                        {5, button.pull}}));
+}

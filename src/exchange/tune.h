@@ -25,7 +25,7 @@ struct TuneNote {
   long long tick = 0;
   long long length = 0;
   int pitch = 0;
-  int row = -1;  ///< 0..2: the row of buttons the file puts it on; -1: any
+  int row = -1;  ///< 0..4: the row of buttons the file puts it on, from 0; -1: any
   bool operator==(const TuneNote&) const = default;
 };
 
@@ -145,7 +145,7 @@ struct FingeringCosts {
 /// A chord to finger: its pitches, and what the file says of their rows and of the bellows.
 struct ChordToFinger {
   std::vector<int> pitches;
-  std::vector<int> rows;     ///< per pitch (or empty): its row 0..2, -1 for any
+  std::vector<int> rows;     ///< per pitch (or empty): its row from 0, -1 for any
   std::optional<bool> push;  ///< the bellows direction the file gives
   bool restBefore = false;   ///< silence before it: time to turn the bellows
 };
