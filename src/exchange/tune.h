@@ -15,6 +15,7 @@
 #include "input/hands.h"
 #include "instrument/instrument.h"
 #include "records/meter.h"
+#include "records/record_hands.h"
 #include "shell/ui_texts.h"
 #include "sound/layout_format.h"
 
@@ -90,8 +91,13 @@ struct Tune {
 
 /// One event of an imported record.
 struct ImportedEvent {
-  std::vector<int> buttons;  ///< empty: a rest
+  std::vector<int> buttons;  ///< the buttons a record file numbers; none: a rest there
   bool ringing = false;      ///< a rest through which the chord before rings on
+  /// Treble buttons a record file cannot hold (rows past the third), kept beside it: with
+  /// none in `buttons` the record file has a silent rest where they play.
+  std::vector<ButtonAt> beside = {};
+  /// Whether the event is a chord, in the record file or beside it.
+  bool plays() const { return !buttons.empty() || !beside.empty(); }
   bool operator==(const ImportedEvent&) const = default;
 };
 
@@ -127,6 +133,19 @@ std::optional<int> quarterBeatsPerBar(int numerator, int denominatorPower);
 
 /// The tune as a record: laid on the grid, fingered, and cut at `maxEvents` events.
 ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options);
+
+/// The same on an instrument of more rows than a record file holds: fingered over all its rows,
+/// each chord split as splitChord splits it (the buttons a record file numbers in `buttons`, the
+/// others `beside`), the notes no button has named as the instrument names its buttons.
+ImportResult importTune(const Tune& tune, const Instrument& instrument, const ImportOptions& options);
+
+/// The treble buttons of an imported record that go beside its file, by event (from 1).
+std::vector<HandButton> trebleBesideOf(const ImportResult& imported);
+
+/// The record file's button and name lines of an imported event: a rest's marker twice, or its
+/// buttons named as the instrument names them (splitChord).
+std::pair<std::string, std::string> recordLinesOf(const ImportedEvent& event,
+                                                  const Instrument& instrument);
 
 /// A pitch's name as the layout names it: the caption of a button with that pitch, or, for a
 /// pitch no button has, a name made in the same manner ("g#1", "es", "H").
