@@ -66,21 +66,6 @@ inline std::vector<std::string> randomLesson(std::mt19937& random, const ButtonN
   return lines;
 }
 
-/// What each button a record file numbers sounds on an instrument: its first three rows, as far
-/// as they reach (a four-row instrument's fourth row is for the hands file).
-inline ButtonNotes recordNotesOf(const Instrument& instrument) {
-  ButtonNotes notes{};
-  for (int id = 0; id < recordNumbering().count(); ++id) {
-    const ButtonAt at = *recordNumbering().placeOf(id);
-    if (at.row > static_cast<int>(instrument.treble.size())) continue;
-    const auto& row = instrument.treble[std::size_t(at.row - 1)].buttons;
-    if (at.number > static_cast<int>(row.size())) continue;
-    const TrebleButton& button = row[std::size_t(at.number - 1)];
-    notes[std::size_t(id)] = at.push ? button.push : button.pull;
-  }
-  return notes;
-}
-
 /// Treble buttons beside a random lesson of a four- or five-row instrument: a button of its rows
 /// past the third with about a third of its chords of fewer than four buttons, in the chord's
 /// direction, and a chord of one or two of them alone on about a third of its silent rests

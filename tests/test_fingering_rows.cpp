@@ -195,3 +195,21 @@ TEST_F(RowsImportTest, TheWechselbassGoesTheWayTheFourthRowTakesTheBellows) {
   ASSERT_EQ(bass.buttons.size(), 4u);
   for (const HandButton& b : bass.buttons) EXPECT_TRUE(b.at.push) << "event " << b.event;
 }
+
+TEST_F(RowsImportTest, AFourOrFiveRowInstrumentsFirstRowsAreTheLayoutOfTheirKeysAlone) {
+  // What the converter takes for the record's layout when none is given, and what the window
+  // asks of the layout on the keyboard before it fingers over all the rows.
+  const auto layout = [&](const std::string& file) {
+    std::size_t lines = 0;
+    return buttonNotesOf(parseNoteLayout(files.read("Notes/" + file).value(), lines).value());
+  };
+  for (const char* name : {"Instrument_G-C-F-B_16-Bass.txt", "Instrument_A-D-G-C_16-Bass.txt",
+                           "Instrument_B-Es-As-Des_16-Bass.txt", "Instrument_G-C-F-B-Es_18-Bass.txt"}) {
+    const Instrument instrument = load(name);
+    const auto& t = instrument.treble;
+    const std::string own = "Notes_" + t[0].key + "-" + t[1].key + "-" + t[2].key + ".txt";
+    EXPECT_TRUE(sameFirstRows(instrument, layout(own))) << name;
+    const std::string other = own == "Notes_G-C-F.txt" ? "Notes_A-D-G.txt" : "Notes_G-C-F.txt";
+    EXPECT_FALSE(sameFirstRows(instrument, layout(other))) << name << " on " << other;
+  }
+}

@@ -448,7 +448,7 @@ TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections
     std::vector<InstrumentProblem> problems;
     const Instrument instrument = *parseInstrument(*files.read("Notes/" + std::string(name)), problems);
     const ButtonNotes notes =
-        instrument.layout.empty() ? tastrello::testing::recordNotesOf(instrument) : shippedKeyboard();
+        instrument.layout.empty() ? recordNotesOf(instrument) : shippedKeyboard();
     const ButtonNumbering numbering(bassRowLengths(instrument));
     const auto heard = [&](const std::vector<HandButton>& bass) {
       std::vector<std::tuple<int, bool, std::vector<int>>> out;
@@ -551,7 +551,7 @@ TEST(MusicXmlExportTest, AFourthRowButtonIsANoteOfItsStepsChordWithItsFingering)
   MusicXmlSettings settings;
   settings.language = kEnglish;
   const std::string xml = exportRecordToMusicXml(
-      lines, tastrello::testing::recordNotesOf(four), {4, 1, 0, 120}, settings, hands, four);
+      lines, recordNotesOf(four), {4, 1, 0, 120}, settings, hands, four);
   std::string problem;
   const auto score = readMusicXml(xml, kReader, problem);
   ASSERT_TRUE(score) << problem;

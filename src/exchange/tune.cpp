@@ -745,6 +745,23 @@ ImportResult importTune(const Tune& tune, const Instrument& instrument, const Im
   return importWith(tune, onRows, options);
 }
 
+ButtonNotes recordNotesOf(const Instrument& instrument) {
+  ButtonNotes notes{};
+  for (int id = 0; id < recordNumbering().count(); ++id) {
+    const ButtonAt at = *recordNumbering().placeOf(id);
+    if (const TrebleButton* button = trebleButtonAt(instrument, at))
+      notes[std::size_t(id)] = at.push ? button->push : button->pull;
+  }
+  return notes;
+}
+
+bool sameFirstRows(const Instrument& instrument, const ButtonNotes& layout) {
+  const ButtonNotes rows = recordNotesOf(instrument);
+  for (std::size_t b = 0; b < rows.size(); ++b)
+    if (rows[b] && rows[b] != layout[b]) return false;
+  return true;
+}
+
 std::vector<HandButton> trebleBesideOf(const ImportResult& imported) {
   std::vector<HandButton> out;
   for (std::size_t i = 0; i < imported.events.size(); ++i)

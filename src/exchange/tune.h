@@ -139,6 +139,15 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
 /// others `beside`), the notes no button has named as the instrument names its buttons.
 ImportResult importTune(const Tune& tune, const Instrument& instrument, const ImportOptions& options);
 
+/// What each button a record file numbers sounds on an instrument: its first three rows as far
+/// as they reach (nothing for the places they lack). A layout whose notes these are is the
+/// instrument's for the record file.
+ButtonNotes recordNotesOf(const Instrument& instrument);
+
+/// Whether a layout sounds as the instrument's first three rows, button for button where the
+/// instrument has one: a record file of the instrument's may name that layout.
+bool sameFirstRows(const Instrument& instrument, const ButtonNotes& layout);
+
 /// The treble buttons of an imported record that go beside its file, by event (from 1).
 std::vector<HandButton> trebleBesideOf(const ImportResult& imported);
 

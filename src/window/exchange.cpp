@@ -19,12 +19,13 @@ namespace {
 constexpr int kDefaultBellowsController = 2;        // breath controller, when BELLOWS-CC: is empty
 constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score's too)
 
-/// The instrument in force when it has more rows than a record file holds: a tune is then
-/// fingered over all its rows. Nothing for a three-row one (or none), whose treble the
-/// layout on the keyboard gives.
-const Instrument* manyRowInstrument(const LeftHand& leftHand) {
+/// The instrument in force when it has more rows than a record file holds and its first three
+/// are the layout on the keyboard: a tune is then fingered over all its rows. Nothing for a
+/// three-row one (or none), whose treble the layout gives, nor for one of another tuning.
+const Instrument* manyRowInstrument(const LeftHand& leftHand, const ButtonNotes& keyboard) {
   const Instrument* instrument = leftHand.instrument();
-  return instrument && instrument->treble.size() > std::size_t(kLayoutRows) ? instrument : nullptr;
+  const bool many = instrument && instrument->treble.size() > std::size_t(kLayoutRows);
+  return many && sameFirstRows(*instrument, keyboard) ? instrument : nullptr;
 }
 
 /// What an imported tune puts beside its record, taken as the new record's: the treble buttons
@@ -242,7 +243,7 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   }
   ImportOptions options;
   options.captions = keyCaptions();
-  const Instrument* rows = manyRowInstrument(leftHand_);
+  const Instrument* rows = manyRowInstrument(leftHand_, buttonNotes());
   const ImportResult imported = rows ? tastrello::importTune(tune, *rows, options)
                                      : tastrello::importTune(tune, buttonNotes(), options);
   if (std::none_of(imported.events.begin(), imported.events.end(),
