@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <tuple>
 
 #include "exchange/midi_lesson.h"
@@ -31,7 +32,6 @@ class TwoHandMidiTest : public ::testing::Test {
     std::vector<InstrumentProblem> problems;
     return parseInstrument(files.read("Notes/" + name).value(), problems).value();
   }
-
 };
 
 TEST_F(TwoHandMidiTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections) {
@@ -74,6 +74,12 @@ TEST_F(TwoHandMidiTest, RandomLessonsWithRowsFourAndFiveComeBackOnAllTheirRows) 
                            "Instrument_A-D-G-C_16-Bass.txt"}) {
     const Instrument side = load(name);
     const ButtonNotes rows = recordNotesOf(side);
+    for (const TrebleRow& row : side.treble) {  // what makes a note's row give its button
+      std::set<std::pair<bool, int>> sounds;
+      for (const TrebleButton& b : row.buttons)
+        ASSERT_TRUE(sounds.insert({true, b.push}).second && sounds.insert({false, b.pull}).second)
+            << name << " row " << row.key;
+    }
     for (int round = 0; round < 60; ++round) {
       const Meter meter = randomMeter(random);
       const auto lines = randomLesson(random, rows, meter, true);
