@@ -51,10 +51,13 @@ const char* const kUsageText =
     "       tastrello-convert IN.mid|IN.musicxml|IN.xml|IN.mxl OUT.txt [--layout NAME] "
     "[--instrument NAME] [--part N] [--force]\n"
     "  --layout NAME  the note layout: its file (Notes_A-D-G.txt) or its tuning (A-D-G);\n"
-    "                 a record's own layout, or G-C-F for a MIDI file or score, when not given\n"
+    "                 a record's own layout, or for a MIDI file or score G-C-F (the tuning of\n"
+    "                 the first three rows of a four- or five-row --instrument), when not given\n"
     "  --instrument NAME  the instrument whose bass side plays a tune's chord symbols or left\n"
     "                 hand: its file (Instrument_G-C-F_8-Bass.txt) or its name (G-C-F_8-Bass);\n"
-    "                 the layout's tuning with 12 basses when not given\n"
+    "                 the layout's tuning with 12 basses when not given; a tune is fingered\n"
+    "                 over all the rows of a four- or five-row one, the buttons past the third\n"
+    "                 row in the hands file\n"
     "  --part N       the track or channel of a MIDI file, or the part of a score, from 1\n"
     "  --force        replace OUT when it is a file that exists\n"
     "  -h, --help     this text\n";
@@ -196,18 +199,37 @@ std::vector<HandButton> bassOfImport(const fs::path& in, const Tune& tune,
   return std::move(bass.buttons);
 }
 
-/// The bytes of the hands file to write beside a new record (nothing: none to write). A tune
-/// without chord symbols or a left hand has no bass; a hands file already there is then
-/// emptied, so that an old bass does not come back with the new record.
+/// A four- or five-row instrument a tune is fingered on, with its file's name.
+struct ManyRows {
+  Instrument instrument;
+  std::string file;
+};
+
+/// The bytes of the hands file to write beside a new record (nothing: none to write): the
+/// treble buttons past the third row of a four- or five-row instrument (`rows`), whose bass
+/// side then plays the left hand, and the bass. A tune without chord symbols or a left hand has
+/// no bass; a hands file already there is emptied when there is nothing to keep, so that an old
+/// bass does not come back with the new record.
 std::optional<std::string> handsForImport(const fs::path& in, const fs::path& out,
                                           const Tune& tune, const ImportResult& imported,
                                           const std::vector<std::string>& lines,
                                           const std::string& givenInstrument,
-                                          const std::string& layoutName, std::size_t& basses) {
+                                          const std::string& layoutName, const ManyRows* rows,
+                                          std::size_t& basses) {
   std::error_code ec;
   const bool fileThere = fs::exists(fs::symlink_status(handsPathOf(out), ec));
   RecordHands hands;
-  if (hasLeftHand(tune)) {
+  if (rows) {
+    hands.instrument = rows->file;
+    hands.buttons = trebleBesideOf(imported);
+    if (hasLeftHand(tune)) {
+      const auto bass = bassOfImport(in, tune, imported, lines, rows->instrument);
+      hands.buttons.insert(hands.buttons.end(), bass.begin(), bass.end());
+      basses = bass.size();
+    }
+    std::stable_sort(hands.buttons.begin(), hands.buttons.end(),
+                     [](const HandButton& a, const HandButton& b) { return a.event < b.event; });
+  } else if (hasLeftHand(tune)) {
     const std::string instrumentName =
         givenInstrument.empty() ? "Instrument_" + tuningName(layoutName) + "_12-Bass.txt"
                                 : givenInstrument;
@@ -223,10 +245,21 @@ std::optional<std::string> handsForImport(const fs::path& in, const fs::path& ou
     } else {
       hands.instrument = notesFile(instrumentName, in, "Instrument_")->filename().string();
       hands.buttons = bassOfImport(in, tune, imported, lines, *instrument);
+      basses = hands.buttons.size();
     }
   }
-  basses = hands.buttons.size();
   return handsSavedWith(hands, lines, fileThere);
+}
+
+/// The --instrument when it has more rows than a record file holds: a tune is then fingered over
+/// all of them. Nothing for a three-row one or none (one that cannot be read is said where its
+/// bass is wanted).
+std::optional<ManyRows> manyRowInstrument(const std::string& name, const fs::path& in) {
+  if (name.empty()) return std::nullopt;
+  std::string why;
+  auto instrument = readInstrument(name, in, why);
+  if (!instrument || instrument->treble.size() <= std::size_t(kLayoutRows)) return std::nullopt;
+  return ManyRows{std::move(*instrument), notesFile(name, in, "Instrument_")->filename().string()};
 }
 
 /// A tune read from a file as a record in the layout's tuning, with its meter and its bass
@@ -237,22 +270,28 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
   ImportOptions options;
   for (int b = 0; b < kKeyCount; ++b)
     options.captions[std::size_t(b)] = layout.captions[std::size_t(b)].value_or("-");
-  const ImportResult imported = importTune(tune, buttonNotesOf(layout), options);
+  const auto rows = manyRowInstrument(instrumentName, in);
+  if (rows && !sameFirstRows(rows->instrument, buttonNotesOf(layout)))
+    return fail(kUsage, "instrument " + rows->file + ": its first three rows are not those of " +
+                            layoutName + " (--layout names the layout of its record file)");
+  const ImportResult imported = rows ? importTune(tune, rows->instrument, options)
+                                     : importTune(tune, buttonNotesOf(layout), options);
   if (std::none_of(imported.events.begin(), imported.events.end(),
-                   [](const ImportedEvent& e) { return !e.buttons.empty(); }))
+                   [](const ImportedEvent& e) { return e.plays(); }))
     return fail(kInput, in.string() + ": no note has a button");
   RecordContent record{utf8ToCp1252(layoutName).value_or(layoutName), {}, {}};
   for (const auto& event : imported.events) {
     const auto [buttonLine, nameLine] =
         event.buttons.empty()
             ? std::pair<std::string, std::string>{buttonLineOf(event), buttonLineOf(event)}
-            : eventLines(event.buttons, options.captions);
+        : rows ? recordLinesOf(event, rows->instrument)
+               : eventLines(event.buttons, options.captions);
     record.buttonLines.push_back(buttonLine);
     record.nameLines.push_back(nameLine);
   }
   std::size_t basses = 0;
-  const auto handsBytes = handsForImport(in, out, tune, imported, record.buttonLines,
-                                         instrumentName, layoutName, basses);
+  const auto handsBytes = handsForImport(in, out, tune, imported, record.buttonLines, instrumentName,
+                                         layoutName, rows ? &*rows : nullptr, basses);
   // The record, its meter and its hands are one change: all new, or all as they were.
   const std::string recordBytes = formatRecord(record), meterBytes = formatMeter(imported.meter);
   std::vector<FileReplacement> files{{out, recordBytes}, {meterPathOf(out), meterBytes}};
@@ -268,12 +307,14 @@ int tuneToRecord(const fs::path& in, const fs::path& out, const Tune& tune,
   const Meter& m = imported.meter;
   const std::string tempo =
       m.tempo > 0 ? "tempo " + std::to_string(m.tempo) : english(Text::ImportNoTempo);
+  const std::size_t beside = trebleBesideOf(imported).size();
   std::printf(
       "%s -> %s: events: %zu, %d/4 in steps of 1/%d, %s, bellows changes: %d, remarks: "
-      "%zu, layout %s%s\n",
+      "%zu, layout %s%s%s\n",
       in.filename().string().c_str(), out.filename().string().c_str(), imported.events.size(),
       m.beatsPerBar, 4 * m.stepsPerBeat, tempo.c_str(), imported.bellowsChanges,
       imported.notes.size() + warnings.size(), layoutName.c_str(),
+      rows ? (", instrument " + rows->file + ", buttons of rows 4 and 5: " + std::to_string(beside)).c_str() : "",
       basses > 0 ? (", bass buttons: " + std::to_string(basses)).c_str() : "");
   return kOk;
 }
@@ -437,6 +478,15 @@ int musicXmlToRecord(const fs::path& in, const fs::path& out, const std::string&
   }
   return tuneToRecord(in, out, tuneOfMusicXml(*score, partId), *layout,
                       path->filename().string(), instrument, {});
+}
+
+/// The layout of a tune's record when --layout is not given: the tuning of the first three
+/// rows of a four- or five-row --instrument ("G-C-F" of G-C-F-B), else G-C-F.
+std::string defaultLayout(const std::string& instrument, const fs::path& in) {
+  const auto rows = manyRowInstrument(instrument, in);
+  if (!rows) return "Notes_G-C-F.txt";
+  const auto& treble = rows->instrument.treble;
+  return treble[0].key + "-" + treble[1].key + "-" + treble[2].key;
 }
 
 bool isScore(const std::string& extension) {
@@ -621,7 +671,7 @@ int main(int argc, char** argv) {
   if (args.files.size() != 2) return fail(kUsage, kUsageText);
   const fs::path in = args.files[0], out = args.files[1];
   const std::string kind = extensionOf(out);
-  const std::string layout = args.layout.empty() ? "Notes_G-C-F.txt" : args.layout;
+  const std::string layout = args.layout.empty() ? defaultLayout(args.instrument, in) : args.layout;
   if (extensionOf(in) == ".MID" || extensionOf(in) == ".MIDI") {
     if (kind != ".TXT") return fail(kUsage, out.string() + ": a MIDI file becomes a .txt record");
     if (const auto refused = refusedOutput(out, args.force)) return *refused;

@@ -1,6 +1,7 @@
 // Random lessons for the tests that export and import them.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -8,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "input/hands.h"
@@ -64,19 +66,96 @@ inline std::vector<std::string> randomLesson(std::mt19937& random, const ButtonN
   return lines;
 }
 
-/// What each button a record file numbers sounds on an instrument: its first three rows, as far
-/// as they reach (a four-row instrument's fourth row is for the hands file).
-inline ButtonNotes recordNotesOf(const Instrument& instrument) {
-  ButtonNotes notes{};
-  for (int id = 0; id < recordNumbering().count(); ++id) {
-    const ButtonAt at = *recordNumbering().placeOf(id);
-    if (at.row > static_cast<int>(instrument.treble.size())) continue;
-    const auto& row = instrument.treble[std::size_t(at.row - 1)].buttons;
-    if (at.number > static_cast<int>(row.size())) continue;
-    const TrebleButton& button = row[std::size_t(at.number - 1)];
-    notes[std::size_t(id)] = at.push ? button.push : button.pull;
+/// Treble buttons beside a random lesson of a four- or five-row instrument: a button of its rows
+/// past the third with about a third of its chords of fewer than four buttons, in the chord's
+/// direction, and a chord of one or two of them alone on about a third of its silent rests
+/// (which the record file keeps as they are).
+inline RecordHands randomTrebleBeside(std::mt19937& random, const std::vector<std::string>& lines,
+                                      const Instrument& instrument) {
+  std::vector<ButtonAt> outer;  // the buttons of the rows past the third
+  for (std::size_t row = 3; row < instrument.treble.size(); ++row)
+    for (std::size_t n = 0; n < instrument.treble[row].buttons.size(); ++n)
+      for (bool push : {false, true}) outer.push_back({push, int(row + 1), int(n + 1)});
+  const auto pick = [&](bool push) {
+    ButtonAt at;
+    do at = outer[random() % outer.size()];
+    while (at.push != push);
+    return at;
+  };
+  RecordHands hands;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const int event = int(i + 1);
+    if (lines[i] == kBreakMute) {
+      if (random() % 3 != 0) continue;
+      const bool push = random() % 2 == 0;
+      const ButtonAt first = pick(push), second = pick(push);
+      hands.buttons.push_back({event, Hand::Treble, first});
+      if (random() % 2 == 0 && second != first) hands.buttons.push_back({event, Hand::Treble, second});
+    } else if (!isRestMarker(lines[i]) && buttonsOfLine(lines[i]).size() < 4 && random() % 3 == 0) {
+      hands.buttons.push_back({event, Hand::Treble, pick(bellowsOf(lines[i]) == Bellows::Push)});
+    }
   }
-  return notes;
+  return hands;
+}
+
+/// A bass for a lesson: on some events a button of the side, in the direction the treble holds
+/// (its record line's, else that of the treble buttons beside it), or in either in its silences.
+inline RecordHands randomBass(std::mt19937& random, const std::vector<std::string>& lines,
+                              const Instrument& side, const RecordHands& treble = {}) {
+  RecordHands hands;
+  const ButtonNumbering numbering(bassRowLengths(side));
+  bool held = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const auto beside = handButtons(treble, int(i + 1), Hand::Treble);
+    bool push = random() % 2 == 0;
+    if (!isRestMarker(line))
+      held = push = bellowsOf(line) == Bellows::Push;
+    else if (!beside.empty())
+      held = push = beside.front().push;
+    if (line == kBreakPlay) push = held;
+    if (random() % 2 != 0) continue;
+    ButtonAt at;
+    do at = *numbering.placeOf(int(random() % unsigned(numbering.count())));
+    while (at.push != push);
+    hands.buttons.push_back({int(i + 1), Hand::Bass, at});
+  }
+  return hands;
+}
+
+/// Both hands' buttons together, in order of event.
+inline RecordHands bothHands(const RecordHands& treble, const RecordHands& bass) {
+  RecordHands hands = treble;
+  hands.buttons.insert(hands.buttons.end(), bass.buttons.begin(), bass.buttons.end());
+  std::stable_sort(hands.buttons.begin(), hands.buttons.end(),
+                   [](const HandButton& a, const HandButton& b) { return a.event < b.event; });
+  return hands;
+}
+
+/// Buttons as comparable values (event, hand, direction, row, number), sorted: what two lists
+/// of buttons hold, whatever their order within an event.
+inline std::vector<std::tuple<int, int, bool, int, int>> buttonSet(const std::vector<HandButton>& buttons) {
+  std::vector<std::tuple<int, int, bool, int, int>> out;
+  for (const HandButton& b : buttons)
+    out.emplace_back(b.event, int(b.hand), b.at.push, b.at.row, b.at.number);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+/// Bass buttons as they sound, sorted: (event, direction, notes). Several buttons of a bass
+/// side may sound the same, and the import takes one of them.
+inline std::vector<std::tuple<int, bool, std::vector<int>>> bassHeard(
+    const std::vector<HandButton>& bass, const Instrument& instrument) {
+  std::vector<std::tuple<int, bool, std::vector<int>>> out;
+  for (const HandButton& b : bass) {
+    const BassButton& button =
+        instrument.bass.at(std::size_t(b.at.row - 1)).buttons.at(std::size_t(b.at.number - 1));
+    std::vector<int> notes = b.at.push ? button.push.notes : button.pull.notes;
+    std::sort(notes.begin(), notes.end());
+    out.emplace_back(b.event, b.at.push, notes);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 /// The shipped lessons' events, by file name.

@@ -252,15 +252,16 @@ class BassRecordTest : public BassSideTest {
     files.files["Records/Hands_Records_T.txt"] = formatRecordHands({kTwelve, bass}, events);
     loadEvents(events);
   }
-  /// The hands file saved beside a record, read back against the twelve basses.
-  RecordHands savedHands(const std::string& recordFile) {
+  /// The hands file saved beside a record, read back against an instrument (the twelve basses).
+  RecordHands savedHands(const std::string& recordFile, const std::string& instrumentFile = kTwelve) {
     const auto it = files.files.find("Records/" + handsFileName(recordFile));
     if (it == files.files.end()) return {};
     std::vector<InstrumentProblem> problems;
-    Instrument instrument = *parseInstrument(files.files["Notes/" + std::string(kTwelve)], problems);
+    Instrument instrument = *parseInstrument(files.files["Notes/" + instrumentFile], problems);
     std::size_t lines = 0;
-    takeTrebleFromLayout(instrument, *parseNoteLayout(files.files["Notes/Notes_G-C-F.txt"], lines));
-    const HandsContext context{form.ShadowListe3.items, kTwelve, trebleRowLengths(instrument),
+    if (!instrument.layout.empty())
+      takeTrebleFromLayout(instrument, *parseNoteLayout(files.files["Notes/" + instrument.layout], lines));
+    const HandsContext context{form.ShadowListe3.items, instrumentFile, trebleRowLengths(instrument),
                                bassRowLengths(instrument)};
     const HandsRead read = readRecordHands(it->second, "", context);
     EXPECT_TRUE(read.problems.empty()) << read.problems.size();
@@ -646,4 +647,28 @@ TEST_F(TwoHandPracticeTest, PractisingTheLeftHandOfARecordWithoutBassSaysSoAndPl
   for (int i = 0; i < 4 && form.currentEvent() != 2; ++i) form.Timer1_Timer();
   EXPECT_EQ(form.currentEvent(), 2) << "nothing is waited for";
   EXPECT_TRUE(trebleSounded(13));
+}
+
+TEST_F(BassImportTest, OnAFourRowInstrumentItsFourthRowsButtonsAreSavedBesideTheRecord) {
+  // A record of the G-C-F-B instrument brings it into force; then a tune of es (63, on row 4
+  // alone, pulling) held two beats and d1: the record file keeps a silence that rings on where
+  // es plays, and es goes beside it.
+  const std::string four = "Instrument_G-C-F-B_16-Bass.txt";
+  files.files["Records/Hands_Records_T.txt"] = formatRecordHands({four, {bassOf(1, 1, 1)}}, events);
+  loadEvents(events);
+  ASSERT_EQ(shownBassKeys(), 16) << "the record's four-row instrument is in force";
+  Tune tune;
+  tune.notes = {{0, 960, 63}, {960, 480, 62}};
+  form.importTune(tune, "Es", {});
+  EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{kBreakMute, kBreakPlay, "10/"}));
+  EXPECT_EQ(form.ShadowListe2.items.back(), "d1/") << "named as the instrument names it";
+  const auto& problems = form.status().problems();
+  EXPECT_NE(std::find(problems.begin(), problems.end(),
+                      "Es: " + form.say(Text::MsgImportRows, {"1", four})),
+            problems.end());
+  form.SaveName.text = "Es";
+  form.SaveRecord_Click();
+  const RecordHands saved = savedHands("Records_Es.txt", four);
+  EXPECT_EQ(saved.instrument, four);
+  EXPECT_EQ(saved.buttons, (std::vector<HandButton>{{1, Hand::Treble, {false, 4, 2}}}));
 }

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include "exchange/midi_lesson.h"
 #include "file_bytes.h"
+#include "instrument/instrument_format.h"
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -719,6 +721,44 @@ TEST_F(ConvertHandsTest, AHandsFileThatCannotBeWrittenLeavesRecordAndMeterAsThey
   EXPECT_FALSE(fs::exists(record()));
   EXPECT_FALSE(fs::exists(dir / "Records/Meter_Records_Out.txt"));
   EXPECT_TRUE(ownFiles(dir / "Records").empty());
+}
+
+TEST_F(ConvertHandsTest, AFourRowInstrumentFingersOverAllItsRowsAndKeepsRowFourBeside) {
+  // A MIDI file the program wrote of a G-C-F-B record: es (63, on row 4 alone) held two steps
+  // where the record file has a silence, then d1 pulled with the bass C.
+  using namespace tastrello;
+  std::vector<InstrumentProblem> problems;
+  const Instrument four = *parseInstrument(
+      readAll(fs::path(TASTRELLO_DATA) / "Notes/Instrument_G-C-F-B_16-Bass.txt"), problems);
+  const std::vector<std::string> lines{kBreakMute, kBreakPlay, "10/"};
+  const RecordHands both{"", {{1, Hand::Treble, {false, 4, 2}}, {3, Hand::Bass, {false, 1, 3}}}};
+  std::ofstream(dir / "four.mid", std::ios::binary)
+      << exportRecordToMidi(lines, recordNotesOf(four), {4, 1, 0, 120}, {}, both, four);
+  const std::string midi = (dir / "four.mid").string();
+  const auto run = convert({midi, record().string(), "--instrument", "G-C-F-B_16-Bass"});
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_NE(run.out.find("layout Notes_G-C-F.txt, instrument Instrument_G-C-F-B_16-Bass.txt, "
+                         "buttons of rows 4 and 5: 1, bass buttons: 1"),
+            std::string::npos)
+      << "the layout of its first three rows, when none is given: " << run.out;
+  RecordProblem problem;
+  const auto written = parseRecord(readAll(record()), problem);
+  ASSERT_TRUE(written);
+  EXPECT_EQ(written->buttonLines, lines);
+  EXPECT_EQ(written->nameLines.back(), "d1/");
+  const std::string beside = readAll(hands());
+  EXPECT_NE(beside.find("INSTRUMENT;file=Instrument_G-C-F-B_16-Bass.txt\r\n"), std::string::npos);
+  EXPECT_NE(beside.find("TREBLE;event=1;row=4;number=2;bellows=pull\r\n"), std::string::npos) << beside;
+  ASSERT_EQ(bassLines(beside).size(), 1u) << beside;
+  EXPECT_EQ(bassLines(beside)[0].rfind("BASS;event=3;", 0), 0u) << beside;
+  // A layout that is not its first three rows: refused, and nothing written.
+  const std::string before = readAll(record());
+  const auto other = convert({midi, record().string(), "--instrument", "G-C-F-B_16-Bass",
+                              "--layout", "A-D-G", "--force"});
+  EXPECT_EQ(other.exit, 1);
+  EXPECT_NE(other.err.find("its first three rows are not those of Notes_A-D-G.txt"),
+            std::string::npos) << other.err;
+  EXPECT_EQ(readAll(record()), before);
 }
 
 TEST_F(ConvertTest, TheShippedTwoHandLessonsAreWhatTheirScoresBecome) {

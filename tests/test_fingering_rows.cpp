@@ -7,7 +7,9 @@
 
 #include "exchange/midi_lesson.h"
 #include "exchange/tune.h"
+#include "exchange/wechselbass.h"
 #include "instrument/instrument_format.h"
+#include "lesson_support.h"
 #include "records/record_hands.h"
 #include "test_support.h"
 
@@ -130,5 +132,84 @@ TEST_F(RowsFingeringTest, EveryChosenButtonSoundsItsPitchInTheChordsOneDirection
             << name << " pitch " << m.pitch << " chord " << m.chord;
       }
     }
+  }
+}
+
+/// A tune imported on all the rows of a four-row instrument.
+class RowsImportTest : public RowsFingeringTest {
+ protected:
+  /// A tune of quarter notes (tick, length in quarters, pitch) in 4/4 at 480 a quarter.
+  static Tune tuneOf(const std::vector<std::tuple<long long, long long, int>>& notes) {
+    Tune tune;
+    for (const auto& [at, quarters, pitch] : notes) tune.notes.push_back({at * 480, quarters * 480, pitch, -1});
+    return tune;
+  }
+};
+
+TEST_F(RowsImportTest, ANoteOnlyTheFourthRowHasIsKeptBesideASilenceOfTheRecordFile) {
+  // E flat (63) held two beats, then d1 (62): on G-C-F-B, es is row 4's second button
+  // pulling, a silence in the record file that rings on; d1 follows pulling on row 2.
+  const Instrument four = load("Instrument_G-C-F-B_16-Bass.txt");
+  const Tune tune = tuneOf({{0, 2, 63}, {2, 1, 62}});
+  const ImportResult back = importTune(tune, four, {});
+  ASSERT_EQ(back.events.size(), 3u);
+  EXPECT_EQ(back.events[0], (ImportedEvent{{}, false, {{false, 4, 2}}}));
+  EXPECT_EQ(buttonLineOf(back.events[1]), kBreakPlay) << "the fourth row's note rings on";
+  EXPECT_EQ(buttonLineOf(back.events[2]), "10/");
+  EXPECT_EQ(back.bellowsChanges, 0);
+  EXPECT_EQ(trebleBesideOf(back), (std::vector<HandButton>{{1, Hand::Treble, {false, 4, 2}}}));
+  for (const ImportNote& note : back.notes) EXPECT_NE(note.kind, ImportNote::Kind::NoButton);
+  // On the three rows a record file holds, es has no button and the record starts with d1.
+  const ImportResult three = importTune(tune, recordNotesOf(four), {});
+  EXPECT_TRUE(std::any_of(three.notes.begin(), three.notes.end(), [](const ImportNote& n) {
+    return n.kind == ImportNote::Kind::NoButton && n.note == "es1";
+  }));
+}
+
+TEST_F(RowsImportTest, APitchNoRowHasIsNamedAsTheInstrumentNamesItsButtons) {
+  // c#1 (61) is on no button of G-C-F-B; f#1 (66) is row 1's sixth pulling, named "f#".
+  const Instrument four = load("Instrument_G-C-F-B_16-Bass.txt");
+  const ImportResult back = importTune(tuneOf({{0, 1, 61}, {1, 1, 66}}), four, {});
+  std::vector<std::string> missing;
+  for (const ImportNote& note : back.notes)
+    if (note.kind == ImportNote::Kind::NoButton) missing.push_back(note.note);
+  EXPECT_EQ(missing, (std::vector<std::string>{"c#1"}));
+  ASSERT_FALSE(back.events.empty());
+  EXPECT_EQ(recordLinesOf(back.events.back(), four),
+            (std::pair<std::string, std::string>{"15/", "f#/"}));
+}
+
+TEST_F(RowsImportTest, TheWechselbassGoesTheWayTheFourthRowTakesTheBellows) {
+  // b (58) pushed is on row 4 alone (row 3 pulls it): a bar of it pushed in C major. The
+  // record file keeps silences; the bass must push with the treble beside it.
+  const Instrument four = load("Instrument_G-C-F-B_16-Bass.txt");
+  Tune tune = tuneOf({{0, 4, 58}});
+  tune.bellows = {{0, true}};
+  tune.harmonies = {{0, 0, false}};
+  const ImportResult back = importTune(tune, four, {});
+  ASSERT_EQ(back.events.size(), 4u);
+  EXPECT_EQ(back.events[0].beside, (std::vector<ButtonAt>{{true, 4, 2}}));
+  std::vector<std::string> lines;
+  for (const ImportedEvent& e : back.events) lines.push_back(buttonLineOf(e));
+  const ImportedBass bass = bassOfImport(tune, back, lines, four);
+  ASSERT_EQ(bass.buttons.size(), 4u);
+  for (const HandButton& b : bass.buttons) EXPECT_TRUE(b.at.push) << "event " << b.event;
+}
+
+TEST_F(RowsImportTest, AFourOrFiveRowInstrumentsFirstRowsAreTheLayoutOfTheirKeysAlone) {
+  // What the converter takes for the record's layout when none is given, and what the window
+  // asks of the layout on the keyboard before it fingers over all the rows.
+  const auto layout = [&](const std::string& file) {
+    std::size_t lines = 0;
+    return buttonNotesOf(parseNoteLayout(files.read("Notes/" + file).value(), lines).value());
+  };
+  for (const char* name : {"Instrument_G-C-F-B_16-Bass.txt", "Instrument_A-D-G-C_16-Bass.txt",
+                           "Instrument_B-Es-As-Des_16-Bass.txt", "Instrument_G-C-F-B-Es_18-Bass.txt"}) {
+    const Instrument instrument = load(name);
+    const auto& t = instrument.treble;
+    const std::string own = "Notes_" + t[0].key + "-" + t[1].key + "-" + t[2].key + ".txt";
+    EXPECT_TRUE(sameFirstRows(instrument, layout(own))) << name;
+    const std::string other = own == "Notes_G-C-F.txt" ? "Notes_A-D-G.txt" : "Notes_G-C-F.txt";
+    EXPECT_FALSE(sameFirstRows(instrument, layout(other))) << name << " on " << other;
   }
 }

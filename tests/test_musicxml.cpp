@@ -448,7 +448,7 @@ TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections
     std::vector<InstrumentProblem> problems;
     const Instrument instrument = *parseInstrument(*files.read("Notes/" + std::string(name)), problems);
     const ButtonNotes notes =
-        instrument.layout.empty() ? tastrello::testing::recordNotesOf(instrument) : shippedKeyboard();
+        instrument.layout.empty() ? recordNotesOf(instrument) : shippedKeyboard();
     const ButtonNumbering numbering(bassRowLengths(instrument));
     const auto heard = [&](const std::vector<HandButton>& bass) {
       std::vector<std::tuple<int, bool, std::vector<int>>> out;
@@ -494,6 +494,75 @@ TEST(MusicXmlExportTest, RandomTwoHandLessonsComeBackWithTrebleBassAndDirections
       EXPECT_EQ(unplaced, 0) << name << " round " << round;
     }
   }
+}
+
+TEST(MusicXmlExportTest, RandomLessonsWithRowsFourAndFiveComeBackOnAllTheirRows) {
+  // Random lessons with treble buttons of the rows past the third beside them (with a chord of
+  // the record file, or alone where the record file keeps a silence) and a bass, imported on
+  // all the instrument's rows: each note's fingering gives its row, and no row has a pitch
+  // twice in one direction, so every treble button comes back as it was.
+  using namespace tastrello::testing;
+  MemoryFiles files;
+  files.loadShippedData();
+  std::mt19937 random(45);
+  for (const char* name : {"Instrument_G-C-F-B_16-Bass.txt", "Instrument_G-C-F-B-Es_18-Bass.txt",
+                           "Instrument_B-Es-As-Des_16-Bass.txt"}) {
+    std::vector<InstrumentProblem> problems;
+    const Instrument side = *parseInstrument(*files.read("Notes/" + std::string(name)), problems);
+    const ButtonNotes rows = recordNotesOf(side);
+    for (int round = 0; round < 80; ++round) {
+      const Meter meter = randomMeter(random);
+      auto lines = randomLesson(random, rows, meter, true);
+      while (static_cast<int>(lines.size()) <= meter.pickupSteps)  // a pickup is a whole bar
+        lines = randomLesson(random, rows, meter, true);
+      const RecordHands treble = randomTrebleBeside(random, lines, side);
+      const RecordHands bass = randomBass(random, lines, side, treble);
+      MusicXmlSettings settings;
+      settings.language = UiLanguage(random() % 4);
+      const std::string xml =
+          exportRecordToMusicXml(lines, rows, meter, settings, bothHands(treble, bass), side);
+      std::string problem;
+      const auto score = readMusicXml(xml, kReader, problem);
+      ASSERT_TRUE(score) << problem;
+      const Tune tune = tuneOfMusicXml(*score, "");
+      const ImportResult back = importTune(tune, side, {});
+      ASSERT_EQ(linesOf(back), lines) << name << " round " << round << ": " << formatMeter(meter);
+      EXPECT_EQ(buttonSet(trebleBesideOf(back)), buttonSet(treble.buttons)) << name << " round " << round;
+      EXPECT_EQ(back.meter, meter) << name << " round " << round;
+      const ImportedBass bassBack = bassOfImport(tune, back, linesOf(back), side);
+      EXPECT_EQ(bassHeard(bassBack.buttons, side), bassHeard(bass.buttons, side))
+          << name << " round " << round;
+      EXPECT_EQ(bassBack.unplaced, 0) << name << " round " << round;
+    }
+  }
+}
+
+TEST(MusicXmlExportTest, AFourthRowButtonIsANoteOfItsStepsChordWithItsFingering) {
+  // G-C-F-B: event 1 is button 10 (row 2, d1 pulling) with row 4's third button (f1 pulling);
+  // event 2 a silence of the record file that row 4's second button (b pushing) plays, held
+  // through the ringing rest after it.
+  tastrello::testing::MemoryFiles files;
+  files.loadShippedData();
+  std::vector<InstrumentProblem> problems;
+  const Instrument four =
+      *parseInstrument(*files.read("Notes/Instrument_G-C-F-B_16-Bass.txt"), problems);
+  const std::vector<std::string> lines{"10/", kBreakMute, kBreakPlay};
+  const RecordHands hands{"", {{1, Hand::Treble, {false, 4, 3}}, {2, Hand::Treble, {true, 4, 2}}}};
+  MusicXmlSettings settings;
+  settings.language = kEnglish;
+  const std::string xml = exportRecordToMusicXml(
+      lines, recordNotesOf(four), {4, 1, 0, 120}, settings, hands, four);
+  std::string problem;
+  const auto score = readMusicXml(xml, kReader, problem);
+  ASSERT_TRUE(score) << problem;
+  const Tune tune = tuneOfMusicXml(*score, "");
+  std::vector<std::tuple<long long, int, long long, int>> notes;  // tick, pitch, length, row
+  for (const TuneNote& n : tune.notes) notes.emplace_back(n.tick, n.pitch, n.length, n.row);
+  std::sort(notes.begin(), notes.end());
+  EXPECT_EQ(notes, (std::vector<std::tuple<long long, int, long long, int>>{
+                       {0, 62, 1, 1}, {0, 65, 1, 3}, {1, 58, 2, 3}}))
+      << "row 4's notes with their steps, read back on row 4 (3 from 0)";
+  EXPECT_EQ(tune.bellows, (std::vector<std::pair<long long, bool>>{{0, false}, {1, true}}));
 }
 
 TEST(MusicXmlExportTest, EachShippedLessonComesBackWithItsClosingRest) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "exchange/treble_sounds.h"
 #include "records/record_format.h"
 #include "shell/text.h"
 #include "sound/layout_format.h"
@@ -17,11 +18,6 @@ namespace tastrello {
 namespace {
 
 constexpr int kPercussionChannel = 9;
-
-/// The row of a button from 0: its MIDI channel in a file.
-int rowOf(int button) {
-  return placeOf(button).row - 1;
-}
 
 /// The instrument of a track's notes (of a channel's in a format 0 file): its first program
 /// change, -1 when it has none.
@@ -91,60 +87,101 @@ struct BassToExport {
     const BassButton& button = row[std::size_t(at.number - 1)];
     return at.push ? &button.push : &button.pull;
   }
+
+  /// The pitches an event's bass buttons sound.
+  std::vector<int> pitchesOf(int event) const {
+    std::vector<int> pitches;
+    for (const ButtonAt& at : handButtons(hands, event, Hand::Bass))
+      if (const BassSound* sound = soundOf(at))
+        for (int pitch : sound->notes)
+          if (pitch >= 0 && pitch <= 127) pitches.push_back(pitch);
+    return pitches;
+  }
 };
+
+/// The treble's tracks, one a row on the row's channel: rows 1 to 3 always, rows 4 and 5 from
+/// their first note on. Row 1's track also carries the bellows.
+class TrebleTracks {
+ public:
+  explicit TrebleTracks(std::uint8_t program) : program_(program) {
+    for (int row = 1; row <= 3; ++row) track(row);
+  }
+  void start(long long tick, int row, int pitch) {
+    track(row).push_back({tick, {std::uint8_t(0x90 | trebleChannelOf(row)), std::uint8_t(pitch), 100}});
+    sounding_.push_back({row, pitch});
+  }
+  void stopAll(long long tick) {
+    for (const auto& [row, pitch] : sounding_)
+      track(row).push_back({tick, {std::uint8_t(0x80 | trebleChannelOf(row)), std::uint8_t(pitch), 0}});
+    sounding_.clear();
+  }
+  std::vector<MidiEvent>& first() { return track(1); }
+  /// The tracks in order of row.
+  std::vector<std::vector<MidiEvent>> take() {
+    std::vector<std::vector<MidiEvent>> out;
+    for (auto& entry : tracks_) out.push_back(std::move(entry.second));
+    return out;
+  }
+
+ private:
+  std::vector<MidiEvent>& track(int row) {
+    auto [it, added] = tracks_.try_emplace(row);
+    if (added) it->second.push_back({0, {std::uint8_t(0xC0 | trebleChannelOf(row)), program_}});
+    return it->second;
+  }
+  std::uint8_t program_;
+  std::map<int, std::vector<MidiEvent>> tracks_;
+  std::vector<std::pair<int, int>> sounding_;  // (row, pitch)
+};
+
+/// The conductor track: the tempo, and the time signatures whose clicks fall on each step (a
+/// reader learns the grid from them).
+std::vector<MidiEvent> conductorOf(const Meter& meter, const ExportSettings& settings) {
+  const long long step = kExportDivision / meter.stepsPerBeat;
+  const long long micros = meter.tempo > 0
+                               ? (60000000LL + meter.tempo / 2) / meter.tempo
+                               : std::max(1, settings.intervalMs) * 1000LL * meter.stepsPerBeat;
+  std::vector<MidiEvent> conductor{tempoEvent(0, micros)};
+  const int click = 24 / meter.stepsPerBeat;
+  if (meter.pickupSteps > 0)
+    conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
+  conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
+  return conductor;
+}
 
 std::string exportMidi(const std::vector<std::string>& buttonLines, const ButtonNotes& notes,
                        const Meter& givenMeter, const ExportSettings& settings,
                        const BassToExport* bass) {
   const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
   const long long step = kExportDivision / meter.stepsPerBeat;
-  std::vector<std::vector<MidiEvent>> rows(3);
   const auto program = static_cast<std::uint8_t>(std::clamp(settings.program, 1, 128) - 1);
-  for (int row = 0; row < 3; ++row)
-    rows[std::size_t(row)].push_back({0, {std::uint8_t(0xC0 | row), program}});
+  TrebleTracks rows(program);
   std::vector<MidiEvent> bassTrack{{0, {std::uint8_t(0xC0 | kBassChannel), program}}};
-  std::vector<std::pair<int, int>> sounding;  // (row, pitch)
-  auto stopAll = [&](long long tick) {
-    for (const auto& [row, pitch] : sounding)
-      rows[std::size_t(row)].push_back({tick, {std::uint8_t(0x80 | row), std::uint8_t(pitch), 0}});
-    sounding.clear();
-  };
   std::optional<bool> push;
   const auto controller = static_cast<std::uint8_t>(std::clamp(settings.bellowsController, 0, 119));
   const auto turnTo = [&](long long tick, bool eventPush) {
     if (push == eventPush) return;
-    rows[0].push_back({tick, {0xB0, controller, std::uint8_t(eventPush ? 127 : 0)}});
+    rows.first().push_back({tick, {0xB0, controller, std::uint8_t(eventPush ? 127 : 0)}});
     push = eventPush;
   };
+  // A rest of the record file that treble buttons beside it play is their chord.
+  const std::vector<std::string> lines =
+      bass ? linesPlayedWithBeside(buttonLines, bass->hands) : buttonLines;
+  const std::optional<TrebleBeside> beside =
+      bass ? std::optional<TrebleBeside>(TrebleBeside{bass->hands, bass->instrument}) : std::nullopt;
+  const std::vector<EventTreble> treble = trebleOfRecord(lines, notes, beside ? &*beside : nullptr);
   long long tick = 0;
-  for (std::size_t i = 0; i < buttonLines.size(); ++i) {
-    const std::string& line = buttonLines[i];
-    if (line == kBreakMute) {
-      stopAll(tick);
-    } else if (line != kBreakPlay) {  // a rest that plays lets the notes ring through it
-      stopAll(tick);
-      const auto buttons = buttonsOfLine(line);
-      const Bellows bellows = bellowsOfButtons(buttons);
-      if (bellows != Bellows::None) turnTo(tick, bellows != Bellows::Pull);
-      for (int button : buttons) {
-        const auto pitch = notes[std::size_t(button)];
-        if (!pitch || *pitch < 0 || *pitch > 127) continue;
-        const int row = rowOf(button);
-        rows[std::size_t(row)].push_back(
-            {tick, {std::uint8_t(0x90 | row), std::uint8_t(*pitch), 100}});
-        sounding.push_back({row, *pitch});
-      }
-    }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line != kBreakPlay) rows.stopAll(tick);  // a rest that plays lets the notes ring through it
+    if (treble[i].bellows != Bellows::None) turnTo(tick, treble[i].bellows != Bellows::Pull);
+    for (const SoundingButton& b : treble[i].sounds) rows.start(tick, b.at.row, b.pitch);
     if (bass) {
       // Each bass button sounds for its step; in a silence of the treble it sets the bellows.
       const auto buttons = handButtons(bass->hands, static_cast<int>(i + 1), Hand::Bass);
-      if (!buttons.empty() && bellowsOf(line) == Bellows::None && line != kBreakPlay)
+      if (!buttons.empty() && treble[i].bellows == Bellows::None && line != kBreakPlay)
         turnTo(tick, buttons.front().push);
-      std::vector<int> pitches;
-      for (const ButtonAt& at : buttons)
-        if (const BassSound* sound = bass->soundOf(at))
-          for (int pitch : sound->notes)
-            if (pitch >= 0 && pitch <= 127) pitches.push_back(pitch);
+      const std::vector<int> pitches = bass->pitchesOf(static_cast<int>(i + 1));
       for (int pitch : pitches)
         bassTrack.push_back({tick, {std::uint8_t(0x90 | kBassChannel), std::uint8_t(pitch), 100}});
       for (int pitch : pitches)
@@ -153,18 +190,10 @@ std::string exportMidi(const std::vector<std::string>& buttonLines, const Button
     }
     tick += step;
   }
-  stopAll(tick);
-  if (bass) rows.push_back(std::move(bassTrack));
-  const long long micros = meter.tempo > 0
-                               ? (60000000LL + meter.tempo / 2) / meter.tempo
-                               : std::max(1, settings.intervalMs) * 1000LL * meter.stepsPerBeat;
-  // The metronome clicks on every step: a reader learns the grid from it.
-  std::vector<MidiEvent> conductor{tempoEvent(0, micros)};
-  const int click = 24 / meter.stepsPerBeat;
-  if (meter.pickupSteps > 0)
-    conductor.push_back(timeSignatureOfSteps(0, meter.pickupSteps, meter.stepsPerBeat));
-  conductor.push_back(timeSignatureEvent(meter.pickupSteps * step, meter.beatsPerBar, 2, click));
-  return writeMidiFile(kExportDivision, conductor, settings.name, rows, tick);
+  rows.stopAll(tick);
+  std::vector<std::vector<MidiEvent>> tracks = rows.take();
+  if (bass) tracks.push_back(std::move(bassTrack));
+  return writeMidiFile(kExportDivision, conductorOf(meter, settings), settings.name, tracks, tick);
 }
 
 }  // namespace
@@ -260,7 +289,7 @@ Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportO
       continue;
     }
     tune.notes.push_back(
-        {note.tick, note.length, note.pitch, rows && note.channel < 3 ? note.channel : -1});
+        {note.tick, note.length, note.pitch, rows ? trebleRowOfChannel(note.channel) : -1});
   }
   // The program's own export (it carries the bellows) ends where its rows end.
   tune.endTick = rows ? endOfPlayingTracks(file) : file.end;

@@ -23,6 +23,23 @@ namespace tastrello {
 /// out on channel 1 before the first chord and before each change of direction.
 constexpr int kExportDivision = 480;
 
+/// The channel (on the wire) of the left hand's notes, in a track of their own.
+constexpr int kBassChannel = 4;
+
+/// The channel (on the wire) of a treble row's buttons, rows from 1: rows 1 to 4 on channels 1
+/// to 4, row 5 on channel 6, past the left hand's.
+constexpr int trebleChannelOf(int row) {
+  return row <= 4 ? row - 1 : kBassChannel + row - 4;
+}
+
+/// The treble row (from 0) whose buttons a channel (on the wire) carries in the program's own
+/// file; -1 for the left hand's and the others.
+constexpr int trebleRowOfChannel(int channel) {
+  for (int row = 1; row <= kMaxTrebleRows; ++row)
+    if (trebleChannelOf(row) == channel) return row - 1;
+  return -1;
+}
+
 struct ExportSettings {
   int intervalMs = 550;       ///< one step, when the meter gives no tempo
   int program = 22;           ///< the instrument, 1..128
@@ -40,12 +57,10 @@ std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings);
 
-/// The channel (on the wire) of the left hand's notes, in a track of their own.
-constexpr int kBassChannel = 4;
-
-/// The same with the record's left hand: each bass button's notes on kBassChannel for its
-/// step, and the bellows controller also where a bass turns the bellows in a silence of the
-/// treble.
+/// The same with the buttons beside the record: each bass button's notes on kBassChannel for
+/// its step, and the bellows controller also where a bass turns the bellows in a silence of the
+/// treble; each treble button of the rows past the third (on its row's channel) with the chord
+/// of its step, the instrument giving its note.
 std::string exportRecordToMidi(const std::vector<std::string>& buttonLines,
                                const ButtonNotes& notes, const Meter& meter,
                                const ExportSettings& settings, const RecordHands& hands,
@@ -74,7 +89,7 @@ std::vector<MidiPart> midiParts(const MidiFileContent& file,
 /// The tune of a part of the file: its notes, its meter and tempo from the time signatures and
 /// tempo events, its end where every track says where it ends, and, when the file carries the
 /// bellows controller (as the program's own export does), the bellows from it, the rows
-/// from channels 1, 2 and 3, the left hand from kBassChannel (`Tune::bassNotes`) and its end
+/// from their channels (trebleRowOfChannel), the left hand from kBassChannel (`Tune::bassNotes`) and its end
 /// where the tracks that play end (a time signature after it is no silence of the record's).
 Tune tuneOfMidi(const MidiFileContent& file, const MidiPart& part, const ImportOptions& options);
 

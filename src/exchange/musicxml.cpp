@@ -5,6 +5,7 @@
 #include <map>
 #include <numeric>
 
+#include "exchange/treble_sounds.h"
 #include "records/record_format.h"
 #include "shell/text.h"
 
@@ -77,12 +78,13 @@ std::optional<bool> bellowsWord(const std::string& word) {
   return std::nullopt;
 }
 
-/// The row (0..2) of a fingering the program writes ("2/7": row 2, button 7); -1 for others.
+/// The row (from 0) of a fingering the program writes ("2/7": row 2, button 7); -1 for others.
 int rowOfFingering(const std::string& fingering) {
-  if (fingering.size() < 3 || fingering[1] != '/' || fingering[0] < '1' || fingering[0] > '3')
+  if (fingering.size() < 3 || fingering[1] != '/' || fingering[0] < '1' ||
+      fingering[0] > '0' + kMaxTrebleRows)
     return -1;
   const auto number = wholeNumber(std::string_view(fingering).substr(2));
-  return number && *number >= 1 && *number <= 12 ? fingering[0] - '1' : -1;
+  return number && *number >= 1 && *number <= kMaxRowButtons ? fingering[0] - '1' : -1;
 }
 
 const XmlElement* partOf(const XmlElement& score, const std::string& id) {
@@ -168,10 +170,9 @@ void writePitch(std::string& out, int pitch) {
   out += "<octave>" + std::to_string(pitch / 12 - 1) + "</octave></pitch>";
 }
 
-/// The row (1..3) and number from the top of a button, as the tablature counts them.
-std::string fingeringOf(int button) {
-  const ButtonPlace place = placeOf(button);
-  return std::to_string(place.row) + "/" + std::to_string(place.number);
+/// The row (from 1) and number from the top of a button, as the tablature counts them.
+std::string fingeringOf(const ButtonAt& at) {
+  return std::to_string(at.row) + "/" + std::to_string(at.number);
 }
 
 /// Writes measures as the events go: notes and rests split at bar lines and into note values.
@@ -790,9 +791,9 @@ BassStaff bassStaffOf(const std::vector<std::string>& buttonLines, const RecordH
   return staff;
 }
 
-std::string exportScore(const std::vector<std::string>& buttonLines, const ButtonNotes& notes,
+std::string exportScore(const std::vector<std::string>& recordLines, const ButtonNotes& notes,
                         const Meter& givenMeter, const MusicXmlSettings& settings,
-                        const BassStaff* bass) {
+                        const BassStaff* bass, const TrebleBeside* beside) {
   const Meter meter = isValidMeter(givenMeter) ? givenMeter : Meter{};
   const std::string title = escaped(cp1252ToUtf8(settings.title));
   std::string out =
@@ -810,6 +811,10 @@ std::string exportScore(const std::vector<std::string>& buttonLines, const Butto
       "</midi-program></midi-instrument></score-part></part-list>\n<part id=\"P1\">\n";
   ScoreWriter writer(meter, out, bass ? &bass->pitches : nullptr);
   writer.begin(meter.tempo > 0 ? meter.tempo : settings.tempoWithoutMeter);
+  // A rest of the record file that treble buttons beside it play is their chord.
+  const std::vector<std::string> buttonLines =
+      beside ? linesPlayedWithBeside(recordLines, beside->hands) : recordLines;
+  const std::vector<EventTreble> treble = trebleOfRecord(buttonLines, notes, beside);
   std::optional<bool> pushing;
   for (const TimedEvent& timed : timeline(buttonLines)) {
     std::vector<std::pair<int, std::string>> sounds;
@@ -824,11 +829,9 @@ std::string exportScore(const std::vector<std::string>& buttonLines, const Butto
       pushing = push;
     }
     if (!timed.rest) {
-      const auto buttons = buttonsOfLine(buttonLines[std::size_t(timed.event - 1)]);
-      for (int b : buttons)
-        if (notes[std::size_t(b)] && *notes[std::size_t(b)] >= 0 && *notes[std::size_t(b)] < 128)
-          sounds.push_back({*notes[std::size_t(b)], fingeringOf(b)});
-      const Bellows bellows = bellowsOfButtons(buttons);
+      const EventTreble& played = treble[std::size_t(timed.event - 1)];
+      for (const SoundingButton& b : played.sounds) sounds.push_back({b.pitch, fingeringOf(b.at)});
+      const Bellows bellows = played.bellows;
       if (!sounds.empty() && bellows != Bellows::None && bellows != Bellows::Both) {
         const bool push = bellows == Bellows::Push;
         if (pushing != push)
@@ -849,7 +852,7 @@ std::string exportScore(const std::vector<std::string>& buttonLines, const Butto
 std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
                                    const ButtonNotes& notes, const Meter& meter,
                                    const MusicXmlSettings& settings) {
-  return exportScore(buttonLines, notes, meter, settings, nullptr);
+  return exportScore(buttonLines, notes, meter, settings, nullptr, nullptr);
 }
 
 std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
@@ -857,7 +860,8 @@ std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
                                    const MusicXmlSettings& settings, const RecordHands& hands,
                                    const Instrument& instrument) {
   const BassStaff bass = bassStaffOf(buttonLines, hands, instrument);
-  return exportScore(buttonLines, notes, meter, settings, &bass);
+  const TrebleBeside beside{hands, instrument};
+  return exportScore(buttonLines, notes, meter, settings, &bass, &beside);
 }
 
 }  // namespace tastrello

@@ -64,9 +64,11 @@ std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
                                    const ButtonNotes& notes, const Meter& meter,
                                    const MusicXmlSettings& settings);
 
-/// The same with the record's left hand on a second staff (bass clef): each bass button's
-/// notes for its step, and the bellows words also where a bass turns the bellows in a silence of
-/// the treble. The import reads the second staff back as the tune's bass notes.
+/// The same with the buttons beside the record: the left hand on a second staff (bass clef),
+/// each bass button's notes for its step, and the bellows words also where a bass turns the
+/// bellows in a silence of the treble (the import reads the second staff back as the tune's
+/// bass notes); each treble button of the rows past the third a note of its step's chord, the
+/// instrument giving its pitch, with its row and number as its fingering.
 std::string exportRecordToMusicXml(const std::vector<std::string>& buttonLines,
                                    const ButtonNotes& notes, const Meter& meter,
                                    const MusicXmlSettings& settings, const RecordHands& hands,

@@ -484,12 +484,12 @@ std::vector<ImportedEvent> eventsOf(const Placement& p, const std::vector<Import
   for (std::size_t g = 0; g < p.groups.size(); ++g) {
     const Group& group = p.groups[g];
     for (; at < group.step; ++at) events.push_back({});
-    const bool sounds = !fingered[g].buttons.empty();
+    const bool sounds = fingered[g].plays();
     events.push_back(fingered[g]);
     for (++at; at < group.end; ++at) events.push_back({{}, sounds});
   }
   for (; at < end; ++at) events.push_back({});
-  while (!events.empty() && events.back().buttons.empty() && !events.back().ringing &&
+  while (!events.empty() && !events.back().plays() && !events.back().ringing &&
          p.shift + static_cast<long long>(events.size()) > end)
     events.pop_back();
   return events;
@@ -503,7 +503,7 @@ std::vector<ImportedEvent> eventsOf(const Placement& p, const std::vector<Import
 std::ptrdiff_t dropLeadingSilentBars(ImportResult& result) {
   const auto sounding =
       std::find_if(result.events.begin(), result.events.end(),
-                   [](const ImportedEvent& e) { return !e.buttons.empty() || e.ringing; });
+                   [](const ImportedEvent& e) { return e.plays() || e.ringing; });
   const std::ptrdiff_t bar = std::max(1, result.meter.stepsPerBar());
   const std::ptrdiff_t pickup = result.meter.pickupSteps;
   const std::ptrdiff_t leading = sounding - result.events.begin();
@@ -624,8 +624,9 @@ int bellowsChangesOf(const std::vector<ImportedEvent>& events) {
   int changes = 0;
   std::optional<bool> pushing;
   for (const auto& event : events) {
-    if (event.buttons.empty()) continue;
-    const bool eventPush = event.buttons[0] >= kButtonsPerBlock;
+    if (!event.plays()) continue;
+    const bool eventPush = event.buttons.empty() ? event.beside.front().push
+                                                 : event.buttons.front() >= kButtonsPerBlock;
     if (pushing && *pushing != eventPush) ++changes;
     pushing = eventPush;
   }
@@ -636,7 +637,7 @@ int bellowsChangesOf(const std::vector<ImportedEvent>& events) {
 /// notes, notes merged, chords cut, notes no button has, and the notes past a full record.
 void noteWhatWasDone(ImportResult& result, const Tune& tune, const Placement& p, const AtStep& atStep,
                      const std::vector<ImportNote>& cut, const std::vector<MissingPitch>& missing,
-                     const ButtonNotes& notes, const ImportOptions& options) {
+                     const std::function<std::string(int)>& nameOf) {
   const int division = std::max(1, tune.division);
   const long long shiftTicks = std::max(p.onsetError, p.endError);
   result.largestShiftMs =
@@ -652,13 +653,18 @@ void noteWhatWasDone(ImportResult& result, const Tune& tune, const Placement& p,
                       : *m.push ? ImportNote::Kind::NoButtonPush
                                 : ImportNote::Kind::NoButtonPull;
     result.notes.push_back(atStep(p.groups[std::size_t(m.chord)].step,
-                                  {kind, 0, 0, pitchName(m.pitch, notes, options.captions), 0, 0}));
+                                  {kind, 0, 0, nameOf(m.pitch), 0, 0}));
   }
 }
 
-}  // namespace
+/// How the chords of a tune get their buttons (on a layout or on an instrument), and how the
+/// pitches no button has are named.
+struct Fingerer {
+  std::function<std::vector<ImportedEvent>(const std::vector<ChordToFinger>&, std::vector<MissingPitch>&)> finger;
+  std::function<std::string(int pitch)> name;
+};
 
-ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
+ImportResult importWith(const Tune& tune, const Fingerer& fingerer, const ImportOptions& options) {
   ImportResult result;
   const int division = std::max(1, tune.division);
   const int maxEvents = std::max(1, options.maxEvents);
@@ -683,13 +689,13 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
 
   std::vector<ImportNote> cut;
   std::vector<MissingPitch> missing;
-  const auto fingered = fingerChords(chordsToFinger(p, chords, atStep, cut), notes, missing);
+  const auto fingered = fingerer.finger(chordsToFinger(p, chords, atStep, cut), missing);
   const long long end = tune.endTick ? std::min(p.shift + maxEvents, stepOf(*tune.endTick, p.grid, division)) : 0;
   result.events = eventsOf(p, fingered, end);
   result.firstGridStep = p.shift + dropLeadingSilentBars(result);
   result.bellowsChanges = bellowsChangesOf(result.events);
 
-  noteWhatWasDone(result, tune, p, atStep, cut, missing, notes, options);
+  noteWhatWasDone(result, tune, p, atStep, cut, missing, fingerer.name);
   const std::size_t firstLeft = p.chordsKept < chords.size() ? chords[p.chordsKept].firstNote : next;
   if (firstLeft < all.size()) {
     const long long left = static_cast<long long>(all.size() - firstLeft);
@@ -697,6 +703,80 @@ ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const Import
                                   {ImportNote::Kind::RecordFull, 0, 0, {}, maxEvents, left}));
   }
   return result;
+}
+
+/// A pitch's name as the instrument names a button that sounds it; for a pitch no button has,
+/// a name made in the layouts' manner.
+std::string pitchNameOn(const Instrument& instrument, int pitch) {
+  for (const TrebleRow& row : instrument.treble)
+    for (const TrebleButton& button : row.buttons) {
+      if (button.push == pitch && !button.pushName.empty()) return button.pushName;
+      if (button.pull == pitch && !button.pullName.empty()) return button.pullName;
+    }
+  return pitchName(pitch, ButtonNotes{}, {});
+}
+
+}  // namespace
+
+ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options) {
+  const Fingerer onLayout{
+      [&notes](const std::vector<ChordToFinger>& chords, std::vector<MissingPitch>& missing) {
+        return fingerChords(chords, notes, missing);
+      },
+      [&](int pitch) { return pitchName(pitch, notes, options.captions); }};
+  return importWith(tune, onLayout, options);
+}
+
+ImportResult importTune(const Tune& tune, const Instrument& instrument, const ImportOptions& options) {
+  const auto finger = [&instrument](const std::vector<ChordToFinger>& chords,
+                                    std::vector<MissingPitch>& missing) {
+    std::vector<ImportedEvent> events;
+    for (const std::vector<ButtonAt>& chord : fingerChords(chords, instrument, missing)) {
+      const SplitChord split = splitChord(instrument, chord);
+      ImportedEvent event;
+      if (!isRestMarker(split.buttonLine)) event.buttons = buttonsOfLine(split.buttonLine);
+      std::sort(event.buttons.begin(), event.buttons.end());
+      event.beside = split.overflow;
+      events.push_back(std::move(event));
+    }
+    return events;
+  };
+  const Fingerer onRows{finger, [&instrument](int pitch) { return pitchNameOn(instrument, pitch); }};
+  return importWith(tune, onRows, options);
+}
+
+ButtonNotes recordNotesOf(const Instrument& instrument) {
+  ButtonNotes notes{};
+  for (int id = 0; id < recordNumbering().count(); ++id) {
+    const ButtonAt at = *recordNumbering().placeOf(id);
+    if (const TrebleButton* button = trebleButtonAt(instrument, at))
+      notes[std::size_t(id)] = at.push ? button->push : button->pull;
+  }
+  return notes;
+}
+
+bool sameFirstRows(const Instrument& instrument, const ButtonNotes& layout) {
+  const ButtonNotes rows = recordNotesOf(instrument);
+  for (std::size_t b = 0; b < rows.size(); ++b)
+    if (rows[b] && rows[b] != layout[b]) return false;
+  return true;
+}
+
+std::vector<HandButton> trebleBesideOf(const ImportResult& imported) {
+  std::vector<HandButton> out;
+  for (std::size_t i = 0; i < imported.events.size(); ++i)
+    for (const ButtonAt& at : imported.events[i].beside)
+      out.push_back({static_cast<int>(i + 1), Hand::Treble, at});
+  return out;
+}
+
+std::pair<std::string, std::string> recordLinesOf(const ImportedEvent& event,
+                                                  const Instrument& instrument) {
+  if (event.buttons.empty()) return {buttonLineOf(event), buttonLineOf(event)};
+  std::vector<ButtonAt> chord;
+  for (int number : event.buttons) chord.push_back(*recordNumbering().placeOf(number));
+  const SplitChord split = splitChord(instrument, chord);
+  return {split.buttonLine, split.nameLine};
 }
 
 }  // namespace tastrello

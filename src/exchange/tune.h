@@ -15,6 +15,7 @@
 #include "input/hands.h"
 #include "instrument/instrument.h"
 #include "records/meter.h"
+#include "records/record_hands.h"
 #include "shell/ui_texts.h"
 #include "sound/layout_format.h"
 
@@ -25,7 +26,7 @@ struct TuneNote {
   long long tick = 0;
   long long length = 0;
   int pitch = 0;
-  int row = -1;  ///< 0..2: the row of buttons the file puts it on; -1: any
+  int row = -1;  ///< 0..4: the row of buttons the file puts it on, from 0; -1: any
   bool operator==(const TuneNote&) const = default;
 };
 
@@ -90,8 +91,13 @@ struct Tune {
 
 /// One event of an imported record.
 struct ImportedEvent {
-  std::vector<int> buttons;  ///< empty: a rest
+  std::vector<int> buttons;  ///< the buttons a record file numbers; none: a rest there
   bool ringing = false;      ///< a rest through which the chord before rings on
+  /// Treble buttons a record file cannot hold (rows past the third), kept beside it: with
+  /// none in `buttons` the record file has a silent rest where they play.
+  std::vector<ButtonAt> beside = {};
+  /// Whether the event is a chord, in the record file or beside it.
+  bool plays() const { return !buttons.empty() || !beside.empty(); }
   bool operator==(const ImportedEvent&) const = default;
 };
 
@@ -128,6 +134,28 @@ std::optional<int> quarterBeatsPerBar(int numerator, int denominatorPower);
 /// The tune as a record: laid on the grid, fingered, and cut at `maxEvents` events.
 ImportResult importTune(const Tune& tune, const ButtonNotes& notes, const ImportOptions& options);
 
+/// The same on an instrument of more rows than a record file holds: fingered over all its rows,
+/// each chord split as splitChord splits it (the buttons a record file numbers in `buttons`, the
+/// others `beside`), the notes no button has named as the instrument names its buttons.
+ImportResult importTune(const Tune& tune, const Instrument& instrument, const ImportOptions& options);
+
+/// What each button a record file numbers sounds on an instrument: its first three rows as far
+/// as they reach (nothing for the places they lack). A layout whose notes these are is the
+/// instrument's for the record file.
+ButtonNotes recordNotesOf(const Instrument& instrument);
+
+/// Whether a layout sounds as the instrument's first three rows, button for button where the
+/// instrument has one: a record file of the instrument's may name that layout.
+bool sameFirstRows(const Instrument& instrument, const ButtonNotes& layout);
+
+/// The treble buttons of an imported record that go beside its file, by event (from 1).
+std::vector<HandButton> trebleBesideOf(const ImportResult& imported);
+
+/// The record file's button and name lines of an imported event: a rest's marker twice, or its
+/// buttons named as the instrument names them (splitChord).
+std::pair<std::string, std::string> recordLinesOf(const ImportedEvent& event,
+                                                  const Instrument& instrument);
+
 /// A pitch's name as the layout names it: the caption of a button with that pitch, or, for a
 /// pitch no button has, a name made in the same manner ("g#1", "es", "H").
 std::string pitchName(int pitch, const ButtonNotes& notes,
@@ -145,7 +173,7 @@ struct FingeringCosts {
 /// A chord to finger: its pitches, and what the file says of their rows and of the bellows.
 struct ChordToFinger {
   std::vector<int> pitches;
-  std::vector<int> rows;     ///< per pitch (or empty): its row 0..2, -1 for any
+  std::vector<int> rows;     ///< per pitch (or empty): its row from 0, -1 for any
   std::optional<bool> push;  ///< the bellows direction the file gives
   bool restBefore = false;   ///< silence before it: time to turn the bellows
 };

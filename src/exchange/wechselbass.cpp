@@ -201,7 +201,9 @@ ImportedBass bassOfImport(const Tune& tune, const ImportResult& imported,
     bass.buttons = bassOfTune(tune, imported, instrument, bass.unplaced);
     return bass;
   }
-  Accompaniment a = wechselbass(buttonLines, {}, imported.meter,
+  // The treble beside the record file (rows past the third) binds the bellows as its own does.
+  const RecordHands beside{"", trebleBesideOf(imported)};
+  Accompaniment a = wechselbass(buttonLines, beside, imported.meter,
                                 harmoniesOnRecord(tune, imported), instrument);
   bass.buttons = std::move(a.bass);
   bass.gaps = std::move(a.gaps);

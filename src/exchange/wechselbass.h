@@ -72,8 +72,9 @@ inline bool hasLeftHand(const Tune& tune) {
   return !tune.harmonies.empty() || !tune.bassNotes.empty();
 }
 
-/// The left hand of an imported tune on its record (its button lines): the Wechselbass of its
-/// chord symbols when it has any, else the bass of its left hand's notes. What has no button
+/// The left hand of an imported tune on its record (its button lines, and the treble buttons
+/// the import put beside them): the Wechselbass of its chord symbols when it has any, else the
+/// bass of its left hand's notes. What has no button
 /// is left out and counted: the Wechselbass's beats (`gaps`) or the notes (`unplaced`).
 struct ImportedBass {
   std::vector<HandButton> buttons;

@@ -55,6 +55,13 @@ std::optional<int> takeTrebleFromLayout(Instrument& instrument, const NoteLayout
   return std::nullopt;
 }
 
+const TrebleButton* trebleButtonAt(const Instrument& instrument, const ButtonAt& at) {
+  if (at.row < 1 || at.row > static_cast<int>(instrument.treble.size())) return nullptr;
+  const auto& row = instrument.treble[static_cast<std::size_t>(at.row - 1)].buttons;
+  if (at.number < 1 || at.number > static_cast<int>(row.size())) return nullptr;
+  return &row[static_cast<std::size_t>(at.number - 1)];
+}
+
 ButtonNumbering::ButtonNumbering(const std::vector<int>& rowLengths) : rowLengths_(rowLengths) {
   const int ranks = rowLengths.empty() ? 0 : *std::max_element(rowLengths.begin(), rowLengths.end());
   for (int number = 1; number <= ranks; ++number) {

@@ -115,6 +115,9 @@ class ButtonNumbering {
   std::vector<ButtonAt> order_;  ///< the pull block in order
 };
 
+/// The treble button at a place (its direction aside); nothing for a place the instrument lacks.
+const TrebleButton* trebleButtonAt(const Instrument& instrument, const ButtonAt& at);
+
 std::vector<int> trebleRowLengths(const Instrument& instrument);
 std::vector<int> bassRowLengths(const Instrument& instrument);
 

@@ -275,4 +275,29 @@ std::vector<ButtonAt> wholeChord(const std::string& buttonLine, const RecordHand
   return chord;
 }
 
+std::vector<ButtonAt> trebleBeside(const std::string& buttonLine, const RecordHands& hands,
+                                   int event) {
+  const std::vector<int> numbers = isRestMarker(buttonLine) ? std::vector<int>{}
+                                                            : buttonsOfLine(buttonLine);
+  std::vector<ButtonAt> beside;
+  for (const ButtonAt& at : handButtons(hands, event, Hand::Treble)) {
+    const auto number = recordNumbering().numberOf(at);
+    const bool onLine = number && std::find(numbers.begin(), numbers.end(), *number) != numbers.end();
+    if (!onLine && std::find(beside.begin(), beside.end(), at) == beside.end()) beside.push_back(at);
+  }
+  return beside;
+}
+
+std::vector<std::string> linesPlayedWithBeside(const std::vector<std::string>& buttonLines,
+                                               const RecordHands& hands) {
+  std::vector<std::string> lines = buttonLines;
+  for (const HandButton& button : hands.buttons) {
+    const auto row = static_cast<std::size_t>(button.event - 1);
+    if (button.hand == Hand::Treble && button.event >= 1 && row < lines.size() &&
+        isRestMarker(lines[row]))
+      lines[row].clear();
+  }
+  return lines;
+}
+
 }  // namespace tastrello

@@ -138,4 +138,15 @@ SplitChord splitChord(const Instrument& instrument, const std::vector<ButtonAt>&
 std::vector<ButtonAt> wholeChord(const std::string& buttonLine, const RecordHands& hands,
                                  int event);
 
+/// The treble buttons beside the record that an event (from 1) plays besides those of its
+/// record line ("" or a rest marker: none there); a button the line has too counts once.
+std::vector<ButtonAt> trebleBeside(const std::string& buttonLine, const RecordHands& hands,
+                                   int event);
+
+/// The record's lines as its whole treble plays them: an event the record file keeps as a rest
+/// while treble buttons beside it play is their chord, written "" (a chord of no button the
+/// record file numbers), so that the ringing rests after it hold it on.
+std::vector<std::string> linesPlayedWithBeside(const std::vector<std::string>& buttonLines,
+                                               const RecordHands& hands);
+
 }  // namespace tastrello

@@ -111,16 +111,6 @@ struct Beside {
   }
 };
 
-/// The record's lines as they are written: an event the record file keeps silent while
-/// treble buttons beside it play is their chord.
-std::vector<std::string> writtenLines(const TabDocument& document, const Beside& beside) {
-  std::vector<std::string> lines = document.buttonLines;
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    if (isRestMarker(lines[i]) && !beside.trebleOf(static_cast<int>(i + 1)).empty())
-      lines[i].clear();
-  return lines;
-}
-
 std::vector<TabNote> notesOf(const std::string& buttonLine, const std::vector<ButtonAt>& more) {
   std::vector<TabNote> notes;
   const auto add = [&notes](const TabNote& note) {
@@ -590,8 +580,9 @@ void measure(TabSystem& system, const TabGeometry& g) {
 
 std::vector<TabPage> layoutTablature(const TabDocument& document, const TabGeometry& g) {
   const Beside beside(document);
-  std::vector<Cell> cells =
-      cellsOf(notateRhythm(writtenLines(document, beside), document.meter), g, beside);
+  // An event the record file keeps silent while treble buttons beside it play is their chord.
+  const auto written = linesPlayedWithBeside(document.buttonLines, {"", document.trebleBeside});
+  std::vector<Cell> cells = cellsOf(notateRhythm(written, document.meter), g, beside);
   const std::vector<Line> lines = breakLines(cells, g);
   std::vector<TabSystem> systems;
   for (std::size_t l = 0; l < lines.size(); ++l)

@@ -1,7 +1,8 @@
 // MIDI and MusicXML files in the window: the loaded record exported with its meter, tempo and
 // instrument (as a MIDI file or as a score), and a file imported into the editor, unsaved, with
-// its rhythm and with buttons and bellows chosen for the layout in force; its meter is written
-// beside the record when it is saved.
+// its rhythm and with buttons and bellows chosen for the layout in force (over all the rows of
+// a four- or five-row instrument in force, the buttons past the third row kept beside the
+// record); its meter is written beside the record when it is saved.
 #include <algorithm>
 #include <cmath>
 
@@ -18,23 +19,43 @@ namespace {
 constexpr int kDefaultBellowsController = 2;        // breath controller, when BELLOWS-CC: is empty
 constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score's too)
 
-/// The left hand of an imported tune, put on the bass side in force as the new record's bass;
-/// what the status line says of it (nothing for a tune without a left hand).
-std::vector<std::string> importBass(LeftHand& leftHand, const Tune& tune,
-                                    const ImportResult& imported,
-                                    const std::vector<std::string>& buttonLines,
-                                    const StatusReports& texts) {
-  if (!hasLeftHand(tune)) return {};
-  if (!leftHand.present()) return {texts.say(Text::MsgImportBassNoSide)};
-  ImportedBass bass = bassOfImport(tune, imported, buttonLines, *leftHand.instrument());
-  const int missing = static_cast<int>(bass.gaps.size()) + bass.unplaced;
+/// The instrument in force when it has more rows than a record file holds and its first three
+/// are the layout on the keyboard: a tune is then fingered over all its rows. Nothing for a
+/// three-row one (or none), whose treble the layout gives, nor for one of another tuning.
+const Instrument* manyRowInstrument(const LeftHand& leftHand, const ButtonNotes& keyboard) {
+  const Instrument* instrument = leftHand.instrument();
+  const bool many = instrument && instrument->treble.size() > std::size_t(kLayoutRows);
+  return many && sameFirstRows(*instrument, keyboard) ? instrument : nullptr;
+}
+
+/// What an imported tune puts beside its record, taken as the new record's: the treble buttons
+/// the record file cannot hold, and its left hand on the bass side in force; what the status
+/// line says of them (nothing for a tune of the record file's rows without a left hand).
+std::vector<std::string> importHands(LeftHand& leftHand, const Tune& tune,
+                                     const ImportResult& imported,
+                                     const std::vector<std::string>& buttonLines,
+                                     const StatusReports& texts) {
   RecordHands hands;
-  hands.instrument = leftHand.file();
-  hands.buttons = std::move(bass.buttons);
-  std::vector<std::string> says{texts.say(
-      Text::MsgImportBass, {std::to_string(hands.buttons.size()), leftHand.file()})};
-  if (missing > 0) says.push_back(texts.say(Text::MsgImportBassGaps, {std::to_string(missing)}));
-  leftHand.takeRecordBass(hands);
+  hands.buttons = trebleBesideOf(imported);
+  std::vector<std::string> says;
+  if (!hands.buttons.empty())
+    says.push_back(texts.say(Text::MsgImportRows,
+                             {std::to_string(hands.buttons.size()), leftHand.file()}));
+  if (hasLeftHand(tune) && !leftHand.present()) says.push_back(texts.say(Text::MsgImportBassNoSide));
+  if (hasLeftHand(tune) && leftHand.present()) {
+    ImportedBass bass = bassOfImport(tune, imported, buttonLines, *leftHand.instrument());
+    const int missing = static_cast<int>(bass.gaps.size()) + bass.unplaced;
+    says.push_back(texts.say(Text::MsgImportBass,
+                             {std::to_string(bass.buttons.size()), leftHand.file()}));
+    if (missing > 0) says.push_back(texts.say(Text::MsgImportBassGaps, {std::to_string(missing)}));
+    hands.buttons.insert(hands.buttons.end(), bass.buttons.begin(), bass.buttons.end());
+    std::stable_sort(hands.buttons.begin(), hands.buttons.end(),
+                     [](const HandButton& a, const HandButton& b) { return a.event < b.event; });
+  }
+  if (leftHand.present() && (hasLeftHand(tune) || !hands.buttons.empty())) {
+    hands.instrument = leftHand.file();
+    leftHand.takeRecordBass(hands);
+  }
   return says;
 }
 
@@ -222,9 +243,11 @@ void Form1::importTune(const Tune& tune, const std::string& name,
   }
   ImportOptions options;
   options.captions = keyCaptions();
-  const ImportResult imported = tastrello::importTune(tune, buttonNotes(), options);
+  const Instrument* rows = manyRowInstrument(leftHand_, buttonNotes());
+  const ImportResult imported = rows ? tastrello::importTune(tune, *rows, options)
+                                     : tastrello::importTune(tune, buttonNotes(), options);
   if (std::none_of(imported.events.begin(), imported.events.end(),
-                   [](const ImportedEvent& e) { return !e.buttons.empty(); })) {
+                   [](const ImportedEvent& e) { return e.plays(); })) {
     status().report(say(Text::MsgImportRefused, {name, say(Text::WhyNoPlayableNote)}));
     return;
   }
@@ -239,19 +262,21 @@ void Form1::importTune(const Tune& tune, const std::string& name,
     if (event.buttons.empty()) {
       record.insert(record.eventCount(), restEvent(buttonLineOf(event)));
     } else {
-      const auto [buttonLine, nameLine] = eventLines(event.buttons, options.captions);
+      // On more rows than a record file holds its buttons are named as the instrument names them.
+      const auto [buttonLine, nameLine] =
+          rows ? recordLinesOf(event, *rows) : eventLines(event.buttons, options.captions);
       record.insert(record.eventCount(), eventFromLines(buttonLine, nameLine));
     }
     record.noteChange();
   }
   record.importedMeter = imported.meter;
-  const auto bassSays = importBass(leftHand_, tune, imported, ShadowListe3.items, status());
+  const auto handsSay = importHands(leftHand_, tune, imported, ShadowListe3.items, status());
   SaveName.text = name;
   SaveName_Change();
   for (const auto& warning : warnings) status().report(name + ": " + warning);
   for (const auto& note : imported.notes)
     status().report(name + ": " + describe(note, uiLanguageOf(textsLanguage)));
-  for (const auto& said : bassSays) status().report(name + ": " + said);
+  for (const auto& said : handsSay) status().report(name + ": " + said);
   const Meter& m = imported.meter;
   const std::string grid = say(m.stepsPerBeat == 4   ? Text::GridSixteenths
                                : m.stepsPerBeat == 2 ? Text::GridEighths
