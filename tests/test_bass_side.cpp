@@ -472,8 +472,10 @@ class TwoHandPracticeTest : public BassRecordTest {
     form.HandsChooser.selected = static_cast<int>(hands);
     form.HandsChooser_Click();
   }
-  /// Practice that waits, counted in to event 1.
-  void startPractice() {
+  /// Practice that waits, counted in to event 1, with the sound sent from then on logged.
+  void startPractice(PracticedHands hands = PracticedHands::Right) {
+    chooseHands(hands);
+    port.clearLog();
     form.clickToggle(form.Practice);
     form.PlayStop_Click();
     form.Timer1_Timer();
@@ -544,11 +546,7 @@ TEST_F(TwoHandPracticeTest, WithTheRightHandPractisedTheProgramPlaysTheBassAsBef
 }
 
 TEST_F(TwoHandPracticeTest, PractisingTheLeftHandTheProgramPlaysTheTrebleAndWaitsForTheBass) {
-  form.clickToggle(form.Practice);
-  chooseHands(PracticedHands::Left);
-  form.clickToggle(form.Practice);
-  port.clearLog();
-  startPractice();
+  startPractice(PracticedHands::Left);
   EXPECT_TRUE(trebleSounded(10)) << "the treble is the program's";
   EXPECT_TRUE(bassNoteOns().empty()) << "the bass is the learner's to play";
   EXPECT_EQ(form.BassKeys[letter("C")].backColor, kMarkedBassColour);
@@ -583,11 +581,7 @@ TEST_F(TwoHandPracticeTest, PractisingTheLeftHandTheProgramPlaysTheTrebleAndWait
 }
 
 TEST_F(TwoHandPracticeTest, PractisingBothHandsTheChordIsTheTrebleAndTheBassTogether) {
-  form.clickToggle(form.Practice);
-  chooseHands(PracticedHands::Both);
-  form.clickToggle(form.Practice);
-  port.clearLog();
-  startPractice();
+  startPractice(PracticedHands::Both);
   EXPECT_FALSE(trebleSounded(10));
   EXPECT_TRUE(bassNoteOns().empty());
   press(trebleKey(10));
