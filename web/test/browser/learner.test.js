@@ -180,7 +180,10 @@ test('practising the left hand of a two-hand lesson: the treble plays itself and
   const hands = await page.$$eval('[data-control="HandsChooser"] option', (os) => os.map((o) => o.textContent));
   assert.deepEqual(hands, ['Rechte Hand', 'Linke Hand', 'Beide Hände']);
   await page.select('[data-control="HandsChooser"]', 'Linke Hand');
-  await page.evaluate(() => (window.tastrello.sent = []));
+  await page.evaluate(() => {
+    window.tastrello.recordWords = true;
+    window.tastrello.sent = [];
+  });
   await page.evaluate(() => window.tastrello.send({kind: 'Click', control: 'PlayStop'}));
   await page.waitForFunction(() => /^Spiel: C /.test(document.querySelector('[data-control="StatusLine"]').textContent), {timeout: 20000});
   // The treble's first chord sounded on the melody's channel; the bass waits for the learner.
@@ -193,6 +196,7 @@ test('practising the left hand of a two-hand lesson: the treble plays itself and
   await press(bassC);
   await page.waitForFunction(() => /^Spiel: c /.test(document.querySelector('[data-control="StatusLine"]').textContent), {timeout: 10000});
   await page.click('[data-control="StopReplay"]');
+  await page.evaluate(() => (window.tastrello.recordWords = false));
   await page.select('[data-control="HandsChooser"]', 'Rechte Hand');
   await page.click('[data-control="Practice"] input');
   await page.select('[data-control="BassChooser"]', sides[0]);
