@@ -74,13 +74,17 @@ class BassSideTest : public FormTest {
 TEST_F(BassSideTest, TheWindowHasNoBassSideUntilOneIsChosenAndOffersTheTuningsSides) {
   EXPECT_EQ(shownBassKeys(), 0);
   form.fillChoosers();
-  EXPECT_EQ(form.BassChooser.values, (std::vector<std::string>{"", kTwelve, kEight}));
+  // The tuning's own sides, and the instruments of four and five rows that begin with it.
+  EXPECT_EQ(form.BassChooser.values,
+            (std::vector<std::string>{"", "Instrument_G-C-F-B-Es_18-Bass.txt",
+                                      "Instrument_G-C-F-B_16-Bass.txt", kTwelve, kEight}));
   EXPECT_EQ(form.BassChooser.selected, 0);
-  EXPECT_EQ(form.BassChooser.items.at(1), form.say(Text::BassSideOf, {"Steirische G-C-F, 12 B\xE4sse"}));
-  // Another tuning on the keyboard: its own sides are offered.
+  EXPECT_EQ(form.BassChooser.items.at(3), form.say(Text::BassSideOf, {"Steirische G-C-F, 12 B\xE4sse"}));
+  // Another tuning on the keyboard: its own are offered.
   form.chooseTuning("Notes_A-D-G.txt");
   EXPECT_EQ(form.BassChooser.values,
-            (std::vector<std::string>{"", "Instrument_A-D-G_12-Bass.txt", "Instrument_A-D-G_8-Bass.txt"}));
+            (std::vector<std::string>{"", "Instrument_A-D-G-C_16-Bass.txt",
+                                      "Instrument_A-D-G_12-Bass.txt", "Instrument_A-D-G_8-Bass.txt"}));
 }
 
 TEST_F(BassSideTest, AChosenSideShowsItsLettersUnderTheTrebleAndComesBackAfterARestart) {
@@ -665,4 +669,110 @@ TEST_F(BassImportTest, OnAFourRowInstrumentItsFourthRowsButtonsAreSavedBesideThe
   const RecordHands saved = savedHands("Records_Es.txt", four);
   EXPECT_EQ(saved.instrument, four);
   EXPECT_EQ(saved.buttons, (std::vector<HandButton>{{1, Hand::Treble, {false, 4, 2}}}));
+}
+
+// ---- An instrument of four or five rows: its treble past the keyboard's three rows
+
+class TrebleBesideWindowTest : public BassRecordTest {
+ protected:
+  static constexpr const char* kFour = "Instrument_G-C-F-B_16-Bass.txt";
+  int shownRowKeys() const {
+    int n = 0;
+    for (const auto& key : form.RowKeys) n += key.visible;
+    return n;
+  }
+  /// The shown button beside the keyboard with that caption, in a block.
+  int rowKey(const std::string& caption, bool push) const {
+    for (int p = 0; p < kRowKeyCount; ++p) {
+      const Control& key = form.RowKeys[p];
+      const bool inPushBlock = key.left > form.Keys[kButtonsPerBlock].left;
+      if (key.visible && key.caption == caption && inPushBlock == push) return p;
+    }
+    ADD_FAILURE() << "no button " << caption;
+    return 0;
+  }
+  bool noteOn(int pitch) const { return sent(word(0x90, pitch, 99)) || sent(word(0x90, pitch, 100)); }
+  static TwipRect rectOf(const Control& c) { return {c.left, c.top, c.width, c.height}; }
+};
+
+TEST_F(TrebleBesideWindowTest, AFourRowInstrumentShowsItsFourthRowWithTheKeyboardAmongItsRows) {
+  const TwipRect designed = rectOf(form.Keys[0]);
+  EXPECT_EQ(shownRowKeys(), 0);
+  choose(kFour);
+  EXPECT_EQ(shownRowKeys(), 22) << "row B's eleven buttons in each block";
+  EXPECT_EQ(shownBassKeys(), 16);
+  EXPECT_LT(form.Keys[0].width, designed.width) << "four columns a block: smaller buttons";
+  EXPECT_EQ(form.RowKeys[rowKey("es", false)].backColor, kIdleKeyColour);
+  EXPECT_TRUE(std::all_of(form.Keys.begin(), form.Keys.end(), [](const Control& k) { return k.visible; }));
+  // Another tuning on the keyboard: the four rows no longer begin with it.
+  form.chooseTuning("Notes_A-D-G.txt");
+  EXPECT_EQ(shownRowKeys(), 0);
+  EXPECT_EQ(rectOf(form.Keys[0]), designed);
+  form.chooseTuning("Notes_G-C-F.txt");
+  EXPECT_EQ(shownRowKeys(), 22);
+  choose("");
+  EXPECT_EQ(shownRowKeys(), 0);
+  EXPECT_EQ(rectOf(form.Keys[0]), designed) << "the three rows where they have always been";
+}
+
+TEST_F(TrebleBesideWindowTest, AClickSoundsAFourthRowButtonInItsBlocksDirectionUntilClickedAgain) {
+  choose(kFour);
+  const int es = rowKey("es", false);
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  EXPECT_TRUE(noteOn(63));
+  EXPECT_EQ(form.RowKeys[es].backColor, kLitKeyColour);
+  // The push block's b (58) pushes, and the bass held turns with the bellows.
+  form.dispatch(Event::click(ControlId::BassKeys, letter("C")));
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::RowKeys, rowKey("b", true)));
+  EXPECT_TRUE(noteOn(58));
+  EXPECT_TRUE(sent(word(0x91, 41, 99))) << "the bass C pushes F";
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  EXPECT_TRUE(sent(word(0x80, 63, 0)));
+  EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour);
+  // A click past the buttons shown does nothing.
+  port.clearLog();
+  form.dispatch(Event::click(ControlId::RowKeys, kRowKeyCount - 1));
+  EXPECT_TRUE(port.log.empty());
+}
+
+TEST_F(TrebleBesideWindowTest, AMidiNoteNoKeyboardButtonSoundsPlaysTheFourthRowsButton) {
+  choose(kFour);
+  const int es = rowKey("es", false);
+  port.clearLog();
+  form.MidiIn_Message(0x90 | 63 << 8 | 100 << 16);
+  EXPECT_EQ(form.RowKeys[es].backColor, kLitKeyColour);
+  EXPECT_TRUE(noteOn(63));
+  EXPECT_TRUE(form.status().problems().empty()) << "it has a button";
+  form.MidiIn_Message(0x80 | 63 << 8);
+  EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour);
+  EXPECT_TRUE(sent(word(0x80, 63, 0)));
+  // Without the fourth row it has none, and still sounds.
+  choose(kTwelve);
+  port.clearLog();
+  form.MidiIn_Message(0x90 | 63 << 8 | 100 << 16);
+  EXPECT_TRUE(noteOn(63));
+  EXPECT_FALSE(form.status().problems().empty());
+}
+
+TEST_F(TrebleBesideWindowTest, ReplaySoundsAndLightsTheFourthRowButtonsOfEachEvent) {
+  // Event 1 plays es beside its chord; event 2 nothing beside; event 3 is a rest.
+  files.files["Records/Hands_Records_T.txt"] =
+      formatRecordHands({kFour, {{1, Hand::Treble, {false, 4, 2}}}}, events);
+  loadEvents(events);
+  ASSERT_EQ(shownRowKeys(), 22) << "the record's instrument came into force";
+  const int es = rowKey("es", false);
+  form.PlayStop_Click();
+  form.Timer1_Timer();  // counted in
+  port.clearLog();
+  form.Timer1_Timer();  // event 1
+  EXPECT_TRUE(noteOn(63));
+  EXPECT_EQ(form.RowKeys[es].backColor, kLitKeyColour);
+  port.clearLog();
+  form.Timer1_Timer();  // event 2: the finger lifts
+  EXPECT_FALSE(noteOn(63));
+  EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour);
+  form.StopReplay_Click();
 }

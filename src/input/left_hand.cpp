@@ -61,20 +61,11 @@ const BassButton& LeftHand::buttonAt(int place) const {
 
 int LeftHand::numberOf(int place) const { return numbering_.numberOf(at(place)).value_or(-1); }
 
-bool LeftHand::held(int place) const { return holders_.count(place) > 0; }
+bool LeftHand::held(int place) const { return holders_.held(place); }
 
-std::vector<int> LeftHand::heldPlaces() const {
-  std::vector<int> places;
-  for (const auto& entry : holders_) places.push_back(entry.first);
-  return places;
-}
+std::vector<int> LeftHand::heldPlaces() const { return holders_.places(); }
 
-std::vector<int> LeftHand::heldPlaces(Holder by) const {
-  std::vector<int> places;
-  for (const auto& [place, holders] : holders_)
-    if (std::find(holders.begin(), holders.end(), by) != holders.end()) places.push_back(place);
-  return places;
-}
+std::vector<int> LeftHand::heldPlaces(Holder by) const { return holders_.places(by); }
 
 std::optional<int> LeftHand::placeOf(const ButtonAt& at) const {
   return numbering_.numberOf({false, at.row, at.number});
@@ -93,67 +84,45 @@ std::vector<BassNote> LeftHand::notesOf(int place, bool push) const {
 }
 
 void LeftHand::sound(int place, bool push, Change& change) {
-  for (const BassNote& note : notesOf(place, push)) {
-    if (sounding_[{note.chord, note.pitch}]++ == 0) change.started.push_back(note);
-  }
+  for (const BassNote& note : notesOf(place, push))
+    if (sounding_.start({note.chord, note.pitch})) change.started.push_back(note);
 }
 
 void LeftHand::silence(int place, bool push, Change& change) {
-  for (const BassNote& note : notesOf(place, push)) {
-    const auto it = sounding_.find({note.chord, note.pitch});
-    if (it == sounding_.end()) continue;
-    if (--it->second == 0) {
-      sounding_.erase(it);
-      change.stopped.push_back(note);
-    }
-  }
+  for (const BassNote& note : notesOf(place, push))
+    if (sounding_.stop({note.chord, note.pitch})) change.stopped.push_back(note);
 }
 
 LeftHand::Change LeftHand::hold(int place, Holder by) {
   Change change;
   if (place < 0 || place >= placeCount()) return change;
-  auto& who = holders_[place];
-  who.push_back(by);
-  if (who.size() == 1) sound(place, push_, change);
+  if (holders_.hold(place, by)) sound(place, push_, change);
   return change;
 }
 
 LeftHand::Change LeftHand::letGo(int place, Holder by) {
   Change change;
-  const auto it = holders_.find(place);
-  if (it == holders_.end()) return change;
-  auto& who = it->second;
-  const auto holder = std::find(who.begin(), who.end(), by);
-  if (holder == who.end()) return change;
-  who.erase(holder);
-  if (who.empty()) {
-    holders_.erase(it);
-    silence(place, push_, change);
-  }
+  if (holders_.letGo(place, by)) silence(place, push_, change);
   return change;
 }
 
 LeftHand::Change LeftHand::click(int place) {
-  const auto it = holders_.find(place);
-  const bool latched = it != holders_.end() &&
-                       std::find(it->second.begin(), it->second.end(), Holder::Mouse) !=
-                           it->second.end();
-  return latched ? letGo(place, Holder::Mouse) : hold(place, Holder::Mouse);
+  return holders_.heldBy(place, Holder::Mouse) ? letGo(place, Holder::Mouse)
+                                               : hold(place, Holder::Mouse);
 }
 
 LeftHand::Change LeftHand::turnBellows(bool push) {
   Change change;
   if (push == push_) return change;
-  for (const auto& entry : holders_) silence(entry.first, push_, change);
+  for (const int place : holders_.places()) silence(place, push_, change);
   push_ = push;
-  for (const auto& entry : holders_) sound(entry.first, push_, change);
+  for (const int place : holders_.places()) sound(place, push_, change);
   return change;
 }
 
 LeftHand::Change LeftHand::releaseAll() {
   Change change;
-  for (const auto& entry : holders_) silence(entry.first, push_, change);
-  holders_.clear();
+  for (const int place : holders_.clear()) silence(place, push_, change);
   sounding_.clear();
   midiPlaces_.clear();
   return change;
@@ -161,7 +130,7 @@ LeftHand::Change LeftHand::releaseAll() {
 
 std::vector<BassNote> LeftHand::sounding() const {
   std::vector<BassNote> notes;
-  for (const auto& entry : sounding_) notes.push_back({entry.first.first, entry.first.second});
+  for (const auto& [chord, pitch] : sounding_.notes()) notes.push_back({chord, pitch});
   return notes;
 }
 
@@ -193,7 +162,7 @@ void LeftHand::setRecordBass(int event, const std::vector<ButtonAt>& buttons) {
 
 std::vector<ButtonAt> LeftHand::heldButtons() const {
   std::vector<ButtonAt> buttons;
-  for (const auto& entry : holders_) buttons.push_back(at(entry.first));
+  for (const int place : holders_.places()) buttons.push_back(at(place));
   return buttons;
 }
 
@@ -238,16 +207,7 @@ LeftHand::Change LeftHand::midiNoteOff(int pitch) {
 
 LeftHand::Change LeftHand::releaseAll(Holder by) {
   Change change;
-  for (auto it = holders_.begin(); it != holders_.end();) {
-    auto& who = it->second;
-    who.erase(std::remove(who.begin(), who.end(), by), who.end());
-    if (!who.empty()) {
-      ++it;
-      continue;
-    }
-    silence(it->first, push_, change);
-    it = holders_.erase(it);
-  }
+  for (const int place : holders_.releaseAll(by)) silence(place, push_, change);
   if (by == Holder::Midi) midiPlaces_.clear();
   return change;
 }

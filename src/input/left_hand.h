@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "instrument/instrument.h"
+#include "input/held_places.h"
 #include "instrument/instrument_places.h"
 #include "records/record_hands.h"
 
@@ -32,10 +33,8 @@ class LeftHand {
     std::vector<BassNote> stopped, started;
     bool operator==(const Change&) const = default;
   };
-  /// Who holds a button: a click latches it until the next click on it, a key or a MIDI note
-  /// holds it while down. A button sounds while anyone holds it (two notes of a MIDI
-  /// instrument may hold the same button: it sounds until both let go).
-  enum class Holder { Mouse, Key, Midi, Replay };
+  /// Who holds a button (see held_places.h).
+  using Holder = tastrello::Holder;
 
   /// The instrument whose bass side is played (its `file` as the settings name it); nothing
   /// takes the bass side away. Everything held is let go first.
@@ -85,6 +84,8 @@ class LeftHand {
   std::vector<ButtonAt> recordBass(int event) const;
   /// Whether any event of the loaded record has a bass button.
   bool recordHasBass() const;
+  /// The loaded record's buttons beside its file: its bass, and its treble past the third row.
+  const RecordHands& record() const { return recordBass_; }
   /// The record's buttons beyond its file, as they are saved beside it (naming the instrument
   /// in force when there are any; none without a bass side).
   RecordHands recordHands() const;
@@ -134,8 +135,8 @@ class LeftHand {
   ButtonNumbering numbering_{std::vector<int>{}};
   std::vector<TwipRect> rects_;
   bool push_ = false;
-  std::map<int, std::vector<Holder>> holders_;  ///< per place held: who holds it
-  std::map<std::pair<bool, int>, int> sounding_;  ///< per (chord, pitch): buttons sounding it
+  HeldPlaces holders_;
+  SoundingNotes<std::pair<bool, int>> sounding_;  ///< (chord, pitch)
   RecordHands recordBass_;
   std::vector<int> marked_;
   int midiChannel_ = -1;                          ///< 0..15; -1: none

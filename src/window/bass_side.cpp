@@ -91,6 +91,7 @@ void Form1::chooseBassSide(const std::string& file) {
   }
   practice.hands.bassSide(leftHand_.present());
   showBassSide();
+  showTrebleBeside();
   fillBassChooser();
   showPracticePanel();  // the hands to practise are offered with a bass side
 }
@@ -117,11 +118,13 @@ void Form1::fillBassChooser() {
     if (!bytes || bytes->size() > kLargestInstrumentFile) continue;
     std::vector<InstrumentProblem> problems;
     const auto instrument = parseInstrument(*bytes, problems);
-    // The sides of the tuning on the keyboard; the side in force whatever it belongs to; and a
-    // file that cannot be read, so that choosing it says why.
+    // The sides of the tuning on the keyboard and the instruments of more rows that begin with
+    // it; the side in force whatever it belongs to; and a file that cannot be read, so that
+    // choosing it says why.
     const bool inForce = sameNameIgnoringCase(name, leftHand_.file());
     const bool fits = !instrument || (!instrument->bass.empty() &&
-                                      sameNameIgnoringCase(instrument->layout, noteFileName));
+                                      (sameNameIgnoringCase(instrument->layout, noteFileName) ||
+                                       hasTrebleBeside(*instrument, buttonNotes())));
     if (!fits && !inForce) continue;
     if (inForce) BassChooser.selected = static_cast<int>(BassChooser.items.size());
     BassChooser.items.push_back(say(Text::BassSideOf, {instrument ? instrument->name : name}));
@@ -198,8 +201,13 @@ void Form1::loadRecordBass(const std::string& recordFile) {
 
 void Form1::replayBass(bool ringing) {
   if (replayMode == ReplayMode::Test) return;  // the dry run of a load sounds nothing of it
+  const bool learner = practising() || playingAlong();
+  if (!learner || !practice.hands.learnerPlaysTreble()) {
+    const auto beside = handButtons(leftHand_.record(), replayPosition, Hand::Treble);
+    playBeside(trebleBeside_.replayEvent(beside, ringing));
+  }
   // The left hand is the learner's while they practise it.
-  if ((practising() || playingAlong()) && practice.hands.learnerPlaysBass()) return;
+  if (learner && practice.hands.learnerPlaysBass()) return;
   playBass(leftHand_.replayEvent(replayPosition, ringing));
 }
 

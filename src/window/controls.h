@@ -12,6 +12,9 @@ namespace tastrello {
 
 /// The bass side's buttons in the window: three rows of sixteen, the most an instrument has.
 constexpr int kBassKeyCount = 48;
+/// The treble's buttons beside the keyboard's 68: five rows of sixteen in each block, less the
+/// 34 a block of the keyboard has.
+constexpr int kRowKeyCount = 2 * (5 * 16 - kButtonsPerBlock);
 
 /// Everything a control shows. Positions and sizes are in twips (15 twips = 1 pixel at 96 dpi).
 struct Control {

@@ -9,6 +9,7 @@
 #include "exchange/midi_lesson.h"
 #include "exchange/musicxml.h"
 #include "exchange/wechselbass.h"
+#include "input/treble_beside.h"
 #include "window/form1.h"
 #include "shell/text.h"
 
@@ -24,8 +25,7 @@ constexpr std::size_t kLargestMidiFile = 16 << 20;  // more is no tune (a score'
 /// three-row one (or none), whose treble the layout gives, nor for one of another tuning.
 const Instrument* manyRowInstrument(const LeftHand& leftHand, const ButtonNotes& keyboard) {
   const Instrument* instrument = leftHand.instrument();
-  const bool many = instrument && instrument->treble.size() > std::size_t(kLayoutRows);
-  return many && sameFirstRows(*instrument, keyboard) ? instrument : nullptr;
+  return instrument && hasTrebleBeside(*instrument, keyboard) ? instrument : nullptr;
 }
 
 /// What an imported tune puts beside its record, taken as the new record's: the treble buttons

@@ -52,6 +52,8 @@ void designKeys(Form1& w) {
   w.Acco2[0].visible = false;
   // The bass side shows once an instrument's is chosen; its places come with the instrument.
   for (auto& key : w.BassKeys) key.visible = false;
+  // So do the treble's rows past the third, with an instrument that has them.
+  for (auto& key : w.RowKeys) key.visible = false;
 }
 
 // Top left: the language pictures and the version.

@@ -14,6 +14,7 @@
 #include "exchange/midi_lesson.h"
 #include "input/hand_input.h"
 #include "input/left_hand.h"
+#include "input/treble_beside.h"
 #include "practice/practice.h"
 #include "practice/practice_session.h"
 #include "replay/pace.h"
@@ -190,6 +191,8 @@ class Form1 : public ShellVariables,
   /// it for the next start; a file that cannot be used is said, line by line, and changes
   /// nothing.
   void chooseBassSide(const std::string& file);
+  /// A button of the treble's rows past the third: held until clicked again.
+  void RowKeys_Click(int place);
 
   // ---- Playing with the hands: the computer keyboard and a MIDI instrument
   void loadKeyMap();
@@ -594,6 +597,12 @@ class Form1 : public ShellVariables,
   void replayBass(bool ringing);
   /// The file beside the record that a save writes (nothing when none is to be written).
   std::optional<FileChange> bassSavedWith(const std::string& fileName);
+  // The treble's rows past the third (treble_beside.cpp).
+  /// The treble of the instrument in force: the keyboard placed among its rows and the buttons
+  /// beside it shown, or the keyboard alone where it has always been.
+  void showTrebleBeside();
+  /// Sounds what changed on the buttons beside and shows them lit while held.
+  void playBeside(const TrebleBeside::Change& change);
 
   StandardClock standardClock_;
   StatusReports status_;
@@ -602,6 +611,7 @@ class Form1 : public ShellVariables,
   PracticeSession practiceSession_;
   listen::Ear ear_;
   LeftHand leftHand_;
+  TrebleBeside trebleBeside_;
   SettingsStore settings_{nullptr, ""};
   // EditBox (display texts), ShadowListe2 (name lines), ShadowListe3 (button lines) and the
   // pending chord in EditorTMP, EditorTMP2 and EditorTMP3 change only through the draft.

@@ -154,6 +154,8 @@ void Form1::midiPitchOff(int pitch) {
   hands.pitchButtons.erase(pitch);
   if (button >= 0)
     stopHandButton(button);
+  else if (const auto beside = trebleBeside_.midiNoteOff(pitch))
+    playBeside(*beside);
   else if (SoundOnOff.value == 1)
     Midi_Out_Send(128, pitch, 0);
   judgePitchesHeld(false);
@@ -168,12 +170,16 @@ void Form1::placeMidiPitches() {
     const int pitch = hands.pitches[i];
     const int wanted = placement.buttons[i].value_or(-1);
     const auto before = hands.pitchButtons.find(pitch);
+    // A pitch none of the keyboard's buttons sounds may be a button's beside it.
+    const auto beside = wanted < 0 ? trebleBeside_.midiNoteOn(pitch, hands.midiPush)
+                                   : trebleBeside_.midiNoteOff(pitch);
+    if (beside) playBeside(*beside);
     if (before != hands.pitchButtons.end() && before->second == wanted) continue;
     if (before != hands.pitchButtons.end() && before->second >= 0) stopHandButton(before->second);
     hands.pitchButtons[pitch] = wanted;
     if (wanted >= 0) {
       startHandButton(wanted);
-    } else if (before == hands.pitchButtons.end() || before->second >= 0) {
+    } else if (!beside && (before == hands.pitchButtons.end() || before->second >= 0)) {
       status().report(say(Text::MsgNoButtonForPitch, {std::to_string(pitch)}));
       noteNumber = pitch;
       if (SoundOnOff.value == 1) playnote();  // it still sounds
@@ -188,6 +194,7 @@ void Form1::KeyboardPlay_Click() {
 void Form1::releaseHands() {
   playBass(leftHand_.releaseAll(LeftHand::Holder::Key));
   playBass(leftHand_.releaseAll(LeftHand::Holder::Midi));
+  playBeside(trebleBeside_.releaseAll(Holder::Midi));
   applyHandChange(hands.keys.releaseAll());
   hands.keys.turnBellows(false);
   hands.keysDown.clear();

@@ -26,6 +26,11 @@ void Form1::Midi_Out_Reset() {
   resounded.stopped.clear();  // ended by the reset already
   resounded.started = leftHand_.sounding();
   playBass(resounded);
+  // The treble beside the keyboard is let go as the keyboard's is, unless keys or a MIDI
+  // instrument still hold it.
+  trebleBeside_.releaseAll(Holder::Mouse);
+  trebleBeside_.releaseAll(Holder::Replay);
+  playBeside({{}, trebleBeside_.sounding()});
 }
 
 void Form1::Midi_Out_Send(int status, int data1, int data2) {

@@ -45,6 +45,7 @@ void Form1::applyNoteLayout(const NoteLayout& layout) {
     if (layout.notes[i]) keyNotes[i] = *layout.notes[i];
   }
   updateKeyTips();
+  showTrebleBeside();  // an instrument of more rows fits some layouts only
 }
 
 std::optional<int> Form1::keyNote(int button) const {

@@ -68,6 +68,8 @@ void Form1::showReplayChord() {
     if (chordNames[k].empty() || button < 0 || button >= kKeyCount) continue;
     Acco2[k].left = Keys[button].left - 3;
     Acco2[k].top = Keys[button].top - 3;
+    Acco2[k].width = Keys[button].width;  // smaller among four or five rows
+    Acco2[k].height = Keys[button].height;
     Acco2[k].caption = Keys[button].caption;
     Acco2[k].visible = true;
     const std::optional<int> note = keyNote(button);
