@@ -776,3 +776,22 @@ TEST_F(TrebleBesideWindowTest, ReplaySoundsAndLightsTheFourthRowButtonsOfEachEve
   EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour);
   form.StopReplay_Click();
 }
+
+TEST_F(TrebleBesideWindowTest, TheEditorTakesTheButtonsBesideWithEachChordAndTheSaveKeepsThemBeside) {
+  choose(kFour);
+  form.Record_Click();
+  const int es = rowKey("es", false);
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  commit({10});  // a chord of the keyboard, es beside it
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  form.NextRecord_Click();  // es alone: the record file keeps a silence
+  commit({13});
+  form.SaveName.text = "Vier";
+  form.SaveRecord_Click();
+  EXPECT_EQ(form.ShadowListe3.items, (std::vector<std::string>{"10/", kBreakMute, "13/"}));
+  const RecordHands saved = savedHands("Records_Vier.txt", kFour);
+  EXPECT_EQ(saved.instrument, kFour);
+  EXPECT_EQ(saved.buttons, (std::vector<HandButton>{{1, Hand::Treble, {false, 4, 2}},
+                                                    {2, Hand::Treble, {false, 4, 2}}}));
+  EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour) << "let go with the chord taken";
+}

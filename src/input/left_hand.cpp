@@ -160,6 +160,10 @@ void LeftHand::setRecordBass(int event, const std::vector<ButtonAt>& buttons) {
   setHandButtons(recordBass_, event, Hand::Bass, buttons);
 }
 
+void LeftHand::setRecordTreble(int event, const std::vector<ButtonAt>& buttons) {
+  setHandButtons(recordBass_, event, Hand::Treble, buttons);
+}
+
 std::vector<ButtonAt> LeftHand::heldButtons() const {
   std::vector<ButtonAt> buttons;
   for (const int place : holders_.places()) buttons.push_back(at(place));

@@ -95,6 +95,9 @@ class LeftHand {
   void eventErased(int row);
   /// The bass buttons played with an event (from 1), replacing those it had.
   void setRecordBass(int event, const std::vector<ButtonAt>& buttons);
+  /// The treble buttons past the record file's played with an event (from 1), replacing those
+  /// it had: they are saved with the bass, beside the record.
+  void setRecordTreble(int event, const std::vector<ButtonAt>& buttons);
   /// The bass buttons held now, each in the bellows' direction: what a chord taken into the
   /// record plays with.
   std::vector<ButtonAt> heldButtons() const;

@@ -58,6 +58,15 @@ std::optional<int> TrebleBeside::placeForPitch(int pitch, bool push) const {
   return std::nullopt;
 }
 
+std::vector<ButtonAt> TrebleBeside::heldButtons() const {
+  std::vector<ButtonAt> buttons;
+  for (const int place : holders_.places())
+    if (holders_.heldBy(place, Holder::Mouse) || holders_.heldBy(place, Holder::Key) ||
+        holders_.heldBy(place, Holder::Midi))
+      buttons.push_back(at(place));
+  return buttons;
+}
+
 bool TrebleBeside::marked(int place) const { return holders_.heldBy(place, Holder::Replay); }
 
 TrebleBeside::Change TrebleBeside::hold(int place, Holder by) {

@@ -63,6 +63,9 @@ class TrebleBeside {
   std::optional<int> placeForPitch(int pitch, bool push) const;
 
   bool held(int place) const { return holders_.held(place); }
+  /// The buttons the learner holds (a click, a key, a MIDI note), replay's aside: what a chord
+  /// taken into the record plays beside the keyboard's.
+  std::vector<ButtonAt> heldButtons() const;
   bool marked(int place) const;
   Change hold(int place, Holder by);
   Change letGo(int place, Holder by);

@@ -7,6 +7,9 @@ namespace tastrello {
 void Form1::commitPendingEvent() {
   ++commitCounter;
   RecordDraft& record = draft();
+  // Buttons past the third row alone: the record file keeps a silence where they play.
+  const std::vector<ButtonAt> beside = trebleBeside_.heldButtons();
+  if (record.pendingEmpty() && !beside.empty()) record.addToPending(restEvent(kBreakMute));
   const bool selected = record.isEventRow(EditBox.selected);
   const int row = selected ? EditBox.selected : record.eventCount();
   switch (record.commit(EditBox.selected, replaceMode, commitCounter)) {
@@ -32,6 +35,7 @@ void Form1::commitPendingEvent() {
       // The bass buttons stay with their events; the chord taken plays with those held now.
       if (!(selected && replaceMode)) leftHand_.eventInserted(row);
       leftHand_.setRecordBass(row + 1, leftHand_.heldButtons());
+      leftHand_.setRecordTreble(row + 1, beside);
       discardPendingChord();
       break;
   }
