@@ -795,3 +795,51 @@ TEST_F(TrebleBesideWindowTest, TheEditorTakesTheButtonsBesideWithEachChordAndThe
                                                     {2, Hand::Treble, {false, 4, 2}}}));
   EXPECT_EQ(form.RowKeys[es].backColor, kIdleKeyColour) << "let go with the chord taken";
 }
+
+TEST_F(TrebleBesideWindowTest, PracticeWaitsForTheFourthRowsButtonWithTheChordAndJudgesItsDirection) {
+  files.files["Records/Hands_Records_T.txt"] =
+      formatRecordHands({kFour, {{1, Hand::Treble, {false, 4, 2}}}}, events);
+  loadEvents(events);
+  const int es = rowKey("es", false);
+  form.clickToggle(form.Practice);
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  ASSERT_EQ(form.currentEvent(), 1);
+  EXPECT_EQ(form.RowKeys[es].backColor, kMarkedBassColour) << "shown as one to play";
+  EXPECT_NE(form.StatusLine.caption.find("es"), std::string::npos) << form.StatusLine.caption;
+  form.Keys_Click(10);
+  EXPECT_EQ(form.currentEvent(), 1) << "the keyboard's part of the chord alone";
+  // The same place pushing (b): the wrong direction, shown on it.
+  const int b = rowKey("b", true);
+  form.dispatch(Event::click(ControlId::RowKeys, b));
+  EXPECT_EQ(form.RowKeys[b].backColor, kWrongDirectionColour);
+  EXPECT_EQ(form.currentEvent(), 1);
+  form.Keys_Click(10);
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  EXPECT_EQ(form.currentEvent(), 2);
+  EXPECT_NE(form.RowKeys[es].backColor, kMarkedBassColour) << "event 2 has nothing beside";
+  form.Keys_Click(13);
+  for (int i = 0; i < 8 && form.practice.history.passes.empty(); ++i) form.Timer1_Timer();
+  ASSERT_EQ(form.practice.history.passes.size(), 1u);
+  const PassScore score = form.practice.history.passes.back().score;
+  EXPECT_EQ(score.events, 2);
+  EXPECT_EQ(score.rightFirstTry, 1);
+  EXPECT_EQ(score.wrongDirections, 1);
+}
+
+TEST_F(TrebleBesideWindowTest, PracticeTakesTheFourthRowsButtonFromAMidiInstrument) {
+  files.files["Records/Hands_Records_T.txt"] =
+      formatRecordHands({kFour, {{1, Hand::Treble, {false, 4, 2}}}}, events);
+  loadEvents(events);
+  form.clickToggle(form.Practice);
+  form.PlayStop_Click();
+  form.Timer1_Timer();
+  form.Timer1_Timer();
+  ASSERT_EQ(form.currentEvent(), 1);
+  const int pitch10 = *form.keyNote(10);
+  form.MidiIn_Message(0x90 | std::uint32_t(pitch10) << 8 | 100 << 16);
+  EXPECT_EQ(form.currentEvent(), 1);
+  form.MidiIn_Message(0x90 | 63 << 8 | 100 << 16);  // es, on the fourth row only
+  EXPECT_EQ(form.currentEvent(), 2);
+}

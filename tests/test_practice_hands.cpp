@@ -45,7 +45,26 @@ TEST(PracticeButtonsTest, AChordOfBothSidesNeedsTheBellowsOfAllItsButtons) {
   EXPECT_EQ(bellowsOfChord({10 + kButtonsPerBlock, bassButton(3, true)}), Bellows::Push);
   EXPECT_EQ(bellowsOfChord({10, bassButton(3, true)}), Bellows::Both)
       << "a pull treble over a push bass cannot be played";
-  EXPECT_EQ(bellowsOfChord({-4, 500}), Bellows::None);
+  EXPECT_EQ(bellowsOfChord({-4, 200}), Bellows::None) << "numbers of neither side";
+}
+
+TEST(PracticeButtonsTest, ATrebleButtonPastTheThirdRowCountsByItsPlaceAndTurnsWithTheBellows) {
+  for (const ButtonAt at : {ButtonAt{false, 4, 2}, ButtonAt{true, 5, 16}, ButtonAt{true, 1, 13}}) {
+    const int button = besideButton(at);
+    EXPECT_TRUE(isBesideButton(button));
+    EXPECT_TRUE(isPracticeButton(button));
+    EXPECT_FALSE(isBassButton(button)) << "below every bass number";
+    EXPECT_EQ(besideAt(button), at);
+    const ButtonAt turned{!at.push, at.row, at.number};
+    EXPECT_EQ(besideAt(otherDirection(button)), turned);
+    EXPECT_EQ(bellowsOfChord({button}), at.push ? Bellows::Push : Bellows::Pull);
+  }
+  // With the keyboard's buttons: a pull chord over the fourth row's push button cannot be played.
+  EXPECT_EQ(bellowsOfChord({10, besideButton({false, 4, 1})}), Bellows::Pull);
+  EXPECT_EQ(bellowsOfChord({10, besideButton({true, 4, 1})}), Bellows::Both);
+  const std::vector<int> chord{10, besideButton({false, 4, 2})};
+  EXPECT_EQ(judgeButtons(chord, {10, besideButton({true, 4, 2})}), Verdict::WrongDirection);
+  EXPECT_EQ(judgeButtons(chord, {10, besideButton({false, 4, 3})}), Verdict::WrongButton);
 }
 
 TEST(PracticeButtonsTest, TheJudgesTellABassInTheWrongDirectionFromAWrongBass) {

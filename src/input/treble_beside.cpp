@@ -1,5 +1,7 @@
 #include "input/treble_beside.h"
 
+#include <algorithm>
+
 #include "exchange/tune.h"
 #include "records/record_hands.h"
 
@@ -18,6 +20,7 @@ TrebleBeside::Change TrebleBeside::use(const Instrument* instrument) {
     change.stopped.insert(change.stopped.end(), freed.stopped.begin(), freed.stopped.end());
   }
   places_.clear();
+  marks_.clear();
   present_ = instrument != nullptr && instrument->treble.size() > std::size_t(kLayoutRows);
   const std::vector<int> rows =
       present_ ? trebleRowLengths(*instrument) : std::vector<int>{11, 12, 11};
@@ -67,7 +70,15 @@ std::vector<ButtonAt> TrebleBeside::heldButtons() const {
   return buttons;
 }
 
-bool TrebleBeside::marked(int place) const { return holders_.heldBy(place, Holder::Replay); }
+bool TrebleBeside::marked(int place) const {
+  return holders_.heldBy(place, Holder::Replay) ||
+         std::find(marks_.begin(), marks_.end(), place) != marks_.end();
+}
+
+std::optional<int> TrebleBeside::midiPlaceOf(int pitch) const {
+  const auto it = midiPlaces_.find(pitch);
+  return it == midiPlaces_.end() ? std::nullopt : std::optional<int>(it->second);
+}
 
 TrebleBeside::Change TrebleBeside::hold(int place, Holder by) {
   Change change;

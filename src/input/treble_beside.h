@@ -66,7 +66,11 @@ class TrebleBeside {
   /// The buttons the learner holds (a click, a key, a MIDI note), replay's aside: what a chord
   /// taken into the record plays beside the keyboard's.
   std::vector<ButtonAt> heldButtons() const;
+  /// Shown as to be played: the places marked (practice waits for them) and replay's.
   bool marked(int place) const;
+  void mark(std::vector<int> places) { marks_ = std::move(places); }
+  /// The place a MIDI note holds; nothing for one no button beside holds.
+  std::optional<int> midiPlaceOf(int pitch) const;
   Change hold(int place, Holder by);
   Change letGo(int place, Holder by);
   /// A click: holds a place the mouse does not hold, lets go one it does.
@@ -101,6 +105,7 @@ class TrebleBeside {
   HeldPlaces holders_;
   SoundingNotes<int> sounding_;
   std::map<int, int> midiPlaces_;  ///< per MIDI pitch held here: its place
+  std::vector<int> marks_;
 };
 
 }  // namespace tastrello

@@ -17,8 +17,7 @@ Bellows bellowsOfChord(const std::vector<int>& buttons) {
   bool pull = false, push = false;
   for (int button : buttons) {
     if (!isPracticeButton(button)) continue;
-    const bool pushing = isBassButton(button) ? isPushBassButton(button) : isPushButton(button);
-    (pushing ? push : pull) = true;
+    (pushesBellows(button) ? push : pull) = true;
   }
   if (pull && push) return Bellows::Both;
   if (pull) return Bellows::Pull;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument/instrument.h"
 #include "sound/buttons.h"
 
 namespace tastrello {
@@ -28,14 +29,44 @@ constexpr bool isBassButton(int button) { return button >= kFirstBassButton; }
 constexpr int bassPlaceOf(int button) { return (button - kFirstBassButton) / 2; }
 constexpr bool isPushBassButton(int button) { return (button - kFirstBassButton) % 2 == 1; }
 
-/// A treble button (0..67) or a bass button.
+/// The treble's buttons past the keyboard's 68 (rows past the third, or past a row's length in a
+/// record file) count from here, by their place on the instrument: a row of up to 16 buttons,
+/// each in both bellows directions.
+constexpr int kFirstBesideButton = 500;
+constexpr int kBesideRowButtons = 16;
+constexpr int besideButton(int row, int number, bool push) {
+  return kFirstBesideButton + 2 * ((row - 1) * kBesideRowButtons + number - 1) + (push ? 1 : 0);
+}
+constexpr bool isBesideButton(int button) {
+  return button >= kFirstBesideButton && button < kFirstBesideButton + 2 * 5 * kBesideRowButtons;
+}
+constexpr int besideRowOf(int button) {
+  return (button - kFirstBesideButton) / 2 / kBesideRowButtons + 1;
+}
+constexpr int besideNumberOf(int button) {
+  return (button - kFirstBesideButton) / 2 % kBesideRowButtons + 1;
+}
+static_assert(kFirstBesideButton + 2 * 5 * kBesideRowButtons <= kFirstBassButton);
+inline int besideButton(const ButtonAt& at) { return besideButton(at.row, at.number, at.push); }
+inline ButtonAt besideAt(int button) {
+  return {button % 2 == 1, besideRowOf(button), besideNumberOf(button)};
+}
+
+/// A treble button (0..67), one beside them or a bass button.
 constexpr bool isPracticeButton(int button) {
-  return (button >= 0 && button < 2 * kButtonsPerBlock) || isBassButton(button);
+  return (button >= 0 && button < 2 * kButtonsPerBlock) || isBesideButton(button) ||
+         isBassButton(button);
+}
+
+/// Whether a button pushes: the keyboard's push block, or the odd numbers beside and on the bass.
+constexpr bool pushesBellows(int button) {
+  return isBesideButton(button) || isBassButton(button) ? button % 2 == 1
+                                                        : button >= kButtonsPerBlock;
 }
 
 /// The same place in the other bellows direction, on either side.
 constexpr int otherDirection(int button) {
-  if (isBassButton(button)) return bassButton(bassPlaceOf(button), !isPushBassButton(button));
+  if (isBesideButton(button) || isBassButton(button)) return button ^ 1;
   return button < kButtonsPerBlock ? button + kButtonsPerBlock : button - kButtonsPerBlock;
 }
 

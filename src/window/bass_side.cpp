@@ -157,10 +157,14 @@ void Form1::showBassColours() {
                                                           : keyIdleColor;
 }
 
-std::vector<int> Form1::practisedBass(int event) const {
+std::vector<int> Form1::practisedBeside(int event, Hand hand) const {
   std::vector<int> buttons;
-  for (const ButtonAt& at : leftHand_.recordBass(event))
-    if (const auto place = leftHand_.placeOf(at)) buttons.push_back(bassButton(*place, at.push));
+  for (const ButtonAt& at : handButtons(leftHand_.record(), event, hand)) {
+    if (hand == Hand::Treble && trebleBeside_.placeOf(at))
+      buttons.push_back(besideButton(at));
+    else if (const auto place = hand == Hand::Bass ? leftHand_.placeOf(at) : std::nullopt)
+      buttons.push_back(bassButton(*place, at.push));
+  }
   return buttons;
 }
 

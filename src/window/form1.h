@@ -582,8 +582,15 @@ class Form1 : public ShellVariables,
   void showBassSide();
   void fillBassChooser();
   void fillHandsChooser();
-  /// An event's bass buttons as practice numbers them (see practice_hands.h).
-  std::vector<int> practisedBass(int event) const;
+  /// An event's buttons beside the keyboard's as practice numbers them (see practice_hands.h):
+  /// its bass, or its treble past the third row.
+  std::vector<int> practisedBeside(int event, Hand hand) const;
+  /// The buttons beside the keyboard's among those to play now shown as such (practice.cpp).
+  void markBeside(const std::vector<int>& buttons);
+  /// A verdict's colour on a button of either side, as practice numbers them.
+  void colourButton(int button, Colour colour);
+  /// The button a MIDI note held holds, as practice numbers them; -1 for none.
+  int heldButtonOf(int pitch) const;
   /// The bass buttons lit while held, marked while practice waits for them, idle otherwise.
   void showBassColours();
   /// Sounds what changed on the left hand and shows the bass buttons held lit.

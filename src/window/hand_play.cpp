@@ -161,6 +161,13 @@ void Form1::midiPitchOff(int pitch) {
   judgePitchesHeld(false);
 }
 
+int Form1::heldButtonOf(int pitch) const {
+  const auto on = hands.pitchButtons.find(pitch);
+  if (on != hands.pitchButtons.end() && on->second >= 0) return on->second;
+  const auto place = trebleBeside_.midiPlaceOf(pitch);
+  return place ? besideButton(trebleBeside_.at(*place)) : -1;
+}
+
 void Form1::placeMidiPitches() {
   const PitchPlacement placement = placePitches(hands.pitches, buttonNotes(), hands.controllerPush,
                                                 hands.midiPush, hands.lastButton);

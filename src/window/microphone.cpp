@@ -76,9 +76,10 @@ std::optional<std::vector<int>> Form1::chordExpectedNow() const {
     return due.empty() ? std::nullopt : std::optional(due);
   }
   if (practising() && practice.waiting) {
-    // The ear knows the treble's reeds only: the bass side is not listened for.
+    // The ear knows the keyboard's reeds only: the bass side and the rows past the third are
+    // not listened for.
     std::vector<int> treble = practice.wanted;
-    std::erase_if(treble, isBassButton);
+    std::erase_if(treble, [](int button) { return button >= kKeyCount; });
     return treble;
   }
   return std::nullopt;

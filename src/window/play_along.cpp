@@ -164,13 +164,12 @@ std::vector<int> Form1::wantedButtons() const {
 }
 
 void Form1::expectChord() {
+  std::vector<int> treble = wantedButtons();
+  const std::vector<int> beside = practisedBeside(replayPosition, Hand::Treble);
+  treble.insert(treble.end(), beside.begin(), beside.end());
   const std::vector<int> buttons =
-      practice.hands.chord(wantedButtons(), practisedBass(replayPosition));
-  std::vector<int> marked;
-  for (int button : buttons)
-    if (isBassButton(button)) marked.push_back(bassPlaceOf(button));
-  leftHand_.mark(std::move(marked));
-  showBassColours();
+      practice.hands.chord(treble, practisedBeside(replayPosition, Hand::Bass));
+  markBeside(buttons);
   if (buttons.empty()) return;
   // The chord holds through the ringing rests after it.
   int steps = 1;
@@ -213,7 +212,8 @@ void Form1::keepHeldBeforePass(double now, const std::vector<int>& held) {
 
 void Form1::alongClick(int button) {
   // A treble button sounds here; a bass button sounded with its click.
-  const std::optional<int> note = isBassButton(button) ? std::nullopt : keyNote(button);
+  std::optional<int> note;
+  if (button >= 0 && button < kKeyCount) note = keyNote(button);
   if (note && SoundOnOff.value == 1) {
     noteNumber = *note;
     playnote();
@@ -275,11 +275,17 @@ void Form1::showVerdict(const TimedVerdict& v) {
     ZahlenSchirm.rowNotes[row] = note;
   }
   const std::string& line = eventButtonLines.at(std::size_t(v.event));
-  if (practice.hands.learnerPlaysTreble())
-    for (int button : buttonsOfLine(line)) Keys[std::size_t(button)].backColor = timingColour(v.timing);
-  if (practice.hands.learnerPlaysBass())
-    for (int button : practisedBass(v.event))
-      BassKeys[std::size_t(bassPlaceOf(button))].backColor = timingColour(v.timing);
+  std::vector<int> judged;
+  if (practice.hands.learnerPlaysTreble()) {
+    judged = buttonsOfLine(line);
+    const std::vector<int> beside = practisedBeside(v.event, Hand::Treble);
+    judged.insert(judged.end(), beside.begin(), beside.end());
+  }
+  if (practice.hands.learnerPlaysBass()) {
+    const std::vector<int> bass = practisedBeside(v.event, Hand::Bass);
+    judged.insert(judged.end(), bass.begin(), bass.end());
+  }
+  for (int button : judged) colourButton(button, timingColour(v.timing));
   status().inform(say(message, {std::to_string(std::abs(v.ms))}));
   fillTimingStrip();
 }

@@ -31,17 +31,20 @@ bool isWrong(Verdict verdict) {
   return verdict == Verdict::WrongButton || verdict == Verdict::WrongDirection;
 }
 
-/// The buttons as the keyboard names them now, without the blanks that pad the captions to the
-/// width of the layout's column; a bass button by its letter.
-std::string namesOf(const std::vector<int>& buttons,
-                    const std::array<std::string, kKeyCount>& captions, const LeftHand& bass) {
+/// The buttons as the window names them now, without the blanks that pad the keyboard's
+/// captions to the width of the layout's column; a bass button by its letter.
+std::string namesOf(const std::vector<int>& buttons, const std::array<Control, kKeyCount>& keys,
+                    const LeftHand& bass, const TrebleBeside& beside) {
   std::string names;
   for (int button : buttons) {
     std::string caption;
     if (isBassButton(button) && bassPlaceOf(button) < bass.placeCount())
       caption = bass.buttonAt(bassPlaceOf(button)).letter;
     else if (button >= 0 && button < kKeyCount)
-      caption = captions[std::size_t(button)];
+      caption = keys[std::size_t(button)].caption;
+    else if (const auto place = isBesideButton(button) ? beside.placeOf(besideAt(button))
+                                                       : std::nullopt)
+      caption = beside.caption(*place);
     const auto first = caption.find_first_not_of(' ');
     if (first == std::string::npos) continue;
     const std::string name = caption.substr(first, caption.find_last_not_of(' ') - first + 1);
@@ -50,7 +53,6 @@ std::string namesOf(const std::vector<int>& buttons,
   return names;
 }
 
-/// The bellows direction the buttons are played in, in words.
 std::string directionOf(const std::vector<int>& buttons, const StatusReports& texts) {
   const Bellows bellows = bellowsOfChord(buttons);
   if (bellows == Bellows::Both) return texts.say(Text::BellowsBoth);
@@ -287,19 +289,41 @@ void Form1::showPassScore() {
 // ---- Waiting for a chord and judging what is played
 
 void Form1::waitForChord() {
-  std::vector<int> treble;
-  for (int k = 1; k <= 4; ++k)
-    if (!chordNames[k].empty()) treble.push_back(chordButtons[k]);
-  const std::vector<int> bass = practisedBass(replayPosition);
+  std::vector<int> treble = wantedButtons();
+  const std::vector<int> beside = practisedBeside(replayPosition, Hand::Treble);
+  treble.insert(treble.end(), beside.begin(), beside.end());
+  const std::vector<int> bass = practisedBeside(replayPosition, Hand::Bass);
   if (!practiceSession().waitFor(practice.hands.chord(treble, bass))) return;
-  std::vector<int> marked;
-  for (int button : practice.wanted)
-    if (isBassButton(button)) marked.push_back(bassPlaceOf(button));
-  leftHand_.mark(std::move(marked));
-  showBassColours();
-  status().inform(say(Text::MsgPlayChord, {namesOf(practice.wanted, keyCaptions(), leftHand_),
+  markBeside(practice.wanted);
+  status().inform(say(Text::MsgPlayChord, {namesOf(practice.wanted, Keys, leftHand_, trebleBeside_),
                                             directionOf(practice.wanted, status())}));
 }
+
+void Form1::markBeside(const std::vector<int>& buttons) {
+  std::vector<int> bass, treble;
+  for (int button : buttons) {
+    if (isBassButton(button)) bass.push_back(bassPlaceOf(button));
+    if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
+                                                  : std::nullopt)
+      treble.push_back(*place);
+  }
+  leftHand_.mark(std::move(bass));
+  trebleBeside_.mark(std::move(treble));
+  showBassColours();
+  playBeside({});
+}
+
+void Form1::colourButton(int button, Colour colour) {
+  if (button >= 0 && button < kKeyCount) {
+    Keys[button].backColor = colour;
+  } else if (isBassButton(button)) {
+    if (bassPlaceOf(button) < leftHand_.placeCount()) BassKeys[bassPlaceOf(button)].backColor = colour;
+  } else if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
+                                                       : std::nullopt) {
+    RowKeys[*place].backColor = colour;
+  }
+}
+
 
 void Form1::judgeKeys(bool pressed) {
   if (practice.hands.learnerPlaysBass()) {
@@ -322,7 +346,7 @@ void Form1::judgePitchesHeld(bool pressed) {
     return;
   }
   std::vector<int> buttons;
-  for (int pitch : hands.pitches) buttons.push_back(hands.pitchButtons[pitch]);
+  for (int pitch : hands.pitches) buttons.push_back(heldButtonOf(pitch));
   if (playingAlong()) {
     std::erase(buttons, -1);
     alongHeld(buttons);
@@ -330,8 +354,14 @@ void Form1::judgePitchesHeld(bool pressed) {
   }
   if (!practising() || !practice.waiting) return;
   std::vector<int> wantedPitches;
-  for (int button : practice.wanted)
-    if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
+  for (int button : practice.wanted) {
+    if (button >= 0 && button < kKeyCount) {
+      if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
+    } else if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
+                                                         : std::nullopt) {
+      wantedPitches.push_back(trebleBeside_.pitchOf(*place));
+    }
+  }
   showTry(practiceSession().heldPitches(wantedPitches, hands.pitches, buttons,
                                         hands.controllerPush, pressed));
 }
@@ -339,8 +369,8 @@ void Form1::judgePitchesHeld(bool pressed) {
 void Form1::judgeBothHands(bool pressed) {
   std::vector<int> treble;
   for (int position : hands.keys.held()) treble.push_back(hands.keys.button(position));
-  for (const auto& [pitch, button] : hands.pitchButtons)
-    if (button >= 0) treble.push_back(button);
+  for (const int pitch : hands.pitches)
+    if (const int button = heldButtonOf(pitch); button >= 0) treble.push_back(button);
   std::vector<int> bass = leftHand_.heldPlaces(LeftHand::Holder::Key);
   for (int place : leftHand_.heldPlaces(LeftHand::Holder::Midi))
     if (std::find(bass.begin(), bass.end(), place) == bass.end()) bass.push_back(place);
@@ -354,8 +384,9 @@ void Form1::judgeBothHands(bool pressed) {
 }
 
 void Form1::practiceClick(int button) {
-  // A treble button sounds here; a bass button sounded with its click.
-  const std::optional<int> note = isBassButton(button) ? std::nullopt : keyNote(button);
+  // A button of the keyboard sounds here; one beside it or on the bass sounded with its click.
+  std::optional<int> note;
+  if (button >= 0 && button < kKeyCount) note = keyNote(button);
   const bool learners =
       isBassButton(button) ? practice.hands.learnerPlaysBass() : practice.hands.learnerPlaysTreble();
   if (!practice.waiting || !learners) {
@@ -369,6 +400,7 @@ void Form1::practiceClick(int button) {
     // A new try: the buttons of the last one go dark and, when chords are cut, fall silent.
     for (auto& key : Keys) key.backColor = keyIdleColor;
     showBassColours();
+    playBeside({});
     if (Check4.value == 1) Midi_Out_Reset();
   }
   if (note && SoundOnOff.value == 1) {
@@ -379,21 +411,15 @@ void Form1::practiceClick(int button) {
 }
 
 void Form1::showTry(const PracticeTry& attempt) {
-  for (const auto& [button, verdict] : attempt.colours) {
-    if (!isBassButton(button))
-      Keys[button].backColor = verdictColour(verdict);
-    else if (bassPlaceOf(button) < leftHand_.placeCount())
-      BassKeys[bassPlaceOf(button)].backColor = verdictColour(verdict);
-  }
+  for (const auto& [button, verdict] : attempt.colours) colourButton(button, verdictColour(verdict));
   if (!attempt.verdict) return;
   if (*attempt.verdict == Verdict::Right) {
     chordPlayed();
     return;
   }
   if (!isWrong(*attempt.verdict)) return;
-  const auto captions = keyCaptions();
-  const std::string wanted = namesOf(practice.wanted, captions, leftHand_);
-  const std::string wrong = namesOf(attempt.wrong, captions, leftHand_);
+  const std::string wanted = namesOf(practice.wanted, Keys, leftHand_, trebleBeside_);
+  const std::string wrong = namesOf(attempt.wrong, Keys, leftHand_, trebleBeside_);
   const std::string wantedWay = directionOf(practice.wanted, status());
   if (*attempt.verdict == Verdict::WrongDirection) {
     status().inform(say(Text::MsgWrongDirection, {wrong, directionOf(attempt.wrong, status()),
@@ -407,6 +433,7 @@ void Form1::chordPlayed() {
   practiceSession().chordPlayed();
   // A bass clicked towards the chord lets go, as a finger lifts for the next button.
   playBass(leftHand_.releaseAll(LeftHand::Holder::Mouse));
+  playBeside(trebleBeside_.releaseAll(Holder::Mouse));
   StatusLine.caption.clear();
   advanceReplay();
   // What comes next (a chord, a rest) gets a whole step from now.

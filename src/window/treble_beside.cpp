@@ -2,6 +2,7 @@
 // force whose first three are the layout on the keyboard, the keyboard's buttons move to where
 // that instrument has them and the buttons beside them show in their blocks, played with the
 // mouse and a MIDI instrument and sounded by replay from the file beside the record.
+#include "practice/practice_hands.h"
 #include "window/form1.h"
 
 namespace tastrello {
@@ -46,14 +47,22 @@ void Form1::playBeside(const TrebleBeside::Change& change) {
     if (SoundOnOff.value == 1) playnote();
   }
   for (int place = 0; place < trebleBeside_.placeCount(); ++place)
-    RowKeys[place].backColor = trebleBeside_.held(place) ? keyLitColor : keyIdleColor;
+    RowKeys[place].backColor = trebleBeside_.held(place)     ? keyLitColor
+                               : trebleBeside_.marked(place) ? kMarkedBassColour
+                                                             : keyIdleColor;
 }
 
 void Form1::RowKeys_Click(int place) {
   if (place < 0 || place >= trebleBeside_.placeCount()) return;
   tap();
-  playBass(leftHand_.turnBellows(trebleBeside_.at(place).push));  // as a click on the keyboard
+  const ButtonAt at = trebleBeside_.at(place);
+  playBass(leftHand_.turnBellows(at.push));  // as a click on the keyboard
   playBeside(trebleBeside_.click(place));
+  if (!trebleBeside_.held(place) || !practice.hands.learnerPlaysTreble()) return;
+  if (playingAlong())
+    alongClick(besideButton(at));
+  else if (practising())
+    practiceClick(besideButton(at));
 }
 
 }  // namespace tastrello
