@@ -843,3 +843,30 @@ TEST_F(TrebleBesideWindowTest, PracticeTakesTheFourthRowsButtonFromAMidiInstrume
   form.MidiIn_Message(0x90 | 63 << 8 | 100 << 16);  // es, on the fourth row only
   EXPECT_EQ(form.currentEvent(), 2);
 }
+
+TEST_F(TrebleBesideWindowTest, PlayingAlongTheFourthRowsButtonIsPartOfTheChordJudgedByItsMoment) {
+  files.files["Records/Hands_Records_T.txt"] =
+      formatRecordHands({kFour, {{1, Hand::Treble, {false, 4, 2}}}}, events);
+  loadEvents(events);
+  const int es = rowKey("es", false);
+  form.clickToggle(form.PlayAlong);
+  form.PracticeTempo.value = 60;
+  form.PracticeTempo_Click();
+  clock.now = 1000;
+  form.PlayStop_Click();
+  double at = 1000;
+  for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
+    clock.now = at += 1.0;
+    form.Timer1_Timer();
+  }
+  ASSERT_EQ(form.currentEvent(), 1);
+  EXPECT_EQ(form.RowKeys[es].backColor, kMarkedBassColour) << "due with the chord";
+  clock.now = at + 0.030;
+  form.Keys_Click(10);
+  EXPECT_TRUE(form.ZahlenSchirm.rowNotes.empty() || form.ZahlenSchirm.rowNotes[0].empty())
+      << "half the chord is no chord yet";
+  form.dispatch(Event::click(ControlId::RowKeys, es));
+  ASSERT_GE(form.ZahlenSchirm.rowNotes.size(), 1u);
+  EXPECT_EQ(form.ZahlenSchirm.rowNotes[0], "+30") << "judged when the whole chord was played";
+  EXPECT_EQ(form.RowKeys[es].backColor, kRightKeyColour);
+}
