@@ -186,9 +186,11 @@ test('the bass side chosen in the instrument panel is drawn under the treble and
   if (!(await shown())) await page.click('[data-control="Expand"]');
   await page.waitForFunction(() => getComputedStyle(document.querySelector('[data-control="BassChooser"]')).display !== 'none', {timeout: 10000});
   const options = await page.$$eval('[data-control="BassChooser"] option', (os) => os.map((o) => o.textContent));
-  assert.equal(options.length, 3, `offered: ${options}`);
-  assert.match(options[1], /12/);
-  await page.select('[data-control="BassChooser"]', options[1]);
+  // None, the four- and five-row instruments that begin with G-C-F, and its 12 and 8 basses.
+  assert.equal(options.length, 5, `offered: ${options}`);
+  const twelve = options.find((o) => /G-C-F, 12/.test(o));
+  assert.ok(twelve, `offered: ${options}`);
+  await page.select('[data-control="BassChooser"]', twelve);
   await page.waitForFunction(() => document.querySelectorAll('[data-control^="BassKeys["]').length === 48 &&
     [...document.querySelectorAll('[data-control^="BassKeys["]')].filter((e) => e.offsetParent !== null).length === 12, {timeout: 10000});
   const letters = await page.$$eval('[data-control^="BassKeys["]', (els) => els.filter((e) => e.offsetParent !== null).map((e) => e.querySelector('.caption').textContent));
@@ -214,6 +216,41 @@ test('the bass side chosen in the instrument panel is drawn under the treble and
   await page.screenshot({path: path.join(out, 'web-bass-side.png')});
   await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);  // let it go again
   await page.select('[data-control="BassChooser"]', options[0]);
+});
+
+test('a four-row instrument shows its fourth row beside the keyboard and a click there sounds its note', {skip: skip || false, timeout: 60000}, async () => {
+  const options = await page.$$eval('[data-control="BassChooser"] option', (os) => os.map((o) => o.textContent));
+  const four = options.find((o) => /G-C-F-B, 16/.test(o));
+  assert.ok(four, `offered: ${options}`);
+  await page.select('[data-control="BassChooser"]', four);
+  const rowKeysShown = (n) => page.waitForFunction((count) => [...document.querySelectorAll('[data-control^="RowKeys["]')]
+    .filter((e) => e.offsetParent !== null).length === count, {timeout: 10000}, n);
+  await rowKeysShown(22);
+  // Both blocks, the keyboard's buttons and those beside them, side by side: none over another.
+  const overlaps = await page.evaluate(() => {
+    const boxes = [...document.querySelectorAll('[data-control^="Keys["], [data-control^="RowKeys["]')]
+      .filter((e) => e.offsetParent !== null).map((e) => e.getBoundingClientRect());
+    let n = 0;
+    for (let i = 0; i < boxes.length; ++i)
+      for (let j = i + 1; j < boxes.length; ++j) {
+        const a = boxes[i], b = boxes[j];
+        if (a.left < b.right - 1 && b.left < a.right - 1 && a.top < b.bottom - 1 && b.top < a.bottom - 1) ++n;
+      }
+    return n;
+  });
+  assert.equal(overlaps, 0);
+  const es = await page.$$eval('[data-control^="RowKeys["]', (els) => els.find((e) => e.offsetParent !== null && e.querySelector('.caption').textContent === 'es').dataset.control);
+  await page.evaluate(() => (window.tastrello.sent = []));
+  const box = await (await page.$(`[data-control="${es}"]`)).boundingBox();
+  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+  await page.waitForFunction(() => window.tastrello.sent.some(([w]) => (w & 0xff) === 0x90), {timeout: 10000});
+  const words = await page.evaluate(() => window.tastrello.sent.map(([w]) => w));
+  assert.ok(words.some((w) => (w & 0xff) === 0x90 && ((w >> 8) & 0x7f) === 63), `es: ${words.map((w) => w.toString(16))}`);
+  const out = path.join(kSite, '..', 'screenshots');
+  await page.screenshot({path: path.join(out, 'web-four-rows.png')});
+  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+  await page.select('[data-control="BassChooser"]', options[0]);
+  await rowKeysShown(0);
 });
 
 test('a score archive chosen for import is read by the page, asks for the voice and opens in the editor', {skip: skip || false, timeout: 60000}, async () => {
