@@ -7,9 +7,12 @@
 //   --part N   every N-th chord only;  --show  each chord judged wrongly, with its take;
 //   --take N   the chords of take N one by one;  --layout FILE  that layout's takes only;
 //   --general-midi  the General MIDI fonts' own accordions, out of tune, instead of the reed font
+//   --keep DIR  the rendered takes kept in DIR (made if need be): a second run only listens
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <array>
 #include <map>
 #include <string>
@@ -49,8 +52,30 @@ bool judgedWell(const ChordOutcome& o) {
   }
 }
 
+/// A take's sound, rendered or, with a folder to keep them in, read back from there: rendering
+/// takes most of a run, and the same seed renders the same sound.
+std::vector<float> soundOf(const CorpusTake& take, const std::string& keep) {
+  if (keep.empty()) return renderCorpusTake(take);
+  // The whole description of the take, hashed: the names are long and not made for files.
+  const std::string description = take.name + "/" + take.layout + "/" + std::to_string(take.sound.sampleRate) +
+                                  (take.sound.reedFont ? "/reeds/" : "/gm/") + std::to_string(take.sound.seed);
+  const std::string name = std::to_string(std::hash<std::string>{}(description)) + ".f32";
+  const std::filesystem::path path = std::filesystem::path(keep) / name;
+  std::vector<float> audio;
+  if (std::ifstream in{path, std::ios::binary}) {
+    audio.resize(std::size_t(std::filesystem::file_size(path)) / sizeof(float));
+    if (in.read(reinterpret_cast<char*>(audio.data()), std::streamsize(audio.size() * sizeof(float)))) return audio;
+  }
+  audio = renderCorpusTake(take);
+  std::filesystem::create_directories(keep);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(audio.data()), std::streamsize(audio.size() * sizeof(float)));
+  return audio;
+}
+
 /// The reference learnt by tuning in with the take's sound (once for each sound).
-double referenceFor(const CorpusTake& take, std::map<std::string, double>& learnt, int& failed) {
+double referenceFor(const CorpusTake& take, std::map<std::string, double>& learnt, int& failed,
+                    const std::string& keep) {
   const TakeSound& s = take.sound;
   const std::string key = s.soundFont + (s.reedFont ? "+reeds/" : "/") + std::to_string(s.program) + "/" +
                           std::to_string(s.referenceCents) + "/" + std::to_string(s.reedCents.size()) +
@@ -58,7 +83,7 @@ double referenceFor(const CorpusTake& take, std::map<std::string, double>& learn
                           std::to_string(s.reverb) + "/" + std::to_string(s.noiseBelowDb);
   if (const auto it = learnt.find(key); it != learnt.end()) return it->second;
   const CorpusTake tuning = tuningTake(s, take.layout.empty() ? "Notes_G-C-F.txt" : take.layout);
-  const auto reference = tuneIn(tuning, renderCorpusTake(tuning));
+  const auto reference = tuneIn(tuning, soundOf(tuning, keep));
   if (!reference) ++failed;
   return learnt[key] = reference.value_or(0);
 }
@@ -116,6 +141,7 @@ int main(int argc, char** argv) {
   CorpusOptions options;
   bool show = false;
   int detail = -1;
+  std::string keep;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--part") && i + 1 < argc) options.everyNth = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--rate") && i + 1 < argc) options.sampleRate = std::atoi(argv[++i]);
@@ -123,6 +149,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--general-midi")) options.reedFont = false;
     else if (!std::strcmp(argv[i], "--take") && i + 1 < argc) detail = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--layout") && i + 1 < argc) options.layouts.push_back(argv[++i]);
+    else if (!std::strcmp(argv[i], "--keep") && i + 1 < argc) keep = argv[++i];
   }
   std::string why;
   if (!haveSoundFont(why)) {
@@ -153,9 +180,9 @@ int main(int argc, char** argv) {
   for (std::size_t t = 0; t < takes.size(); ++t) {
     const CorpusTake& take = takes[t];
     if (detail >= 0 && int(t) != detail) continue;
-    const double reference = referenceFor(take, learnt, tuningFailed);
+    const double reference = referenceFor(take, learnt, tuningFailed, keep);
     worstTuning = std::max(worstTuning, std::abs(reference - take.sound.referenceCents));
-    const TakeOutcome outcome = listenTo(take, renderCorpusTake(take), reference);
+    const TakeOutcome outcome = listenTo(take, soundOf(take, keep), reference);
     tally.add(outcome);
     if (!take.bass.empty() || take.name.find(" take ") != std::string::npos) byCondition.add(take, outcome);
     if (detail >= 0) {

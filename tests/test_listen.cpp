@@ -447,6 +447,76 @@ TEST(ListenerTest, AChordPlayedAgainAfterItWasLetGoIsHeardAgain) {
   EXPECT_EQ(chordsOf(listenInBlocks(synthesize(notes, s, 1.5), 128)).size(), 3u);
 }
 
+namespace {
+
+/// c1 e1 g1 from 0.3 s with g1 speaking `lateSeconds` after c1 and e1 (a reed slow to speak),
+/// then d1 f1 a1 from 0.8 s; faint noise.
+std::vector<float> chordWithALateReed(double lateSeconds, const std::vector<int>& played = {60, 64, 67}) {
+  SyntheticSound s;
+  s.noiseLevel = 0.002;
+  s.reeds = {-8, 8};
+  std::vector<SyntheticNote> notes;
+  for (int p : played) notes.push_back({p == 67 ? 0.3 + lateSeconds : 0.3, 0.4, p, 0.05});
+  for (int p : {62, 65, 69}) notes.push_back({0.8, 0.4, p, 0.05});
+  return synthesize(notes, s, 1.5);
+}
+
+}  // namespace
+
+class SecondLookTest : public ::testing::Test {
+ protected:
+  ButtonNotes notes = layoutNotes();
+  Expectation triad = expectationOf({44, 47, 50}, notes);  // c1 e1 g1 pushed
+  std::vector<std::pair<double, Expectation>> expected{{0.0, triad}, {0.6, expectationOf({45, 48, 51}, notes)}};
+  double rate = kRate;
+};
+
+TEST_F(SecondLookTest, ANoteSlowToSpeakIsHeardRightAtTheSecondLook) {
+  // Given g1 speaking 25 ms late: the frame ending 45 ms after the onset holds too little of
+  // it; the one 10 ms later holds enough.
+  const auto heard = listenInBlocks(chordWithALateReed(0.025), 128, expected);
+  const auto chords = chordsOf(heard);
+  ASSERT_FALSE(chords.empty());
+  EXPECT_NEAR(chords[0]->at, 0.3 * rate, 0.015 * rate);
+  EXPECT_EQ(chords[0]->judgement.verdict, Verdict::Right) << ::testing::PrintToString(chords[0]->judgement.heard.treble);
+  EXPECT_GE(double(chords[0]->decidedAt), chords[0]->at + (Listener::kVerdictSeconds + Listener::kSecondLookSeconds) * rate);
+}
+
+TEST_F(SecondLookTest, AMissingButtonStaysMissingAtTheSecondLook) {
+  const auto heard = listenInBlocks(chordWithALateReed(0.0, {60, 67}), 128, expected);
+  const auto chords = chordsOf(heard);
+  ASSERT_FALSE(chords.empty());
+  EXPECT_EQ(chords[0]->judgement.verdict, Verdict::WrongNotes);
+  EXPECT_EQ(chords[0]->judgement.missing, std::vector<int>{64});
+}
+
+TEST_F(SecondLookTest, TheSecondLookJudgesAgainstTheChordExpectedAtTheFirst) {
+  // Practice moves on to the next chord between the two looks: the chord played is still
+  // judged against the one it was played for.
+  const auto audio = chordWithALateReed(0.025);
+  const auto once = listenInBlocks(audio, 1, expected);
+  const auto first = chordsOf(once);
+  ASSERT_FALSE(first.empty());
+  const double between = first[0]->at / rate + Listener::kVerdictSeconds + Listener::kSecondLookSeconds / 2;
+  expected.insert(expected.begin() + 1, {between, expectationOf({45, 48, 51}, notes)});
+  const auto heard = listenInBlocks(audio, 1, expected);
+  const auto chords = chordsOf(heard);
+  ASSERT_FALSE(chords.empty());
+  EXPECT_EQ(chords[0]->judgement.verdict, Verdict::Right);
+  EXPECT_GT(double(chords[0]->decidedAt), between * rate);
+}
+
+TEST_F(SecondLookTest, ChordsAreToldInTheOrderTheySoundedWhileOneWaitsForItsSecondLook) {
+  const auto heard = listenInBlocks(chordWithALateReed(0.025), 128, expected);
+  for (std::size_t i = 1; i < heard.size(); ++i) {
+    EXPECT_LE(heard[i - 1].decidedAt, heard[i].decidedAt) << i;
+    if (heard[i].kind == Heard::Kind::Chord && heard[i - 1].kind == Heard::Kind::Chord) {
+      EXPECT_LT(heard[i - 1].at, heard[i].at) << i;
+    }
+  }
+  EXPECT_EQ(chordsOf(heard).size(), 2u);
+}
+
 // ---- Tuning in
 
 namespace {

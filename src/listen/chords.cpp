@@ -33,7 +33,7 @@ constexpr float kFaintest = 12, kFull = 30;
 constexpr float kFloorBelowLoudest = 50;
 /// The share of a pitch's own partials (weighted, the low ones most) that must be there: for a
 /// pitch expected to count as heard, and for one not expected to count as sounding.
-constexpr float kExpectedShare = 0.25f, kUnexpectedShare = 0.45f;
+constexpr float kExpectedShare = 0.3f, kUnexpectedShare = 0.45f;
 /// A pitch not expected must also sound its fundamental or octave, this clearly, and either
 /// have begun at the onset or sound no more than this far below the loudest partial: the chord
 /// before rings on in the room, steady and faint, while a button held on sounds as loud as

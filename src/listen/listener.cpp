@@ -24,7 +24,7 @@ std::size_t ringSizeFor(std::size_t needed) {
 Listener::Listener(double sampleRate, PitchSpace space)
     : rate_(sampleRate), space_(std::move(space)), onsets_(sampleRate),
       peaks_(sampleRate, onsets_.frameLength()) {
-  const auto verdictSamples = static_cast<std::size_t>(kVerdictSeconds * sampleRate);
+  const auto verdictSamples = static_cast<std::size_t>((kVerdictSeconds + kSecondLookSeconds) * sampleRate);
   ring_.assign(ringSizeFor(2 * peaks_.frameLength() + 2 * verdictSamples + onsets_.frameLength() * 4), 0.0f);
   frame_.reserve(std::max(peaks_.frameLength(), onsets_.frameLength()));
   nextHop_ = static_cast<long long>(onsets_.hop());
@@ -52,6 +52,15 @@ std::vector<Heard> Listener::take() {
   return out;
 }
 
+namespace {
+
+/// A verdict that needs no second look: the chord expected, or the same buttons the other way.
+bool judgedAtOnce(Verdict verdict) {
+  return verdict == Verdict::Right || verdict == Verdict::WrongDirection;
+}
+
+}  // namespace
+
 void Listener::copyFrame(long long end, std::size_t length, std::vector<float>& out) const {
   const std::size_t mask = ring_.size() - 1;
   out.resize(length);
@@ -65,23 +74,34 @@ void Listener::onHop() {
   copyFrame(position_, onsets_.frameLength(), frame_);
   if (const auto rise = onsets_.step(frame_.data(), position_)) rising_.push_back(*rise);
   followChord();
-  // Each rise is placed once it is over, and judged when the frame after its onset is there.
+  // Each rise is placed once it is over, and judged when the frame after its onset is there;
+  // a chord neither right nor the wrong way round waits for its second look, and the chords
+  // after it wait with it, so that they are told in order.
   const double placeAfter = OnsetDetector::kPlaceAfterSeconds * rate_;
   while (!rising_.empty() && double(position_ - rising_.front()) >= placeAfter) {
-    if (const auto onset = onsets_.place(rising_.front())) pending_.push_back(*onset);
+    if (const auto onset = onsets_.place(rising_.front())) pending_.push_back({*onset, std::nullopt, std::nullopt});
     rising_.erase(rising_.begin());
   }
-  const double verdictSamples = kVerdictSeconds * rate_;
-  while (!pending_.empty() && double(position_) >= pending_.front() + verdictSamples) {
-    analyse(pending_.front());
+  const double verdictSamples = kVerdictSeconds * rate_, secondLookSamples = kSecondLookSeconds * rate_;
+  while (!pending_.empty()) {
+    Pending& next = pending_.front();
+    if (!next.looked) {
+      if (double(position_) < next.onset + verdictSamples) break;
+      next.looked = firstLook(next.onset);
+      next.expected = expected_;
+      if (next.looked->judged && !judgedAtOnce(next.looked->judgement.verdict)) continue;
+    } else {
+      if (double(position_) < next.onset + verdictSamples + secondLookSamples) break;
+      secondLook(*next.looked, *next.expected);
+    }
+    tell(std::move(*next.looked));
     pending_.erase(pending_.begin());
   }
 }
 
-void Listener::analyse(double onset) {
+Heard Listener::firstLook(double onset) {
   Heard heard;
   heard.at = onset;
-  heard.decidedAt = position_;
   const auto verdictEnd = static_cast<long long>(std::ceil(onset + kVerdictSeconds * rate_));
   copyFrame(std::min(position_, verdictEnd), peaks_.frameLength(), frame_);
   peaks_.find(frame_.data(), heard.sound.after);
@@ -94,6 +114,22 @@ void Listener::analyse(double onset) {
   } else {
     heard.judgement.heard = hear(heard.sound, space_);
   }
+  return heard;
+}
+
+void Listener::secondLook(Heard& heard, const Expectation& expected) {
+  Sound later = heard.sound;
+  const auto end = static_cast<long long>(std::ceil(heard.at + (kVerdictSeconds + kSecondLookSeconds) * rate_));
+  copyFrame(std::min(position_, end), peaks_.frameLength(), frame_);
+  peaks_.find(frame_.data(), later.after);
+  Judgement again = judge(later, expected, space_);
+  if (!judgedAtOnce(again.verdict)) return;
+  heard.judgement = std::move(again);
+  heard.sound = std::move(later);
+}
+
+void Listener::tell(Heard heard) {
+  heard.decidedAt = position_;
   // An onset with nothing new in the treble is the bass side's, or a knock; one that finds the
   // chord still sounding as it was, never having faded, is that chord swelling as reeds do.
   const auto& treble = heard.judgement.heard.treble;

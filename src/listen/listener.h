@@ -1,7 +1,10 @@
 // Listening to a stream of sound, block by block as a capture delivers it: onsets are found,
-// and for each the frames just after it (ending 50 ms after it: the verdict comes then) and
+// and for each the frames just after it (ending 45 ms after it: the verdict comes then) and
 // just before it are weighed against the chord expected, or, with none expected, said as the
-// pitches that sound. The end of each chord heard is told too (for rhythm). Compiled
+// pitches that sound. A chord that the first look finds neither right nor the wrong way round
+// gets a second look 10 ms later, against the same chord expected: a reed slow to speak, reeds
+// beating in a null or the chord before still dying away can hide a note from one frame and
+// not from the next. The end of each chord heard is told too (for rhythm). Compiled
 // unchanged for the desktop and the web page's audio worklet: buffers are made when the
 // listener is, and a block of any size can be fed.
 #pragma once
@@ -43,12 +46,14 @@ class Listener {
 
   long long position() const { return position_; }
   double sampleRate() const { return rate_; }
-  /// How long after an onset its verdict is given.
-  static constexpr double kVerdictSeconds = 0.045;
+  /// How long after an onset its verdict is given, and how much later the second look's.
+  static constexpr double kVerdictSeconds = 0.045, kSecondLookSeconds = 0.010;
 
  private:
   void onHop();
-  void analyse(double onset);
+  Heard firstLook(double onset);
+  void secondLook(Heard& heard, const Expectation& expected);
+  void tell(Heard heard);
   void followChord();
   void copyFrame(long long end, std::size_t length, std::vector<float>& out) const;
 
@@ -61,7 +66,14 @@ class Listener {
   long long position_ = 0;
   long long nextHop_ = 0;
   std::vector<long long> rising_;  ///< onsets' rises waiting to be placed
-  std::vector<double> pending_;    ///< onsets waiting for their frames
+  /// Onsets waiting for their frames, each with its first look once taken and the chord it
+  /// was judged against.
+  struct Pending {
+    double onset = 0;
+    std::optional<Heard> looked;
+    std::optional<Expectation> expected;
+  };
+  std::vector<Pending> pending_;
   std::vector<float> frame_;
   std::vector<Heard> heard_;
   /// The chord sounding: its partials' bins in the detector's frames, its loudest level there.
