@@ -14,6 +14,7 @@ void Form1::showTrebleBeside() {
   const Instrument* instrument = leftHand_.instrument();
   const bool beside = instrument && hasTrebleBeside(*instrument, buttonNotes());
   playBeside(trebleBeside_.use(beside ? instrument : nullptr));
+  hideMarkers();  // they stood over the buttons' old places; replay's next step shows them anew
   for (int button = 0; button < kKeyCount; ++button) {
     Control& key = Keys[button];
     const auto rect = trebleBeside_.keyRect(button);
