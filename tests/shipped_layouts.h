@@ -5,19 +5,39 @@
 #include <array>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
+#include "instrument/instrument_format.h"
 #include "sound/layout_format.h"
 
 namespace tastrello::testing {
 
-/// The shipped layout of a tuning ("G-C-F").
-inline NoteLayout shippedLayout(const std::string& tuning) {
-  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/Notes_" + tuning + ".txt", std::ios::binary);
+/// A shipped file of the Notes folder, whole.
+inline std::string shippedNotesFile(const std::string& name) {
+  std::ifstream in(std::string(TASTRELLO_DATA) + "/Notes/" + name, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
+  return bytes.str();
+}
+
+/// The shipped layout of a tuning ("G-C-F").
+inline NoteLayout shippedLayout(const std::string& tuning) {
   std::size_t lines = 0;
-  return *parseNoteLayout(bytes.str(), lines);
+  return *parseNoteLayout(shippedNotesFile("Notes_" + tuning + ".txt"), lines);
+}
+
+/// A shipped instrument file, read as the window reads it: the treble of a three-row one from
+/// the layout it names.
+inline Instrument shippedInstrumentOf(const std::string& file) {
+  std::vector<InstrumentProblem> problems;
+  Instrument instrument = parseInstrument(shippedNotesFile(file), problems).value();
+  if (!instrument.layout.empty()) {
+    std::size_t lines = 0;
+    const auto layout = parseNoteLayout(shippedNotesFile(instrument.layout), lines);
+    if (takeTrebleFromLayout(instrument, layout.value())) throw std::runtime_error(file);
+  }
+  return instrument;
 }
 
 /// Its buttons' captions ("-" where it gives none).

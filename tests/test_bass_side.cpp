@@ -271,6 +271,21 @@ class BassRecordTest : public BassSideTest {
     EXPECT_TRUE(read.problems.empty()) << read.problems.size();
     return read.hands;
   }
+  /// Playing along at 60 beats a minute, ticked on to event 1: the moment it came.
+  double startPlayingAlong() {
+    form.clickToggle(form.PlayAlong);
+    form.PracticeTempo.value = 60;
+    form.PracticeTempo_Click();
+    clock.now = 1000;
+    form.PlayStop_Click();
+    double at = 1000;
+    for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
+      clock.now = at += 1.0;
+      form.Timer1_Timer();
+    }
+    EXPECT_EQ(form.currentEvent(), 1);
+    return at;
+  }
   void commit(std::initializer_list<int> keys, std::initializer_list<std::string> basses = {}) {
     clickKeys(keys);
     for (const std::string& b : basses) form.BassKeys_Click(letter(b));
@@ -607,17 +622,8 @@ TEST_F(TwoHandPracticeTest, PractisingBothHandsTheChordIsTheTrebleAndTheBassToge
 }
 
 TEST_F(TwoHandPracticeTest, PlayingAlongTheBassIsJudgedByItsMomentAndShownOnItsButton) {
-  form.clickToggle(form.PlayAlong);
   chooseHands(PracticedHands::Left);
-  form.PracticeTempo.value = 60;
-  form.PracticeTempo_Click();
-  clock.now = 1000;
-  form.PlayStop_Click();
-  double at = 1000;
-  for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
-    clock.now = at += 1.0;
-    form.Timer1_Timer();
-  }
+  const double at = startPlayingAlong();
   ASSERT_EQ(form.currentEvent(), 1);
   EXPECT_TRUE(trebleSounded(10)) << "the treble is the program's";
   clock.now = at + 0.040;
@@ -849,16 +855,7 @@ TEST_F(TrebleBesideWindowTest, PlayingAlongTheFourthRowsButtonIsPartOfTheChordJu
       formatRecordHands({kFour, {{1, Hand::Treble, {false, 4, 2}}}}, events);
   loadEvents(events);
   const int es = rowKey("es", false);
-  form.clickToggle(form.PlayAlong);
-  form.PracticeTempo.value = 60;
-  form.PracticeTempo_Click();
-  clock.now = 1000;
-  form.PlayStop_Click();
-  double at = 1000;
-  for (int i = 0; i < 20 && form.currentEvent() != 1; ++i) {
-    clock.now = at += 1.0;
-    form.Timer1_Timer();
-  }
+  const double at = startPlayingAlong();
   ASSERT_EQ(form.currentEvent(), 1);
   EXPECT_EQ(form.RowKeys[es].backColor, kMarkedBassColour) << "due with the chord";
   clock.now = at + 0.030;

@@ -10,6 +10,7 @@
 #include "exchange/wechselbass.h"
 #include "instrument/instrument_format.h"
 #include "lesson_support.h"
+#include "shipped_layouts.h"
 #include "records/record_hands.h"
 #include "test_support.h"
 
@@ -21,16 +22,7 @@ class RowsFingeringTest : public ::testing::Test {
   MemoryFiles files;
   void SetUp() override { files.loadShippedData(); }
 
-  Instrument load(const std::string& name) {
-    std::vector<InstrumentProblem> problems;
-    Instrument instrument = parseInstrument(files.read("Notes/" + name).value(), problems).value();
-    if (!instrument.layout.empty()) {
-      std::size_t lines = 0;
-      const auto layout = parseNoteLayout(files.read("Notes/" + instrument.layout).value(), lines);
-      EXPECT_EQ(takeTrebleFromLayout(instrument, layout.value()), std::nullopt);
-    }
-    return instrument;
-  }
+  static Instrument load(const std::string& name) { return shippedInstrumentOf(name); }
   /// A random melody of chords of one to three different pitches between `low` and `high`, some with a
   /// direction given and some after a rest.
   static std::vector<ChordToFinger> melody(std::mt19937& random, int count, int low, int high) {

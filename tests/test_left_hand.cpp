@@ -7,6 +7,7 @@
 #include "fakes.h"
 #include "input/left_hand.h"
 #include "instrument/instrument_format.h"
+#include "shipped_layouts.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
@@ -27,15 +28,7 @@ class LeftHandTest : public ::testing::Test {
 
   static constexpr const char* kTwelve = "Instrument_G-C-F_12-Bass.txt";
 
-  Instrument shipped(const std::string& name) {
-    std::vector<InstrumentProblem> problems;
-    auto instrument = parseInstrument(files.read("Notes/" + name).value(), problems);
-    EXPECT_TRUE(instrument) << name;
-    std::size_t lines = 0;
-    const auto layout = parseNoteLayout(files.read("Notes/" + instrument->layout).value(), lines);
-    EXPECT_EQ(takeTrebleFromLayout(*instrument, *layout), std::nullopt);
-    return *instrument;
-  }
+  static Instrument shipped(const std::string& name) { return shippedInstrumentOf(name); }
   void SetUp() override {
     files.loadShippedData();
     hand.use(shipped(kTwelve), kTwelve);

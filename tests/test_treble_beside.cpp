@@ -4,8 +4,7 @@
 
 #include "exchange/midi_lesson.h"
 #include "input/treble_beside.h"
-#include "instrument/instrument_format.h"
-#include "test_support.h"
+#include "shipped_layouts.h"
 
 using namespace tastrello;
 using namespace tastrello::testing;
@@ -26,23 +25,11 @@ using Change = TrebleBeside::Change;
 
 class TrebleBesideTest : public ::testing::Test {
  protected:
-  MemoryFiles files;
   TrebleBeside beside;
 
-  void SetUp() override { files.loadShippedData(); }
-  Instrument load(const std::string& name) {
-    std::vector<InstrumentProblem> problems;
-    Instrument instrument = parseInstrument(files.read("Notes/" + name).value(), problems).value();
-    if (!instrument.layout.empty()) {
-      std::size_t lines = 0;
-      const auto layout = parseNoteLayout(files.read("Notes/" + instrument.layout).value(), lines);
-      EXPECT_EQ(takeTrebleFromLayout(instrument, layout.value()), std::nullopt);
-    }
-    return instrument;
-  }
-  ButtonNotes keyboard(const std::string& layout) {
-    std::size_t lines = 0;
-    return buttonNotesOf(parseNoteLayout(files.read("Notes/" + layout).value(), lines).value());
+  static Instrument load(const std::string& name) { return shippedInstrumentOf(name); }
+  static ButtonNotes keyboard(const std::string& tuning) {
+    return buttonNotesOf(shippedLayout(tuning));
   }
   int place(bool push, int row, int number) {
     const auto p = beside.placeOf({push, row, number});
@@ -61,15 +48,15 @@ class TrebleBesideTest : public ::testing::Test {
 
 TEST_F(TrebleBesideTest, OnlyAnInstrumentOfMoreRowsThatBeginsWithTheKeyboardsLayoutBringsThem) {
   const Instrument four = load(kFourRows);
-  EXPECT_TRUE(hasTrebleBeside(four, keyboard("Notes_G-C-F.txt")));
-  EXPECT_FALSE(hasTrebleBeside(four, keyboard("Notes_A-D-G.txt"))) << "another tuning's rows";
-  EXPECT_TRUE(hasTrebleBeside(load(kFiveRows), keyboard("Notes_G-C-F.txt")));
-  EXPECT_FALSE(hasTrebleBeside(load("Instrument_G-C-F_12-Bass.txt"), keyboard("Notes_G-C-F.txt")))
+  EXPECT_TRUE(hasTrebleBeside(four, keyboard("G-C-F")));
+  EXPECT_FALSE(hasTrebleBeside(four, keyboard("A-D-G"))) << "another tuning's rows";
+  EXPECT_TRUE(hasTrebleBeside(load(kFiveRows), keyboard("G-C-F")));
+  EXPECT_FALSE(hasTrebleBeside(load("Instrument_G-C-F_12-Bass.txt"), keyboard("G-C-F")))
       << "three rows are the keyboard itself";
   // One button of the first rows sounding otherwise than the keyboard's is enough to refuse.
   Instrument changed = four;
   changed.treble[1].buttons[5].pull += 1;
-  EXPECT_FALSE(hasTrebleBeside(changed, keyboard("Notes_G-C-F.txt")));
+  EXPECT_FALSE(hasTrebleBeside(changed, keyboard("G-C-F")));
 }
 
 TEST_F(TrebleBesideTest, WithoutMoreRowsTheKeyboardStandsWhereItAlwaysHas) {
