@@ -31,6 +31,11 @@ bool isWrong(Verdict verdict) {
   return verdict == Verdict::WrongButton || verdict == Verdict::WrongDirection;
 }
 
+/// The place beside the keyboard of a button as practice numbers it; nothing for any other.
+std::optional<int> besidePlace(const TrebleBeside& beside, int button) {
+  return isBesideButton(button) ? beside.placeOf(besideAt(button)) : std::nullopt;
+}
+
 /// The buttons as the window names them now, without the blanks that pad the keyboard's
 /// captions to the width of the layout's column; a bass button by its letter.
 std::string namesOf(const std::vector<int>& buttons, const std::array<Control, kKeyCount>& keys,
@@ -42,8 +47,7 @@ std::string namesOf(const std::vector<int>& buttons, const std::array<Control, k
       caption = bass.buttonAt(bassPlaceOf(button)).letter;
     else if (button >= 0 && button < kKeyCount)
       caption = keys[std::size_t(button)].caption;
-    else if (const auto place = isBesideButton(button) ? beside.placeOf(besideAt(button))
-                                                       : std::nullopt)
+    else if (const auto place = besidePlace(beside, button))
       caption = beside.caption(*place);
     const auto first = caption.find_first_not_of(' ');
     if (first == std::string::npos) continue;
@@ -53,6 +57,7 @@ std::string namesOf(const std::vector<int>& buttons, const std::array<Control, k
   return names;
 }
 
+/// The bellows direction the buttons are played in, in words.
 std::string directionOf(const std::vector<int>& buttons, const StatusReports& texts) {
   const Bellows bellows = bellowsOfChord(buttons);
   if (bellows == Bellows::Both) return texts.say(Text::BellowsBoth);
@@ -303,9 +308,7 @@ void Form1::markBeside(const std::vector<int>& buttons) {
   std::vector<int> bass, treble;
   for (int button : buttons) {
     if (isBassButton(button)) bass.push_back(bassPlaceOf(button));
-    if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
-                                                  : std::nullopt)
-      treble.push_back(*place);
+    if (const auto place = besidePlace(trebleBeside_, button)) treble.push_back(*place);
   }
   leftHand_.mark(std::move(bass));
   trebleBeside_.mark(std::move(treble));
@@ -318,12 +321,10 @@ void Form1::colourButton(int button, Colour colour) {
     Keys[button].backColor = colour;
   } else if (isBassButton(button)) {
     if (bassPlaceOf(button) < leftHand_.placeCount()) BassKeys[bassPlaceOf(button)].backColor = colour;
-  } else if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
-                                                       : std::nullopt) {
+  } else if (const auto place = besidePlace(trebleBeside_, button)) {
     RowKeys[*place].backColor = colour;
   }
 }
-
 
 void Form1::judgeKeys(bool pressed) {
   if (practice.hands.learnerPlaysBass()) {
@@ -357,8 +358,7 @@ void Form1::judgePitchesHeld(bool pressed) {
   for (int button : practice.wanted) {
     if (button >= 0 && button < kKeyCount) {
       if (const auto note = keyNote(button)) wantedPitches.push_back(*note);
-    } else if (const auto place = isBesideButton(button) ? trebleBeside_.placeOf(besideAt(button))
-                                                         : std::nullopt) {
+    } else if (const auto place = besidePlace(trebleBeside_, button)) {
       wantedPitches.push_back(trebleBeside_.pitchOf(*place));
     }
   }
